@@ -1,0 +1,39 @@
+// Test environment: every test program runs with its own fresh state root, and
+// can start itself again as a child process in a named role.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pellix_test {
+
+// A fresh empty folder, removed when the object goes away.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Path of a file under tests/fixtures.
+std::filesystem::path Fixture(const std::string& relative);
+
+// Child roles: a test registers a role by name; RunChild starts this test program
+// again in that role with the given arguments and answers its exit code.
+using ChildRole = std::function<int(const std::vector<std::string>& args)>;
+bool RegisterChildRole(const std::string& name, ChildRole role);
+int RunChild(const std::string& role, const std::vector<std::string>& args = {});
+
+// Starts a child without waiting; WaitChild answers its exit code (or 128 + signal).
+int StartChild(const std::string& role, const std::vector<std::string>& args = {});
+int WaitChild(int pid);
+
+}  // namespace pellix_test
