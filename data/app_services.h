@@ -1,0 +1,38 @@
+// What the data layer needs of the application shell: the main window as receiver of
+// the registered message "PellixMessage", the security gate, and the program-wide
+// flags the shell sets. The main window implements TAppServices and installs it at
+// start-up; until then every call fails closed (nothing posted, nothing unlocked).
+#pragma once
+
+#include <atomic>
+
+#include "platform/base/types.h"
+
+class TAppServices {
+ public:
+  virtual ~TAppServices() = default;
+  // Posts "PellixMessage" with the command in wParam and the argument object's id in
+  // lParam; the main window frees the object on every path. False when not posted.
+  virtual bool PostToMainWindow(WPARAM command, LPARAM argument) = 0;
+  // Sends it and waits for the main window's answer.
+  virtual LRESULT SendToMainWindow(WPARAM command, LPARAM argument) = 0;
+  // True when the protected data may be used now; with MayAsk false no window is shown.
+  virtual bool CheckUnlock(HWND ownerWnd, int flag, bool mayAsk) = 0;
+  // True when the security level is 0 or a master-password unlock is recorded.
+  virtual bool IsUnlocked() = 0;
+};
+
+// Not owned; the installer keeps it alive until it installs another or nullptr.
+void InstallAppServices(TAppServices* services);
+
+bool PostToMainWindow(WPARAM command, LPARAM argument);
+LRESULT SendToMainWindow(WPARAM command, LPARAM argument);
+bool CheckUnlock(HWND ownerWnd, int flag, bool mayAsk);
+bool IsUnlocked();
+
+// Program-wide flags, set by the shell, read from any thread.
+extern std::atomic<bool> FirstRunCompleted;
+extern std::atomic<bool> StandaloneMode;
+extern std::atomic<bool> InprocHostMode;
+extern std::atomic<bool> FloatButtonEnabled;
+extern std::atomic<bool> TrayIconShown;
