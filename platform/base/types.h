@@ -24,6 +24,9 @@ using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
+using LONG_PTR = std::intptr_t;
+using ULONG_PTR = std::uintptr_t;
+using DWORD_PTR = std::uintptr_t;
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -49,6 +52,25 @@ using HRGN = std::uint32_t;
 using HINSTANCE = std::uint32_t;
 using HMODULE = std::uint32_t;
 using HKEY = std::uint32_t;
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+using COLORREF = DWORD;
 
 struct LARGE_INTEGER {
   LONGLONG QuadPart;

@@ -1,0 +1,633 @@
+#include "platform/win/message_queue.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+#include "platform/base/clock.h"
+#include "platform/base/errors.h"
+#include "platform/base/text.h"
+
+namespace {
+
+struct ThreadQueue;
+
+// A message sent from another thread; the sender waits on its own queue until done.
+struct SentMessage {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  bool unicode;
+  std::shared_ptr<ThreadQueue> sender;
+  LRESULT result = 0;  // guarded by the sender's queue lock
+  bool done = false;
+};
+
+struct Timer {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT elapse;
+  TIMERPROC proc;
+  ULONGLONG due;
+};
+
+struct ThreadQueue {
+  explicit ThreadQueue(DWORD id) : thread(id) {}
+  const DWORD thread;
+  std::mutex lock;
+  std::condition_variable wake;
+  std::deque<MSG> posted;
+  std::deque<std::shared_ptr<SentMessage>> sent;
+  std::vector<Timer> timers;
+  std::uint64_t signals = 0;  // grows with every arrival, so a waiter sees news
+  bool quit = false;
+  int quitCode = 0;
+  bool dead = false;
+  // Touched by the queue's own thread only.
+  int handlingSent = 0;
+  DWORD messageTime = 0;
+  std::array<BYTE, 256> keys{};
+};
+
+using Lock = std::lock_guard<std::mutex>;
+
+struct Registry {
+  std::mutex lock;
+  std::unordered_map<DWORD, std::shared_ptr<ThreadQueue>> queues;
+  UINT_PTR nextTimerId = 1;
+};
+
+Registry& Queues() {
+  static Registry registry;
+  return registry;
+}
+
+std::shared_ptr<ThreadQueue> QueueOf(DWORD thread) {
+  Lock guard(Queues().lock);
+  auto found = Queues().queues.find(thread);
+  return found == Queues().queues.end() ? nullptr : found->second;
+}
+
+void Complete(const std::shared_ptr<SentMessage>& sent, LRESULT result) {
+  {
+    Lock guard(sent->sender->lock);
+    sent->result = result;
+    sent->done = true;
+  }
+  sent->sender->wake.notify_all();
+}
+
+// Owns the calling thread's queue; when the thread ends its windows go and senders
+// still waiting on it get 0.
+class QueueHolder {
+ public:
+  QueueHolder() : queue_(std::make_shared<ThreadQueue>(platform::win::ThisThreadId())) {
+    Lock guard(Queues().lock);
+    Queues().queues[queue_->thread] = queue_;
+  }
+  ~QueueHolder() {
+    {
+      Lock guard(Queues().lock);
+      Queues().queues.erase(queue_->thread);
+    }
+    std::deque<std::shared_ptr<SentMessage>> pending;
+    {
+      Lock guard(queue_->lock);
+      queue_->dead = true;
+      pending.swap(queue_->sent);
+    }
+    for (auto& sent : pending) Complete(sent, 0);
+    platform::win::detail::ForgetThreadWindows(queue_->thread);
+  }
+  QueueHolder(const QueueHolder&) = delete;
+  QueueHolder& operator=(const QueueHolder&) = delete;
+  const std::shared_ptr<ThreadQueue>& queue() const { return queue_; }
+
+ private:
+  std::shared_ptr<ThreadQueue> queue_;
+};
+
+const std::shared_ptr<ThreadQueue>& MyQueue() {
+  thread_local QueueHolder holder;
+  return holder.queue();
+}
+
+void Signal(ThreadQueue& queue) {
+  {
+    Lock guard(queue.lock);
+    ++queue.signals;
+  }
+  queue.wake.notify_all();
+}
+
+// Runs the messages other threads have sent to this one.
+void HandleSentMessages(ThreadQueue& queue) {
+  for (;;) {
+    std::shared_ptr<SentMessage> sent;
+    {
+      Lock guard(queue.lock);
+      if (queue.sent.empty()) return;
+      sent = queue.sent.front();
+      queue.sent.pop_front();
+    }
+    ++queue.handlingSent;
+    LRESULT result = platform::win::detail::CallWindow(sent->hwnd, sent->message, sent->wParam,
+                                                       sent->lParam, sent->unicode);
+    --queue.handlingSent;
+    Complete(sent, result);
+  }
+}
+
+// Converts a character message between the queue's wide form and ANSI.
+WPARAM WideChar(WPARAM ansi) {
+  char byte = static_cast<char>(ansi & 0xFF);
+  return platform::AnsiToWide(std::string_view(&byte, 1))[0];
+}
+WPARAM AnsiChar(WPARAM wide) {
+  char16_t unit = static_cast<char16_t>(wide & 0xFFFF);
+  return static_cast<unsigned char>(platform::WideToAnsi(std::u16string_view(&unit, 1))[0]);
+}
+bool IsCharMessage(UINT message) { return message == WM_CHAR || message == WM_SYSCHAR; }
+
+bool Post(const std::shared_ptr<ThreadQueue>& queue, HWND hwnd, UINT message, WPARAM wParam,
+          LPARAM lParam, bool unicode) {
+  if (!unicode && IsCharMessage(message)) wParam = WideChar(wParam);
+  {
+    Lock guard(queue->lock);
+    if (queue->dead) {
+      SetLastError(ERROR_INVALID_THREAD_ID);
+      return false;
+    }
+    queue->posted.push_back(MSG{hwnd, message, wParam, lParam, GetTickCount(), POINT{}});
+    ++queue->signals;
+  }
+  queue->wake.notify_all();
+  return true;
+}
+
+BOOL PostToThread(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam, bool unicode) {
+  auto queue = QueueOf(threadId);
+  if (!queue) {
+    SetLastError(ERROR_INVALID_THREAD_ID);
+    return FALSE;
+  }
+  return Post(queue, 0, message, wParam, lParam, unicode);
+}
+
+BOOL PostToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode) {
+  if (hwnd == 0) return Post(MyQueue(), 0, message, wParam, lParam, unicode);
+  if (hwnd == HWND_BROADCAST) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  DWORD thread = platform::win::detail::WindowThread(hwnd);
+  auto queue = thread ? QueueOf(thread) : nullptr;
+  if (!queue) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  return Post(queue, hwnd, message, wParam, lParam, unicode);
+}
+
+enum class SendOutcome { kAnswered, kTimedOut, kFailed };
+
+SendOutcome Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
+                 std::optional<UINT> timeout, LRESULT& result) {
+  result = 0;
+  DWORD thread = platform::win::detail::WindowThread(hwnd);
+  if (thread == 0) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return SendOutcome::kFailed;
+  }
+  if (thread == platform::win::ThisThreadId()) {
+    result = platform::win::detail::CallWindow(hwnd, message, wParam, lParam, unicode);
+    return SendOutcome::kAnswered;
+  }
+  auto target = QueueOf(thread);
+  if (!target) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return SendOutcome::kFailed;
+  }
+  const auto& me = MyQueue();
+  auto sent = std::make_shared<SentMessage>(SentMessage{hwnd, message, wParam, lParam, unicode, me});
+  {
+    Lock guard(target->lock);
+    if (target->dead) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return SendOutcome::kFailed;
+    }
+    target->sent.push_back(sent);
+    ++target->signals;
+  }
+  target->wake.notify_all();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout.value_or(0));
+  for (;;) {
+    HandleSentMessages(*me);
+    std::unique_lock guard(me->lock);
+    if (sent->done) {
+      result = sent->result;
+      return SendOutcome::kAnswered;
+    }
+    auto ready = [&] { return sent->done || !me->sent.empty(); };
+    if (!timeout) {
+      me->wake.wait(guard, ready);
+    } else if (!me->wake.wait_until(guard, deadline, ready)) {
+      SetLastError(ERROR_TIMEOUT);
+      return SendOutcome::kTimedOut;
+    }
+  }
+}
+
+bool InRange(UINT message, UINT low, UINT high) {
+  return (low == 0 && high == 0) || (message >= low && message <= high);
+}
+
+bool WindowMatches(HWND hwnd, HWND filter) {
+  if (filter == static_cast<HWND>(-1)) return hwnd == 0;
+  if (filter == 0) return true;
+  return hwnd != 0 && platform::win::detail::MatchesFilter(hwnd, filter);
+}
+
+struct HookEntry {
+  HHOOK handle;
+  int kind;
+  HOOKPROC proc;
+  DWORD thread;
+};
+
+struct HookTable {
+  std::mutex lock;
+  std::vector<HookEntry> hooks;  // newest first
+  HHOOK next = 0x10;
+};
+
+HookTable& Hooks() {
+  static HookTable table;
+  return table;
+}
+
+// The hook after `after` (or the first when 0) of a kind for a thread.
+std::optional<HookEntry> NextHook(int kind, DWORD thread, HHOOK after) {
+  Lock guard(Hooks().lock);
+  auto& hooks = Hooks().hooks;
+  auto it = hooks.begin();
+  if (after != 0) {
+    it = std::find_if(hooks.begin(), hooks.end(), [&](const HookEntry& h) { return h.handle == after; });
+    if (it == hooks.end()) return std::nullopt;
+    ++it;
+  }
+  for (; it != hooks.end(); ++it) {
+    if (it->kind == kind && (it->thread == 0 || it->thread == thread)) return *it;
+  }
+  return std::nullopt;
+}
+
+void TrackKeys(ThreadQueue& queue, const MSG& msg) {
+  auto set = [&](int key, bool down) {
+    BYTE& state = queue.keys[key & 0xFF];
+    if (down && !(state & 0x80)) state ^= 0x01;
+    state = static_cast<BYTE>(down ? (state | 0x80) : (state & ~0x80));
+  };
+  switch (msg.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: set(static_cast<int>(msg.wParam), true); break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: set(static_cast<int>(msg.wParam), false); break;
+    case WM_LBUTTONDOWN: set(VK_LBUTTON, true); break;
+    case WM_LBUTTONUP: set(VK_LBUTTON, false); break;
+    case WM_RBUTTONDOWN: set(VK_RBUTTON, true); break;
+    case WM_RBUTTONUP: set(VK_RBUTTON, false); break;
+    default: break;
+  }
+}
+
+// The message that would be retrieved now, in the platform's order, or none.
+std::optional<MSG> Take(ThreadQueue& queue, HWND filter, UINT low, UINT high, bool remove,
+                        std::uint64_t& seen) {
+  {
+    Lock guard(queue.lock);
+    seen = queue.signals;
+    for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
+      if (!InRange(it->message, low, high) || !WindowMatches(it->hwnd, filter)) continue;
+      MSG msg = *it;
+      if (remove) queue.posted.erase(it);
+      return msg;
+    }
+    if (queue.quit) {
+      if (remove) queue.quit = false;
+      return MSG{0, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, GetTickCount(), POINT{}};
+    }
+  }
+  if (InRange(WM_PAINT, low, high) && filter != static_cast<HWND>(-1)) {
+    HWND paint = platform::win::detail::NextWindowToPaint(queue.thread, filter);
+    if (paint != 0) return MSG{paint, WM_PAINT, 0, 0, GetTickCount(), POINT{}};
+  }
+  if (!InRange(WM_TIMER, low, high)) return std::nullopt;
+  std::vector<Timer> due;
+  ULONGLONG now = GetTickCount64();
+  {
+    Lock guard(queue.lock);
+    for (const auto& timer : queue.timers) {
+      if (timer.due <= now) due.push_back(timer);
+    }
+  }
+  std::stable_sort(due.begin(), due.end(), [](const Timer& a, const Timer& b) { return a.due < b.due; });
+  for (const auto& timer : due) {
+    if (!WindowMatches(timer.hwnd, filter)) continue;
+    if (remove) {
+      Lock guard(queue.lock);
+      for (auto& t : queue.timers) {
+        if (t.hwnd == timer.hwnd && t.id == timer.id) t.due = now + t.elapse;
+      }
+    }
+    return MSG{timer.hwnd, WM_TIMER, timer.id, reinterpret_cast<LPARAM>(timer.proc),
+               static_cast<DWORD>(now), POINT{}};
+  }
+  return std::nullopt;
+}
+
+// Waits for news: a post, a send, a wake, or the time of the next timer.
+void WaitForNews(ThreadQueue& queue, std::uint64_t seen) {
+  std::unique_lock guard(queue.lock);
+  auto news = [&] { return queue.signals != seen || !queue.sent.empty(); };
+  if (news()) return;
+  std::optional<ULONGLONG> next;
+  for (const auto& timer : queue.timers) next = std::min(next.value_or(timer.due), timer.due);
+  if (!next) {
+    queue.wake.wait(guard, news);
+    return;
+  }
+  // A frozen clock moves only when a test advances it, so look again shortly.
+  ULONGLONG now = GetTickCount64();
+  auto wait = platform::test_clock::IsFrozen()
+                  ? std::chrono::milliseconds(2)
+                  : std::chrono::milliseconds(*next > now ? *next - now : 0);
+  queue.wake.wait_for(guard, wait, news);
+}
+
+BOOL Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT flags, bool wait, bool unicode) {
+  if (out == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (filter != 0 && filter != static_cast<HWND>(-1) && !IsWindow(filter)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  auto& queue = *MyQueue();
+  bool remove = (flags & PM_REMOVE) != 0;
+  for (;;) {
+    HandleSentMessages(queue);
+    std::uint64_t seen = 0;
+    auto msg = Take(queue, filter, low, high, remove, seen);
+    if (msg) {
+      *out = *msg;
+      queue.messageTime = out->time;
+      if (remove) TrackKeys(queue, *out);
+      if (auto hook = NextHook(WH_GETMESSAGE, queue.thread, 0)) {
+        hook->proc(HC_ACTION, remove ? PM_REMOVE : PM_NOREMOVE, reinterpret_cast<LPARAM>(out));
+      }
+      if (!unicode && IsCharMessage(out->message)) out->wParam = AnsiChar(out->wParam);
+      return TRUE;
+    }
+    if (!wait) return FALSE;
+    WaitForNews(queue, seen);
+  }
+}
+
+LRESULT Dispatch(const MSG* msg, bool unicode) {
+  if (msg == nullptr) return 0;
+  if (msg->message == WM_TIMER && msg->lParam != 0) {
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+    return 0;
+  }
+  if (msg->hwnd == 0) return 0;
+  DWORD thread = platform::win::detail::WindowThread(msg->hwnd);
+  if (thread != platform::win::ThisThreadId()) {
+    SetLastError(thread == 0 ? ERROR_INVALID_WINDOW_HANDLE : ERROR_ACCESS_DENIED);
+    return 0;
+  }
+  return platform::win::detail::CallWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam, unicode);
+}
+
+LRESULT SendTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT timeout,
+                    DWORD_PTR* out, bool unicode) {
+  LRESULT result;
+  auto outcome = Send(hwnd, message, wParam, lParam, unicode, timeout, result);
+  if (out) *out = static_cast<DWORD_PTR>(result);
+  return outcome == SendOutcome::kAnswered ? TRUE : FALSE;
+}
+
+}  // namespace
+
+void platform::win::detail::EnsureQueue() { MyQueue(); }
+
+void platform::win::detail::WakeThread(DWORD threadId) {
+  if (auto queue = QueueOf(threadId)) Signal(*queue);
+}
+
+void platform::win::detail::ForgetWindowTimers(HWND window) {
+  auto& queue = *MyQueue();
+  Lock guard(queue.lock);
+  auto& timers = queue.timers;
+  timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == window; }),
+               timers.end());
+}
+
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result;
+  Send(window, message, wParam, lParam, true, std::nullopt, result);
+  return result;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result;
+  Send(window, message, wParam, lParam, false, std::nullopt, result);
+  return result;
+}
+
+LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT,
+                            UINT timeout, DWORD_PTR* result) {
+  return SendTimeout(window, message, wParam, lParam, timeout, result, true);
+}
+
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT,
+                            UINT timeout, DWORD_PTR* result) {
+  return SendTimeout(window, message, wParam, lParam, timeout, result, false);
+}
+
+BOOL InSendMessage() { return MyQueue()->handlingSent > 0 ? TRUE : FALSE; }
+
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PostToWindow(window, message, wParam, lParam, true);
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PostToWindow(window, message, wParam, lParam, false);
+}
+
+BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PostToThread(threadId, message, wParam, lParam, true);
+}
+
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PostToThread(threadId, message, wParam, lParam, false);
+}
+
+void PostQuitMessage(int exitCode) {
+  auto& queue = *MyQueue();
+  {
+    Lock guard(queue.lock);
+    queue.quit = true;
+    queue.quitCode = exitCode;
+    ++queue.signals;
+  }
+  queue.wake.notify_all();
+}
+
+BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
+  if (!Retrieve(msg, window, filterMin, filterMax, PM_REMOVE, true, true)) return -1;
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
+  if (!Retrieve(msg, window, filterMin, filterMax, PM_REMOVE, true, false)) return -1;
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
+  return Retrieve(msg, window, filterMin, filterMax, removeFlags, false, true);
+}
+
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
+  return Retrieve(msg, window, filterMin, filterMax, removeFlags, false, false);
+}
+
+BOOL WaitMessage() {
+  auto& queue = *MyQueue();
+  std::uint64_t seen = 0;
+  HandleSentMessages(queue);
+  if (Take(queue, 0, 0, 0, false, seen)) return TRUE;
+  WaitForNews(queue, seen);
+  return TRUE;
+}
+
+LRESULT DispatchMessageW(const MSG* msg) { return Dispatch(msg, true); }
+LRESULT DispatchMessageA(const MSG* msg) { return Dispatch(msg, false); }
+
+BOOL TranslateMessage(const MSG* msg) {
+  if (msg == nullptr || msg->message != WM_KEYDOWN) return FALSE;
+  int key = static_cast<int>(msg->wParam);
+  bool shift = GetKeyState(VK_SHIFT) < 0;
+  char16_t ch = 0;
+  if (key >= 'A' && key <= 'Z') {
+    ch = static_cast<char16_t>(shift ? key : key + ('a' - 'A'));
+  } else if (key >= '0' && key <= '9' && !shift) {
+    ch = static_cast<char16_t>(key);
+  } else if (key == VK_SPACE || key == VK_RETURN || key == VK_BACK || key == VK_TAB || key == VK_ESCAPE) {
+    ch = static_cast<char16_t>(key);
+  }
+  if (ch == 0 || GetKeyState(VK_CONTROL) < 0) return FALSE;
+  return Post(MyQueue(), msg->hwnd, WM_CHAR, ch, msg->lParam, true) ? TRUE : FALSE;
+}
+
+DWORD GetMessageTime() { return MyQueue()->messageTime; }
+
+short GetKeyState(int virtualKey) {
+  BYTE state = MyQueue()->keys[virtualKey & 0xFF];
+  return static_cast<short>(((state & 0x80) ? 0x8000 : 0) | (state & 0x01));
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+  std::shared_ptr<ThreadQueue> queue;
+  if (window != 0) {
+    queue = QueueOf(platform::win::detail::WindowThread(window));
+    if (!queue) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+  } else {
+    queue = MyQueue();
+  }
+  constexpr UINT kMinimum = 10, kMaximum = 0x7FFFFFFF;
+  elapse = std::clamp(elapse, kMinimum, kMaximum);
+  {
+    Lock guard(queue->lock);
+    auto existing = std::find_if(queue->timers.begin(), queue->timers.end(),
+                                 [&](const Timer& t) { return t.hwnd == window && t.id == id; });
+    if (window == 0 && existing == queue->timers.end()) {
+      Lock registry(Queues().lock);
+      id = Queues().nextTimerId++;
+    }
+    Timer timer{window, id, elapse, proc, GetTickCount64() + elapse};
+    if (existing != queue->timers.end()) {
+      *existing = timer;
+    } else {
+      queue->timers.push_back(timer);
+    }
+    ++queue->signals;
+  }
+  queue->wake.notify_all();
+  return (window != 0 && id == 0) ? 1 : id;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+  auto queue = window != 0 ? QueueOf(platform::win::detail::WindowThread(window)) : MyQueue();
+  if (!queue) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  Lock guard(queue->lock);
+  auto& timers = queue->timers;
+  auto it = std::find_if(timers.begin(), timers.end(),
+                         [&](const Timer& t) { return t.hwnd == window && t.id == id; });
+  if (it == timers.end()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  timers.erase(it);
+  return TRUE;
+}
+
+HHOOK SetWindowsHookExW(int kind, HOOKPROC proc, HINSTANCE, DWORD threadId) {
+  if (kind != WH_GETMESSAGE) {
+    SetLastError(ERROR_INVALID_HOOK_FILTER);
+    return 0;
+  }
+  if (proc == nullptr) {
+    SetLastError(ERROR_INVALID_FILTER_PROC);
+    return 0;
+  }
+  Lock guard(Hooks().lock);
+  HHOOK handle = Hooks().next++;
+  Hooks().hooks.insert(Hooks().hooks.begin(), HookEntry{handle, kind, proc, threadId});
+  return handle;
+}
+
+HHOOK SetWindowsHookExA(int kind, HOOKPROC proc, HINSTANCE module, DWORD threadId) {
+  return SetWindowsHookExW(kind, proc, module, threadId);
+}
+
+BOOL UnhookWindowsHookEx(HHOOK hook) {
+  Lock guard(Hooks().lock);
+  auto& hooks = Hooks().hooks;
+  auto it = std::find_if(hooks.begin(), hooks.end(), [&](const HookEntry& h) { return h.handle == hook; });
+  if (it == hooks.end()) {
+    SetLastError(ERROR_INVALID_HOOK_HANDLE);
+    return FALSE;
+  }
+  hooks.erase(it);
+  return TRUE;
+}
+
+LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
+  int kind = WH_GETMESSAGE;
+  auto next = NextHook(kind, platform::win::ThisThreadId(), hook);
+  return next ? next->proc(code, wParam, lParam) : 0;
+}
