@@ -3,15 +3,16 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 
+#include "platform/classlib/exceptions.h"
+#include "platform/classlib/object.h"
 #include "platform/classlib/streams.h"
 
 // "Cannot assign a <source> to a <destination>" and other conversion failures.
-class EConvertError : public std::runtime_error {
+class EConvertError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // The component streaming system's side of DefineProperties: an object declares a
@@ -23,9 +24,8 @@ class TFiler {
                                     const std::function<void(TStream&)>& write, bool hasData) = 0;
 };
 
-class TPersistent {
+class TPersistent : public TObject {
  public:
-  virtual ~TPersistent() = default;
   virtual std::string ClassName() const { return "TPersistent"; }
   // Copies source into this object; the default hands over to the source's AssignTo.
   virtual void Assign(const TPersistent* source);

@@ -1,49 +1,197 @@
 #include "platform/classlib/streams.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <new>
 
-void TStream::ReadBuffer(void* buffer, std::int32_t count) {
-  if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
-}
-
-void TStream::WriteBuffer(const void* buffer, std::int32_t count) {
-  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
-}
+#include "platform/base/errors.h"
+#include "platform/classlib/exceptions.h"
+#include "platform/fs/files.h"
 
 std::int64_t TStream::Size() {
-  std::int64_t here = Position();
-  std::int64_t size = Seek(0, TSeekOrigin::soEnd);
-  SetPosition(here);
+  const std::int64_t position = Seek(0, soCurrent);
+  const std::int64_t size = Seek(0, soEnd);
+  Seek(position, soBeginning);
   return size;
 }
 
+void TStream::SetSize(std::int64_t /*newSize*/) {}
+
+void TStream::ReadBuffer(void* buffer, std::int32_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError(std::string(SReadError));
+}
+
+void TStream::WriteBuffer(const void* buffer, std::int32_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError(std::string(SWriteError));
+}
+
+std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  const std::int64_t total = count;
+  std::vector<char> buffer(static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, 0xF000)));
+  while (count > 0) {
+    const auto chunk = static_cast<std::int32_t>(std::min<std::int64_t>(count, 0xF000));
+    source.ReadBuffer(buffer.data(), chunk);
+    WriteBuffer(buffer.data(), chunk);
+    count -= chunk;
+  }
+  return total;
+}
+
+// ---- THandleStream ----
+
+std::int32_t THandleStream::Read(void* buffer, std::int32_t count) {
+  DWORD done = 0;
+  if (count <= 0 || !ReadFile(handle_, buffer, static_cast<DWORD>(count), &done, nullptr)) return 0;
+  return static_cast<std::int32_t>(done);
+}
+
+std::int32_t THandleStream::Write(const void* buffer, std::int32_t count) {
+  DWORD done = 0;
+  if (count <= 0 || !WriteFile(handle_, buffer, static_cast<DWORD>(count), &done, nullptr)) return 0;
+  return static_cast<std::int32_t>(done);
+}
+
+std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+  LONG high = static_cast<LONG>(offset >> 32);
+  const DWORD low = SetFilePointer(handle_, static_cast<LONG>(offset & 0xFFFFFFFF), &high, origin);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS) return -1;
+  return (static_cast<std::int64_t>(high) << 32) | low;
+}
+
+void THandleStream::SetSize(std::int64_t newSize) {
+  Seek(newSize, soBeginning);
+  Win32Check(SetEndOfFile(handle_));
+}
+
+// ---- TFileStream ----
+
+bool FileModeToAccess(WORD mode, DWORD& access, DWORD& shareMode) {
+  static constexpr std::array<DWORD, 3> kAccess = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
+  static constexpr std::array<DWORD, 5> kShare = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE};
+  const unsigned accessIndex = mode & 0x3;
+  const unsigned shareIndex = (mode & 0xF0) >> 4;
+  if (accessIndex >= kAccess.size() || shareIndex >= kShare.size() || (mode & ~0xF3) != 0) return false;
+  access = kAccess[accessIndex];
+  shareMode = kShare[shareIndex];
+  return true;
+}
+
+HANDLE FileCreate(const std::string& fileName) {
+  return CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, 0);
+}
+
+HANDLE FileOpen(const std::string& fileName, WORD mode) {
+  DWORD access = 0, shareMode = 0;
+  if (!FileModeToAccess(mode, access, shareMode)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileA(fileName.c_str(), access, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+}
+
+std::string ExpandFileName(const std::string& fileName) {
+  std::string buffer(MAX_PATH, '\0');
+  DWORD length = GetFullPathNameA(fileName.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (length >= buffer.size()) {
+    buffer.assign(length, '\0');
+    length = GetFullPathNameA(fileName.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  }
+  buffer.resize(length < buffer.size() ? length : 0);
+  return buffer;
+}
+
+TFileStream::TFileStream(const std::string& fileName, WORD mode)
+    : THandleStream(mode == fmCreate ? FileCreate(fileName) : FileOpen(fileName, mode)) {
+  if (handle_ != INVALID_HANDLE_VALUE) return;
+  const std::string reason = SysErrorMessage(GetLastError());
+  if (mode == fmCreate) throw EFCreateError(SFCreateErrorEx, {ExpandFileName(fileName), reason});
+  throw EFOpenError(SFOpenErrorEx, {ExpandFileName(fileName), reason});
+}
+
+TFileStream::~TFileStream() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
+
+// ---- TMemoryStream ----
+
 std::int32_t TMemoryStream::Read(void* buffer, std::int32_t count) {
-  if (count <= 0 || position_ >= data_.size()) return 0;
-  std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), data_.size() - position_);
-  std::memcpy(buffer, data_.data() + position_, n);
-  position_ += n;
-  return static_cast<std::int32_t>(n);
+  const auto size = static_cast<std::int64_t>(data_.size());
+  if (position_ < 0 || count <= 0 || position_ >= size) return 0;
+  const auto done = static_cast<std::int32_t>(std::min<std::int64_t>(count, size - position_));
+  std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(done));
+  position_ += done;
+  return done;
 }
 
 std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
-  if (count <= 0) return 0;
-  std::size_t end = position_ + static_cast<std::size_t>(count);
-  if (end > data_.size()) data_.resize(end);
+  if (position_ < 0 || count <= 0) return 0;
+  const std::int64_t end = position_ + count;
+  if (end > Size()) SetSize(end);
   std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));
   position_ = end;
   return count;
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  std::int64_t base = 0;
-  if (origin == TSeekOrigin::soCurrent) base = static_cast<std::int64_t>(position_);
-  if (origin == TSeekOrigin::soEnd) base = static_cast<std::int64_t>(data_.size());
-  position_ = static_cast<std::size_t>(std::max<std::int64_t>(0, base + offset));
-  return static_cast<std::int64_t>(position_);
+  const std::int64_t base = origin == soCurrent ? position_ : origin == soEnd ? Size() : 0;
+  std::int64_t target = 0;
+  if (__builtin_add_overflow(base, offset, &target)) return -1;
+  position_ = target;
+  return position_;
+}
+
+void TMemoryStream::SetSize(std::int64_t newSize) {
+  const std::int64_t oldPosition = position_;
+  try {
+    data_.resize(static_cast<std::size_t>(std::max<std::int64_t>(newSize, 0)));
+  } catch (const std::bad_alloc&) {
+    throw EStreamError(std::string(SMemoryStreamError));
+  } catch (const std::length_error&) {
+    throw EStreamError(std::string(SMemoryStreamError));
+  }
+  if (oldPosition > newSize) Seek(0, soEnd);
 }
 
 void TMemoryStream::Clear() {
   data_.clear();
+  data_.shrink_to_fit();
   position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& stream) {
+  stream.SetPosition(0);
+  const std::int64_t count = stream.Size();
+  SetSize(count);
+  for (std::int64_t done = 0; done < count;) {
+    const auto chunk = static_cast<std::int32_t>(std::min<std::int64_t>(count - done, INT32_MAX));
+    stream.ReadBuffer(data_.data() + done, chunk);
+    done += chunk;
+  }
+}
+
+void TMemoryStream::LoadFromFile(const std::string& fileName) {
+  TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(stream);
+}
+
+void TMemoryStream::SaveToStream(TStream& stream) {
+  for (std::size_t done = 0; done < data_.size();) {
+    const auto chunk = static_cast<std::int32_t>(std::min<std::size_t>(data_.size() - done, INT32_MAX));
+    stream.WriteBuffer(data_.data() + done, chunk);
+    done += static_cast<std::size_t>(chunk);
+  }
+}
+
+void TMemoryStream::SaveToFile(const std::string& fileName) {
+  TFileStream stream(fileName, fmCreate);
+  SaveToStream(stream);
 }

@@ -1,56 +1,109 @@
-// The class library's streams: an abstract byte stream with position and size, a
-// stream over memory, and the errors that stream users raise.
+// The class library's byte streams: the abstract stream with its checked reads and
+// writes, streams over a file handle and over a named file, and a stream in memory.
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-// Base of the stream errors; the message is the class library's text.
-class EStreamError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-class EReadError : public EStreamError {
- public:
-  using EStreamError::EStreamError;
-};
-class EWriteError : public EStreamError {
- public:
-  using EStreamError::EStreamError;
-};
+#include "platform/base/types.h"
+#include "platform/classlib/object.h"
 
-enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 
-class TStream {
+// File modes: the access in the low two bits, the sharing in bits 4 to 7.
+inline constexpr WORD fmCreate = 0xFFFF;
+inline constexpr WORD fmOpenRead = 0x0000;
+inline constexpr WORD fmOpenWrite = 0x0001;
+inline constexpr WORD fmOpenReadWrite = 0x0002;
+inline constexpr WORD fmShareCompat = 0x0000;
+inline constexpr WORD fmShareExclusive = 0x0010;
+inline constexpr WORD fmShareDenyWrite = 0x0020;
+inline constexpr WORD fmShareDenyRead = 0x0030;
+inline constexpr WORD fmShareDenyNone = 0x0040;
+
+class TStream : public TObject {
  public:
-  virtual ~TStream() = default;
-  // Read and Write move up to count bytes and answer how many moved.
+  // Answer the number of bytes moved, 0 when nothing could be.
   virtual std::int32_t Read(void* buffer, std::int32_t count) = 0;
   virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
+  // Answers the new position, -1 when the stream cannot move.
   virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
 
-  // All or nothing: raise "Stream read error" / "Stream write error" on a short move.
+  std::int64_t Position() { return Seek(0, soCurrent); }
+  void SetPosition(std::int64_t position) { Seek(position, soBeginning); }
+  virtual std::int64_t Size();
+  virtual void SetSize(std::int64_t newSize);
+
+  // Move exactly count bytes or raise EReadError "Stream read error" /
+  // EWriteError "Stream write error".
   void ReadBuffer(void* buffer, std::int32_t count);
   void WriteBuffer(const void* buffer, std::int32_t count);
 
-  std::int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
-  void SetPosition(std::int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
-  std::int64_t Size();
+  // Copies count bytes from source; a count of 0 copies the whole of source from its
+  // start. Answers the bytes copied.
+  std::int64_t CopyFrom(TStream& source, std::int64_t count);
 };
 
-// A stream over a growable block of memory that it owns.
+// A stream over a file handle it does not own.
+class THandleStream : public TStream {
+ public:
+  explicit THandleStream(HANDLE handle) : handle_(handle) {}
+  HANDLE Handle() const { return handle_; }
+  std::int32_t Read(void* buffer, std::int32_t count) override;
+  std::int32_t Write(const void* buffer, std::int32_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  // Raises EOSError when the file cannot be cut or extended.
+  void SetSize(std::int64_t newSize) override;
+
+ protected:
+  HANDLE handle_;
+};
+
+// A stream over a named file (8-bit name) that it opens and closes. fmCreate creates
+// or empties the file; other modes open an existing one. Failures raise EFCreateError
+// "Cannot create file "%s". %s" or EFOpenError "Cannot open file "%s". %s" with the
+// full name and the system's text.
+class TFileStream : public THandleStream {
+ public:
+  TFileStream(const std::string& fileName, WORD mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+};
+
+// A stream in memory. Reading past the end moves nothing; writing past it fills the
+// gap with zero bytes.
 class TMemoryStream : public TStream {
  public:
   std::int32_t Read(void* buffer, std::int32_t count) override;
   std::int32_t Write(const void* buffer, std::int32_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override { return static_cast<std::int64_t>(data_.size()); }
+  // Raises EStreamError "Out of memory while expanding memory stream".
+  void SetSize(std::int64_t newSize) override;
 
-  const std::vector<std::uint8_t>& Memory() const { return data_; }
   void Clear();
+  const std::vector<std::uint8_t>& Memory() const { return data_; }
+  // Replace the contents with the whole of a stream or file (from its start).
+  void LoadFromStream(TStream& stream);
+  void LoadFromFile(const std::string& fileName);
+  void SaveToStream(TStream& stream);
+  void SaveToFile(const std::string& fileName);
 
  private:
   std::vector<std::uint8_t> data_;
-  std::size_t position_ = 0;
+  std::int64_t position_ = 0;
 };
+
+// The access and sharing of a file mode (access 0 to 2, sharing 0 to 4); false for
+// any other value.
+bool FileModeToAccess(WORD mode, DWORD& access, DWORD& shareMode);
+
+// The class library's file routines: the handle or INVALID_HANDLE_VALUE (with
+// ERROR_INVALID_PARAMETER for a mode outside the known values).
+HANDLE FileCreate(const std::string& fileName);
+HANDLE FileOpen(const std::string& fileName, WORD mode);
+
+// The full path of a name (GetFullPathNameA).
+std::string ExpandFileName(const std::string& fileName);

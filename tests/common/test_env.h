@@ -23,6 +23,10 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// The whole contents of a file (empty when it cannot be read), and a file written whole.
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+
 // Path of a file under tests/fixtures.
 std::filesystem::path Fixture(const std::string& relative);
 

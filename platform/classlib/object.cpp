@@ -1,0 +1,3 @@
+#include "platform/classlib/object.h"
+
+TObject::~TObject() = default;
