@@ -1,5 +1,6 @@
 // The class library's byte streams: the abstract stream with its checked reads and
 // writes, streams over a file handle and over a named file, and a stream in memory.
+// The stream errors come with it (exceptions.h).
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/classlib/exceptions.h"
 #include "platform/classlib/object.h"
 
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
