@@ -1,0 +1,90 @@
+// The tree of one loaded page, built from its HTML by gumbo into the model's own
+// mutable nodes. The structure is fixed once built (pages are replaced whole on
+// navigation); attributes, values, selection and inline style change. One lock per
+// document guards every node of it; the element objects take it around each call.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/browser/mshtml.h"
+
+namespace platform::browser {
+
+enum class ElementKind { Other, Form, Input, Select, Option };
+
+struct Attribute {
+  std::u16string name;  // as written (parsed names are lower-case)
+  platform::com::Variant value;
+};
+
+struct StyleProperty {
+  std::u16string name;  // lower-case
+  std::u16string value;
+};
+
+struct Node {
+  bool isText = false;
+  std::u16string text;  // text nodes only
+  std::u16string tag;   // lower-case
+  ElementKind kind = ElementKind::Other;
+  std::vector<Attribute> attributes;
+  std::vector<Node*> children;  // elements and text, in order
+  Node* parent = nullptr;       // null for the root element
+  std::size_t order = 0;        // position among the document's elements
+  std::size_t end = 0;          // one past the position of the last element inside
+  // Inputs: the value the user or the program set, once set ("dirty").
+  std::u16string value;
+  bool valueDirty = false;
+  // Options: the selectedness.
+  bool selected = false;
+  std::vector<StyleProperty> style;
+  // The element's object (one per element, so identity follows the element).
+  platform::com::ComPtr<IHTMLElement> object;
+};
+
+// What a document needs of the browser that shows it.
+class PageHost {
+ public:
+  virtual ~PageHost() = default;
+  // A form was sent: load the address (asynchronously, on the browser's thread).
+  virtual void NavigateFromPage(const std::u16string& url) = 0;
+};
+
+class DocumentTree {
+ public:
+  // Parses HTML text (UTF-8; invalid bytes become U+FFFD).
+  static std::shared_ptr<DocumentTree> Parse(std::string_view html, std::u16string url);
+
+  DocumentTree(const DocumentTree&) = delete;
+  DocumentTree& operator=(const DocumentTree&) = delete;
+
+  std::mutex& lock() { return lock_; }
+  const std::u16string& url() const { return url_; }
+  // Every element in document order; the first is the root element.
+  const std::vector<Node*>& elements() const { return elements_; }
+  // The elements inside Node, in document order.
+  std::vector<Node*> Descendants(const Node& node) const;
+  Node* Root() const { return elements_.empty() ? nullptr : elements_.front(); }
+  // The first element with the tag (lower-case), or null.
+  Node* FirstWithTag(std::u16string_view tag) const;
+
+  void SetHost(std::weak_ptr<PageHost> host) { host_ = std::move(host); }
+  std::shared_ptr<PageHost> Host() const { return host_.lock(); }
+
+ private:
+  DocumentTree() = default;
+  Node* NewNode();
+
+  std::mutex lock_;
+  std::u16string url_;
+  std::vector<std::unique_ptr<Node>> storage_;
+  std::vector<Node*> elements_;
+  std::weak_ptr<PageHost> host_;
+};
+
+}  // namespace platform::browser
