@@ -72,6 +72,21 @@ struct RECT {
 
 using COLORREF = DWORD;
 
+// 100-nanosecond intervals since 1601-01-01, split in two halves.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+// Security attributes handed to the calls that create files, folders, keys and
+// named objects; the descriptor's layout is kept by platform/kernel/security.h.
+using PSECURITY_DESCRIPTOR = void*;
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  PSECURITY_DESCRIPTOR lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+
 struct LARGE_INTEGER {
   LONGLONG QuadPart;
 };

@@ -1,0 +1,1 @@
+pellix_fuzz_target(fuzz_registry_database SOURCES ${CMAKE_CURRENT_LIST_DIR}/registry_database.cpp DEPS platform_kernel)

@@ -1,0 +1,471 @@
+#include "platform/kernel/named_objects.h"
+
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/base/errors.h"
+#include "platform/base/faults.h"
+#include "platform/base/state_root.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/security.h"
+
+namespace {
+
+constexpr std::uint32_t kMagic = 0x4F584C50;  // marks a region whose set-up finished
+enum class Kind : std::uint32_t { kMutex = 1, kEvent = 2 };
+
+// A process that has the object open; the start time tells a reused pid apart.
+struct Holder {
+  std::int32_t pid;
+  std::uint64_t startTime;
+};
+constexpr int kHolders = 128;
+
+// The shared memory of one object; both kinds share the layout.
+struct Shared {
+  std::uint32_t magic;
+  Kind kind;
+  Holder holders[kHolders];
+  pthread_mutex_t mutex;
+  std::atomic<std::uint32_t> signalled;
+  std::uint32_t manualReset;
+};
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
+
+std::uint64_t Fnv1a(const std::string& text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
+std::string Hex(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// The objects of one user under one state root share a prefix, so that test
+// programs running side by side never meet.
+std::string NamespacePrefix() {
+  return "/pellix." + std::to_string(getuid()) + "." + Hex(Fnv1a(platform::StateRoot().string())) + ".";
+}
+
+// Turns an object name into a shared-memory name; empty (with the last error) when it
+// is not a valid object name.
+std::string SharedName(const char* name) {
+  std::string text(name);
+  for (const char* scope : {"Global\\", "Local\\"}) {
+    if (text.rfind(scope, 0) == 0) text.erase(0, std::strlen(scope));
+  }
+  if (text.find('\\') != std::string::npos || text.size() > 260) {
+    SetLastError(ERROR_BAD_PATHNAME);
+    return {};
+  }
+  std::string encoded;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '_' || c == '-') {
+      encoded += static_cast<char>(c);
+    } else {
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", c);
+      encoded += escape;
+    }
+  }
+  if (encoded.size() > 160) encoded = "~" + Hex(Fnv1a(text));
+  return NamespacePrefix() + "o." + encoded;
+}
+
+long Futex(std::atomic<std::uint32_t>* word, int operation, std::uint32_t value, const timespec* timeout) {
+  return syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), operation, value, timeout, nullptr, 0);
+}
+
+timespec RealtimeIn(DWORD milliseconds) {
+  timespec at{};
+  clock_gettime(CLOCK_REALTIME, &at);
+  at.tv_sec += milliseconds / 1000;
+  at.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+  if (at.tv_nsec >= 1000000000L) {
+    at.tv_sec += 1;
+    at.tv_nsec -= 1000000000L;
+  }
+  return at;
+}
+
+// One mapped object in this process; every handle to it shares this.
+class Region {
+ public:
+  Region(Shared* shared, std::string sharedName) : shared_(shared), sharedName_(std::move(sharedName)) {}
+  ~Region();
+  Shared* shared() const { return shared_; }
+  std::atomic<int>& ownedHere() { return ownedHere_; }
+
+ private:
+  Shared* shared_;
+  std::string sharedName_;  // empty for an unnamed object
+  std::atomic<int> ownedHere_{0};  // how often threads of this process hold the mutex
+};
+
+// The regions open in this process and the lock that orders set-up and removal of
+// objects, within the process and (by a file lock) between processes.
+struct Table {
+  std::mutex lock;
+  std::map<std::string, std::weak_ptr<Region>> regions;
+};
+
+Table& TheTable() {
+  static Table table;
+  return table;
+}
+
+class NamespaceLock {
+ public:
+  NamespaceLock() : guard_(TheTable().lock) {
+    fd_ = shm_open((NamespacePrefix() + "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0) flock(fd_, LOCK_EX);
+  }
+  ~NamespaceLock() {
+    if (fd_ >= 0) close(fd_);  // closing drops the file lock
+  }
+  NamespaceLock(const NamespaceLock&) = delete;
+  NamespaceLock& operator=(const NamespaceLock&) = delete;
+
+ private:
+  std::lock_guard<std::mutex> guard_;
+  int fd_;
+};
+
+bool HolderAlive(const Holder& holder) {
+  return holder.pid > 0 && platform::ProcessStartTime(static_cast<DWORD>(holder.pid)) == holder.startTime;
+}
+
+bool AnyLiveHolder(const Shared* shared) {
+  for (const Holder& holder : shared->holders) {
+    if (HolderAlive(holder)) return true;
+  }
+  return false;
+}
+
+void DropHolder(Shared* shared, int pid) {
+  for (Holder& holder : shared->holders) {
+    if (holder.pid == pid) holder = Holder{};
+  }
+}
+
+bool AddHolder(Shared* shared) {
+  int self = getpid();
+  for (Holder& holder : shared->holders) {
+    if (holder.pid == self) return true;
+  }
+  for (Holder& holder : shared->holders) {
+    if (!HolderAlive(holder)) {
+      holder = Holder{self, platform::ProcessStartTime(static_cast<DWORD>(self))};
+      return true;
+    }
+  }
+  return false;
+}
+
+void InitShared(Shared* shared, Kind kind, bool manualReset, bool signalled) {
+  std::memset(static_cast<void*>(shared), 0, sizeof(Shared));
+  shared->kind = kind;
+  pthread_mutexattr_t attributes;
+  pthread_mutexattr_init(&attributes);
+  pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+  pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+  pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+  pthread_mutex_init(&shared->mutex, &attributes);
+  pthread_mutexattr_destroy(&attributes);
+  shared->signalled.store(signalled ? 1 : 0);
+  shared->manualReset = manualReset ? 1 : 0;
+  shared->magic = kMagic;
+}
+
+Region::~Region() {
+  if (sharedName_.empty()) {
+    if (ownedHere_ == 0) munmap(shared_, sizeof(Shared));
+    return;
+  }
+  NamespaceLock lock;
+  DropHolder(shared_, getpid());
+  if (!AnyLiveHolder(shared_)) shm_unlink(sharedName_.c_str());
+  // A mutex still held by a thread of this process stays mapped: the kernel marks it
+  // abandoned through that mapping when the thread ends.
+  if (ownedHere_ == 0) munmap(shared_, sizeof(Shared));
+}
+
+Shared* MapShared(int fd) {
+  void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  return memory == MAP_FAILED ? nullptr : static_cast<Shared*>(memory);
+}
+
+struct Opened {
+  std::shared_ptr<Region> region;
+  bool existed = false;
+};
+
+// Opens the object of a name, or creates it when Create is set. Null region with the
+// last error on failure.
+Opened OpenRegion(const char* name, Kind kind, bool create, bool manualReset, bool signalled) {
+  Opened result;
+  if (!name || !*name) {
+    void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+      platform::SetLastErrorFromErrno();
+      return result;
+    }
+    InitShared(static_cast<Shared*>(memory), kind, manualReset, signalled);
+    result.region = std::make_shared<Region>(static_cast<Shared*>(memory), std::string());
+    return result;
+  }
+  std::string sharedName = SharedName(name);
+  if (sharedName.empty()) return result;
+  NamespaceLock lock;
+  Table& table = TheTable();
+  if (auto live = table.regions[sharedName].lock()) {
+    if (live->shared()->kind != kind) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return result;
+    }
+    result.region = live;
+    result.existed = true;
+    return result;
+  }
+  int fd = shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0600);
+  bool fresh = false;
+  if (fd < 0 && errno == ENOENT && create) {
+    fd = shm_open(sharedName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    fresh = true;
+  }
+  if (fd < 0) {
+    SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : platform::ErrorFromErrno(errno));
+    return result;
+  }
+  struct stat status{};
+  bool sized = fstat(fd, &status) == 0 && status.st_size >= static_cast<off_t>(sizeof(Shared));
+  if (!sized && ftruncate(fd, sizeof(Shared)) != 0) {
+    platform::SetLastErrorFromErrno();
+    close(fd);
+    return result;
+  }
+  Shared* shared = MapShared(fd);
+  close(fd);
+  if (!shared) {
+    platform::SetLastErrorFromErrno();
+    return result;
+  }
+  // A region that nobody alive holds is left over from processes that ended: it
+  // counts as gone, as the object would be once its last handle closed.
+  bool stale = fresh || shared->magic != kMagic || !AnyLiveHolder(shared);
+  if (stale && !create) {
+    shm_unlink(sharedName.c_str());
+    munmap(shared, sizeof(Shared));
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return result;
+  }
+  if (stale) InitShared(shared, kind, manualReset, signalled);
+  if (shared->kind != kind) {
+    munmap(shared, sizeof(Shared));
+    SetLastError(ERROR_INVALID_HANDLE);
+    return result;
+  }
+  if (!AddHolder(shared)) {
+    munmap(shared, sizeof(Shared));
+    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    return result;
+  }
+  result.region = std::make_shared<Region>(shared, sharedName);
+  result.existed = !stale;
+  table.regions[sharedName] = result.region;
+  return result;
+}
+
+class MutexObject : public platform::Waitable {
+ public:
+  explicit MutexObject(std::shared_ptr<Region> region) : region_(std::move(region)) {}
+
+  DWORD Wait(DWORD milliseconds) override {
+    pthread_mutex_t* mutex = &region_->shared()->mutex;
+    int result;
+    if (milliseconds == 0) {
+      result = pthread_mutex_trylock(mutex);
+    } else if (milliseconds == INFINITE) {
+      result = pthread_mutex_lock(mutex);
+    } else {
+      timespec until = RealtimeIn(milliseconds);
+      result = pthread_mutex_timedlock(mutex, &until);
+    }
+    switch (result) {
+      case 0:
+        ++region_->ownedHere();
+        return WAIT_OBJECT_0;
+      case EOWNERDEAD:
+        pthread_mutex_consistent(mutex);
+        ++region_->ownedHere();
+        return WAIT_ABANDONED;
+      case EBUSY:
+      case ETIMEDOUT:
+        return WAIT_TIMEOUT;
+      default:
+        SetLastError(platform::ErrorFromErrno(result));
+        return WAIT_FAILED;
+    }
+  }
+
+  BOOL Release() {
+    if (pthread_mutex_unlock(&region_->shared()->mutex) != 0) {
+      SetLastError(ERROR_NOT_OWNER);
+      return FALSE;
+    }
+    --region_->ownedHere();
+    return TRUE;
+  }
+
+ private:
+  std::shared_ptr<Region> region_;
+};
+
+class EventObject : public platform::Waitable {
+ public:
+  explicit EventObject(std::shared_ptr<Region> region) : region_(std::move(region)) {}
+
+  DWORD Wait(DWORD milliseconds) override {
+    Shared* shared = region_->shared();
+    platform::Deadline deadline(milliseconds);
+    for (;;) {
+      std::uint32_t set = 1;
+      bool taken = shared->manualReset ? shared->signalled.load() == 1
+                                       : shared->signalled.compare_exchange_strong(set, 0);
+      if (taken) return WAIT_OBJECT_0;
+      DWORD left = deadline.Remaining();
+      if (left == 0) return WAIT_TIMEOUT;
+      timespec timeout{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000L};
+      Futex(&shared->signalled, FUTEX_WAIT, 0, deadline.infinite() ? nullptr : &timeout);
+    }
+  }
+
+  void Set() {
+    region_->shared()->signalled.store(1);
+    Futex(&region_->shared()->signalled, FUTEX_WAKE, INT_MAX, nullptr);
+  }
+
+  void Reset() { region_->shared()->signalled.store(0); }
+
+ private:
+  std::shared_ptr<Region> region_;
+};
+
+void RecordSecurity(const char* call, const char* name, const SECURITY_ATTRIBUTES* security) {
+  if (!security || !security->lpSecurityDescriptor) return;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL acl = nullptr;
+  if (!GetSecurityDescriptorDacl(security->lpSecurityDescriptor, &present, &acl, &defaulted)) return;
+  platform::RecordSecurityCall(std::string(call) + " " + (name ? name : "") + " dacl " +
+                               (present ? platform::DescribeAcl(acl) : std::string("absent")));
+}
+
+template <typename Object>
+HANDLE Create(const char* call, const SECURITY_ATTRIBUTES* security, Kind kind, bool manualReset, bool signalled,
+              const char* name, bool* existed) {
+  if (platform::faults::ShouldFail(call)) return 0;
+  Opened opened = OpenRegion(name, kind, true, manualReset, signalled);
+  if (!opened.region) return 0;
+  RecordSecurity(call, name, security);
+  *existed = opened.existed;
+  HANDLE handle = platform::OpenHandle(std::make_shared<Object>(opened.region));
+  SetLastError(opened.existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return handle;
+}
+
+template <typename Object>
+HANDLE Open(const char* call, Kind kind, const char* name) {
+  if (platform::faults::ShouldFail(call)) return 0;
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  Opened opened = OpenRegion(name, kind, false, false, false);
+  if (!opened.region) return 0;
+  return platform::OpenHandle(std::make_shared<Object>(opened.region));
+}
+
+}  // namespace
+
+HANDLE CreateMutexA(const SECURITY_ATTRIBUTES* security, BOOL initialOwner, const char* name) {
+  bool existed = false;
+  HANDLE handle = Create<MutexObject>("CreateMutexA", security, Kind::kMutex, false, false, name, &existed);
+  if (handle && initialOwner && !existed) {
+    platform::HandleObjectAs<MutexObject>(handle)->Wait(0);
+    SetLastError(ERROR_SUCCESS);
+  }
+  return handle;
+}
+
+HANDLE OpenMutexA(DWORD /*access*/, BOOL /*inheritHandle*/, const char* name) {
+  return Open<MutexObject>("OpenMutexA", Kind::kMutex, name);
+}
+
+BOOL ReleaseMutex(HANDLE mutex) {
+  auto object = platform::HandleObjectAs<MutexObject>(mutex);
+  return object ? object->Release() : FALSE;
+}
+
+HANDLE CreateEventA(const SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, const char* name) {
+  bool existed = false;
+  return Create<EventObject>("CreateEventA", security, Kind::kEvent, manualReset, initialState, name, &existed);
+}
+
+HANDLE OpenEventA(DWORD /*access*/, BOOL /*inheritHandle*/, const char* name) {
+  return Open<EventObject>("OpenEventA", Kind::kEvent, name);
+}
+
+BOOL SetEvent(HANDLE event) {
+  auto object = platform::HandleObjectAs<EventObject>(event);
+  if (!object) return FALSE;
+  object->Set();
+  return TRUE;
+}
+
+BOOL ResetEvent(HANDLE event) {
+  auto object = platform::HandleObjectAs<EventObject>(event);
+  if (!object) return FALSE;
+  object->Reset();
+  return TRUE;
+}
+
+namespace platform {
+
+bool NamedObjectExists(const char* name) {
+  if (!name || !*name) return false;
+  std::string sharedName = SharedName(name);
+  if (sharedName.empty()) return false;
+  NamespaceLock lock;
+  if (TheTable().regions[sharedName].lock()) return true;
+  int fd = shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  struct stat status{};
+  Shared* shared = fstat(fd, &status) == 0 && status.st_size >= static_cast<off_t>(sizeof(Shared)) ? MapShared(fd)
+                                                                                                     : nullptr;
+  close(fd);
+  bool alive = shared && shared->magic == kMagic && AnyLiveHolder(shared);
+  if (shared) munmap(shared, sizeof(Shared));
+  return alive;
+}
+
+}  // namespace platform
