@@ -93,6 +93,11 @@ std::string Utf8ToAnsi(std::string_view text);
 std::u16string CodePageToWide(std::string_view text, UINT codePage);
 std::string WideToCodePage(std::u16string_view text, UINT codePage);
 
+// UTF-16 little-endian bytes, as files hold them: two bytes a unit; an odd last byte
+// is no unit and is dropped.
+std::u16string Utf16LeToWide(std::string_view bytes);
+std::string WideToUtf16Le(std::u16string_view text);
+
 // UTF-7 (RFC 2152). Encoding writes the optional direct characters directly, closes
 // a Base64 run with "-" only where the next character would be read as part of it,
 // and leaves a run at the very end open. Decoding answers false for malformed input

@@ -16,6 +16,7 @@ inline constexpr std::string_view SFCreateErrorEx = "Cannot create file \"%s\". 
 inline constexpr std::string_view SFOpenErrorEx = "Cannot open file \"%s\". %s";
 inline constexpr std::string_view SMemoryStreamError = "Out of memory while expanding memory stream";
 inline constexpr std::string_view SListIndexError = "List index out of bounds (%d)";
+inline constexpr std::string_view SListCapacityError = "List capacity out of bounds (%d)";
 inline constexpr std::string_view SSortedListError = "Operation not allowed on sorted list";
 inline constexpr std::string_view SDuplicateString = "String list does not allow duplicates";
 inline constexpr std::string_view SInvalidPropertyValue = "Invalid property value";

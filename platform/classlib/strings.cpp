@@ -15,29 +15,12 @@ int CompareWithoutCase(const std::string& a, const std::string& b) {
 
 int CompareWithoutCase(const std::u16string& a, const std::u16string& b) { return platform::CompareText(a, b, true); }
 
-// The list's text as bytes on a stream, and back.
+// The list's text as bytes on a stream, and back: 8-bit text as it is, wide text as
+// UTF-16LE.
 std::string TextBytes(const std::string& text) { return text; }
-
-std::string TextBytes(const std::u16string& text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
-
+std::string TextBytes(const std::u16string& text) { return platform::WideToUtf16Le(text); }
 void TextFromBytes(const std::string& bytes, std::string& text) { text = bytes; }
-
-// An odd last byte is no character and is dropped.
-void TextFromBytes(const std::string& bytes, std::u16string& text) {
-  text.resize(bytes.size() / 2);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-  }
-}
+void TextFromBytes(const std::string& bytes, std::u16string& text) { text = platform::Utf16LeToWide(bytes); }
 
 }  // namespace
 

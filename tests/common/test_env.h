@@ -27,6 +27,18 @@ class TempDir {
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 
+// The text of the exception of type E that call raises, "(nothing raised)" when it
+// raises none.
+template <typename E, typename F>
+std::string MessageOf(F&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "(nothing raised)";
+}
+
 // Path of a file under tests/fixtures.
 std::filesystem::path Fixture(const std::string& relative);
 

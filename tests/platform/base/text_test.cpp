@@ -186,3 +186,14 @@ TEST(LocaleInfo, AnsiCodePageAsText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Utf16Le, TwoBytesAUnitLowByteFirst) {
+  EXPECT_EQ(platform::WideToUtf16Le(u"A\u20AC\xD800"), std::string("A\0\xAC\x20\x00\xD8", 6));
+  EXPECT_EQ(platform::Utf16LeToWide(std::string("A\0\xAC\x20\x00\xD8", 6)), u"A\u20AC\xD800");
+  EXPECT_EQ(platform::Utf16LeToWide(std::string("A\0B", 3)), u"A");  // odd last byte dropped
+  EXPECT_EQ(platform::Utf16LeToWide(""), u"");
+}
+
+}  // namespace

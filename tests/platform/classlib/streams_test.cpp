@@ -16,16 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using pellix_test::TempDir;
 
-template <typename E, typename F>
-std::string MessageOf(F&& call) {
-  try {
-    call();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
-
 TEST(Format, FillsPlaceholdersInOrder) {
   EXPECT_EQ(Format("List index out of bounds (%d)", {"-1"}), "List index out of bounds (-1)");
   EXPECT_EQ(Format("a %s b %d c %% %s", {"x", "7"}), "a x b 7 c % %s");
@@ -57,7 +47,7 @@ TEST(MemoryStream, CheckedReadsRaiseTheLibraryText) {
   stream.WriteBuffer("ab", 2);
   stream.SetPosition(1);
   char buffer[2];
-  EXPECT_EQ(MessageOf<EReadError>([&] { stream.ReadBuffer(buffer, 2); }), "Stream read error");
+  EXPECT_EQ(pellix_test::MessageOf<EReadError>([&] { stream.ReadBuffer(buffer, 2); }), "Stream read error");
   stream.ReadBuffer(buffer, 0);  // nothing asked, nothing raised
 }
 
@@ -69,7 +59,7 @@ TEST(MemoryStream, CopyFromWithZeroCopiesTheWholeSource) {
   EXPECT_EQ(target.CopyFrom(source, 0), 70000);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(target.Memory().data()), 70000), big);
   source.SetPosition(69998);
-  EXPECT_EQ(MessageOf<EReadError>([&] { target.CopyFrom(source, 5); }), "Stream read error");
+  EXPECT_EQ(pellix_test::MessageOf<EReadError>([&] { target.CopyFrom(source, 5); }), "Stream read error");
 }
 
 TEST(FileStream, CreateWriteReopenAndRead) {
@@ -86,7 +76,7 @@ TEST(FileStream, CreateWriteReopenAndRead) {
   TMemoryStream copy;
   copy.LoadFromFile(name);  // others may read: both open at once
   EXPECT_EQ(copy.Size(), 3);
-  EXPECT_EQ(MessageOf<EFOpenError>([&] { TFileStream writer(name, fmOpenWrite | fmShareDenyNone); }),
+  EXPECT_EQ(pellix_test::MessageOf<EFOpenError>([&] { TFileStream writer(name, fmOpenWrite | fmShareDenyNone); }),
             "Cannot open file \"" + name + "\". The process cannot access the file because it is being used by "
             "another process");
 }
@@ -94,9 +84,9 @@ TEST(FileStream, CreateWriteReopenAndRead) {
 TEST(FileStream, OpenAndCreateErrorsNameTheFullPathAndTheReason) {
   TempDir dir;
   fs::current_path(dir.path());
-  EXPECT_EQ(MessageOf<EFOpenError>([] { TFileStream s("missing.txt", fmOpenRead); }),
+  EXPECT_EQ(pellix_test::MessageOf<EFOpenError>([] { TFileStream s("missing.txt", fmOpenRead); }),
             "Cannot open file \"" + (dir / "missing.txt").string() + "\". The system cannot find the file specified");
-  EXPECT_EQ(MessageOf<EFCreateError>([] { TFileStream s("no/such/f.txt", fmCreate); }),
+  EXPECT_EQ(pellix_test::MessageOf<EFCreateError>([] { TFileStream s("no/such/f.txt", fmCreate); }),
             "Cannot create file \"" + (dir / "no/such/f.txt").string() +
                 "\". The system cannot find the path specified");
   fs::current_path("/");
@@ -121,9 +111,9 @@ TEST(HandleStream, FailedCallsMoveNothing) {
   TempDir dir;
   TFileStream stream((dir / "f").string(), fmCreate);
   platform::faults::FailNext("WriteFile", 1, ERROR_DISK_FULL);
-  EXPECT_EQ(MessageOf<EWriteError>([&] { stream.WriteBuffer("abc", 3); }), "Stream write error");
+  EXPECT_EQ(pellix_test::MessageOf<EWriteError>([&] { stream.WriteBuffer("abc", 3); }), "Stream write error");
   platform::faults::FailNext("SetEndOfFile", 1, ERROR_DISK_FULL);
-  EXPECT_EQ(MessageOf<EOSError>([&] { stream.SetSize(10); }),
+  EXPECT_EQ(pellix_test::MessageOf<EOSError>([&] { stream.SetSize(10); }),
             "System Error.  Code: 112.\r\nThere is not enough space on the disk");
   THandleStream closed(INVALID_HANDLE_VALUE);
   char c;
