@@ -1,0 +1,288 @@
+#include "support/typed_streams.h"
+
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <vector>
+
+#include "platform/base/clock.h"
+#include "platform/base/errors.h"
+#include "platform/base/handles.h"
+#include "platform/fs/files.h"
+
+namespace {
+
+constexpr DWORD kRetryStepMs = 100;
+
+// Runs one stream operation; any error the stream raises becomes false.
+template <typename Operation>
+bool Guarded(Operation operation) {
+  try {
+    return operation();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+template <typename T>
+void PutLittleEndian(T value, std::uint8_t* bytes) {
+  for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+template <typename T>
+T GetLittleEndian(const std::uint8_t* bytes) {
+  T value = 0;
+  for (std::size_t i = 0; i < sizeof(T); ++i) value = static_cast<T>(value | T(bytes[i]) << (8 * i));
+  return value;
+}
+
+bool IsLockedError(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+// A file that stays locked is tried again every 100 ms for about retryTime ms, then
+// once more; any other failure ends the tries at once (plus that last one).
+HANDLE OpenWithRetry(const std::string& fileName, DWORD access, DWORD share, DWORD disposition,
+                     std::uint32_t retryTime) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (std::uint32_t attempt = 0; attempt < retryTime / kRetryStepMs; ++attempt) {
+    handle = CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, 0);
+    if (handle != INVALID_HANDLE_VALUE || !IsLockedError(GetLastError())) break;
+    Sleep(kRetryStepMs);
+  }
+  if (handle == INVALID_HANDLE_VALUE) {
+    handle = CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, 0);
+  }
+  return handle;
+}
+
+// Creates the folder of a file name, with its missing parents, private to the user.
+void MakeFolderOf(const std::string& fileName) {
+  std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+  std::error_code ignored;
+  if (folder.empty() || std::filesystem::is_directory(folder, ignored)) return;
+  std::filesystem::path partial;
+  for (const auto& part : folder) {
+    partial /= part;
+    if (std::filesystem::create_directory(partial, ignored)) {
+      std::filesystem::permissions(partial, std::filesystem::perms::owner_all, ignored);
+    }
+  }
+}
+
+// A file object's stream: attached after a successful open, released (closing the
+// file) by Close.
+void AttachFile(HANDLE handle, TStream*& stream, std::unique_ptr<THandleStream>& file,
+                HANDLE& field) {
+  field = handle;
+  file = std::make_unique<THandleStream>(handle);
+  stream = file.get();
+}
+
+void ReleaseFile(TStream*& stream, std::unique_ptr<THandleStream>& file, HANDLE& field) {
+  if (!stream) return;
+  stream = nullptr;
+  file.reset();
+  CloseHandle(field);
+  field = INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+std::int32_t TStreamBase::GetSize() const {
+  if (!stream_) return -1;
+  std::int64_t size = 0;
+  if (!Guarded([&] { return size = stream_->Size(), true; })) return -1;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
+}
+
+bool TStreamWriter::WriteBuffer(const void* buffer, std::int32_t count) {
+  if (!stream_ || count < 0) return false;
+  return Guarded([&] { return stream_->Write(buffer, count) == count; });
+}
+
+bool TStreamWriter::WriteRawString(std::string_view s) {
+  return WriteBuffer(s.data(), static_cast<std::int32_t>(s.size()));
+}
+
+bool TStreamWriter::WriteLine(std::string_view s) {
+  return WriteRawString(s) && WriteRawString("\r\n");
+}
+
+bool TStreamWriter::WriteString(std::string_view s) {
+  return WriteInteger(static_cast<std::int32_t>(s.size())) && WriteRawString(s);
+}
+
+bool TStreamWriter::WriteInteger(std::int32_t i) {
+  std::uint8_t bytes[4];
+  PutLittleEndian(static_cast<std::uint32_t>(i), bytes);
+  return WriteBuffer(bytes, 4);
+}
+
+bool TStreamWriter::WriteBoolean(bool b) { return WriteByte(b ? 1 : 0); }
+
+bool TStreamWriter::WriteDouble(double d) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  std::uint8_t bytes[8];
+  PutLittleEndian(bits, bytes);
+  return WriteBuffer(bytes, 8);
+}
+
+bool TStreamWriter::WriteByte(std::uint8_t b) { return WriteBuffer(&b, 1); }
+
+bool TStreamWriter::WriteWord(std::uint16_t w) {
+  std::uint8_t bytes[2];
+  PutLittleEndian(w, bytes);
+  return WriteBuffer(bytes, 2);
+}
+
+bool TStreamWriter::CopyFromStream(TStream& source) {
+  if (!stream_) return false;
+  return Guarded([&] { return stream_->CopyFrom(source, 0) == source.Size(); });
+}
+
+bool TStreamWriter::WriteStream(TStream& source) {
+  if (!stream_) return false;
+  std::vector<std::uint8_t> buffer;
+  bool read = Guarded([&] {
+    source.SetPosition(0);
+    buffer.resize(static_cast<std::size_t>(source.Size()));
+    source.ReadBuffer(buffer.data(), static_cast<std::int32_t>(buffer.size()));
+    return true;
+  });
+  return read && WriteBuffer(buffer.data(), static_cast<std::int32_t>(buffer.size()));
+}
+
+std::int64_t TStreamReader::Remaining() const {
+  if (!stream_) return 0;
+  std::int64_t remaining = 0;
+  Guarded([&] { return remaining = stream_->Size() - stream_->Position(), true; });
+  return remaining < 0 ? 0 : remaining;
+}
+
+bool TStreamReader::ReadBuffer(void* buffer, std::int32_t count) {
+  if (!stream_ || count < 0) return false;
+  return Guarded([&] { return stream_->Read(buffer, count) == count; });
+}
+
+bool TStreamReader::ReadRawString(std::string& s) {
+  std::int32_t size = GetSize();
+  if (size < 0) return false;
+  s.assign(static_cast<std::size_t>(size), '\0');
+  std::int32_t read = 0;
+  bool ok = Guarded([&] { return read = stream_->Read(s.data(), size), true; });
+  s.resize(static_cast<std::size_t>(ok ? read : 0));
+  return ok && read == size;
+}
+
+bool TStreamReader::ReadLine(std::string& s) {
+  s.clear();
+  return ReadRawString(s);
+}
+
+bool TStreamReader::ReadString(std::string& s) {
+  s.clear();
+  std::int32_t length = 0;
+  if (!ReadInteger(length) || length <= 0 || length > Remaining()) return false;
+  s.assign(static_cast<std::size_t>(length), '\0');
+  if (ReadBuffer(s.data(), length)) return true;
+  s.clear();
+  return false;
+}
+
+bool TStreamReader::ReadInteger(std::int32_t& i) {
+  std::uint8_t bytes[4];
+  bool ok = ReadBuffer(bytes, 4);
+  i = ok ? static_cast<std::int32_t>(GetLittleEndian<std::uint32_t>(bytes)) : 0;
+  return ok;
+}
+
+bool TStreamReader::ReadBoolean(bool& b) {
+  std::uint8_t byte = 0;
+  bool ok = ReadByte(byte);
+  b = byte != 0;
+  return ok;
+}
+
+bool TStreamReader::ReadDouble(double& d) {
+  std::uint8_t bytes[8];
+  bool ok = ReadBuffer(bytes, 8);
+  std::uint64_t bits = ok ? GetLittleEndian<std::uint64_t>(bytes) : 0;
+  std::memcpy(&d, &bits, sizeof d);
+  return ok;
+}
+
+bool TStreamReader::ReadByte(std::uint8_t& b) {
+  bool ok = ReadBuffer(&b, 1);
+  if (!ok) b = 0;
+  return ok;
+}
+
+bool TStreamReader::ReadWord(std::uint16_t& w) {
+  std::uint8_t bytes[2];
+  bool ok = ReadBuffer(bytes, 2);
+  w = ok ? GetLittleEndian<std::uint16_t>(bytes) : 0;
+  return ok;
+}
+
+bool TStreamReader::CopyToStream(TStream& target) {
+  if (!stream_) return false;
+  return Guarded([&] { return target.CopyFrom(*stream_, 0) == stream_->Size(); });
+}
+
+bool TStreamReader::ReadToStream(TStream& target) {
+  std::int64_t remaining = Remaining();
+  if (!stream_ || remaining > INT32_MAX) return false;
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(remaining));
+  if (!ReadBuffer(buffer.data(), static_cast<std::int32_t>(remaining))) return false;
+  return Guarded([&] {
+    target.WriteBuffer(buffer.data(), static_cast<std::int32_t>(remaining));
+    return true;
+  });
+}
+
+TMemoryStreamWriter::TMemoryStreamWriter() : TStreamWriter(&memory_) {}
+
+TMemoryStreamReader::TMemoryStreamReader() : TStreamReader(&memory_) {}
+
+TFileWriter::~TFileWriter() { Close(); }
+
+bool TFileWriter::Open(const std::string& fileName) {
+  if (stream_) Close();
+  return Guarded([&] {
+    MakeFolderOf(fileName);
+    DWORD share = (ShareWrite ? FILE_SHARE_WRITE : 0) | (ShareRead ? FILE_SHARE_READ : 0);
+    DWORD disposition = Append ? OPEN_ALWAYS : CREATE_ALWAYS;
+    // UseSecurity never widens access here: files are always private to the user.
+    HANDLE handle = OpenWithRetry(fileName, GENERIC_WRITE, share, disposition, RetryTime);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    AttachFile(handle, stream_, file_, Handle);
+    file_->Seek(0, Append ? soEnd : soBeginning);
+    return true;
+  });
+}
+
+void TFileWriter::Close() { ReleaseFile(stream_, file_, Handle); }
+
+bool TFileWriter::Flush() {
+  return Handle != INVALID_HANDLE_VALUE && FlushFileBuffers(Handle) != FALSE;
+}
+
+TFileReader::~TFileReader() { Close(); }
+
+bool TFileReader::Open(const std::string& fileName) {
+  if (stream_) Close();
+  return Guarded([&] {
+    DWORD share = (ShareWrite ? FILE_SHARE_WRITE : 0) | (ShareRead ? FILE_SHARE_READ : 0);
+    HANDLE handle = OpenWithRetry(fileName, GENERIC_READ, share, OPEN_EXISTING, RetryTime);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    AttachFile(handle, stream_, file_, Handle);
+    return true;
+  });
+}
+
+void TFileReader::Close() { ReleaseFile(stream_, file_, Handle); }
