@@ -54,6 +54,7 @@ struct Window {
   std::vector<HWND> children;  // top of the z-order first
   bool destroying = false;
   bool hasUpdate = false;
+  bool erase = false;
   RECT update{};
 };
 
@@ -74,6 +75,8 @@ struct State {
   std::unordered_map<DWORD, ThreadInput> input;
   HWND capture = 0;
   HWND foreground = 0;
+  std::vector<void (*)(HWND)> goneListeners;
+  LRESULT (*eraseHandler)(HWND, HDC) = nullptr;
 };
 
 State& S() {
@@ -312,6 +315,17 @@ RECT ClientRectOf(const Window& window) {
 RECT Union(const RECT& a, const RECT& b) {
   return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
               std::max(a.bottom, b.bottom)};
+}
+
+void NotifyGone(const std::vector<HWND>& gone) {
+  std::vector<void (*)(HWND)> listeners;
+  {
+    Lock guard(S().lock);
+    listeners = S().goneListeners;
+  }
+  for (HWND handle : gone) {
+    for (auto listener : listeners) listener(handle);
+  }
 }
 
 ThreadInput CurrentInput() {
@@ -650,8 +664,14 @@ LRESULT DefWindowProcImpl(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
     case WM_PAINT:
       ValidateRect(handle, nullptr);
       return 0;
-    case WM_ERASEBKGND:
-      return 0;
+    case WM_ERASEBKGND: {
+      LRESULT (*handler)(HWND, HDC);
+      {
+        Lock guard(S().lock);
+        handler = S().eraseHandler;
+      }
+      return handler ? handler(handle, static_cast<HDC>(wParam)) : 0;
+    }
     case WM_NCHITTEST:
       return HTCLIENT;
     case WM_SYSCOMMAND:
@@ -814,28 +834,44 @@ HWND platform::win::detail::NextWindowToPaint(DWORD threadId, HWND filter) {
   return best;
 }
 
-RECT platform::win::detail::TakeUpdateRect(HWND handle) {
+RECT platform::win::detail::TakeUpdateRect(HWND handle, bool* erase) {
   Lock guard(S().lock);
   auto window = FindLocked(handle);
+  if (erase) *erase = window && window->erase;
   if (!window || !window->hasUpdate) return RECT{};
   window->hasUpdate = false;
+  window->erase = false;
   return window->update;
+}
+
+void platform::win::detail::AddWindowGoneListener(void (*listener)(HWND)) {
+  Lock guard(S().lock);
+  auto& listeners = S().goneListeners;
+  if (std::find(listeners.begin(), listeners.end(), listener) == listeners.end()) listeners.push_back(listener);
+}
+
+void platform::win::detail::SetEraseBackgroundHandler(LRESULT (*handler)(HWND, HDC)) {
+  Lock guard(S().lock);
+  S().eraseHandler = handler;
 }
 
 void platform::win::detail::ForgetThreadWindows(DWORD threadId) {
   std::vector<HWND> gone;
-  Lock guard(S().lock);
-  auto& s = S();
-  for (auto& [handle, window] : s.windows) {
-    if (window->thread == threadId) gone.push_back(handle);
+  {
+    Lock guard(S().lock);
+    auto& s = S();
+    for (auto& [handle, window] : s.windows) {
+      if (window->thread == threadId) gone.push_back(handle);
+    }
+    for (HWND handle : gone) {
+      auto window = FindLocked(handle);
+      Unlink(SiblingsLocked(*window), handle);
+      --window->cls->windows;
+    }
+    for (HWND handle : gone) s.windows.erase(handle);
+    s.input.erase(threadId);
   }
-  for (HWND handle : gone) {
-    auto window = FindLocked(handle);
-    Unlink(SiblingsLocked(*window), handle);
-    --window->cls->windows;
-  }
-  for (HWND handle : gone) s.windows.erase(handle);
-  s.input.erase(threadId);
+  NotifyGone(gone);
 }
 
 void platform::win::detail::SetNextHandleForTest(HWND next) {
@@ -884,6 +920,23 @@ BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* wndClas
   FillClassInfo(*cls, wndClass, ansiMenu);
   wndClass->lpszClassName = className;
   return TRUE;
+}
+
+ULONG_PTR GetClassLongPtrW(HWND handle, int index) {
+  auto window = Find(handle);
+  if (!window) return 0;
+  Lock guard(S().lock);
+  const auto& cls = *window->cls;
+  switch (index) {
+    case GCLP_HBRBACKGROUND: return cls.brush;
+    case GCLP_HCURSOR: return cls.cursor;
+    case GCLP_HICON: return cls.icon;
+    case GCLP_WNDPROC: return reinterpret_cast<ULONG_PTR>(cls.proc);
+    case GCL_STYLE: return cls.style;
+    default:
+      SetLastError(ERROR_INVALID_INDEX);
+      return 0;
+  }
 }
 
 int GetClassNameW(HWND handle, char16_t* buffer, int size) {
@@ -960,6 +1013,7 @@ BOOL DestroyWindow(HWND handle) {
     }
   }
   for (HWND h : tree) platform::win::detail::ForgetWindowTimers(h);
+  NotifyGone(tree);
   return TRUE;
 }
 
@@ -1334,6 +1388,7 @@ BOOL ShowWindow(HWND handle, int command) {
     if (show) {
       window->style |= WS_VISIBLE;
       window->hasUpdate = true;
+      window->erase = true;
       window->update = ClientRectOf(*window);
       if (command == SW_SHOWMINIMIZED || command == SW_MINIMIZE) window->style |= WS_MINIMIZE;
       if (command == SW_SHOWMAXIMIZED) window->style |= WS_MAXIMIZE;
@@ -1480,7 +1535,7 @@ HWND GetCapture() {
 
 // --- invalidation --------------------------------------------------------------------
 
-BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL) {
+BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
   DWORD thread;
   {
     Lock guard(S().lock);
@@ -1493,6 +1548,7 @@ BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL) {
     if (Empty(area)) return TRUE;
     window->update = window->hasUpdate ? Union(window->update, area) : area;
     window->hasUpdate = true;
+    window->erase = window->erase || erase;
     thread = window->thread;
   }
   platform::win::detail::WakeThread(thread);

@@ -264,6 +264,12 @@ BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 BOOL GetClassInfoW(HINSTANCE instance, const char16_t* className, WNDCLASSW* wndClass);
 BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* wndClass);
 int GetClassNameW(HWND window, char16_t* buffer, int size);
+inline constexpr int GCLP_HBRBACKGROUND = -10;
+inline constexpr int GCLP_HCURSOR = -12;
+inline constexpr int GCLP_HICON = -14;
+inline constexpr int GCLP_WNDPROC = -24;
+inline constexpr int GCL_STYLE = -26;
+ULONG_PTR GetClassLongPtrW(HWND window, int index);
 int GetClassNameA(HWND window, char* buffer, int size);
 
 // Creation and destruction. A window belongs to the thread that creates it; only that
@@ -407,8 +413,17 @@ HWND NextWindowToPaint(DWORD threadId, HWND filter);
 // Whether a window is the filter window or one of its descendants.
 bool MatchesFilter(HWND window, HWND filter);
 
-// Takes the update rectangle of a window for painting (empty when none).
-RECT TakeUpdateRect(HWND window);
+// Takes the update rectangle of a window for painting (empty when none); `erase`
+// tells whether the background is to be erased first.
+RECT TakeUpdateRect(HWND window, bool* erase);
+
+// Called after a window is gone (destroyed, or its thread ended), for drawing state
+// kept by handle.
+void AddWindowGoneListener(void (*listener)(HWND window));
+
+// The default procedure's WM_ERASEBKGND (fill with the class brush) belongs to the
+// drawing layer, which installs it.
+void SetEraseBackgroundHandler(LRESULT (*handler)(HWND window, HDC dc));
 
 // Destroys, without calling their procedures, the windows of a thread that ends.
 void ForgetThreadWindows(DWORD threadId);

@@ -1,0 +1,892 @@
+#include "platform/gdi/device_context.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/base/errors.h"
+#include "platform/base/text.h"
+#include "platform/gdi/text_render.h"
+
+namespace {
+
+using platform::gdi::Bitmap;
+
+struct DcState {
+  HGDIOBJ pen = 0;
+  HGDIOBJ brush = 0;
+  HGDIOBJ font = 0;
+  HGDIOBJ bitmap = 0;
+  std::shared_ptr<platform::gdi::Pen> penObject;
+  std::shared_ptr<platform::gdi::Brush> brushObject;
+  std::shared_ptr<platform::gdi::Font> fontObject;
+  std::shared_ptr<Bitmap> target;
+  COLORREF textColor = RGB(0, 0, 0);
+  COLORREF bkColor = RGB(255, 255, 255);
+  int bkMode = OPAQUE;
+  UINT textAlign = TA_LEFT | TA_TOP;
+  POINT position{};
+  POINT origin{};  // viewport origin: logical (0, 0) lands here
+  RECT clip{};     // in device pixels
+};
+
+struct DeviceContext {
+  HWND window = 0;
+  DcState state;
+  std::vector<DcState> saved;
+};
+
+std::shared_ptr<DeviceContext> Dc(HDC dc) {
+  auto object = platform::gdi::HandleTarget(dc, platform::gdi::OBJ_DC);
+  if (!object) object = platform::gdi::HandleTarget(dc, platform::gdi::OBJ_MEMDC);
+  return std::static_pointer_cast<DeviceContext>(object);
+}
+
+RECT Intersect(const RECT& a, const RECT& b) {
+  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+}
+bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+RECT Bounds(const Bitmap& bitmap) { return RECT{0, 0, bitmap.width(), bitmap.height()}; }
+
+void SetColor(cairo_t* cr, COLORREF color) {
+  cairo_set_source_rgb(cr, GetRValue(color) / 255.0, GetGValue(color) / 255.0, GetBValue(color) / 255.0);
+}
+
+// A cairo context in the DC's logical coordinates, clipped, without antialiasing
+// (shapes land on whole pixels as the platform draws them).
+class Canvas {
+ public:
+  explicit Canvas(const DcState& state) : cr_(cairo_create(state.target->Surface())) {
+    if (state.target->bottomUp) {
+      cairo_translate(cr_, 0, state.target->height());
+      cairo_scale(cr_, 1, -1);
+    }
+    RECT clip = Intersect(state.clip, Bounds(*state.target));
+    cairo_rectangle(cr_, clip.left, clip.top, std::max(0L + clip.right - clip.left, 0L),
+                    std::max(0L + clip.bottom - clip.top, 0L));
+    cairo_clip(cr_);
+    cairo_translate(cr_, state.origin.x, state.origin.y);
+    cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+  }
+  ~Canvas() {
+    cairo_destroy(cr_);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+  cairo_t* get() const { return cr_; }
+
+ private:
+  cairo_t* cr_;
+};
+
+// Pixels of a bitmap in top-down logical rows, for raster operations.
+class Pixels {
+ public:
+  explicit Pixels(const Bitmap& bitmap) : bitmap_(bitmap) {
+    cairo_surface_flush(bitmap.surface);
+    data_ = cairo_image_surface_get_data(bitmap.surface);
+    stride_ = cairo_image_surface_get_stride(bitmap.surface);
+  }
+  ~Pixels() { cairo_surface_mark_dirty(bitmap_.surface); }
+  Pixels(const Pixels&) = delete;
+  Pixels& operator=(const Pixels&) = delete;
+  bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < bitmap_.width() && y < bitmap_.height(); }
+  BYTE* At(int x, int y) const {
+    int row = bitmap_.bottomUp ? bitmap_.height() - 1 - y : y;
+    return data_ + row * stride_ + x * 4;
+  }
+
+ private:
+  const Bitmap& bitmap_;
+  BYTE* data_;
+  int stride_;
+};
+
+// The pixel at a logical point when it lies inside the bitmap and the clip; else null.
+BYTE* Drawable(const Pixels& pixels, const DcState& state, int x, int y) {
+  int dx = x + state.origin.x, dy = y + state.origin.y;
+  const RECT& clip = state.clip;
+  if (!pixels.Inside(dx, dy) || dx < clip.left || dy < clip.top || dx >= clip.right || dy >= clip.bottom) {
+    return nullptr;
+  }
+  return pixels.At(dx, dy);
+}
+
+std::shared_ptr<platform::gdi::Brush> BrushFor(HBRUSH brush) {
+  // Small values name a system colour (index + 1).
+  if (brush > 0 && brush <= COLOR_MENUBAR + 1) brush = GetSysColorBrush(static_cast<int>(brush) - 1);
+  return platform::gdi::BrushOf(brush);
+}
+
+void FillWith(const DcState& state, const RECT& rect, COLORREF color) {
+  Canvas canvas(state);
+  SetColor(canvas.get(), color);
+  cairo_rectangle(canvas.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  cairo_fill(canvas.get());
+}
+
+void SetPen(cairo_t* cr, const platform::gdi::Pen& pen) {
+  SetColor(cr, pen.color);
+  cairo_set_line_width(cr, pen.width);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+  if (pen.style == PS_DOT) {
+    const double dots[] = {1.0, 1.0};
+    cairo_set_dash(cr, dots, 2, 0);
+  } else if (pen.style == PS_DASH) {
+    const double dashes[] = {6.0, 2.0};
+    cairo_set_dash(cr, dashes, 2, 0);
+  }
+}
+
+// A line from one point up to, not including, the other. Level and upright lines
+// cover exactly the pixels the platform covers; slanted ones follow pixel centres.
+void StrokeLine(const DcState& state, POINT from, POINT to) {
+  if (!state.penObject || state.penObject->style == PS_NULL) return;
+  if (from.x == to.x && from.y == to.y) return;
+  Canvas canvas(state);
+  cairo_t* cr = canvas.get();
+  SetPen(cr, *state.penObject);
+  // Pixel edges that hold [from, to) along one axis, in either direction.
+  auto span = [](LONG a, LONG b) {
+    return b >= a ? std::pair<double, double>(a, b) : std::pair<double, double>(a + 1, b + 1);
+  };
+  if (from.y == to.y) {
+    auto [a, b] = span(from.x, to.x);
+    cairo_move_to(cr, a, from.y + 0.5);
+    cairo_line_to(cr, b, from.y + 0.5);
+  } else if (from.x == to.x) {
+    auto [a, b] = span(from.y, to.y);
+    cairo_move_to(cr, from.x + 0.5, a);
+    cairo_line_to(cr, from.x + 0.5, b);
+  } else {
+    double dx = to.x - from.x, dy = to.y - from.y;
+    double steps = std::max(std::abs(dx), std::abs(dy));
+    cairo_move_to(cr, from.x + 0.5, from.y + 0.5);
+    cairo_line_to(cr, to.x - dx / steps + 0.5, to.y - dy / steps + 0.5);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+  }
+  cairo_stroke(cr);
+}
+
+std::u16string Wide(const char* text, int length) {
+  if (text == nullptr) return {};
+  std::string_view view = length < 0 ? std::string_view(text) : std::string_view(text, length);
+  return platform::AnsiToWide(view);
+}
+
+std::u16string_view View(const char16_t* text, int length) {
+  if (text == nullptr) return {};
+  return length < 0 ? std::u16string_view(text) : std::u16string_view(text, length);
+}
+
+const platform::gdi::Font& FontOfState(const DcState& state) { return *state.fontObject; }
+
+// --- DrawText layout ---------------------------------------------------------------
+
+struct Line {
+  std::u16string text;
+  int underlined = -1;
+};
+
+// Strips hot-key markers: "&&" is a plain "&"; "&x" underlines x.
+Line StripPrefix(std::u16string_view text, UINT format) {
+  Line line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!(format & DT_NOPREFIX) && text[i] == u'&' && i + 1 < text.size()) {
+      ++i;
+      if (text[i] != u'&' && !(format & DT_HIDEPREFIX)) line.underlined = static_cast<int>(line.text.size());
+    } else if (!(format & DT_NOPREFIX) && text[i] == u'&') {
+      continue;
+    }
+    line.text += text[i];
+  }
+  return line;
+}
+
+std::u16string ExpandTabs(std::u16string_view text) {
+  std::u16string out;
+  for (char16_t c : text) {
+    if (c == u'\t') {
+      out.append(8 - out.size() % 8, u' ');
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int Width(const platform::gdi::Font& font, std::u16string_view text) { return platform::gdi::MeasureText(font, text).cx; }
+
+// Breaks a paragraph into lines that fit the width, at spaces; a word longer than the
+// width stands alone on its line.
+std::vector<std::u16string> WrapWords(const platform::gdi::Font& font, const std::u16string& text, int width) {
+  std::vector<std::u16string> lines;
+  std::u16string current;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t end = text.find(u' ', i);
+    if (end == std::u16string::npos) end = text.size();
+    std::u16string word = text.substr(i, end - i);
+    std::u16string candidate = current.empty() ? word : current + u' ' + word;
+    if (!current.empty() && Width(font, candidate) > width) {
+      lines.push_back(current);
+      current = word;
+    } else {
+      current = candidate;
+    }
+    i = end + 1;
+  }
+  lines.push_back(current);
+  return lines;
+}
+
+std::u16string Ellipsize(const platform::gdi::Font& font, const std::u16string& text, int width, UINT format) {
+  if (Width(font, text) <= width) return text;
+  const std::u16string dots = u"...";
+  if (format & DT_PATH_ELLIPSIS) {
+    // Keep the last path part whole and cut the start.
+    auto slash = text.find_last_of(u"\\/");
+    std::u16string tail = slash == std::u16string::npos ? text : text.substr(slash);
+    std::u16string head = text.substr(0, text.size() - tail.size());
+    while (!head.empty() && Width(font, head + dots + tail) > width) head.pop_back();
+    if (!head.empty() || Width(font, dots + tail) <= width) return head + dots + tail;
+  }
+  std::u16string cut = text;
+  while (!cut.empty() && Width(font, cut + dots) > width) cut.pop_back();
+  return cut + dots;
+}
+
+std::vector<Line> LayOut(const platform::gdi::Font& font, std::u16string_view text, const RECT& rect, UINT format) {
+  std::u16string source(text);
+  if (format & DT_EXPANDTABS) source = ExpandTabs(source);
+  std::vector<std::u16string> paragraphs;
+  if (format & DT_SINGLELINE) {
+    std::u16string flat;
+    for (char16_t c : source) {
+      if (c != u'\r' && c != u'\n') flat += c;
+    }
+    paragraphs.push_back(flat);
+  } else {
+    std::size_t start = 0;
+    for (;;) {
+      std::size_t end = source.find(u'\n', start);
+      std::u16string part = source.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+      if (!part.empty() && part.back() == u'\r') part.pop_back();
+      paragraphs.push_back(part);
+      if (end == std::u16string::npos) break;
+      start = end + 1;
+    }
+  }
+  int width = rect.right - rect.left;
+  std::vector<Line> lines;
+  for (const auto& paragraph : paragraphs) {
+    Line stripped = StripPrefix(paragraph, format);
+    if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
+      // Wrap the text without markers; the hot key stays on the line that holds it.
+      std::size_t offset = 0;
+      for (auto& piece : WrapWords(font, stripped.text, width)) {
+        Line line{piece, -1};
+        if (stripped.underlined >= 0 && static_cast<std::size_t>(stripped.underlined) >= offset &&
+            static_cast<std::size_t>(stripped.underlined) < offset + piece.size()) {
+          line.underlined = static_cast<int>(stripped.underlined - offset);
+        }
+        offset += piece.size() + 1;
+        lines.push_back(line);
+      }
+    } else {
+      lines.push_back(stripped);
+    }
+  }
+  if (format & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS)) {
+    for (auto& line : lines) {
+      auto cut = Ellipsize(font, line.text, width, format);
+      if (cut != line.text) {
+        line.text = cut;
+        if (line.underlined >= static_cast<int>(cut.size()) - 3) line.underlined = -1;
+      }
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+// --- platform::gdi -----------------------------------------------------------------
+
+HDC platform::gdi::NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip) {
+  auto dc = std::make_shared<DeviceContext>();
+  dc->window = window;
+  auto& state = dc->state;
+  state.pen = GetStockObject(BLACK_PEN);
+  state.brush = GetStockObject(WHITE_BRUSH);
+  state.font = GetStockObject(SYSTEM_FONT);
+  state.penObject = PenOf(state.pen);
+  state.brushObject = BrushOf(state.brush);
+  state.fontObject = FontOf(state.font);
+  state.target = std::move(target);
+  state.clip = clip;
+  return NewHandle(dc, window ? OBJ_DC : OBJ_MEMDC);
+}
+
+std::shared_ptr<Bitmap> platform::gdi::TargetOf(HDC dc) {
+  auto context = Dc(dc);
+  return context ? context->state.target : nullptr;
+}
+
+HWND platform::gdi::WindowOfDC(HDC dc) {
+  auto context = Dc(dc);
+  return context ? context->window : 0;
+}
+
+void platform::gdi::FreeDC(HDC dc) { ReleaseHandle(dc); }
+
+// --- DC state ----------------------------------------------------------------------
+
+HDC CreateCompatibleDC(HDC) {
+  // A new memory DC holds a 1x1 bitmap until one is selected.
+  auto bitmap = platform::gdi::NewBitmap(1, 1);
+  return bitmap ? platform::gdi::NewDC(bitmap, 0, RECT{0, 0, 1, 1}) : 0;
+}
+
+BOOL DeleteDC(HDC dc) {
+  if (!Dc(dc)) return FALSE;
+  platform::gdi::FreeDC(dc);
+  return TRUE;
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+  auto context = Dc(dc);
+  if (!context) return 0;
+  auto& state = context->state;
+  HGDIOBJ old = 0;
+  switch (GetObjectType(object)) {
+    case platform::gdi::OBJ_PEN:
+      old = state.pen;
+      state.pen = object;
+      state.penObject = platform::gdi::PenOf(object);
+      return old;
+    case platform::gdi::OBJ_BRUSH:
+      old = state.brush;
+      state.brush = object;
+      state.brushObject = platform::gdi::BrushOf(object);
+      return old;
+    case platform::gdi::OBJ_FONT:
+      old = state.font;
+      state.font = object;
+      state.fontObject = platform::gdi::FontOf(object);
+      return old;
+    case platform::gdi::OBJ_BITMAP: {
+      if (context->window != 0) break;
+      old = state.bitmap;
+      state.bitmap = object;
+      state.target = platform::gdi::BitmapOf(object);
+      state.clip = Bounds(*state.target);
+      // A DC's first bitmap is its own 1x1 one, which has no handle; answer a stand-in.
+      return old ? old : static_cast<HGDIOBJ>(GetStockObject(NULL_BRUSH));
+    }
+    default:
+      break;
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return 0;
+}
+
+HGDIOBJ GetCurrentObject(HDC dc, UINT kind) {
+  auto context = Dc(dc);
+  if (!context) return 0;
+  switch (kind) {
+    case platform::gdi::OBJ_PEN: return context->state.pen;
+    case platform::gdi::OBJ_BRUSH: return context->state.brush;
+    case platform::gdi::OBJ_FONT: return context->state.font;
+    case platform::gdi::OBJ_BITMAP: return context->state.bitmap;
+    default: return 0;
+  }
+}
+
+namespace {
+
+template <typename T>
+T Exchange(HDC dc, T DcState::*field, T value, T failure) {
+  auto context = Dc(dc);
+  if (!context) return failure;
+  T old = context->state.*field;
+  context->state.*field = value;
+  return old;
+}
+
+template <typename T>
+T Read(HDC dc, T DcState::*field, T failure) {
+  auto context = Dc(dc);
+  return context ? context->state.*field : failure;
+}
+
+}  // namespace
+
+COLORREF SetTextColor(HDC dc, COLORREF color) { return Exchange(dc, &DcState::textColor, color, CLR_INVALID); }
+COLORREF GetTextColor(HDC dc) { return Read(dc, &DcState::textColor, CLR_INVALID); }
+COLORREF SetBkColor(HDC dc, COLORREF color) { return Exchange(dc, &DcState::bkColor, color, CLR_INVALID); }
+COLORREF GetBkColor(HDC dc) { return Read(dc, &DcState::bkColor, CLR_INVALID); }
+int SetBkMode(HDC dc, int mode) { return Exchange(dc, &DcState::bkMode, mode, 0); }
+int GetBkMode(HDC dc) { return Read(dc, &DcState::bkMode, 0); }
+UINT SetTextAlign(HDC dc, UINT align) { return Exchange(dc, &DcState::textAlign, align, 0xFFFFFFFFu); }
+
+BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  if (old) *old = context->state.origin;
+  context->state.origin = POINT{x, y};
+  return TRUE;
+}
+
+BOOL GetViewportOrgEx(HDC dc, POINT* origin) {
+  auto context = Dc(dc);
+  if (!context || origin == nullptr) return FALSE;
+  *origin = context->state.origin;
+  return TRUE;
+}
+
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
+  auto context = Dc(dc);
+  if (!context) return 0;
+  auto& state = context->state;
+  RECT device{left + state.origin.x, top + state.origin.y, right + state.origin.x, bottom + state.origin.y};
+  state.clip = Intersect(state.clip, device);
+  return Empty(state.clip) ? NULLREGION : SIMPLEREGION;
+}
+
+int GetClipBox(HDC dc, RECT* rect) {
+  auto context = Dc(dc);
+  if (!context || rect == nullptr) return 0;
+  const auto& state = context->state;
+  RECT clip = Intersect(state.clip, Bounds(*state.target));
+  *rect = RECT{clip.left - state.origin.x, clip.top - state.origin.y, clip.right - state.origin.x,
+               clip.bottom - state.origin.y};
+  return Empty(clip) ? NULLREGION : SIMPLEREGION;
+}
+
+int SaveDC(HDC dc) {
+  auto context = Dc(dc);
+  if (!context) return 0;
+  context->saved.push_back(context->state);
+  return static_cast<int>(context->saved.size());
+}
+
+BOOL RestoreDC(HDC dc, int saved) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  int count = static_cast<int>(context->saved.size());
+  int index = saved < 0 ? count + saved : saved - 1;
+  if (index < 0 || index >= count) return FALSE;
+  context->state = context->saved[index];
+  context->saved.resize(index);
+  return TRUE;
+}
+
+// --- shapes ------------------------------------------------------------------------
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  auto context = Dc(dc);
+  auto object = BrushFor(brush);
+  if (!context || !object || rect == nullptr) return 0;
+  if (!object->hollow) FillWith(context->state, *rect, object->color);
+  return 1;
+}
+
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  auto context = Dc(dc);
+  auto object = BrushFor(brush);
+  if (!context || !object || rect == nullptr) return 0;
+  if (object->hollow || Empty(*rect)) return 1;
+  const RECT& r = *rect;
+  for (const RECT& side : {RECT{r.left, r.top, r.right, r.top + 1}, RECT{r.left, r.bottom - 1, r.right, r.bottom},
+                           RECT{r.left, r.top, r.left + 1, r.bottom}, RECT{r.right - 1, r.top, r.right, r.bottom}}) {
+    FillWith(context->state, side, object->color);
+  }
+  return 1;
+}
+
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  const auto& state = context->state;
+  if (state.brushObject && !state.brushObject->hollow) {
+    FillWith(state, RECT{left, top, right, bottom}, state.brushObject->color);
+  }
+  if (state.penObject && state.penObject->style != PS_NULL && right - left > 0 && bottom - top > 0) {
+    Canvas canvas(state);
+    SetPen(canvas.get(), *state.penObject);
+    cairo_rectangle(canvas.get(), left + 0.5, top + 0.5, right - left - 1, bottom - top - 1);
+    cairo_stroke(canvas.get());
+  }
+  return TRUE;
+}
+
+BOOL MoveToEx(HDC dc, int x, int y, POINT* old) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  if (old) *old = context->state.position;
+  context->state.position = POINT{x, y};
+  return TRUE;
+}
+
+BOOL LineTo(HDC dc, int x, int y) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  StrokeLine(context->state, context->state.position, POINT{x, y});
+  context->state.position = POINT{x, y};
+  return TRUE;
+}
+
+BOOL Polyline(HDC dc, const POINT* points, int count) {
+  if (points == nullptr || count < 2) return FALSE;
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  for (int i = 1; i < count; ++i) StrokeLine(context->state, points[i - 1], points[i]);
+  return TRUE;
+}
+
+BOOL DrawFocusRect(HDC dc, const RECT* rect) {
+  auto context = Dc(dc);
+  if (!context || rect == nullptr) return FALSE;
+  const auto& state = context->state;
+  Pixels pixels(*state.target);
+  // Every other pixel of the border is inverted, so a second call takes it away.
+  auto invert = [&](int x, int y) {
+    BYTE* p = Drawable(pixels, state, x, y);
+    if (p == nullptr) return;
+    for (int channel = 0; channel < 3; ++channel) p[channel] = static_cast<BYTE>(p[3] - p[channel]);
+  };
+  const RECT& r = *rect;
+  for (int x = r.left; x < r.right; ++x) {
+    if ((x - r.left) % 2 == 0) {
+      invert(x, r.top);
+      if (r.bottom - 1 > r.top) invert(x, r.bottom - 1);
+    }
+  }
+  for (int y = r.top + 1; y < r.bottom - 1; ++y) {
+    if ((y - r.top) % 2 == 0) {
+      invert(r.left, y);
+      if (r.right - 1 > r.left) invert(r.right - 1, y);
+    }
+  }
+  return TRUE;
+}
+
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
+  auto context = Dc(dc);
+  if (!context) return CLR_INVALID;
+  Pixels pixels(*context->state.target);
+  BYTE* p = Drawable(pixels, context->state, x, y);
+  if (p == nullptr) return CLR_INVALID;
+  p[0] = GetBValue(color);
+  p[1] = GetGValue(color);
+  p[2] = GetRValue(color);
+  p[3] = 255;
+  return color & 0xFFFFFF;
+}
+
+COLORREF GetPixel(HDC dc, int x, int y) {
+  auto context = Dc(dc);
+  if (!context) return CLR_INVALID;
+  const auto& state = context->state;
+  int dx = x + state.origin.x, dy = y + state.origin.y;
+  Pixels pixels(*state.target);
+  if (!pixels.Inside(dx, dy)) return CLR_INVALID;
+  const BYTE* p = pixels.At(dx, dy);
+  return RGB(p[2], p[1], p[0]);
+}
+
+// --- text --------------------------------------------------------------------------
+
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, const char16_t* text, UINT length,
+                 const INT*) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  const auto& state = context->state;
+  std::u16string_view line = View(text, static_cast<int>(length));
+  if (text == nullptr) line = {};
+  if ((options & ETO_OPAQUE) && rect) FillWith(state, *rect, state.bkColor);
+  if (line.empty()) return TRUE;
+  const auto& font = FontOfState(state);
+  SIZE size = platform::gdi::MeasureText(font, line);
+  auto metrics = platform::gdi::MeasureFont(font);
+  double left = x, top = y;
+  if ((state.textAlign & TA_CENTER) == TA_CENTER) {
+    left -= size.cx / 2.0;
+  } else if (state.textAlign & TA_RIGHT) {
+    left -= size.cx;
+  }
+  if ((state.textAlign & TA_BASELINE) == TA_BASELINE) {
+    top -= metrics.ascent;
+  } else if (state.textAlign & TA_BOTTOM) {
+    top -= size.cy;
+  }
+  DcState drawState = state;
+  if ((options & ETO_CLIPPED) && rect) {
+    RECT device{rect->left + state.origin.x, rect->top + state.origin.y, rect->right + state.origin.x,
+                rect->bottom + state.origin.y};
+    drawState.clip = Intersect(state.clip, device);
+  }
+  if (state.bkMode == OPAQUE && !(options & ETO_OPAQUE)) {
+    FillWith(drawState, RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(left) + size.cx,
+                             static_cast<LONG>(top) + size.cy},
+             state.bkColor);
+  }
+  Canvas canvas(drawState);
+  platform::gdi::DrawTextRun(canvas.get(), font, state.textColor, left, top, line, -1);
+  return TRUE;
+}
+
+BOOL TextOutW(HDC dc, int x, int y, const char16_t* text, int length) {
+  return ExtTextOutW(dc, x, y, 0, nullptr, text, static_cast<UINT>(std::max(length, 0)), nullptr);
+}
+
+BOOL TextOutA(HDC dc, int x, int y, const char* text, int length) {
+  auto wide = Wide(text, std::max(length, 0));
+  return TextOutW(dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
+}
+
+BOOL GetTextExtentPoint32W(HDC dc, const char16_t* text, int length, SIZE* size) {
+  auto context = Dc(dc);
+  if (!context || size == nullptr || length < 0) return FALSE;
+  *size = platform::gdi::MeasureText(FontOfState(context->state), View(text, length));
+  return TRUE;
+}
+
+BOOL GetTextExtentPoint32A(HDC dc, const char* text, int length, SIZE* size) {
+  auto wide = Wide(text, std::max(length, 0));
+  return GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), size);
+}
+
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics) {
+  auto context = Dc(dc);
+  if (!context || metrics == nullptr) return FALSE;
+  const auto& font = FontOfState(context->state);
+  auto m = platform::gdi::MeasureFont(font);
+  *metrics = TEXTMETRICW{};
+  metrics->tmHeight = m.height;
+  metrics->tmAscent = m.ascent;
+  metrics->tmDescent = m.descent;
+  metrics->tmAveCharWidth = m.averageWidth;
+  metrics->tmMaxCharWidth = m.maxWidth;
+  metrics->tmWeight = font.logFont.lfWeight ? font.logFont.lfWeight : FW_NORMAL;
+  metrics->tmItalic = font.logFont.lfItalic;
+  metrics->tmUnderlined = font.logFont.lfUnderline;
+  metrics->tmStruckOut = font.logFont.lfStrikeOut;
+  metrics->tmFirstChar = 0x20;
+  metrics->tmLastChar = 0xFFFC;
+  metrics->tmDefaultChar = u'?';
+  metrics->tmBreakChar = u' ';
+  metrics->tmDigitizedAspectX = metrics->tmDigitizedAspectY = 96;
+  return TRUE;
+}
+
+int DrawTextW(HDC dc, const char16_t* text, int length, RECT* rect, UINT format) {
+  auto context = Dc(dc);
+  if (!context || rect == nullptr || text == nullptr) return 0;
+  const auto& state = context->state;
+  const auto& font = FontOfState(state);
+  auto lines = LayOut(font, View(text, length), *rect, format);
+  int lineHeight = platform::gdi::MeasureFont(font).height;
+  int height = lineHeight * static_cast<int>(lines.size());
+  int widest = 0;
+  for (const auto& line : lines) widest = std::max(widest, Width(font, line.text));
+  if (format & DT_CALCRECT) {
+    // The rectangle keeps its width for wrapped text unless a word is wider.
+    if (!(format & DT_WORDBREAK) || widest > rect->right - rect->left) rect->right = rect->left + widest;
+    rect->bottom = rect->top + height;
+    return height;
+  }
+  int top = rect->top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER) top = rect->top + (rect->bottom - rect->top - height) / 2;
+    if (format & DT_BOTTOM) top = rect->bottom - height;
+  }
+  DcState drawState = state;
+  if (!(format & DT_NOCLIP)) {
+    RECT device{rect->left + state.origin.x, rect->top + state.origin.y, rect->right + state.origin.x,
+                rect->bottom + state.origin.y};
+    drawState.clip = Intersect(state.clip, device);
+  }
+  for (const auto& line : lines) {
+    int width = Width(font, line.text);
+    int left = rect->left;
+    if (format & DT_CENTER) left = rect->left + (rect->right - rect->left - width) / 2;
+    if (format & DT_RIGHT) left = rect->right - width;
+    if (state.bkMode == OPAQUE) FillWith(drawState, RECT{left, top, left + width, top + lineHeight}, state.bkColor);
+    Canvas canvas(drawState);
+    platform::gdi::DrawTextRun(canvas.get(), font, state.textColor, left, top, line.text, line.underlined);
+    top += lineHeight;
+  }
+  return height;
+}
+
+int DrawTextA(HDC dc, const char* text, int length, RECT* rect, UINT format) {
+  if (text == nullptr) return 0;
+  auto wide = Wide(text, length);
+  return DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), rect, format);
+}
+
+// --- blits -------------------------------------------------------------------------
+
+namespace {
+
+// One of the raster operations on the blue, green and red bytes of two pixels.
+BYTE Raster(DWORD rop, BYTE source, BYTE dest) {
+  switch (rop) {
+    case SRCPAINT: return source | dest;
+    case SRCAND: return source & dest;
+    case SRCINVERT: return source ^ dest;
+    case NOTSRCCOPY: return static_cast<BYTE>(~source);
+    case DSTINVERT: return static_cast<BYTE>(~dest);
+    case BLACKNESS: return 0;
+    case WHITENESS: return 255;
+    default: return source;
+  }
+}
+
+bool NeedsSource(DWORD rop) { return rop != DSTINVERT && rop != BLACKNESS && rop != WHITENESS && rop != PATCOPY; }
+
+// Copies or combines pixel by pixel in device coordinates, within the clip.
+void RasterBlit(const DcState& dest, int x, int y, int width, int height, const DcState* source, int sx, int sy,
+                DWORD rop) {
+  Pixels to(*dest.target);
+  std::optional<Pixels> from;
+  if (source) from.emplace(*source->target);
+  RECT clip = Intersect(dest.clip, Bounds(*dest.target));
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) {
+      int dx = x + column + dest.origin.x, dy = y + row + dest.origin.y;
+      if (dx < clip.left || dy < clip.top || dx >= clip.right || dy >= clip.bottom) continue;
+      BYTE* d = to.At(dx, dy);
+      BYTE s[4] = {0, 0, 0, 255};
+      if (from) {
+        int px = sx + column + source->origin.x, py = sy + row + source->origin.y;
+        if (!from->Inside(px, py)) continue;
+        std::memcpy(s, from->At(px, py), 4);
+      }
+      if (rop == SRCCOPY) {
+        std::memcpy(d, s, 4);
+        continue;
+      }
+      if (rop == PATCOPY) {
+        COLORREF c = dest.brushObject ? dest.brushObject->color : 0;
+        d[0] = GetBValue(c);
+        d[1] = GetGValue(c);
+        d[2] = GetRValue(c);
+        d[3] = 255;
+        continue;
+      }
+      for (int channel = 0; channel < 3; ++channel) d[channel] = Raster(rop, s[channel], d[channel]);
+      d[3] = 255;
+    }
+  }
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+  auto to = Dc(dest);
+  if (!to) return FALSE;
+  std::shared_ptr<DeviceContext> from;
+  if (NeedsSource(rop)) {
+    from = Dc(source);
+    if (!from) return FALSE;
+  }
+  switch (rop) {
+    case SRCCOPY: case SRCPAINT: case SRCAND: case SRCINVERT: case NOTSRCCOPY:
+    case DSTINVERT: case PATCOPY: case BLACKNESS: case WHITENESS:
+      break;
+    default:
+      SetLastError(ERROR_NOT_SUPPORTED);
+      return FALSE;
+  }
+  // The same bitmap on both sides is copied through a snapshot.
+  DcState sourceState;
+  if (from) {
+    sourceState = from->state;
+    if (sourceState.target == to->state.target) {
+      auto copy = platform::gdi::NewBitmap(sourceState.target->width(), sourceState.target->height());
+      Pixels a(*copy), b(*sourceState.target);
+      for (int row = 0; row < copy->height(); ++row) std::memcpy(a.At(0, row), b.At(0, row), copy->width() * 4);
+      copy->bottomUp = false;
+      sourceState.target = copy;
+    }
+  }
+  RasterBlit(to->state, x, y, width, height, from ? &sourceState : nullptr, sourceX, sourceY, rop);
+  return TRUE;
+}
+
+namespace {
+
+// Paints part of the source onto the destination, scaled, with cairo's OVER
+// (premultiplied) or SOURCE operator.
+void Compose(const DcState& dest, int x, int y, int width, int height, const DcState& source, int sx, int sy,
+             int sw, int sh, cairo_operator_t op, double alpha, bool ignoreSourceAlpha) {
+  if (width <= 0 || height <= 0 || sw <= 0 || sh <= 0) return;
+  cairo_surface_t* surface = source.target->Surface();
+  cairo_surface_t* opaque = nullptr;
+  if (ignoreSourceAlpha) {
+    // The source's alpha bytes are not looked at: paint it as RGB.
+    opaque = cairo_image_surface_create(CAIRO_FORMAT_RGB24, source.target->width(), source.target->height());
+    cairo_t* cr = cairo_create(opaque);
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    surface = opaque;
+  }
+  Canvas canvas(dest);
+  cairo_t* cr = canvas.get();
+  cairo_rectangle(cr, x, y, width, height);
+  cairo_clip(cr);
+  cairo_translate(cr, x, y);
+  cairo_scale(cr, static_cast<double>(width) / sw, static_cast<double>(height) / sh);
+  cairo_translate(cr, -(sx + source.origin.x), -(sy + source.origin.y));
+  if (source.target->bottomUp) {
+    cairo_translate(cr, 0, source.target->height());
+    cairo_scale(cr, 1, -1);
+  }
+  cairo_set_source_surface(cr, surface, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_set_operator(cr, op);
+  cairo_paint_with_alpha(cr, alpha);
+  if (opaque) cairo_surface_destroy(opaque);
+}
+
+}  // namespace
+
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+                int sourceWidth, int sourceHeight, DWORD rop) {
+  if (width == sourceWidth && height == sourceHeight) {
+    return BitBlt(dest, x, y, width, height, source, sourceX, sourceY, rop);
+  }
+  auto to = Dc(dest);
+  auto from = Dc(source);
+  if (!to || !from) return FALSE;
+  if (rop != SRCCOPY) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  Compose(to->state, x, y, width, height, from->state, sourceX, sourceY, sourceWidth, sourceHeight,
+          CAIRO_OPERATOR_SOURCE, 1.0, false);
+  return TRUE;
+}
+
+BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+                int sourceWidth, int sourceHeight, BLENDFUNCTION blend) {
+  auto to = Dc(dest);
+  auto from = Dc(source);
+  if (!to || !from || blend.BlendOp != AC_SRC_OVER || width < 0 || height < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Compose(to->state, x, y, width, height, from->state, sourceX, sourceY, sourceWidth, sourceHeight,
+          CAIRO_OPERATOR_OVER, blend.SourceConstantAlpha / 255.0, !(blend.AlphaFormat & AC_SRC_ALPHA));
+  return TRUE;
+}

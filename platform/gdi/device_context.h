@@ -1,0 +1,149 @@
+// Device contexts over bitmaps: the selected pen, brush, font and bitmap, text and
+// background colours, a clip rectangle and a viewport origin; shapes, text output and
+// measurement with the DT_* layout rules, pixel access, raster-operation blits and
+// alpha blending. A window's DC draws into the window's picture (window_picture.h).
+#pragma once
+
+#include <memory>
+
+#include "platform/base/types.h"
+#include "platform/gdi/gdi_objects.h"
+
+inline constexpr int TRANSPARENT = 1;
+inline constexpr int OPAQUE = 2;
+
+inline constexpr UINT TA_LEFT = 0;
+inline constexpr UINT TA_RIGHT = 2;
+inline constexpr UINT TA_CENTER = 6;
+inline constexpr UINT TA_TOP = 0;
+inline constexpr UINT TA_BOTTOM = 8;
+inline constexpr UINT TA_BASELINE = 24;
+
+inline constexpr UINT ETO_OPAQUE = 0x0002;
+inline constexpr UINT ETO_CLIPPED = 0x0004;
+
+inline constexpr UINT DT_TOP = 0x00000000;
+inline constexpr UINT DT_LEFT = 0x00000000;
+inline constexpr UINT DT_CENTER = 0x00000001;
+inline constexpr UINT DT_RIGHT = 0x00000002;
+inline constexpr UINT DT_VCENTER = 0x00000004;
+inline constexpr UINT DT_BOTTOM = 0x00000008;
+inline constexpr UINT DT_WORDBREAK = 0x00000010;
+inline constexpr UINT DT_SINGLELINE = 0x00000020;
+inline constexpr UINT DT_EXPANDTABS = 0x00000040;
+inline constexpr UINT DT_NOCLIP = 0x00000100;
+inline constexpr UINT DT_CALCRECT = 0x00000400;
+inline constexpr UINT DT_NOPREFIX = 0x00000800;
+inline constexpr UINT DT_EDITCONTROL = 0x00002000;
+inline constexpr UINT DT_PATH_ELLIPSIS = 0x00004000;
+inline constexpr UINT DT_END_ELLIPSIS = 0x00008000;
+inline constexpr UINT DT_RTLREADING = 0x00020000;
+inline constexpr UINT DT_WORD_ELLIPSIS = 0x00040000;
+inline constexpr UINT DT_HIDEPREFIX = 0x00100000;
+
+inline constexpr DWORD SRCCOPY = 0x00CC0020;
+inline constexpr DWORD SRCPAINT = 0x00EE0086;
+inline constexpr DWORD SRCAND = 0x008800C6;
+inline constexpr DWORD SRCINVERT = 0x00660046;
+inline constexpr DWORD NOTSRCCOPY = 0x00330008;
+inline constexpr DWORD DSTINVERT = 0x00550009;
+inline constexpr DWORD PATCOPY = 0x00F00021;
+inline constexpr DWORD BLACKNESS = 0x00000042;
+inline constexpr DWORD WHITENESS = 0x00FF0062;
+
+inline constexpr BYTE AC_SRC_OVER = 0x00;
+inline constexpr BYTE AC_SRC_ALPHA = 0x01;
+
+struct BLENDFUNCTION {
+  BYTE BlendOp;
+  BYTE BlendFlags;
+  BYTE SourceConstantAlpha;
+  BYTE AlphaFormat;
+};
+
+struct TEXTMETRICW {
+  LONG tmHeight;
+  LONG tmAscent;
+  LONG tmDescent;
+  LONG tmInternalLeading;
+  LONG tmExternalLeading;
+  LONG tmAveCharWidth;
+  LONG tmMaxCharWidth;
+  LONG tmWeight;
+  LONG tmOverhang;
+  LONG tmDigitizedAspectX;
+  LONG tmDigitizedAspectY;
+  char16_t tmFirstChar;
+  char16_t tmLastChar;
+  char16_t tmDefaultChar;
+  char16_t tmBreakChar;
+  BYTE tmItalic;
+  BYTE tmUnderlined;
+  BYTE tmStruckOut;
+  BYTE tmPitchAndFamily;
+  BYTE tmCharSet;
+};
+
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+HGDIOBJ GetCurrentObject(HDC dc, UINT kind);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF GetTextColor(HDC dc);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+COLORREF GetBkColor(HDC dc);
+int SetBkMode(HDC dc, int mode);
+int GetBkMode(HDC dc);
+UINT SetTextAlign(HDC dc, UINT align);
+BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old);
+BOOL GetViewportOrgEx(HDC dc, POINT* origin);
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+int GetClipBox(HDC dc, RECT* rect);
+int SaveDC(HDC dc);
+BOOL RestoreDC(HDC dc, int saved);
+inline constexpr int NULLREGION = 1;
+inline constexpr int SIMPLEREGION = 2;
+
+// Shapes. A brush may be given as a system colour index + 1, as the platform allows.
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
+BOOL LineTo(HDC dc, int x, int y);
+BOOL Polyline(HDC dc, const POINT* points, int count);
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+COLORREF GetPixel(HDC dc, int x, int y);
+
+// Text.
+BOOL TextOutW(HDC dc, int x, int y, const char16_t* text, int length);
+BOOL TextOutA(HDC dc, int x, int y, const char* text, int length);
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, const char16_t* text,
+                 UINT length, const INT* dx);
+BOOL GetTextExtentPoint32W(HDC dc, const char16_t* text, int length, SIZE* size);
+BOOL GetTextExtentPoint32A(HDC dc, const char* text, int length, SIZE* size);
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
+int DrawTextW(HDC dc, const char16_t* text, int length, RECT* rect, UINT format);
+int DrawTextA(HDC dc, const char* text, int length, RECT* rect, UINT format);
+
+// Blits.
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+            DWORD rop);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
+                int sourceY, int sourceWidth, int sourceHeight, DWORD rop);
+BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
+                int sourceY, int sourceWidth, int sourceHeight, BLENDFUNCTION blend);
+
+namespace platform::gdi {
+
+// A DC drawing into a bitmap; `window` is the window it paints (0 for memory DCs).
+HDC NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip);
+
+// The bitmap a DC draws into, and its window.
+std::shared_ptr<Bitmap> TargetOf(HDC dc);
+HWND WindowOfDC(HDC dc);
+
+// Frees a DC made by NewDC.
+void FreeDC(HDC dc);
+
+}  // namespace platform::gdi

@@ -1,0 +1,233 @@
+#include "platform/gdi/window_picture.h"
+
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/base/errors.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/window.h"
+
+namespace {
+
+using platform::gdi::Bitmap;
+
+struct Pictures {
+  std::mutex lock;
+  std::unordered_map<HWND, std::shared_ptr<Bitmap>> byWindow;
+};
+
+Pictures& Store() {
+  static Pictures pictures;
+  return pictures;
+}
+
+void Forget(HWND window) {
+  std::lock_guard guard(Store().lock);
+  Store().byWindow.erase(window);
+}
+
+LRESULT EraseWithClassBrush(HWND window, HDC dc) {
+  auto brush = static_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND));
+  if (brush == 0) return 0;
+  RECT rect;
+  GetClientRect(window, &rect);
+  FillRect(dc, &rect, brush);
+  return 1;
+}
+
+void Install() {
+  static const bool installed = [] {
+    platform::win::detail::AddWindowGoneListener(Forget);
+    platform::win::detail::SetEraseBackgroundHandler(EraseWithClassBrush);
+    return true;
+  }();
+  (void)installed;
+}
+
+// The window's own picture at its current size; a resize keeps the top-left part.
+std::shared_ptr<Bitmap> OwnPicture(HWND window) {
+  Install();
+  RECT rect;
+  if (!GetClientRect(window, &rect)) return nullptr;
+  int width = std::max<int>(rect.right, 1), height = std::max<int>(rect.bottom, 1);
+  std::lock_guard guard(Store().lock);
+  auto& picture = Store().byWindow[window];
+  if (!picture || picture->width() != width || picture->height() != height) {
+    auto fresh = platform::gdi::NewBitmap(width, height);
+    if (picture && fresh) {
+      cairo_t* cr = cairo_create(fresh->surface);
+      cairo_set_source_surface(cr, picture->Surface(), 0, 0);
+      cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+      cairo_paint(cr);
+      cairo_destroy(cr);
+    }
+    picture = fresh;
+  }
+  return picture;
+}
+
+HDC WindowDC(HWND window, RECT clip) {
+  auto picture = OwnPicture(window);
+  if (!picture) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return platform::gdi::NewDC(picture, window, clip);
+}
+
+void PaintOver(cairo_t* cr, const Bitmap& picture, double x, double y) {
+  cairo_set_source_surface(cr, picture.Surface(), x, y);
+  cairo_paint(cr);
+}
+
+// Children bottom-most first, so that the top of the z-order ends on top.
+std::vector<HWND> ChildrenBottomUp(HWND window) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(window, GW_CHILD); child != 0; child = GetWindow(child, GW_HWNDNEXT)) {
+    children.insert(children.begin(), child);
+  }
+  return children;
+}
+
+void ComposeInto(cairo_t* cr, HWND window, double x, double y) {
+  auto own = OwnPicture(window);
+  if (!own) return;
+  PaintOver(cr, *own, x, y);
+  RECT parent;
+  GetWindowRect(window, &parent);
+  for (HWND child : ChildrenBottomUp(window)) {
+    if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+    RECT rect;
+    GetWindowRect(child, &rect);
+    cairo_save(cr);
+    double cx = x + rect.left - parent.left, cy = y + rect.top - parent.top;
+    cairo_rectangle(cr, cx, cy, rect.right - rect.left, rect.bottom - rect.top);
+    cairo_clip(cr);
+    ComposeInto(cr, child, cx, cy);
+    cairo_restore(cr);
+  }
+}
+
+}  // namespace
+
+HDC GetDC(HWND window) {
+  if (window == 0) return CreateCompatibleDC(0);
+  RECT rect;
+  if (!GetClientRect(window, &rect)) return 0;
+  return WindowDC(window, rect);
+}
+
+HDC GetWindowDC(HWND window) { return GetDC(window); }
+
+int ReleaseDC(HWND, HDC dc) { return DeleteDC(dc) ? 1 : 0; }
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+  if (paint == nullptr) return 0;
+  Install();
+  bool erase = false;
+  RECT update = platform::win::detail::TakeUpdateRect(window, &erase);
+  HDC dc = WindowDC(window, update);
+  if (dc == 0) return 0;
+  *paint = PAINTSTRUCT{};
+  paint->hdc = dc;
+  paint->rcPaint = update;
+  paint->fErase = erase ? (SendMessageW(window, WM_ERASEBKGND, dc, 0) == 0) : FALSE;
+  return dc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+  if (paint == nullptr) return FALSE;
+  return DeleteDC(paint->hdc);
+}
+
+BOOL UpdateLayeredWindow(HWND window, HDC, const POINT* destPoint, const SIZE* size, HDC sourceDc,
+                         const POINT* sourcePoint, COLORREF, const BLENDFUNCTION* blend, DWORD flags) {
+  if (!(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED) || (flags & ULW_COLORKEY)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  UINT move = SWP_NOZORDER | SWP_NOACTIVATE | (destPoint ? 0 : SWP_NOMOVE) | (size ? 0 : SWP_NOSIZE);
+  SetWindowPos(window, 0, destPoint ? destPoint->x : 0, destPoint ? destPoint->y : 0, size ? size->cx : 0,
+               size ? size->cy : 0, move);
+  if (sourceDc == 0) return TRUE;
+  auto source = platform::gdi::TargetOf(sourceDc);
+  auto picture = OwnPicture(window);
+  if (!source || !picture) return FALSE;
+  POINT from = sourcePoint ? *sourcePoint : POINT{0, 0};
+  cairo_t* cr = cairo_create(picture->Surface());
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  if (source->bottomUp) {
+    cairo_translate(cr, -from.x, source->height() - from.y);
+    cairo_scale(cr, 1, -1);
+    cairo_set_source_surface(cr, source->Surface(), 0, 0);
+  } else {
+    cairo_set_source_surface(cr, source->Surface(), -from.x, -from.y);
+  }
+  double alpha = (blend && (flags & ULW_ALPHA)) ? blend->SourceConstantAlpha / 255.0 : 1.0;
+  cairo_paint_with_alpha(cr, alpha);
+  cairo_destroy(cr);
+  return TRUE;
+}
+
+std::shared_ptr<Bitmap> platform::gdi::WindowPicture(HWND window) {
+  RECT rect;
+  if (!GetClientRect(window, &rect)) return nullptr;
+  auto result = NewBitmap(rect.right, rect.bottom);
+  if (!result) return nullptr;
+  cairo_t* cr = cairo_create(result->surface);
+  ComposeInto(cr, window, 0, 0);
+  cairo_destroy(cr);
+  return result;
+}
+
+std::shared_ptr<Bitmap> platform::gdi::ScreenPicture() {
+  auto result = NewBitmap(platform::win::kScreenWidth, platform::win::kScreenHeight);
+  if (!result) return nullptr;
+  cairo_t* cr = cairo_create(result->surface);
+  COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
+  cairo_set_source_rgb(cr, GetRValue(desktop) / 255.0, GetGValue(desktop) / 255.0, GetBValue(desktop) / 255.0);
+  cairo_paint(cr);
+  std::vector<HWND> windows;
+  for (HWND top = GetWindow(GetDesktopWindow(), GW_CHILD); top != 0; top = GetWindow(top, GW_HWNDNEXT)) {
+    windows.insert(windows.begin(), top);
+  }
+  for (HWND top : windows) {
+    if (!IsWindowVisible(top)) continue;
+    RECT rect;
+    GetWindowRect(top, &rect);
+    if (auto picture = WindowPicture(top)) PaintOver(cr, *picture, rect.left, rect.top);
+  }
+  cairo_destroy(cr);
+  return result;
+}
+
+bool platform::gdi::WritePng(const Bitmap& bitmap, const std::filesystem::path& path) {
+  if (!bitmap.bottomUp) return cairo_surface_write_to_png(bitmap.Surface(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+  auto upright = NewBitmap(bitmap.width(), bitmap.height());
+  cairo_t* cr = cairo_create(upright->surface);
+  cairo_translate(cr, 0, bitmap.height());
+  cairo_scale(cr, 1, -1);
+  cairo_set_source_surface(cr, bitmap.Surface(), 0, 0);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  return cairo_surface_write_to_png(upright->surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+std::shared_ptr<Bitmap> platform::gdi::ReadPng(const std::filesystem::path& path) {
+  cairo_surface_t* loaded = cairo_image_surface_create_from_png(path.c_str());
+  if (cairo_surface_status(loaded) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(loaded);
+    SetLastError(ERROR_BAD_FORMAT);
+    return nullptr;
+  }
+  auto bitmap = NewBitmap(cairo_image_surface_get_width(loaded), cairo_image_surface_get_height(loaded));
+  cairo_t* cr = cairo_create(bitmap->surface);
+  cairo_set_source_surface(cr, loaded, 0, 0);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(loaded);
+  return bitmap;
+}

@@ -1,0 +1,123 @@
+#include "platform/gdi/window_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "picture_compare.h"
+#include "platform/win/message_queue.h"
+
+namespace {
+
+HFONT FixedFont() {
+  LOGFONTW fixed{};
+  fixed.lfHeight = -8;
+  std::u16string face = u"Pellix Test Fixed";
+  std::copy(face.begin(), face.end(), fixed.lfFaceName);
+  static HFONT font = CreateFontIndirectW(&fixed);
+  return font;
+}
+
+// Paints its text in the fixed font and a blue line under it.
+LRESULT PaintingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  char16_t text[32];
+  int length = GetWindowTextW(window, text, 32);
+  SelectObject(dc, FixedFont());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(128, 0, 0));
+  TextOutW(dc, 2, 2, text, length);
+  HPEN blue = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
+  HGDIOBJ old = SelectObject(dc, blue);
+  MoveToEx(dc, 2, 11, nullptr);
+  LineTo(dc, 2 + 4 * length, 11);
+  SelectObject(dc, old);
+  DeleteObject(blue);
+  EndPaint(window, &paint);
+  return 0;
+}
+
+class WindowPictureTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = PaintingProc;
+    wc.hbrBackground = static_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = u"PaintingWindow";
+    RegisterClassW(&wc);
+  }
+  static void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+};
+
+TEST_F(WindowPictureTest, PaintedWindowWithChildMatchesExpectedPicture) {
+  HWND top = CreateWindowExW(0, u"PaintingWindow", u"Top", WS_VISIBLE, 10, 10, 40, 30, 0, 0, 0, nullptr);
+  HWND child = CreateWindowExW(0, u"PaintingWindow", u"ab", WS_CHILD | WS_VISIBLE, 16, 14, 20, 14, top, 0, 0,
+                               nullptr);
+  Pump();
+  RECT update;
+  EXPECT_FALSE(GetUpdateRect(top, &update, FALSE));  // painting emptied the update area
+  auto picture = platform::gdi::WindowPicture(top);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(pellix_test::CompareWithExpected(*picture, "window_with_child.png", 0), "");
+  // The child's own corner shows the button-face background, the top window's text
+  // starts at (2, 2) in dark red.
+  EXPECT_EQ(pellix_test::PixelOf(*picture, 17, 15), (pellix_test::Bgra{200, 208, 212, 255}));
+  EXPECT_EQ(pellix_test::PixelOf(*picture, 2, 2), (pellix_test::Bgra{0, 0, 128, 255}));
+  // Hiding the child takes it out of the composed picture.
+  ShowWindow(child, SW_HIDE);
+  auto without = platform::gdi::WindowPicture(top);
+  EXPECT_EQ(pellix_test::PixelOf(*without, 18, 16), (pellix_test::Bgra{200, 208, 212, 255}));
+  DestroyWindow(top);
+}
+
+TEST_F(WindowPictureTest, InvalidationRepaintsOnlyWhenAsked) {
+  HWND window = CreateWindowExW(0, u"PaintingWindow", u"x", WS_VISIBLE, 0, 0, 20, 14, 0, 0, 0, nullptr);
+  Pump();
+  SetWindowTextW(window, u"xx");  // no repaint until invalidated
+  auto before = platform::gdi::WindowPicture(window);
+  EXPECT_EQ(pellix_test::PixelOf(*before, 7, 3).r, 212);
+  InvalidateRect(window, nullptr, TRUE);
+  Pump();
+  auto after = platform::gdi::WindowPicture(window);
+  EXPECT_EQ(pellix_test::PixelOf(*after, 7, 3).r, 128);
+  DestroyWindow(window);
+}
+
+TEST_F(WindowPictureTest, LayeredWindowKeepsItsAlphaPictureOnTheScreen) {
+  HWND window = CreateWindowExW(WS_EX_LAYERED, u"PaintingWindow", u"", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1, 0, 0,
+                                0, nullptr);
+  HDC source = CreateCompatibleDC(0);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 2, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, 0, 0);
+  const unsigned char pixels[8] = {255, 255, 255, 255, 0, 0, 0, 0};  // white, then transparent
+  std::memcpy(bits, pixels, sizeof pixels);
+  SelectObject(source, bitmap);
+  POINT at{100, 200}, origin{0, 0};
+  SIZE size{2, 1};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  ASSERT_TRUE(UpdateLayeredWindow(window, 0, &at, &size, source, &origin, 0, &blend, ULW_ALPHA));
+  RECT rect;
+  GetWindowRect(window, &rect);
+  EXPECT_EQ(rect.left, 100);
+  EXPECT_EQ(rect.right, 102);
+  auto screen = platform::gdi::ScreenPicture();
+  COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
+  EXPECT_EQ(pellix_test::PixelOf(*screen, 100, 200), (pellix_test::Bgra{255, 255, 255, 255}));
+  EXPECT_EQ(pellix_test::PixelOf(*screen, 101, 200),
+            (pellix_test::Bgra{GetBValue(desktop), GetGValue(desktop), GetRValue(desktop), 255}));
+  HWND plain = CreateWindowExW(0, u"PaintingWindow", u"", WS_POPUP, 0, 0, 2, 2, 0, 0, 0, nullptr);
+  EXPECT_FALSE(UpdateLayeredWindow(plain, 0, &at, &size, source, &origin, 0, &blend, ULW_ALPHA));
+  DestroyWindow(plain);
+  DeleteDC(source);
+  DeleteObject(bitmap);
+  DestroyWindow(window);
+}
+
+}  // namespace
