@@ -1,5 +1,7 @@
 #include "data/address_helpers.h"
 
+#include <algorithm>
+
 #include "platform/base/text.h"
 
 namespace {
@@ -51,6 +53,24 @@ int WidePosBackFrom(std::u16string_view sub, std::u16string_view s, int start) {
     if (StartsAtIndex(sub, s, i)) return i;
   }
   return 0;
+}
+
+void SplitToList(std::u16string_view text, char16_t sep, TWideStrings& list) {
+  list.Clear();
+  std::u16string rest(text);
+  rest.push_back(sep);
+  auto blank = [](char16_t c) { return c <= u' '; };
+  do {
+    int at = WidePosCharFrom(sep, rest, 1);
+    if (at == 0) break;
+    if (at > 1) list.Add(rest.substr(0, static_cast<std::size_t>(at - 1)));
+    rest.erase(0, static_cast<std::size_t>(at));
+  } while (!std::all_of(rest.begin(), rest.end(), blank));
+}
+
+void SplitToList(std::u16string_view text, char16_t sep, std::unique_ptr<TUniStringList>& list) {
+  if (!list) list = std::make_unique<TUniStringList>();
+  SplitToList(text, sep, static_cast<TWideStrings&>(*list));
 }
 
 std::u16string NormalizeUrl(std::u16string_view url) {

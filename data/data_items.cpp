@@ -1,0 +1,199 @@
+#include "data/data_items.h"
+
+#include <filesystem>
+
+#include "data/data_globals.h"
+#include "platform/base/clock.h"
+#include "platform/base/errors.h"
+#include "platform/classlib/exceptions.h"
+
+namespace {
+
+// A length-prefixed string where a zero length is an empty value, not a failure;
+// false only when the stream ends or the length cannot be right.
+bool ReadStoredString(TStreamReader& reader, std::string& text) {
+  std::int32_t length = 0;
+  text.clear();
+  if (!reader.ReadInteger(length) || length < 0 || length > reader.Remaining()) return false;
+  text.assign(static_cast<std::size_t>(length), '\0');
+  return length == 0 || reader.ReadBuffer(text.data(), length);
+}
+
+bool MovePath(const std::string& from, const std::string& to) {
+  std::error_code error;
+  std::filesystem::rename(from, to, error);
+  return !error;
+}
+
+void RemovePath(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
+[[noreturn]] void IndexError(int index) {
+  throw EListError(SListIndexError, {std::to_string(index)});
+}
+
+}  // namespace
+
+bool TDataItem::LoadFromStream(TStreamReader& reader, TWideCrypt* /*crypt*/) {
+  if (!reader.ReadWord(VaultID)) return false;
+  if (HasDate && !reader.ReadDouble(Date)) return false;
+  if (HasInteger && !reader.ReadInteger(IntValue)) return false;
+  return ReadStoredString(reader, RecordText);
+}
+
+bool TDataItem::SaveToStream(TStreamWriter& writer, TWideCrypt* /*crypt*/) {
+  return writer.WriteWord(VaultID) && (!HasDate || writer.WriteDouble(Date)) &&
+         (!HasInteger || writer.WriteInteger(IntValue)) && writer.WriteString(RecordText);
+}
+
+void TDataItem::SetCaption(std::u16string_view text) {
+  if (text == caption_) return;
+  caption_ = text;
+  RecordText.clear();
+}
+
+void TDataItem::SetDate(double date) {
+  if (!HasDate) return;
+  Date = date;
+  if (Owner == nullptr) return;
+  Owner->Lock();
+  Owner->MoveByDate(this);
+  Owner->Unlock();
+}
+
+bool TDataItems::Lock() {
+  lock_.lock();
+  return true;
+}
+
+void TDataItems::Unlock() { lock_.unlock(); }
+
+TDataItem* TDataItems::Item(int index) const {
+  return index < 0 || index >= Count() ? nullptr : items_[static_cast<std::size_t>(index)].get();
+}
+
+int TDataItems::IndexOf(const TDataItem* item) const {
+  for (int i = 0; i < Count(); ++i) {
+    if (items_[static_cast<std::size_t>(i)].get() == item) return i;
+  }
+  return -1;
+}
+
+TDataItem* TDataItems::Add(std::unique_ptr<TDataItem> item) { return Insert(Count(), std::move(item)); }
+
+TDataItem* TDataItems::Insert(int index, std::unique_ptr<TDataItem> item) {
+  if (index < 0 || index > Count()) IndexError(index);
+  item->Owner = this;
+  return items_.insert(items_.begin() + index, std::move(item))->get();
+}
+
+void TDataItems::Delete(int index) {
+  if (index < 0 || index >= Count()) IndexError(index);
+  items_.erase(items_.begin() + index);
+}
+
+void TDataItems::MoveByDate(TDataItem* item) {
+  int from = IndexOf(item);
+  if (from < 0 || !item->HasDate) return;
+  std::unique_ptr<TDataItem> moving = std::move(items_[static_cast<std::size_t>(from)]);
+  items_.erase(items_.begin() + from);
+  auto place = std::find_if(items_.begin(), items_.end(),
+                            [&](const auto& other) { return other->Date < moving->Date; });
+  items_.insert(place, std::move(moving));
+}
+
+std::unique_ptr<TDataItem> TDataItems::CreateItem() { return std::make_unique<TDataItem>(this); }
+
+bool TDataItems::ResolvePath() {
+  if (FilePath.empty() && !DataFolder.empty()) FilePath = DataFolder + FileName;
+  return !FilePath.empty();
+}
+
+bool TDataItems::LoadFromFile() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (!ResolvePath()) return false;
+  TFileReader file;
+  if (!file.Open(FilePath)) {
+    DWORD error = GetLastError();
+    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    loadFailed_ = !missing;
+    return missing;
+  }
+  TMemoryStreamReader memory;
+  bool whole = file.ReadToStream(memory.Memory());
+  file.Close();
+  memory.Memory().SetPosition(0);
+  whole = whole && ReadList(memory);
+  loadFailed_ = !whole;
+  LastAccess = GetTickCount();
+  return whole;
+}
+
+bool TDataItems::ReadList(TStreamReader& reader) {
+  std::int32_t magic = 0;
+  if (!reader.ReadInteger(magic) || magic != Magic) return false;
+  std::int32_t count = 0;
+  if (HasStrings) {
+    if (!reader.ReadInteger(count) || count < 0) return false;
+    for (std::int32_t i = 0; i < count; ++i) {
+      std::string text;
+      if (!ReadStoredString(reader, text)) return false;
+      Strings.Add(Crypt.DecryptString(text));
+    }
+  }
+  if (!reader.ReadInteger(count) || count < 0) return false;
+  for (std::int32_t i = 0; i < count; ++i) {
+    std::unique_ptr<TDataItem> item = CreateItem();
+    if (!item->LoadFromStream(reader, &Crypt)) return false;
+    items_.push_back(std::move(item));
+  }
+  return true;
+}
+
+bool TDataItems::WriteList(TStreamWriter& writer) {
+  if (!writer.WriteInteger(Magic)) return false;
+  if (HasStrings) {
+    if (!writer.WriteInteger(Strings.Count())) return false;
+    for (int i = 0; i < Strings.Count(); ++i) {
+      std::u16string text = Strings.Strings(i);
+      std::string sealed = Crypt.EncryptString(text);
+      if ((sealed.empty() && !text.empty()) || !writer.WriteString(sealed)) return false;
+    }
+  }
+  if (!writer.WriteInteger(Count())) return false;
+  for (const auto& item : items_) {
+    if (!item->SaveToStream(writer, &Crypt)) return false;
+  }
+  return true;
+}
+
+bool TDataItems::SaveToFile() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (loadFailed_ || !ResolvePath()) return false;
+  TMemoryStreamWriter memory;
+  if (!WriteList(memory)) return false;
+
+  const std::string temporary = FilePath + ".tmp";
+  TFileWriter file;
+  bool written = file.Open(temporary) && file.WriteStream(memory.Memory()) && file.Flush();
+  file.Close();
+  if (!written || !BackupDataFile(FilePath)) {
+    RemovePath(temporary);
+    return false;
+  }
+  if (!MovePath(temporary, FilePath)) {
+    // Put the previous file back in place; the new content stays in the .tmp file.
+    MovePath(std::filesystem::path(FilePath).replace_extension(".bak").string(), FilePath);
+    return false;
+  }
+  LastAccess = GetTickCount();
+  return true;
+}
+
+bool BackupDataFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return !error;
+  return MovePath(path, std::filesystem::path(path).replace_extension(".bak").string());
+}
