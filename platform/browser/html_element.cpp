@@ -126,6 +126,7 @@ HRESULT HtmlElement::ReturnElement(const Node* node, IDispatch** out) {
 }
 
 void* HtmlElement::QueryOther(REFIID iid) {
+  if (iid == IID_InProcessElement) return static_cast<IHTMLElement*>(this);
   switch (kind_) {
     case ElementKind::Form:
       if (iid == IID_IHTMLFormElement) return static_cast<IHTMLFormElement*>(this);

@@ -18,6 +18,10 @@
 
 namespace platform::browser {
 
+// Answered only by the in-process browser's elements (with their IHTMLElement), so
+// that its driving calls can tell its own elements from another backend's.
+inline constexpr IID IID_InProcessElement = {0x5E1C0A10, 0x7D2B, 0x4C55, {0x9A, 0x61, 0x2F, 0x3B, 0x8E, 0x41, 0xC7, 0x09}};
+
 class HtmlElement : public ModelObject<IHTMLElement, IHTMLElement2, IConnectionPointContainer>,
                     public IHTMLFormElement,
                     public IHTMLInputElement,

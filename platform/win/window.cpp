@@ -1384,15 +1384,16 @@ BOOL ShowWindow(HWND handle, int command) {
       return FALSE;
     }
     wasVisible = window->style & WS_VISIBLE;
+    // Minimising, maximising and restoring apply to a window already shown as well.
+    if (command == SW_SHOWMINIMIZED || command == SW_MINIMIZE) window->style |= WS_MINIMIZE;
+    if (command == SW_SHOWMAXIMIZED) window->style |= WS_MAXIMIZE;
+    if (command == SW_RESTORE || command == SW_SHOWNORMAL) window->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
     if (wasVisible == show) return wasVisible;
     if (show) {
       window->style |= WS_VISIBLE;
       window->hasUpdate = true;
       window->erase = true;
       window->update = ClientRectOf(*window);
-      if (command == SW_SHOWMINIMIZED || command == SW_MINIMIZE) window->style |= WS_MINIMIZE;
-      if (command == SW_SHOWMAXIMIZED) window->style |= WS_MAXIMIZE;
-      if (command == SW_RESTORE || command == SW_SHOWNORMAL) window->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
     } else {
       window->style &= ~WS_VISIBLE;
     }

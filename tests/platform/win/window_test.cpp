@@ -206,6 +206,16 @@ TEST_F(WindowTest, PropertiesByNameAndAtomAreTheSame) {
   EXPECT_FALSE(SetPropA(0x7777770, "x", 1));
 }
 
+TEST_F(WindowTest, ShownWindowMinimisesAndRestores) {
+  HWND w = Make(u"frame");
+  EXPECT_FALSE(ShowWindow(w, SW_SHOW));
+  EXPECT_TRUE(ShowWindow(w, SW_MINIMIZE));
+  EXPECT_TRUE(IsIconic(w));
+  EXPECT_TRUE(ShowWindow(w, SW_RESTORE));
+  EXPECT_FALSE(IsIconic(w));
+  EXPECT_TRUE(IsWindowVisible(w));
+}
+
 TEST_F(WindowTest, WindowLongsAndExtraBytes) {
   HWND parent = Make(u"parent");
   HWND child = CreateWindowExW(0, u"TestWide", u"c", WS_CHILD, 1, 2, 3, 4, parent, 77, 1, nullptr);

@@ -1,0 +1,118 @@
+// One browser window of the in-process browser: the browser object (IWebBrowser2 with
+// its named-property store, busy state and location, and the DWebBrowserEvents2
+// connection point), its frame window (class "IEFrame") and its own thread.
+//
+// Threads: like a real browser window, each has a thread of its own that owns the
+// frame window and runs a message loop. Navigations and the user's actions run there,
+// and the browser's and the page's events are delivered there, never on the caller's
+// thread. The object's methods may be called from any thread. The driving calls of
+// the in-process browser (in_process_browser.h) wait until the browser has handled
+// the action and delivered its events (unless called from the browser's own thread).
+//
+// Ownership: the window list of the in-process browser holds each open window; the
+// window's thread holds its own reference until it ends. Quit (or closing the window)
+// ends the thread; the object then answers RPC_E_DISCONNECTED.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform/browser/exdisp.h"
+#include "platform/browser/html_document.h"
+#include "platform/browser/model_object.h"
+#include "platform/browser/page_source.h"
+
+namespace platform::browser {
+
+struct WindowOptions {
+  bool visible = true;
+  bool toolBar = true;
+  bool menuBar = true;
+  bool addressBar = true;
+};
+
+class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer> {
+ public:
+  WebBrowser(WindowOptions options, std::shared_ptr<PageSource> pages);
+  ~WebBrowser() override;
+
+  // Starts the window's thread and its frame window; false when the frame window
+  // could not be made.
+  bool Start();
+  // Ends the thread (waits for it unless called on it) and drops the page.
+  void Close();
+
+  HRESULT Navigate2(VARIANT* url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData,
+                    VARIANT* headers) override;
+  HRESULT get_Document(IDispatch** document) override;
+  HRESULT get_LocationURL(BSTR* url) override;
+  HRESULT get_LocationName(BSTR* name) override;
+  HRESULT get_Busy(VARIANT_BOOL* busy) override;
+  HRESULT get_HWND(SHANDLE_PTR* window) override;
+  HRESULT get_Visible(VARIANT_BOOL* visible) override;
+  HRESULT put_Visible(VARIANT_BOOL visible) override;
+  HRESULT get_ToolBar(int* shown) override;
+  HRESULT get_MenuBar(VARIANT_BOOL* shown) override;
+  HRESULT get_AddressBar(VARIANT_BOOL* shown) override;
+  HRESULT PutProperty(BSTR name, VARIANT value) override;
+  HRESULT GetProperty(BSTR name, VARIANT* value) override;
+  HRESULT Quit() override;
+  HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override;
+  HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+
+  // Runs Task on the window's thread; with Wait, returns when the window has no work
+  // left (at once when called on the window's thread).
+  void Run(std::function<void()> task, bool wait);
+  // The page side's submission: navigate from the browser's thread.
+  void NavigateFromPage(const std::u16string& url);
+  // Keeps the browser busy after loads until released (a page that goes on loading).
+  void HoldBusy(bool hold);
+  // On the window's thread: shows the frame window as ShowWindow's Command says.
+  void ShowFrame(int command);
+  // On the window's thread: the tab became visible or hidden (WindowStateChanged).
+  void FireWindowState(bool tabVisible);
+  HWND FrameWindow() const { return frame_; }
+  void SetCloseHandler(std::function<void()> onQuit) { on_quit_ = std::move(onQuit); }
+
+ private:
+  class FrameHost;
+  static LRESULT FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void ThreadMain(std::promise<bool>* started);
+  void RunQueued();
+  void Navigation(const std::u16string& url);
+  void FireUrlEvent(DISPID id, const std::u16string& url);
+  bool Closed() const;
+
+  const WindowOptions options_;
+  const std::shared_ptr<PageSource> pages_;
+  platform::com::ComPtr<platform::com::ConnectionPoint> events_;
+  std::shared_ptr<FrameHost> host_;
+
+  mutable std::mutex state_lock_;
+  platform::com::ComPtr<HtmlDocument> document_;
+  std::u16string location_;
+  bool busy_ = false;
+  bool hold_busy_ = false;
+  bool visible_;
+  bool closed_ = false;
+  std::map<std::u16string, platform::com::Variant> properties_;
+
+  std::mutex queue_lock_;
+  std::condition_variable idle_;
+  std::deque<std::function<void()>> tasks_;
+  int unfinished_ = 0;
+  bool running_ = false;  // the loop's own flag, touched on the window's thread only
+  bool stopped_ = false;  // no more tasks are taken
+  std::thread thread_;
+  std::thread::id thread_id_;
+  HWND frame_ = 0;
+  std::function<void()> on_quit_;
+};
+
+}  // namespace platform::browser
