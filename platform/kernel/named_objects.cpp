@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -43,6 +45,10 @@ struct Shared {
   Kind kind;
   Holder holders[kHolders];
   pthread_mutex_t mutex;
+  // The owning thread and its depth, written only by the owner: a release by another
+  // thread is refused without touching the lock.
+  std::atomic<std::int32_t> ownerThread;
+  std::uint32_t depth;
   std::atomic<std::uint32_t> signalled;
   std::uint32_t manualReset;
 };
@@ -93,18 +99,6 @@ std::string SharedName(const char* name) {
 
 long Futex(std::atomic<std::uint32_t>* word, int operation, std::uint32_t value, const timespec* timeout) {
   return syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), operation, value, timeout, nullptr, 0);
-}
-
-timespec RealtimeIn(DWORD milliseconds) {
-  timespec at{};
-  clock_gettime(CLOCK_REALTIME, &at);
-  at.tv_sec += milliseconds / 1000;
-  at.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
-  if (at.tv_nsec >= 1000000000L) {
-    at.tv_sec += 1;
-    at.tv_nsec -= 1000000000L;
-  }
-  return at;
 }
 
 // One mapped object in this process; every handle to it shares this.
@@ -302,24 +296,34 @@ class MutexObject : public platform::Waitable {
   DWORD Wait(DWORD milliseconds) override {
     pthread_mutex_t* mutex = &region_->shared()->mutex;
     int result;
-    if (milliseconds == 0) {
-      result = pthread_mutex_trylock(mutex);
-    } else if (milliseconds == INFINITE) {
+    if (milliseconds == INFINITE) {
       result = pthread_mutex_lock(mutex);
     } else {
-      timespec until = RealtimeIn(milliseconds);
-      result = pthread_mutex_timedlock(mutex, &until);
+      // A wait with a limit tries every millisecond: the timed lock call cannot tell
+      // every tool that it took over the lock of an owner that died.
+      platform::Deadline deadline(milliseconds);
+      while ((result = pthread_mutex_trylock(mutex)) == EBUSY && deadline.Remaining() > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
     }
+    Shared* shared = region_->shared();
     switch (result) {
       case 0:
         ++region_->ownedHere();
+        if (shared->ownerThread.load() == gettid()) {
+          ++shared->depth;
+        } else {
+          shared->ownerThread.store(gettid());
+          shared->depth = 1;
+        }
         return WAIT_OBJECT_0;
       case EOWNERDEAD:
         pthread_mutex_consistent(mutex);
         ++region_->ownedHere();
+        shared->ownerThread.store(gettid());
+        shared->depth = 1;
         return WAIT_ABANDONED;
       case EBUSY:
-      case ETIMEDOUT:
         return WAIT_TIMEOUT;
       default:
         SetLastError(platform::ErrorFromErrno(result));
@@ -328,7 +332,13 @@ class MutexObject : public platform::Waitable {
   }
 
   BOOL Release() {
-    if (pthread_mutex_unlock(&region_->shared()->mutex) != 0) {
+    Shared* shared = region_->shared();
+    if (shared->ownerThread.load() != gettid()) {
+      SetLastError(ERROR_NOT_OWNER);
+      return FALSE;
+    }
+    if (--shared->depth == 0) shared->ownerThread.store(0);
+    if (pthread_mutex_unlock(&shared->mutex) != 0) {
       SetLastError(ERROR_NOT_OWNER);
       return FALSE;
     }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "platform/base/clock.h"
@@ -333,6 +335,12 @@ BOOL CreateProcessA(const char* applicationName, char* commandLine, const SECURI
   }
   int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   auto process = std::make_shared<ProcessObject>(static_cast<DWORD>(pid), pidfd, true);
+  // The start returns a moment before the new program has its arguments in place;
+  // wait for them (or its end), so that the process reads as started from here on.
+  for (int tries = 0; tries < 10000 && ReadProcFile(static_cast<DWORD>(pid), "cmdline").empty() && !process->Ended();
+       ++tries) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
   processInformation->hProcess = platform::OpenHandle(process);
   processInformation->hThread = platform::OpenHandle(std::make_shared<MainThreadObject>(process));
   processInformation->dwProcessId = static_cast<DWORD>(pid);

@@ -160,12 +160,21 @@ bool SameSid(const BYTE* a, const BYTE* b) {
   return SidBytes(a) == SidBytes(b) && std::memcmp(a, b, SidBytes(a)) == 0;
 }
 
-// Copies text into a caller's buffer whose size counts the terminating zero.
-bool PutText(const std::string& text, char* buffer, DWORD* size) {
-  bool fits = buffer && *size > text.size();
-  if (fits) std::memcpy(buffer, text.c_str(), text.size() + 1);
-  *size = static_cast<DWORD>(text.size() + (fits ? 0 : 1));
-  return fits;
+// Hands out an account's name and domain: both when both fit, else the sizes each
+// needs with its terminating zero.
+BOOL PutAccount(const std::string& account, char* name, DWORD* nameSize, const std::string& domain,
+                char* domainBuffer, DWORD* domainSize) {
+  bool fits = name && domainBuffer && *nameSize > account.size() && *domainSize > domain.size();
+  if (!fits) {
+    *nameSize = static_cast<DWORD>(account.size() + 1);
+    *domainSize = static_cast<DWORD>(domain.size() + 1);
+    return Fail(ERROR_INSUFFICIENT_BUFFER);
+  }
+  std::memcpy(name, account.c_str(), account.size() + 1);
+  std::memcpy(domainBuffer, domain.c_str(), domain.size() + 1);
+  *nameSize = static_cast<DWORD>(account.size());
+  *domainSize = static_cast<DWORD>(domain.size());
+  return TRUE;
 }
 
 std::vector<BYTE> MakeAce(BYTE type, BYTE flags, ACCESS_MASK mask, const BYTE* sid) {
@@ -267,9 +276,7 @@ BOOL LookupAccountSidA(const char* /*systemName*/, PSID sid, char* name, DWORD* 
   } else {
     return Fail(ERROR_NONE_MAPPED);
   }
-  bool nameFits = PutText(account, name, nameSize);
-  bool domainFits = PutText(accountDomain, domain, domainSize);
-  if (!nameFits || !domainFits) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  if (!PutAccount(account, name, nameSize, accountDomain, domain, domainSize)) return FALSE;
   if (use) *use = kind;
   return TRUE;
 }
@@ -292,11 +299,15 @@ BOOL LookupAccountNameA(const char* /*systemName*/, const char* accountName, PSI
   } else {
     return Fail(ERROR_NONE_MAPPED);
   }
-  bool sidFits = sid && *sidSize >= found.size();
-  if (sidFits) std::memcpy(sid, found.data(), found.size());
+  bool fits = sid && *sidSize >= found.size() && domain && *domainSize > foundDomain.size();
   *sidSize = static_cast<DWORD>(found.size());
-  bool domainFits = PutText(foundDomain, domain, domainSize);
-  if (!sidFits || !domainFits) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  if (!fits) {
+    *domainSize = static_cast<DWORD>(foundDomain.size() + 1);
+    return Fail(ERROR_INSUFFICIENT_BUFFER);
+  }
+  std::memcpy(sid, found.data(), found.size());
+  std::memcpy(domain, foundDomain.c_str(), foundDomain.size() + 1);
+  *domainSize = static_cast<DWORD>(foundDomain.size());
   if (use) *use = kind;
   return TRUE;
 }
