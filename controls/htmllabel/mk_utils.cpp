@@ -1,6 +1,7 @@
 #include "controls/htmllabel/mk_utils.h"
 
 #include "controls/htmllabel/mk_fold_table.inc"
+#include "platform/gdi/device_context.h"
 
 char16_t CharFoldCase(char16_t c) {
   std::uint8_t block = kFoldLevel1[c >> 6];
@@ -122,6 +123,19 @@ void AppendBuffer(const char16_t* buffer, std::int32_t length, std::u16string& s
 void AppendText(std::u16string_view t, std::u16string& s, std::int32_t& used) {
   AppendBuffer(t.data(), static_cast<std::int32_t>(t.size()), s, used);
 }
+
+namespace {
+
+SIZE TextExtent(HDC dc, std::u16string_view s) {
+  SIZE size{0, 0};
+  if (!s.empty() && !GetTextExtentPoint32W(dc, s.data(), static_cast<int>(s.size()), &size)) size = SIZE{0, 0};
+  return size;
+}
+
+}  // namespace
+
+std::int32_t TextWidthW(HDC dc, std::u16string_view s) { return TextExtent(dc, s).cx; }
+std::int32_t TextHeightW(HDC dc, std::u16string_view s) { return TextExtent(dc, s).cy; }
 
 bool CharIsSpace(char16_t c) { return c <= 32; }
 bool CharIsSpaceDashGt(char16_t c) { return c <= 32 || c == u'-' || c == u'>'; }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/base/types.h"
+
 using TMkCharPredicate = bool (*)(char16_t c);
 
 // Unicode 4.0 simple case folding (statuses C and S) of the Basic Multilingual Plane.
@@ -43,6 +45,11 @@ void TrimTextRight(std::u16string& s, TMkCharPredicate predicate);
 void AppendChar(std::u16string& s, std::int32_t& used, char16_t c);
 void AppendBuffer(const char16_t* buffer, std::int32_t length, std::u16string& s, std::int32_t& used);
 void AppendText(std::u16string_view t, std::u16string& s, std::int32_t& used);
+
+// Width and height in pixels of s in the device context's current font; 0 for an
+// empty string.
+std::int32_t TextWidthW(HDC dc, std::u16string_view s);
+std::int32_t TextHeightW(HDC dc, std::u16string_view s);
 
 bool CharIsSpace(char16_t c);
 bool CharIsSpaceDashGt(char16_t c);

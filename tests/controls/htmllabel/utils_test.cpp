@@ -10,6 +10,7 @@
 #include "controls/htmllabel/mk_entities.h"
 #include "controls/htmllabel/mk_utils.h"
 #include "platform/base/text.h"
+#include "platform/gdi/device_context.h"
 
 namespace {
 
@@ -94,6 +95,18 @@ TEST(MkBuilder, GrowthAndContents) {
   s.resize(static_cast<std::size_t>(used));
   EXPECT_EQ(s.substr(0, 8), u"abcdef01");
   EXPECT_EQ(s.size(), 1006u);
+}
+
+TEST(MkMeasure, TextExtentsInTheCurrentFont) {
+  HDC dc = CreateCompatibleDC(0);
+  ASSERT_NE(dc, 0u);
+  EXPECT_EQ(TextWidthW(dc, u""), 0);
+  EXPECT_EQ(TextHeightW(dc, u""), 0);
+  std::int32_t one = TextWidthW(dc, u"W");
+  EXPECT_GT(one, 0);
+  EXPECT_GT(TextWidthW(dc, u"WWWW"), one);
+  EXPECT_GT(TextHeightW(dc, u"W"), 0);
+  DeleteDC(dc);
 }
 
 // The entity table equals HTML 4.01's entities plus "apos", checked against
