@@ -29,6 +29,7 @@ constexpr SystemMessage kSystemMessages[] = {
     {ERROR_INVALID_DATA, "The data is invalid."},
     {ERROR_OUTOFMEMORY, "Not enough storage is available to complete this operation."},
     {ERROR_NO_MORE_FILES, "There are no more files."},
+    {ERROR_NOT_SAME_DEVICE, "The system cannot move the file to a different disk drive."},
     {ERROR_WRITE_FAULT, "The system cannot write to the specified device."},
     {ERROR_READ_FAULT, "The system cannot read from the specified device."},
     {ERROR_GEN_FAILURE, "A device attached to the system is not functioning."},
@@ -164,6 +165,7 @@ DWORD ErrorFromErrno(int error_number) {
     case ETIMEDOUT: return ERROR_TIMEOUT;
     case EIO: return ERROR_GEN_FAILURE;
     case ELOOP: return ERROR_PATH_NOT_FOUND;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
     default: return ERROR_GEN_FAILURE;
   }
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,34 +17,9 @@
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
 #include "platform/base/text.h"
+#include "platform/fs/names.h"
 
 namespace {
-
-// ---- names ----
-
-// The native form of a name: "\" becomes "/".
-std::string NativeName(std::string name) {
-  for (char& c : name) {
-    if (c == '\\') c = '/';
-  }
-  return name;
-}
-
-bool AnsiNameToNative(const char* name, std::string& out) {
-  if (name == nullptr) return false;
-  out = NativeName(platform::AnsiToUtf8(name));
-  return true;
-}
-
-// A wide name must survive the trip to UTF-8 unchanged: a lone surrogate cannot.
-bool WideNameToNative(const char16_t* name, std::string& out) {
-  if (name == nullptr) return false;
-  std::u16string_view wide(name);
-  std::string utf8 = platform::WideToUtf8(wide);
-  if (platform::Utf8ToWide(utf8) != wide) return false;
-  out = NativeName(std::move(utf8));
-  return true;
-}
 
 // ---- sharing ----
 
@@ -156,20 +132,6 @@ HANDLE Fail(DWORD error) {
   return INVALID_HANDLE_VALUE;
 }
 
-// ENOENT means a missing file when its folder exists, else a missing path.
-DWORD MissingError(const std::string& path) {
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  if (folder.empty()) return ERROR_FILE_NOT_FOUND;
-  struct stat info {};
-  return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-}
-
-DWORD OpenError(int error, const std::string& path) {
-  if (error == ENOENT) return MissingError(path);
-  if (error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
-  return platform::ErrorFromErrno(error);
-}
-
 int OpenRetryingInterrupts(const std::string& path, int flags) {
   int fd;
   do {
@@ -185,18 +147,18 @@ int OpenForDisposition(const std::string& path, int baseFlags, DWORD disposition
     if (disposition == CREATE_NEW) {
       existed = false;
       int fd = OpenRetryingInterrupts(path, baseFlags | O_CREAT | O_EXCL);
-      if (fd < 0) error = errno == EEXIST ? ERROR_FILE_EXISTS : OpenError(errno, path);
+      if (fd < 0) error = errno == EEXIST ? ERROR_FILE_EXISTS : platform::NameError(errno, path);
       return fd;
     }
     int fd = OpenRetryingInterrupts(path, baseFlags);
     if (fd >= 0 || errno != ENOENT || disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
-      if (fd < 0) error = OpenError(errno, path);
+      if (fd < 0) error = platform::NameError(errno, path);
       return fd;
     }
     existed = false;
     fd = OpenRetryingInterrupts(path, baseFlags | O_CREAT | O_EXCL);
     if (fd >= 0 || errno != EEXIST) {
-      if (fd < 0) error = OpenError(errno, path);
+      if (fd < 0) error = platform::NameError(errno, path);
       return fd;
     }
     // Made by someone else in between: open it as an existing file.
@@ -294,7 +256,7 @@ HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, S
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile) {
   if (platform::faults::ShouldFail("CreateFileA")) return INVALID_HANDLE_VALUE;
   std::string path;
-  if (!AnsiNameToNative(fileName, path)) return Fail(ERROR_INVALID_PARAMETER);
+  if (!platform::AnsiNameToNative(fileName, path)) return Fail(ERROR_INVALID_PARAMETER);
   return CreateFileNative(path, desiredAccess, shareMode, creationDisposition, flagsAndAttributes, templateFile);
 }
 
@@ -303,7 +265,7 @@ HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMod
   if (platform::faults::ShouldFail("CreateFileW")) return INVALID_HANDLE_VALUE;
   if (fileName == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   std::string path;
-  if (!WideNameToNative(fileName, path)) return Fail(ERROR_INVALID_NAME);
+  if (!platform::WideNameToNative(fileName, path)) return Fail(ERROR_INVALID_NAME);
   return CreateFileNative(path, desiredAccess, shareMode, creationDisposition, flagsAndAttributes, templateFile);
 }
 
@@ -419,7 +381,7 @@ DWORD GetFullPathNameA(const char* fileName, DWORD bufferLength, char* buffer, c
   if (filePart) *filePart = nullptr;
   if (platform::faults::ShouldFail("GetFullPathNameA")) return 0;
   std::string path;
-  if (!AnsiNameToNative(fileName, path) || path.empty()) return FailBool(ERROR_INVALID_NAME);
+  if (!platform::AnsiNameToNative(fileName, path) || path.empty()) return FailBool(ERROR_INVALID_NAME);
   return CopyFullPath(platform::Utf8ToAnsi(FullNativePath(path)), bufferLength, buffer, filePart);
 }
 
@@ -427,6 +389,20 @@ DWORD GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* b
   if (filePart) *filePart = nullptr;
   if (platform::faults::ShouldFail("GetFullPathNameW")) return 0;
   std::string path;
-  if (!WideNameToNative(fileName, path) || path.empty()) return FailBool(ERROR_INVALID_NAME);
+  if (!platform::WideNameToNative(fileName, path) || path.empty()) return FailBool(ERROR_INVALID_NAME);
   return CopyFullPath(platform::Utf8ToWide(FullNativePath(path)), bufferLength, buffer, filePart);
 }
+
+namespace platform {
+
+// Every open handle of the file must share deletion. The whole-file lock stays held
+// while the action runs, so that no handle can join between the check and the action.
+DWORD WithDeleteAccess(const std::string& native, const std::function<DWORD()>& action) {
+  int fd = open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return action();  // a link or an unreadable entry takes no part in sharing
+  Descriptor descriptor(fd);
+  WholeFileGuard guard(fd);
+  return ByteIsLockedByOthers(fd, DeniesByte(kDelete)) ? ERROR_SHARING_VIOLATION : action();
+}
+
+}  // namespace platform

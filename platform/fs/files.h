@@ -2,11 +2,13 @@
 // modes (enforced between handles of this process and between processes), the
 // creation dispositions, and the platform's error codes.
 //
-// Names: both "\" and "/" separate folders; 8-bit names are in the ANSI code page and
-// wide names in UTF-16, both stored on disk as UTF-8. New files are made 0600.
+// Names are read as platform/fs/names.h says. New files are made 0600.
 // Every call can be made to fail on purpose through platform::faults under its own
 // name ("CreateFileA", "ReadFile", ...).
 #pragma once
+
+#include <functional>
+#include <string>
 
 #include "platform/base/handles.h"
 #include "platform/base/types.h"
@@ -107,3 +109,12 @@ BOOL FlushFileBuffers(HANDLE file);
 DWORD GetFullPathNameA(const char* fileName, DWORD bufferLength, char* buffer, char** filePart);
 DWORD GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* buffer,
                        char16_t** filePart);
+
+namespace platform {
+
+// Runs Action (a deletion or rename of the native name, answering an error code) only
+// when every open handle of the file shares deletion, else answers
+// ERROR_SHARING_VIOLATION; no handle can open the file meanwhile.
+DWORD WithDeleteAccess(const std::string& native, const std::function<DWORD()>& action);
+
+}  // namespace platform
