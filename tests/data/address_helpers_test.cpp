@@ -81,4 +81,35 @@ TEST(AddressHelpersTest, ExtractUrlDomainGivesTheLowerCasedHost) {
   for (const Case& c : cases) EXPECT_EQ(ExtractUrlDomain(c.url), c.host);
 }
 
+TEST(AddressHelpersTest, SplitToListKeepsNonEmptyUntrimmedPieces) {
+  struct Case {
+    std::u16string text;
+    char16_t sep;
+    std::vector<std::u16string> pieces;
+  };
+  const Case cases[] = {
+      {u"", u';', {}},
+      {u"a;b", u';', {u"a", u"b"}},
+      {u"a;;b;", u';', {u"a", u"b"}},
+      {u" a ; b", u';', {u" a ", u" b"}},
+      {u"a; ", u';', {u"a", u" "}},
+      {u"a\t\t", u'\t', {u"a"}},
+      {u"a\tb\t \t", u'\t', {u"a", u"b"}},
+      {u" ", u'\t', {u" "}},
+      {u"one", u',', {u"one"}},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<TUniStringList> list;
+    SplitToList(c.text, c.sep, list);
+    ASSERT_NE(list, nullptr);
+    std::vector<std::u16string> pieces;
+    for (int i = 0; i < list->Count(); ++i) pieces.push_back(list->Strings(i));
+    EXPECT_EQ(pieces, c.pieces);
+  }
+  TUniStringList reused;
+  reused.Add(u"old");
+  SplitToList(u"x;y", u';', reused);
+  EXPECT_EQ(reused.Count(), 2);
+}
+
 }  // namespace
