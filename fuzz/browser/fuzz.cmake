@@ -1,0 +1,1 @@
+pellix_fuzz_target(fuzz_html_document SOURCES ${CMAKE_CURRENT_LIST_DIR}/html_document.cpp DEPS platform_browser)
