@@ -631,3 +631,52 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
   auto next = NextHook(kind, platform::win::ThisThreadId(), hook);
   return next ? next->proc(code, wParam, lParam) : 0;
 }
+
+namespace {
+
+// The next (or previous) enabled, visible tab stop among the dialog's descendants.
+HWND NextTabStop(HWND dialog, HWND from, bool backwards) {
+  std::vector<HWND> stops;
+  EnumChildWindows(
+      dialog,
+      [](HWND window, LPARAM list) {
+        DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+        if ((style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED)) {
+          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&stops));
+  if (stops.empty()) return 0;
+  auto it = std::find(stops.begin(), stops.end(), from);
+  if (it == stops.end()) return backwards ? stops.back() : stops.front();
+  std::size_t index = static_cast<std::size_t>(it - stops.begin());
+  index = backwards ? (index + stops.size() - 1) % stops.size() : (index + 1) % stops.size();
+  return stops[index];
+}
+
+BOOL DialogMessage(HWND dialog, MSG* msg, bool unicode) {
+  if (msg == nullptr || dialog == 0 || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd))) return FALSE;
+  if (msg->message == WM_KEYDOWN) {
+    switch (static_cast<int>(msg->wParam)) {
+      case VK_TAB:
+        SetFocus(NextTabStop(dialog, GetFocus(), GetKeyState(VK_SHIFT) < 0));
+        return TRUE;
+      case VK_RETURN:
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return TRUE;
+      case VK_ESCAPE:
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+      default:
+        break;
+    }
+  }
+  Dispatch(msg, unicode);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL IsDialogMessageW(HWND dialog, MSG* msg) { return DialogMessage(dialog, msg, true); }
+BOOL IsDialogMessageA(HWND dialog, MSG* msg) { return DialogMessage(dialog, msg, false); }

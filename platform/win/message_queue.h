@@ -71,6 +71,15 @@ LRESULT DispatchMessageA(const MSG* msg);
 BOOL TranslateMessage(const MSG* msg);
 DWORD GetMessageTime();
 
+// Dialog keys for a message of the dialog or one of its controls: Tab moves the focus
+// to the next (Shift: previous) WS_TABSTOP control, Enter sends WM_COMMAND IDOK and
+// Escape IDCANCEL to the dialog; any other message is dispatched. FALSE for messages
+// of other windows.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+BOOL IsDialogMessageW(HWND dialog, MSG* msg);
+BOOL IsDialogMessageA(HWND dialog, MSG* msg);
+
 // Key state as the thread's message retrieval has seen it (high bit: down; low bit:
 // toggled).
 short GetKeyState(int virtualKey);

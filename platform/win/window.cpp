@@ -75,6 +75,7 @@ struct State {
   std::unordered_map<DWORD, ThreadInput> input;
   HWND capture = 0;
   HWND foreground = 0;
+  POINT cursor{};
   std::vector<void (*)(HWND)> goneListeners;
   LRESULT (*eraseHandler)(HWND, HDC) = nullptr;
 };
@@ -1532,6 +1533,19 @@ BOOL ReleaseCapture() {
 HWND GetCapture() {
   Lock guard(S().lock);
   return S().capture;
+}
+
+BOOL GetCursorPos(POINT* point) {
+  if (point == nullptr) return FALSE;
+  Lock guard(S().lock);
+  *point = S().cursor;
+  return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+  Lock guard(S().lock);
+  S().cursor = POINT{std::clamp(x, 0, platform::win::kScreenWidth - 1), std::clamp(y, 0, platform::win::kScreenHeight - 1)};
+  return TRUE;
 }
 
 // --- invalidation --------------------------------------------------------------------

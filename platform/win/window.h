@@ -364,6 +364,10 @@ HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
 
+// The cursor position on the headless screen (tests and the input driver move it).
+BOOL GetCursorPos(POINT* point);
+BOOL SetCursorPos(int x, int y);
+
 // Invalidation: a window with an update region gets WM_PAINT when its thread's queue
 // has nothing else; BeginPaint (drawing area) or ValidateRect empties it.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);

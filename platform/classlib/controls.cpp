@@ -1,0 +1,581 @@
+#include "platform/classlib/controls.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+#include "platform/classlib/forms.h"
+#include "platform/gdi/window_picture.h"
+#include "platform/win/atoms.h"
+
+TWinControl* CreationControl = nullptr;
+
+namespace {
+
+// Controls by the id their windows' property holds (main thread only).
+std::map<std::uint32_t, TWinControl*>& ControlIds() {
+  static std::map<std::uint32_t, TWinControl*> ids;
+  return ids;
+}
+std::uint32_t g_next_control_id = 1;
+
+std::string Hex8(DWORD value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%.8X", value);
+  return text;
+}
+
+}  // namespace
+
+ATOM WindowAtom() {
+  static const ATOM atom = GlobalAddAtomA(("Quorra" + Hex8(static_cast<DWORD>(::getpid()))).c_str());
+  return atom;
+}
+
+ATOM ControlAtom() {
+  thread_local const ATOM atom =
+      GlobalAddAtomA(("ControlOfs" + Hex8(HInstance) + Hex8(platform::win::ThisThreadId())).c_str());
+  return atom;
+}
+
+// --- TControl ------------------------------------------------------------------------
+
+TControl::TControl(TComponent* owner) : TComponent(owner) {
+  WindowProc = [this](TMessage& message) { WndProc(message); };
+  font_.OnChange = [this](TObject*) { Perform(CM_FONTCHANGED, 0, 0); };
+}
+
+TControl::~TControl() {
+  Destroying();
+  actionLink_.reset();
+  if (parent_ != nullptr) parent_->RemoveControl(this);
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == parent_) return;
+  if (parent == this) throw EInvalidOperation("A control cannot have itself as its parent");
+  if (parent_ != nullptr) parent_->RemoveControl(this);
+  if (parent != nullptr) parent->InsertControl(this);
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  if (parent_ != nullptr && visible_) parent_->Invalidate();
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (parent_ != nullptr && visible_) parent_->Invalidate();
+}
+
+void TControl::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  Perform(CM_VISIBLECHANGED, visible ? 1 : 0, 0);
+  if (parent_ != nullptr) parent_->Invalidate();
+}
+
+void TControl::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  Perform(CM_ENABLEDCHANGED, 0, 0);
+}
+
+std::string TControl::GetText() {
+  auto length = Perform(WM_GETTEXTLENGTH, 0, 0);
+  if (length <= 0) return {};
+  std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
+  auto got = Perform(WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+  buffer.resize(static_cast<std::size_t>(std::clamp<LRESULT>(got, 0, length)));
+  return buffer;
+}
+
+void TControl::SetText(const std::string& value) {
+  if (GetText() == value) return;
+  Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+  Perform(CM_TEXTCHANGED, 0, 0);
+}
+
+void TControl::SetColor(TColor color) {
+  if (color == color_) return;
+  color_ = color;
+  Perform(CM_COLORCHANGED, 0, 0);
+}
+
+LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
+  TMessage m{message, wParam, lParam, 0};
+  WindowProc(m);
+  return m.Result;
+}
+
+void TControl::WndProc(TMessage& message) { Dispatch(message); }
+
+void TControl::Dispatch(TMessage& message) {
+  switch (message.Msg) {
+    case CM_VISIBLECHANGED:
+    case CM_TEXTCHANGED:
+    case CM_ENABLEDCHANGED:
+      Invalidate();
+      return;
+    default:
+      DefaultHandler(message);
+  }
+}
+
+void TControl::DefaultHandler(TMessage& message) {
+  switch (message.Msg) {
+    case WM_GETTEXT: {
+      auto* buffer = reinterpret_cast<char*>(message.LParam);
+      if (buffer == nullptr || message.WParam == 0) return;
+      std::size_t count = std::min<std::size_t>(text_.size(), message.WParam - 1);
+      std::copy_n(text_.begin(), count, buffer);
+      buffer[count] = 0;
+      message.Result = static_cast<LRESULT>(count);
+      return;
+    }
+    case WM_GETTEXTLENGTH:
+      message.Result = static_cast<LRESULT>(text_.size());
+      return;
+    case WM_SETTEXT: {
+      auto* text = reinterpret_cast<const char*>(message.LParam);
+      text_ = text ? text : "";
+      message.Result = 1;
+      return;
+    }
+    default:
+      message.Result = 0;
+  }
+}
+
+TBasicAction* TControl::Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
+
+void TControl::SetAction(TBasicAction* action) {
+  if (action == nullptr) {
+    actionLink_.reset();
+    return;
+  }
+  if (!actionLink_) actionLink_ = CreateActionLink();
+  actionLink_->SetAction(action);
+  ActionChange(action, (action->ComponentState() & csLoading) != 0);
+  action->FreeNotification(this);
+}
+
+std::unique_ptr<TControlActionLink> TControl::CreateActionLink() {
+  return std::make_unique<TControlActionLink>(this);
+}
+
+void TControl::ActionChange(TObject* sender, bool checkDefaults) {
+  auto* action = dynamic_cast<TCustomAction*>(sender);
+  if (action == nullptr) return;
+  std::string caption = Caption();
+  if (!checkDefaults || caption.empty() || caption == Name()) SetCaption(action->Caption());
+  if (!checkDefaults || enabled_) SetEnabled(action->Enabled());
+  if (!checkDefaults || hint_.empty()) SetHint(action->Hint());
+  if (!checkDefaults || visible_) SetVisible(action->Visible());
+}
+
+void TControl::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == Action()) actionLink_.reset();
+}
+
+void TControl::InitiateAction() {
+  if (actionLink_) actionLink_->Update();
+}
+
+void TControl::Click() {
+  if (actionLink_ && actionLink_->Execute(this)) return;
+  if (OnClick) OnClick(this);
+}
+
+void TControl::Invalidate() {
+  if (parent_ != nullptr && parent_->HandleAllocated() && visible_) {
+    RECT rect = BoundsRect();
+    InvalidateRect(parent_->Handle(), &rect, TRUE);
+  }
+}
+
+void TControl::Repaint() {
+  Invalidate();
+  Update();
+}
+
+void TControl::Update() {
+  if (parent_ != nullptr) parent_->Update();
+}
+
+// --- action links --------------------------------------------------------------------
+
+bool TControlActionLink::IsCaptionLinked() const {
+  return TActionLink::IsCaptionLinked() && client_->Caption() == CustomAction()->Caption();
+}
+bool TControlActionLink::IsHintLinked() const {
+  return TActionLink::IsHintLinked() && client_->Hint() == CustomAction()->Hint();
+}
+bool TControlActionLink::IsEnabledLinked() const {
+  return TActionLink::IsEnabledLinked() && client_->Enabled() == CustomAction()->Enabled();
+}
+bool TControlActionLink::IsVisibleLinked() const {
+  return TActionLink::IsVisibleLinked() && client_->Visible() == CustomAction()->Visible();
+}
+void TControlActionLink::SetCaption(const std::string& value) {
+  if (IsCaptionLinked()) client_->SetCaption(value);
+}
+void TControlActionLink::SetHint(const std::string& value) {
+  if (IsHintLinked()) client_->SetHint(value);
+}
+void TControlActionLink::SetEnabled(bool value) {
+  if (IsEnabledLinked()) client_->SetEnabled(value);
+}
+void TControlActionLink::SetVisible(bool value) {
+  if (IsVisibleLinked()) client_->SetVisible(value);
+}
+
+// --- TGraphicControl -----------------------------------------------------------------
+
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}
+
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::Dispatch(TMessage& message) {
+  if (message.Msg != WM_PAINT || message.WParam == 0) {
+    TControl::Dispatch(message);
+    return;
+  }
+  // The parent hands its paint DC, moved to this control's corner.
+  canvas_->SetHandle(static_cast<HDC>(message.WParam));
+  canvas_->Font().Assign(&Font());
+  Paint();
+  canvas_->SetHandle(0);
+}
+
+// --- TWinControl ---------------------------------------------------------------------
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
+  objectInstance_ = std::make_unique<platform::win::WindowProcStub>(
+      [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        TMessage m{message, wParam, lParam, 0};
+        MainWndProc(m);
+        return m.Result;
+      },
+      false);
+  id_ = g_next_control_id++;
+  ControlIds()[id_] = this;
+}
+
+TWinControl::~TWinControl() {
+  Destroying();
+  DestroyHandle();
+  while (!controls_.empty()) {
+    TControl* child = controls_.back();
+    RemoveControl(child);
+    delete child;
+  }
+  ControlIds().erase(id_);
+}
+
+WNDPROC TWinControl::ObjectInstance() const { return objectInstance_->Proc(); }
+
+TWinControl* TWinControl::FindControl(HWND window) {
+  if (window == 0) return nullptr;
+  auto id = static_cast<std::uint32_t>(GetPropA(window, MAKEINTATOMA(ControlAtom())));
+  auto found = ControlIds().find(id);
+  return found == ControlIds().end() ? nullptr : found->second;
+}
+
+HWND TWinControl::Handle() {
+  if (handle_ == 0) CreateHandle();
+  return handle_;
+}
+
+void TWinControl::InsertControl(TControl* control) {
+  controls_.push_back(control);
+  control->parent_ = this;
+  auto* win = dynamic_cast<TWinControl*>(control);
+  if (win != nullptr && HandleAllocated()) {
+    if (win->HandleAllocated()) {
+      ::SetParent(win->handle_, handle_);
+    } else {
+      win->CreateHandle();
+    }
+  }
+  control->Invalidate();
+}
+
+void TWinControl::RemoveControl(TControl* control) {
+  control->Invalidate();
+  if (auto* win = dynamic_cast<TWinControl*>(control)) win->DestroyHandle();
+  controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+  control->parent_ = nullptr;
+}
+
+void TWinControl::SetParent(TWinControl* parent) {
+  if (parent == Parent()) return;
+  if (Parent() == nullptr && parent != nullptr && HandleAllocated()) {
+    // A top-level window becomes a child: its window is made again as one.
+    DestroyHandle();
+  }
+  TControl::SetParent(parent);
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  TControl::SetBounds(left, top, width, height);
+  if (HandleAllocated()) MoveWindow(handle_, left, top, width, height, TRUE);
+}
+
+void TWinControl::SetVisible(bool visible) {
+  TControl::SetVisible(visible);
+  if (HandleAllocated()) ShowWindow(handle_, visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void TWinControl::SetEnabled(bool enabled) {
+  TControl::SetEnabled(enabled);
+  if (HandleAllocated()) EnableWindow(handle_, enabled ? TRUE : FALSE);
+}
+
+void TWinControl::CreateParams(TCreateParams& params) {
+  params = TCreateParams{};
+  params.Caption = text_;
+  params.Style = WS_CHILD | WS_CLIPSIBLINGS;
+  if (ControlStyle & csAcceptsControls) params.Style |= WS_CLIPCHILDREN;
+  if (!Enabled()) params.Style |= WS_DISABLED;
+  params.X = Left();
+  params.Y = Top();
+  params.Width = Width();
+  params.Height = Height();
+  if (Parent() != nullptr) params.WndParent = Parent()->Handle();
+  params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  params.WindowClass.lpfnWndProc = DefWindowProcA;
+  params.WindowClass.hInstance = HInstance;
+  params.WinClassName = ClassName();
+}
+
+void TWinControl::CreateSubClass(TCreateParams& params, const char* controlClassName) {
+  WNDCLASSA system{};
+  if (GetClassInfoA(HInstance, controlClassName, &system)) {
+    system.hInstance = HInstance;
+    system.style &= ~CS_GLOBALCLASS;
+    params.WindowClass = system;
+  }
+}
+
+void TWinControl::CreateWnd() {
+  TCreateParams params;
+  CreateParams(params);
+  if (params.WndParent == 0 && (params.Style & WS_CHILD)) {
+    throw EInvalidOperation("Control '" + Name() + "' has no parent window");
+  }
+  DefWndProc = params.WindowClass.lpfnWndProc;
+  WNDCLASSA existing{};
+  bool registered = GetClassInfoA(params.WindowClass.hInstance, params.WinClassName.c_str(), &existing);
+  if (!registered || existing.lpfnWndProc != InitWndProc) {
+    if (registered) UnregisterClassA(params.WinClassName.c_str(), params.WindowClass.hInstance);
+    params.WindowClass.lpfnWndProc = InitWndProc;
+    params.WindowClass.lpszClassName = params.WinClassName.c_str();
+    if (RegisterClassA(&params.WindowClass) == 0) RaiseLastOSError();
+  }
+  CreationControl = this;
+  CreateWindowHandle(params);
+  CreationControl = nullptr;
+  if (handle_ == 0) RaiseLastOSError();
+  text_.clear();  // the window holds the text now
+  ::SendMessageA(handle_, WM_SETFONT, Font().Handle(), 0);
+}
+
+void TWinControl::CreateWindowHandle(const TCreateParams& params) {
+  handle_ = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(), params.Style,
+                            params.X, params.Y, params.Width, params.Height, params.WndParent, 0,
+                            params.WindowClass.hInstance, params.Param);
+}
+
+void TWinControl::CreateHandle() {
+  if (handle_ != 0) return;
+  ControlState |= csCreating;
+  CreateWnd();
+  ControlState &= ~csCreating;
+  for (TControl* child : controls_) {
+    if (auto* win = dynamic_cast<TWinControl*>(child)) win->CreateHandle();
+  }
+  if (Visible() && Parent() != nullptr) ShowWindow(handle_, SW_SHOWNOACTIVATE);
+}
+
+void TWinControl::DestroyWnd() {
+  // The text lives on in the control until the window is made again.
+  text_ = GetText();
+  HWND handle = handle_;
+  ::DestroyWindow(handle);
+  handle_ = 0;
+}
+
+void TWinControl::DestroyHandle() {
+  if (handle_ == 0) return;
+  for (TControl* child : controls_) {
+    if (auto* win = dynamic_cast<TWinControl*>(child)) win->DestroyHandle();
+  }
+  DestroyWnd();
+}
+
+void TWinControl::RecreateWnd() {
+  if (!HandleAllocated()) return;
+  ControlState |= csRecreating;
+  DestroyHandle();
+  CreateHandle();
+  ControlState &= ~csRecreating;
+}
+
+void TWinControl::MainWndProc(TMessage& message) {
+  try {
+    WindowProc(message);
+  } catch (const Exception& error) {
+    if (Application == nullptr) throw;
+    Application->HandleException(this, error);
+  }
+}
+
+void TWinControl::DefaultHandler(TMessage& message) {
+  if (handle_ == 0) {
+    TControl::DefaultHandler(message);
+    return;
+  }
+  message.Result = CallWindowProcA(DefWndProc, handle_, message.Msg, message.WParam, message.LParam);
+}
+
+void TWinControl::Dispatch(TMessage& message) {
+  switch (message.Msg) {
+    case WM_PAINT:
+      PaintHandler();
+      return;
+    case WM_NCDESTROY:
+      DefaultHandler(message);
+      RemovePropA(handle_, MAKEINTATOMA(ControlAtom()));
+      RemovePropA(handle_, MAKEINTATOMA(WindowAtom()));
+      handle_ = 0;
+      return;
+    case WM_SIZE:
+    case WM_MOVE: {
+      RECT rect;
+      GetWindowRect(handle_, &rect);
+      if (Parent() != nullptr && Parent()->HandleAllocated()) {
+        POINT origin{rect.left, rect.top};
+        ScreenToClient(Parent()->handle_, &origin);
+        rect = RECT{origin.x, origin.y, origin.x + rect.right - rect.left, origin.y + rect.bottom - rect.top};
+      }
+      TControl::SetBounds(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+      DefaultHandler(message);
+      return;
+    }
+    case CM_VISIBLECHANGED:
+    case CM_ENABLEDCHANGED:
+      return;
+    default:
+      TControl::Dispatch(message);
+  }
+}
+
+void TWinControl::PaintHandler() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(handle_, &paint);
+  PaintWindow(dc);
+  PaintControls(dc);
+  EndPaint(handle_, &paint);
+}
+
+void TWinControl::PaintWindow(HDC dc) {
+  TMessage m{WM_PAINT, dc, 0, 0};
+  DefaultHandler(m);
+}
+
+void TWinControl::PaintControls(HDC dc) {
+  for (TControl* child : controls_) {
+    if (dynamic_cast<TWinControl*>(child) != nullptr || !child->Visible()) continue;
+    int saved = SaveDC(dc);
+    POINT origin;
+    GetViewportOrgEx(dc, &origin);
+    SetViewportOrgEx(dc, origin.x + child->Left(), origin.y + child->Top(), nullptr);
+    IntersectClipRect(dc, 0, 0, child->Width(), child->Height());
+    child->Perform(WM_PAINT, dc, 0);
+    RestoreDC(dc, saved);
+  }
+}
+
+void TWinControl::Invalidate() {
+  if (HandleAllocated()) InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void TWinControl::Update() {
+  if (HandleAllocated()) UpdateWindow(handle_);
+}
+
+bool TWinControl::Focused() { return HandleAllocated() && GetFocus() == handle_; }
+
+void TWinControl::SetFocus() { ::SetFocus(Handle()); }
+
+LRESULT InitWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  TWinControl* control = CreationControl;
+  if (control == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  control->handle_ = window;
+  SetWindowLongPtrA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(control->ObjectInstance()));
+  if ((GetWindowLongA(window, GWL_STYLE) & WS_CHILD) && GetWindowLongA(window, GWL_ID) == 0) {
+    SetWindowLongA(window, GWL_ID, static_cast<LONG>(window));
+  }
+  SetPropA(window, MAKEINTATOMA(ControlAtom()), control->id_);
+  SetPropA(window, MAKEINTATOMA(WindowAtom()), control->id_);
+  CreationControl = nullptr;
+  return CallWindowProcA(control->ObjectInstance(), window, message, wParam, lParam);
+}
+
+// --- utility windows -------------------------------------------------------------------
+
+namespace {
+
+std::map<HWND, std::unique_ptr<platform::win::WindowProcStub>>& UtilWindows() {
+  static std::map<HWND, std::unique_ptr<platform::win::WindowProcStub>> windows;
+  return windows;
+}
+
+}  // namespace
+
+HWND AllocateHWnd(TWndMethod method, const char* className, DWORD style) {
+  WNDCLASSA existing{};
+  if (!GetClassInfoA(HInstance, className, &existing)) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = HInstance;
+    wc.lpszClassName = className;
+    if (RegisterClassA(&wc) == 0) RaiseLastOSError();
+  }
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, className, "", style, 0, 0, 0, 0, 0, 0, HInstance, nullptr);
+  if (window == 0) RaiseLastOSError();
+  auto stub = std::make_unique<platform::win::WindowProcStub>(
+      [method = std::move(method)](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        TMessage m{message, wParam, lParam, 0};
+        method(m);
+        (void)hwnd;
+        return m.Result;
+      },
+      false);
+  SetWindowLongPtrA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(stub->Proc()));
+  UtilWindows()[window] = std::move(stub);
+  return window;
+}
+
+void DeallocateHWnd(HWND window) {
+  ::DestroyWindow(window);
+  UtilWindows().erase(window);
+}
+
+// --- TCustomControl --------------------------------------------------------------------
+
+TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {}
+
+TCustomControl::~TCustomControl() = default;
+
+void TCustomControl::PaintWindow(HDC dc) {
+  canvas_->SetHandle(dc);
+  canvas_->Font().Assign(&Font());
+  Paint();
+  canvas_->SetHandle(0);
+}

@@ -1,0 +1,279 @@
+// Controls: the class library's visual components. A control has bounds, visibility,
+// an enabled state, a parent, a font and colour, 8-bit Caption/Text and Hint, an
+// action link, and a message method (WindowProc) that hooks may replace. A windowed
+// control owns a window of the window system, made from its creation parameters
+// through a window procedure stub that reaches the control's main window method.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classlib/actions.h"
+#include "platform/classlib/component.h"
+#include "platform/classlib/graphics.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/window.h"
+
+// The class library's own messages.
+inline constexpr UINT CM_BASE = 0xB000;
+inline constexpr UINT CM_ACTIVATE = CM_BASE + 0;
+inline constexpr UINT CM_DEACTIVATE = CM_BASE + 1;
+inline constexpr UINT CM_DIALOGKEY = CM_BASE + 5;
+inline constexpr UINT CM_DIALOGCHAR = CM_BASE + 6;
+inline constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 8;
+inline constexpr UINT CM_VISIBLECHANGED = CM_BASE + 11;
+inline constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 12;
+inline constexpr UINT CM_COLORCHANGED = CM_BASE + 13;
+inline constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
+inline constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
+inline constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
+inline constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
+inline constexpr UINT CM_MENUCHANGED = CM_BASE + 21;
+inline constexpr UINT CM_SHOWINGCHANGED = CM_BASE + 25;
+inline constexpr UINT CM_ENTER = CM_BASE + 26;
+inline constexpr UINT CM_EXIT = CM_BASE + 27;
+inline constexpr UINT CM_WANTSPECIALKEY = CM_BASE + 30;
+inline constexpr UINT CM_RELEASE = CM_BASE + 33;
+inline constexpr UINT CM_HINTSHOW = CM_BASE + 48;
+inline constexpr UINT CM_RECREATEWND = CM_BASE + 51;
+inline constexpr UINT CM_INVALIDATE = CM_BASE + 52;
+inline constexpr UINT CM_ACTIONUPDATE = CM_BASE + 63;
+inline constexpr UINT CM_ACTIONEXECUTE = CM_BASE + 64;
+
+struct TMessage {
+  UINT Msg;
+  WPARAM WParam;
+  LPARAM LParam;
+  LRESULT Result;
+};
+
+using TWndMethod = std::function<void(TMessage&)>;
+
+// The module instance that holds the class library's window classes.
+inline constexpr HINSTANCE HInstance = 0x00400000;
+
+// Control style and state flags.
+inline constexpr unsigned csAcceptsControls = 0x0001;
+inline constexpr unsigned csOpaque = 0x0040;
+inline constexpr unsigned csCreating = 0x0008;
+inline constexpr unsigned csRecreating = 0x0010;
+
+struct TCreateParams {
+  std::string Caption;
+  DWORD Style = 0;
+  DWORD ExStyle = 0;
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  HWND WndParent = 0;
+  void* Param = nullptr;
+  WNDCLASSA WindowClass{};
+  std::string WinClassName;
+};
+
+class TWinControl;
+class TControlActionLink;
+
+class TControl : public TComponent {
+ public:
+  explicit TControl(TComponent* owner);
+  ~TControl() override;
+  std::string ClassName() const override { return "TControl"; }
+
+  TWinControl* Parent() const { return parent_; }
+  virtual void SetParent(TWinControl* parent);
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  virtual void SetBounds(int left, int top, int width, int height);
+  RECT BoundsRect() const { return RECT{left_, top_, left_ + width_, top_ + height_}; }
+  virtual RECT ClientRect() const { return RECT{0, 0, width_, height_}; }
+
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool visible);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  bool Enabled() const { return enabled_; }
+  virtual void SetEnabled(bool enabled);
+
+  // Text goes through WM_GETTEXT and WM_SETTEXT, as the class library does, so that
+  // a window and hooks see every change; CM_TEXTCHANGED follows a change.
+  std::string Caption() { return GetText(); }
+  void SetCaption(const std::string& value) { SetText(value); }
+  std::string Text() { return GetText(); }
+  std::string GetText();
+  void SetText(const std::string& value);
+  const std::string& Hint() const { return hint_; }
+  void SetHint(const std::string& value) { hint_ = value; }
+  bool ShowHint = false;
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+  TFont& Font() { return font_; }
+  bool ParentFont = true;
+
+  // The message method; hooks put theirs here and pass on to the one they found.
+  TWndMethod WindowProc;
+  LRESULT Perform(UINT message, WPARAM wParam, LPARAM lParam);
+  virtual void WndProc(TMessage& message);
+  // Messages the control answers itself; the rest go to DefaultHandler.
+  virtual void Dispatch(TMessage& message);
+  virtual void DefaultHandler(TMessage& message);
+
+  TBasicAction* Action() const;
+  void SetAction(TBasicAction* action);
+  TControlActionLink* ActionLink() const { return actionLink_.get(); }
+  virtual void InitiateAction();
+  virtual void Click();
+  TNotifyEvent OnClick;
+
+  virtual void Invalidate();
+  void Repaint();
+  virtual void Update();
+  unsigned ControlStyle = 0;
+  unsigned ControlState = 0;
+
+ protected:
+  virtual void ActionChange(TObject* sender, bool checkDefaults);
+  virtual std::unique_ptr<TControlActionLink> CreateActionLink();
+  void Notification(TComponent* component, TOperation operation) override;
+  // Text of a control without a window (or while its window is being recreated).
+  std::string text_;
+
+ private:
+  friend class TWinControl;
+  TWinControl* parent_ = nullptr;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::string hint_;
+  TColor color_ = clWindow;
+  TFont font_;
+  std::unique_ptr<TControlActionLink> actionLink_;
+};
+
+class TControlActionLink : public TActionLink {
+ public:
+  explicit TControlActionLink(TControl* client) : client_(client) {}
+  bool IsCaptionLinked() const override;
+  bool IsHintLinked() const override;
+  bool IsEnabledLinked() const override;
+  bool IsVisibleLinked() const override;
+  void SetCaption(const std::string& value) override;
+  void SetHint(const std::string& value) override;
+  void SetEnabled(bool value) override;
+  void SetVisible(bool value) override;
+  TControl* Client() const { return client_; }
+
+ protected:
+  TControl* client_;
+};
+
+class TWinControlActionLink : public TControlActionLink {
+ public:
+  using TControlActionLink::TControlActionLink;
+};
+
+// A control drawn on its parent's window (labels, images).
+class TGraphicControl : public TControl {
+ public:
+  explicit TGraphicControl(TComponent* owner);
+  ~TGraphicControl() override;
+  std::string ClassName() const override { return "TGraphicControl"; }
+  TCanvas& Canvas() { return *canvas_; }
+  void Dispatch(TMessage& message) override;
+
+ protected:
+  virtual void Paint() {}
+
+ private:
+  std::unique_ptr<TCanvas> canvas_;
+};
+
+class TWinControl : public TControl {
+ public:
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
+  std::string ClassName() const override { return "TWinControl"; }
+
+  HWND Handle();
+  bool HandleAllocated() const { return handle_ != 0; }
+  void HandleNeeded() { Handle(); }
+  void SetParent(TWinControl* parent) override;
+  void SetBounds(int left, int top, int width, int height) override;
+  void SetVisible(bool visible) override;
+  void SetEnabled(bool enabled) override;
+
+  int ControlCount() const { return static_cast<int>(controls_.size()); }
+  TControl* Controls(int index) const { return controls_.at(index); }
+  void InsertControl(TControl* control);
+  void RemoveControl(TControl* control);
+
+  // The default procedure the class library passes unhandled messages to.
+  WNDPROC DefWndProc = nullptr;
+  // The stub that is the window's procedure after creation; it reaches MainWndProc.
+  WNDPROC ObjectInstance() const;
+  void MainWndProc(TMessage& message);
+  void DefaultHandler(TMessage& message) override;
+  void Dispatch(TMessage& message) override;
+  void Invalidate() override;
+  void Update() override;
+  bool Focused();
+  void SetFocus();
+  void RecreateWnd();
+  void DestroyHandle();
+
+  // The control a window belongs to, found through the window's control property.
+  static TWinControl* FindControl(HWND window);
+
+ protected:
+  virtual void CreateParams(TCreateParams& params);
+  virtual void CreateWnd();
+  virtual void CreateWindowHandle(const TCreateParams& params);
+  virtual void DestroyWnd();
+  virtual void CreateHandle();
+  // Takes the class of a system window (such as "EDIT") as the base of the control's.
+  void CreateSubClass(TCreateParams& params, const char* controlClassName);
+  virtual void PaintWindow(HDC dc);
+  void PaintControls(HDC dc);
+
+ private:
+  friend LRESULT InitWndProc(HWND, UINT, WPARAM, LPARAM);
+  void PaintHandler();
+  HWND handle_ = 0;
+  std::vector<TControl*> controls_;
+  std::unique_ptr<platform::win::WindowProcStub> objectInstance_;
+  std::uint32_t id_ = 0;  // what the window's control property holds
+};
+
+// The control whose window is being created right now (between CreateWindowEx's
+// start and the window's first message).
+extern TWinControl* CreationControl;
+
+// Atoms of the properties by which a control is found from its window.
+ATOM ControlAtom();
+ATOM WindowAtom();
+
+// The window procedure of every class-library window class until its first message.
+LRESULT InitWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A hidden window whose messages go to a method (timers, the application); the
+// class and style may be given (the application's window has its own class).
+HWND AllocateHWnd(TWndMethod method, const char* className = "TPUtilWindow", DWORD style = WS_POPUP);
+void DeallocateHWnd(HWND window);
+
+// A windowed control with a canvas and a Paint method.
+class TCustomControl : public TWinControl {
+ public:
+  explicit TCustomControl(TComponent* owner);
+  ~TCustomControl() override;
+  std::string ClassName() const override { return "TCustomControl"; }
+  TCanvas& Canvas() { return *canvas_; }
+
+ protected:
+  virtual void Paint() {}
+  void PaintWindow(HDC dc) override;
+
+ private:
+  std::unique_ptr<TCanvas> canvas_;
+};

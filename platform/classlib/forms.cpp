@@ -1,0 +1,309 @@
+#include "platform/classlib/forms.h"
+
+#include <algorithm>
+#include <cstdio>
+
+TApplication* Application = nullptr;
+
+TScreen& Screen() {
+  static TScreen screen;
+  return screen;
+}
+
+void TScreen::RemoveForm(TCustomForm* form) { forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end()); }
+
+// --- forms -----------------------------------------------------------------------------
+
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
+  ControlStyle |= csAcceptsControls;
+  SetVisible(false);
+  SetBounds(100, 100, 320, 240);
+  SetColor(clBtnFace);
+  Screen().AddForm(this);
+}
+
+TCustomForm::~TCustomForm() {
+  Destroying();
+  if (OnDestroy) OnDestroy(this);
+  Screen().RemoveForm(this);
+  if (Application != nullptr && Application->MainForm == this) Application->MainForm = nullptr;
+}
+
+void TCustomForm::DoCreate() {
+  if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.Style &= ~(WS_CHILD | WS_CLIPSIBLINGS);
+  params.Style |= WS_CLIPCHILDREN;
+  switch (BorderStyle) {
+    case TFormBorderStyle::bsNone: params.Style |= WS_POPUP; break;
+    case TFormBorderStyle::bsSingle: params.Style |= WS_CAPTION | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX; break;
+    case TFormBorderStyle::bsSizeable: params.Style |= WS_OVERLAPPEDWINDOW; break;
+    case TFormBorderStyle::bsDialog:
+      params.Style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+      params.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+      break;
+    case TFormBorderStyle::bsToolWindow:
+      params.Style |= WS_CAPTION | WS_SYSMENU;
+      params.ExStyle |= WS_EX_TOOLWINDOW;
+      break;
+    case TFormBorderStyle::bsSizeToolWin:
+      params.Style |= WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+      params.ExStyle |= WS_EX_TOOLWINDOW;
+      break;
+  }
+  // A form is owned by the application window unless a form sets another owner.
+  params.WndParent = Application != nullptr ? Application->Handle() : 0;
+  params.WindowClass.hbrBackground = static_cast<HBRUSH>(COLOR_BTNFACE + 1);
+}
+
+void TCustomForm::SetVisible(bool visible) {
+  if (visible == Visible()) return;
+  TControl::SetVisible(visible);
+  if (!visible && !HandleAllocated()) return;
+  HWND handle = Handle();
+  ShowWindow(handle, visible ? SW_SHOW : SW_HIDE);
+  Perform(CM_SHOWINGCHANGED, 0, 0);
+  if (visible && OnShow) OnShow(this);
+  if (!visible && OnHide) OnHide(this);
+}
+
+void TCustomForm::Show() {
+  SetVisible(true);
+  if (HandleAllocated()) SetActiveWindow(Handle());
+}
+
+void TCustomForm::Hide() { SetVisible(false); }
+
+bool TCustomForm::CloseQuery() {
+  bool canClose = true;
+  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+void TCustomForm::Close() {
+  if (modal_) {
+    ModalResult = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = TCloseAction::caHide;
+  if (OnClose) OnClose(this, action);
+  if (action == TCloseAction::caNone) return;
+  if (Application != nullptr && Application->MainForm == this) {
+    Application->Terminate();
+    return;
+  }
+  if (action == TCloseAction::caHide || action == TCloseAction::caMinimize) Hide();
+  if (action == TCloseAction::caFree) Release();
+}
+
+TModalResult TCustomForm::ShowModal() {
+  if (Visible() || modal_) throw EInvalidOperation("Cannot make a visible window modal");
+  if (Application == nullptr) throw EInvalidOperation("No application to run a modal loop");
+  // Other forms take no input while this one is up.
+  std::vector<HWND> disabled;
+  for (int i = 0; i < Screen().FormCount(); ++i) {
+    TCustomForm* form = Screen().Forms(i);
+    if (form != this && form->HandleAllocated() && IsWindowEnabled(form->Handle())) {
+      EnableWindow(form->Handle(), FALSE);
+      disabled.push_back(form->Handle());
+    }
+  }
+  modal_ = true;
+  ModalResult = mrNone;
+  Show();
+  while (ModalResult == mrNone && !Application->Terminated()) {
+    Application->HandleMessage();
+    if (ModalResult != mrNone && !CloseQuery()) ModalResult = mrNone;
+  }
+  modal_ = false;
+  for (HWND window : disabled) EnableWindow(window, TRUE);
+  Hide();
+  return ModalResult;
+}
+
+void TCustomForm::Release() {
+  if (HandleAllocated()) PostMessageA(Handle(), CM_RELEASE, 0, 0);
+}
+
+void TCustomForm::Dispatch(TMessage& message) {
+  switch (message.Msg) {
+    case CM_RELEASE:
+      delete this;
+      return;
+    case WM_CLOSE:
+      Close();
+      return;
+    default:
+      TWinControl::Dispatch(message);
+  }
+}
+
+namespace {
+
+void UpdateControlActions(TControl* control) {
+  if (!control->Visible()) return;
+  control->InitiateAction();
+  if (auto* parent = dynamic_cast<TWinControl*>(control)) {
+    for (int i = 0; i < parent->ControlCount(); ++i) UpdateControlActions(parent->Controls(i));
+  }
+}
+
+}  // namespace
+
+void TCustomForm::UpdateActions() {
+  for (int i = 0; i < ControlCount(); ++i) UpdateControlActions(Controls(i));
+}
+
+// --- application -----------------------------------------------------------------------
+
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {
+  Application = this;
+  handle_ = AllocateHWnd([this](TMessage& message) { WndProc(message); }, "TApplication",
+                         WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX);
+}
+
+TApplication::~TApplication() {
+  Destroying();
+  DestroyComponents();
+  DeallocateHWnd(handle_);
+  if (Application == this) Application = nullptr;
+}
+
+std::string TApplication::Title() {
+  int length = GetWindowTextLengthA(handle_);
+  std::string title(static_cast<std::size_t>(length) + 1, '\0');
+  title.resize(static_cast<std::size_t>(GetWindowTextA(handle_, title.data(), length + 1)));
+  return title;
+}
+
+void TApplication::SetTitle(const std::string& title) { SetWindowTextA(handle_, title.c_str()); }
+
+void TApplication::SetHint(const std::string& hint) {
+  if (hint == hint_) return;
+  hint_ = hint;
+  if (OnHint) {
+    OnHint(this);
+    return;
+  }
+  THintAction action(this);
+  action.SetHint(hint);
+  action.Execute();
+}
+
+void TApplication::CancelHint() { mouseControl_ = nullptr; }
+
+void TApplication::Run() {
+  if (MainForm != nullptr && ShowMainForm) MainForm->Show();
+  while (!terminated_) HandleMessage();
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  PostQuitMessage(0);
+}
+
+bool TApplication::ProcessMessage(MSG& msg) {
+  if (!PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  bool handled = false;
+  if (OnMessage) OnMessage(msg, handled);
+  if (!handled && !(DialogHandle != 0 && IsDialogMessageA(DialogHandle, &msg))) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return true;
+}
+
+void TApplication::HandleMessage() {
+  MSG msg{};
+  if (!ProcessMessage(msg)) Idle(msg);
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg{};
+  while (ProcessMessage(msg)) {
+  }
+}
+
+TControl* FindDragTarget(POINT screenPoint) {
+  HWND window = WindowFromPoint(screenPoint);
+  TWinControl* control = TWinControl::FindControl(window);
+  if (control == nullptr) return nullptr;
+  POINT local = screenPoint;
+  ScreenToClient(window, &local);
+  for (int i = control->ControlCount() - 1; i >= 0; --i) {
+    TControl* child = control->Controls(i);
+    if (dynamic_cast<TWinControl*>(child) != nullptr || !child->Visible()) continue;
+    RECT r = child->BoundsRect();
+    if (local.x >= r.left && local.x < r.right && local.y >= r.top && local.y < r.bottom) return child;
+  }
+  return control;
+}
+
+void TApplication::Idle(const MSG&) {
+  POINT cursor;
+  GetCursorPos(&cursor);
+  TControl* control = FindDragTarget(cursor);
+  if (control != mouseControl_) {
+    if (mouseControl_ != nullptr) mouseControl_->Perform(CM_MOUSELEAVE, 0, 0);
+    mouseControl_ = control;
+    if (control != nullptr) control->Perform(CM_MOUSEENTER, 0, 0);
+  }
+  for (int i = 0; i < Screen().FormCount(); ++i) {
+    TCustomForm* form = Screen().Forms(i);
+    if (form->Visible()) form->UpdateActions();
+  }
+  bool done = true;
+  if (OnIdle) OnIdle(this, done);
+  if (done && !terminated_) WaitMessage();
+}
+
+bool TApplication::ExecuteAction(TBasicAction* action) {
+  bool handled = false;
+  if (OnActionExecute) OnActionExecute(action, handled);
+  return handled;
+}
+
+LRESULT TApplication::SendAppMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return SendMessageA(handle_, message, wParam, lParam);
+}
+
+void TApplication::HookMainWindow(const TWindowHook& hook) { hooks_.push_back(hook); }
+
+void TApplication::UnhookMainWindow() {
+  if (!hooks_.empty()) hooks_.pop_back();
+}
+
+void TApplication::HandleException(TObject* sender, const Exception& error) {
+  if (OnException) {
+    OnException(sender, error);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", error.Message().c_str());
+}
+
+void TApplication::WndProc(TMessage& message) {
+  auto hooks = hooks_;
+  for (auto& hook : hooks) {
+    if (hook(message)) return;
+  }
+  switch (message.Msg) {
+    case WM_CLOSE:
+      if (MainForm != nullptr) MainForm->Close();
+      return;
+    case CM_ACTIONEXECUTE:
+    case CM_ACTIONUPDATE:
+      // Forms may answer an action the application did not; none do here.
+      message.Result = 0;
+      return;
+    default:
+      message.Result = DefWindowProcA(handle_, message.Msg, message.WParam, message.LParam);
+  }
+}

@@ -1,0 +1,142 @@
+// Forms and the application: top-level windows with border styles, modal and
+// modeless showing and their create, show, close and destroy events; the
+// application object with its hidden window, title, hint, main form, message loop,
+// idle handling and main-window hooks; and the screen's list of forms.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/classlib/controls.h"
+
+enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+using TModalResult = int;
+inline constexpr TModalResult mrNone = 0;
+inline constexpr TModalResult mrOk = 1;
+inline constexpr TModalResult mrCancel = 2;
+
+class TCustomForm : public TWinControl {
+ public:
+  explicit TCustomForm(TComponent* owner);
+  ~TCustomForm() override;
+  std::string ClassName() const override { return "TCustomForm"; }
+
+  TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
+  // Runs OnCreate; the maker of a form calls it once the form is built.
+  void DoCreate();
+  void Show();
+  void Hide();
+  void Close();
+  bool CloseQuery();
+  TModalResult ShowModal();
+  TModalResult ModalResult = mrNone;
+  // Frees the form once the messages waiting now have been handled.
+  void Release();
+  void SetVisible(bool visible) override;
+  void Dispatch(TMessage& message) override;
+  // Lets every visible control of the form update its action.
+  void UpdateActions();
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  TNotifyEvent OnDestroy;
+  std::function<void(TObject* sender, TCloseAction& action)> OnClose;
+  std::function<void(TObject* sender, bool& canClose)> OnCloseQuery;
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+
+ private:
+  bool modal_ = false;
+};
+
+class TForm : public TCustomForm {
+ public:
+  using TCustomForm::TCustomForm;
+  std::string ClassName() const override { return "TForm"; }
+};
+
+// The forms of the program, in the order they were made.
+class TScreen {
+ public:
+  int FormCount() const { return static_cast<int>(forms_.size()); }
+  TCustomForm* Forms(int index) const { return forms_.at(index); }
+  void AddForm(TCustomForm* form) { forms_.push_back(form); }
+  void RemoveForm(TCustomForm* form);
+
+ private:
+  std::vector<TCustomForm*> forms_;
+};
+
+TScreen& Screen();
+
+// A hook on the application window; true when it handled the message.
+using TWindowHook = std::function<bool(TMessage& message)>;
+
+class TApplication : public TComponent {
+ public:
+  explicit TApplication(TComponent* owner);
+  ~TApplication() override;
+  std::string ClassName() const override { return "TApplication"; }
+
+  HWND Handle() const { return handle_; }
+  std::string Title();
+  void SetTitle(const std::string& title);
+  const std::string& Hint() const { return hint_; }
+  // Raises OnHint, or shows the hint through a hint action when there is none.
+  void SetHint(const std::string& hint);
+  void CancelHint();
+  TCustomForm* MainForm = nullptr;
+  HWND DialogHandle = 0;
+  bool ShowMainForm = true;
+
+  // Makes a form owned by the application; the first becomes the main form.
+  template <typename Form>
+  Form* CreateForm() {
+    auto* form = new Form(this);
+    if (MainForm == nullptr) MainForm = form;
+    form->DoCreate();
+    return form;
+  }
+
+  void Run();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  // Handles one message, or goes idle when there is none.
+  void HandleMessage();
+  void ProcessMessages();
+  bool ExecuteAction(TBasicAction* action);
+  LRESULT SendAppMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void HookMainWindow(const TWindowHook& hook);
+  // Hooks are told apart by the address of their target.
+  void UnhookMainWindow();
+  // Shows (here: reports through OnException, else on the error output) an
+  // exception that escaped a message handler.
+  void HandleException(TObject* sender, const Exception& error);
+
+  std::function<void(MSG& msg, bool& handled)> OnMessage;
+  std::function<void(TObject* sender, bool& done)> OnIdle;
+  TNotifyEvent OnHint;
+  std::function<void(TBasicAction* action, bool& handled)> OnActionExecute;
+  std::function<void(TObject* sender, const Exception& error)> OnException;
+
+ private:
+  bool ProcessMessage(MSG& msg);
+  void Idle(const MSG& msg);
+  void WndProc(TMessage& message);
+  HWND handle_ = 0;
+  std::string hint_;
+  bool terminated_ = false;
+  std::vector<TWindowHook> hooks_;
+  TControl* mouseControl_ = nullptr;
+};
+
+// The program's application object (null until one is made).
+extern TApplication* Application;
+
+// The control under the cursor (a windowed control's graphic child when one is there).
+TControl* FindDragTarget(POINT screenPoint);

@@ -1,0 +1,199 @@
+#include "platform/classlib/controls.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/classlib/forms.h"
+#include "platform/gdi/window_picture.h"
+#include "platform/win/atoms.h"
+
+namespace {
+
+class ControlsTest : public testing::Test {
+ protected:
+  void SetUp() override { app_ = new TApplication(nullptr); }
+  void TearDown() override { delete app_; }
+  static void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  TApplication* app_ = nullptr;
+};
+
+// A panel-like windowed control that counts text changes.
+class Box : public TWinControl {
+ public:
+  explicit Box(TComponent* owner) : TWinControl(owner) { ControlStyle |= csAcceptsControls; }
+  std::string ClassName() const override { return "TBox"; }
+  int textChanges = 0;
+  void Dispatch(TMessage& message) override {
+    if (message.Msg == CM_TEXTCHANGED) ++textChanges;
+    TWinControl::Dispatch(message);
+  }
+};
+
+TEST_F(ControlsTest, WindowIsMadeFromTheCreationParametersAndFindsItsControl) {
+  TForm form(nullptr);
+  auto* box = new Box(&form);
+  box->SetParent(&form);
+  box->SetBounds(5, 6, 70, 20);
+  HWND window = box->Handle();
+  ASSERT_NE(window, 0u);
+  char className[32];
+  GetClassNameA(window, className, 32);
+  EXPECT_STREQ(className, "TBox");
+  EXPECT_EQ(TWinControl::FindControl(window), box);
+  EXPECT_EQ(GetParent(window), form.Handle());
+  // After the first message the window's procedure is the control's stub, and a
+  // child without an id has its own handle as id.
+  EXPECT_EQ(GetWindowLongPtrA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(box->ObjectInstance()));
+  EXPECT_EQ(static_cast<HWND>(GetWindowLongA(window, GWL_ID)), window);
+  EXPECT_NE(GetPropA(window, MAKEINTATOMA(WindowAtom())), 0);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  RECT formRect;
+  GetWindowRect(form.Handle(), &formRect);
+  EXPECT_EQ(rect.left - formRect.left, 5);
+  EXPECT_EQ(rect.right - rect.left, 70);
+}
+
+TEST_F(ControlsTest, CaptionLivesInTheWindowAndSurvivesRecreation) {
+  TForm form(nullptr);
+  auto* box = new Box(&form);
+  box->SetCaption("before");  // no window yet
+  EXPECT_EQ(box->textChanges, 1);
+  box->SetParent(&form);
+  HWND first = box->Handle();
+  char text[32];
+  GetWindowTextA(first, text, 32);
+  EXPECT_STREQ(text, "before");
+  box->SetCaption("after");
+  GetWindowTextA(first, text, 32);
+  EXPECT_STREQ(text, "after");
+  box->SetCaption("after");  // unchanged: no message
+  EXPECT_EQ(box->textChanges, 2);
+  box->RecreateWnd();
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_EQ(box->Caption(), "after");
+  GetWindowTextA(box->Handle(), text, 32);
+  EXPECT_STREQ(text, "after");
+  // Text set on the window behind the control's back is what the control reads.
+  SetWindowTextA(box->Handle(), "direct");
+  EXPECT_EQ(box->Caption(), "direct");
+}
+
+TEST_F(ControlsTest, WindowProcHooksSeeEveryWindowMessage) {
+  TForm form(nullptr);
+  auto* box = new Box(&form);
+  box->SetParent(&form);
+  std::vector<UINT> seen;
+  TWndMethod previous = box->WindowProc;
+  box->WindowProc = [&](TMessage& m) {
+    if (m.Msg >= WM_USER) seen.push_back(m.Msg);
+    if (m.Msg == WM_USER + 1) {
+      m.Result = 7;
+      return;
+    }
+    previous(m);
+  };
+  EXPECT_EQ(SendMessageA(box->Handle(), WM_USER + 1, 0, 0), 7);
+  PostMessageA(box->Handle(), WM_USER + 2, 0, 0);
+  Pump();
+  EXPECT_EQ(seen, (std::vector<UINT>{WM_USER + 1, WM_USER + 2}));
+  box->WindowProc = previous;
+}
+
+// A graphic control that fills itself with its colour.
+class Swatch : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+
+ protected:
+  void Paint() override {
+    Canvas().Brush().SetColor(Color());
+    Canvas().FillRect(ClientRect());
+  }
+};
+
+TEST_F(ControlsTest, GraphicControlsPaintOnTheirParentsWindow) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 40, 30);
+  auto* swatch = new Swatch(&form);
+  swatch->SetParent(&form);
+  swatch->SetBounds(10, 5, 6, 4);
+  swatch->SetColor(clRed);
+  form.Show();
+  Pump();
+  auto picture = platform::gdi::WindowPicture(form.Handle());
+  auto pixel = [&](int x, int y) {
+    HDC dc = GetDC(form.Handle());
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(form.Handle(), dc);
+    return c;
+  };
+  EXPECT_EQ(pixel(10, 5), RGB(255, 0, 0));
+  EXPECT_EQ(pixel(15, 8), RGB(255, 0, 0));
+  EXPECT_EQ(pixel(16, 8), GetSysColor(COLOR_BTNFACE));  // the clip holds at the edge
+  EXPECT_EQ(pixel(9, 5), GetSysColor(COLOR_BTNFACE));
+  swatch->SetVisible(false);
+  Pump();
+  EXPECT_EQ(pixel(10, 5), GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(ControlsTest, LinkedControlsFollowTheirActionWhileTheyMatchIt) {
+  TForm form(nullptr);
+  auto* action = new TAction(&form);
+  action->SetCaption("Open");
+  action->SetHint("Opens");
+  auto* linked = new Box(&form);
+  linked->SetAction(action);
+  EXPECT_EQ(linked->Caption(), "Open");
+  EXPECT_EQ(linked->Hint(), "Opens");
+  action->SetCaption("Open...");
+  EXPECT_EQ(linked->Caption(), "Open...");
+  // A control given its own caption no longer follows.
+  linked->SetCaption("Mine");
+  action->SetCaption("Other");
+  EXPECT_EQ(linked->Caption(), "Mine");
+  // Filling in defaults only: a control whose caption is its name takes the action's.
+  auto* named = new Box(&form);
+  named->SetName("Button1");
+  named->SetCaption("Button1");
+  action->BeginLoading();
+  named->SetAction(action);
+  action->EndLoading();
+  EXPECT_EQ(named->Caption(), "Other");
+  // Clicking runs the action; freeing the action unlinks the controls.
+  int executed = 0;
+  action->OnExecute = [&](TObject*) { ++executed; };
+  linked->Click();
+  EXPECT_EQ(executed, 1);
+  delete action;
+  EXPECT_EQ(linked->Action(), nullptr);
+  linked->Click();
+  EXPECT_EQ(executed, 1);
+}
+
+TEST_F(ControlsTest, HintActionReachesTheApplicationWindowHooks) {
+  std::vector<std::string> hints;
+  app_->HookMainWindow([&](TMessage& m) {
+    if (m.Msg != CM_ACTIONEXECUTE) return false;
+    auto* action = reinterpret_cast<TBasicAction*>(m.LParam);
+    if (action->ClassName() != "THintAction") return false;
+    hints.push_back(static_cast<THintAction*>(action)->Hint());
+    m.Result = 1;
+    return true;
+  });
+  app_->SetHint("Saves the file");
+  app_->SetHint("Saves the file");  // unchanged
+  EXPECT_EQ(hints, std::vector<std::string>{"Saves the file"});
+  int onHint = 0;
+  app_->OnHint = [&](TObject*) { ++onHint; };
+  app_->SetHint("Other");
+  EXPECT_EQ(onHint, 1);
+  EXPECT_EQ(hints.size(), 1u);
+}
+
+}  // namespace
