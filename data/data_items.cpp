@@ -6,6 +6,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/classlib/exceptions.h"
+#include "platform/fs/entries.h"
 
 namespace {
 
@@ -20,14 +21,13 @@ bool ReadStoredString(TStreamReader& reader, std::string& text) {
 }
 
 bool MovePath(const std::string& from, const std::string& to) {
-  std::error_code error;
-  std::filesystem::rename(from, to, error);
-  return !error;
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-void RemovePath(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string BackupName(const std::string& path) {
+  return std::filesystem::path(path).replace_extension(".bak").string();
 }
 
 [[noreturn]] void IndexError(int index) {
@@ -180,12 +180,12 @@ bool TDataItems::SaveToFile() {
   bool written = file.Open(temporary) && file.WriteStream(memory.Memory()) && file.Flush();
   file.Close();
   if (!written || !BackupDataFile(FilePath)) {
-    RemovePath(temporary);
+    DeleteFileA(temporary.c_str());
     return false;
   }
   if (!MovePath(temporary, FilePath)) {
     // Put the previous file back in place; the new content stays in the .tmp file.
-    MovePath(std::filesystem::path(FilePath).replace_extension(".bak").string(), FilePath);
+    MovePath(BackupName(FilePath), FilePath);
     return false;
   }
   LastAccess = GetTickCount();
@@ -193,7 +193,9 @@ bool TDataItems::SaveToFile() {
 }
 
 bool BackupDataFile(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) return !error;
-  return MovePath(path, std::filesystem::path(path).replace_extension(".bak").string());
+  if (!Exists(path)) return true;
+  const std::string backup = BackupName(path);
+  // An older backup may have been left read-only; it is replaced all the same.
+  if (Exists(backup)) SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return MovePath(path, backup);
 }

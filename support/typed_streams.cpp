@@ -8,6 +8,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/handles.h"
+#include "platform/fs/entries.h"
 #include "platform/fs/files.h"
 
 namespace {
@@ -59,17 +60,14 @@ HANDLE OpenWithRetry(const std::string& fileName, DWORD access, DWORD share, DWO
   return handle;
 }
 
-// Creates the folder of a file name, with its missing parents, private to the user.
+// Creates the folder of a file name, with its missing parents (each private to the user).
 void MakeFolderOf(const std::string& fileName) {
   std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
-  std::error_code ignored;
-  if (folder.empty() || std::filesystem::is_directory(folder, ignored)) return;
+  if (folder.empty() || GetFileAttributesA(folder.string().c_str()) != INVALID_FILE_ATTRIBUTES) return;
   std::filesystem::path partial;
   for (const auto& part : folder) {
     partial /= part;
-    if (std::filesystem::create_directory(partial, ignored)) {
-      std::filesystem::permissions(partial, std::filesystem::perms::owner_all, ignored);
-    }
+    CreateDirectoryA(partial.string().c_str(), nullptr);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "platform/base/errors.h"
 #include "platform/base/handles.h"
 #include "platform/classlib/exceptions.h"
+#include "platform/fs/entries.h"
 #include "platform/fs/files.h"
 
 namespace {
@@ -115,6 +116,7 @@ TEST_F(DataItemsTest, EachSaveKeepsOneBackupOfThePreviousFile) {
   const std::string one = FileBytes(kHistoryFile);
   EXPECT_EQ(FileBytes("history.bak"), empty);
   AddForm<TFormItem>(list, u"http://two/");
+  ASSERT_TRUE(SetFileAttributesA(PathOf("history.bak").c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(list.SaveToFile());
   EXPECT_EQ(FileBytes("history.bak"), one);
   EXPECT_FALSE(Exists("history.pxd.tmp"));
@@ -217,6 +219,7 @@ TEST_F(DataItemsTest, AFailedSaveLeavesFileAndBackupIntact) {
       {"CreateFileA", 2, ERROR_DISK_FULL},
       {"WriteFile", 1, ERROR_DISK_FULL},
       {"FlushFileBuffers", 1, ERROR_WRITE_FAULT},
+      {"MoveFileExA", 1, ERROR_ACCESS_DENIED},
   };
   THistoryItems list;
   AddForm<TFormItem>(list, u"http://first/");
