@@ -69,10 +69,16 @@ bool ParseChecksum(std::u16string_view text, int& value) {
   return true;
 }
 
-int Base64Value(char c) {
-  std::size_t at = kBase64Alphabet.find(c);
-  return at == std::string_view::npos ? -1 : static_cast<int>(at);
-}
+constexpr std::array<std::int8_t, 256> kBase64Values = [] {
+  std::array<std::int8_t, 256> values{};
+  values.fill(-1);
+  for (std::size_t i = 0; i < kBase64Alphabet.size(); ++i) {
+    values[static_cast<unsigned char>(kBase64Alphabet[i])] = static_cast<std::int8_t>(i);
+  }
+  return values;
+}();
+
+int Base64Value(char c) { return kBase64Values[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
