@@ -78,6 +78,8 @@ struct State {
   POINT cursor{};
   std::vector<void (*)(HWND)> goneListeners;
   LRESULT (*eraseHandler)(HWND, HDC) = nullptr;
+  // The desktop window has no record of its own, but programs keep properties on it.
+  std::map<ATOM, HANDLE> desktopProps;
 };
 
 State& S() {
@@ -683,28 +685,35 @@ LRESULT DefWindowProcImpl(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
   }
 }
 
+// The property table of a window (the desktop's own for the desktop), or null.
+std::map<ATOM, HANDLE>* PropsLocked(HWND handle) {
+  if (handle == kDesktop) return &S().desktopProps;
+  auto window = FindLocked(handle);
+  return window ? &window->props : nullptr;
+}
+
 template <typename Char>
 HANDLE PropImpl(HWND handle, const Char* name, bool remove) {
   ATOM atom = platform::win::AtomOf(name, false);
   Lock guard(S().lock);
-  auto window = FindLocked(handle);
-  if (!window || atom == 0) return 0;
-  auto found = window->props.find(atom);
-  if (found == window->props.end()) return 0;
+  auto* props = PropsLocked(handle);
+  if (!props || atom == 0) return 0;
+  auto found = props->find(atom);
+  if (found == props->end()) return 0;
   HANDLE value = found->second;
-  if (remove) window->props.erase(found);
+  if (remove) props->erase(found);
   return value;
 }
 
 template <typename Char>
 BOOL SetPropImpl(HWND handle, const Char* name, HANDLE value) {
-  if (!Find(handle)) return FALSE;
+  if (handle != kDesktop && !Find(handle)) return FALSE;
   ATOM atom = platform::win::AtomOf(name, true);
   if (atom == 0) return FALSE;
   Lock guard(S().lock);
-  auto window = FindLocked(handle);
-  if (!window) return FALSE;
-  window->props[atom] = value;
+  auto* props = PropsLocked(handle);
+  if (!props) return FALSE;
+  (*props)[atom] = value;
   return TRUE;
 }
 

@@ -206,6 +206,13 @@ TEST_F(WindowTest, PropertiesByNameAndAtomAreTheSame) {
   EXPECT_FALSE(SetPropA(0x7777770, "x", 1));
 }
 
+TEST_F(WindowTest, TheDesktopKeepsProperties) {
+  ASSERT_TRUE(SetPropA(GetDesktopWindow(), "DesktopFlag", 1));
+  EXPECT_EQ(GetPropW(GetDesktopWindow(), u"desktopflag"), 1);
+  EXPECT_EQ(RemovePropA(GetDesktopWindow(), "DesktopFlag"), 1);
+  EXPECT_EQ(GetPropA(GetDesktopWindow(), "DesktopFlag"), 0);
+}
+
 TEST_F(WindowTest, ShownWindowMinimisesAndRestores) {
   HWND w = Make(u"frame");
   EXPECT_FALSE(ShowWindow(w, SW_SHOW));

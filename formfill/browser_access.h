@@ -1,0 +1,37 @@
+// How the page side reaches the browser: finding the browser a command concerns among
+// all open browser windows (by the watcher's window id, the host toolbar's client id
+// or an attribute of the page's body), and reaching its window handle, document, title
+// and body. Every out argument is cleared first, so a failed call leaves nil or an
+// empty text; no failure reaches the caller.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/browser/exdisp.h"
+
+namespace formfill {
+
+using platform::com::ComPtr;
+
+// The browser whose property "Pellix_Win_ID" equals WinId exactly. When the
+// shell-windows collection cannot be made, one more try follows after 1000 ms.
+void FindBrowserByWinId(std::u16string_view winId, ComPtr<IWebBrowser2>& browser);
+// The browser whose property PropName (or "TOOLBAR_CLIENT_ID" when empty), taken
+// through the 8-bit code page, equals ClientId exactly. Nil at once for a blank id or
+// while the desktop flag "ZQ_FINDIE" is set; a collection that cannot be made sets it.
+void FindBrowserByClientId(std::u16string_view clientId, std::u16string_view propName,
+                           ComPtr<IWebBrowser2>& browser);
+// The first browser that is not busy and whose body's attribute AttrName, as 8-bit
+// text, equals Value exactly. The desktop flag works as for the client id.
+void FindBrowserByBodyId(std::u16string_view attrName, std::u16string_view value, ComPtr<IWebBrowser2>& browser);
+
+HWND GetBrowserWindowHandle(IWebBrowser2* browser);
+void GetDocumentTitle(IWebBrowser2* browser, std::u16string& title);
+void GetDocument3(IWebBrowser2* browser, ComPtr<IHTMLDocument3>& document);
+void GetDocumentBody(IWebBrowser2* browser, ComPtr<IHTMLElement>& body);
+
+// The desktop window's property that switches the client-id and body searches off.
+inline constexpr char kFindIeFlag[] = "ZQ_FINDIE";
+
+}  // namespace formfill
