@@ -1,6 +1,7 @@
 #include "platform/kernel/modules.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
@@ -28,12 +29,16 @@ FARPROC Address(Function* function) {
   return reinterpret_cast<FARPROC>(function);
 }
 
-const Entry kEntries[] = {
-    {0x77DD0000, "AddMandatoryAce", Address(&AddMandatoryAce)},
-    {0x7C800000, "QueryFullProcessImageNameA", Address(&QueryFullProcessImageNameA)},
-    {0x7C900000, "NtQueryInformationProcess", Address(&NtQueryInformationProcess)},
-    {0x76BF0000, "GetModuleFileNameExA", Address(&GetModuleFileNameExA)},
-};
+// Built on first use, so that start-up code of other units can look entries up.
+const std::vector<Entry>& Entries() {
+  static const std::vector<Entry> entries = {
+      {0x77DD0000, "AddMandatoryAce", Address(&AddMandatoryAce)},
+      {0x7C800000, "QueryFullProcessImageNameA", Address(&QueryFullProcessImageNameA)},
+      {0x7C900000, "NtQueryInformationProcess", Address(&NtQueryInformationProcess)},
+      {0x76BF0000, "GetModuleFileNameExA", Address(&GetModuleFileNameExA)},
+  };
+  return entries;
+}
 
 }  // namespace
 
@@ -59,7 +64,7 @@ BOOL FreeLibrary(HMODULE module) {
 
 FARPROC GetProcAddress(HMODULE module, const char* procName) {
   if (platform::faults::ShouldFail("GetProcAddress")) return nullptr;
-  for (const Entry& entry : kEntries) {
+  for (const Entry& entry : Entries()) {
     if (entry.module == module && procName && std::string(procName) == entry.name) return entry.address;
   }
   SetLastError(ERROR_PROC_NOT_FOUND);

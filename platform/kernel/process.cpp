@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
 #include "platform/base/text.h"
@@ -48,11 +47,7 @@ class ProcessObject : public platform::Waitable {
   DWORD pid() const { return pid_; }
 
   DWORD Wait(DWORD milliseconds) override {
-    if (pidfd_ < 0) {  // the own process never ends while it waits
-      if (milliseconds == INFINITE) pause();
-      Sleep(milliseconds);
-      return WAIT_TIMEOUT;
-    }
+    if (pidfd_ < 0) return WaitForSingleObject(kCurrentProcess, milliseconds);
     platform::Deadline deadline(milliseconds);
     for (;;) {
       DWORD left = deadline.Remaining();

@@ -1,11 +1,15 @@
 #include "platform/kernel/waits.h"
 
 #include <time.h>
+#include <unistd.h>
 
+#include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
 
 namespace {
+
+constexpr HANDLE kCurrentProcess = -1;  // what GetCurrentProcess answers
 
 long long MonotonicNanoseconds() {
   timespec now{};
@@ -17,6 +21,14 @@ long long MonotonicNanoseconds() {
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   if (platform::faults::ShouldFail("WaitForSingleObject")) return WAIT_FAILED;
+  if (handle == kCurrentProcess) {
+    // The own process never ends while it waits: the wait is a pause on the clock.
+    if (milliseconds == INFINITE) {
+      for (;;) pause();
+    }
+    Sleep(milliseconds);
+    return WAIT_TIMEOUT;
+  }
   auto object = platform::HandleObjectAs<platform::Waitable>(handle);
   if (!object) return WAIT_FAILED;
   return object->Wait(milliseconds);
