@@ -1,13 +1,16 @@
 #include "controls/unicode/uni_classes.h"
 
+#include <random>
 #include <utility>
 
 #include "controls/unicode/uni_sysutils.h"
 #include "controls/unicode/uni_system.h"
+#include "controls/unicode/uni_windows.h"
 #include "platform/base/errors.h"
 #include "platform/base/handles.h"
 #include "platform/base/text.h"
 #include "platform/classlib/exceptions.h"
+#include "platform/fs/entries.h"
 
 namespace {
 
@@ -21,6 +24,59 @@ std::string ReadRemaining(TStream& stream) {
 
 void WriteBytes(TStream& stream, const std::string& bytes) {
   stream.WriteBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+}
+
+[[noreturn]] void RaiseCreateError(std::u16string_view fileName, DWORD error) {
+  throw EFCreateError(SFCreateErrorEx, {platform::WideToAnsi(WideExpandFileName(fileName)),
+                                        platform::WideToAnsi(WideSysErrorMessage(error))});
+}
+
+// A new file beside the one being rewritten, removed again unless it is kept.
+class SiblingFile {
+ public:
+  explicit SiblingFile(std::u16string_view fileName) {
+    std::random_device random;
+    do {
+      name_ = std::u16string(fileName) + u".~" + platform::AnsiToWide(std::to_string(random() % 1000000));
+      handle_ = WideCreateFile(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0);
+    } while (handle_ == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS);
+  }
+  ~SiblingFile() {
+    Close();
+    if (!kept_) DeleteFileW(name_.c_str());
+  }
+  SiblingFile(const SiblingFile&) = delete;
+  SiblingFile& operator=(const SiblingFile&) = delete;
+
+  HANDLE Handle() const { return handle_; }
+  const std::u16string& Name() const { return name_; }
+  void Close() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::u16string name_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  bool kept_ = false;
+};
+
+// Rewrites a file whole: the bytes go to a new file beside it, which takes the old
+// one's place only once it is complete and on disk, so that a failed save never
+// leaves a damaged file. Raises EFCreateError when the file cannot be replaced and
+// EWriteError when the bytes cannot be written.
+void ReplaceFileWhole(std::u16string_view fileName, const TMemoryStream& content) {
+  SiblingFile sibling(fileName);
+  if (sibling.Handle() == INVALID_HANDLE_VALUE) RaiseCreateError(fileName, GetLastError());
+  THandleStream stream(sibling.Handle());
+  stream.WriteBuffer(content.Memory().data(), static_cast<std::int32_t>(content.Memory().size()));
+  if (!FlushFileBuffers(sibling.Handle())) throw EWriteError(std::string(SWriteError));
+  sibling.Close();
+  const std::u16string target(fileName);
+  if (!MoveFileExW(sibling.Name().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    RaiseCreateError(fileName, GetLastError());
+  }
+  sibling.Keep();
 }
 
 }  // namespace
@@ -133,8 +189,9 @@ void TUniStrings::LoadFromStreamWithBom(TStream& stream, bool detectBom) {
 }
 
 void TUniStrings::SaveToFile(std::u16string_view fileName) const {
-  TUniFileStream stream(fileName, fmCreate);
-  SaveToStream(stream);
+  TMemoryStream content;
+  SaveToStream(content);
+  ReplaceFileWhole(fileName, content);
 }
 
 void TUniStrings::SaveToStream(TStream& stream) const { SaveToStreamWithBom(stream, true); }
@@ -361,10 +418,10 @@ void TUniStringList::SetCaseSensitive(bool value) {
 TUniFileStream::TUniFileStream(std::u16string_view fileName, WORD mode)
     : THandleStream(mode == fmCreate ? WideFileCreate(fileName) : WideFileOpen(fileName, mode)) {
   if (handle_ != INVALID_HANDLE_VALUE) return;
-  const std::string reason = platform::WideToAnsi(WideSysErrorMessage(GetLastError()));
-  const std::string fullName = platform::WideToAnsi(WideExpandFileName(fileName));
-  if (mode == fmCreate) throw EFCreateError(SFCreateErrorEx, {fullName, reason});
-  throw EFOpenError(SFOpenErrorEx, {fullName, reason});
+  const DWORD error = GetLastError();
+  if (mode == fmCreate) RaiseCreateError(fileName, error);
+  throw EFOpenError(SFOpenErrorEx, {platform::WideToAnsi(WideExpandFileName(fileName)),
+                                    platform::WideToAnsi(WideSysErrorMessage(error))});
 }
 
 TUniFileStream::~TUniFileStream() {

@@ -74,8 +74,9 @@ class TUniStrings : public TWideStrings {
   // Replaces the list with the text from the stream's position: in the character set
   // its mark names (or UTF-16LE without looking), split into lines.
   virtual void LoadFromStreamWithBom(TStream& stream, bool detectBom);
-  // Creates the file and saves the list into it. Raises EFCreateError
-  // "Cannot create file "%s". %s".
+  // Saves the list as the file's new contents; the old file stays whole until the new
+  // one is complete. Raises EFCreateError "Cannot create file "%s". %s" when the file
+  // cannot be made or replaced (a folder missing, a handle that does not share it).
   void SaveToFile(std::u16string_view fileName) const;
   void SaveToStream(TStream& stream) const override;
   // FF FE when writeBom, then every string and CR LF in UTF-16LE.

@@ -31,11 +31,20 @@ BOOL Answer(DWORD error) {
   return error == ERROR_SUCCESS ? TRUE : FALSE;
 }
 
-// The native name of a call's argument, unless the call is planned to fail.
-bool Prepare(const char* operation, const char* name, std::string& native) {
+bool ToNative(const char* name, std::string& native) { return platform::AnsiNameToNative(name, native); }
+bool ToNative(const char16_t* name, std::string& native) { return platform::WideNameToNative(name, native); }
+
+// The native name of a call's argument (8-bit or wide), unless the call is planned to
+// fail.
+template <typename Char>
+bool Prepare(const char* operation, const Char* name, std::string& native) {
   if (platform::faults::ShouldFail(operation)) return false;
-  if (!platform::AnsiNameToNative(name, native) || native.empty()) {
-    SetLastError(name == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
+  if (!ToNative(name, native)) {
+    SetLastError(name == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_NAME);
+    return false;
+  }
+  if (native.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
     return false;
   }
   return true;
@@ -79,11 +88,21 @@ DWORD Rename(const std::string& from, const std::string& to, bool replace) {
   return errno == ENOENT ? platform::NameError(errno, to) : platform::ErrorFromErrno(errno);
 }
 
+// The folder that holds a name, made durable after a rename in it.
+void SyncFolderOf(const std::string& native) {
+  const std::string folder = std::filesystem::path(native).parent_path().string();
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 // A rename or deletion that waits for the restart keeps full names: the program
 // may start again from another folder.
-BOOL Schedule(const std::string& from, const char* newFileName) {
+template <typename Char>
+BOOL Schedule(const std::string& from, const Char* newFileName) {
   std::string to;
-  if (newFileName != nullptr && !platform::AnsiNameToNative(newFileName, to)) return Fail(ERROR_INVALID_PARAMETER);
+  if (newFileName != nullptr && !ToNative(newFileName, to)) return Fail(ERROR_INVALID_PARAMETER);
   std::error_code ignored;
   const std::string fullTo = to.empty() ? to : std::filesystem::absolute(to, ignored).string();
   return platform::ScheduleAtRestart({std::filesystem::absolute(from, ignored).string(), fullTo}) ? TRUE : FALSE;
@@ -120,37 +139,54 @@ BOOL SetFileAttributesA(const char* fileName, DWORD attributes) {
   return Answer(StoreKeptAttributes(native, attributes & kKeptAttributes));
 }
 
-BOOL DeleteFileA(const char* fileName) {
+template <typename Char>
+BOOL DeleteFileOf(const char* operation, const Char* fileName) {
   std::string native;
   struct stat info {};
-  if (!Prepare("DeleteFileA", fileName, native) || !Inspect(native, info)) return FALSE;
+  if (!Prepare(operation, fileName, native) || !Inspect(native, info)) return FALSE;
   if (S_ISDIR(info.st_mode) || IsReadOnly(info)) return Fail(ERROR_ACCESS_DENIED);
   return Answer(platform::WithDeleteAccess(native, [&] {
     return unlink(native.c_str()) == 0 ? ERROR_SUCCESS : platform::ErrorFromErrno(errno);
   }));
 }
 
+BOOL DeleteFileA(const char* fileName) { return DeleteFileOf("DeleteFileA", fileName); }
+BOOL DeleteFileW(const char16_t* fileName) { return DeleteFileOf("DeleteFileW", fileName); }
+
 BOOL MoveFileA(const char* existingFileName, const char* newFileName) {
   if (platform::faults::ShouldFail("MoveFileA")) return FALSE;
   return MoveFileExA(existingFileName, newFileName, MOVEFILE_COPY_ALLOWED);
 }
 
-BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+// A file that is replaced is removed as much as the one that moves: every handle of
+// either must share deletion.
+template <typename Char>
+BOOL MoveFileExOf(const char* operation, const Char* existingFileName, const Char* newFileName, DWORD flags) {
   std::string from;
-  if (!Prepare("MoveFileExA", existingFileName, from)) return FALSE;
+  if (!Prepare(operation, existingFileName, from)) return FALSE;
   if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) return Schedule(from, newFileName);
   std::string to;
-  if (newFileName == nullptr || !platform::AnsiNameToNative(newFileName, to) || to.empty()) {
-    return Fail(ERROR_INVALID_PARAMETER);
-  }
+  if (newFileName == nullptr || !ToNative(newFileName, to) || to.empty()) return Fail(ERROR_INVALID_PARAMETER);
   struct stat info {};
   if (!Inspect(from, info)) return FALSE;
   const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
   struct stat target {};
-  if (replace && lstat(to.c_str(), &target) == 0 && (S_ISDIR(target.st_mode) || IsReadOnly(target))) {
-    return Fail(ERROR_ACCESS_DENIED);
-  }
-  return Answer(platform::WithDeleteAccess(from, [&] { return Rename(from, to, replace); }));
+  const bool replacing = replace && lstat(to.c_str(), &target) == 0;
+  if (replacing && (S_ISDIR(target.st_mode) || IsReadOnly(target))) return Fail(ERROR_ACCESS_DENIED);
+  const DWORD error = platform::WithDeleteAccess(from, [&] {
+    if (!replacing || S_ISLNK(target.st_mode)) return Rename(from, to, replace);
+    return platform::WithDeleteAccess(to, [&] { return Rename(from, to, replace); });
+  });
+  if (error == ERROR_SUCCESS && (flags & MOVEFILE_WRITE_THROUGH)) SyncFolderOf(to);
+  return Answer(error);
+}
+
+BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+  return MoveFileExOf("MoveFileExA", existingFileName, newFileName, flags);
+}
+
+BOOL MoveFileExW(const char16_t* existingFileName, const char16_t* newFileName, DWORD flags) {
+  return MoveFileExOf("MoveFileExW", existingFileName, newFileName, flags);
 }
 
 BOOL CreateDirectoryA(const char* pathName, SECURITY_ATTRIBUTES* /*securityAttributes*/) {

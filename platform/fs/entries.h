@@ -35,16 +35,20 @@ BOOL SetFileAttributesA(const char* fileName, DWORD attributes);
 // ERROR_ACCESS_DENIED for a read-only file or a folder, and with
 // ERROR_SHARING_VIOLATION while a handle that does not share deletion is open.
 BOOL DeleteFileA(const char* fileName);
+BOOL DeleteFileW(const char16_t* fileName);
 
 // Renames a file or folder; fails with ERROR_ALREADY_EXISTS when the new name exists.
 BOOL MoveFileA(const char* existingFileName, const char* newFileName);
 
 // As MoveFileA; MOVEFILE_REPLACE_EXISTING replaces an existing file (not a folder, not
-// a read-only file: ERROR_ACCESS_DENIED). MOVEFILE_DELAY_UNTIL_REBOOT only adds the
-// rename (or, with no new name, the deletion) to the restart list
+// a read-only file: ERROR_ACCESS_DENIED; not while a handle that does not share
+// deletion has it open: ERROR_SHARING_VIOLATION). MOVEFILE_DELAY_UNTIL_REBOOT only adds the
+// rename (or, with no new name, the deletion) to the restart list; with
+// MOVEFILE_WRITE_THROUGH the call returns once the rename is on disk
 // (platform/fs/restart_list.h). Moving to another file system fails with
 // ERROR_NOT_SAME_DEVICE: nothing is copied.
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
+BOOL MoveFileExW(const char16_t* existingFileName, const char16_t* newFileName, DWORD flags);
 
 // Creates one folder, private to the user (0700); the security attributes are not
 // used. ERROR_ALREADY_EXISTS when the name exists, ERROR_PATH_NOT_FOUND when its

@@ -9,6 +9,7 @@
 #include "common/test_env.h"
 #include "controls/unicode/uni_system.h"
 #include "platform/base/errors.h"
+#include "platform/base/faults.h"
 #include "platform/base/text.h"
 #include "platform/classlib/exceptions.h"
 
@@ -104,6 +105,29 @@ TEST(UniStringsStreams, WithoutMarkDetectionTheTextIsUtf16Le) {
   stream.SetPosition(1);
   list.LoadFromStream(stream);
   EXPECT_EQ(LinesOf(list), (Lines{u"a"}));
+}
+
+TEST(UniStringsFiles, AFailedSaveLeavesTheOldFileWholeAndNoLeftovers) {
+  pellix_test::TempDir dir;
+  const std::u16string name = (dir / "list.txt").u16string();
+  TUniStringList list;
+  Fill(list, {u"first"});
+  list.SaveToFile(name);
+  const std::string before = pellix_test::ReadBytes(dir / "list.txt");
+  list.Add(u"second");
+  platform::faults::FailNext("WriteFile", 1, ERROR_DISK_FULL);
+  EXPECT_THROW(list.SaveToFile(name), EWriteError);
+  platform::faults::FailNext("FlushFileBuffers", 1, ERROR_DISK_FULL);
+  EXPECT_THROW(list.SaveToFile(name), EWriteError);
+  platform::faults::FailNext("MoveFileExW", 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(pellix_test::MessageOf<EFCreateError>([&] { list.SaveToFile(name); }),
+            "Cannot create file \"" + (dir / "list.txt").string() + "\". Access is denied.\r\n");
+  EXPECT_EQ(pellix_test::ReadBytes(dir / "list.txt"), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  list.SaveToFile(name);
+  TUniStringList back;
+  back.LoadFromFile(name);
+  EXPECT_EQ(LinesOf(back), (Lines{u"first", u"second"}));
 }
 
 TEST(UniStringsFiles, OpenAndCreateErrorsCarryTheFullNameAndTheSystemText) {
