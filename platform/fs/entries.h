@@ -42,11 +42,11 @@ BOOL MoveFileA(const char* existingFileName, const char* newFileName);
 
 // As MoveFileA; MOVEFILE_REPLACE_EXISTING replaces an existing file (not a folder, not
 // a read-only file: ERROR_ACCESS_DENIED; not while a handle that does not share
-// deletion has it open: ERROR_SHARING_VIOLATION). MOVEFILE_DELAY_UNTIL_REBOOT only adds the
-// rename (or, with no new name, the deletion) to the restart list; with
-// MOVEFILE_WRITE_THROUGH the call returns once the rename is on disk
-// (platform/fs/restart_list.h). Moving to another file system fails with
-// ERROR_NOT_SAME_DEVICE: nothing is copied.
+// deletion has it open: ERROR_SHARING_VIOLATION). MOVEFILE_DELAY_UNTIL_REBOOT only adds
+// the rename (or, with no new name, the deletion) to the restart list
+// (platform/fs/restart_list.h). With MOVEFILE_WRITE_THROUGH the call returns once the
+// rename is on disk. Moving to another file system fails with ERROR_NOT_SAME_DEVICE:
+// nothing is copied.
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
 BOOL MoveFileExW(const char16_t* existingFileName, const char16_t* newFileName, DWORD flags);
 

@@ -129,6 +129,34 @@ TEST(Move, RenamesReplacesOnlyWhenAskedAndNeverOverAFolder) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
+TEST(Move, AReplacedFileHeldWithoutDeleteSharingStays) {
+  TempDir dir;
+  WriteBytes(dir / "new", "N");
+  WriteBytes(dir / "old", "O");
+  const std::u16string from = (dir / "new").u16string(), to = (dir / "old").u16string();
+  HANDLE held = CreateFileW(to.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, 0);
+  EXPECT_FALSE(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(pellix_test::ReadBytes(dir / "old"), "O");
+  CloseHandle(held);
+  held = CreateFileW(to.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, 0);
+  EXPECT_TRUE(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  CloseHandle(held);
+  EXPECT_EQ(pellix_test::ReadBytes(dir / "old"), "N");
+}
+
+TEST(Delete, WideNamesAndNamesThatCannotBeStored) {
+  TempDir dir;
+  WriteBytes(dir / "caf\xC3\xA9", "x");
+  EXPECT_TRUE(DeleteFileW((dir.path().u16string() + u"/caf\u00E9").c_str()));
+  EXPECT_FALSE(fs::exists(dir / "caf\xC3\xA9"));
+  const char16_t lone[] = {u'a', 0xDC00, 0};
+  EXPECT_FALSE(DeleteFileW(lone));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+  EXPECT_FALSE(MoveFileExW(lone, u"b", 0));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+}
+
 TEST(Move, DelayedOperationsWaitInTheListUntilTheNextStart) {
   TempDir dir;
   WriteBytes(dir / "old", "1");
