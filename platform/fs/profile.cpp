@@ -1,8 +1,5 @@
 #include "platform/fs/profile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include "platform/base/faults.h"
 #include "platform/fs/names.h"
 #include "platform/fs/special_folders.h"
+#include "platform/fs/whole_files.h"
 
 namespace {
 
@@ -83,56 +81,6 @@ Profile Parse(std::string_view bytes) {
     profile.lines.push_back(Classify(std::string(text)));
   }
   return profile;
-}
-
-// The file's bytes; nullopt with the last error set when it exists but cannot be read.
-std::optional<std::string> ReadFileBytes(const std::string& native) {
-  int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return std::string();
-    SetLastError(platform::NameError(errno, native));
-    return std::nullopt;
-  }
-  std::string bytes;
-  char chunk[8192];
-  for (;;) {
-    ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      SetLastError(platform::ErrorFromErrno(errno));
-      close(fd);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(got));
-  }
-  close(fd);
-  return bytes;
-}
-
-bool WriteFileBytes(const std::string& native, const std::string& bytes) {
-  const std::string temporary = native + ".tmp";
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    SetLastError(platform::NameError(errno, native));
-    return false;
-  }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) break;
-    done += static_cast<std::size_t>(put);
-  }
-  const bool written = done == bytes.size() && fsync(fd) == 0;
-  const int error = errno;
-  close(fd);
-  if (!written || rename(temporary.c_str(), native.c_str()) != 0) {
-    SetLastError(platform::ErrorFromErrno(written ? errno : error));
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
 }
 
 std::string Serialise(const Profile& profile) {
@@ -259,7 +207,7 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
   std::optional<std::string> bytes;
   if (ProfilePath(fileName, native)) {
     std::lock_guard guard(ProfileLock());
-    bytes = ReadFileBytes(native);
+    bytes = platform::ReadWholeFile(native);
   }
   const Profile profile = Parse(bytes.value_or(std::string()));
   if (section == nullptr) {
@@ -300,7 +248,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     return FALSE;
   }
   std::lock_guard guard(ProfileLock());
-  std::optional<std::string> bytes = ReadFileBytes(native);
+  std::optional<std::string> bytes = platform::ReadWholeFile(native);
   if (!bytes) return FALSE;
   Profile profile = Parse(*bytes);
   const std::string before = Serialise(profile);
@@ -308,5 +256,5 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
   Change(profile, Trim(section), key ? trimmedKey.c_str() : nullptr, value);
   const std::string after = Serialise(profile);
   if (after == before) return TRUE;  // nothing to delete: the file stays as it is
-  return WriteFileBytes(native, after) ? TRUE : FALSE;
+  return platform::WriteWholeFile(native, after) ? TRUE : FALSE;
 }

@@ -11,6 +11,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/base/state_root.h"
+#include "platform/fs/whole_files.h"
 
 namespace platform {
 namespace {
@@ -46,21 +47,6 @@ std::filesystem::path ListPath() {
   return root.empty() ? root : root / kListName;
 }
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::string bytes;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return bytes;
-  char chunk[4096];
-  for (;;) {
-    ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(got));
-  }
-  close(fd);
-  return bytes;
-}
-
 std::vector<RestartOperation> Parse(const std::string& bytes) {
   std::vector<RestartOperation> operations;
   std::size_t at = 0;
@@ -73,29 +59,6 @@ std::vector<RestartOperation> Parse(const std::string& bytes) {
     at = targetEnd + 1;
   }
   return operations;
-}
-
-// Writes the list whole beside its place, flushes it and renames it over.
-bool WriteList(const std::filesystem::path& path, const std::string& bytes) {
-  const std::filesystem::path temporary = path.string() + ".new";
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return SetLastErrorFromErrno(), false;
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) break;
-    done += static_cast<std::size_t>(put);
-  }
-  const bool written = done == bytes.size() && fsync(fd) == 0;
-  const int writeError = errno;
-  close(fd);
-  if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-    SetLastError(ErrorFromErrno(written ? errno : writeError));
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
 }
 
 bool Carry(const RestartOperation& operation) {
@@ -114,18 +77,20 @@ bool ScheduleAtRestart(const RestartOperation& operation) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
+  const std::optional<std::string> list = ReadWholeFile(path);
+  if (!list) return false;  // a list that cannot be read is never written over
   std::string bytes;
-  for (const RestartOperation& kept : Parse(ReadAll(path))) {
+  for (const RestartOperation& kept : Parse(*list)) {
     bytes += kept.source + '\0' + kept.target + '\0';
   }
   bytes += operation.source + '\0' + operation.target + '\0';
-  return WriteList(path, bytes);
+  return WriteWholeFile(path, bytes);
 }
 
 std::vector<RestartOperation> PendingRestartOperations() {
   ListLock lock;
   const std::filesystem::path path = ListPath();
-  return path.empty() ? std::vector<RestartOperation>() : Parse(ReadAll(path));
+  return path.empty() ? std::vector<RestartOperation>() : Parse(ReadWholeFile(path).value_or(""));
 }
 
 int RunPendingRestartOperations() {
@@ -133,7 +98,7 @@ int RunPendingRestartOperations() {
   const std::filesystem::path path = ListPath();
   if (!lock.Held() || path.empty()) return 0;
   int done = 0;
-  for (const RestartOperation& operation : Parse(ReadAll(path))) {
+  for (const RestartOperation& operation : Parse(ReadWholeFile(path).value_or(""))) {
     if (Carry(operation)) ++done;
   }
   unlink(path.c_str());
