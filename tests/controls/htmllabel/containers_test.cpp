@@ -2,6 +2,7 @@
 // assignment and handler guards.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,48 @@ TEST(MkAssign, CopiesInSourceOrderAndGuardsHandlers) {
   ExpectError([&] { pairs.Assign(&vector); }, "Class TMkWideString2CardinalVector: Itemhandlers do not match");
   TMkCardinalHash hash(MkCardinalKeyHandler());
   EXPECT_THROW(list.Assign(&hash), EConvertError);
+}
+
+TEST(MkAssign, VectorFromVectorOverwritesInPlace) {
+  TMkWideStringVector source, target;
+  source.Add(u"x");
+  source.Add(u"y");
+  target.Add(u"old1");
+  target.Add(u"old2");
+  target.Add(u"old3");
+  target.Assign(&source);
+  EXPECT_EQ(Strings(target), (std::vector<std::u16string>{u"x", u"y"}));
+}
+
+// An owning handler: the vector frees the objects it holds.
+int liveObjects = 0;
+struct Counted {
+  Counted() { ++liveObjects; }
+  ~Counted() { --liveObjects; }
+};
+
+TEST(MkTypedContainers, ObjectVectorWithAnOwningHandler) {
+  auto* owning = new TMkItemHandler;
+  owning->SetItemSize(sizeof(void*));
+  owning->SetOnInitItem([](void* item) { std::memset(item, 0, sizeof(void*)); });
+  owning->SetOnFreeItem([](void* item) {
+    Counted* object;
+    std::memcpy(&object, item, sizeof object);
+    delete object;
+  });
+  {
+    TMkObjectVector objects(owning);
+    auto* first = new Counted;
+    objects.AddObject(first);
+    objects.AddObject(new Counted);
+    EXPECT_EQ(objects.GetObject(0), first);
+    EXPECT_EQ(liveObjects, 2);
+    objects.Delete(0);
+    EXPECT_EQ(liveObjects, 1);
+    EXPECT_THROW(objects.GetObject(1), EMkContainerError);
+  }
+  EXPECT_EQ(liveObjects, 0);
+  owning->Free();
 }
 
 TEST(MkTypedContainers, PairVectorLookupsByData) {

@@ -2,6 +2,7 @@
 // round trips of every container kind.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,43 @@ TEST(MkLoad, TruncatedAndHostileStreamsLeaveUsableContainers) {
   TMkTree tree(MkCardinalItemHandler());
   tree.LoadFromStream(&s, 0, 0);
   EXPECT_EQ(tree.Count(), 200001);
+}
+
+// The component streaming hook: one binary property named after the class, stored
+// only when the container holds items, that saves and loads with every option.
+class RecordingFiler : public TFiler {
+ public:
+  void DefineBinaryProperty(const std::string& name, const std::function<void(TStream&)>& read,
+                            const std::function<void(TStream&)>& write, bool hasData) override {
+    this->name = name;
+    this->hasData = hasData;
+    reader = read;
+    writer = write;
+  }
+  std::string name;
+  bool hasData = false;
+  std::function<void(TStream&)> reader, writer;
+};
+
+TEST(MkDefineProperties, BinaryPropertyNamedAfterTheClass) {
+  TMkList empty(MkWideStringItemHandler());
+  RecordingFiler filer;
+  empty.DefineProperties(filer);
+  EXPECT_EQ(filer.name, "TMkList");
+  EXPECT_FALSE(filer.hasData);
+  TMkWideStringVector v;
+  v.Add(u"kept");
+  v.DefineProperties(filer);
+  EXPECT_EQ(filer.name, "TMkWideStringVector");
+  EXPECT_TRUE(filer.hasData);
+  TMemoryStream stream;
+  filer.writer(stream);
+  EXPECT_EQ(std::string(stream.Memory().begin(), stream.Memory().begin() + 4), "MKVC");
+  stream.SetPosition(0);
+  TMkWideStringVector back;
+  back.DefineProperties(filer);
+  filer.reader(stream);
+  EXPECT_EQ(back.StringAt(0), u"kept");
 }
 
 }  // namespace
