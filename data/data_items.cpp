@@ -56,9 +56,13 @@ void TDataItem::SetCaption(std::u16string_view text) {
 
 void TDataItem::SetDate(double date) {
   if (!HasDate) return;
-  Date = date;
-  if (Owner == nullptr) return;
+  if (Owner == nullptr) {
+    Date = date;
+    return;
+  }
+  // The date changes under the lock too: a save on another thread reads it.
   Owner->Lock();
+  Date = date;
   Owner->MoveByDate(this);
   Owner->Unlock();
 }

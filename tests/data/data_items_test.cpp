@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "data/list_fixture.h"
 #include "platform/base/errors.h"
@@ -293,6 +294,29 @@ TEST_F(DataItemsTest, SetDateKeepsTheListNewestFirstWithTiesInPlace) {
   first->SetDate(10.0);
   EXPECT_EQ(list.IndexOf(first), 3);
   for (int i = 1; i < list.Count(); ++i) EXPECT_GE(list.Item(i - 1)->Date, list.Item(i)->Date);
+}
+
+// Threads that change and save one list under its lock lose no item.
+TEST_F(DataItemsTest, ThreadsChangingAndSavingOneListLoseNothing) {
+  THistoryItems list;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&list, t] {
+      for (int i = 0; i < 10; ++i) {
+        list.Lock();
+        TFormItem* item = AddForm<TFormItem>(list, u"http://t/");
+        item->Date = t * 100 + i;
+        list.Unlock();
+        item->SetDate(t * 100 + i + 0.5);
+        EXPECT_TRUE(list.SaveToFile());
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  THistoryItems reloaded;
+  ASSERT_TRUE(reloaded.LoadFromFile());
+  EXPECT_EQ(reloaded.Count(), 40);
+  for (int i = 1; i < reloaded.Count(); ++i) EXPECT_GE(reloaded.Item(i - 1)->Date, reloaded.Item(i)->Date);
 }
 
 TEST_F(DataItemsTest, ListAccessChecksItsIndexes) {
