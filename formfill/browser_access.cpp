@@ -164,4 +164,63 @@ void GetDocumentBody(IWebBrowser2* browser, ComPtr<IHTMLElement>& body) {
   if (FAILED(document2->get_body(body.Put()))) body.Reset();
 }
 
+bool ForEachItem(IHTMLElementCollection* collection, const std::function<bool(IDispatch* item)>& visit) {
+  LONG length = 0;
+  if (collection == nullptr || FAILED(collection->get_length(&length))) return false;
+  for (LONG i = 0; i < length; ++i) {
+    ComPtr<IDispatch> item;
+    Variant index = Variant::Int(i);
+    if (FAILED(collection->item(index.raw(), index.raw(), item.Put())) || !item) continue;
+    if (!visit(item.get())) break;
+  }
+  return true;
+}
+
+ComPtr<IHTMLElementCollection> ElementsByTag(IUnknown* element, std::u16string_view tag) {
+  ComPtr<IHTMLElement2> container;
+  ComPtr<IHTMLElementCollection> found;
+  if (element == nullptr || FAILED(element->QueryInterface(IID_IHTMLElement2, container.PutVoid())) ||
+      FAILED(container->getElementsByTagName(BString(tag).get(), found.Put()))) {
+    found.Reset();
+  }
+  return found;
+}
+
+Variant ReadMark(IHTMLElement* element, std::u16string_view name) {
+  Variant value;
+  if (element == nullptr || FAILED(element->getAttribute(BString(name).get(), 0, value.Put()))) return Variant();
+  return value;
+}
+
+std::u16string ReadTextMark(IHTMLElement* element, std::u16string_view name) {
+  return ReadMark(element, name).StringValue();
+}
+
+HRESULT WriteMark(IHTMLElement* element, std::u16string_view name, const Variant& value) {
+  if (element == nullptr) return E_POINTER;
+  return element->setAttribute(BString(name).get(), value.raw(), 0);
+}
+
+std::u16string ElementId(IHTMLElement* element) {
+  BString id;
+  if (element == nullptr || FAILED(element->get_id(id.Put()))) return {};
+  return id.Text();
+}
+
+bool ReadInputType(IHTMLElement* element, std::string& type) {
+  type.clear();
+  Variant value = ReadMark(element, u"type");
+  if (value.type() != VT_BSTR) return false;
+  type = LowerAscii8(value.StringValue());
+  return true;
+}
+
+std::string LowerAscii8(std::u16string_view text) {
+  std::string out = platform::WideToAnsi(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 }  // namespace formfill

@@ -5,6 +5,7 @@
 // empty text; no failure reaches the caller.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,26 @@ HWND GetBrowserWindowHandle(IWebBrowser2* browser);
 void GetDocumentTitle(IWebBrowser2* browser, std::u16string& title);
 void GetDocument3(IWebBrowser2* browser, ComPtr<IHTMLDocument3>& document);
 void GetDocumentBody(IWebBrowser2* browser, ComPtr<IHTMLElement>& body);
+
+// The conventions for walking the object model that the page side follows.
+
+// Calls Visit for items 0 to length - 1, each taken with item(i, i) as 32-bit integers,
+// until it answers false; an item whose call fails or that is nil is skipped. False
+// when the length cannot be read.
+bool ForEachItem(IHTMLElementCollection* collection, const std::function<bool(IDispatch* item)>& visit);
+// The elements of a form (or any element) with the tag; nil when they cannot be taken.
+ComPtr<IHTMLElementCollection> ElementsByTag(IUnknown* element, std::u16string_view tag);
+// getAttribute with flags 0; VT_EMPTY when the call fails.
+platform::com::Variant ReadMark(IHTMLElement* element, std::u16string_view name);
+// The attribute when it is a wide string, else empty.
+std::u16string ReadTextMark(IHTMLElement* element, std::u16string_view name);
+HRESULT WriteMark(IHTMLElement* element, std::u16string_view name, const platform::com::Variant& value);
+std::u16string ElementId(IHTMLElement* element);
+// An input's type as the page side compares it: the "type" attribute as 8-bit text,
+// ASCII letters lower-cased; false when it cannot be read as text.
+bool ReadInputType(IHTMLElement* element, std::string& type);
+// Wide text as 8-bit text with the ASCII letters lower-cased.
+std::string LowerAscii8(std::u16string_view text);
 
 // The desktop window's property that switches the client-id and body searches off.
 inline constexpr char kFindIeFlag[] = "ZQ_FINDIE";
