@@ -133,8 +133,8 @@ std::int32_t TMemoryStream::Read(void* buffer, std::int32_t count) {
 }
 
 std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
-  if (position_ < 0 || count <= 0) return 0;
-  const std::int64_t end = position_ + count;
+  std::int64_t end = 0;
+  if (position_ < 0 || count <= 0 || __builtin_add_overflow(position_, count, &end)) return 0;
   if (end > Size()) SetSize(end);
   std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));
   position_ = end;

@@ -40,6 +40,9 @@ TEST(MemoryStream, GrowsOnWriteAndStopsReadingAtTheEnd) {
   EXPECT_EQ(stream.Position(), 2);
   EXPECT_EQ(stream.Seek(INT64_MAX, soCurrent), -1);  // no overflow, no move
   EXPECT_EQ(stream.Position(), 2);
+  stream.SetPosition(INT64_MAX - 1);
+  EXPECT_EQ(stream.Write("ab", 2), 0);  // no overflow, nothing written
+  EXPECT_EQ(stream.Size(), 2);
 }
 
 TEST(MemoryStream, CheckedReadsRaiseTheLibraryText) {
