@@ -1,5 +1,7 @@
 #include "controls/unicode/uni_system.h"
 
+#include "platform/win/keyboard.h"
+
 #include <charconv>
 
 #include "platform/base/text.h"
@@ -15,6 +17,16 @@ UINT LocaleCodePage(LCID locale) {
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), codePage);
   if (error != std::errc() || end != digits.data() + digits.size() || digits.empty()) return GetACP();
   return codePage;
+}
+
+UINT KeyboardCodePage() { return LocaleCodePage(LOWORD(GetKeyboardLayout(0))); }
+
+char16_t KeyCharToWide(WORD code) {
+  if (code >= 256) return static_cast<char16_t>(code);
+  char byte = static_cast<char>(code);
+  char16_t wide = 0;
+  if (MultiByteToWideChar(KeyboardCodePage(), MB_USEGLYPHCHARS, &byte, 1, &wide, 1) != 1) return 0;
+  return wide;
 }
 
 std::u16string WideFromCodePage(std::string_view s, UINT codePage) {

@@ -32,6 +32,13 @@ class EUniInternalError : public Exception {
 // The ANSI code page of a locale; GetACP when the locale does not say.
 UINT LocaleCodePage(LCID locale);
 
+// The code page of the calling thread's keyboard layout.
+UINT KeyboardCodePage();
+
+// A key code below 256 is a byte of the keyboard code page; 256 and above is already
+// a wide character.
+char16_t KeyCharToWide(WORD code);
+
 // 65001 is UTF-8, 65000 UTF-7 (raising EUniGeneralError "Invalid UTF7" for malformed
 // input); any other code page goes through the platform's conversion, and an unknown
 // one gives an empty result.

@@ -6,7 +6,9 @@
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
 #include "platform/classlib/exceptions.h"
+#include "platform/classlib/menus.h"
 #include "platform/classlib/streams.h"
+#include "platform/win/keyboard.h"
 
 std::u16string UpperCaseWide(std::u16string_view s) { return platform::UpperCase(s); }
 
@@ -139,4 +141,43 @@ bool WideSameCaption(std::u16string_view a, std::u16string_view b) {
 
 bool WideSameCaptionStr(std::u16string_view a, std::u16string_view b) {
   return WideStripHotKey(a) == WideStripHotKey(b);
+}
+
+namespace {
+
+// The key's name on the current layout: the character it types for digits, letters
+// and the number pad (a digit key that types another character still shows its
+// digit), else the system's name of the key.
+std::u16string WideKeyName(int key) {
+  bool typed = (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') || (key >= 0x60 && key <= 0x69);
+  if (typed) {
+    auto character = static_cast<char16_t>(MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_CHAR));
+    if (key >= '0' && key <= '9' && character != key && (VkKeyScanW(static_cast<char16_t>(key)) & 0xFF) == key) {
+      character = static_cast<char16_t>(key);
+    }
+    return character ? std::u16string(1, character) : std::u16string();
+  }
+  char16_t name[256];
+  UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+  int length = GetKeyNameTextW(static_cast<LONG>(scan << 16), name, 256);
+  return std::u16string(name, std::max(length, 0));
+}
+
+bool HasFixedText(int key) {
+  return key == 8 || key == 9 || key == 13 || key == 27 || (key >= 32 && key <= 40) || key == 45 || key == 46 ||
+         (key >= 112 && key <= 135);
+}
+
+}  // namespace
+
+std::u16string WideShortCutToText(WORD shortCut) {
+  int key = shortCut & 0xFF;
+  if (HasFixedText(key)) return platform::AnsiToWide(ShortCutToText(shortCut));
+  std::u16string name = WideKeyName(key);
+  if (name.empty()) return {};
+  std::u16string prefix;
+  if (shortCut & scShift) prefix += u"Shift+";
+  if (shortCut & scCtrl) prefix += u"Ctrl+";
+  if (shortCut & scAlt) prefix += u"Alt+";
+  return prefix + name;
 }

@@ -50,6 +50,9 @@ std::u16string WideModuleErrorMessage(std::u16string_view moduleName, HMODULE mo
 
 // Hot keys of captions: the character after a single "&" ("&&" is a literal "&").
 // The 1-based position of the last hot-key character, 0 when there is none.
+// A menu shortcut's text with the key names of the current keyboard layout.
+std::u16string WideShortCutToText(WORD shortCut);
+
 int WideGetHotKeyPos(std::u16string_view caption);
 std::u16string WideGetHotKey(std::u16string_view caption);
 // Every single "&" removed, every "&&" made "&".

@@ -14,3 +14,9 @@ BOOL WideGetStringTypeEx(LCID locale, DWORD infoType, const char16_t* text, int 
 DWORD WideGetFullPathName(const char16_t* name, DWORD bufferLength, char16_t* buffer, char16_t** filePart) {
   return GetFullPathNameW(name, bufferLength, buffer, filePart);
 }
+
+BOOL WideSetWindowText(HWND window, const char16_t* text) { return SetWindowTextW(window, text); }
+
+int WideDrawText(HDC dc, const char16_t* text, int count, RECT* rect, UINT format) {
+  return DrawTextW(dc, text, count, rect, format);
+}

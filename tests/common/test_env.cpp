@@ -111,3 +111,9 @@ int main(int argc, char** argv) {
 // Fontconfig keeps its configuration for the life of the process and frees it only
 // when asked to shut down, which text drawing never does; that is not a leak of ours.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+// Fontconfig, loaded by pango on a helper thread, synchronises in ways the sanitizer
+// cannot see (it is not instrumented); its own races are not the program's.
+extern "C" const char* __tsan_default_suppressions() {
+  return "called_from_lib:libfontconfig.so.1\nrace:libfontconfig.so.1\n";
+}
