@@ -170,7 +170,6 @@ class TMkHtmlParser : public TMkUnicodeReader {
   TMkPieceKind kind_ = pkNone;
   TMkPieceKind pendingContent_ = pkNone;
   bool keepChar_ = false;
-  bool started_ = false;
   bool stop_ = false;
   const TMkTag* tag_ = nullptr;
   std::uint32_t pieceLine_ = 0;

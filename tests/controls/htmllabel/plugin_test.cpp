@@ -169,4 +169,25 @@ TEST(MkCharSetPlugin, XmlDeclarationNeverChangesTheDecoder) {
   EXPECT_EQ(MkCharSetTable().Count(), 0);
 }
 
+// The label's own set-up: tags and text shown, white space normalised, a
+// character-set plug-in attached after the source is set.
+TEST(MkCharSetPlugin, TheLabelsSettings) {
+  TMkHtmlParser parser;
+  parser.SetNormalizeWhiteSpace(true);
+  parser.FilterHtmlTags().Set(fiShow, fiShow);
+  parser.SetFilter(pkText, fiShow);
+  parser.SetSourceString("Enter the  password\r\nfor <b>My&nbsp;Vault</b><br><a href='help'>Help</a><!-- x -->.");
+  TMkHtmlCharSetPlugin plugin;
+  plugin.SetHtmlParser(&parser);
+  std::vector<std::string> pieces;
+  while (parser.ReadNextPiece()) {
+    const TMkTag* tag = parser.Tag();
+    pieces.push_back(tag ? (tag->TagType == kMkEndTag ? "/" : "") + platform::WideToUtf8(tag->Name) + ":" +
+                               platform::WideToUtf8(tag->AttributeValue(52))
+                         : platform::WideToUtf8(parser.PieceText()));
+  }
+  EXPECT_EQ(pieces, (std::vector<std::string>{"Enter the password for ", "b:", "My\u00A0Vault", "/b:", "br:", "a:help",
+                                               "Help", "/a:", "."}));
+}
+
 }  // namespace
