@@ -10,23 +10,19 @@
 #include <functional>
 #include <string>
 
+#include "platform/base/access_rights.h"
 #include "platform/base/handles.h"
 #include "platform/base/types.h"
 
 struct SECURITY_ATTRIBUTES;  // accepted and ignored: files are always private to the user
 struct OVERLAPPED;           // asynchronous input and output is not available here
 
-inline constexpr DWORD GENERIC_READ = 0x80000000;
-inline constexpr DWORD GENERIC_WRITE = 0x40000000;
-inline constexpr DWORD GENERIC_EXECUTE = 0x20000000;
-inline constexpr DWORD GENERIC_ALL = 0x10000000;
 inline constexpr DWORD FILE_READ_DATA = 0x0001;
 inline constexpr DWORD FILE_WRITE_DATA = 0x0002;
 inline constexpr DWORD FILE_APPEND_DATA = 0x0004;
 inline constexpr DWORD FILE_EXECUTE = 0x0020;
 inline constexpr DWORD FILE_READ_ATTRIBUTES = 0x0080;
 inline constexpr DWORD FILE_WRITE_ATTRIBUTES = 0x0100;
-inline constexpr DWORD DELETE = 0x00010000;
 
 inline constexpr DWORD FILE_SHARE_READ = 0x0001;
 inline constexpr DWORD FILE_SHARE_WRITE = 0x0002;

@@ -466,7 +466,8 @@ bool NamedObjectExists(const char* name) {
   std::string sharedName = SharedName(name);
   if (sharedName.empty()) return false;
   NamespaceLock lock;
-  if (TheTable().regions[sharedName].lock()) return true;
+  auto known = TheTable().regions.find(sharedName);
+  if (known != TheTable().regions.end() && known->second.lock()) return true;
   int fd = shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   struct stat status{};

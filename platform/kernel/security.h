@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/access_rights.h"
 #include "platform/base/types.h"
 
 using PSID = void*;
@@ -105,17 +106,6 @@ inline constexpr SID_IDENTIFIER_AUTHORITY SECURITY_WORLD_SID_AUTHORITY = {{0, 0,
 inline constexpr SID_IDENTIFIER_AUTHORITY SECURITY_NT_AUTHORITY = {{0, 0, 0, 0, 0, 5}};
 inline constexpr SID_IDENTIFIER_AUTHORITY SECURITY_MANDATORY_LABEL_AUTHORITY = {{0, 0, 0, 0, 0, 16}};
 
-inline constexpr ACCESS_MASK DELETE = 0x00010000;
-inline constexpr ACCESS_MASK READ_CONTROL = 0x00020000;
-inline constexpr ACCESS_MASK WRITE_DAC = 0x00040000;
-inline constexpr ACCESS_MASK WRITE_OWNER = 0x00080000;
-inline constexpr ACCESS_MASK SYNCHRONIZE = 0x00100000;
-inline constexpr ACCESS_MASK STANDARD_RIGHTS_REQUIRED = 0x000F0000;
-inline constexpr ACCESS_MASK MAXIMUM_ALLOWED = 0x02000000;
-inline constexpr ACCESS_MASK GENERIC_READ = 0x80000000;
-inline constexpr ACCESS_MASK GENERIC_WRITE = 0x40000000;
-inline constexpr ACCESS_MASK GENERIC_EXECUTE = 0x20000000;
-inline constexpr ACCESS_MASK GENERIC_ALL = 0x10000000;
 inline constexpr ACCESS_MASK FILE_ALL_ACCESS = 0x001F01FF;
 
 enum ACCESS_MODE { NOT_USED_ACCESS = 0, GRANT_ACCESS, SET_ACCESS, DENY_ACCESS, REVOKE_ACCESS };
