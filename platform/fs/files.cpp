@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -406,3 +408,73 @@ DWORD WithDeleteAccess(const std::string& native, const std::function<DWORD()>& 
 }
 
 }  // namespace platform
+
+// ---- file times ----
+
+namespace {
+
+constexpr std::int64_t kFileTimePerSecond = 10000000;
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+
+std::int64_t FileTimeValue(const FILETIME& time) {
+  return static_cast<std::int64_t>((std::uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+FILETIME FileTimeOf(std::int64_t value) {
+  return FILETIME{static_cast<DWORD>(value & 0xFFFFFFFF), static_cast<DWORD>(std::uint64_t(value) >> 32)};
+}
+
+timespec TimespecOf(const FILETIME* time) {
+  timespec spec{};
+  if (time == nullptr) {
+    spec.tv_nsec = UTIME_OMIT;
+    return spec;
+  }
+  std::int64_t value = FileTimeValue(*time);
+  spec.tv_sec = static_cast<time_t>(value / kFileTimePerSecond - kSecondsFrom1601To1970);
+  spec.tv_nsec = static_cast<long>(value % kFileTimePerSecond) * 100;
+  return spec;
+}
+
+}  // namespace
+
+BOOL DosDateTimeToFileTime(WORD fatDate, WORD fatTime, FILETIME* fileTime) {
+  int day = fatDate & 0x1F, month = (fatDate >> 5) & 0x0F, year = 1980 + (fatDate >> 9);
+  int second = (fatTime & 0x1F) * 2, minute = (fatTime >> 5) & 0x3F, hour = fatTime >> 11;
+  if (fileTime == nullptr || day == 0 || month == 0 || month > 12 || hour > 23 || minute > 59 || second > 59) {
+    return FailBool(ERROR_INVALID_PARAMETER);
+  }
+  struct tm parts {};
+  parts.tm_year = year - 1900;
+  parts.tm_mon = month - 1;
+  parts.tm_mday = day;
+  parts.tm_hour = hour;
+  parts.tm_min = minute;
+  parts.tm_sec = second;
+  time_t seconds = timegm(&parts);
+  if (parts.tm_mday != day) return FailBool(ERROR_INVALID_PARAMETER);  // such as the 31st of April
+  *fileTime = FileTimeOf((std::int64_t(seconds) + kSecondsFrom1601To1970) * kFileTimePerSecond);
+  return TRUE;
+}
+
+BOOL LocalFileTimeToFileTime(const FILETIME* localFileTime, FILETIME* fileTime) {
+  if (localFileTime == nullptr || fileTime == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+  std::int64_t value = FileTimeValue(*localFileTime);
+  time_t wall = static_cast<time_t>(value / kFileTimePerSecond - kSecondsFrom1601To1970);
+  struct tm parts {};
+  if (gmtime_r(&wall, &parts) == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+  parts.tm_isdst = -1;
+  time_t universal = mktime(&parts);
+  *fileTime = FileTimeOf((std::int64_t(universal) + kSecondsFrom1601To1970) * kFileTimePerSecond +
+                         value % kFileTimePerSecond);
+  return TRUE;
+}
+
+BOOL SetFileTime(HANDLE file, const FILETIME* /*creationTime*/, const FILETIME* lastAccessTime,
+                 const FILETIME* lastWriteTime) {
+  auto object = FileFor("SetFileTime", file);
+  if (!object) return FALSE;
+  const timespec times[2] = {TimespecOf(lastAccessTime), TimespecOf(lastWriteTime)};
+  if (futimens(object->fd, times) != 0) return FailBool(platform::ErrorFromErrno(errno));
+  return TRUE;
+}

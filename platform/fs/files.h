@@ -114,3 +114,15 @@ namespace platform {
 DWORD WithDeleteAccess(const std::string& native, const std::function<DWORD()>& action);
 
 }  // namespace platform
+
+// ---- file times ----
+
+// A date and time packed as in FAT directory entries, as a file time of the same
+// wall clock; FALSE with ERROR_INVALID_PARAMETER for an impossible date.
+BOOL DosDateTimeToFileTime(WORD fatDate, WORD fatTime, FILETIME* fileTime);
+// A file time of the local wall clock as universal time, by the system's time zone.
+BOOL LocalFileTimeToFileTime(const FILETIME* localFileTime, FILETIME* fileTime);
+// Sets the last-access and last-write times; a null pointer leaves that time. There
+// is no creation time to set here: that argument is ignored.
+BOOL SetFileTime(HANDLE file, const FILETIME* creationTime, const FILETIME* lastAccessTime,
+                 const FILETIME* lastWriteTime);
