@@ -30,6 +30,18 @@ std::string BackupName(const std::string& path) {
   return std::filesystem::path(path).replace_extension(".bak").string();
 }
 
+// Holds a list's lock for one scope.
+class ListLock {
+ public:
+  explicit ListLock(TDataItems& list) : list_(list) { list_.Lock(); }
+  ~ListLock() { list_.Unlock(); }
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+
+ private:
+  TDataItems& list_;
+};
+
 [[noreturn]] void IndexError(int index) {
   throw EListError(SListIndexError, {std::to_string(index)});
 }
@@ -61,18 +73,14 @@ void TDataItem::SetDate(double date) {
     return;
   }
   // The date changes under the lock too: a save on another thread reads it.
-  Owner->Lock();
+  ListLock hold(*Owner);
   Date = date;
   Owner->MoveByDate(this);
-  Owner->Unlock();
 }
 
-bool TDataItems::Lock() {
-  lock_.lock();
-  return true;
-}
+bool TDataItems::Lock() { return lock_.Enter(); }
 
-void TDataItems::Unlock() { lock_.unlock(); }
+void TDataItems::Unlock() { lock_.Leave(); }
 
 TDataItem* TDataItems::Item(int index) const {
   return index < 0 || index >= Count() ? nullptr : items_[static_cast<std::size_t>(index)].get();
@@ -116,7 +124,7 @@ bool TDataItems::ResolvePath() {
 }
 
 bool TDataItems::LoadFromFile() {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
+  ListLock hold(*this);
   if (!ResolvePath()) return false;
   TFileReader file;
   if (!file.Open(FilePath)) {
@@ -174,7 +182,7 @@ bool TDataItems::WriteList(TStreamWriter& writer) {
 }
 
 bool TDataItems::SaveToFile() {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
+  ListLock hold(*this);
   if (loadFailed_ || !ResolvePath()) return false;
   TMemoryStreamWriter memory;
   if (!WriteList(memory)) return false;

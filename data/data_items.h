@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "controls/unicode/uni_classes.h"
 #include "data/crypt_wide.h"
 #include "platform/base/types.h"
+#include "support/locks.h"
 #include "support/typed_streams.h"
 
 // Magic numbers of the list files; the low two bytes spell "FF" on disk.
@@ -129,7 +129,7 @@ class TDataItems {
   bool ReadList(TStreamReader& reader);
   bool WriteList(TStreamWriter& writer);
 
-  std::recursive_mutex lock_;
+  support::TCriticalSection lock_;
   std::vector<std::unique_ptr<TDataItem>> items_;
   bool loadFailed_ = false;
 };

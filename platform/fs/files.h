@@ -13,6 +13,8 @@
 #include "platform/base/access_rights.h"
 #include "platform/base/handles.h"
 #include "platform/base/types.h"
+// The generic access rights and DELETE are the kernel's, shared with named objects.
+#include "platform/kernel/security.h"
 
 struct SECURITY_ATTRIBUTES;  // accepted and ignored: files are always private to the user
 struct OVERLAPPED;           // asynchronous input and output is not available here
