@@ -1,0 +1,62 @@
+// Filling a page's forms through the document object model, in two passes that meet
+// through the page marks: preparing (on an after-navigation thread) marks each field
+// that a stored form, a stored password or a generated password can supply, colours it
+// and, when filling is allowed, writes it when empty; filling on the main thread later
+// writes the prepared values (and identity values) into the fields.
+//
+// A prepared value is never written into the page as text: "Pellix_Value" holds a
+// token of the browser window's prepared values (prepared_values.h), and every reader
+// looks the token up. "Pellix_Key" says where the value came from: "VALUE" (a stored
+// form or password), "GENPWD" (a generated password) or an identity key.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "data/form_items.h"
+#include "platform/browser/exdisp.h"
+
+namespace formfill {
+
+// The active identity's value for a key; an empty function stands for no active
+// identity (every value then reads as empty).
+using IdentityValues = std::function<std::u16string(std::u16string_view key)>;
+
+enum FillResult : int {
+  frFilled = 0,         // a field was filled (and with submitting, values went to one form)
+  frNoForms = 1,        // no form, or no text input, password input or select in them
+  frNoValues = 2,       // no field carries a value to fill
+  frNothingFilled = 3,  // values exist but no field was written; also: no document
+  frManyForms = 4,      // submitting was asked and several forms received values
+};
+
+// Marks (and with Fill writes) the form's fields from Fields, Password (a stored
+// password for the form's password inputs) or GenPassword (when Fields is nil). The
+// values are kept for the browser window WindowId. Answers true when Fields is given
+// and the form has a text input, or a password input or select that neither Fields
+// nor Password covers.
+bool PrepareFormFields(IUnknown* form, const TFormFieldList* fields, std::u16string_view password,
+                       std::u16string_view genPassword, bool fill, bool& prepared, bool& filled,
+                       std::u16string_view windowId);
+
+// Writes prepared and identity values into empty fields (password inputs only with
+// FillPasswords) and, with Submit, submits the form when exactly one form received
+// values.
+FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool submit,
+                               const IdentityValues& identity);
+
+// Writes every prepared and identity value into its field, whatever the field holds.
+void FillFormsOnPage(IWebBrowser2* browser, const IdentityValues& identity);
+
+// Selects the first option whose text, else value, equals (ignoring case) one of the
+// TAB-separated alternatives of Value; false when none does (the selection stays).
+bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value);
+
+// Colours a filled field light green and marks it "Pellix_Colored" (a byte 1).
+void ColorFilledField(IHTMLElement* field);
+
+// The window id under which a browser's prepared values are kept ("Pellix_Win_ID").
+std::u16string BrowserWindowId(IWebBrowser2* browser);
+
+}  // namespace formfill
