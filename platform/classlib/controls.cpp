@@ -44,7 +44,7 @@ ATOM ControlAtom() {
 // --- TControl ------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {
-  WindowProc = [this](TMessage& message) { WndProc(message); };
+  WindowProc = DefaultWindowProc{this};
   font_.OnChange = [this](TObject*) { Perform(CM_FONTCHANGED, 0, 0); };
 }
 
@@ -103,6 +103,11 @@ void TControl::SetColor(TColor color) {
   if (color == color_) return;
   color_ = color;
   Perform(CM_COLORCHANGED, 0, 0);
+}
+
+bool TControl::WindowProcIsDefault() const {
+  const auto* method = WindowProc.target<DefaultWindowProc>();
+  return method != nullptr && method->control == this;
 }
 
 LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -392,6 +397,9 @@ void TWinControl::CreateWindowHandle(const TCreateParams& params) {
 }
 
 void TWinControl::CreateHandle() {
+  if (handle_ != 0) return;
+  // The parent's window first: making it makes this control's window too.
+  if (Parent() != nullptr) Parent()->HandleNeeded();
   if (handle_ != 0) return;
   ControlState |= csCreating;
   CreateWnd();

@@ -113,7 +113,13 @@ class TControl : public TComponent {
   bool ParentFont = true;
 
   // The message method; hooks put theirs here and pass on to the one they found.
+  // Until hooked it holds a DefaultWindowProc, which a hook can recognise.
   TWndMethod WindowProc;
+  struct DefaultWindowProc {
+    TControl* control;
+    void operator()(TMessage& message) const { control->WndProc(message); }
+  };
+  bool WindowProcIsDefault() const;
   LRESULT Perform(UINT message, WPARAM wParam, LPARAM lParam);
   virtual void WndProc(TMessage& message);
   // Messages the control answers itself; the rest go to DefaultHandler.
@@ -225,6 +231,10 @@ class TWinControl : public TControl {
 
   // The control a window belongs to, found through the window's control property.
   static TWinControl* FindControl(HWND window);
+  // The number the window's control properties hold for this control.
+  std::uint32_t ControlId() const { return id_; }
+  // For a layer that makes the control's window itself: the handle field.
+  void SetHandleField(HWND handle) { handle_ = handle; }
 
  protected:
   virtual void CreateParams(TCreateParams& params);

@@ -1060,12 +1060,14 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcImpl<char>(window, message, wParam, lParam);
 }
 
+// A procedure value is called as it is, as the platform does for procedure
+// addresses: text conversion happens where a message enters a window.
 LRESULT CallWindowProcW(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallConverted(proc, ProcIsUnicode(proc, true), true, window, message, wParam, lParam);
+  return Invoke(proc, window, message, wParam, lParam);
 }
 
 LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallConverted(proc, ProcIsUnicode(proc, false), false, window, message, wParam, lParam);
+  return Invoke(proc, window, message, wParam, lParam);
 }
 
 LONG_PTR GetWindowLongPtrW(HWND window, int index) { return GetLongImpl(window, index); }

@@ -59,6 +59,16 @@ TEST_F(ControlsTest, WindowIsMadeFromTheCreationParametersAndFindsItsControl) {
   EXPECT_EQ(rect.right - rect.left, 70);
 }
 
+TEST_F(ControlsTest, AChildAskedFirstMakesItsParentAndExactlyOneWindow) {
+  TForm form(nullptr);
+  auto* box = new Box(&form);
+  box->SetParent(&form);
+  HWND window = box->Handle();  // the form has no window yet
+  std::vector<HWND> children;
+  for (HWND c = GetWindow(form.Handle(), GW_CHILD); c != 0; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+  EXPECT_EQ(children, std::vector<HWND>{window});
+}
+
 TEST_F(ControlsTest, CaptionLivesInTheWindowAndSurvivesRecreation) {
   TForm form(nullptr);
   auto* box = new Box(&form);
