@@ -129,8 +129,12 @@ class Database {
 
   // Opens the file under the state root, creating and seeding it when it is new.
   LSTATUS Open() {
+    if (damaged_) {
+      // Damage seen in the middle of the work closes the file for good.
+      Close();
+      return ERROR_REGISTRY_CORRUPT;
+    }
     if (db_) return ERROR_SUCCESS;
-    if (damaged_) return ERROR_REGISTRY_CORRUPT;
     std::filesystem::path path = platform::registry::DatabasePath();
     if (path.empty()) return ERROR_CANTOPEN;
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
