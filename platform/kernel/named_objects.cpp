@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -127,10 +128,12 @@ Table& TheTable() {
   return table;
 }
 
+// The lock file lives in the state root, so that it goes with the root.
 class NamespaceLock {
  public:
   NamespaceLock() : guard_(TheTable().lock) {
-    fd_ = shm_open((NamespacePrefix() + "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    std::filesystem::path root = platform::StateRoot();
+    fd_ = root.empty() ? -1 : open((root / "named-objects.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ >= 0) flock(fd_, LOCK_EX);
   }
   ~NamespaceLock() {
