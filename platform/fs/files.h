@@ -16,8 +16,7 @@
 // The generic access rights and DELETE are the kernel's, shared with named objects.
 #include "platform/kernel/security.h"
 
-struct SECURITY_ATTRIBUTES;  // accepted and ignored: files are always private to the user
-struct OVERLAPPED;           // asynchronous input and output is not available here
+struct OVERLAPPED;  // asynchronous input and output is not available here
 
 inline constexpr DWORD FILE_READ_DATA = 0x0001;
 inline constexpr DWORD FILE_WRITE_DATA = 0x0002;
