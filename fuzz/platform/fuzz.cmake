@@ -1,2 +1,1 @@
 pellix_fuzz_target(fuzz_text_decode SOURCES ${CMAKE_CURRENT_LIST_DIR}/text_decode.cpp DEPS platform_base)
-pellix_fuzz_target(fuzz_ini_read SOURCES ${CMAKE_CURRENT_LIST_DIR}/ini_read.cpp DEPS platform_classlib)

@@ -1,5 +1,5 @@
 // The platform's profile-file calls over ini files: section lines "[name]" and key
-// lines "key=value". Section and key names compare without case; names and values are
+// lines "key=value". Section and key names compare without case (of ASCII letters); names and values are
 // read with the blanks around them trimmed, and a value enclosed in matching single
 // or double quotes loses them. Where a section or a key appears twice, the first one
 // counts. Lines before the first section, lines without "=", and comment lines

@@ -1,6 +1,6 @@
-// Ini files from outside: any bytes must read without harm through the profile calls
-// and the class library's ini file, and a write of one new section must leave every
-// value that could be read before readable unchanged.
+// Ini files from outside: any bytes must read without harm through the profile calls,
+// the class library's ini file and the wide ini file, and a write of one new section
+// must leave every value that could be read before readable unchanged.
 #include <unistd.h>
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 
 #include "platform/classlib/inifiles.h"
 #include "platform/fs/profile.h"
+#include "support/wide_ini.h"
 
 namespace {
 
@@ -28,12 +29,15 @@ std::vector<std::string> Names(const char* section, const std::string& file) {
   return names;
 }
 
-std::map<std::string, std::string> AllValues(TIniFile& ini) {
+std::map<std::string, std::string> AllValues(TIniFileW& ini) {
   std::map<std::string, std::string> values;
   for (const std::string& section : Names(nullptr, ini.FileName())) {
     for (const std::string& key : Names(section.c_str(), ini.FileName())) {
-      values[section + '\n' + key] = ini.ReadString(section, key, "\x01");
+      const std::string value = ini.ReadString(section, key, "\x01");
+      values[section + '\n' + key] = value;
       ini.ReadInteger(section, key, 0);
+      if (value.size() > TIniFile::kMaxValueLength) std::abort();
+      ini.ReadString(UTF8ToWideStr(section), UTF8ToWideStr(key), u"");
     }
   }
   return values;
@@ -45,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string file =
       (std::filesystem::temp_directory_path() / ("pellix-fuzz-ini-" + std::to_string(getpid()) + ".ini")).string();
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  TIniFile ini(file);
+  TIniFileW ini(file);
   const std::map<std::string, std::string> before = AllValues(ini);
   std::string section = "FuzzSection";
   while (ini.SectionExists(section)) section += "_";

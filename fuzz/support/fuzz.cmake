@@ -1,0 +1,1 @@
+pellix_fuzz_target(fuzz_ini_read SOURCES ${CMAKE_CURRENT_LIST_DIR}/ini_read.cpp DEPS support)
