@@ -10,6 +10,7 @@
 #include "platform/base/handles.h"
 #include "platform/fs/entries.h"
 #include "platform/fs/files.h"
+#include "support/locks.h"
 
 namespace {
 
@@ -44,17 +45,17 @@ bool IsLockedError(DWORD error) {
 
 // A file that stays locked is tried again every 100 ms for about retryTime ms, then
 // once more; any other failure ends the tries at once (plus that last one).
-HANDLE OpenWithRetry(const std::string& fileName, DWORD access, DWORD share, DWORD disposition,
-                     std::uint32_t retryTime) {
+HANDLE OpenWithRetry(const std::string& fileName, DWORD access, DWORD share,
+                     SECURITY_ATTRIBUTES* security, DWORD disposition, std::uint32_t retryTime) {
   HANDLE handle = INVALID_HANDLE_VALUE;
   for (std::uint32_t attempt = 0; attempt < retryTime / kRetryStepMs; ++attempt) {
-    handle = CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
+    handle = CreateFileA(fileName.c_str(), access, share, security, disposition,
                          FILE_ATTRIBUTE_NORMAL, 0);
     if (handle != INVALID_HANDLE_VALUE || !IsLockedError(GetLastError())) break;
     Sleep(kRetryStepMs);
   }
   if (handle == INVALID_HANDLE_VALUE) {
-    handle = CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
+    handle = CreateFileA(fileName.c_str(), access, share, security, disposition,
                          FILE_ATTRIBUTE_NORMAL, 0);
   }
   return handle;
@@ -255,8 +256,10 @@ bool TFileWriter::Open(const std::string& fileName) {
     MakeFolderOf(fileName);
     DWORD share = (ShareWrite ? FILE_SHARE_WRITE : 0) | (ShareRead ? FILE_SHARE_READ : 0);
     DWORD disposition = Append ? OPEN_ALWAYS : CREATE_ALWAYS;
-    // UseSecurity never widens access here: files are always private to the user.
-    HANDLE handle = OpenWithRetry(fileName, GENERIC_WRITE, share, disposition, RetryTime);
+    // The world-access attributes are a model here: files stay private to the user.
+    HANDLE handle = OpenWithRetry(fileName, GENERIC_WRITE, share,
+                                  UseSecurity ? support::FileAllowEveryoneSA : nullptr, disposition,
+                                  RetryTime);
     if (handle == INVALID_HANDLE_VALUE) return false;
     AttachFile(handle, stream_, file_, Handle);
     file_->Seek(0, Append ? soEnd : soBeginning);
@@ -276,7 +279,7 @@ bool TFileReader::Open(const std::string& fileName) {
   if (stream_) Close();
   return Guarded([&] {
     DWORD share = (ShareWrite ? FILE_SHARE_WRITE : 0) | (ShareRead ? FILE_SHARE_READ : 0);
-    HANDLE handle = OpenWithRetry(fileName, GENERIC_READ, share, OPEN_EXISTING, RetryTime);
+    HANDLE handle = OpenWithRetry(fileName, GENERIC_READ, share, nullptr, OPEN_EXISTING, RetryTime);
     if (handle == INVALID_HANDLE_VALUE) return false;
     AttachFile(handle, stream_, file_, Handle);
     return true;
