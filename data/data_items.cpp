@@ -1,6 +1,7 @@
 #include "data/data_items.h"
 
 #include <filesystem>
+#include <iterator>
 
 #include "data/data_globals.h"
 #include "platform/base/clock.h"
@@ -9,16 +10,6 @@
 #include "platform/fs/entries.h"
 
 namespace {
-
-// A length-prefixed string where a zero length is an empty value, not a failure;
-// false only when the stream ends or the length cannot be right.
-bool ReadStoredString(TStreamReader& reader, std::string& text) {
-  std::int32_t length = 0;
-  text.clear();
-  if (!reader.ReadInteger(length) || length < 0 || length > reader.Remaining()) return false;
-  text.assign(static_cast<std::size_t>(length), '\0');
-  return length == 0 || reader.ReadBuffer(text.data(), length);
-}
 
 bool MovePath(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
@@ -126,17 +117,13 @@ bool TDataItems::ResolvePath() {
 bool TDataItems::LoadFromFile() {
   ListLock hold(*this);
   if (!ResolvePath()) return false;
-  TFileReader file;
-  if (!file.Open(FilePath)) {
-    DWORD error = GetLastError();
-    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    loadFailed_ = !missing;
-    return missing;
-  }
   TMemoryStreamReader memory;
-  bool whole = file.ReadToStream(memory.Memory());
-  file.Close();
-  memory.Memory().SetPosition(0);
+  bool missing = false;
+  bool whole = ReadDataFile(FilePath, memory, missing);
+  if (missing) {
+    loadFailed_ = false;
+    return true;
+  }
   whole = whole && ReadList(memory);
   loadFailed_ = !whole;
   LastAccess = GetTickCount();
@@ -144,23 +131,28 @@ bool TDataItems::LoadFromFile() {
 }
 
 bool TDataItems::ReadList(TStreamReader& reader) {
+  // Nothing joins the list until the whole file was read.
   std::int32_t magic = 0;
   if (!reader.ReadInteger(magic) || magic != Magic) return false;
   std::int32_t count = 0;
+  std::vector<std::u16string> strings;
   if (HasStrings) {
     if (!reader.ReadInteger(count) || count < 0) return false;
     for (std::int32_t i = 0; i < count; ++i) {
       std::string text;
       if (!ReadStoredString(reader, text)) return false;
-      Strings.Add(Crypt.DecryptString(text));
+      strings.push_back(Crypt.DecryptString(text));
     }
   }
   if (!reader.ReadInteger(count) || count < 0) return false;
+  std::vector<std::unique_ptr<TDataItem>> loaded;
   for (std::int32_t i = 0; i < count; ++i) {
     std::unique_ptr<TDataItem> item = CreateItem();
     if (!item->LoadFromStream(reader, &Crypt)) return false;
-    items_.push_back(std::move(item));
+    loaded.push_back(std::move(item));
   }
+  for (const std::u16string& text : strings) Strings.Add(text);
+  std::move(loaded.begin(), loaded.end(), std::back_inserter(items_));
   return true;
 }
 
@@ -185,22 +177,47 @@ bool TDataItems::SaveToFile() {
   ListLock hold(*this);
   if (loadFailed_ || !ResolvePath()) return false;
   TMemoryStreamWriter memory;
-  if (!WriteList(memory)) return false;
+  if (!WriteList(memory) || !WriteDataFile(FilePath, memory.Memory())) return false;
+  LastAccess = GetTickCount();
+  return true;
+}
 
-  const std::string temporary = FilePath + ".tmp";
-  TFileWriter file;
-  bool written = file.Open(temporary) && file.WriteStream(memory.Memory()) && file.Flush();
+bool ReadStoredString(TStreamReader& reader, std::string& text) {
+  std::int32_t length = 0;
+  text.clear();
+  if (!reader.ReadInteger(length) || length < 0 || length > reader.Remaining()) return false;
+  text.assign(static_cast<std::size_t>(length), '\0');
+  return length == 0 || reader.ReadBuffer(text.data(), length);
+}
+
+bool ReadDataFile(const std::string& path, TMemoryStreamReader& memory, bool& missing) {
+  missing = false;
+  TFileReader file;
+  if (!file.Open(path)) {
+    DWORD error = GetLastError();
+    missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  bool whole = file.ReadToStream(memory.Memory());
   file.Close();
-  if (!written || !BackupDataFile(FilePath)) {
+  memory.Memory().SetPosition(0);
+  return whole;
+}
+
+bool WriteDataFile(const std::string& path, TMemoryStream& memory) {
+  const std::string temporary = path + ".tmp";
+  TFileWriter file;
+  bool written = file.Open(temporary) && file.WriteStream(memory) && file.Flush();
+  file.Close();
+  if (!written || !BackupDataFile(path)) {
     DeleteFileA(temporary.c_str());
     return false;
   }
-  if (!MovePath(temporary, FilePath)) {
+  if (!MovePath(temporary, path)) {
     // Put the previous file back in place; the new content stays in the .tmp file.
-    MovePath(BackupName(FilePath), FilePath);
+    MovePath(BackupName(path), path);
     return false;
   }
-  LastAccess = GetTickCount();
   return true;
 }
 

@@ -84,8 +84,8 @@ class TDataItems {
 
   // Adds the items of the list file to the list. True when the file was read whole
   // or does not exist yet. False when it could not be opened or read (locked, foreign
-  // magic, damaged): reading stops at the first record that cannot be read whole, and
-  // the list will not save over that file.
+  // magic, damaged): then nothing of the file joins the list, and the list will not
+  // save over that file.
   bool LoadFromFile();
   // Rewrites the list file. False, with the file and its backup as they were, when
   // the new file could not be built or written, or when the load had failed.
@@ -134,6 +134,16 @@ class TDataItems {
   bool loadFailed_ = false;
 };
 
+// A length-prefixed string where a zero length is an empty value, not a failure;
+// false only when the stream ends or the length cannot be right.
+bool ReadStoredString(TStreamReader& reader, std::string& text);
+// Reads the whole file into Memory (positioned at 0). False when it cannot be opened
+// or read whole; Missing tells a file or folder that does not exist.
+bool ReadDataFile(const std::string& path, TMemoryStreamReader& memory, bool& missing);
+// Writes Memory as the file's new content: "<file>.tmp" is written and flushed, the
+// old file becomes the backup and the new one takes its place. False with the file as
+// it was when any step failed.
+bool WriteDataFile(const std::string& path, TMemoryStream& memory);
 // Moves the file at Path to its backup name (extension replaced by ".bak"), replacing
 // an older backup. True when there was nothing to move or the move succeeded.
 bool BackupDataFile(const std::string& path);

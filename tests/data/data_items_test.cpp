@@ -143,35 +143,32 @@ TEST_F(DataItemsTest, DamagedFilesStopAtTheFirstBadRecordAndStayOnDisk) {
   struct Case {
     const char* what;
     std::string bytes;
-    int items;
-    int strings;  // -1: any number (the rest of the file is read as strings)
   };
   const Case cases[] = {
-      {"empty file", "", 0, 0},
-      {"cut inside the magic", good.substr(0, 3), 0, 0},
-      {"foreign magic", replaced(0, std::string("FF\x1A\x04", 4)), 0, 0},
-      {"cut after the magic", good.substr(0, 4), 0, 0},
-      {"huge string count", replaced(4, Int32Bytes(0x7FFFFFFF)), 0, -1},
-      {"negative string count", replaced(4, Int32Bytes(-1)), 0, 0},
-      {"huge string length", replaced(8, Int32Bytes(0x7FFFFFF0)), 0, 0},
-      {"cut inside the item count", good.substr(0, stringsEnd + 2), 0, 2},
-      {"huge item count", replaced(stringsEnd, Int32Bytes(0x7FFFFFFF)), 3, 2},
-      {"negative item count", replaced(stringsEnd, Int32Bytes(-5)), 0, 2},
-      {"cut inside the first date", good.substr(0, firstItem + 5), 0, 2},
-      {"negative record length", replaced(firstItem + 14, Int32Bytes(-2)), 0, 2},
-      {"record longer than the file", replaced(firstItem + 14, Int32Bytes(0x10000000)), 0, 2},
-      {"cut inside the second record", good.substr(0, secondItem + 30), 1, 2},
-      {"last byte missing", good.substr(0, good.size() - 1), 2, 2},
+      {"empty file", ""},
+      {"cut inside the magic", good.substr(0, 3)},
+      {"foreign magic", replaced(0, std::string("FF\x1A\x04", 4))},
+      {"cut after the magic", good.substr(0, 4)},
+      {"huge string count", replaced(4, Int32Bytes(0x7FFFFFFF))},
+      {"negative string count", replaced(4, Int32Bytes(-1))},
+      {"huge string length", replaced(8, Int32Bytes(0x7FFFFFF0))},
+      {"cut inside the item count", good.substr(0, stringsEnd + 2)},
+      {"huge item count", replaced(stringsEnd, Int32Bytes(0x7FFFFFFF))},
+      {"negative item count", replaced(stringsEnd, Int32Bytes(-5))},
+      {"cut inside the first date", good.substr(0, firstItem + 5)},
+      {"negative record length", replaced(firstItem + 14, Int32Bytes(-2))},
+      {"record longer than the file", replaced(firstItem + 14, Int32Bytes(0x10000000))},
+      {"cut inside the second record", good.substr(0, secondItem + 30)},
+      {"last byte missing", good.substr(0, good.size() - 1)},
   };
   for (const Case& c : cases) {
     pellix_test::WriteBytes(PathOf(kBookmarksFile), c.bytes);
     TBookmarkItems list;
     EXPECT_FALSE(list.LoadFromFile()) << c.what;
     EXPECT_TRUE(list.LoadFailed()) << c.what;
-    EXPECT_EQ(list.Count(), c.items) << c.what;
-    if (c.strings >= 0) {
-      EXPECT_EQ(list.Strings.Count(), c.strings) << c.what;
-    }
+    // Nothing of a file that was not read whole joins the list.
+    EXPECT_EQ(list.Count(), 0) << c.what;
+    EXPECT_EQ(list.Strings.Count(), 0) << c.what;
     AddForm<TBookmarkItem>(list, u"http://new/");
     EXPECT_FALSE(list.SaveToFile()) << c.what;
     EXPECT_EQ(FileBytes(kBookmarksFile), c.bytes) << c.what;

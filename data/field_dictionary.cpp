@@ -1,0 +1,57 @@
+#include "data/field_dictionary.h"
+
+#include "data/address_helpers.h"
+#include "platform/base/text.h"
+
+TUniStringList FieldDictionary;
+TUniStringList RequiredPairs;
+TUniStringList IgnoredFieldNames;
+TUniStringList CardTypes;
+TUniStringList Countries;
+TUniStringList States;
+TUniStringList Sexes;
+TUniStringList Titles;
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+void LoadList(const TResourceReader& read, const char* name, TUniStringList& list, bool utf8) {
+  list.Clear();
+  std::optional<std::string> bytes = read(name);
+  if (!bytes) return;
+  std::string_view text = *bytes;
+  if (utf8 && text.substr(0, kUtf8Mark.size()) == kUtf8Mark) text.remove_prefix(kUtf8Mark.size());
+  list.SetText(utf8 ? platform::Utf8ToWide(text) : platform::AnsiToWide(text));
+}
+
+}  // namespace
+
+void LoadDataResourceLists(const TResourceReader& read) {
+  LoadList(read, "FF_DEFAULT", FieldDictionary, false);
+  LoadList(read, "FF_REQUIRED", RequiredPairs, false);
+  IgnoredFieldNames.Clear();
+  SplitToList(FieldDictionary.Values(u"IGNORE"), u';', IgnoredFieldNames);
+  LoadList(read, "FF_CCARD", CardTypes, false);
+  LoadList(read, "FF_COUNTRIES", Countries, true);
+  LoadList(read, "FF_STATES", States, false);
+  LoadList(read, "FF_SEX", Sexes, false);
+  LoadList(read, "FF_TITLE", Titles, false);
+}
+
+void ClearDataResourceLists() {
+  for (TUniStringList* list :
+       {&FieldDictionary, &RequiredPairs, &IgnoredFieldNames, &CardTypes, &Countries, &States, &Sexes, &Titles}) {
+    list->Clear();
+  }
+}
+
+bool IsBuiltInIgnored(std::u16string_view text1, std::u16string_view text2) {
+  const std::u16string first = platform::LowerCase(text1);
+  const std::u16string second = platform::LowerCase(text2);
+  for (int i = 0; i < IgnoredFieldNames.Count(); ++i) {
+    const std::u16string name = IgnoredFieldNames.Strings(i);
+    if (name == first || name == second) return true;
+  }
+  return false;
+}
