@@ -275,10 +275,14 @@ LRESULT TApplication::SendAppMessage(UINT message, WPARAM wParam, LPARAM lParam)
   return SendMessageA(handle_, message, wParam, lParam);
 }
 
-void TApplication::HookMainWindow(const TWindowHook& hook) { hooks_.push_back(hook); }
+int TApplication::HookMainWindow(const TWindowHook& hook) {
+  hooks_.emplace_back(nextHook_, hook);
+  return nextHook_++;
+}
 
-void TApplication::UnhookMainWindow() {
-  if (!hooks_.empty()) hooks_.pop_back();
+void TApplication::UnhookMainWindow(int hook) {
+  hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [&](const auto& entry) { return entry.first == hook; }),
+               hooks_.end());
 }
 
 void TApplication::HandleException(TObject* sender, const Exception& error) {
@@ -291,7 +295,7 @@ void TApplication::HandleException(TObject* sender, const Exception& error) {
 
 void TApplication::WndProc(TMessage& message) {
   auto hooks = hooks_;
-  for (auto& hook : hooks) {
+  for (auto& [id, hook] : hooks) {
     if (hook(message)) return;
   }
   switch (message.Msg) {

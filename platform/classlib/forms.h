@@ -111,9 +111,9 @@ class TApplication : public TComponent {
   void ProcessMessages();
   bool ExecuteAction(TBasicAction* action);
   LRESULT SendAppMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void HookMainWindow(const TWindowHook& hook);
-  // Hooks are told apart by the address of their target.
-  void UnhookMainWindow();
+  // Answers a number by which the hook is taken off again.
+  int HookMainWindow(const TWindowHook& hook);
+  void UnhookMainWindow(int hook);
   // Shows (here: reports through OnException, else on the error output) an
   // exception that escaped a message handler.
   void HandleException(TObject* sender, const Exception& error);
@@ -131,7 +131,8 @@ class TApplication : public TComponent {
   HWND handle_ = 0;
   std::string hint_;
   bool terminated_ = false;
-  std::vector<TWindowHook> hooks_;
+  std::vector<std::pair<int, TWindowHook>> hooks_;
+  int nextHook_ = 1;
   TControl* mouseControl_ = nullptr;
 };
 
