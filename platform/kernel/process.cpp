@@ -39,8 +39,16 @@ class ProcessObject : public platform::Waitable {
  public:
   ProcessObject(DWORD pid, int pidfd, bool child) : pid_(pid), pidfd_(pidfd), child_(child) {}
   ~ProcessObject() override {
-    // A child nobody waits for any more is reaped once it has ended.
-    if (child_ && Ended()) waitpid(static_cast<pid_t>(pid_), nullptr, WNOHANG);
+    // A child nobody waits for any more is reaped once it has ended, so that none
+    // is left behind as a zombie.
+    if (child_) {
+      pid_t pid = static_cast<pid_t>(pid_);
+      if (Ended()) {
+        waitpid(pid, nullptr, WNOHANG);
+      } else {
+        std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+      }
+    }
     if (pidfd_ >= 0) close(pidfd_);
   }
 

@@ -419,8 +419,6 @@ class Call {
     return handle;
   }
 
-  bool Close(HKEY key) { return registry_.keys.erase(key) != 0; }
-
   // Runs Body in a transaction and answers its code.
   template <typename Body>
   LSTATUS Run(bool write, Body body) {

@@ -192,6 +192,24 @@ TEST_F(Processes, StartFailuresAnswerTheirCodes) {
   }
 }
 
+TEST_F(Processes, ChildrenLeftRunningAreReapedWhenTheyEnd) {
+  HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "go");
+  Started started = Start("\"" + Self() + "\" --pellix-child-role=wait-for-event go");
+  ASSERT_TRUE(started.ok);
+  DWORD pid = started.info.dwProcessId;
+  CloseHandle(started.info.hThread);
+  CloseHandle(started.info.hProcess);
+  HANDLE watcher = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  ASSERT_NE(watcher, 0);
+  SetEvent(go);
+  EXPECT_EQ(WaitForSingleObject(watcher, 20000), WAIT_OBJECT_0);
+  CloseHandle(watcher);
+  // Reaped: the id names no process, not even an ended one.
+  for (int tries = 0; tries < 20000 && platform::ProcessParentId(pid) != 0; ++tries) usleep(100);
+  EXPECT_EQ(platform::ProcessParentId(pid), 0u);
+  CloseHandle(go);
+}
+
 TEST(Process, OwnProcessAndMissingProcesses) {
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
   char path[4096];
