@@ -8,14 +8,13 @@
 #include "platform/base/errors.h"
 #include "platform/classlib/exceptions.h"
 #include "platform/fs/entries.h"
+#include "support/files_folders.h"
 
 namespace {
 
 bool MovePath(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string BackupName(const std::string& path) {
   return std::filesystem::path(path).replace_extension(".bak").string();
@@ -222,9 +221,9 @@ bool WriteDataFile(const std::string& path, TMemoryStream& memory) {
 }
 
 bool BackupDataFile(const std::string& path) {
-  if (!Exists(path)) return true;
+  if (!IsExistingFile(path)) return true;
   const std::string backup = BackupName(path);
   // An older backup may have been left read-only; it is replaced all the same.
-  if (Exists(backup)) SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (IsExistingFile(backup)) SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
   return MovePath(path, backup);
 }

@@ -2,14 +2,13 @@
 
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <vector>
 
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/handles.h"
-#include "platform/fs/entries.h"
 #include "platform/fs/files.h"
+#include "support/files_folders.h"
 #include "support/locks.h"
 
 namespace {
@@ -59,17 +58,6 @@ HANDLE OpenWithRetry(const std::string& fileName, DWORD access, DWORD share,
                          FILE_ATTRIBUTE_NORMAL, 0);
   }
   return handle;
-}
-
-// Creates the folder of a file name, with its missing parents (each private to the user).
-void MakeFolderOf(const std::string& fileName) {
-  std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
-  if (folder.empty() || GetFileAttributesA(folder.string().c_str()) != INVALID_FILE_ATTRIBUTES) return;
-  std::filesystem::path partial;
-  for (const auto& part : folder) {
-    partial /= part;
-    CreateDirectoryA(partial.string().c_str(), nullptr);
-  }
 }
 
 // A file object's stream: attached after a successful open, released (closing the
@@ -253,7 +241,8 @@ TFileWriter::~TFileWriter() { Close(); }
 bool TFileWriter::Open(const std::string& fileName) {
   if (stream_) Close();
   return Guarded([&] {
-    MakeFolderOf(fileName);
+    std::string folder = ExtractFilePath(fileName);
+    if (!folder.empty() && !IsExistingDir(folder)) ForceDirectoriesEx(folder, true);
     DWORD share = (ShareWrite ? FILE_SHARE_WRITE : 0) | (ShareRead ? FILE_SHARE_READ : 0);
     DWORD disposition = Append ? OPEN_ALWAYS : CREATE_ALWAYS;
     // The world-access attributes are a model here: files stay private to the user.
