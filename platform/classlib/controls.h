@@ -13,6 +13,7 @@
 #include "platform/classlib/actions.h"
 #include "platform/classlib/component.h"
 #include "platform/classlib/graphics.h"
+#include "platform/kernel/resources.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
@@ -52,7 +53,7 @@ struct TMessage {
 using TWndMethod = std::function<void(TMessage&)>;
 
 // The module instance that holds the class library's window classes.
-inline constexpr HINSTANCE HInstance = 0x00400000;
+inline constexpr HINSTANCE HInstance = platform::kProgramInstance;
 
 // Control style and state flags.
 inline constexpr unsigned csAcceptsControls = 0x0001;
