@@ -1,0 +1,170 @@
+#include "data/data_startup.h"
+
+#include "data/data_globals.h"
+#include "data/form_items.h"
+#include "data/identities.h"
+#include "data/ignore_lists.h"
+#include "data/password_key.h"
+#include "data/secrets.h"
+#include "platform/base/text.h"
+#include "platform/classlib/inifiles.h"
+#include "support/files_folders.h"
+#include "support/program_paths.h"
+#include "support/registry_access.h"
+
+std::unique_ptr<TConfig> Config;
+std::u16string ActiveIdentityNo;
+std::atomic<std::int32_t> SecurityLevel{kSecurityExpiring};
+std::atomic<std::int32_t> SecurityExpires{60};
+std::string MasterCrypt;
+bool HasIdentities = false;
+bool StandAloneData = false;
+support::TCriticalSection DataLock;
+std::unique_ptr<TWideCrypt> DefaultCrypt;
+TResourceReader DataResourceReader = [](const char*) { return std::optional<std::string>(); };
+
+namespace {
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// Makes and loads a list only when it does not exist yet.
+template <typename List>
+void EnsureLoaded(std::unique_ptr<List>& list) {
+  if (list) return;
+  list = std::make_unique<List>();
+  list->LoadFromFile();
+}
+
+bool ReadNumber(const TWideCrypt& bag, std::u16string_view name, std::int32_t& value) {
+  return TryStrToInt(platform::WideToAnsi(bag.GetValue(name)), value);
+}
+
+}  // namespace
+
+void SetDataFolder(bool standAlone) {
+  if (standAlone) {
+    DataFolder = ProgramFolder() + kDataFolderName;
+    Config = std::make_unique<TConfig>(kConfigIni, "");
+  } else {
+    const std::string appData = WithSeparator(AppDataDir());
+    DataFolder = appData.empty() ? std::string() : appData + kDataFolderName;
+    Config = std::make_unique<TConfig>(kConfigServer, "");
+  }
+}
+
+void InitData(bool standAlone) {
+  StandAloneData = standAlone;
+  SetDataFolder(standAlone);
+  if (!DataFolder.empty()) ForceDirectoriesEx(DataFolder, false);
+
+  Config->ReadString(u"IDENTITY", ActiveIdentityNo);
+  std::int32_t level = SecurityLevel;
+  std::int32_t expires = SecurityExpires;
+  Config->ReadIntDef(u"SECURITY_LEVEL", level);
+  Config->ReadIntDef(u"SECURITY_EXPIRES", expires);
+  SecurityLevel = level;
+  SecurityExpires = expires;
+
+  DefaultCrypt = std::make_unique<TWideCrypt>(true);
+  CreateFixedCrypt();
+  LoadDataResourceLists(DataResourceReader);
+
+  Identities = std::make_unique<TIdentities>();
+  Identities->LoadFromFile();
+  Experience = std::make_unique<TExperience>();
+  Experience->LoadFromFile();
+
+  HasIdentities = Identities->Lines.Count() > 0;
+  if (HasIdentities) LoadAllData(ActiveIdentityNo, u"");
+}
+
+bool LoadAllData(std::u16string_view fileNo, std::u16string_view password) {
+  if (fileNo.empty() || DataFolder.empty()) return false;
+  DataLock.Enter();
+  auto identity = std::make_unique<TIdentity>(IdentityFilePath(fileNo));
+  bool opened = IsExistingFile(identity->FilePath) && identity->LoadFromFile(password);
+  if (opened) {
+    ActiveIdentity = std::move(identity);
+    EnsureLoaded(HistoryList);
+    EnsureLoaded(BookmarkList);
+    EnsureLoaded(PasswordList);
+    EnsureLoaded(VaultList);
+    EnsureLoaded(IgnoreList);
+    if (!InternalIgnoreList) InternalIgnoreList = std::make_unique<TInternalIgnoreList>(DataResourceReader);
+    ActiveIdentityNo = fileNo;
+  }
+  DataLock.Leave();
+  return opened;
+}
+
+void FinalizeData() {
+  DataLock.Enter();
+  ActiveIdentity.reset();
+  HistoryList.reset();
+  BookmarkList.reset();
+  PasswordList.reset();
+  VaultList.reset();
+  IgnoreList.reset();
+  InternalIgnoreList.reset();
+  Identities.reset();
+  Experience.reset();
+  DataLock.Leave();
+  ClearDataResourceLists();
+  DefaultCrypt.reset();
+  FixedCrypt.reset();
+  Config.reset();
+  ActiveIdentityNo.clear();
+  DataFolder.clear();
+  MasterCrypt.clear();
+  HasIdentities = false;
+  SecurityLevel = kSecurityExpiring;
+  SecurityExpires = 60;
+}
+
+std::string MakeSecurityRecord(std::u16string_view masterPassword, std::int32_t level, std::int32_t expires) {
+  std::u16string key = MakePasswordKey(masterPassword);
+  if (key.empty()) return {};
+  TWideCrypt master(false);
+  master.SetKey(key);
+  std::string masterCrypt = master.EncryptString(secrets::VerificationPhrase());
+  if (masterCrypt.empty()) return {};
+  TWideCrypt record(true);
+  record.SetValue(u"MASTER_CRYPT", platform::AnsiToWide(masterCrypt));
+  record.SetValue(u"SECURITY_LEVEL", platform::AnsiToWide(std::to_string(level)));
+  record.SetValue(u"SECURITY_EXPIRES", platform::AnsiToWide(std::to_string(expires)));
+  return record.Encode();
+}
+
+bool ApplySecurityRecord(std::string_view text) {
+  if (text.empty()) return false;
+  TWideCrypt record(true);
+  std::int32_t level = 0;
+  std::int32_t expires = 0;
+  if (!record.Decode(text) || !ReadNumber(record, u"SECURITY_LEVEL", level) ||
+      !ReadNumber(record, u"SECURITY_EXPIRES", expires)) {
+    SecurityLevel = kSecurityCorrupted;
+    return false;
+  }
+  MasterCrypt = platform::WideToAnsi(record.GetValue(u"MASTER_CRYPT"));
+  SecurityLevel = level;
+  SecurityExpires = expires;
+  return true;
+}
+
+bool LoadSecuritySettings(bool standAlone) {
+  std::string text;
+  if (standAlone) {
+    TConfig settings(kConfigIni, "");
+    std::u16string value;
+    settings.ReadString(u"SECURITY", value);
+    text = platform::WideToAnsi(value);
+  } else {
+    std::string key = HostPluginKey;
+    if (!key.empty() && key.back() == '\\') key.pop_back();
+    RegReadString(HKEY_CURRENT_USER, key, "SECURITY", text);
+  }
+  return ApplySecurityRecord(text);
+}
