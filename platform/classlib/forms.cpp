@@ -12,6 +12,11 @@ TScreen& Screen() {
 
 void TScreen::RemoveForm(TCustomForm* form) { forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end()); }
 
+void TScrollingWinControl::Dispatch(TMessage& message) {
+  if (message.Msg == WM_SIZE) UpdateScrollBars();
+  TWinControl::Dispatch(message);
+}
+
 // --- forms -----------------------------------------------------------------------------
 
 TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
@@ -247,6 +252,23 @@ TControl* FindDragTarget(POINT screenPoint) {
   return control;
 }
 
+namespace {
+
+// The first hint of the control or its parents, and the part after "|" of a hint.
+std::string HintOf(TControl* control) {
+  for (TControl* c = control; c != nullptr; c = c->Parent()) {
+    if (!c->Hint().empty()) return c->Hint();
+  }
+  return {};
+}
+
+std::string LongHint(const std::string& hint) {
+  auto bar = hint.find('|');
+  return bar == std::string::npos ? hint : hint.substr(bar + 1);
+}
+
+}  // namespace
+
 void TApplication::Idle(const MSG&) {
   POINT cursor;
   GetCursorPos(&cursor);
@@ -256,13 +278,15 @@ void TApplication::Idle(const MSG&) {
     mouseControl_ = control;
     if (control != nullptr) control->Perform(CM_MOUSEENTER, 0, 0);
   }
+  SetHint(LongHint(HintOf(control)));
+  bool done = true;
+  if (OnIdle) OnIdle(this, done);
+  if (!done) return;
   for (int i = 0; i < Screen().FormCount(); ++i) {
     TCustomForm* form = Screen().Forms(i);
     if (form->Visible()) form->UpdateActions();
   }
-  bool done = true;
-  if (OnIdle) OnIdle(this, done);
-  if (done && !terminated_) WaitMessage();
+  if (!terminated_) WaitMessage();
 }
 
 bool TApplication::ExecuteAction(TBasicAction* action) {

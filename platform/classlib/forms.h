@@ -18,6 +18,24 @@ inline constexpr TModalResult mrNone = 0;
 inline constexpr TModalResult mrOk = 1;
 inline constexpr TModalResult mrCancel = 2;
 
+// A windowed control whose contents may scroll; its WM_SIZE handling brings the
+// scroll ranges up to date (no scroll bars are drawn on the headless screen).
+class TScrollingWinControl : public TWinControl {
+ public:
+  explicit TScrollingWinControl(TComponent* owner) : TWinControl(owner) { ControlStyle |= csAcceptsControls; }
+  std::string ClassName() const override { return "TScrollingWinControl"; }
+  void Dispatch(TMessage& message) override;
+
+ protected:
+  virtual void UpdateScrollBars() {}
+};
+
+class TScrollBox : public TScrollingWinControl {
+ public:
+  using TScrollingWinControl::TScrollingWinControl;
+  std::string ClassName() const override { return "TScrollBox"; }
+};
+
 class TCustomForm : public TWinControl {
  public:
   explicit TCustomForm(TComponent* owner);
