@@ -8,6 +8,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -185,6 +186,18 @@ TEST_F(NamedObjects, NamesAndKinds) {
     EXPECT_EQ(c.call(), 0) << c.what;
     EXPECT_EQ(GetLastError(), c.error) << c.what;
   }
+  // Any other characters are allowed, and long names stay apart.
+  std::vector<std::unique_ptr<Handle>> kept;
+  for (const std::string& name : {std::string("with/slash and %25 signs"), std::string(250, 'L'),
+                                   std::string(249, 'L') + "M"}) {
+    kept.push_back(std::make_unique<Handle>(CreateMutexA(nullptr, FALSE, name.c_str())));
+    ASSERT_NE(kept.back()->value, 0) << name;
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << name;  // new, not one of the others
+    Handle opened(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str()));
+    EXPECT_NE(opened.value, 0) << name;
+  }
+  EXPECT_EQ(CreateMutexA(nullptr, FALSE, std::string(261, 'L').c_str()), 0);
+  EXPECT_EQ(GetLastError(), ERROR_BAD_PATHNAME);
   // The session prefixes name the same object.
   Handle local(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "Local\\Name"));
   EXPECT_NE(local.value, 0);
