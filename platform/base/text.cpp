@@ -6,6 +6,7 @@
 #include <unicode/utf16.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -430,14 +431,48 @@ LCID GetThreadLocale() { return 0x0409; }
 LCID GetUserDefaultLCID() { return 0x0409; }
 LCID GetSystemDefaultLCID() { return 0x0409; }
 
+namespace {
+
+// The user's locale name from the environment, as the C library would choose it.
+std::string UserLocaleName() {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != 0) return value;
+  }
+  return "C";
+}
+
+// "ll_CC.codeset@modifier": the language and country parts; "en" and "US" for C.
+std::u16string IsoName(bool country) {
+  std::string name = UserLocaleName();
+  if (name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0) return country ? u"US" : u"en";
+  std::size_t end = name.find_first_of(".@");
+  name = name.substr(0, end);
+  std::size_t split = name.find('_');
+  std::string part = country ? (split == std::string::npos ? "" : name.substr(split + 1)) : name.substr(0, split);
+  return std::u16string(part.begin(), part.end());
+}
+
+}  // namespace
+
 int GetLocaleInfoW(LCID /*locale*/, DWORD type, char16_t* data, int size) {
   std::u16string value;
   switch (type & 0xFFFF) {
     case LOCALE_IDEFAULTANSICODEPAGE: value = u"1252"; break;
     case LOCALE_IDEFAULTCODEPAGE: value = u"437"; break;
+    case LOCALE_SISO639LANGNAME: value = IsoName(false); break;
+    case LOCALE_SISO3166CTRYNAME: value = IsoName(true); break;
     default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
   }
   value.push_back(u'\0');
+  return CopyOut(value, data, size);
+}
+
+int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size) {
+  char16_t wide[128];
+  int length = GetLocaleInfoW(locale, type, wide, 128);
+  if (length == 0) return 0;
+  std::string value = platform::WideToAnsi(std::u16string_view(wide, static_cast<std::size_t>(length)));
   return CopyOut(value, data, size);
 }
 

@@ -63,11 +63,16 @@ LCID GetThreadLocale();
 LCID GetUserDefaultLCID();
 LCID GetSystemDefaultLCID();
 
-// Locale information as text; only LOCALE_IDEFAULTANSICODEPAGE and
-// LOCALE_IDEFAULTCODEPAGE are known (every locale answers this system's code pages).
+// Locale information as text; only these kinds are known. Every locale answers this
+// system's code pages; the ISO names are the user's, from the environment
+// (LC_ALL, LC_MESSAGES, LANG: "de_AT.UTF-8" gives "de" and "AT"), "en" and "US" for
+// the C locale.
 inline constexpr DWORD LOCALE_IDEFAULTCODEPAGE = 0x000B;
 inline constexpr DWORD LOCALE_IDEFAULTANSICODEPAGE = 0x1004;
+inline constexpr DWORD LOCALE_SISO639LANGNAME = 0x0059;
+inline constexpr DWORD LOCALE_SISO3166CTRYNAME = 0x005A;
 int GetLocaleInfoW(LCID locale, DWORD type, char16_t* data, int size);
+int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
 
 // Case mapping in place, one character at a time (the length never changes).
 DWORD CharUpperBuffW(char16_t* text, DWORD length);
