@@ -5,8 +5,7 @@
 
 #include "platform/base/text.h"
 #include "platform/com/class_table.h"
-#include "platform/kernel/process.h"
-#include "platform/kernel/waits.h"
+#include "platform/base/clock.h"
 #include "platform/win/window.h"
 
 namespace formfill {
@@ -74,7 +73,9 @@ void FindBrowserByWinId(std::u16string_view winId, ComPtr<IWebBrowser2>& browser
   try {
     ComPtr<IShellWindows> windows = CreateShellWindows();
     if (!windows) {
-      WaitForSingleObject(GetCurrentProcess(), 1000);
+      // The pause of a 1000 ms wait on the program's own process handle, on the
+      // platform clock (which tests advance instead of waiting).
+      Sleep(1000);
       windows = CreateShellWindows();
     }
     if (!windows) return;

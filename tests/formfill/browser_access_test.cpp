@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "browser_fixture.h"
+#include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
 #include "platform/win/window.h"
@@ -114,15 +115,22 @@ TEST_F(BrowserAccess, FlagSetByAnotherProgramCounts) {
 // The window-id search tries once more after a wait; the retry succeeds when only the
 // first creation fails, and the search gives nil when both fail.
 TEST_F(BrowserAccess, WindowIdSearchRetriesOnce) {
+  platform::test_clock::Freeze(5000, 46000.5);
   ComPtr<IWebBrowser2> found;
+  formfill::FindBrowserByWinId(u"PXID_00000001", found);
+  EXPECT_EQ(Which(found), 1);
+  EXPECT_EQ(GetTickCount64(), 5000u);  // no failure, no pause
   platform::faults::FailNext("CoCreateInstance", 1, ERROR_OUTOFMEMORY);
   formfill::FindBrowserByWinId(u"PXID_00000001", found);
   EXPECT_EQ(Which(found), 1);
+  EXPECT_EQ(GetTickCount64(), 6000u);
   platform::faults::FailNext("CoCreateInstance", 2, ERROR_OUTOFMEMORY);
   formfill::FindBrowserByWinId(u"PXID_00000001", found);
   EXPECT_EQ(Which(found), 0);
+  EXPECT_EQ(GetTickCount64(), 7000u);
   EXPECT_EQ(platform::faults::Pending("CoCreateInstance"), 0);
   EXPECT_EQ(GetPropA(GetDesktopWindow(), formfill::kFindIeFlag), 0);
+  platform::test_clock::Release();
 }
 
 TEST_F(BrowserAccess, DocumentAccessors) {

@@ -1,6 +1,7 @@
 #include "browser_fixture.h"
 
 #include "formfill/browser_access.h"
+#include "platform/base/clock.h"
 #include "platform/base/faults.h"
 #include "platform/com/class_table.h"
 #include "platform/win/window.h"
@@ -20,6 +21,7 @@ void BrowserFixture::TearDown() {
   platform::browser::InProcessBrowser::Instance().CloseAll();
   RemovePropA(GetDesktopWindow(), formfill::kFindIeFlag);
   platform::faults::ClearAll();
+  platform::test_clock::Release();
   CoUninitialize();
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 #include <sstream>
 
 #include "browser_fixture.h"
@@ -11,6 +12,7 @@
 #include "formfill/password_inputs.h"
 #include "formfill/prepared_values.h"
 #include "platform/base/text.h"
+#include "platform/com/class_table.h"
 
 namespace {
 
@@ -229,6 +231,34 @@ TEST_F(FormFilling, NoSecretValueInAnyAttributeOfAFilledPage) {
     EXPECT_EQ(attributes.find(secret), std::u16string::npos) << platform::WideToUtf8(secret);
   }
   EXPECT_NE(attributes.find(u"Pellix_Value=\"PXV_"), std::u16string::npos);
+}
+
+// The page is shared: an after-navigation thread prepares it while the user types and
+// right-clicks (on the browser's thread) and the main thread fills it.
+TEST_F(FormFilling, PreparingWhileTheUserActsAndTheMainThreadFills) {
+  ComPtr<IWebBrowser2> browser = OpenPage(u"/login.html");
+  ComPtr<IHTMLElement> form = ById(browser.get(), u"login");
+  ComPtr<IHTMLElement> user = ById(browser.get(), u"user");
+  ComPtr<IHTMLElement> pass = ById(browser.get(), u"pass");
+  TFormFieldList fields{Stored(u"user", u"user", u"stored"), Stored(u"lang", u"lang", u"de")};
+  std::thread afterNavigation([&] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    for (int i = 0; i < 30; ++i) {
+      bool prepared = false, filled = false;
+      formfill::PrepareFormFields(form.get(), &fields, u"pw", u"", true, prepared, filled, kWindow);
+      formfill::MarkPasswordPair(form.get());
+    }
+    CoUninitialize();
+  });
+  for (int i = 0; i < 30; ++i) {
+    ASSERT_EQ(platform::browser::TypeInto(browser.get(), user.get(), i % 2 ? u"" : u"typed"), S_OK);
+    ASSERT_EQ(platform::browser::RightClick(browser.get(), pass.get()), S_OK);
+    formfill::FillFormsFromRecord(browser.get(), true, false, {});
+  }
+  afterNavigation.join();
+  std::u16string userValue = Value(browser.get(), u"user");
+  EXPECT_TRUE(userValue == u"typed" || userValue == u"stored" || userValue.empty());
+  EXPECT_EQ(Value(browser.get(), u"pass"), u"pw");
 }
 
 TEST_F(FormFilling, SelectMatchingOption) {
