@@ -13,7 +13,7 @@
 using HRSRC = std::uintptr_t;
 using HGLOBAL = const void*;
 
-constexpr const char* MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id)); }
+inline const char* MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id)); }
 inline bool IS_INTRESOURCE(const char* name) { return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0; }
 
 inline const char* const RT_BITMAP = MAKEINTRESOURCEA(2);
