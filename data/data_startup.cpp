@@ -8,6 +8,7 @@
 #include "data/secrets.h"
 #include "platform/base/text.h"
 #include "platform/classlib/inifiles.h"
+#include "platform/kernel/resources.h"
 #include "support/files_folders.h"
 #include "support/program_paths.h"
 #include "support/registry_access.h"
@@ -21,7 +22,7 @@ bool HasIdentities = false;
 bool StandAloneData = false;
 support::TCriticalSection DataLock;
 std::unique_ptr<TWideCrypt> DefaultCrypt;
-TResourceReader DataResourceReader = [](const char*) { return std::optional<std::string>(); };
+TResourceReader DataResourceReader = ReadDataResource;
 
 namespace {
 
@@ -43,6 +44,14 @@ bool ReadNumber(const TWideCrypt& bag, std::u16string_view name, std::int32_t& v
 }
 
 }  // namespace
+
+std::optional<std::string> ReadDataResource(const char* name) {
+  HRSRC resource = FindResourceA(platform::kProgramInstance, name, RT_RCDATA);
+  HGLOBAL data = resource == 0 ? nullptr : LoadResource(platform::kProgramInstance, resource);
+  if (data == nullptr) return std::nullopt;
+  const char* bytes = static_cast<const char*>(LockResource(data));
+  return std::string(bytes, SizeofResource(platform::kProgramInstance, resource));
+}
 
 void SetDataFolder(bool standAlone) {
   if (standAlone) {

@@ -43,9 +43,11 @@ extern bool StandAloneData;
 // list's own lock.
 extern support::TCriticalSection DataLock;
 extern std::unique_ptr<TWideCrypt> DefaultCrypt;
-// Where the start-up reads its data resources; the program's compiled-in resources
-// unless a test sets another reader.
+// Where the start-up reads its data resources: ReadDataResource unless a test sets
+// another reader.
 extern TResourceReader DataResourceReader;
+// An RCDATA resource compiled into the program (resources/, pellix_data_resources).
+std::optional<std::string> ReadDataResource(const char* name);
 
 // The data folder and the settings object: stand-alone, the program folder's
 // "PXData/" and the ini file beside the program; otherwise the application-data

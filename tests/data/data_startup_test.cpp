@@ -5,12 +5,12 @@
 #include <mutex>
 #include <vector>
 
+#include "common/test_env.h"
 #include "data/data_globals.h"
 #include "data/form_items.h"
 #include "data/identities.h"
 #include "data/ignore_lists.h"
 #include "data/password_key.h"
-#include "data/resource_files.h"
 #include "platform/base/faults.h"
 #include "platform/base/text.h"
 #include "platform/host/host_stand_in.h"
@@ -31,7 +31,7 @@ class DataStartupTest : public ::testing::Test {
     ASSERT_TRUE(InstallHost());
     DataResourceReader = [this](const char* name) {
       read_.push_back(name);
-      return SourceResource(name);
+      return ReadDataResource(name);
     };
   }
   void TearDown() override {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "data/data_items.h"
+#include "data/data_startup.h"
 #include "data/field_dictionary.h"
 #include "data/list_fixture.h"
-#include "data/resource_files.h"
 #include "platform/base/text.h"
 
 namespace {
@@ -14,7 +14,7 @@ class IdentitiesTest : public ListTest {
  protected:
   void SetUp() override {
     ListTest::SetUp();
-    LoadDataResourceLists(SourceResource);
+    LoadDataResourceLists(ReadDataResource);
     Identities = std::make_unique<TIdentities>();
     Experience = std::make_unique<TExperience>();
   }

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "data/data_startup.h"
 #include "data/field_dictionary.h"
 #include "data/list_fixture.h"
-#include "data/resource_files.h"
 #include "platform/base/text.h"
 
 namespace {
@@ -94,7 +94,7 @@ TEST_F(IgnoreListsTest, DamagedFilesAddNothingAndAreNotWrittenOver) {
 }
 
 TEST_F(IgnoreListsTest, TheBuiltInHostListMatchesHostsWithoutCase) {
-  TInternalIgnoreList builtIn(SourceResource);
+  TInternalIgnoreList builtIn(ReadDataResource);
   EXPECT_EQ(builtIn.Lines.Count(), 1);
   const std::pair<std::u16string_view, bool> cases[] = {
       {u"https://www.google.com/search?q=x", true},
@@ -109,7 +109,7 @@ TEST_F(IgnoreListsTest, TheBuiltInHostListMatchesHostsWithoutCase) {
 }
 
 TEST(FieldDictionaryTest, ResourceListsAndTheBuiltInIgnoredNames) {
-  LoadDataResourceLists(SourceResource);
+  LoadDataResourceLists(ReadDataResource);
   EXPECT_EQ(FieldDictionary.Strings(0), u"//1.0.0.0");
   struct Case {
     std::u16string_view key, names;
