@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "controls/unicode/uni_sysutils.h"
 #include "data/data_globals.h"
 #include "data/data_items.h"
 #include "data/field_dictionary.h"
@@ -85,13 +86,6 @@ std::u16string FileNoOf(const std::u16string& line) {
   return separator == std::u16string::npos ? std::u16string() : line.substr(separator + 1);
 }
 
-bool IsBlankOrControl(char16_t ch) { return ch <= u' '; }
-
-std::u16string Trimmed(std::u16string_view text) {
-  while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
-  return std::u16string(text);
-}
 
 // Adds Name=KEY for every name of every KEY=names line: parts before a ";" trimmed and
 // skipped when empty, the last part untrimmed.
@@ -103,7 +97,7 @@ void AddNamesOf(const TUniStringList& source, TUniStringList& target) {
     std::u16string_view names = std::u16string_view(line).substr(key.size() + 1);
     for (auto separator = names.find(u';'); separator != std::u16string_view::npos;
          separator = names.find(u';')) {
-      std::u16string part = Trimmed(names.substr(0, separator));
+      std::u16string part = WideTrim(names.substr(0, separator));
       if (!part.empty()) target.Add(part + u"=" + key);
       names.remove_prefix(separator + 1);
     }

@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 
+#include "controls/unicode/uni_sysutils.h"
 #include "platform/base/text.h"
 #include "platform/com/class_table.h"
 #include "platform/base/clock.h"
@@ -27,13 +28,6 @@ bool SearchesSwitchedOff() { return GetPropA(GetDesktopWindow(), kFindIeFlag) !=
 
 void SwitchSearchesOff() { SetPropA(GetDesktopWindow(), kFindIeFlag, 1); }
 
-std::u16string Trimmed(std::u16string_view text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] <= u' ') ++first;
-  while (last > first && text[last - 1] <= u' ') --last;
-  return std::u16string(text.substr(first, last - first));
-}
 
 // Text taken through the system's 8-bit code page and back.
 std::u16string ThroughAnsi(const std::u16string& text) { return platform::AnsiToWide(platform::WideToAnsi(text)); }
@@ -90,7 +84,7 @@ void FindBrowserByClientId(std::u16string_view clientId, std::u16string_view pro
                            ComPtr<IWebBrowser2>& browser) {
   browser.Reset();
   try {
-    if (SearchesSwitchedOff() || Trimmed(clientId).empty()) return;
+    if (SearchesSwitchedOff() || WideTrim(clientId).empty()) return;
     ComPtr<IShellWindows> windows = CreateShellWindows();
     if (!windows) {
       SwitchSearchesOff();
@@ -107,7 +101,7 @@ void FindBrowserByClientId(std::u16string_view clientId, std::u16string_view pro
 void FindBrowserByBodyId(std::u16string_view attrName, std::u16string_view value, ComPtr<IWebBrowser2>& browser) {
   browser.Reset();
   try {
-    if (SearchesSwitchedOff() || Trimmed(attrName).empty()) return;
+    if (SearchesSwitchedOff() || WideTrim(attrName).empty()) return;
     ComPtr<IShellWindows> windows = CreateShellWindows();
     if (!windows) {
       SwitchSearchesOff();

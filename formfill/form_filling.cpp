@@ -238,8 +238,8 @@ void FillFormsOnPage(IWebBrowser2* browser, const IdentityValues& identity) {
   });
 }
 
-bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value) {
-  if (select == nullptr) return false;
+ComPtr<IHTMLOptionElement> FindMatchingOption(IHTMLSelectElement* select, std::u16string_view value) {
+  if (select == nullptr) return {};
   TUniStringList candidates;
   SplitToList(value, u'\t', candidates);
   std::vector<std::u16string> wanted;
@@ -252,21 +252,26 @@ bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value)
     return false;
   };
   LONG length = 0;
-  if (FAILED(select->get_length(&length))) return false;
+  if (FAILED(select->get_length(&length))) return {};
   for (LONG i = 0; i < length; ++i) {
     ComPtr<IDispatch> item;
     if (FAILED(select->item(Variant::Int(i).raw(), Variant::Byte(0).raw(), item.Put())) || !item) continue;
     ComPtr<IHTMLOptionElement> option = item.As<IHTMLOptionElement>();
     if (!option) continue;
     BString text, optionValue;
-    bool match = (SUCCEEDED(option->get_text(text.Put())) && matches(text.Text())) ||
-                 (SUCCEEDED(option->get_value(optionValue.Put())) && matches(optionValue.Text()));
-    if (match) {
-      option->put_selected(VARIANT_TRUE);
-      return true;
+    if ((SUCCEEDED(option->get_text(text.Put())) && matches(text.Text())) ||
+        (SUCCEEDED(option->get_value(optionValue.Put())) && matches(optionValue.Text()))) {
+      return option;
     }
   }
-  return false;
+  return {};
+}
+
+bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value) {
+  ComPtr<IHTMLOptionElement> option = FindMatchingOption(select, value);
+  if (!option) return false;
+  option->put_selected(VARIANT_TRUE);
+  return true;
 }
 
 void ColorFilledField(IHTMLElement* field) {

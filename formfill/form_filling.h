@@ -49,8 +49,10 @@ FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool s
 // Writes every prepared and identity value into its field, whatever the field holds.
 void FillFormsOnPage(IWebBrowser2* browser, const IdentityValues& identity);
 
-// Selects the first option whose text, else value, equals (ignoring case) one of the
-// TAB-separated alternatives of Value; false when none does (the selection stays).
+// The first option whose text, else value, equals (ignoring case, as wide text) one of
+// the TAB-separated alternatives of Value; nil when none does.
+platform::com::ComPtr<IHTMLOptionElement> FindMatchingOption(IHTMLSelectElement* select, std::u16string_view value);
+// Selects the option FindMatchingOption gives; false when none does (the selection stays).
 bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value);
 
 // Colours a filled field light green and marks it "Pellix_Colored" (a byte 1).

@@ -14,6 +14,14 @@ std::u16string UpperCaseWide(std::u16string_view s) { return platform::UpperCase
 
 std::u16string LowerCaseWide(std::u16string_view s) { return platform::LowerCase(s); }
 
+std::u16string WideTrim(std::u16string_view s) {
+  std::size_t first = 0;
+  std::size_t last = s.size();
+  while (first < last && s[first] <= u' ') ++first;
+  while (last > first && s[last - 1] <= u' ') --last;
+  return std::u16string(s.substr(first, last - first));
+}
+
 std::u16string WideStringReplace(std::u16string_view s, std::u16string_view oldPattern,
                                  std::u16string_view newPattern, bool wholeWord, int flags) {
   const bool ignoreCase = flags & rfIgnoreCase;

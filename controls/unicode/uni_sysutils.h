@@ -12,6 +12,9 @@
 std::u16string UpperCaseWide(std::u16string_view s);
 std::u16string LowerCaseWide(std::u16string_view s);
 
+// S without leading and trailing blanks and control characters (code 32 and below).
+std::u16string WideTrim(std::u16string_view s);
+
 // Flags of WideStringReplace.
 inline constexpr int rfReplaceAll = 1;
 inline constexpr int rfIgnoreCase = 2;

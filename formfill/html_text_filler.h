@@ -1,0 +1,112 @@
+// The HTML-text form filler: fills one web form from the active identity. It reads the
+// form's HTML text to find the form's text inputs and selects in document order,
+// matches each one to an identity key, and writes the identity's value into the
+// matching element of the page's object model, colouring and marking it.
+//
+// A field is matched to a key by the first of these that gives one:
+//  1. its name or id against the field names of the field map (exact, then with the
+//     prefixes "txt", "txt_", "i", "cmb", then as a dotted suffix);
+//  2. the text of a label whose for= names the field's id (then its name);
+//  3. the text in front of it: in a table, its own cell, the cell before it and the
+//     header cells above it; elsewhere the text since the form's start, the end of the
+//     last table or the previous field.
+//
+// The field map holds name=KEY lines from the field dictionary and the experience
+// list. A name may start with "!" (a label must equal the rest, ignoring case) or "$"
+// (a label must begin with it). Texts are compared as wide text, so labels in any
+// script match.
+//
+// Lifetime: one filler serves one form and one call of Fill, on the thread that holds
+// the program's data lock while it runs; it takes no lock itself. No failure leaves
+// it: a failed step counts as no match, a failed field is left as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/browser/mshtml.h"
+
+namespace formfill {
+
+class TDynamicVedoZorere {
+ public:
+  // Copies the field map of the experience object (an empty map without one).
+  TDynamicVedoZorere();
+  TDynamicVedoZorere(const TDynamicVedoZorere&) = delete;
+  TDynamicVedoZorere& operator=(const TDynamicVedoZorere&) = delete;
+
+  // Matches the fields of the form whose outer HTML is FormHtml and, with Apply,
+  // colours, marks and (FillEmpty: into empty fields; Overwrite: into any field)
+  // writes them. The n-th field of a name is the n-th element of that name inside
+  // Form, never elsewhere in the document. Prepared values are kept for the browser
+  // window WindowId. Does nothing without Document and Form or with empty FormHtml.
+  void Fill(IHTMLDocument3* document, IHTMLElement* form, std::u16string_view formHtml,
+            std::u16string_view windowId, bool apply, bool fillEmpty, bool overwrite);
+
+  // The setting DEBUG_FILL: a field whose identity value is empty receives the key.
+  bool DebugFill = false;
+  // Results: some field matched a key whose requirements were met / was coloured.
+  bool Matched = false;
+  bool Marked = false;
+
+ private:
+  enum class Kind { TextInput, Select };
+  struct MapLine {
+    std::u16string name;   // as in the map, markers kept
+    std::u16string lower;  // lower-cased, for lookups by name
+    std::u16string key;
+  };
+  struct Scanned {
+    std::u16string name;  // as the page spells them
+    std::u16string id;
+  };
+
+  void CollectLabels();
+  void ScanFields();
+  void HandleField(const Scanned& field, Kind kind);
+  std::u16string ResolveIdentityKey(const std::u16string& name, const std::u16string& id) const;
+  std::u16string MatchFieldLabel(const std::u16string& id, const std::u16string& name) const;
+  std::u16string MatchTableCaption(std::size_t fieldPos) const;
+  std::u16string MatchHeaderRows(std::size_t trPos, std::size_t tablePos, int first, int last) const;
+  std::u16string MatchLabelText(std::u16string_view text) const;
+  std::pair<std::u16string, std::u16string> GetFieldValue(const std::u16string& mapName) const;
+  bool RequiredKeysFilled(const std::u16string& key) const;
+  void FillField(const std::u16string& lookupName, std::size_t elementIndex, const std::u16string& mapName,
+                 Kind kind);
+  platform::com::ComPtr<IHTMLElement> FormElement(const std::u16string& lookupName, std::size_t index) const;
+  std::size_t EarlierFieldsNamed(const std::u16string& lookupName) const;
+
+  std::u16string Text;    // the form's HTML, lower-cased (same length as Source)
+  std::u16string Source;  // the form's HTML as given: names looked up in the page
+  std::u16string Tag;     // the current field's tag, "<" to ">"
+  std::size_t TagStart = 0;
+  std::size_t LastPos = 0;
+  std::vector<MapLine> FieldMap;
+  std::vector<std::pair<std::u16string, std::u16string>> FieldNames;  // stripped lower name, key
+  std::vector<std::pair<std::u16string, std::u16string>> Labels;      // for= value, plain text
+  std::vector<Scanned> Fields;  // every input and select met so far, in order: the
+                                // n-th element of a name in the form is the n-th here
+  bool HasLabels = false;
+  bool Apply = false;
+  bool FillEmpty = false;
+  bool Overwrite = false;
+  platform::com::ComPtr<IHTMLDocument3> Document;
+  platform::com::ComPtr<IHTMLElement> Form;
+  std::u16string WindowId;
+  std::vector<std::u16string> FilledKeys;
+};
+
+// Text without its tags (each piece followed by a blank) and with every "&nbsp;" made
+// a blank.
+std::u16string HtmlToPlainText(std::u16string_view text);
+
+// The value of an attribute (given with its "=", as "name=") in a tag, as the filler
+// reads it: only the first occurrence counts, and only when it starts the tag's text or
+// follows a blank or control character; a double-quoted value runs to the next quote
+// (empty when unclosed), any other to the next blank; single quotes stay part of it.
+// Answers the value's start and length in Tag (length 0 when empty).
+std::pair<std::size_t, std::size_t> GetTagAttribute(std::u16string_view tag, std::u16string_view attribute);
+
+}  // namespace formfill
