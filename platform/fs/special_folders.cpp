@@ -45,9 +45,9 @@ const char* RootName(SpecialFolder kind) {
     case SpecialFolder::kDesktop: return "Desktop";
     case SpecialFolder::kStartMenu: return "Start Menu";
     case SpecialFolder::kPrograms: return "Start Menu/Programs";
-    case SpecialFolder::kQuickLaunch: return "Quick Launch";
     case SpecialFolder::kTemp: return "Temp";
     case SpecialFolder::kWindows: return "Windows";
+    case SpecialFolder::kQuickLaunch: break;  // made from application data
   }
   return "";
 }
@@ -63,6 +63,10 @@ std::filesystem::path XdgData() {
 }
 
 std::filesystem::path UsualFolder(SpecialFolder kind) {
+  if (kind == SpecialFolder::kQuickLaunch) {
+    const std::filesystem::path appData = SpecialFolderPath(SpecialFolder::kAppData);
+    return appData.empty() ? appData : appData / "Microsoft/Internet Explorer/Quick Launch";
+  }
   if (!FromEnvironment("PELLIX_HOME").empty()) return UnderRoot(kind);
   switch (kind) {
     case SpecialFolder::kAppData: return XdgData();
@@ -79,8 +83,8 @@ std::filesystem::path UsualFolder(SpecialFolder kind) {
       std::filesystem::path temp = FromEnvironment("TMPDIR");
       return temp.empty() ? std::filesystem::path("/tmp") : temp;
     }
-    case SpecialFolder::kQuickLaunch:
     case SpecialFolder::kWindows: return UnderRoot(kind);
+    case SpecialFolder::kQuickLaunch: break;  // made from application data above
   }
   return {};
 }

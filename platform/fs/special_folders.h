@@ -2,8 +2,9 @@
 // set (every test sets it) they all lie under the state root, named as below;
 // otherwise application data is the XDG data folder, the desktop the XDG desktop
 // folder, the start menu and its programs folder the XDG applications folder, the
-// temporary folder $TMPDIR (or /tmp), and the rest lie under the state root. A test
-// can point any of them elsewhere. The all-users folders are the user's own: this
+// temporary folder $TMPDIR (or /tmp), and the platform folder lies under the state
+// root. Quick launch lies where the platform keeps it, in application data under
+// "Microsoft/Internet Explorer/Quick Launch". A test can point any of them elsewhere. The all-users folders are the user's own: this
 // system keeps nothing outside the user's reach.
 #pragma once
 

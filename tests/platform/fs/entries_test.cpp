@@ -309,6 +309,10 @@ TEST(SpecialFolders, LieUnderTheStateRootAndCanBeMovedByTests) {
   ASSERT_TRUE(SHGetSpecialFolderPathA(0, path, CSIDL_DESKTOP, TRUE));
   EXPECT_EQ(fs::path(path), platform::StateRoot() / "Desktop");
 
+  platform::SetSpecialFolder(platform::SpecialFolder::kAppData, dir / "app");
+  EXPECT_EQ(platform::SpecialFolderPath(platform::SpecialFolder::kQuickLaunch),
+            dir / "app" / "Microsoft/Internet Explorer/Quick Launch")
+      << "quick launch follows application data";
   platform::SetSpecialFolder(platform::SpecialFolder::kAppData, std::string(300, 'a'));
   EXPECT_FALSE(SHGetSpecialFolderPathA(0, path, CSIDL_APPDATA, FALSE));
   platform::SetSpecialFolder(platform::SpecialFolder::kAppData, {});
