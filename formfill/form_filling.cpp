@@ -3,6 +3,7 @@
 #include "controls/unicode/uni_classes.h"
 #include "controls/unicode/uni_sysutils.h"
 #include "data/address_helpers.h"
+#include "data/identities.h"
 #include "formfill/browser_access.h"
 #include "formfill/prepared_values.h"
 
@@ -64,11 +65,12 @@ bool WalkFields(IUnknown* form, const std::function<void(Field&)>& visit) {
   return true;
 }
 
-// The value a text input or select is filled with: the identity's value when its key
-// mark names an identity key, else its prepared value.
-std::u16string FillValue(IHTMLElement* field, std::u16string_view windowId, const IdentityValues& identity) {
+// The value a text input or select is filled with: the active identity's value when
+// its key mark names an identity key (empty without an active identity), else its
+// prepared value.
+std::u16string FillValue(IHTMLElement* field, std::u16string_view windowId) {
   std::u16string key = ReadTextMark(field, kKeyMark);
-  if (!key.empty() && key != u"VALUE") return identity ? identity(key) : std::u16string();
+  if (!key.empty() && key != u"VALUE") return ActiveIdentity ? ActiveIdentity->GetValue(key) : std::u16string();
   std::u16string value;
   ReadPreparedValue(field, windowId, value);
   return value;
@@ -159,8 +161,7 @@ bool PrepareFormFields(IUnknown* form, const TFormFieldList* fields, std::u16str
   return result;
 }
 
-FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool submit,
-                               const IdentityValues& identity) {
+FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool submit) {
   bool noForms = true, noFields = true, noValues = true, nothingFilled = true, manyForms = false;
   ComPtr<IHTMLFormElement> firstForm, lastForm;
   std::u16string windowId;
@@ -180,7 +181,7 @@ FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool s
     return WalkFields(form, [&](Field& field) {
       std::u16string value;
       if (field.select) {
-        value = FillValue(field.element.get(), windowId, identity);
+        value = FillValue(field.element.get(), windowId);
         if (value.empty()) return;
         noValues = false;
         counted(SelectMatchingOption(field.select.get(), value));
@@ -188,7 +189,7 @@ FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool s
       }
       if (field.type == "text") {
         noFields = false;
-        value = FillValue(field.element.get(), windowId, identity);
+        value = FillValue(field.element.get(), windowId);
       } else if (field.type == "password") {
         noFields = false;
         if (!fillPasswords) return;
@@ -218,17 +219,17 @@ FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool s
   return frFilled;
 }
 
-void FillFormsOnPage(IWebBrowser2* browser, const IdentityValues& identity) {
+void FillFormsOnPage(IWebBrowser2* browser) {
   std::u16string windowId;
   LONG formCount = 0;
   WalkForms(browser, windowId, formCount, [&](IHTMLElement* form) {
     return WalkFields(form, [&](Field& field) {
       std::u16string value;
       if (field.select) {
-        value = FillValue(field.element.get(), windowId, identity);
+        value = FillValue(field.element.get(), windowId);
         if (!value.empty()) SelectMatchingOption(field.select.get(), value);
       } else if (field.type == "text") {
-        value = FillValue(field.element.get(), windowId, identity);
+        value = FillValue(field.element.get(), windowId);
         if (!value.empty()) WriteValue(field.input.get(), value);
       } else if (field.type == "password") {
         ReadPreparedValue(field.element.get(), windowId, value);

@@ -10,7 +10,6 @@
 // form or password), "GENPWD" (a generated password) or an identity key.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,10 +17,6 @@
 #include "platform/browser/exdisp.h"
 
 namespace formfill {
-
-// The active identity's value for a key; an empty function stands for no active
-// identity (every value then reads as empty).
-using IdentityValues = std::function<std::u16string(std::u16string_view key)>;
 
 enum FillResult : int {
   frFilled = 0,         // a field was filled (and with submitting, values went to one form)
@@ -40,14 +35,13 @@ bool PrepareFormFields(IUnknown* form, const TFormFieldList* fields, std::u16str
                        std::u16string_view genPassword, bool fill, bool& prepared, bool& filled,
                        std::u16string_view windowId);
 
-// Writes prepared and identity values into empty fields (password inputs only with
-// FillPasswords) and, with Submit, submits the form when exactly one form received
-// values.
-FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool submit,
-                               const IdentityValues& identity);
+// Writes prepared values and the active identity's values into empty fields (password
+// inputs only with FillPasswords, and never from the identity) and, with Submit,
+// submits the form when exactly one form received values. Runs on the main thread.
+FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool submit);
 
 // Writes every prepared and identity value into its field, whatever the field holds.
-void FillFormsOnPage(IWebBrowser2* browser, const IdentityValues& identity);
+void FillFormsOnPage(IWebBrowser2* browser);
 
 // The first option whose text, else value, equals (ignoring case, as wide text) one of
 // the TAB-separated alternatives of Value; nil when none does.

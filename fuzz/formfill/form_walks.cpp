@@ -1,6 +1,7 @@
 // The page side's walks over any page: forms identified, password pairs marked,
 // fields prepared from a stored form, a stored and a generated password, and the
-// password fill of every input; no prepared value may ever show in the page.
+// password fill of every input, and the reading of the submitted form; no prepared
+// value may ever show in the page.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -68,6 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       formfill::TInputPasswordContext context(input, kWindow);
       context.SetNewValue(kTyped);
       context.FillPassword();
+    }
+    TFormFieldList read;
+    TUniStringList passwords;
+    formfill::ReadFormFields(form.get(), &read, &passwords);
+    for (const TFormListItem& field : read) {
+      if (field.IdentKey == u"VALUE" && field.FieldType == u"text") std::abort();  // cleared for text inputs
     }
   }
   ComPtr<IHTMLElement> root;

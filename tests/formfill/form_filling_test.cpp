@@ -8,6 +8,7 @@
 
 #include "browser_fixture.h"
 #include "common/test_env.h"
+#include "data/identities.h"
 #include "formfill/browser_access.h"
 #include "formfill/password_inputs.h"
 #include "formfill/prepared_values.h"
@@ -161,7 +162,7 @@ TEST_F(FormFilling, FillResultCodes) {
     for (const auto& [id, value] : each.prepared) {
       formfill::WritePreparedValue(ById(browser.get(), id).get(), kWindow, value);
     }
-    EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, each.submit, {}), each.result)
+    EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, each.submit), each.result)
         << platform::WideToUtf8(each.page);
     ASSERT_EQ(platform::browser::WaitIdle(browser.get()), S_OK);
     BString location;
@@ -173,8 +174,8 @@ TEST_F(FormFilling, FillResultCodes) {
 
 TEST_F(FormFilling, NoDocumentIsNotASuccess) {
   ComPtr<IWebBrowser2> blank = Open();
-  EXPECT_EQ(formfill::FillFormsFromRecord(blank.get(), true, true, {}), formfill::frNothingFilled);
-  EXPECT_EQ(formfill::FillFormsFromRecord(nullptr, true, true, {}), formfill::frNothingFilled);
+  EXPECT_EQ(formfill::FillFormsFromRecord(blank.get(), true, true), formfill::frNothingFilled);
+  EXPECT_EQ(formfill::FillFormsFromRecord(nullptr, true, true), formfill::frNothingFilled);
 }
 
 TEST_F(FormFilling, IdentityKeysAndPasswords) {
@@ -182,25 +183,25 @@ TEST_F(FormFilling, IdentityKeysAndPasswords) {
   formfill::WriteMark(ById(browser.get(), u"user").get(), u"Pellix_Key", Variant::Text(u"EMAIL"));
   formfill::WriteMark(ById(browser.get(), u"lang").get(), u"Pellix_Key", Variant::Text(u"LANGUAGE"));
   formfill::WritePreparedValue(ById(browser.get(), u"pass").get(), kWindow, u"pw");
-  formfill::IdentityValues identity = [](std::u16string_view key) -> std::u16string {
-    if (key == u"EMAIL") return u"me@site.test";
-    if (key == u"LANGUAGE") return u"Spanish\tfrancais\tFRANÇAIS";
-    return u"";
-  };
   // Without an active identity the identity fields have no value.
-  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), false, false, {}), formfill::frNoValues);
-  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), false, false, identity), formfill::frFilled);
+  ActiveIdentity.reset();
+  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), false, false), formfill::frNoValues);
+  ActiveIdentity = std::make_unique<TIdentity>("");
+  ActiveIdentity->SetValue(u"EMAIL", u"me@site.test");
+  ActiveIdentity->SetValue(u"LANGUAGE", u"Spanish\tfrancais\tFRAN\u00c7AIS");
+  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), false, false), formfill::frFilled);
   EXPECT_EQ(Value(browser.get(), u"user"), u"me@site.test");
   EXPECT_EQ(Value(browser.get(), u"lang"), u"fr");
   EXPECT_EQ(Value(browser.get(), u"pass"), u"");  // passwords only when asked
-  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, false, identity), formfill::frFilled);
+  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, false), formfill::frFilled);
+  ActiveIdentity.reset();
   EXPECT_EQ(Value(browser.get(), u"pass"), u"pw");
 }
 
 TEST_F(FormFilling, FillOnPageOverwrites) {
   ComPtr<IWebBrowser2> browser = OpenPage(u"/three_forms.html");
   formfill::WritePreparedValue(ById(browser.get(), u"city").get(), kWindow, u"Paris");
-  formfill::FillFormsOnPage(browser.get(), {});
+  formfill::FillFormsOnPage(browser.get());
   EXPECT_EQ(Value(browser.get(), u"city"), u"Paris");
   EXPECT_EQ(Value(browser.get(), u"email"), u"");
 }
@@ -208,10 +209,10 @@ TEST_F(FormFilling, FillOnPageOverwrites) {
 TEST_F(FormFilling, ValuesOfAnotherWindowAreNotFilled) {
   ComPtr<IWebBrowser2> browser = OpenPage(u"/three_forms.html");
   formfill::WritePreparedValue(ById(browser.get(), u"email").get(), u"PXID_0BADBAD0", u"elsewhere");
-  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, false, {}), formfill::frNoValues);
+  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, false), formfill::frNoValues);
   // A page that writes a value of its own into the mark gets nothing either.
   formfill::WriteMark(ById(browser.get(), u"email").get(), u"Pellix_Value", Variant::Text(u"forged"));
-  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, false, {}), formfill::frNoValues);
+  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, false), formfill::frNoValues);
   formfill::PreparedValues::Instance().DropWindow(u"PXID_0BADBAD0");
 }
 
@@ -222,8 +223,8 @@ TEST_F(FormFilling, NoSecretValueInAnyAttributeOfAFilledPage) {
   Prepare(browser.get(), u"login", &fields, u"", u"", true, prepared, filled);
   formfill::MarkPasswordPair(ById(browser.get(), u"login").get());
   Prepare(browser.get(), u"login", nullptr, u"", u"Generated-secret", true, prepared, filled);
-  formfill::FillFormsFromRecord(browser.get(), true, false, {});
-  formfill::FillFormsOnPage(browser.get(), {});
+  formfill::FillFormsFromRecord(browser.get(), true, false);
+  formfill::FillFormsOnPage(browser.get());
   // The generated password marked last is written over the stored one on the page fill.
   EXPECT_EQ(Value(browser.get(), u"pass"), u"Generated-secret");
   std::u16string attributes = EveryAttribute(browser.get());
@@ -253,7 +254,7 @@ TEST_F(FormFilling, PreparingWhileTheUserActsAndTheMainThreadFills) {
   for (int i = 0; i < 30; ++i) {
     ASSERT_EQ(platform::browser::TypeInto(browser.get(), user.get(), i % 2 ? u"" : u"typed"), S_OK);
     ASSERT_EQ(platform::browser::RightClick(browser.get(), pass.get()), S_OK);
-    formfill::FillFormsFromRecord(browser.get(), true, false, {});
+    formfill::FillFormsFromRecord(browser.get(), true, false);
   }
   afterNavigation.join();
   std::u16string userValue = Value(browser.get(), u"user");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "data/field_dictionary.h"
 #include "formfill/browser_access.h"
 #include "platform/browser/html_document.h"
 
@@ -39,6 +40,78 @@ TEST(FormIdentity, ByNameIdOrMark) {
   EXPECT_FALSE(formfill::GetFormIdentity(nullptr, name, id));
   EXPECT_EQ(name, u"");
   EXPECT_EQ(id, u"");
+}
+
+}  // namespace
+
+namespace {
+
+class ReadFields : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadDataResourceLists([](const char* name) -> std::optional<std::string> {
+      if (std::string(name) == "FF_DEFAULT") return std::string("IGNORE=search;captcha\r\nEMAIL=email;e-mail\r\n");
+      return std::nullopt;
+    });
+  }
+  void TearDown() override { ClearDataResourceLists(); }
+};
+
+TEST_F(ReadFields, TextAndPasswordInputsThenSelects) {
+  auto document = platform::browser::HtmlDocument::Load(
+      R"(<form id=f>
+           <select name=country id=country><option value=de>Germany<option value=fr selected>France</select>
+           <input name=Search id=s1 value=ignored>
+           <input name=user id=user value=alice>
+           <input type=password name=search id=pw value=kept-because-password>
+           <input type=checkbox name=remember checked>
+           <input name=mail id=mail value=a@b.test>
+           <select name=captcha><option>1</select>
+           <select name=multi multiple><option value=v1>One</select>
+         </form>)",
+      u"http://site.test/");
+  ComPtr<IHTMLElement> form;
+  ASSERT_EQ(document->getElementById(BString(u"f").get(), form.Put()), S_OK);
+  ComPtr<IHTMLElement> user, mail, country;
+  document->getElementById(BString(u"user").get(), user.Put());
+  document->getElementById(BString(u"mail").get(), mail.Put());
+  document->getElementById(BString(u"country").get(), country.Put());
+  formfill::WriteMark(user.get(), u"Pellix_Key", Variant::Text(u"VALUE"));
+  formfill::WriteMark(mail.get(), u"Pellix_Key", Variant::Text(u"EMAIL"));
+  formfill::WriteMark(country.get(), u"Pellix_Key", Variant::Text(u"VALUE"));
+
+  TFormFieldList fields;
+  TUniStringList passwords;
+  formfill::ReadFormFields(form.get(), &fields, &passwords);
+  struct Expected {
+    std::u16string name, id, value, key;
+    bool generated;
+  } expected[] = {
+      {u"user", u"user", u"alice", u"", false},
+      {u"search", u"pw", u"kept-because-password", u"", true},
+      {u"mail", u"mail", u"a@b.test", u"EMAIL", false},
+      {u"country", u"country", u"France", u"VALUE", false},  // the selected option's text
+      {u"multi", u"", u"", u"", false},                       // nothing selected: its own value
+  };
+  ASSERT_EQ(fields.size(), std::size(expected));
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    EXPECT_EQ(fields[i].Name, expected[i].name) << i;
+    EXPECT_EQ(fields[i].ID, expected[i].id) << i;
+    EXPECT_EQ(fields[i].Value, expected[i].value) << i;
+    EXPECT_EQ(fields[i].IdentKey, expected[i].key) << i;
+    EXPECT_EQ(fields[i].Generated, expected[i].generated) << i;
+  }
+  ASSERT_EQ(passwords.GetCount(), 1);
+  EXPECT_EQ(passwords.Get(0), u"kept-because-password");
+
+  // Without a list nothing is read; without a password list the fields still are.
+  formfill::ReadFormFields(form.get(), nullptr, &passwords);
+  EXPECT_EQ(passwords.GetCount(), 1);
+  TFormFieldList again;
+  formfill::ReadFormFields(form.get(), &again, nullptr);
+  EXPECT_EQ(again.size(), fields.size());
+  formfill::ReadFormFields(nullptr, &again, nullptr);
+  EXPECT_EQ(again.size(), fields.size());
 }
 
 }  // namespace
