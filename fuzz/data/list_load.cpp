@@ -1,8 +1,6 @@
 // The list-file loader reads files that may be damaged or hostile. The first byte
 // picks the list class; the rest is the file. Whatever loads must save and load
 // again to the same items; a file that fails to load must never be written over.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +10,7 @@
 
 #include "data/data_globals.h"
 #include "data/form_items.h"
+#include "fuzz/data/data_folder.h"
 
 namespace {
 
@@ -24,27 +23,12 @@ std::unique_ptr<TDataItems> MakeList(std::uint8_t kind) {
   }
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(DataFolder, ignored);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  if (DataFolder.empty()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellix-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    DataFolder = pattern + "/";
-    std::atexit(RemoveFolder);
-    CreateFixedCrypt();
-  }
+  fuzz_data::EnsureDataFolder();
+  CreateFixedCrypt();
   std::unique_ptr<TDataItems> list = MakeList(data[0]);
   const std::string path = DataFolder + list->FileName;
   std::filesystem::remove(std::filesystem::path(path).replace_extension(".bak"));
@@ -52,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 
   if (!list->LoadFromFile()) {
-    if (list->SaveToFile() || ReadFile(path) != bytes) std::abort();
+    if (list->SaveToFile() || fuzz_data::ReadFile(path) != bytes) std::abort();
     return 0;
   }
   if (!list->SaveToFile()) std::abort();

@@ -2,52 +2,39 @@
 // ignore list read files that may be damaged or hostile. The first byte picks the
 // file; the rest is its content. Whatever loads must save and load again to the same
 // number of lines or entries; a file that does not load must never be written over.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
-#include "data/data_globals.h"
 #include "data/identities.h"
 #include "data/ignore_lists.h"
+#include "fuzz/data/data_folder.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(DataFolder, ignored);
-}
-
-// Loads, checks the rule above, and answers the count of what loaded (-1: nothing).
-template <typename Load, typename Save, typename Count>
-void Check(const std::string& path, const std::string& bytes, Load load, Save save, Count count) {
-  int loaded = load();
+// Make answers a fresh object for the file; Load loads it and answers the count of
+// what it holds, or -1 when the load failed.
+template <typename Make, typename Load>
+void Check(const std::string& path, const std::string& bytes, Make make, Load load) {
+  auto object = make();
+  int loaded = load(*object);
   if (loaded < 0) {
-    if (save() || ReadFile(path) != bytes) std::abort();
+    if (object->SaveToFile() || fuzz_data::ReadFile(path) != bytes) std::abort();
     return;
   }
-  if (!save()) std::abort();
-  if (count() != loaded) std::abort();
+  if (!object->SaveToFile()) std::abort();
+  auto again = make();
+  if (load(*again) != loaded) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  if (DataFolder.empty()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellix-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    DataFolder = pattern + "/";
-    std::atexit(RemoveFolder);
-  }
+  fuzz_data::EnsureDataFolder();
   const char* const names[] = {"ident000.pxd", kIdentitiesFile, kExperienceFile, kIgnoreFile};
   const int kind = data[0] % 4;
   const std::string path = DataFolder + names[kind];
@@ -56,46 +43,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 
   switch (kind) {
-    case 0: {
-      TIdentity identity(path);
-      Check(path, bytes, [&] { return identity.LoadFromFile(u"") ? identity.Values.Count() : -1; },
-            [&] { return identity.SaveToFile(); },
-            [&] {
-              TIdentity again(path);
-              return again.LoadFromFile(u"") ? again.Values.Count() : -2;
-            });
+    case 0:
+      Check(path, bytes, [&] { return std::make_unique<TIdentity>(path); },
+            [](TIdentity& identity) { return identity.LoadFromFile(u"") ? identity.Values.Count() : -1; });
       break;
-    }
-    case 1: {
-      TIdentities index;
-      Check(path, bytes, [&] { return index.LoadFromFile() ? index.Lines.Count() : -1; },
-            [&] { return index.SaveToFile(); },
-            [&] {
-              TIdentities again;
-              return again.LoadFromFile() ? again.Lines.Count() : -2;
-            });
+    case 1:
+      Check(path, bytes, [] { return std::make_unique<TIdentities>(); },
+            [](TIdentities& index) { return index.LoadFromFile() ? index.Lines.Count() : -1; });
       break;
-    }
-    case 2: {
-      TExperience experience;
-      Check(path, bytes, [&] { return experience.LoadFromFile() ? experience.Lines.Count() : -1; },
-            [&] { return experience.SaveToFile(); },
-            [&] {
-              TExperience again;
-              return again.LoadFromFile() ? again.Lines.Count() : -2;
-            });
+    case 2:
+      Check(path, bytes, [] { return std::make_unique<TExperience>(); },
+            [](TExperience& experience) { return experience.LoadFromFile() ? experience.Lines.Count() : -1; });
       break;
-    }
-    default: {
-      TIgnoreList list;
-      Check(path, bytes, [&] { return list.LoadFromFile() ? static_cast<int>(list.Items().size()) : -1; },
-            [&] { return list.SaveToFile(); },
-            [&] {
-              TIgnoreList again;
-              return again.LoadFromFile() ? static_cast<int>(again.Items().size()) : -2;
-            });
+    default:
+      Check(path, bytes, [] { return std::make_unique<TIgnoreList>(); },
+            [](TIgnoreList& list) { return list.LoadFromFile() ? static_cast<int>(list.Items().size()) : -1; });
       break;
-    }
   }
   return 0;
 }
