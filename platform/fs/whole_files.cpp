@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/base/errors.h"
 #include "platform/fs/names.h"
@@ -36,8 +37,10 @@ std::optional<std::string> ReadWholeFile(const std::string& native) {
 }
 
 bool WriteWholeFile(const std::string& native, const std::string& bytes) {
-  const std::string temporary = native + ".tmp";
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // A name of its own (made 0600) for each rewrite: two processes rewriting one file
+  // at once must never write into the same temporary file.
+  std::string temporary = native + ".XXXXXX";
+  int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
     SetLastError(NameError(errno, native));
     return false;

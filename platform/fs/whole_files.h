@@ -1,6 +1,6 @@
 // Whole files by native name, for the platform's own small files: read in one piece,
-// and rewritten atomically (a temporary file beside the target, flushed and renamed
-// over it; 0600).
+// and rewritten atomically (a temporary file of its own beside the target, flushed
+// and renamed over it; 0600).
 #pragma once
 
 #include <optional>

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/test_env.h"
@@ -150,6 +151,57 @@ TEST(Profile, BareNamesLieInThePlatformFolderAndFailuresAreReported) {
   EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "other", (dir / "bare.ini").string().c_str()));
   EXPECT_EQ(ReadBytes(dir / "bare.ini"), "[S]\r\nk=v\r\n");
   EXPECT_TRUE(fs::is_directory(dir / "no") == false);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << "no temporary left";
+}
+
+TEST(Profile, WritersOnSeveralThreadsLoseNoKey) {
+  TempDir dir;
+  const std::string file = (dir / "t.ini").string();
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 4; ++t) {
+    writers.emplace_back([&file, t] {
+      for (int i = 0; i < 25; ++i) {
+        const std::string key = "k" + std::to_string(t) + "_" + std::to_string(i);
+        WritePrivateProfileStringA("S", key.c_str(), "v", file.c_str());
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  for (int t = 0; t < 4; ++t) {
+    for (int i = 0; i < 25; ++i) {
+      EXPECT_EQ(Read(file, "S", ("k" + std::to_string(t) + "_" + std::to_string(i)).c_str()), "v");
+    }
+  }
+}
+
+// Child role: writes 40 keys named after its tag into section S of the file.
+const bool kWriterRole = pellix_test::RegisterChildRole("ini-writer", [](const std::vector<std::string>& args) {
+  for (int i = 0; i < 40; ++i) {
+    const std::string key = args.at(1) + std::to_string(i);
+    if (!WritePrivateProfileStringA("S", key.c_str(), "v", args.at(0).c_str())) return 1;
+  }
+  return 0;
+});
+
+TEST(Profile, ProcessesWritingAtOnceNeverLeaveABrokenFile) {
+  TempDir dir;
+  const std::string file = (dir / "p.ini").string();
+  const int first = pellix_test::StartChild("ini-writer", {file, "a"});
+  const int second = pellix_test::StartChild("ini-writer", {file, "b"});
+  EXPECT_EQ(pellix_test::WaitChild(first), 0);
+  EXPECT_EQ(pellix_test::WaitChild(second), 0);
+  // Updates of one process may be lost to the other's rewrite, but every line is whole.
+  const std::string bytes = ReadBytes(file);
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const std::size_t end = bytes.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = bytes.substr(at, end - at);
+    const bool whole = line == "[S]" || ((line[0] == 'a' || line[0] == 'b') && line.size() >= 4 &&
+                                         line.substr(line.size() - 2) == "=v");
+    EXPECT_TRUE(whole) << "line: " << line;
+    at = end + 2;
+  }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << "no temporary left";
 }
 
