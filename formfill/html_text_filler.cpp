@@ -33,10 +33,18 @@ bool IsWordChar(char16_t c) {
   return c >= 0x80 && UpperCaseWide(std::u16string_view(&c, 1))[0] != c;
 }
 
-// The last occurrence of What that starts at or before From.
-std::size_t FindBack(std::u16string_view text, std::u16string_view what, std::size_t from) {
-  if (from >= text.size()) return npos;
-  return text.rfind(what, from);
+// Every position of What in Text, in order.
+std::vector<std::size_t> Occurrences(std::u16string_view text, std::u16string_view what) {
+  std::vector<std::size_t> positions;
+  for (std::size_t at = text.find(what); at != npos; at = text.find(what, at + 1)) positions.push_back(at);
+  return positions;
+}
+
+// The last of the positions at or before From.
+std::size_t FindBack(const std::vector<std::size_t>& positions, std::size_t from) {
+  if (from == npos) return npos;
+  const auto after = std::upper_bound(positions.begin(), positions.end(), from);
+  return after == positions.begin() ? npos : *(after - 1);
 }
 
 std::u16string AttributeText(std::u16string_view tag, std::u16string_view attribute) {
@@ -145,7 +153,16 @@ TDynamicVedoZorere::TDynamicVedoZorere() {
     const std::u16string line = map.Get(i);
     const std::size_t eq = line.find(u'=');
     if (eq == npos) continue;
-    MapLine entry{line.substr(0, eq), LowerCaseWide(line.substr(0, eq)), line.substr(eq + 1)};
+    MapLine entry;
+    entry.name = line.substr(0, eq);
+    entry.lower = LowerCaseWide(entry.name);
+    entry.key = line.substr(eq + 1);
+    entry.bare = entry.lower;
+    entry.whole = entry.bare.starts_with(u'!');
+    if (entry.whole) entry.bare.erase(0, 1);
+    entry.prefix = entry.bare.starts_with(u'$');
+    if (entry.prefix) entry.bare.erase(0, 1);
+    entry.words = SplitWords(entry.bare);
     // Learnt names keep the case of the page they came from; the form's text is
     // compared lower-cased, so the field names are too.
     if (entry.name.find(u' ') == npos) {
@@ -157,11 +174,10 @@ TDynamicVedoZorere::TDynamicVedoZorere() {
   }
 }
 
-void TDynamicVedoZorere::Fill(IHTMLDocument3* document, IHTMLElement* form, std::u16string_view formHtml,
+void TDynamicVedoZorere::Fill(IHTMLElement* form, std::u16string_view formHtml,
                               std::u16string_view windowId, bool apply, bool fillEmpty, bool overwrite) {
-  Document = ComPtr<IHTMLDocument3>(document);
   Form = ComPtr<IHTMLElement>(form);
-  if (!document || !form || formHtml.empty()) return;
+  if (!form || formHtml.empty()) return;
   Source = std::u16string(formHtml);
   Text = LowerCaseWide(formHtml);
   WindowId = std::u16string(windowId);
@@ -170,6 +186,8 @@ void TDynamicVedoZorere::Fill(IHTMLDocument3* document, IHTMLElement* form, std:
   Overwrite = overwrite;
   HasLabels = false;
   try {
+    Tags = {Occurrences(Text, u"<form"), Occurrences(Text, u"<td"), Occurrences(Text, u"</table"),
+            Occurrences(Text, u"<tr"), Occurrences(Text, u"<table")};
     CollectLabels();
     ScanFields();
   } catch (const std::exception&) {
@@ -255,9 +273,15 @@ std::u16string TDynamicVedoZorere::ResolveIdentityKey(const std::u16string& name
     if (!name.empty() && name == n) return n;
     if (!id.empty() && id == n) return n;
   }
-  auto matches = [](const std::u16string& text, const std::u16string& n) {
-    return text == u"txt" + n || text == u"txt_" + n || text == u"i" + n || text == u"cmb" + n ||
-           text.find(u"." + n) != npos;
+  auto matches = [](std::u16string_view text, std::u16string_view n) {
+    if (text.ends_with(n)) {
+      const std::u16string_view prefix = text.substr(0, text.size() - n.size());
+      if (prefix == u"txt" || prefix == u"txt_" || prefix == u"i" || prefix == u"cmb") return true;
+    }
+    for (std::size_t at = text.find(n, 1); at != npos; at = text.find(n, at + 1)) {
+      if (text[at - 1] == u'.') return true;
+    }
+    return false;
   };
   for (const auto& [n, key] : FieldNames) {
     if (n.empty()) continue;
@@ -282,9 +306,9 @@ std::u16string TDynamicVedoZorere::MatchFieldLabel(const std::u16string& id, con
 
 std::u16string TDynamicVedoZorere::MatchTableCaption(std::size_t fieldPos) const {
   const std::u16string_view text(Text);
-  const std::size_t formPos = FindBack(text, u"<form", fieldPos);
-  const std::size_t tdPos = FindBack(text, u"<td", fieldPos);
-  const std::size_t tableEnd = FindBack(text, u"</table", fieldPos);
+  const std::size_t formPos = FindBack(Tags.form, fieldPos);
+  const std::size_t tdPos = FindBack(Tags.td, fieldPos);
+  const std::size_t tableEnd = FindBack(Tags.tableEnd, fieldPos);
   const auto after = [](std::size_t a, std::size_t b) { return b == npos || (a != npos && a > b); };
   const auto reach = [&](std::size_t from) {
     return std::max(from, fieldPos > kCaptionReach ? fieldPos - kCaptionReach : std::size_t{0});
@@ -302,8 +326,8 @@ std::u16string TDynamicVedoZorere::MatchTableCaption(std::size_t fieldPos) const
   if (!mapName.empty()) return mapName;
 
   // The field's columns, counted over the cells before it in its row.
-  const std::size_t trPos = FindBack(text, u"<tr", tdPos);
-  const std::size_t tablePos = FindBack(text, u"<table", tdPos);
+  const std::size_t trPos = FindBack(Tags.tr, tdPos);
+  const std::size_t tablePos = FindBack(Tags.table, tdPos);
   const auto openingTag = [&](std::size_t cell) {
     const std::size_t close = text.find(u'>', cell);
     return text.substr(cell, close == npos ? npos : close - cell + 1);
@@ -311,9 +335,9 @@ std::u16string TDynamicVedoZorere::MatchTableCaption(std::size_t fieldPos) const
   int first = 1;
   int last = ColumnSpan(openingTag(tdPos));
   std::size_t next = tdPos;
-  for (std::size_t cell = tdPos == 0 ? npos : FindBack(text, u"<td", tdPos - 1);
+  for (std::size_t cell = tdPos == 0 ? npos : FindBack(Tags.td, tdPos - 1);
        cell != npos && after(cell, trPos) && after(cell, tablePos);
-       cell = cell == 0 ? npos : FindBack(text, u"<td", cell - 1)) {
+       cell = cell == 0 ? npos : FindBack(Tags.td, cell - 1)) {
     if (next == tdPos) {
       mapName = MatchLabelText(text.substr(cell, tdPos - cell));
       if (!mapName.empty()) return mapName;
@@ -332,7 +356,7 @@ std::u16string TDynamicVedoZorere::MatchHeaderRows(std::size_t trPos, std::size_
   if (trPos == npos || tablePos == npos) return {};
   std::size_t rowEnd = trPos;
   for (int row = 0; row < kHeaderRows && rowEnd > 0; ++row) {
-    const std::size_t rowStart = FindBack(text, u"<tr", rowEnd - 1);
+    const std::size_t rowStart = FindBack(Tags.tr, rowEnd - 1);
     if (rowStart == npos || rowStart <= tablePos) break;
     int column = 1;
     for (std::size_t cell = text.find(u"<td", rowStart); cell != npos && cell < rowEnd;) {
@@ -362,17 +386,9 @@ std::u16string TDynamicVedoZorere::MatchLabelText(std::u16string_view text) cons
   const std::u16string plain = WideTrim(HtmlToPlainText(text));
   if (plain.empty()) return {};
   for (const MapLine& line : FieldMap) {
-    std::u16string_view name(line.lower);
-    if (!name.empty() && name.front() == u'!') {
-      name.remove_prefix(1);
-      if (plain != name) continue;
-    }
-    if (!name.empty() && name.front() == u'$') {
-      name.remove_prefix(1);
-      if (!plain.starts_with(name)) continue;
-    }
-    const std::vector<std::u16string> words = SplitWords(std::u16string(name));
-    if (!words.empty() && HasWholeWords(plain, words)) return line.name;
+    if (line.whole && plain != line.bare) continue;
+    if (line.prefix && !plain.starts_with(line.bare)) continue;
+    if (!line.words.empty() && HasWholeWords(plain, line.words)) return line.name;
   }
   return {};
 }
@@ -427,26 +443,29 @@ std::size_t TDynamicVedoZorere::EarlierFieldsNamed(const std::u16string& lookupN
 }
 
 ComPtr<IHTMLElement> TDynamicVedoZorere::FormElement(const std::u16string& lookupName, std::size_t index) const {
-  ComPtr<IHTMLElementCollection> named;
-  if (FAILED(Document->getElementsByName(BString(lookupName).get(), named.Put())) || !named) return {};
-  ComPtr<IHTMLElement> found;
-  std::size_t seen = 0;
-  ForEachItem(named.get(), [&](IDispatch* item) {
-    ComPtr<IDispatch> element(item);
-    ComPtr<IHTMLFormElement> form;
-    if (auto input = element.As<IHTMLInputElement>()) {
-      input->get_form(form.Put());
-    } else if (auto select = element.As<IHTMLSelectElement>()) {
-      select->get_form(form.Put());
-    } else {
+  ComPtr<IDispatch> all;
+  if (FAILED(Form->get_all(all.Put())) || !all) return {};
+  ComPtr<IHTMLElementCollection> inForm = all.As<IHTMLElementCollection>();
+  ComPtr<IDispatch> named;
+  if (!inForm || FAILED(inForm->item(Variant::Text(lookupName).raw(), Variant().raw(), named.Put())) || !named) {
+    return {};
+  }
+  // One element of the name is answered itself, several as a collection.
+  std::vector<ComPtr<IDispatch>> candidates;
+  if (ComPtr<IHTMLElementCollection> several = named.As<IHTMLElementCollection>()) {
+    ForEachItem(several.get(), [&](IDispatch* item) {
+      candidates.emplace_back(item);
       return true;
-    }
-    if (!form || !platform::com::IsSameObject(form.get(), Form.get())) return true;
-    if (seen++ < index) return true;
-    found = element.As<IHTMLElement>();
-    return false;
-  });
-  return found;
+    });
+  } else {
+    candidates.push_back(named);
+  }
+  std::size_t seen = 0;
+  for (const ComPtr<IDispatch>& candidate : candidates) {
+    if (!candidate.As<IHTMLInputElement>() && !candidate.As<IHTMLSelectElement>()) continue;
+    if (seen++ == index) return candidate.As<IHTMLElement>();
+  }
+  return {};
 }
 
 void TDynamicVedoZorere::FillField(const std::u16string& lookupName, std::size_t elementIndex,

@@ -39,11 +39,12 @@ class TDynamicVedoZorere {
 
   // Matches the fields of the form whose outer HTML is FormHtml and, with Apply,
   // colours, marks and (FillEmpty: into empty fields; Overwrite: into any field)
-  // writes them. The n-th field of a name is the n-th element of that name inside
-  // Form, never elsewhere in the document. Prepared values are kept for the browser
-  // window WindowId. Does nothing without Document and Form or with empty FormHtml.
-  void Fill(IHTMLDocument3* document, IHTMLElement* form, std::u16string_view formHtml,
-            std::u16string_view windowId, bool apply, bool fillEmpty, bool overwrite);
+  // writes them. The n-th field of a name is the n-th input or select of that name
+  // inside Form (the form's own elements, never the rest of the document). Prepared
+  // values are kept for the browser window WindowId. Does nothing without Form or
+  // with empty FormHtml.
+  void Fill(IHTMLElement* form, std::u16string_view formHtml, std::u16string_view windowId, bool apply,
+            bool fillEmpty, bool overwrite);
 
   // The setting DEBUG_FILL: a field whose identity value is empty receives the key.
   bool DebugFill = false;
@@ -57,6 +58,12 @@ class TDynamicVedoZorere {
     std::u16string name;   // as in the map, markers kept
     std::u16string lower;  // lower-cased, for lookups by name
     std::u16string key;
+    // For label matching, worked out once: the lower-cased name without its markers,
+    // whether a label must equal it ("!") or begin with it ("$"), and its words.
+    std::u16string bare;
+    bool whole = false;
+    bool prefix = false;
+    std::vector<std::u16string> words;
   };
   struct Scanned {
     std::u16string name;  // as the page spells them
@@ -92,10 +99,14 @@ class TDynamicVedoZorere {
   bool Apply = false;
   bool FillEmpty = false;
   bool Overwrite = false;
-  platform::com::ComPtr<IHTMLDocument3> Document;
   platform::com::ComPtr<IHTMLElement> Form;
   std::u16string WindowId;
   std::vector<std::u16string> FilledKeys;
+  // Where the tags that caption matching looks back for stand in Text, in order.
+  struct TagPositions {
+    std::vector<std::size_t> form, td, tableEnd, tr, table;
+  };
+  TagPositions Tags;
 };
 
 // Text without its tags (each piece followed by a blank) and with every "&nbsp;" made

@@ -28,7 +28,7 @@ std::string Narrow(const std::u16string& s) { return platform::WideToUtf8(s); }
 
 class HtmlTextFillerTest : public ::testing::Test {
  protected:
-  void SetUp() override { match_fields::UseFixedIdentity(PELLIX_SOURCE_DIR); }
+  void SetUp() override { match_fields::UseFixedIdentity(); }
   void TearDown() override {
     match_fields::ClearFixedIdentity();
     formfill::PreparedValues::Instance().DropWindow(kWindow);
@@ -72,7 +72,7 @@ class HtmlTextFillerTest : public ::testing::Test {
     ComPtr<IHTMLElement> element = page.Form(form);
     BString outer;
     ASSERT_EQ(element->get_outerHTML(outer.Put()), S_OK);
-    filler.Fill(page.document.get(), element.get(), outer.Text(), kWindow, apply, fillEmpty, overwrite);
+    filler.Fill(element.get(), outer.Text(), kWindow, apply, fillEmpty, overwrite);
   }
 };
 
@@ -275,12 +275,11 @@ TEST_F(HtmlTextFillerTest, EmptyValuesWithDebugFillReceiveTheKey) {
   EXPECT_EQ(debug.Value(u"p"), u"PHONE");
 }
 
-TEST_F(HtmlTextFillerTest, NothingHappensWithoutDocumentFormOrText) {
+TEST_F(HtmlTextFillerTest, NothingHappensWithoutFormOrText) {
   const Page page = Load(R"(<form><input name="fname" id="a"></form>)");
   TDynamicVedoZorere filler;
-  filler.Fill(nullptr, page.Form(0).get(), u"<input name=\"fname\">", kWindow, true, true, true);
-  filler.Fill(page.document.get(), nullptr, u"<input name=\"fname\">", kWindow, true, true, true);
-  filler.Fill(page.document.get(), page.Form(0).get(), u"", kWindow, true, true, true);
+  filler.Fill(nullptr, u"<input name=\"fname\">", kWindow, true, true, true);
+  filler.Fill(page.Form(0).get(), u"", kWindow, true, true, true);
   EXPECT_FALSE(filler.Matched);
   EXPECT_EQ(page.Value(u"a"), u"");
 }
@@ -309,7 +308,7 @@ TEST_F(HtmlTextFillerTest, HostileTextIsReadSafely) {
   };
   for (const std::u16string& text : texts) {
     TDynamicVedoZorere filler;
-    filler.Fill(page.document.get(), page.Form(0).get(), text, kWindow, true, true, true);
+    filler.Fill(page.Form(0).get(), text, kWindow, true, true, true);
   }
   SUCCEED();
 }

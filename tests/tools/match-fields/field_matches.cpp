@@ -1,9 +1,6 @@
 #include "tools/match-fields/field_matches.h"
 
-#include <fstream>
-#include <iterator>
-#include <optional>
-
+#include "data/data_startup.h"
 #include "data/field_dictionary.h"
 #include "data/identities.h"
 #include "formfill/browser_access.h"
@@ -18,12 +15,6 @@ using platform::com::BString;
 using platform::com::ComPtr;
 
 constexpr char16_t kWindowId[] = u"PXID_MATCH_FIELDS";
-
-std::optional<std::string> ReadResource(const std::string& folder, const char* name) {
-  std::ifstream file(folder + "/" + name + ".txt", std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 // Text inputs (as the page reports their type) and selects of a form, in document order.
 std::vector<ComPtr<IHTMLElement>> Fields(IHTMLElement* form) {
@@ -45,10 +36,9 @@ std::vector<ComPtr<IHTMLElement>> Fields(IHTMLElement* form) {
 
 }  // namespace
 
-void UseFixedIdentity(const std::string& sourceDir) {
-  const std::string folder = sourceDir + "/resources/data";
+void UseFixedIdentity() {
   ClearDataResourceLists();
-  LoadDataResourceLists([&](const char* name) { return ReadResource(folder, name); });
+  LoadDataResourceLists(ReadDataResource);
   Experience = std::make_unique<TExperience>();
   ActiveIdentity = std::make_unique<TIdentity>("");
   for (int i = 0; i < FieldDictionary.GetCount(); ++i) {
@@ -80,7 +70,7 @@ std::vector<FieldMatch> MatchFields(std::string_view html, const std::vector<std
     form->get_outerHTML(outer.Put());
     const std::u16string text = static_cast<std::size_t>(index) < formTexts.size() ? formTexts[index] : outer.Text();
     formfill::TDynamicVedoZorere filler;
-    filler.Fill(document.get(), form.get(), text, kWindowId, true, true, false);
+    filler.Fill(form.get(), text, kWindowId, true, true, false);
     for (const ComPtr<IHTMLElement>& field : Fields(form.get())) {
       std::u16string key = formfill::ReadTextMark(field.get(), u"Pellix_Key");
       matches.push_back({index, formfill::ReadTextMark(field.get(), u"name"), formfill::ElementId(field.get()),

@@ -20,9 +20,9 @@ struct FieldMatch {
   std::u16string key;    // "-" when none
 };
 
-// Loads the field dictionary and the required pairs from the resource files under
-// SourceDir ("resources/data"), an empty experience list, and the fixed identity.
-void UseFixedIdentity(const std::string& sourceDir);
+// Loads the program's field dictionary and required pairs, an empty experience list,
+// and the fixed identity.
+void UseFixedIdentity();
 // Forgets the data UseFixedIdentity set up.
 void ClearFixedIdentity();
 

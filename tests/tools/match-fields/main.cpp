@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string html((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  match_fields::UseFixedIdentity(PELLIX_SOURCE_DIR);
+  match_fields::UseFixedIdentity();
   std::cout << match_fields::FormatMatches(match_fields::MatchFields(html));
   match_fields::ClearFixedIdentity();
   return 0;
