@@ -12,6 +12,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
+#include "platform/win/remote_windows.h"
 
 namespace {
 
@@ -186,6 +187,7 @@ BOOL PostToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool un
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
   }
+  if (platform::win::detail::IsRemoteHandle(hwnd)) return platform::win::detail::PostRemote(hwnd, message, wParam, lParam);
   DWORD thread = platform::win::detail::WindowThread(hwnd);
   auto queue = thread ? QueueOf(thread) : nullptr;
   if (!queue) {
@@ -200,6 +202,18 @@ enum class SendOutcome { kAnswered, kTimedOut, kFailed };
 SendOutcome Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
                  std::optional<UINT> timeout, LRESULT& result) {
   result = 0;
+  if (platform::win::detail::IsRemoteHandle(hwnd)) {
+    // Only WM_COPYDATA carries its data to another process.
+    constexpr UINT kRemoteWait = 5000;
+    if (message != WM_COPYDATA) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return SendOutcome::kFailed;
+    }
+    bool answered = platform::win::detail::SendRemoteCopyData(
+        hwnd, static_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam), timeout.value_or(kRemoteWait),
+        result);
+    return answered ? SendOutcome::kAnswered : SendOutcome::kTimedOut;
+  }
   DWORD thread = platform::win::detail::WindowThread(hwnd);
   if (thread == 0) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);

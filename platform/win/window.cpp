@@ -13,6 +13,7 @@
 #include "platform/base/text.h"
 #include "platform/win/atoms.h"
 #include "platform/win/message_queue.h"
+#include "platform/win/remote_windows.h"
 
 namespace {
 
@@ -406,6 +407,8 @@ HWND CreateWindowImpl(DWORD exStyle, const Char* className, const Char* windowNa
       S().topLevel.insert(S().topLevel.begin(), window->handle);
     }
   }
+  // Other processes can find and post to top-level windows from now on.
+  if (window->parent == 0 && !window->messageOnly) platform::win::detail::StartRemoteListener();
   HWND handle = window->handle;
   Create create{};
   create.lpCreateParams = param;
@@ -884,6 +887,10 @@ void platform::win::detail::ForgetThreadWindows(DWORD threadId) {
   NotifyGone(gone);
 }
 
+HWND platform::win::detail::FindLocalTopLevel(const std::u16string& classKey, const char16_t* windowName) {
+  return FindWindowImpl(0, 0, classKey, windowName);
+}
+
 void platform::win::detail::SetNextHandleForTest(HWND next) {
   Lock guard(S().lock);
   S().nextHandle = next;
@@ -1029,6 +1036,7 @@ BOOL DestroyWindow(HWND handle) {
 
 BOOL IsWindow(HWND handle) {
   if (handle == kDesktop) return TRUE;
+  if (platform::win::detail::IsRemoteHandle(handle)) return platform::win::detail::IsRemoteWindow(handle);
   Lock guard(S().lock);
   return FindLocked(handle) != nullptr;
 }
@@ -1238,8 +1246,14 @@ BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM lParam) {
   return list.empty() ? FALSE : TRUE;
 }
 
+// A top-level window of this process first, then one of another process of the user.
+HWND FindTopLevel(const std::u16string& classKey, const char16_t* windowName) {
+  HWND local = FindWindowImpl(0, 0, classKey, windowName);
+  return local != 0 ? local : platform::win::detail::FindRemoteWindow(classKey, windowName);
+}
+
 HWND FindWindowW(const char16_t* className, const char16_t* windowName) {
-  return FindWindowImpl(0, 0, ClassKey(className), windowName);
+  return FindTopLevel(ClassKey(className), windowName);
 }
 
 HWND FindWindowA(const char* className, const char* windowName) {
@@ -1247,7 +1261,7 @@ HWND FindWindowA(const char* className, const char* windowName) {
                            ? ClassKey(reinterpret_cast<const char16_t*>(className))
                            : ClassKey(Wide(className).c_str());
   std::u16string name = Wide(windowName);
-  return FindWindowImpl(0, 0, key, windowName ? name.c_str() : nullptr);
+  return FindTopLevel(key, windowName ? name.c_str() : nullptr);
 }
 
 HWND FindWindowExW(HWND parent, HWND childAfter, const char16_t* className,

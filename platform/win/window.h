@@ -440,6 +440,9 @@ void SetEraseBackgroundHandler(LRESULT (*handler)(HWND window, HDC dc));
 // Destroys, without calling their procedures, the windows of a thread that ends.
 void ForgetThreadWindows(DWORD threadId);
 
+// A top-level window of this process by upper-cased class (empty: any) and name.
+HWND FindLocalTopLevel(const std::u16string& classKey, const char16_t* windowName);
+
 // Next handle to hand out (tests use it to reach the wrap-around of the handle space).
 void SetNextHandleForTest(HWND next);
 

@@ -1,0 +1,93 @@
+#include "platform/win/remote_windows.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/test_env.h"
+#include "platform/base/clock.h"
+#include "platform/base/errors.h"
+#include "platform/win/atoms.h"
+#include "platform/win/message_queue.h"
+
+namespace {
+
+int g_exit_code = -1;
+
+// The first instance's main window: answers WM_COPYDATA and ends on its command.
+LRESULT MainFormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) {
+    auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    bool right = data->dwData == 7 && data->cbData == 5 && std::memcmp(data->lpData, "hello", 5) == 0;
+    return right ? 42 : 1;
+  }
+  if (message == RegisterWindowMessageA("PellixMessage")) {
+    g_exit_code = static_cast<int>(wParam);
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+const bool kRegistered = pellix_test::RegisterChildRole("first-instance", [](const std::vector<std::string>&) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = MainFormProc;
+  wc.lpszClassName = u"PellixMainForm";
+  RegisterClassW(&wc);
+  CreateWindowExW(0, u"PellixMainForm", u"Pellix", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+  MSG msg;
+  while (GetMessageW(&msg, 0, 0, 0) > 0) DispatchMessageW(&msg);
+  return g_exit_code;
+});
+
+// The window is there once its title is: its creation has passed WM_NCCREATE.
+HWND WaitForWindow() {
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    if (HWND found = FindWindowW(u"PellixMainForm", u"Pellix")) return found;
+    Sleep(10);
+  }
+  return 0;
+}
+
+// Ends the child when a failed check leaves the test early.
+struct ChildGuard {
+  int pid;
+  bool waited = false;
+  ~ChildGuard() {
+    if (waited) return;
+    ::kill(pid, SIGKILL);
+    pellix_test::WaitChild(pid);
+  }
+};
+
+TEST(RemoteWindows, ASecondInstanceFindsTheFirstAndTalksToIt) {
+  int child = pellix_test::StartChild("first-instance");
+  ChildGuard guard{child};
+  HWND window = WaitForWindow();
+  ASSERT_NE(window, 0u);
+  EXPECT_GE(window, platform::win::detail::kFirstRemoteHandle);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EQ(FindWindowW(u"PellixMainForm", nullptr), window);
+  EXPECT_EQ(FindWindowW(u"PellixMainForm", u"Other title"), 0u);
+
+  COPYDATASTRUCT data{7, 5, const_cast<char*>("hello")};
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 2000, &answer));
+  EXPECT_EQ(answer, 42u);
+  // Messages that could carry objects do not cross processes.
+  EXPECT_FALSE(PostMessageW(window, WM_CLOSE, 0, 0));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"x")), 0);
+
+  ASSERT_TRUE(PostMessageW(window, RegisterWindowMessageW(u"PellixMessage"), 11, 0));
+  guard.waited = true;
+  EXPECT_EQ(pellix_test::WaitChild(child), 11);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(FindWindowW(u"PellixMainForm", nullptr), 0u);
+  EXPECT_FALSE(PostMessageW(window, RegisterWindowMessageW(u"PellixMessage"), 10, 0));
+}
+
+}  // namespace
