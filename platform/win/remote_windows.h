@@ -8,12 +8,7 @@
 #include <string>
 
 #include "platform/base/types.h"
-
-struct COPYDATASTRUCT {
-  ULONG_PTR dwData;
-  DWORD cbData;
-  void* lpData;
-};
+#include "platform/win/window.h"
 
 namespace platform::win::detail {
 
