@@ -33,3 +33,13 @@ bool IsUnlocked() {
   TAppServices* services = installed.load();
   return services != nullptr && services->IsUnlocked();
 }
+
+bool PostScanRequest() {
+  TAppServices* services = installed.load();
+  return services != nullptr && services->PostScanRequest();
+}
+
+bool InstallerWindowExists() {
+  TAppServices* services = installed.load();
+  return services != nullptr && services->InstallerWindowExists();
+}

@@ -20,6 +20,12 @@ class TAppServices {
   virtual bool CheckUnlock(HWND ownerWnd, int flag, bool mayAsk) = 0;
   // True when the security level is 0 or a master-password unlock is recorded.
   virtual bool IsUnlocked() = 0;
+  // Posts "PellixScanIEMessage" (0, 0): the main window answers it by asking the
+  // browser watcher for a scan. False when not posted.
+  virtual bool PostScanRequest() = 0;
+  // True while the installer's window (its handle under HKCU "Software\Quindle\"
+  // value INNOWIN) still exists.
+  virtual bool InstallerWindowExists() = 0;
 };
 
 // Not owned; the installer keeps it alive until it installs another or nullptr.
@@ -29,6 +35,8 @@ bool PostToMainWindow(WPARAM command, LPARAM argument);
 LRESULT SendToMainWindow(WPARAM command, LPARAM argument);
 bool CheckUnlock(HWND ownerWnd, int flag, bool mayAsk);
 bool IsUnlocked();
+bool PostScanRequest();
+bool InstallerWindowExists();
 
 // Program-wide flags, set by the shell, read from any thread.
 extern std::atomic<bool> FirstRunCompleted;

@@ -2,13 +2,15 @@
 // what the test sets. Installed for its lifetime.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
 
 #include "data/app_services.h"
 
 struct RecordedCall {
-  enum Kind { kPost, kSend, kCheckUnlock, kIsUnlocked } kind;
+  enum Kind { kPost, kSend, kCheckUnlock, kIsUnlocked, kScanRequest } kind;
   WPARAM command = 0;
   LPARAM argument = 0;
   HWND owner = 0;
@@ -25,21 +27,28 @@ class RecordingAppServices : public TAppServices {
     return Record({RecordedCall::kPost, command, argument}), postAnswer;
   }
   LRESULT SendToMainWindow(WPARAM command, LPARAM argument) override {
-    return Record({RecordedCall::kSend, command, argument}), sendAnswer;
+    Record({RecordedCall::kSend, command, argument});
+    return sendHandler ? sendHandler(command, argument) : sendAnswer.load();
   }
   bool CheckUnlock(HWND ownerWnd, int flag, bool mayAsk) override {
     return Record({RecordedCall::kCheckUnlock, 0, 0, ownerWnd, flag, mayAsk}), unlocked;
   }
   bool IsUnlocked() override { return Record({RecordedCall::kIsUnlocked}), unlocked; }
+  bool PostScanRequest() override { return Record({RecordedCall::kScanRequest}), postAnswer; }
+  bool InstallerWindowExists() override { return installerWindow.load(); }
 
   std::vector<RecordedCall> Calls() {
     std::lock_guard<std::mutex> hold(mutex_);
     return calls_;
   }
 
-  bool postAnswer = true;
-  LRESULT sendAnswer = 0;
-  bool unlocked = true;
+  std::atomic<bool> postAnswer{true};
+  std::atomic<LRESULT> sendAnswer{0};
+  // Answers sent messages instead of SendAnswer when set (set it before any thread
+  // can send).
+  std::function<LRESULT(WPARAM, LPARAM)> sendHandler;
+  std::atomic<bool> unlocked{true};
+  std::atomic<bool> installerWindow{false};
 
  private:
   void Record(RecordedCall call) {

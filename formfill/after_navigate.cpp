@@ -1,0 +1,287 @@
+#include "formfill/after_navigate.h"
+
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "data/app_services.h"
+#include "data/ignore_lists.h"
+#include "data/menu_messages.h"
+#include "formfill/browser_access.h"
+#include "formfill/form_filling.h"
+#include "formfill/ie_win.h"
+#include "formfill/password_generator.h"
+#include "formfill/password_inputs.h"
+#include "platform/base/text.h"
+#include "platform/com/class_table.h"
+
+namespace formfill {
+namespace {
+
+using platform::com::BString;
+using platform::com::ComPtr;
+using platform::com::Variant;
+
+std::mutex settings_lock;
+TPageFillSettings settings_value;
+
+std::mutex passes_lock;
+std::condition_variable passes_done;
+int passes_running = 0;
+std::uint64_t last_pass = 0;
+
+// One form of the page as the pass met it.
+struct PageForm {
+  ComPtr<IHTMLElement> element;
+  ComPtr<IHTMLFormElement> form;
+  std::u16string name;
+  std::u16string id;
+  int pwdCount = 0;
+};
+
+// What the lists say about one form, read under the lock.
+struct FormPlan {
+  int ignore = 0;
+  bool hasRecord = false;
+  bool requested = false;  // the record is the requested stored form
+  bool submit = false;
+  TFormFieldList fields;
+  std::u16string storedPassword;
+  WORD vaultId = 0;
+  bool vaultOpen = false;
+};
+
+// Holds the item lists' own locks, always in one order, while the snapshot is read.
+class ListsLock {
+ public:
+  ListsLock() {
+    for (TDataItems* list : Lists()) list->Lock();
+  }
+  ~ListsLock() {
+    std::vector<TDataItems*> lists = Lists();
+    for (auto it = lists.rbegin(); it != lists.rend(); ++it) (*it)->Unlock();
+  }
+  ListsLock(const ListsLock&) = delete;
+  ListsLock& operator=(const ListsLock&) = delete;
+
+ private:
+  std::vector<TDataItems*> lists_ = Lists();
+  static std::vector<TDataItems*> Lists() {
+    std::vector<TDataItems*> lists;
+    for (TDataItems* list : std::initializer_list<TDataItems*>{VaultList.get(), HistoryList.get(),
+                                                               BookmarkList.get(), PasswordList.get()}) {
+      if (list != nullptr) lists.push_back(list);
+    }
+    return lists;
+  }
+};
+
+// True when a stored form with the record's address, name and id still stands in the
+// bookmarks or the form history (the request holds a copy, which the user may have
+// deleted meanwhile).
+bool StillSaved(const TFormItem& record) {
+  auto holds = [&](const TFormItems* list) {
+    return list != nullptr && list->FindForm(record.URL(), record.FormName(), record.FormID()) != nullptr;
+  };
+  return holds(BookmarkList.get()) || holds(HistoryList.get());
+}
+
+bool VaultOpen(WORD id) {
+  TVaultItem* vault = FindVault(id);
+  return vault != nullptr && !vault->IsLocked();
+}
+
+TFormFieldList FieldsOf(const TFormItem& record) {
+  TFormFieldList fields;
+  for (int i = 0; i < record.FieldCount(); ++i) fields.push_back(*record.GetField(i));
+  return fields;
+}
+
+// Reads what the lists hold for each form of the page, under the lists' locks.
+std::vector<FormPlan> ReadPlans(const std::u16string& url, const std::vector<PageForm>& forms,
+                                const TFormItem* requested, std::uint8_t action, bool& requestStands) {
+  std::vector<FormPlan> plans(forms.size());
+  ListsLock hold;
+  requestStands = requested != nullptr && StillSaved(*requested);
+  for (std::size_t i = 0; i < forms.size(); ++i) {
+    const PageForm& page = forms[i];
+    FormPlan& plan = plans[i];
+    if (IgnoreList) plan.ignore = IgnoreList->Find(url, page.name, page.id);
+    if (plan.ignore == 0 && InternalIgnoreList && InternalIgnoreList->Contains(url)) plan.ignore = kIgnoreSite;
+    const TFormItem* record = nullptr;
+    if (requestStands && requested->FormName() == page.name && requested->FormID() == page.id) {
+      record = requested;
+      plan.requested = true;
+      plan.submit = action == kNavigateFillSubmit;
+    } else if (!requestStands) {
+      record = FindBookmarkForPage(url, page.name, page.id, false);
+      if (record != nullptr && plan.ignore != 0 && record->FormID() == kSiteDefaultMarker &&
+          record->FormName() == kSiteDefaultMarker) {
+        record = nullptr;
+      }
+    }
+    if (record == nullptr) continue;
+    plan.hasRecord = true;
+    plan.fields = FieldsOf(*record);
+    if (page.pwdCount == 1) GetSavedPassword(record, plan.storedPassword);
+    plan.vaultId = record->VaultID;
+    plan.vaultOpen = record->VaultID > 0 && VaultOpen(record->VaultID);
+  }
+  return plans;
+}
+
+// Walks the page's forms: identifies each (marking a form without name and id) and
+// pairs its password inputs. Null entries stand for forms that cannot be had.
+bool CollectForms(IHTMLDocument3* document, std::vector<PageForm>& forms) {
+  ComPtr<IHTMLElementCollection> collection;
+  if (FAILED(document->getElementsByTagName(BString(u"form").get(), collection.Put())) || !collection) return false;
+  LONG count = 0;
+  if (FAILED(collection->get_length(&count))) return false;
+  for (LONG i = 0; i < count; ++i) {
+    ComPtr<IDispatch> item;
+    Variant index = Variant::Int(i);
+    if (FAILED(collection->item(index.raw(), index.raw(), item.Put())) || !item) continue;
+    PageForm page{item.As<IHTMLElement>(), item.As<IHTMLFormElement>(), {}, {}, 0};
+    if (!page.element || !page.form) continue;
+    page.id = ElementId(page.element.get());
+    BString name;
+    if (SUCCEEDED(page.form->get_name(name.Put()))) page.name = name.Text();
+    if (page.id.empty() && page.name.empty()) {
+      page.id = u"#" + platform::AnsiToWide(std::to_string(i));
+      WriteMark(page.element.get(), kFormIdMark, Variant::Text(page.id));
+    }
+    page.pwdCount = MarkPasswordPair(page.element.get());
+    WriteMark(page.element.get(), kPwdCountMark, Variant::Int(page.pwdCount));
+    forms.push_back(std::move(page));
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetPageFillSettings(const TPageFillSettings& settings) {
+  std::lock_guard guard(settings_lock);
+  settings_value = settings;
+}
+
+TPageFillSettings PageFillSettings() {
+  std::lock_guard guard(settings_lock);
+  return settings_value;
+}
+
+TAfterNavigateThr::TAfterNavigateThr(std::uint64_t pass, platform::ObjectId ieWin, std::u16string winId,
+                                     std::shared_ptr<TFormItem> item, std::uint8_t action, bool fillOption)
+    : pass_(pass),
+      ie_win_(ieWin),
+      win_id_(std::move(winId)),
+      item_(std::move(item)),
+      action_(action),
+      fill_option_(fillOption) {}
+
+std::uint64_t TAfterNavigateThr::Start(platform::ObjectId ieWin, std::u16string winId,
+                                       std::shared_ptr<TFormItem> item, std::uint8_t action, bool fillOption) {
+  std::uint64_t pass = 0;
+  {
+    std::lock_guard guard(passes_lock);
+    pass = ++last_pass;
+    ++passes_running;
+  }
+  std::unique_ptr<TAfterNavigateThr> thread(
+      new TAfterNavigateThr(pass, ieWin, std::move(winId), std::move(item), action, fillOption));
+  std::thread([thread = std::move(thread)] {
+    thread->Execute();
+    std::lock_guard guard(passes_lock);
+    if (--passes_running == 0) passes_done.notify_all();
+  }).detach();
+  return pass;
+}
+
+void TAfterNavigateThr::WaitForAll() {
+  std::unique_lock guard(passes_lock);
+  passes_done.wait(guard, [] { return passes_running == 0; });
+}
+
+void TAfterNavigateThr::Execute() {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  HWND frameWnd = 0;
+  if (std::shared_ptr<TIEWin> watcher = platform::LookupObject<TIEWin>(ie_win_)) {
+    frameWnd = watcher->FrameWnd();
+    if (win_id_.empty()) win_id_ = watcher->WinId();
+  }
+  try {
+    ComPtr<IWebBrowser2> browser;
+    FindBrowserByWinId(win_id_, browser);
+    ComPtr<IHTMLDocument3> document;
+    GetDocument3(browser.get(), document);
+    BString location;
+    std::vector<PageForm> forms;
+    if (document && SUCCEEDED(browser->get_LocationURL(location.Put())) && CollectForms(document.get(), forms)) {
+      const std::u16string url = location.Text();
+      const TPageFillSettings settings = PageFillSettings();
+      int filledForms = 0;
+      bool anyPrepared = false, showNotice = false, needLogin = false;
+      if (!forms.empty()) {
+        bool requestStands = false;
+        std::vector<FormPlan> plans = ReadPlans(url, forms, item_.get(), action_, requestStands);
+        const bool unlocked = CheckUnlock(0, 0, false);
+        for (std::size_t i = 0; i < forms.size(); ++i) {
+          const PageForm& page = forms[i];
+          const FormPlan& plan = plans[i];
+          bool allowed = true;
+          if (plan.hasRecord) {
+            if (plan.vaultId > 0) {
+              allowed = plan.vaultOpen;
+            } else {
+              allowed = (settings.AutoFill && action_ != kNavigateOpenOnly) ||
+                        (plan.requested && (action_ == kNavigateFill || action_ == kNavigateFillSubmit));
+            }
+            if (allowed && !unlocked) {
+              allowed = false;
+              needLogin = true;
+            }
+            bool prepared = false, filled = false;
+            allowed = PrepareFormFields(page.element.get(), &plan.fields, plan.storedPassword, u"", allowed,
+                                        prepared, filled, win_id_);
+            if (plan.submit) {
+              page.form->submit();
+              return EndPass();
+            }
+            anyPrepared = anyPrepared || prepared;
+            showNotice = showNotice || filled;
+            WriteMark(page.element.get(), kFormVaultMark, Variant::UShort(plan.vaultId));
+          }
+          if (allowed && page.pwdCount == 2 && plan.ignore == 0) {
+            std::u16string generated = GeneratePassword(settings.PwdLen, settings.PwdUpper, settings.PwdLower,
+                                                        settings.PwdNum, settings.PwdSymb, settings.PwdAvoid);
+            bool prepared = false, filled = false;
+            PrepareFormFields(page.element.get(), nullptr, u"", generated, settings.AutoFill && unlocked, prepared,
+                              filled, win_id_);
+          }
+          WriteMark(page.element.get(), kFormDoneMark, Variant::Text(u"DONE"));
+        }
+      }
+      ComPtr<IHTMLElement> body;
+      GetDocumentBody(browser.get(), body);
+      if (body) WriteMark(body.get(), kFormsCountMark, Variant::Int(filledForms));
+      if (anyPrepared && needLogin) {
+        auto request = std::make_unique<TNavigateItem>();
+        request->IEWin = ie_win_;
+        PostObjectToMainWindow(kCmdFillPageById, std::move(request));
+        showNotice = false;
+      }
+      if (showNotice) PostToMainWindow(kCmdAutoFillNotice, static_cast<LPARAM>(frameWnd));
+    }
+  } catch (const std::exception&) {
+    // An error inside the walk ends the pass without messages.
+  }
+  EndPass();
+}
+
+void TAfterNavigateThr::EndPass() {
+  if (std::shared_ptr<TIEWin> watcher = platform::LookupObject<TIEWin>(ie_win_)) watcher->ClearAfterNavThread(pass_);
+  CoUninitialize();
+}
+
+}  // namespace formfill

@@ -1,0 +1,431 @@
+// Scripted browser sessions under the browser watcher: what each session posts to the
+// main window and what it leaves on the page.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+
+#include "browser_fixture.h"
+#include "data/menu_messages.h"
+#include "formfill/after_navigate.h"
+#include "formfill/browser_access.h"
+#include "formfill/float_buttons.h"
+#include "formfill/ie_win.h"
+#include "formfill/main_thread.h"
+#include "formfill/prepared_values.h"
+#include "platform/base/text.h"
+#include "platform/win/window.h"
+#include "tests/data/recording_app_services.h"
+
+namespace formfill_test {
+namespace {
+
+using formfill::TAfterNavigateThr;
+using formfill::TIEWin;
+using formfill::TMainThread;
+using platform::com::BString;
+
+// The floating buttons as the main window keeps them: visible or not, by id.
+class RecordingFloatButtons : public formfill::TFloatButtons {
+ public:
+  RecordingFloatButtons() { formfill::InstallFloatButtons(this); }
+  ~RecordingFloatButtons() override { formfill::InstallFloatButtons(nullptr); }
+  void Bind(platform::ObjectId floatForm, platform::ObjectId watcher, bool start) override {
+    std::lock_guard guard(lock_);
+    bound_[floatForm] = watcher;
+    if (start) visible_[floatForm] = true;
+  }
+  void SetClientID(platform::ObjectId floatForm, const std::u16string& clientId) override {
+    std::lock_guard guard(lock_);
+    clients_[floatForm] = clientId;
+  }
+  bool IsVisible(platform::ObjectId floatForm) override {
+    std::lock_guard guard(lock_);
+    return visible_[floatForm];
+  }
+  HWND Handle(platform::ObjectId floatForm) override { return static_cast<HWND>(0x1000 + floatForm); }
+  void SetVisible(platform::ObjectId floatForm, bool visible) {
+    std::lock_guard guard(lock_);
+    visible_[floatForm] = visible;
+  }
+  platform::ObjectId BoundWatcher(platform::ObjectId floatForm) {
+    std::lock_guard guard(lock_);
+    return bound_[floatForm];
+  }
+
+ private:
+  std::mutex lock_;
+  std::map<platform::ObjectId, bool> visible_;
+  std::map<platform::ObjectId, platform::ObjectId> bound_;
+  std::map<platform::ObjectId, std::u16string> clients_;
+};
+
+constexpr char kLoginPage[] =
+    "<html><body><form name='login' action='/done'><input name='user' id='user'>"
+    "<input type='password' name='pw' id='pw'></form></body></html>";
+constexpr char kRegisterPage[] =
+    "<html><body><form action='/done'><input name='user'>"
+    "<input type='password' name='pw1' id='pw1'><input type='password' name='pw2' id='pw2'></form>"
+    "<form><input name='q'></form></body></html>";
+
+class WatcherTest : public BrowserFixture {
+ protected:
+  void SetUp() override {
+    BrowserFixture::SetUp();
+    FirstRunCompleted.store(true);
+    FloatButtonEnabled.store(true);
+    StandaloneMode.store(false);
+    next_float_ = 0;
+    shell_.sendHandler = [this](WPARAM command, LPARAM) -> LRESULT {
+      return command == formfill::kCmdCreateFloat ? ++next_float_ : 0;
+    };
+    formfill::SetPageFillSettings({});
+    AddPage(u"/login", kLoginPage);
+    AddPage(u"/register", kRegisterPage);
+    AddPage(u"/done", "<html><body>thanks</body></html>");
+  }
+  void TearDown() override {
+    watcher_.reset();
+    TAfterNavigateThr::WaitForAll();
+    BrowserFixture::TearDown();
+    FirstRunCompleted.store(false);
+    FloatButtonEnabled.store(false);
+  }
+
+  // Starts the watcher and lets it see the windows open now.
+  void StartWatcher() {
+    watcher_ = std::make_unique<TMainThread>(static_cast<HWND>(0));
+    Settle();
+  }
+  // Lets a scan run and every pass it started end.
+  void Settle() {
+    watcher_->RequestScan();
+    watcher_->WaitForCycle();
+    TAfterNavigateThr::WaitForAll();
+  }
+  void NavigateAndSettle(IWebBrowser2* browser, const std::u16string& url) {
+    ASSERT_EQ(platform::browser::NavigateAndWait(browser, url), S_OK);
+    TAfterNavigateThr::WaitForAll();
+  }
+  std::vector<RecordedCall> Posts(WPARAM command) {
+    std::vector<RecordedCall> found;
+    for (const RecordedCall& call : shell_.Calls()) {
+      if (call.kind == RecordedCall::kPost && call.command == command) found.push_back(call);
+    }
+    return found;
+  }
+  std::shared_ptr<TIEWin> WatcherOf(IWebBrowser2* browser) {
+    Variant id;
+    browser->GetProperty(BString(formfill::kWinObjProperty).get(), id.Put());
+    if (id.type() != VT_I4) return nullptr;
+    return platform::LookupObject<TIEWin>(static_cast<platform::ObjectId>(id.raw().lVal));
+  }
+  std::u16string BodyMark(IWebBrowser2* browser, const std::u16string& name) {
+    ComPtr<IHTMLElement> body;
+    formfill::GetDocumentBody(browser, body);
+    return formfill::ReadMark(body.get(), name).AsText();
+  }
+
+  RecordingAppServices shell_;
+  RecordingFloatButtons floats_;
+  std::atomic<LRESULT> next_float_{0};
+  std::unique_ptr<TMainThread> watcher_;
+};
+
+TEST_F(WatcherTest, OnlyWebBrowserWindowsGetAWatcherAndAFloatingButton) {
+  struct Case {
+    const char* what;
+    platform::browser::WindowOptions options;
+    bool watched;
+  } cases[] = {
+      {"plain window", {}, true},
+      {"hidden window", {false, true, true, true}, false},
+      {"pop-up without tool bar", {true, false, true, true}, false},
+      {"pop-up without menu bar", {true, true, false, true}, false},
+      {"pop-up without address bar", {true, true, true, false}, false},
+  };
+  std::vector<ComPtr<IWebBrowser2>> windows;
+  for (const Case& each : cases) windows.push_back(platform::browser::InProcessBrowser::Instance().OpenWindow(each.options));
+  StartWatcher();
+  EXPECT_EQ(watcher_->WatcherCount(), 1u);
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    SCOPED_TRACE(cases[i].what);
+    std::shared_ptr<TIEWin> watcher = WatcherOf(windows[i].get());
+    ASSERT_EQ(watcher != nullptr, cases[i].watched);
+    if (!watcher) continue;
+    EXPECT_EQ(watcher->WinId(), u"PXID_" + formfill::HexId(watcher->Id()));
+    Variant winId;
+    windows[i]->GetProperty(BString(formfill::kWinIdProperty).get(), winId.Put());
+    EXPECT_EQ(winId.StringValue(), watcher->WinId());
+    EXPECT_EQ(watcher->FrameWnd(), formfill::GetBrowserWindowHandle(windows[i].get()));
+    EXPECT_EQ(floats_.BoundWatcher(watcher->FloatForm()), watcher->Id());
+  }
+}
+
+TEST_F(WatcherTest, AWindowClosedBetweenScansLosesItsWatcherAndItsButton) {
+  ComPtr<IWebBrowser2> stays = Open(u"/login");
+  ComPtr<IWebBrowser2> goes = Open(u"/login");
+  StartWatcher();
+  ASSERT_EQ(watcher_->WatcherCount(), 2u);
+  std::shared_ptr<TIEWin> gone = WatcherOf(goes.get());
+  ASSERT_TRUE(gone);
+  platform::ObjectId goneId = gone->Id();
+  HWND goneFloat = floats_.Handle(gone->FloatForm());
+  gone.reset();
+  platform::browser::InProcessBrowser::Instance().CloseWindow(goes.get());
+  EXPECT_FALSE(Posts(formfill::kCmdReleaseFloat).size());  // no scan yet: the window events only ask for one
+  auto calls = shell_.Calls();
+  EXPECT_GE(std::count_if(calls.begin(), calls.end(),
+                          [](const RecordedCall& call) { return call.kind == RecordedCall::kScanRequest; }),
+            1);
+  Settle();
+  EXPECT_EQ(watcher_->WatcherCount(), 1u);
+  auto released = Posts(formfill::kCmdReleaseFloat);
+  ASSERT_EQ(released.size(), 1u);
+  EXPECT_EQ(static_cast<HWND>(released[0].argument), goneFloat);
+  // The released watcher's id answers nothing any more.
+  EXPECT_FALSE(platform::LookupObject<TIEWin>(goneId));
+  EXPECT_TRUE(WatcherOf(stays.get()));
+}
+
+TEST_F(WatcherTest, NoScanRunsWhileTheInstallerWindowExists) {
+  shell_.installerWindow.store(true);
+  ComPtr<IWebBrowser2> browser = Open(u"/login");
+  StartWatcher();
+  Settle();
+  EXPECT_EQ(watcher_->WatcherCount(), 0u);
+  shell_.installerWindow.store(false);
+  watcher_->WaitForCycle();  // the first cycle after the window is gone scans unasked
+  EXPECT_EQ(watcher_->WatcherCount(), 1u);
+}
+
+TEST_F(WatcherTest, CompletedPagesArePassedOverByScheme) {
+  pages_->Add(u"HTTP://SITE.TEST/login", kLoginPage);
+  pages_->Add(u"https://site.test/login", kLoginPage);
+  pages_->Add(u"file:///tmp/login.html", kLoginPage);
+  pages_->Add(u"about:blank", kLoginPage);
+  struct Case {
+    std::u16string url;
+    bool handled;
+  } cases[] = {
+      {u"http://site.test/login", true},
+      {u"HTTP://SITE.TEST/login", true},
+      {u"https://site.test/login", true},
+      {u"file:///tmp/login.html", false},
+      {u"about:blank", false},
+  };
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  for (const Case& each : cases) {
+    SCOPED_TRACE(platform::WideToUtf8(each.url));
+    NavigateAndSettle(browser.get(), each.url);
+    EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), each.handled ? u"0" : u"");
+    ComPtr<IHTMLElement> form = ById(browser.get(), u"pw");
+    ComPtr<IHTMLFormElement> asForm;
+    ComPtr<IHTMLElement> formElement;
+    ComPtr<IHTMLInputElement> input = form.As<IHTMLInputElement>();
+    ASSERT_TRUE(input);
+    ASSERT_TRUE(SUCCEEDED(input->get_form(asForm.Put())));
+    formElement = asForm.As<IHTMLElement>();
+    EXPECT_EQ(formfill::ReadMark(formElement.get(), formfill::kFormDoneMark).AsText(), each.handled ? u"DONE" : u"");
+    EXPECT_EQ(formfill::ReadMark(formElement.get(), formfill::kPwdCountMark).AsText(), each.handled ? u"1" : u"");
+  }
+}
+
+TEST_F(WatcherTest, UnnamedFormsAreNumberedAndAPasswordPairGetsAGeneratedPassword) {
+  formfill::TPageFillSettings settings;
+  settings.AutoFill = true;
+  formfill::SetPageFillSettings(settings);
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  NavigateAndSettle(browser.get(), u"http://site.test/register");
+  ComPtr<IHTMLDocument3> document = Document(browser.get());
+  ComPtr<IHTMLElementCollection> forms;
+  ASSERT_TRUE(SUCCEEDED(document->getElementsByTagName(BString(u"form").get(), forms.Put())));
+  std::vector<std::u16string> ids;
+  formfill::ForEachItem(forms.get(), [&](IDispatch* item) {
+    ids.push_back(formfill::ReadTextMark(ComPtr<IDispatch>(item).As<IHTMLElement>().get(), formfill::kFormIdMark));
+    return true;
+  });
+  EXPECT_EQ(ids, (std::vector<std::u16string>{u"#0", u"#1"}));
+  // Unlocked with auto-fill on: both inputs hold the same new password, and the page
+  // holds no password text in any mark.
+  BString first, second;
+  ById(browser.get(), u"pw1").As<IHTMLInputElement>()->get_value(first.Put());
+  ById(browser.get(), u"pw2").As<IHTMLInputElement>()->get_value(second.Put());
+  EXPECT_EQ(first.Text().size(), 8u);
+  EXPECT_EQ(first.Text(), second.Text());
+  EXPECT_NE(formfill::ReadTextMark(ById(browser.get(), u"pw1").get(), u"Pellix_Value"), first.Text());
+  EXPECT_TRUE(Posts(formfill::kCmdAutoFillNotice).empty());  // a generated password alone shows no notice
+}
+
+TEST_F(WatcherTest, ARightClickPostsTheMenuThatFitsThePasswordInput) {
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  NavigateAndSettle(browser.get(), u"http://site.test/register");  // auto-fill off: prepared, not written
+  NavigateAndSettle(browser.get(), u"http://site.test/register");
+  std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+  ASSERT_TRUE(watcher);
+  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"pw2").get(), u"typed");
+  struct Case {
+    const char16_t* id;
+    int command;  // -1: nothing posted
+    bool browserMenu;
+  } cases[] = {
+      {u"pw2", formfill::kCmdPasswordMenuTyped, false},
+      {u"pw1", formfill::kCmdPasswordMenuPrepared, false},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(platform::WideToUtf8(each.id));
+    std::size_t before = shell_.Calls().size();
+    bool browserMenu = true;
+    ASSERT_EQ(platform::browser::RightClick(browser.get(), ById(browser.get(), each.id).get(), &browserMenu), S_OK);
+    EXPECT_EQ(browserMenu, each.browserMenu);
+    auto calls = shell_.Calls();
+    ASSERT_EQ(calls.size(), before + 1);
+    EXPECT_EQ(calls.back().command, static_cast<WPARAM>(each.command));
+    EXPECT_EQ(static_cast<platform::ObjectId>(calls.back().argument), watcher->Id());
+  }
+  // An input that is not a password input is not hooked, and the browser's menu opens.
+  std::size_t before = shell_.Calls().size();
+  ComPtr<IHTMLElementCollection> inputs;
+  Document(browser.get())->getElementsByName(BString(u"user").get(), inputs.Put());
+  ComPtr<IDispatch> user;
+  inputs->item(Variant::Int(0).raw(), Variant::Int(0).raw(), user.Put());
+  bool browserMenu = false;
+  platform::browser::RightClick(browser.get(), user.As<IHTMLElement>().get(), &browserMenu);
+  EXPECT_TRUE(browserMenu);
+  EXPECT_EQ(shell_.Calls().size(), before);
+  // An empty password input without a prepared value.
+  NavigateAndSettle(browser.get(), u"http://site.test/login");
+  platform::browser::RightClick(browser.get(), ById(browser.get(), u"pw").get());
+  EXPECT_EQ(shell_.Calls().back().command, formfill::kCmdPasswordMenuEmpty);
+}
+
+TEST_F(WatcherTest, AChosenPasswordIsWrittenByTheWatcherThreadIntoBothInputsOfThePair) {
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  NavigateAndSettle(browser.get(), u"http://site.test/register");
+  ASSERT_EQ(platform::browser::RightClick(browser.get(), ById(browser.get(), u"pw1").get()), S_OK);
+  // The main window's menu action: it finds the watcher by the id it received.
+  auto call = shell_.Calls().back();
+  std::shared_ptr<TIEWin> watcher = platform::LookupObject<TIEWin>(static_cast<platform::ObjectId>(call.argument));
+  ASSERT_TRUE(watcher);
+  watcher->PasswordContext()->SetNewValue(u"Chosen#1");
+  watcher_->QueuePasswordFill(watcher->Id());
+  watcher_->QueuePasswordFill(0x7FFFFFF0);  // an id of no watcher is dropped
+  watcher_->WaitForCycle();
+  watcher_->WaitForCycle();
+  for (const char16_t* id : {u"pw1", u"pw2"}) {
+    BString value;
+    ById(browser.get(), id).As<IHTMLInputElement>()->get_value(value.Put());
+    EXPECT_EQ(value.Text(), u"Chosen#1");
+  }
+}
+
+TEST_F(WatcherTest, ASubmittedFormIsPostedWithItsFieldsAndAnEmptyOneIsNot) {
+  pages_->Add(u"http://site.test/empty", "<html><body><form id='f' action='/done'></form></body></html>");
+  ComPtr<IWebBrowser2> browser = Open(u"/login");
+  StartWatcher();
+  std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+  ASSERT_TRUE(watcher);
+  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"user").get(), u"ann");
+  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"pw").get(), u"secret");
+  ComPtr<IHTMLFormElement> form;
+  ById(browser.get(), u"pw").As<IHTMLInputElement>()->get_form(form.Put());
+  ASSERT_EQ(platform::browser::SubmitByUser(browser.get(), form.As<IHTMLElement>().get()), S_OK);
+  TAfterNavigateThr::WaitForAll();
+  auto submitted = Posts(formfill::kCmdFormSubmitted);
+  ASSERT_EQ(submitted.size(), 1u);
+  std::shared_ptr<TMessageItem> item = ReceiveMessageObject<TMessageItem>(submitted[0].argument);
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->URL, u"http://site.test/login");
+  EXPECT_EQ(item->FormName, u"login");
+  EXPECT_EQ(item->Sender, watcher->Id());
+  ASSERT_EQ(item->Fields.size(), 2u);
+  EXPECT_EQ(item->Fields[0].Value, u"ann");
+  EXPECT_TRUE(item->Fields[1].Generated);
+  EXPECT_EQ(item->Passwords.GetCount(), 1);
+
+  NavigateAndSettle(browser.get(), u"http://site.test/empty");
+  ASSERT_EQ(platform::browser::SubmitByUser(browser.get(), ById(browser.get(), u"f").get()), S_OK);
+  EXPECT_EQ(Posts(formfill::kCmdFormSubmitted).size(), 1u);
+}
+
+TEST_F(WatcherTest, MinimiseAndRestoreHideAndShowTheFloatingButton) {
+  ComPtr<IWebBrowser2> browser = Open(u"/login");
+  StartWatcher();
+  std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+  ASSERT_TRUE(watcher);
+  platform::ObjectId button = watcher->FloatForm();
+  ASSERT_EQ(platform::browser::Minimise(browser.get()), S_OK);
+  ASSERT_EQ(Posts(formfill::kCmdHideFloat).size(), 1u);
+  EXPECT_EQ(static_cast<platform::ObjectId>(Posts(formfill::kCmdHideFloat)[0].argument), button);
+  floats_.SetVisible(button, false);  // the main window carried it out
+  // The tab becomes visible while the window is still minimised: the button stays away.
+  ASSERT_EQ(platform::browser::ShowTab(browser.get(), true), S_OK);
+  EXPECT_TRUE(Posts(formfill::kCmdShowFloat).empty());
+  ASSERT_EQ(platform::browser::Restore(browser.get()), S_OK);
+  ASSERT_EQ(Posts(formfill::kCmdShowFloat).size(), 1u);
+  EXPECT_EQ(static_cast<platform::ObjectId>(Posts(formfill::kCmdShowFloat)[0].argument), button);
+}
+
+TEST_F(WatcherTest, AStoredFormRequestIsTakenOnlyByItsIdAndOnlyForItsAddress) {
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  struct Case {
+    const char* what;
+    std::u16string recordUrl;
+    bool forged;
+  } cases[] = {
+      {"same address", u"http://site.test/login", false},
+      {"other address", u"http://site.test/other", false},
+      {"forged id", u"http://site.test/login", true},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    auto request = std::make_unique<TNavigateItem>();
+    request->Item = std::make_shared<TFormItem>(nullptr);
+    request->Item->SetURL(each.recordUrl);
+    platform::ObjectId id = static_cast<platform::ObjectId>(HandOverMessageObject(std::move(request)));
+    SetProperty(browser.get(), formfill::kNavActionProperty, Variant::Int(kNavigateFill));
+    SetProperty(browser.get(), formfill::kNavObjProperty, Variant::Int(static_cast<LONG>(each.forged ? id + 1000 : id)));
+    NavigateAndSettle(browser.get(), u"http://site.test/login");
+    Variant action, object;
+    browser->GetProperty(BString(formfill::kNavActionProperty).get(), action.Put());
+    browser->GetProperty(BString(formfill::kNavObjProperty).get(), object.Put());
+    EXPECT_EQ(action.AsText(), u"0");
+    EXPECT_EQ(object.AsText(), u"0");
+    // A request that was taken is gone from the registry; a forged id left it there.
+    EXPECT_EQ(platform::TakeObject<TNavigateItem>(id) != nullptr, each.forged);
+  }
+}
+
+TEST_F(WatcherTest, QueuedNavigationsRunOneACycleInTheirOrder) {
+  ComPtr<IWebBrowser2> browser = Open(u"/login");
+  StartWatcher();
+  std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+  ASSERT_TRUE(watcher);
+  for (const char16_t* path : {u"http://site.test/register", u"http://site.test/done"}) {
+    auto request = std::make_unique<TNavigateItem>();
+    request->IEWin = watcher->Id();
+    request->Item = std::make_shared<TFormItem>(nullptr);
+    request->Item->SetURL(path);
+    request->Action = kNavigateOpenOnly;
+    watcher_->QueueNavigate(std::move(request));
+  }
+  auto gone = std::make_unique<TNavigateItem>();
+  gone->IEWin = 0x7FFFFFF1;  // no such watcher: dropped without a message
+  gone->Item = std::make_shared<TFormItem>(nullptr);
+  watcher_->QueueNavigate(std::move(gone));
+  for (int cycle = 0; cycle < 3; ++cycle) watcher_->WaitForCycle();
+  platform::browser::WaitIdle(browser.get());
+  TAfterNavigateThr::WaitForAll();
+  // The later request ran last.
+  BString location;
+  browser->get_LocationURL(location.Put());
+  EXPECT_EQ(location.Text(), u"http://site.test/done");
+}
+
+}  // namespace
+}  // namespace formfill_test
