@@ -15,6 +15,9 @@
 #include "formfill/prepared_values.h"
 #include "platform/base/text.h"
 #include "platform/win/window.h"
+#include "common/test_env.h"
+#include "data/data_globals.h"
+#include "data/ignore_lists.h"
 #include "tests/data/recording_app_services.h"
 
 namespace formfill_test {
@@ -425,6 +428,168 @@ TEST_F(WatcherTest, QueuedNavigationsRunOneACycleInTheirOrder) {
   BString location;
   browser->get_LocationURL(location.Put());
   EXPECT_EQ(location.Text(), u"http://site.test/done");
+}
+
+// Stored forms: the bookmark list, the password list and a requested stored form.
+class StoredFormTest : public WatcherTest {
+ protected:
+  void SetUp() override {
+    WatcherTest::SetUp();
+    DataFolder = dir_.path().string() + "/";
+    CreateFixedCrypt();
+    BookmarkList = std::make_unique<TBookmarkItems>();
+    HistoryList = std::make_unique<THistoryItems>();
+    PasswordList = std::make_unique<TPasswordItems>();
+  }
+  void TearDown() override {
+    WatcherTest::TearDown();
+    BookmarkList.reset();
+    HistoryList.reset();
+    PasswordList.reset();
+    IgnoreList.reset();
+    DataFolder.clear();
+  }
+  static TFormListItem Field(std::u16string name, std::u16string value) {
+    TFormListItem field;
+    field.ID = name;
+    field.Name = std::move(name);
+    field.Value = std::move(value);
+    return field;
+  }
+  // A bookmark of the login form (or the site's default form) with its user name.
+  TFormItem* AddBookmark(bool siteDefault = false) {
+    auto* item = static_cast<TFormItem*>(BookmarkList->Add(std::make_unique<TBookmarkItem>(BookmarkList.get())));
+    item->SetURL(u"http://site.test/login");
+    item->SetFormName(siteDefault ? kSiteDefaultMarker : u"login");
+    item->SetFormID(siteDefault ? kSiteDefaultMarker : u"");
+    item->AddField(Field(u"user", u"ann"));
+    item->EncodeFields();  // stored as the list keeps it
+    return item;
+  }
+  void AddStoredPassword() {
+    auto* item = static_cast<TPasswordItem*>(PasswordList->Add(std::make_unique<TPasswordItem>(PasswordList.get())));
+    item->SetURL(u"http://site.test/login");
+    item->SetFormName(u"login");
+    item->SetPassword(u"s3cret");
+  }
+  // The opener's request for the login page, as browser properties.
+  void RequestLogin(IWebBrowser2* browser, const TFormItem& stored, std::uint8_t action) {
+    auto request = std::make_unique<TNavigateItem>();
+    request->Item = std::make_shared<TFormItem>(nullptr);
+    request->Item->SetURL(stored.URL());
+    request->Item->SetFormName(stored.FormName());
+    request->Item->SetFormID(stored.FormID());
+    request->Item->AddField(Field(u"user", u"requested"));
+    request->Action = action;
+    auto id = static_cast<LONG>(HandOverMessageObject(std::move(request)));
+    SetProperty(browser, formfill::kNavActionProperty, Variant::Int(action));
+    SetProperty(browser, formfill::kNavObjProperty, Variant::Int(id));
+  }
+  std::u16string ValueOf(IWebBrowser2* browser, const std::u16string& id) {
+    BString value;
+    ComPtr<IHTMLElement> element = ById(browser, id);
+    if (!element || FAILED(element.As<IHTMLInputElement>()->get_value(value.Put()))) return u"<none>";
+    return value.Text();
+  }
+
+  pellix_test::TempDir dir_;
+};
+
+TEST_F(StoredFormTest, AStoredFormIsPreparedAndFilledAsTheDataAndTheSettingsAllow) {
+  struct Case {
+    const char* what;
+    bool autoFill;
+    bool unlocked;
+    bool ignoredSite;
+    bool siteDefault;
+    std::u16string user;      // the user field afterwards
+    std::u16string password;  // the password field afterwards
+    bool notice;              // command 18
+    bool fillAfterLogin;      // command 19
+  } cases[] = {
+      {"auto-fill on, unlocked", true, true, false, false, u"ann", u"s3cret", true, false},
+      {"auto-fill off", false, true, false, false, u"", u"", false, false},
+      {"locked", true, false, false, false, u"", u"", false, true},
+      {"ignored site, the form's own bookmark", true, true, true, false, u"ann", u"s3cret", true, false},
+      {"ignored site, only the site's default", true, true, true, true, u"", u"", false, false},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    while (BookmarkList->Count() > 0) BookmarkList->Delete(0);
+    AddBookmark(each.siteDefault);
+    AddStoredPassword();
+    IgnoreList = std::make_unique<TIgnoreList>();
+    if (each.ignoredSite) {
+      ASSERT_TRUE(IgnoreList->Add(u"site", u"http://site.test/login", kIgnoreSite, u"", u""));
+    }
+    formfill::TPageFillSettings settings;
+    settings.AutoFill = each.autoFill;
+    formfill::SetPageFillSettings(settings);
+    shell_.unlocked.store(each.unlocked);
+    ComPtr<IWebBrowser2> browser = Open();
+    StartWatcher();
+    std::size_t before18 = Posts(formfill::kCmdAutoFillNotice).size();
+    std::size_t before19 = Posts(formfill::kCmdFillPageById).size();
+    NavigateAndSettle(browser.get(), u"http://site.test/login");
+    EXPECT_EQ(ValueOf(browser.get(), u"user"), each.user);
+    EXPECT_EQ(ValueOf(browser.get(), u"pw"), each.password);
+    EXPECT_EQ(Posts(formfill::kCmdAutoFillNotice).size() - before18, each.notice ? 1u : 0u);
+    auto fills = Posts(formfill::kCmdFillPageById);
+    ASSERT_EQ(fills.size() - before19, each.fillAfterLogin ? 1u : 0u);
+    if (each.fillAfterLogin) {
+      std::shared_ptr<TNavigateItem> request = ReceiveMessageObject<TNavigateItem>(fills.back().argument);
+      ASSERT_TRUE(request);
+      EXPECT_EQ(request->IEWin, WatcherOf(browser.get())->Id());
+    }
+    // Whatever was prepared, the page holds no secret text.
+    EXPECT_NE(formfill::ReadTextMark(ById(browser.get(), u"pw").get(), u"Pellix_Value"), u"s3cret");
+    watcher_.reset();
+    platform::browser::InProcessBrowser::Instance().CloseAll();
+  }
+}
+
+TEST_F(StoredFormTest, ARequestedStoredFormIsFilledOnlyWhileItStillStands) {
+  struct Case {
+    const char* what;
+    std::uint8_t action;
+    bool deleted;           // the user deleted the stored form meanwhile
+    std::u16string user;    // the user field afterwards
+    std::u16string location;
+  } cases[] = {
+      {"fill", kNavigateFill, false, u"requested", u"http://site.test/login"},
+      {"open only", kNavigateOpenOnly, false, u"", u"http://site.test/login"},
+      {"fill and submit", kNavigateFillSubmit, false, u"<none>", u"http://site.test/done"},
+      {"deleted meanwhile", kNavigateFill, true, u"", u"http://site.test/login"},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    while (BookmarkList->Count() > 0) BookmarkList->Delete(0);
+    TFormItem* stored = AddBookmark();
+    TFormItem copy(nullptr);
+    copy.SetURL(stored->URL());
+    copy.SetFormName(stored->FormName());
+    if (each.deleted) while (BookmarkList->Count() > 0) BookmarkList->Delete(0);
+    ComPtr<IWebBrowser2> browser = Open();
+    StartWatcher();
+    std::size_t posts = shell_.Calls().size();
+    RequestLogin(browser.get(), copy, each.action);
+    NavigateAndSettle(browser.get(), u"http://site.test/login");
+    platform::browser::WaitIdle(browser.get());
+    TAfterNavigateThr::WaitForAll();
+    BString location;
+    browser->get_LocationURL(location.Put());
+    EXPECT_EQ(location.Text(), each.location);
+    EXPECT_EQ(ValueOf(browser.get(), u"user"), each.user);
+    if (each.action == kNavigateFillSubmit) {
+      // The submission by the pass posts nothing: no notice, and its forms were not hooked.
+      for (std::size_t i = posts; i < shell_.Calls().size(); ++i) {
+        EXPECT_NE(shell_.Calls()[i].command, formfill::kCmdFormSubmitted);
+        EXPECT_NE(shell_.Calls()[i].command, formfill::kCmdAutoFillNotice);
+      }
+    }
+    watcher_.reset();
+    platform::browser::InProcessBrowser::Instance().CloseAll();
+  }
 }
 
 }  // namespace
