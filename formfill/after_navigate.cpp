@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "data/app_services.h"
+#include "data/data_startup.h"
+#include "data/identities.h"
 #include "data/ignore_lists.h"
 #include "data/menu_messages.h"
 #include "formfill/browser_access.h"
 #include "formfill/form_filling.h"
+#include "formfill/html_text_filler.h"
 #include "formfill/ie_win.h"
 #include "formfill/password_generator.h"
 #include "formfill/password_inputs.h"
@@ -51,32 +54,30 @@ struct FormPlan {
   std::u16string storedPassword;
   WORD vaultId = 0;
   bool vaultOpen = false;
+  // The HTML-text filler for a form that no stored form claims, made with the field
+  // map of the moment.
+  std::unique_ptr<TDynamicVedoZorere> filler;
 };
 
-// Holds the item lists' own locks, always in one order, while the snapshot is read.
-class ListsLock {
+// Holds the program's data lock while the snapshot is read.
+class DataLockHold {
  public:
-  ListsLock() {
-    for (TDataItems* list : Lists()) list->Lock();
-  }
-  ~ListsLock() {
-    std::vector<TDataItems*> lists = Lists();
-    for (auto it = lists.rbegin(); it != lists.rend(); ++it) (*it)->Unlock();
-  }
-  ListsLock(const ListsLock&) = delete;
-  ListsLock& operator=(const ListsLock&) = delete;
-
- private:
-  std::vector<TDataItems*> lists_ = Lists();
-  static std::vector<TDataItems*> Lists() {
-    std::vector<TDataItems*> lists;
-    for (TDataItems* list : std::initializer_list<TDataItems*>{VaultList.get(), HistoryList.get(),
-                                                               BookmarkList.get(), PasswordList.get()}) {
-      if (list != nullptr) lists.push_back(list);
-    }
-    return lists;
-  }
+  DataLockHold() { DataLock.Enter(); }
+  ~DataLockHold() { DataLock.Leave(); }
+  DataLockHold(const DataLockHold&) = delete;
+  DataLockHold& operator=(const DataLockHold&) = delete;
 };
+
+// A copy of the active identity's values, for filling outside the data lock; null
+// when no identity is active.
+std::unique_ptr<TIdentity> CopyActiveIdentity() {
+  if (!ActiveIdentity) return nullptr;
+  auto copy = std::make_unique<TIdentity>("");
+  ActiveIdentity->Lock();
+  for (int i = 0; i < ActiveIdentity->Values.GetCount(); ++i) copy->Values.Add(ActiveIdentity->Values.Get(i));
+  ActiveIdentity->Unlock();
+  return copy;
+}
 
 // True when a stored form with the record's address, name and id still stands in the
 // bookmarks or the form history (the request holds a copy, which the user may have
@@ -101,15 +102,18 @@ TFormFieldList FieldsOf(const TFormItem& record) {
 
 // Reads what the lists hold for each form of the page, under the lists' locks.
 std::vector<FormPlan> ReadPlans(const std::u16string& url, const std::vector<PageForm>& forms,
-                                const TFormItem* requested, std::uint8_t action, bool& requestStands) {
+                                const TFormItem* requested, std::uint8_t action, bool& requestStands,
+                                std::unique_ptr<TIdentity>& identity) {
   std::vector<FormPlan> plans(forms.size());
-  ListsLock hold;
+  DataLockHold hold;
   requestStands = requested != nullptr && StillSaved(*requested);
+  if (!requestStands) identity = CopyActiveIdentity();
   for (std::size_t i = 0; i < forms.size(); ++i) {
     const PageForm& page = forms[i];
     FormPlan& plan = plans[i];
     if (IgnoreList) plan.ignore = IgnoreList->Find(url, page.name, page.id);
     if (plan.ignore == 0 && InternalIgnoreList && InternalIgnoreList->Contains(url)) plan.ignore = kIgnoreSite;
+    if (!requestStands && plan.ignore == 0) plan.filler = std::make_unique<TDynamicVedoZorere>();
     const TFormItem* record = nullptr;
     if (requestStands && requested->FormName() == page.name && requested->FormID() == page.id) {
       record = requested;
@@ -224,11 +228,12 @@ void TAfterNavigateThr::Execute() {
       bool anyPrepared = false, showNotice = false, needLogin = false;
       if (!forms.empty()) {
         bool requestStands = false;
-        std::vector<FormPlan> plans = ReadPlans(url, forms, item_.get(), action_, requestStands);
+        std::unique_ptr<TIdentity> identity;
+        std::vector<FormPlan> plans = ReadPlans(url, forms, item_.get(), action_, requestStands, identity);
         const bool unlocked = CheckUnlock(0, 0, false);
         for (std::size_t i = 0; i < forms.size(); ++i) {
           const PageForm& page = forms[i];
-          const FormPlan& plan = plans[i];
+          FormPlan& plan = plans[i];
           bool allowed = true;
           if (plan.hasRecord) {
             if (plan.vaultId > 0) {
@@ -258,6 +263,20 @@ void TAfterNavigateThr::Execute() {
             bool prepared = false, filled = false;
             PrepareFormFields(page.element.get(), nullptr, u"", generated, settings.AutoFill && unlocked, prepared,
                               filled, win_id_);
+          }
+          if (allowed && plan.filler) {
+            BString html;
+            if (FAILED(page.element->get_outerHTML(html.Put()))) continue;
+            if (settings.AutoFill && !unlocked) needLogin = true;
+            plan.filler->Identity = identity.get();
+            plan.filler->DebugFill = settings.DebugFill;
+            plan.filler->Fill(document.get(), page.element.get(), html.Text(), win_id_, true,
+                              settings.AutoFill && unlocked, fill_option_);
+            if (plan.filler->Matched) {
+              anyPrepared = true;
+              ++filledForms;
+            }
+            if (plan.filler->Marked) showNotice = true;
           }
           WriteMark(page.element.get(), kFormDoneMark, Variant::Text(u"DONE"));
         }

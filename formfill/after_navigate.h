@@ -28,6 +28,7 @@ struct TPageFillSettings {
   bool PwdNum = true;
   bool PwdSymb = false;
   bool PwdAvoid = false;
+  bool DebugFill = false;
 };
 
 void SetPageFillSettings(const TPageFillSettings& settings);

@@ -411,9 +411,10 @@ std::pair<std::u16string, std::u16string> TDynamicVedoZorere::GetFieldValue(cons
     }
   }
   std::u16string value;
-  if (ActiveIdentity && !key.empty()) {
+  TIdentity* identity = Identity != nullptr ? Identity : ActiveIdentity.get();
+  if (identity != nullptr && !key.empty()) {
     try {
-      value = ActiveIdentity->GetValue(UpperCaseWide(key));
+      value = identity->GetValue(UpperCaseWide(key));
     } catch (const std::exception&) {
       value.clear();
     }

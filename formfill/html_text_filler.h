@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/identities.h"
 #include "platform/browser/mshtml.h"
 
 namespace formfill {
@@ -48,6 +49,10 @@ class TDynamicVedoZorere {
 
   // The setting DEBUG_FILL: a field whose identity value is empty receives the key.
   bool DebugFill = false;
+  // The identity whose values fill the form: the active identity unless a copy is
+  // given (the after-navigation pass gives one taken under the data lock, so that it
+  // can fill the page outside the lock). Not owned.
+  TIdentity* Identity = nullptr;
   // Results: some field matched a key whose requirements were met / was coloured.
   bool Matched = false;
   bool Marked = false;

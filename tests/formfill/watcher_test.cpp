@@ -19,6 +19,7 @@
 #include "data/data_globals.h"
 #include "data/ignore_lists.h"
 #include "tests/data/recording_app_services.h"
+#include "tools/match-fields/field_matches.h"
 
 namespace formfill_test {
 namespace {
@@ -590,6 +591,45 @@ TEST_F(StoredFormTest, ARequestedStoredFormIsFilledOnlyWhileItStillStands) {
     watcher_.reset();
     platform::browser::InProcessBrowser::Instance().CloseAll();
   }
+}
+
+TEST_F(StoredFormTest, APageNoStoredFormClaimsIsFilledFromTheActiveIdentity) {
+  pages_->Add(u"http://site.test/address",
+              "<html><body><form name='address'><input name='firstname' id='firstname'>"
+              "<input name='lastname' id='lastname'></form></body></html>");
+  match_fields::UseFixedIdentity(PELLIX_SOURCE_DIR);
+  struct Case {
+    const char* what;
+    bool autoFill;
+    bool unlocked;
+    std::u16string first;  // the first-name field afterwards
+    int notices;           // command 18
+    int fillsAfterLogin;   // command 19
+  } cases[] = {
+      {"auto-fill on, unlocked", true, true, u"value of FIRSTNAME", 1, 0},
+      {"auto-fill off: marked only", false, true, u"", 1, 0},
+      {"locked", true, false, u"", 0, 1},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    formfill::TPageFillSettings settings;
+    settings.AutoFill = each.autoFill;
+    formfill::SetPageFillSettings(settings);
+    shell_.unlocked.store(each.unlocked);
+    ComPtr<IWebBrowser2> browser = Open();
+    StartWatcher();
+    std::size_t before18 = Posts(formfill::kCmdAutoFillNotice).size();
+    std::size_t before19 = Posts(formfill::kCmdFillPageById).size();
+    NavigateAndSettle(browser.get(), u"http://site.test/address");
+    EXPECT_EQ(ValueOf(browser.get(), u"firstname"), each.first);
+    EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"1");
+    EXPECT_EQ(Posts(formfill::kCmdAutoFillNotice).size() - before18, static_cast<std::size_t>(each.notices));
+    EXPECT_EQ(Posts(formfill::kCmdFillPageById).size() - before19, static_cast<std::size_t>(each.fillsAfterLogin));
+    EXPECT_NE(formfill::ReadTextMark(ById(browser.get(), u"firstname").get(), u"Pellix_Value"), u"value of FIRSTNAME");
+    watcher_.reset();
+    platform::browser::InProcessBrowser::Instance().CloseAll();
+  }
+  match_fields::ClearFixedIdentity();
 }
 
 }  // namespace
