@@ -270,7 +270,7 @@ void TAfterNavigateThr::Execute() {
             if (settings.AutoFill && !unlocked) needLogin = true;
             plan.filler->Identity = identity.get();
             plan.filler->DebugFill = settings.DebugFill;
-            plan.filler->Fill(document.get(), page.element.get(), html.Text(), win_id_, true,
+            plan.filler->Fill(page.element.get(), html.Text(), win_id_, true,
                               settings.AutoFill && unlocked, fill_option_);
             if (plan.filler->Matched) {
               anyPrepared = true;

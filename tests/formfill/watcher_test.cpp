@@ -597,7 +597,7 @@ TEST_F(StoredFormTest, APageNoStoredFormClaimsIsFilledFromTheActiveIdentity) {
   pages_->Add(u"http://site.test/address",
               "<html><body><form name='address'><input name='firstname' id='firstname'>"
               "<input name='lastname' id='lastname'></form></body></html>");
-  match_fields::UseFixedIdentity(PELLIX_SOURCE_DIR);
+  match_fields::UseFixedIdentity();
   struct Case {
     const char* what;
     bool autoFill;
