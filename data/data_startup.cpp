@@ -18,7 +18,7 @@ std::u16string ActiveIdentityNo;
 std::atomic<std::int32_t> SecurityLevel{kSecurityExpiring};
 std::atomic<std::int32_t> SecurityExpires{60};
 std::string MasterCrypt;
-bool HasIdentities = false;
+std::atomic<bool> HasIdentities{false};
 bool StandAloneData = false;
 support::TCriticalSection DataLock;
 std::unique_ptr<TWideCrypt> DefaultCrypt;

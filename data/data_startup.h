@@ -36,7 +36,8 @@ extern std::atomic<std::int32_t> SecurityLevel;
 extern std::atomic<std::int32_t> SecurityExpires;
 // The MASTER_CRYPT of the security record; empty when none was read.
 extern std::string MasterCrypt;
-extern bool HasIdentities;
+// Read by the plug-in object on other threads.
+extern std::atomic<bool> HasIdentities;
 extern bool StandAloneData;
 // The program's data lock: taken around every change and read of the item lists, the
 // identity index, the experience list and the active identity. It comes before any

@@ -61,13 +61,17 @@ bool TIgnoreList::ResolvePath() {
 
 bool TIgnoreList::LoadFromFile() {
   Lock();
+  if (!ResolvePath()) {
+    Unlock();
+    return false;
+  }
   bool whole = false;
   bool missing = false;
   std::vector<TIgnoreItem> loaded;
   TMemoryStreamReader memory;
   std::int32_t magic = 0;
   std::int32_t count = 0;
-  if (ResolvePath() && ReadDataFile(FilePath, memory, missing) && memory.ReadInteger(magic) &&
+  if (ReadDataFile(FilePath, memory, missing) && memory.ReadInteger(magic) &&
       magic == kIgnoreMagic && memory.ReadInteger(count) && count >= 0) {
     whole = true;
     for (std::int32_t i = 0; whole && i < count; ++i) {
