@@ -262,12 +262,12 @@ std::string HintOf(TControl* control) {
   return {};
 }
 
-std::string LongHint(const std::string& hint) {
+}  // namespace
+
+std::string GetLongHint(const std::string& hint) {
   auto bar = hint.find('|');
   return bar == std::string::npos ? hint : hint.substr(bar + 1);
 }
-
-}  // namespace
 
 void TApplication::Idle(const MSG&) {
   POINT cursor;
@@ -278,7 +278,7 @@ void TApplication::Idle(const MSG&) {
     mouseControl_ = control;
     if (control != nullptr) control->Perform(CM_MOUSEENTER, 0, 0);
   }
-  SetHint(LongHint(HintOf(control)));
+  SetHint(GetLongHint(HintOf(control)));
   bool done = true;
   if (OnIdle) OnIdle(this, done);
   if (!done) return;

@@ -157,5 +157,8 @@ class TApplication : public TComponent {
 // The program's application object (null until one is made).
 extern TApplication* Application;
 
+// The part of a hint after "|", or the whole hint.
+std::string GetLongHint(const std::string& hint);
+
 // The control under the cursor (a windowed control's graphic child when one is there).
 TControl* FindDragTarget(POINT screenPoint);

@@ -62,7 +62,8 @@ std::optional<Place> FindItemLocked(HMENU menu, UINT item, bool byPosition) {
   }
   for (std::size_t i = 0; i < found->items.size(); ++i) {
     const Item& entry = found->items[i];
-    if (entry.subMenu == 0 && entry.id == item) return Place{menu, i};
+    // A sub-menu item is found by command only when it was given one.
+    if (entry.id == item && (entry.subMenu == 0 || item != 0)) return Place{menu, i};
   }
   for (const Item& entry : found->items) {
     if (entry.subMenu == 0) continue;

@@ -97,6 +97,18 @@ struct MEASUREITEMSTRUCT {
   ULONG_PTR itemData;
 };
 
+struct DRAWITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  UINT itemAction;
+  UINT itemState;
+  HWND hwndItem;  // for a menu: the menu's handle
+  HDC hDC;
+  RECT rcItem;
+  ULONG_PTR itemData;
+};
+
 HMENU CreateMenu();
 HMENU CreatePopupMenu();
 // Destroys the menu and its sub-menus.
