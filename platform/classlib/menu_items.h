@@ -192,6 +192,8 @@ class TPopupMenu : public TMenu {
   // dismissed; a picked item's Click runs before Popup returns.
   virtual void Popup(int x, int y);
   TComponent* PopupComponent = nullptr;
+  // Whether the menu opens by itself on its control's context click.
+  bool AutoPopup = true;
   TNotifyEvent OnPopup;
 
  protected:

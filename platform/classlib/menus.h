@@ -12,7 +12,8 @@ inline constexpr TShortCut scCtrl = 0x4000;
 inline constexpr TShortCut scAlt = 0x8000;
 inline constexpr TShortCut scNone = 0;
 
-enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 using TShiftState = unsigned;
 
 TShortCut ShortCut(WORD key, TShiftState shift);
