@@ -21,6 +21,18 @@ std::optional<std::string> PageMap::Load(const std::u16string& url) {
   return found->second;
 }
 
+void PageMap::AddRedirect(const std::u16string& from, const std::u16string& to) {
+  std::lock_guard guard(lock_);
+  redirects_[WithoutFragment(from)] = to;
+}
+
+std::optional<std::u16string> PageMap::RedirectOf(const std::u16string& url) {
+  std::lock_guard guard(lock_);
+  auto found = redirects_.find(WithoutFragment(url));
+  if (found == redirects_.end()) return std::nullopt;
+  return found->second;
+}
+
 std::optional<std::string> PageFolder::Load(const std::u16string& url) {
   std::u16string address = WithoutFragment(url);
   address = address.substr(0, address.find(u'?'));

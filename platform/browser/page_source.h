@@ -15,17 +15,23 @@ class PageSource {
   virtual ~PageSource() = default;
   // The page's HTML (UTF-8) for an address, or nothing when there is no such page.
   virtual std::optional<std::string> Load(const std::u16string& url) = 0;
+  // The address the server sends a request on to (a redirect), or nothing.
+  virtual std::optional<std::u16string> RedirectOf(const std::u16string&) { return std::nullopt; }
 };
 
 // Pages by their exact address (without the part from "#" on).
 class PageMap : public PageSource {
  public:
   void Add(const std::u16string& url, std::string html);
+  // A request for From is sent on to To (one step; To is not looked up again).
+  void AddRedirect(const std::u16string& from, const std::u16string& to);
   std::optional<std::string> Load(const std::u16string& url) override;
+  std::optional<std::u16string> RedirectOf(const std::u16string& url) override;
 
  private:
   std::mutex lock_;
   std::map<std::u16string, std::string> pages_;
+  std::map<std::u16string, std::u16string> redirects_;
 };
 
 // Pages from a folder: the address's path (after the host, without query and

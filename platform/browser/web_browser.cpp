@@ -202,8 +202,10 @@ void WebBrowser::Navigation(const std::u16string& url) {
     busy_ = hold_busy_;
     return;
   }
-  // A missing page loads as an empty document at that address.
-  ComPtr<HtmlDocument> page = HtmlDocument::Load(pages_->Load(url).value_or(std::string()), url);
+  // A redirected request completes at the address it was sent on to, without a
+  // second BeforeNavigate2. A missing page loads as an empty document at its address.
+  const std::u16string finalUrl = pages_->RedirectOf(url).value_or(url);
+  ComPtr<HtmlDocument> page = HtmlDocument::Load(pages_->Load(finalUrl).value_or(std::string()), finalUrl);
   page->tree()->SetHost(host_);
   ComPtr<HtmlDocument> previous;
   {
@@ -211,15 +213,15 @@ void WebBrowser::Navigation(const std::u16string& url) {
     if (closed_) return;
     previous = std::move(document_);
     document_ = page;
-    location_ = url;
+    location_ = finalUrl;
   }
   previous.Reset();
-  FireUrlEvent(DISPID_NAVIGATECOMPLETE2, url);
+  FireUrlEvent(DISPID_NAVIGATECOMPLETE2, finalUrl);
   {
     std::lock_guard guard(state_lock_);
     busy_ = hold_busy_;
   }
-  FireUrlEvent(DISPID_DOCUMENTCOMPLETE, url);
+  FireUrlEvent(DISPID_DOCUMENTCOMPLETE, finalUrl);
 }
 
 void WebBrowser::NavigateFromPage(const std::u16string& url) {

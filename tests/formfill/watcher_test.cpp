@@ -593,6 +593,30 @@ TEST_F(StoredFormTest, ARequestedStoredFormIsFilledOnlyWhileItStillStands) {
   }
 }
 
+TEST_F(StoredFormTest, ARedirectedRequestExpiresAndThePageIsHandledAsAnyOther) {
+  pages_->Add(u"http://site.test/signin", kLoginPage);
+  pages_->AddRedirect(u"http://site.test/login", u"http://site.test/signin");
+  TFormItem* stored = AddBookmark();
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  RequestLogin(browser.get(), *stored, kNavigateFill);
+  NavigateAndSettle(browser.get(), u"http://site.test/login");
+  BString location;
+  browser->get_LocationURL(location.Put());
+  ASSERT_EQ(location.Text(), u"http://site.test/signin");
+  // The request did not fill the page it was not meant for...
+  EXPECT_NE(ValueOf(browser.get(), u"user"), u"requested");
+  // ...and the page was hooked and handled: its form is done and its password input
+  // answers a right click.
+  ComPtr<IHTMLFormElement> form;
+  ById(browser.get(), u"pw").As<IHTMLInputElement>()->get_form(form.Put());
+  EXPECT_EQ(formfill::ReadMark(form.As<IHTMLElement>().get(), formfill::kFormDoneMark).AsText(), u"DONE");
+  std::size_t before = shell_.Calls().size();
+  ASSERT_EQ(platform::browser::RightClick(browser.get(), ById(browser.get(), u"pw").get()), S_OK);
+  ASSERT_EQ(shell_.Calls().size(), before + 1);
+  EXPECT_EQ(shell_.Calls().back().command, formfill::kCmdPasswordMenuEmpty);
+}
+
 TEST_F(StoredFormTest, APageNoStoredFormClaimsIsFilledFromTheActiveIdentity) {
   pages_->Add(u"http://site.test/address",
               "<html><body><form name='address'><input name='firstname' id='firstname'>"
