@@ -1,0 +1,407 @@
+#include "formfill/app_menus.h"
+
+#include <cmath>
+#include <ctime>
+#include <map>
+#include <mutex>
+
+#include "controls/unicode/uni_sysutils.h"
+#include "data/app_services.h"
+#include "data/data_startup.h"
+#include "data/form_items.h"
+#include "data/identities.h"
+#include "platform/base/clock.h"
+#include "platform/base/text.h"
+#include "support/translator.h"
+
+const std::u16string_view CommandNames[kCommandCount] = {
+    u"",              u"FormFill",          u"FormFillSubmit",   u"FormNoFill",       u"FillOpenForm",
+    u"BookmarkVault", u"BookmarkUnvault",   u"BookmarkDelete",   u"BookmarkEdit",     u"BookmarkCreate",
+    u"BookmarksManage", u"HistAsBookmark",  u"HistDelete",       u"HistEdit",         u"HistoryClear",
+    u"HistoryManage", u"IgnoreList",        u"VaultCreate",      u"VaultBrowse",      u"VaultNotes",
+    u"VaultAddNote",  u"VaultSettings",     u"VaultActivate",    u"IdentityCreate",   u"IdentityEdit",
+    u"IdentitySettings", u"IdentityActivate", u"PasswordsGenerate", u"PasswordsEdit", u"PasswordsBrowse",
+    u"PasswordsClear", u"SettingsSecurity", u"SettingsMasterPwd", u"",                 u"",
+    u"",              u"",                  u"Settings",         u"Help",             u"About",
+    u"",              u"",                  u"",                 u"Login",            u"Logoff",
+    u"AfterInstall",  u"ShowTray",          u"HideTray",         u"Exit"};
+
+TMenuSettings MenuSettings;
+
+namespace {
+
+// Commands with their own handler slot beyond the first 30.
+constexpr int kUpperSlotCommands[] = {37, 38, 39, 44, 46, 47, 48};
+
+int SlotOfCommand(int command) {
+  if (command >= 1 && command <= 30) return command - 1;
+  for (int i = 0; i < 7; ++i)
+    if (kUpperSlotCommands[i] == command) return 30 + i;
+  return -1;
+}
+
+char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+std::u16string Tr(const char* text) { return Translate(text); }
+
+int DayOf(double date) { return static_cast<int>(std::floor(date)); }
+
+// Menu item ids: handed out once per data item, never reused; an id whose item has
+// left the lists answers nothing.
+std::mutex idMutex;
+std::map<const TDataItem*, std::int32_t> idsOfItems;
+std::map<std::int32_t, const TDataItem*> itemsOfIds;
+std::int32_t lastId = 0;
+
+// The item as one of the lists holds it; null when none does. Never dereferences Item,
+// which may be gone.
+TDataItem* HeldByLists(const TDataItem* item) {
+  for (TDataItems* list : {static_cast<TDataItems*>(BookmarkList.get()),
+                           static_cast<TDataItems*>(HistoryList.get()),
+                           static_cast<TDataItems*>(PasswordList.get())}) {
+    const int index = list != nullptr ? list->IndexOf(item) : -1;
+    if (index >= 0) return list->Item(index);
+  }
+  return nullptr;
+}
+
+// Drops the ids of items that have left the lists, so that a later item at the same
+// address gets an id of its own. The caller holds DataLock.
+void PruneMenuItemIds() {
+  std::lock_guard<std::mutex> guard(idMutex);
+  for (auto it = itemsOfIds.begin(); it != itemsOfIds.end();) {
+    if (HeldByLists(it->second) != nullptr) {
+      ++it;
+    } else {
+      idsOfItems.erase(it->second);
+      it = itemsOfIds.erase(it);
+    }
+  }
+}
+
+class TMenuBuilder {
+ public:
+  TMenuBuilder(const TMenuEvents& events, bool pageCommands) : events_(events), page_(pageCommands) {}
+
+  void Build(TMenuEntry& root);
+
+ private:
+  TMenuEntry* Command(TMenuEntry& parent, const char* caption, int command, std::int32_t tag = 0) {
+    TMenuEntry* item = parent.Add(Tr(caption));
+    item->OnClick = events_.Handlers[SlotOfCommand(command)];
+    item->Tag = tag;
+    return item;
+  }
+  static TMenuEntry* Disabled(TMenuEntry& parent, std::u16string caption) {
+    TMenuEntry* item = parent.Add(std::move(caption));
+    item->Enabled = false;
+    return item;
+  }
+  static void Separator(TMenuEntry& parent) { parent.Add(u"-"); }
+
+  void AddBookmarks(TMenuEntry& parent);
+  void AddBookmark(TMenuEntry& parent, const TDataItem& bookmark);
+  void AddHistory(TMenuEntry& parent);
+  void AddHistoryEntry(TMenuEntry& parent, const TDataItem& entry);
+  void AddIdentities(TMenuEntry& parent);
+  void AddPasswords(TMenuEntry& parent);
+
+  const TMenuEvents& events_;
+  bool page_;
+};
+
+void TMenuBuilder::Build(TMenuEntry& root) {
+  AddBookmarks(*root.Add(Tr("Form Bookmarks")));
+  AddHistory(*root.Add(Tr("Form History")));
+  AddIdentities(*root.Add(Tr("Identity")));
+  AddPasswords(*root.Add(Tr("Passwords")));
+  Separator(root);
+  Command(root, "Settings...", 37);
+  Command(root, "Help", 38);
+  Command(root, "About", 39);
+  Separator(root);
+  Command(root, "Logout", 44);
+  if (TrayIconShown.load())
+    Command(root, "Hide Tray Icon", 47);
+  else
+    Command(root, "Show Tray Icon", 46);
+  if (StandaloneMode.load() || InprocHostMode.load()) {
+    Separator(root);
+    Command(root, "Exit", kCommandExit);
+  }
+}
+
+void TMenuBuilder::AddBookmark(TMenuEntry& parent, const TDataItem& bookmark) {
+  TMenuEntry* item = parent.Add(CutCaption(bookmark.Caption()));
+  item->ImageIndex = bookmark.VaultID != 0 ? 0 : 1;
+  std::int32_t tag = MenuItemId(&bookmark);
+  Command(*item, "Open without Submit", 1, tag);
+  Command(*item, "Open with Submit", 2, tag);
+  Command(*item, "Open without Filling", 3, tag);
+  Separator(*item);
+  if (bookmark.VaultID != 0)
+    Command(*item, "Remove Bookmark from Vault...", 6, tag)->Enabled = false;
+  else
+    Command(*item, "Lock Bookmark to Vault...", 5, tag)->Enabled = false;
+  Command(*item, "Delete Bookmark", 7, tag);
+  Command(*item, "Edit Bookmark...", 8, tag);
+}
+
+void TMenuBuilder::AddBookmarks(TMenuEntry& parent) {
+  if (!BookmarkList) return;
+  std::vector<const TDataItem*> listed;
+  for (int i = 0; i < BookmarkList->Count(); ++i)
+    if (!BookmarkList->Item(i)->SiteDefault) listed.push_back(BookmarkList->Item(i));
+  if (listed.empty()) {
+    Disabled(parent, Tr("No Form Bookmarked Yet"));
+    if (page_) {
+      Separator(parent);
+      Command(parent, "Create New Bookmark...", 9);
+    }
+    return;
+  }
+  const TUniStringList& folders = BookmarkList->Strings;
+  const int folderCount = folders.GetCount();
+  for (int f = 0; f < folderCount; ++f) parent.Add(folders.Get(f));
+  for (const TDataItem* bookmark : listed) {
+    const int folder = bookmark->IntValue;
+    AddBookmark(folder >= 0 && folder < folderCount ? *parent.Items[folder] : parent, *bookmark);
+  }
+  Separator(parent);
+  if (page_) Command(parent, "Create New Bookmark...", 9);
+  Command(parent, "Browse Bookmarks...", 10);
+  for (int f = folderCount - 1; f >= 0; --f)
+    if (parent.Items[f]->Items.empty()) parent.Items.erase(parent.Items.begin() + f);
+}
+
+void TMenuBuilder::AddHistoryEntry(TMenuEntry& parent, const TDataItem& entry) {
+  if (entry.Owner == BookmarkList.get()) {
+    AddBookmark(parent, entry);
+    return;
+  }
+  TMenuEntry* item = parent.Add(CutCaption(entry.Caption()) + u" " + Tr("(Not Saved)"));
+  item->Default = true;
+  std::int32_t tag = MenuItemId(&entry);
+  Command(*item, "Open without Submit", 1, tag);
+  Command(*item, "Open with Submit", 2, tag);
+  Command(*item, "Open without Filling", 3, tag);
+  Separator(*item);
+  Command(*item, "Save as Bookmark", 11, tag);
+  Command(*item, "Remove from History", 12, tag);
+  Command(*item, "Edit History Record...", 13, tag)->Enabled = false;
+}
+
+void TMenuBuilder::AddHistory(TMenuEntry& parent) {
+  const int today = DayOf(platform::Now());
+  std::vector<const TDataItem*> entries;
+  if (HistoryList) {
+    for (int i = 0; i < HistoryList->Count(); ++i) {
+      const TDataItem* entry = HistoryList->Item(i);
+      if (!entry->SiteDefault && DayOf(entry->Date) >= today - MenuSettings.HistoryDays) entries.push_back(entry);
+    }
+  }
+  if (BookmarkList) {
+    for (int i = 0; i < BookmarkList->Count(); ++i) {
+      const TDataItem* bookmark = BookmarkList->Item(i);
+      if (bookmark->SiteDefault || bookmark->Date < MenuSettings.ClearHistory) continue;
+      auto at = entries.begin();
+      while (at != entries.end() && (*at)->Date >= bookmark->Date) ++at;
+      entries.insert(at, bookmark);
+    }
+  }
+  if (entries.empty()) {
+    Disabled(parent, Tr("Form History is Empty"));
+    Separator(parent);
+    Command(parent, "Ignore List...", 16);
+    return;
+  }
+  const int weekAgo = today - 7;
+  int groupDay = 0;
+  bool inToday = false;
+  TMenuEntry* group = nullptr;
+  for (const TDataItem* entry : entries) {
+    const int day = DayOf(entry->Date);
+    if (day == today) {
+      AddHistoryEntry(parent, *entry);
+      inToday = true;
+      continue;
+    }
+    if (inToday) {
+      Separator(parent);
+      inToday = false;
+    }
+    // A first entry whose day happens to equal the starting GroupDay still gets a group.
+    if (group == nullptr || (day != groupDay && (day >= weekAgo || groupDay != 1))) {
+      if (day == today - 1)
+        group = parent.Add(Tr("Yesterday"));
+      else if (day >= weekAgo)
+        group = parent.Add(HistoryDateText(day));
+      else
+        group = parent.Add(Tr("Older"));
+      groupDay = day >= weekAgo ? day : 1;
+    }
+    AddHistoryEntry(*group, *entry);
+  }
+  Separator(parent);
+  Command(parent, "Clear Form History", 14);
+  Command(parent, "Ignore List...", 16);
+  Command(parent, "Browse Form History...", 15);
+}
+
+void TMenuBuilder::AddIdentities(TMenuEntry& parent) {
+  const int count = Identities ? Identities->Lines.GetCount() : 0;
+  const int active = Identities ? Identities->IndexOfFile(ActiveIdentityNo) : -1;
+  const std::u16string activeName = active >= 0 ? Identities->GetName(active) : std::u16string();
+  Disabled(parent, WideStringReplace(Tr("Active Identity: %IDENTITYNAME%"), u"%IDENTITYNAME%",
+                                     CutCaption(activeName), false, rfReplaceAll | rfIgnoreCase));
+  Separator(parent);
+  if (page_) Command(parent, "Fill Forms on Current Page Using This Identity Data", 4);
+  Command(parent, "Edit Identity...", 24);
+  Command(parent, "Identity Settings...", 25);
+  Separator(parent);
+  if (count <= 1) {
+    Command(parent, "Create New Identity...", 23);
+    return;
+  }
+  TMenuEntry* more = parent.Add(Tr("More Identities"));
+  const std::u16string switchTo = Tr("Switch to \"%IDENTITYNAME%\"");
+  for (int i = 0; i < count; ++i) {
+    TMenuEntry* item = more->Add(WideStringReplace(switchTo, u"%IDENTITYNAME%", CutCaption(Identities->GetName(i)),
+                                                   false, rfReplaceAll | rfIgnoreCase));
+    item->OnClick = events_.Handlers[SlotOfCommand(26)];
+    item->Tag = i;
+    item->Enabled = i != active;
+  }
+  Separator(*more);
+  Command(*more, "Create New Identity...", 23);
+}
+
+void TMenuBuilder::AddPasswords(TMenuEntry& parent) {
+  Command(parent, "Generate a Password...", 27);
+  TMenuEntry* recent = parent.Add(Tr("Recent Passwords"));
+  if (PasswordList) {
+    int shown = 0;
+    for (int i = 0; i < PasswordList->Count() && shown < 5; ++i) {
+      const TDataItem* entry = PasswordList->Item(i);
+      if (entry->SiteDefault) continue;
+      TMenuEntry* item = recent->Add(CutCaption(entry->Caption()));
+      item->OnClick = events_.Handlers[SlotOfCommand(28)];
+      item->Tag = MenuItemId(entry);
+      ++shown;
+    }
+    if (shown == 0) {
+      Disabled(*recent, Tr("No Password Used Yet"));
+    } else {
+      Separator(*recent);
+      Disabled(*recent, Tr("Clear Password History"));
+    }
+  }
+  Separator(parent);
+  Command(parent, "Browse Password History...", 29);
+}
+
+}  // namespace
+
+TMenuEntry* TMenuEntry::Add(std::u16string caption) {
+  Items.push_back(std::make_unique<TMenuEntry>());
+  Items.back()->Caption = std::move(caption);
+  return Items.back().get();
+}
+
+int CommandIdFromName(std::u16string_view name) {
+  if (name.empty()) return 0;
+  for (int i = 1; i < kCommandCount; ++i)
+    if (SameName(CommandNames[i], name)) return i;
+  return 0;
+}
+
+int CommandOfSlot(int slot) {
+  if (slot >= 0 && slot < 30) return slot + 1;
+  if (slot >= 30 && slot < TMenuEvents::kCount) return kUpperSlotCommands[slot - 30];
+  return 0;
+}
+
+TToolbarMenuEvents::TToolbarMenuEvents() {
+  for (int slot = 0; slot < kCount; ++slot) {
+    const int number = CommandOfSlot(slot);
+    Handlers[slot] = [this, number](TObject* sender) { SetCommand(number, dynamic_cast<TMenuEntry*>(sender)); };
+  }
+}
+
+void TToolbarMenuEvents::SetCommand(int number, const TMenuEntry* item) {
+  Command = std::u16string(number >= 0 && number < kCommandCount ? CommandNames[number] : u"");
+  if (item != nullptr) Command += u"_" + platform::AnsiToWide(std::to_string(item->Tag));
+}
+
+std::u16string CutCaption(std::u16string_view text) {
+  if (text.find_first_not_of(u' ') == std::u16string_view::npos) return u" " + Tr("(empty)");
+  if (text.size() > 42) return std::u16string(text.substr(0, 40)) + u"...";
+  return std::u16string(text);
+}
+
+std::u16string HistoryDateText(double day) {
+  const SYSTEMTIME st = platform::DecodeDateTime(day);
+  std::tm tm{};
+  tm.tm_year = st.wYear - 1900;
+  tm.tm_mon = st.wMonth - 1;
+  tm.tm_mday = st.wDay;
+  tm.tm_wday = st.wDayOfWeek;
+  char text[64];
+  const std::size_t length = std::strftime(text, sizeof text, "%x, %a", &tm);
+  return platform::AnsiToWide(std::string(text, length));
+}
+
+void BuildMainMenu(const TMenuEvents& events, TPopupMenuTree& menu, bool pageCommands) {
+  DataLock.Enter();
+  menu.Items.Clear();
+  PruneMenuItemIds();
+  TMenuBuilder(events, pageCommands).Build(menu.Items);
+  DataLock.Leave();
+}
+
+void BuildPasswordFieldMenu(const TContextMenuEvents& events, TPopupMenuTree& menu, int mode, std::int32_t tag) {
+  struct Line {
+    const char* caption;
+    int slot;
+  };
+  static const std::vector<Line> kModes[3] = {
+      {{"Generate New Password", 0}, {"Open Password Generator...", 3}},
+      {{"Fill Password", 1}, {"Generate New Password", 0}, {"Open Password Generator...", 3}},
+      {{"Show Password...", 2}, {"Edit Password...", 3}}};
+  menu.Items.Clear();
+  std::vector<Line> lines = mode >= 0 && mode <= 2 ? kModes[mode] : std::vector<Line>();
+  lines.insert(lines.end(), {{"Paste", 4}, {"-", -1}, {"Password History...", 5}});
+  for (const Line& line : lines) {
+    TMenuEntry* item = menu.Items.Add(line.slot < 0 ? u"-" : Tr(line.caption));
+    item->Tag = tag;
+    if (line.slot >= 0) item->OnClick = events.Handlers[line.slot];
+  }
+}
+
+std::int32_t MenuItemId(const TDataItem* item) {
+  std::lock_guard<std::mutex> guard(idMutex);
+  auto found = idsOfItems.find(item);
+  if (found != idsOfItems.end()) return found->second;
+  const std::int32_t id = ++lastId;
+  idsOfItems[item] = id;
+  itemsOfIds[id] = item;
+  return id;
+}
+
+TDataItem* FindMenuItem(std::int32_t id) {
+  const TDataItem* item = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(idMutex);
+    auto found = itemsOfIds.find(id);
+    if (found == itemsOfIds.end()) return nullptr;
+    item = found->second;
+  }
+  return HeldByLists(item);
+}
