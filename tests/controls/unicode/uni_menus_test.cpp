@@ -11,7 +11,9 @@
 #include "controls/unicode/uni_system.h"
 #include "platform/base/text.h"
 #include "platform/classlib/forms.h"
+#include "platform/gdi/device_context.h"
 #include "platform/gdi/window_picture.h"
+#include "platform/gdi/picture_compare.h"
 
 namespace {
 
@@ -166,6 +168,29 @@ TEST_F(UniMenusTest, OwnerDrawnItemsAreMeasuredWithTheirWideTexts) {
   canvas.SetHandle(0);
   ReleaseDC(0, dc);
   EXPECT_EQ(widths[wide] - widths[narrow], wideText - narrowText);
+}
+
+TEST_F(UniMenusTest, OwnerDrawnItemsPaintTheirWideTextsAndStates) {
+  TUniMenuItem* line = AddItem(u"-");
+  TUniMenuItem* grayed = AddItem(u"Gr&ayed");
+  grayed->SetEnabled(false);
+  save_->SetChecked(true);
+  menu_->SetOwnerDraw(true);
+  constexpr int kWidth = 160, kItem = 20;
+  struct Row {
+    TMenuItem* item;
+    UINT state;
+  };
+  const Row rows[] = {{save_, ODS_SELECTED}, {open_, 0}, {line, 0}, {grayed, ODS_GRAYED | ODS_DISABLED}};
+  auto picture = platform::gdi::NewBitmap(kWidth, kItem * 4);
+  HDC dc = platform::gdi::NewDC(picture, 0, RECT{0, 0, kWidth, kItem * 4});
+  for (int i = 0; i < 4; ++i) {
+    DRAWITEMSTRUCT draw{ODT_MENU, 0, rows[i].item->Command(), ODA_DRAWENTIRE, rows[i].state, menu_->Items()->Handle(),
+                        dc, RECT{0, i * kItem, kWidth, (i + 1) * kItem}, rows[i].item->Command()};
+    EXPECT_EQ(SendMessageW(UniPopupList->Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw)), TRUE);
+  }
+  platform::gdi::FreeDC(dc);
+  EXPECT_EQ(pellix_test::CompareWithExpected(*picture, "owner_drawn_menu.png", 8), "");
 }
 
 }  // namespace
