@@ -2,6 +2,7 @@
 // stream and list errors, and the library's own texts for them.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <initializer_list>
 #include <string>
@@ -69,6 +70,13 @@ class EOSError : public Exception {
  public:
   EOSError(DWORD code, std::string message) : Exception(std::move(message)), ErrorCode(code) {}
   DWORD ErrorCode;
+};
+
+// A failed OLE call: its result code (an HRESULT) and the system's text for it.
+class EOleSysError : public Exception {
+ public:
+  EOleSysError(std::string message, std::int32_t code) : Exception(std::move(message)), ErrorCode(code) {}
+  std::int32_t ErrorCode;
 };
 
 // The system's text for a code, without the trailing line break and full stop.
