@@ -1,16 +1,11 @@
-// Pellix: until the start-up routine is in place, the program checks that its
-// foundation works on this machine and exits.
-#include <cstdio>
+// Pellix: the password manager and form filler. The first argument is the switch.
+#include <string>
+#include <vector>
 
-#include "platform/base/state_root.h"
-#include "platform/base/text.h"
+#include "app/dialog_launcher.h"
+#include "app/start_up.h"
 
-int main() {
-  const auto root = platform::StateRoot();
-  if (root.empty()) {
-    std::fprintf(stderr, "Pellix: no folder for the user's state\n");
-    return 1;
-  }
-  std::printf("Pellix: state folder %s, code page %u\n", root.c_str(), GetACP());
-  return 0;
+int main(int argc, char** argv) {
+  TRecordingLauncher launcher;
+  return StartApplication(std::vector<std::string>(argv + 1, argv + argc), launcher);
 }

@@ -1,0 +1,62 @@
+#include "app/start_up.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/main_form.h"
+#include "common/test_env.h"
+#include "platform/base/clock.h"
+#include "platform/win/window.h"
+
+namespace {
+
+std::filesystem::path LaunchedFile() { return std::filesystem::path(std::getenv("PELLIX_HOME")) / "launched.txt"; }
+
+// Notes every window request in a file that the test reads from its own process.
+class FileLauncher : public TDialogLauncher {
+ public:
+  void Launch(TDialogKind kind, long argument) override {
+    std::ofstream(LaunchedFile(), std::ios::app) << DialogKindName(kind) << ' ' << argument << '\n';
+  }
+};
+
+const bool kProgram = pellix_test::RegisterChildRole("pellix", [](const std::vector<std::string>& args) {
+  FileLauncher launcher;
+  return StartApplication(args, launcher);
+});
+
+// Polls (bounded) until the condition holds; the bound only guards against a hang.
+template <typename F>
+bool Eventually(F condition) {
+  for (int i = 0; i < 300; ++i) {
+    if (condition()) return true;
+    Sleep(50);
+  }
+  return condition();
+}
+
+TEST(StartUp, SecondInstanceForwardsItsSwitchAndStopEndsTheFirst) {
+  const int first = pellix_test::StartChild("pellix");
+  ASSERT_TRUE(Eventually([] { return FindWindowA(kMainFormClass, nullptr) != 0; }));
+
+  EXPECT_EQ(pellix_test::RunChild("pellix", {"--/SHOWHISTORY"}), 0);
+  EXPECT_TRUE(Eventually([] { return pellix_test::ReadBytes(LaunchedFile()) == "history browser 0\n"; }))
+      << pellix_test::ReadBytes(LaunchedFile());
+
+  EXPECT_EQ(pellix_test::RunChild("pellix", {"stop"}), 0);
+  EXPECT_EQ(pellix_test::WaitChild(first), 0);
+  EXPECT_EQ(FindWindowA(kMainFormClass, nullptr), 0u);
+}
+
+TEST(StartUp, JobSwitchesNeverStartAnInstance) {
+  for (const char* job : {"install", "showurl", "help", "regserver"}) {
+    pellix_test::RunChild("pellix", {job});
+    EXPECT_EQ(FindWindowA(kMainFormClass, nullptr), 0u) << job;
+  }
+  EXPECT_EQ(pellix_test::RunChild("pellix", {"regserver"}), 1) << "registration is reported as failed";
+}
+
+}  // namespace
