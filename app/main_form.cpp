@@ -9,11 +9,14 @@
 #include "platform/win/window.h"
 #include "support/debug_log.h"
 #include "support/locks.h"
+#include "support/registry_access.h"
 
 namespace {
 
 constexpr UINT_PTR kMainTimerId = 1;
 constexpr UINT kMainTimerInterval = 100;
+// While the installer runs the timer slows down and stays slow.
+constexpr UINT kInstallerTimerInterval = 2000;
 constexpr int kTicksPerRescan = 100;
 TMainForm* TheMainForm = nullptr;
 
@@ -71,6 +74,10 @@ LRESULT TMainForm::HandleCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void TMainForm::MainFormTimerTimer() {
+  if (InstallerWindowExists()) {
+    SetTimer(handle_, kMainTimerId, kInstallerTimerInterval, nullptr);
+    return;
+  }
   if (!StartCommandDone && StartCommand != kNoCommand) {
     StartCommandDone = true;
     if (::CheckUnlock(handle_, 0, true)) {
@@ -109,6 +116,14 @@ LRESULT TMainForm::SendToMainWindow(WPARAM command, LPARAM argument) {
 bool TMainForm::CheckUnlock(HWND, int, bool) {
   // The master-password prompt is not part of this program yet: only an open vault passes.
   return IsUnlocked();
+}
+
+bool TMainForm::PostScanRequest() { return PostMessageA(handle_, scanMessageId_, 0, 0) != FALSE; }
+
+bool TMainForm::InstallerWindowExists() {
+  std::int32_t installer = 0;
+  return RegReadInteger(HKEY_CURRENT_USER, "Software\\Quindle\\", "INNOWIN", installer) && installer != 0 &&
+         IsWindow(static_cast<HWND>(installer)) != FALSE;
 }
 
 bool TMainForm::IsUnlocked() { return SecurityLevel == kSecurityNone; }

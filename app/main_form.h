@@ -48,6 +48,8 @@ class TMainForm : public TAppServices {
   LRESULT SendToMainWindow(WPARAM command, LPARAM argument) override;
   bool CheckUnlock(HWND ownerWnd, int flag, bool mayAsk) override;
   bool IsUnlocked() override;
+  bool PostScanRequest() override;
+  bool InstallerWindowExists() override;
 
  private:
   static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
