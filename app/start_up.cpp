@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/command_line_switches.h"
+#include "app/install_actions.h"
 #include "app/main_form.h"
 #include "data/data_startup.h"
 #include "platform/base/clock.h"
@@ -69,7 +70,7 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
       if (arguments.size() < 2 || arguments[1].empty()) return 0;
       launcher.Launch(TDialogKind::HelpTopic, std::atol(arguments[1].c_str()));
       return 0;
-    case scUninstall:
+    case scUninstall: UninstallCleanup(); return 0;
     case scAfterInstall:
     case scBackup:
       LogError("this job is not available yet");
