@@ -102,7 +102,7 @@ TConfig::TConfig(std::uint8_t mode, const std::string& fileName) { Open(mode, fi
 TConfig::~TConfig() { Disconnect(); }
 
 void TConfig::Open(std::uint8_t mode, const std::string& fileName) {
-  FileName = fileName.empty() ? ProgramFolder() + ConfigFileName : fileName;
+  FileName = fileName.empty() ? StandAloneFolder() + ConfigFileName : fileName;
   if (mode == kConfigAuto) {
     if (IsExistingFile(FileName)) {
       mode = kConfigIni;

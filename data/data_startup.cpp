@@ -55,7 +55,8 @@ std::optional<std::string> ReadDataResource(const char* name) {
 
 void SetDataFolder(bool standAlone) {
   if (standAlone) {
-    DataFolder = ProgramFolder() + kDataFolderName;
+    const std::string folder = StandAloneFolder();
+    DataFolder = folder.empty() ? std::string() : folder + kDataFolderName;
     Config = std::make_unique<TConfig>(kConfigIni, "");
   } else {
     const std::string appData = WithSeparator(AppDataDir());

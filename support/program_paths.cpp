@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/base/state_root.h"
 #include "platform/fs/files.h"
 #include "platform/fs/names.h"
 #include "platform/fs/paths.h"
@@ -39,5 +40,10 @@ const ProgramPathValues& ProgramPaths() {
 const std::string& ProgramFile() { return ProgramPaths().programFile; }
 
 const std::string& ProgramFolder() { return ProgramPaths().programFolder; }
+
+std::string StandAloneFolder() {
+  const std::string root = platform::StateRoot().string();
+  return root.empty() ? root : root + platform::kPathDelimiter;
+}
 
 const std::string& ShortProgramFile() { return ProgramPaths().shortProgramFile; }

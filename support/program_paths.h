@@ -19,3 +19,8 @@ const ProgramPathValues& ProgramPaths();
 const std::string& ProgramFile();
 const std::string& ProgramFolder();
 const std::string& ShortProgramFile();
+
+// Where a stand-alone start keeps its data folder and settings file: the user's state
+// root (ending in one separator), never the program's folder, which other users share
+// and which may not be writable. Empty when the root cannot be made.
+std::string StandAloneFolder();

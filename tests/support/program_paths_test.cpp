@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +12,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+TEST(ProgramPaths, StandAloneDataLivesUnderTheStateRootNotBesideTheProgram) {
+  const std::string home = std::getenv("PELLIX_HOME");
+  EXPECT_EQ(StandAloneFolder(), home + "/");
+  EXPECT_NE(StandAloneFolder(), ProgramFolder());
+}
 
 TEST(ProgramPaths, ThisProgramsFileFolderAndShortForm) {
   const std::string self = platform::Utf8ToAnsi(fs::read_symlink("/proc/self/exe").string());
