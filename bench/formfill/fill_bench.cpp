@@ -6,13 +6,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "formfill/form_filling.h"
 #include "formfill/prepared_values.h"
 #include "platform/base/text.h"
 #include "platform/browser/html_document.h"
+#include "bench/common/ratio_main.h"
 
 namespace {
 
@@ -83,29 +83,8 @@ void FillPage(benchmark::State& state) {
 BENCHMARK(BuildDocument)->Unit(benchmark::kMillisecond);
 BENCHMARK(FillPage)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  void PrintRatio() {
-    if (times_["BuildDocument"] > 0) {
-      std::printf("fill of %d fields / build of its document = %.2f\n", kFields,
-                  times_["FillPage"] / times_["BuildDocument"]);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio();
-  return 0;
+  return pellix_bench::RunWithRatios(argc, argv, {{"FillPage", "BuildDocument"}});
 }

@@ -6,10 +6,10 @@
 #include <gumbo.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "controls/htmllabel/mk_html_parser.h"
+#include "bench/common/ratio_main.h"
 
 namespace {
 
@@ -64,32 +64,9 @@ void ParserGumbo(benchmark::State& state) {
 BENCHMARK(TokenizerOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(ParserGumbo)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's time per iteration, to print the ratio at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  void PrintRatio() const {
-    auto ours = times_.find("TokenizerOurs");
-    auto theirs = times_.find("ParserGumbo");
-    if (ours == times_.end() || theirs == times_.end()) return;
-    std::printf("1 MB HTML: label tokenizer / gumbo = %.2f (%.1f MB/s vs %.1f MB/s)\n", ours->second / theirs->second,
-                static_cast<double>(Document().size()) / 1e6 / (ours->second / 1e3),
-                static_cast<double>(Document().size()) / 1e6 / (theirs->second / 1e3));
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio();
-  return 0;
+  return pellix_bench::RunWithRatios(argc, argv, {{"TokenizerOurs", "ParserGumbo"}});
 }

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/base/text.h"
+#include "bench/common/ratio_main.h"
 
 namespace {
 
@@ -151,32 +151,13 @@ BENCHMARK(WideToUtf8Iconv);
 BENCHMARK(Utf16LeToWidePlatform);
 BENCHMARK(Utf16LeToWideIconv);
 
-// Keeps each benchmark's time per iteration, to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  void PrintRatios() {
-    for (const char* what : {"AnsiToWide", "WideToAnsi", "Utf8ToWide", "WideToUtf8", "Utf16LeToWide"}) {
-      const std::string ours = std::string(what) + "Platform", theirs = std::string(what) + "Iconv";
-      if (times_.count(ours) && times_.count(theirs) && times_[theirs] > 0) {
-        std::printf("%s: platform / iconv = %.2f\n", what, times_[ours] / times_[theirs]);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  return 0;
+  return pellix_bench::RunWithRatios(argc, argv, {{"AnsiToWidePlatform", "AnsiToWideIconv"},
+                                      {"WideToAnsiPlatform", "WideToAnsiIconv"},
+                                      {"Utf8ToWidePlatform", "Utf8ToWideIconv"},
+                                      {"WideToUtf8Platform", "WideToUtf8Iconv"},
+                                      {"Utf16LeToWidePlatform", "Utf16LeToWideIconv"}});
 }

@@ -177,14 +177,17 @@ void Change(Profile& profile, std::string_view section, const char* key, const c
     }
     return;
   }
-  const std::optional<std::size_t> at = range ? FindKey(profile, *range, key) : std::nullopt;
+  // A plain index (not an optional) keeps g++'s release build free of a false
+  // "may be used uninitialized" warning.
+  constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
+  const std::size_t at = range ? FindKey(profile, *range, key).value_or(kNoLine) : kNoLine;
   if (value == nullptr) {
-    if (at) profile.lines.erase(profile.lines.begin() + static_cast<std::ptrdiff_t>(*at));
+    if (at != kNoLine) profile.lines.erase(profile.lines.begin() + static_cast<std::ptrdiff_t>(at));
     return;
   }
   Line line = Classify(std::string(key) + "=" + value);
-  if (at) {
-    profile.lines[*at] = std::move(line);
+  if (at != kNoLine) {
+    profile.lines[at] = std::move(line);
     return;
   }
   if (!range) {
