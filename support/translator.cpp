@@ -12,7 +12,9 @@
 #include "platform/kernel/debug_output.h"
 #include "platform/kernel/registry.h"
 #include "support/archives.h"
+#include "support/files_folders.h"
 #include "support/registry_access.h"
+#include "support/resource_files.h"
 
 namespace {
 
@@ -88,11 +90,6 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 }
 
 TLangInfo BuiltInEnglish() { return TLangInfo{"", "English", "en", kDefaultVersion, false, 0}; }
-
-bool FileExists(const std::string& name) {
-  DWORD attributes = GetFileAttributesA(name.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 bool ReadWholeFile(const std::string& name, std::string& bytes) {
   HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -254,7 +251,7 @@ void TTranslator2::SetTexts(const std::string& text) { Texts.SetText(text); }
 
 bool TTranslator2::LoadTextFile(const std::string& fileName) {
   std::string bytes;
-  if (!FileExists(fileName) || !ReadWholeFile(fileName, bytes)) return false;
+  if (!IsExistingFile(fileName) || !ReadWholeFile(fileName, bytes)) return false;
   SetTexts(bytes);
   return true;
 }
@@ -311,14 +308,67 @@ void TTranslator2::AddPackFile(const std::string& fileName, support::TMutex& mut
   }
 }
 
+bool TTranslator2::LoadPackList() {
+  std::string text;
+  if (!LoadResourceText("", PackListName, text)) return false;
+  PackList.clear();
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    std::size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+      PackList.emplace_back(line, "");
+    } else {
+      PackList.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+    }
+  }
+  OwnPacks = true;
+  return true;
+}
+
+namespace {
+
+// The pack file a carried pack is written to: the resource name without "_CAB", and a
+// four-letter language part split as a culture name (PX_enUS.cab becomes PX_en-US.cab).
+std::string CarriedPackFile(const std::string& resourceName) {
+  std::string file = resourceName;
+  for (std::size_t at = Upper(file).find("_CAB"); at != std::string::npos; at = Upper(file).find("_CAB")) {
+    file.erase(at, 4);
+  }
+  file += ".cab";
+  std::size_t underscore = file.find('_');
+  std::size_t dot = file.find('.');
+  if (underscore != std::string::npos && dot == underscore + 5) file.insert(dot - 2, "-");
+  return file;
+}
+
+}  // namespace
+
+void TTranslator2::WriteCarriedPacks() {
+  const std::string ownPrefix = Upper(Prefix + "_");
+  for (const auto& [resourceName, listedVersion] : PackList) {
+    if (Upper(resourceName).rfind(ownPrefix, 0) != 0) continue;
+    const std::string version = listedVersion.empty() ? kDefaultVersion : listedVersion;
+    const std::string file = CarriedPackFile(resourceName);
+    const std::string name = file.substr(0, file.size() - 4);
+    if (!IsExistingFile(PackDir + file) || ReadSetting("lng_" + name + "_Version", "", false) != version) {
+      ExtractResourceToFile(PackDir + file, resourceName, true);
+    }
+  }
+}
+
 void TTranslator2::InitLang() {
   if (InitBusy || SetBusy) return;
   support::TMutex mutex("InitLang_SetLangID_" + Prefix);
   InitBusy = true;
   Languages.clear();
   Languages.push_back(BuiltInEnglish());
-  // The program carries no data resources, so there is no pack list and no pack of
-  // its own (OwnPacks stays false).
+  if (LoadPackList() && !IsExistingDir(PackDir) && !ForceDirectoriesEx(PackDir, true)) {
+    InitBusy = false;
+    return;
+  }
+  WriteCarriedPacks();
   std::vector<std::string> files;
   WIN32_FIND_DATAA found{};
   HANDLE search = FindFirstFileA((PackDir + Prefix + "_*.cab").c_str(), &found);
@@ -343,7 +393,12 @@ void TTranslator2::InitLang() {
 bool TTranslator2::ExtractPack(const TLangInfo& entry, int index, support::TMutex& mutex) {
   if (!mutex.Wait(kMutexWait)) return true;  // the step is skipped; loading goes on
   bool extracted = false;
-  if (!entry.FileName.empty() && FileExists(PackDir + entry.FileName)) {
+  if (OwnPacks) {
+    // Packs of our own are complete: nothing of an earlier language may stay behind.
+    DeleteDirectoryTree(LangDir, false);
+    ForceDirectoriesEx(LangDir, true);
+  }
+  if (!entry.FileName.empty() && IsExistingFile(PackDir + entry.FileName)) {
     TArchive archive(PackDir + entry.FileName);
     extracted = archive.DecompressToDir(LangDir, "", true);
   }
@@ -383,7 +438,7 @@ bool TTranslator2::SetLangID(int index) {
     }
     std::string extractedVersion = ReadSetting(Prefix + "_Language_Ver", "", true);
     bool upToDate = LangIndex == index && entry.Version == extractedVersion && currentShort == entry.ShortName &&
-                    FileExists(LangDir + "language.ini");
+                    IsExistingFile(LangDir + "language.ini");
     if (!upToDate && !ExtractPack(entry, index, mutex)) result = false;
   }
   if (result) {

@@ -3,8 +3,10 @@
 // texts come in a language pack, a cabinet holding info.ini (what the language is) and
 // language.ini (the texts, found under the hash of the lower-cased English text or
 // under an explicit section and key). Packs lie in the pack folder; the active one is
-// extracted into the active-language folder. The registry keeps the chosen language,
-// the extracted pack's version, and a cache of what each pack file holds.
+// extracted into the active-language folder; packs the program carries as data
+// resources (listed by its pack-list resource) are first written into the pack folder.
+// The registry keeps the chosen language, the extracted pack's version, and a cache of
+// what each pack file holds.
 //
 // Nothing here raises to its caller: failures answer false, an empty value or English.
 #pragma once
@@ -77,6 +79,12 @@ class TTranslator2 {
   std::vector<std::pair<std::string, std::string>> PackList;  // name=version lines
 
  private:
+  // Reads the pack-list resource into PackList; true (and OwnPacks) when the program
+  // carries one.
+  bool LoadPackList();
+  // Writes each carried pack of this program into PackDir unless the file there has
+  // the listed version.
+  void WriteCarriedPacks();
   void AddPackFile(const std::string& fileName, support::TMutex& mutex);
   std::string PackListVersion(const std::string& resourceName) const;
   bool ExtractPack(const TLangInfo& entry, int index, support::TMutex& mutex);

@@ -291,6 +291,7 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, OV
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten, OVERLAPPED* overlapped) {
   if (bytesWritten) *bytesWritten = 0;
+  if (platform::faults::ShouldFail("WriteFile")) return FALSE;
   auto object = FileFor("WriteFile", file);
   if (!object) return FALSE;
   if (overlapped) return FailBool(ERROR_NOT_SUPPORTED);

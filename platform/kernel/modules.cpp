@@ -52,7 +52,12 @@ HMODULE GetModuleHandleA(const char* moduleName) {
   return 0;
 }
 
-HMODULE LoadLibraryA(const char* fileName) { return GetModuleHandleA(fileName); }
+// Module files of the other platform cannot be mapped here: only the system modules
+// load, any other name is not found.
+HMODULE LoadLibraryA(const char* fileName) {
+  if (platform::faults::ShouldFail("LoadLibraryA")) return 0;
+  return GetModuleHandleA(fileName);
+}
 
 BOOL FreeLibrary(HMODULE module) {
   for (const Module& known : kModules) {

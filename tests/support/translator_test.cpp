@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/data_resources.h"
 #include "common/test_env.h"
 #include "platform/base/text.h"
 #include "platform/cab/cabinet_maker.h"
@@ -276,6 +277,47 @@ TEST_F(Languages, AnEnglishPackReplacesTheBuiltInEntry) {
   char key[9];
   std::snprintf(key, sizeof key, "%08X", HashText("Color", true));
   EXPECT_EQ(translator.Texts.Value("main", key), "Colour");
+}
+
+// The program may carry its packs as data resources listed by a pack-list resource:
+// they are written into the pack folder (made when missing) once per listed version,
+// and the active-language folder is emptied before each extraction.
+TEST_F(Languages, CarriedPacksAreWrittenOncePerVersion) {
+  const std::string de = ReadFile(pellix_test::Fixture("langpacks/PX_de.cab"));
+  pellix_test::RegisterDataResource("PX_de_CAB", de);
+  pellix_test::RegisterDataResource("PX_frCH_CAB", ReadFile(pellix_test::Fixture("langpacks/PX_fr.cab")));
+  pellix_test::RegisterDataResource("CARRIED_PACKS", "PX_de_CAB=2.0.0.0\r\nOTHER_it_CAB=1.0\nPX_frCH_CAB=\r\n");
+  auto init = [&](TTranslator2& translator) {
+    Configure(translator);
+    translator.PackListName = "CARRIED_PACKS";
+    translator.PackDir = (dir / "Carried").string() + "/";
+    translator.InitLang();
+  };
+  TTranslator2 translator;
+  init(translator);
+  EXPECT_TRUE(translator.OwnPacks);
+  EXPECT_EQ(ReadFile(dir / "Carried" / "PX_de.cab"), de);
+  EXPECT_TRUE(fs::exists(dir / "Carried" / "PX_fr-CH.cab")) << "a four-letter language part is split";
+  EXPECT_FALSE(fs::exists(dir / "Carried" / "OTHER_it.cab")) << "only packs of this prefix";
+  EXPECT_EQ(ShortNames(translator), (std::vector<std::string>{"en", "de", "fr"}));
+  EXPECT_EQ(Machine("lng_PX_de_Version"), "2.0.0.0");
+  EXPECT_EQ(Machine("lng_PX_fr-CH_Version"), "1.0.0.0");
+
+  WriteFile(dir / "Carried" / "PX_de.cab", "kept");
+  TTranslator2 again;
+  init(again);
+  EXPECT_EQ(ReadFile(dir / "Carried" / "PX_de.cab"), "kept") << "the listed version is already there";
+
+  pellix_test::RegisterDataResource("CARRIED_PACKS", "PX_de_CAB=3.0.0.0\r\n");
+  TTranslator2 newer;
+  init(newer);
+  EXPECT_EQ(ReadFile(dir / "Carried" / "PX_de.cab"), de) << "a new version is written again";
+  EXPECT_EQ(Machine("lng_PX_de_Version"), "3.0.0.0");
+
+  WriteFile(dir / "LangAct" / "stray.ini", "from an earlier language");
+  ASSERT_TRUE(newer.SetLangByName("de"));
+  EXPECT_FALSE(fs::exists(dir / "LangAct" / "stray.ini"));
+  EXPECT_TRUE(fs::exists(dir / "LangAct" / "language.ini"));
 }
 
 TEST(LanguagePackBuilder, RefusesBrokenTablesAndMatchesTheFixtures) {
