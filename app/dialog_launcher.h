@@ -7,7 +7,24 @@
 #include <string>
 #include <vector>
 
-enum class TDialogKind { BookmarkBrowser, HistoryBrowser, PasswordGenerator, Settings, Splash, HelpTopic };
+#include "platform/base/types.h"
+
+enum class TDialogKind {
+  BookmarkBrowser,
+  HistoryBrowser,
+  PasswordGenerator,
+  Settings,
+  Splash,
+  HelpTopic,
+  VaultPassword,
+  FormSubmitted,
+  PasswordFieldMenu,
+  MenuCommand,
+  AutoFillNotice,
+  FillPage,
+  FirstRunWizard,
+  CloseForm,
+};
 
 const char* DialogKindName(TDialogKind kind);
 
@@ -15,6 +32,8 @@ class TDialogLauncher {
  public:
   virtual ~TDialogLauncher() = default;
   virtual void Launch(TDialogKind kind, long argument) = 0;
+  // The vault password prompt: true with the typed password when it ends with OK.
+  virtual bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) = 0;
 };
 
 struct TDialogRequest {
@@ -26,6 +45,8 @@ struct TDialogRequest {
 class TRecordingLauncher : public TDialogLauncher {
  public:
   void Launch(TDialogKind kind, long argument) override;
+  // Recorded as a VaultPassword request; with no prompt to show it answers "cancelled".
+  bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) override;
   std::vector<TDialogRequest> Requests() const;
 
  private:

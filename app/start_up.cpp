@@ -1,9 +1,12 @@
 #include "app/start_up.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "app/backup_export.h"
 #include "app/command_line_switches.h"
+#include "data/app_services.h"
 #include "app/install_actions.h"
 #include "app/main_form.h"
 #include "data/data_startup.h"
@@ -13,7 +16,9 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 #include "support/debug_log.h"
+#include "support/files_folders.h"
 #include "support/locks.h"
+#include "support/program_paths.h"
 #include "support/shell.h"
 
 bool PlainStart = false;
@@ -38,11 +43,27 @@ void ShowUrl(const std::vector<std::string>& arguments) {
   ShellOpen(arguments[1]);
 }
 
+// Registration as the COM server needs the plug-in object's class factory, which this
+// build does not have: the job fails visibly instead of reporting a registration.
+int RegisterServer(bool add) {
+  LogMessage("register/unregister go");
+  if (add) {
+    DirSetAllowEveryone(ProgramFolder());
+  } else {
+    UnregisterIEMenus();
+  }
+  LogError("registration as a COM server is not available in this build");
+  std::fprintf(stderr, "pellix %s: registration as a COM server is not available in this build.\n",
+               add ? "regserver" : "unregserver");
+  return 1;
+}
+
 // The first instance: data layer, main window, message loop.
 int RunFirstInstance(std::uint8_t postCode, TDialogLauncher& launcher) {
   support::TMutex running(kRunMutex);
   if (!running.Wait(0)) return 0;
-  InitData(true);
+  LoadLanguageSetting();
+  InitData(StandaloneMode);
   TMainForm form(launcher);
   form.FormCreate();
   form.StartCommand = postCode;
@@ -62,9 +83,7 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
   std::uint8_t postCode = PostCodeFor(code);
   switch (code) {
     case scRegServer:
-    case scUnregServer:
-      LogError("registration as a COM server is not available on this system");
-      return 1;
+    case scUnregServer: return RegisterServer(code == scRegServer);
     case scInstall: return 0;
     case scHelp:
       if (arguments.size() < 2 || arguments[1].empty()) return 0;
@@ -72,9 +91,10 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
       return 0;
     case scUninstall: UninstallCleanup(); return 0;
     case scAfterInstall:
-    case scBackup:
-      LogError("this job is not available yet");
-      return 1;
+      LoadLanguageSetting();
+      ApplyInstallerChoices();
+      return 0;
+    case scBackup: return RunBackup(launcher);
     case scStop: SignalStop(); return 0;
     case scShowUrl: ShowUrl(arguments); return 0;
     case scShowBookmarks:
@@ -87,9 +107,9 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
     PostMessageA(running, RegisterWindowMessageA(kPellixMessage), postCode == kNoCommand ? kShowCommand : postCode, 0);
     return 0;
   }
-  // This program is never the registered COM server here, so every start is stand-alone.
   LogonStart = code == scStartup;
   PlainStart = code == scNormal;
+  StandaloneMode = !IsComServerRegistered();
   return RunFirstInstance(postCode, launcher);
 }
 
@@ -103,6 +123,8 @@ int StartApplication(const std::vector<std::string>& arguments, TDialogLauncher&
     return 0;
   }
 }
+
+bool IsComServerRegistered() { return false; }
 
 void SignalStop() {
   support::TEvent shutdown(kShutdownEvent);

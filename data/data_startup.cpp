@@ -17,6 +17,7 @@ std::unique_ptr<TConfig> Config;
 std::u16string ActiveIdentityNo;
 std::atomic<std::int32_t> SecurityLevel{kSecurityExpiring};
 std::atomic<std::int32_t> SecurityExpires{60};
+std::atomic<double> UnlockTime{0};
 std::string MasterCrypt;
 std::atomic<bool> HasIdentities{false};
 bool StandAloneData = false;
@@ -129,6 +130,7 @@ void FinalizeData() {
   ActiveIdentityNo.clear();
   DataFolder.clear();
   MasterCrypt.clear();
+  UnlockTime = 0;
   HasIdentities = false;
   SecurityLevel = kSecurityExpiring;
   SecurityExpires = 60;

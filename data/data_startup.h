@@ -34,6 +34,9 @@ extern std::unique_ptr<TConfig> Config;
 extern std::u16string ActiveIdentityNo;
 extern std::atomic<std::int32_t> SecurityLevel;
 extern std::atomic<std::int32_t> SecurityExpires;
+// When the master password was last given (local date-time, 0 = never), for the
+// security gate; read from any thread.
+extern std::atomic<double> UnlockTime;
 // The MASTER_CRYPT of the security record; empty when none was read.
 extern std::string MasterCrypt;
 // Read by the plug-in object on other threads.

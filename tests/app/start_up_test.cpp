@@ -21,6 +21,10 @@ class FileLauncher : public TDialogLauncher {
   void Launch(TDialogKind kind, long argument) override {
     std::ofstream(LaunchedFile(), std::ios::app) << DialogKindName(kind) << ' ' << argument << '\n';
   }
+  bool AskVaultPassword(HWND owner, bool, const std::u16string&, std::u16string&) override {
+    Launch(TDialogKind::VaultPassword, static_cast<long>(owner));
+    return false;
+  }
 };
 
 const bool kProgram = pellix_test::RegisterChildRole("pellix", [](const std::vector<std::string>& args) {
