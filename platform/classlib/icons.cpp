@@ -39,6 +39,15 @@ int TImageList::AddIcon(const TIcon& icon) {
   return Count() - 1;
 }
 
+bool TImageList::ReplaceIcon(int index, const TIcon& icon) {
+  if (icon.Empty() || index < 0 || index >= Count()) return false;
+  HICON& slot = icons_[static_cast<std::size_t>(index)];
+  DestroyIcon(slot);
+  slot = CopyIcon(icon.Handle());
+  if (OnChange) OnChange(this);
+  return true;
+}
+
 void TImageList::Clear() {
   for (HICON icon : icons_) DestroyIcon(icon);
   icons_.clear();

@@ -37,6 +37,9 @@ class TImageList : public TComponent {
   std::string ClassName() const override { return "TImageList"; }
   int Count() const { return static_cast<int>(icons_.size()); }
   int AddIcon(const TIcon& icon);
+  // Puts a copy of `icon` in frame `index`; false for an index out of range or an
+  // empty icon.
+  bool ReplaceIcon(int index, const TIcon& icon);
   void Clear();
   // Copies frame `index` into `icon`; an index out of range leaves it unchanged.
   void GetIcon(int index, TIcon& icon) const;

@@ -692,5 +692,9 @@ BOOL DialogMessage(HWND dialog, MSG* msg, bool unicode) {
 
 }  // namespace
 
+HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
+  return NextTabStop(dialog, control, previous != FALSE);
+}
+
 BOOL IsDialogMessageW(HWND dialog, MSG* msg) { return DialogMessage(dialog, msg, true); }
 BOOL IsDialogMessageA(HWND dialog, MSG* msg) { return DialogMessage(dialog, msg, false); }

@@ -78,6 +78,9 @@ DWORD GetMessageTime();
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 BOOL IsDialogMessageW(HWND dialog, MSG* msg);
+// The next (previous) enabled, visible WS_TABSTOP window among the dialog's
+// descendants after `control`, wrapping round; 0 when there is none.
+HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
 BOOL IsDialogMessageA(HWND dialog, MSG* msg);
 
 // Key state as the thread's message retrieval has seen it (high bit: down; low bit:

@@ -1,0 +1,66 @@
+#include "platform/gdi/system_metrics.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/base/errors.h"
+#include "platform/win/window.h"
+
+namespace {
+
+constexpr int kBorderWidth = 1;
+constexpr int kMenuHeight = 19;
+
+LOGFONTW Face(std::u16string_view name, LONG height, LONG weight) {
+  LOGFONTW font{};
+  font.lfHeight = height;
+  font.lfWeight = weight;
+  font.lfCharSet = DEFAULT_CHARSET;
+  std::copy_n(name.begin(), std::min<std::size_t>(name.size(), LF_FACESIZE - 1), font.lfFaceName);
+  return font;
+}
+
+}  // namespace
+
+int GetSystemMetrics(int index) {
+  switch (index) {
+    case SM_CXSCREEN:
+      return platform::win::kScreenWidth;
+    case SM_CYSCREEN:
+      return platform::win::kScreenHeight;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+      return kBorderWidth;
+    case SM_CYMENU:
+      return kMenuHeight;
+    default:
+      return 0;
+  }
+}
+
+BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* param, UINT) {
+  if (action != SPI_GETNONCLIENTMETRICS || param == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  auto* metrics = static_cast<NONCLIENTMETRICSW*>(param);
+  if (metrics->cbSize != sizeof(NONCLIENTMETRICSW) ||
+      (uiParam != 0 && uiParam != sizeof(NONCLIENTMETRICSW))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *metrics = NONCLIENTMETRICSW{};
+  metrics->cbSize = sizeof(NONCLIENTMETRICSW);
+  metrics->iBorderWidth = kBorderWidth;
+  metrics->iScrollWidth = metrics->iScrollHeight = 16;
+  metrics->iCaptionWidth = metrics->iCaptionHeight = 18;
+  metrics->lfCaptionFont = Face(u"Tahoma", -11, FW_BOLD);
+  metrics->iSmCaptionWidth = metrics->iSmCaptionHeight = 15;
+  metrics->lfSmCaptionFont = Face(u"Tahoma", -11, FW_BOLD);
+  metrics->iMenuWidth = kMenuHeight;
+  metrics->iMenuHeight = kMenuHeight;
+  metrics->lfMenuFont = Face(u"Tahoma", -11, FW_NORMAL);
+  metrics->lfStatusFont = Face(u"Tahoma", -11, FW_NORMAL);
+  metrics->lfMessageFont = Face(u"Tahoma", -11, FW_NORMAL);
+  return TRUE;
+}
