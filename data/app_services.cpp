@@ -43,3 +43,8 @@ bool InstallerWindowExists() {
   TAppServices* services = installed.load();
   return services != nullptr && services->InstallerWindowExists();
 }
+
+bool AnyDialogOpen() {
+  TAppServices* services = installed.load();
+  return services != nullptr && services->AnyDialogOpen();
+}

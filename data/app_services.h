@@ -26,6 +26,9 @@ class TAppServices {
   // True while the installer's window (its handle under HKCU "Software\Quindle\"
   // value INNOWIN) still exists.
   virtual bool InstallerWindowExists() = 0;
+  // True while one of the program's dialog windows is open (the host asks before it
+  // closes). A shell without dialog windows has none open.
+  virtual bool AnyDialogOpen() { return false; }
 };
 
 // Not owned; the installer keeps it alive until it installs another or nullptr.
@@ -37,6 +40,7 @@ bool CheckUnlock(HWND ownerWnd, int flag, bool mayAsk);
 bool IsUnlocked();
 bool PostScanRequest();
 bool InstallerWindowExists();
+bool AnyDialogOpen();
 
 // Program-wide flags, set by the shell, read from any thread.
 extern std::atomic<bool> FirstRunCompleted;

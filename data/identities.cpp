@@ -248,6 +248,10 @@ std::u16string TIdentities::NameOfFile(std::u16string_view fileNo) const {
   return index < 0 ? std::u16string() : Lines.Names(index);
 }
 
+std::u16string TIdentities::FileNo(int index) const {
+  return index < 0 || index >= Lines.Count() ? std::u16string() : FileNoOf(Lines.Strings(index));
+}
+
 void TIdentities::Rename(std::u16string_view fileNo, std::u16string_view newName) {
   int index = IndexOfFile(fileNo);
   if (index < 0) return;

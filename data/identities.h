@@ -96,6 +96,8 @@ class TIdentities {
   std::u16string GetName(int index) const;
   // The name (as stored) of the line whose file number is FileNo; empty when none.
   std::u16string NameOfFile(std::u16string_view fileNo) const;
+  // The file number of line Index; empty when out of range.
+  std::u16string FileNo(int index) const;
   // The line of FileNo becomes NewName=FileNo, keeping a leading "#".
   void Rename(std::u16string_view fileNo, std::u16string_view newName);
   int IndexOfFile(std::u16string_view fileNo) const;

@@ -42,7 +42,7 @@ class TMessageItem : public TObject {
 // A menu or toolbar command (main-window command 9). Every field starts cleared.
 class TObjMenuMessage : public TObject {
  public:
-  // Menu command number 1 to 47; 0 means none.
+  // Menu command number 1 to 48 (48 is Exit); 0 means none.
   std::uint8_t Command = 0;
   // The number after the command name's "_"; for the commands that open a stored
   // form, the object id of the form item.

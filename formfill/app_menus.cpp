@@ -328,6 +328,15 @@ int CommandOfSlot(int slot) {
   return 0;
 }
 
+bool CommandTakesItem(int command) {
+  switch (command) {
+    case 1: case 2: case 3: case 5: case 6: case 7: case 8: case 11: case 12: case 13: case 28:
+      return true;
+    default:
+      return false;
+  }
+}
+
 TToolbarMenuEvents::TToolbarMenuEvents() {
   for (int slot = 0; slot < kCount; ++slot) {
     const int number = CommandOfSlot(slot);

@@ -47,6 +47,9 @@ extern const std::u16string_view CommandNames[kCommandCount];
 int CommandIdFromName(std::u16string_view name);
 // The command a main-menu handler slot raises; 0 for a slot out of range.
 int CommandOfSlot(int slot);
+// Whether the command's menu items carry a data item's menu item id in their Tag (the
+// bookmark, history and password commands); the others carry an index or 0.
+bool CommandTakesItem(int command);
 
 // Collects the command text of the clicked item: its name, "_" and its Tag.
 class TToolbarMenuEvents : public TMenuEvents {

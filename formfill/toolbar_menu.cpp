@@ -1,11 +1,12 @@
 #include "formfill/toolbar_menu.h"
 
-#include <atomic>
-#include <chrono>
-#include <thread>
+#include <cstdint>
+#include <mutex>
 
 #include "data/app_services.h"
+#include "data/data_startup.h"
 #include "formfill/app_menus.h"
+#include "formfill/refresh_runner.h"
 #include "platform/com/bstr.h"
 #include "platform/com/class_table.h"
 #include "platform/host/host_toolbar.h"
@@ -13,10 +14,24 @@
 
 namespace {
 
-// Whether a refresh thread runs, and whether it must run once more. Both atomic: the
-// main thread asks while the refresh thread finishes.
-std::atomic<bool> refreshRunning{false};
-std::atomic<bool> refreshAgain{false};
+// The text the host was last given or asked for, and the generation of the cache: a
+// clear starts a new one, so a text built before the clear is never kept after it.
+std::mutex cacheLock;
+std::u16string cachedText;
+std::uint64_t cacheGeneration = 0;
+
+std::uint64_t CacheGeneration() {
+  std::lock_guard<std::mutex> hold(cacheLock);
+  return cacheGeneration;
+}
+
+void CacheIfCurrent(const std::u16string& text, std::uint64_t generation) {
+  std::lock_guard<std::mutex> hold(cacheLock);
+  if (generation == cacheGeneration) cachedText = text;
+}
+
+// The menu, or the login line while locked.
+std::u16string MenuOrLogin() { return IsUnlocked() ? SerializeMenu() : LoginMenuText(); }
 
 void WriteItems(const TMenuEntry& parent, TToolbarMenuEvents& events, std::u16string& text) {
   for (const auto& item : parent.Items) {
@@ -38,7 +53,10 @@ void WriteItems(const TMenuEntry& parent, TToolbarMenuEvents& events, std::u16st
 }
 
 void SendMenuText() {
-  const std::u16string text = ToolbarMenuText();
+  const std::uint64_t generation = CacheGeneration();
+  const bool wizard = !FirstRunCompleted.load();
+  const std::u16string text = wizard ? WizardMenuText() : MenuOrLogin();
+  if (!wizard) CacheIfCurrent(text, generation);
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   platform::com::ComPtr<IQuindleToolbar> toolbar;
   // Without the host there is nobody to tell.
@@ -51,14 +69,7 @@ void SendMenuText() {
   CoUninitialize();
 }
 
-void RunRefresh() {
-  do {
-    while (refreshAgain.exchange(false)) SendMenuText();
-    refreshRunning = false;
-    // A request that came after the last run but before the flag was cleared found the
-    // thread running and left its work here.
-  } while (refreshAgain.load() && !refreshRunning.exchange(true));
-}
+TRefreshRunner menuRefresh(SendMenuText);
 
 }  // namespace
 
@@ -87,26 +98,31 @@ std::u16string LoginMenuText() { return Translate("Login") + u"=Login"; }
 
 std::u16string WizardMenuText() { return Translate("Start After Install Wizard") + u"=AfterInstall"; }
 
-std::u16string ToolbarMenuText() {
-  if (!FirstRunCompleted.load()) return WizardMenuText();
-  return IsUnlocked() ? SerializeMenu() : LoginMenuText();
+std::u16string ToolbarMenuText() { return FirstRunCompleted.load() ? MenuOrLogin() : WizardMenuText(); }
+
+std::u16string CachedToolbarMenuText() {
+  if (!HasIdentities.load()) return WizardMenuText();
+  const std::uint64_t generation = CacheGeneration();
+  {
+    std::lock_guard<std::mutex> hold(cacheLock);
+    if (!cachedText.empty()) return cachedText;
+  }
+  const std::u16string text = MenuOrLogin();
+  CacheIfCurrent(text, generation);
+  return text;
+}
+
+void ClearToolbarMenuCache() {
+  std::lock_guard<std::mutex> hold(cacheLock);
+  cachedText.clear();
+  ++cacheGeneration;
 }
 
 void StartToolbarMenuRefresh() {
   if (StandaloneMode.load() || InprocHostMode.load()) return;
-  refreshAgain = true;
-  if (refreshRunning.exchange(true)) return;  // the running thread runs once more
-  std::thread(RunRefresh).detach();
+  menuRefresh.Request();
 }
 
-bool ToolbarMenuRefreshRunning() { return refreshRunning.load(); }
+bool ToolbarMenuRefreshRunning() { return menuRefresh.Running(); }
 
-bool WaitToolbarMenuRefresh(DWORD timeout) {
-  // Real time: tests freeze the program's clock.
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
-  while (refreshRunning.load()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+bool WaitToolbarMenuRefresh(DWORD timeout) { return menuRefresh.Wait(timeout); }

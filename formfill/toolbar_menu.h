@@ -28,6 +28,13 @@ std::u16string WizardMenuText();
 // What the host is given now: the wizard line, the menu when unlocked, else the login line.
 std::u16string ToolbarMenuText();
 
+// The text the plug-in object hands the host with its button: the wizard line while
+// there is no identity, else the cached text, built and cached first when the cache is
+// empty. Every refresh replaces the cached text (the wizard line is never cached).
+std::u16string CachedToolbarMenuText();
+// Empties the cache; logoff, lock and unlock call it, since the text tells them apart.
+void ClearToolbarMenuCache();
+
 // Hands the current menu text to the host toolbar on a thread of its own. At most one
 // refresh thread runs; a request while it runs makes it run once more. Does nothing in
 // the stand-alone and in-process host run modes.

@@ -36,6 +36,7 @@ class RecordingAppServices : public TAppServices {
   bool IsUnlocked() override { return Record({RecordedCall::kIsUnlocked}), unlocked; }
   bool PostScanRequest() override { return Record({RecordedCall::kScanRequest}), postAnswer; }
   bool InstallerWindowExists() override { return installerWindow.load(); }
+  bool AnyDialogOpen() override { return dialogOpen.load(); }
 
   std::vector<RecordedCall> Calls() {
     std::lock_guard<std::mutex> hold(mutex_);
@@ -49,6 +50,7 @@ class RecordingAppServices : public TAppServices {
   std::function<LRESULT(WPARAM, LPARAM)> sendHandler;
   std::atomic<bool> unlocked{true};
   std::atomic<bool> installerWindow{false};
+  std::atomic<bool> dialogOpen{false};
 
  private:
   void Record(RecordedCall call) {
