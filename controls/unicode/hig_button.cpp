@@ -692,7 +692,10 @@ void THIGButton::ShowMenu() {
   int y = corner.y + Height();
   if (y + menuHeight > GetSystemMetrics(SM_CYSCREEN)) y = corner.y - menuHeight;
   drop_down_menu_->PopupComponent = this;
+  // A picked item may free the button (its form closes); then nothing is left to do.
+  std::weak_ptr<bool> alive = alive_;
   drop_down_menu_->Popup(std::max(x, 0), std::max(y, 0));
+  if (alive.expired()) return;
   if (HandleAllocated()) PostMessageA(Handle(), HIGM_MENUCLOSED, 0, 0);
 }
 
@@ -1020,8 +1023,8 @@ void THIGButton::PaintClassic(const Colors& c, RECT client, bool pressed, bool h
 void THIGButton::DrawArrow(const RECT& client, const Colors& c, bool pressed, bool hot) {
   TCanvas& canvas = *canvas_;
   RECT a{client.right - ArrowWidth + 1, client.top + 1, client.right - 1, client.bottom - 1};
+  if (pressed) a = RECT{a.left + 1, a.top + 1, a.right + 1, a.bottom + 1};
   bool down = pressed || menu_dropped_;
-  if (down) a = RECT{a.left + 1, a.top + 1, a.right + 1, a.bottom + 1};
   TColor color = !Enabled() ? c.buttonDark : down ? c.downText : hot ? c.highlightText : c.font;
   canvas.Pen().SetColor(color);
   canvas.Pen().SetWidth(1);

@@ -331,4 +331,6 @@ class THIGButton : public TWinControl {
   // The push button's state: the mouse holds it (tracking) and it shows pressed.
   bool tracking_ = false;
   bool pushed_ = false;
+  // Gone with the button: code that runs on after a menu's handlers looks at it first.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

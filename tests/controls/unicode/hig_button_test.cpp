@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -419,6 +420,15 @@ TEST_F(HigButtonTest, APressWhileTheMenuIsOpenClosesItAndSwallowsTheClick) {
   EXPECT_FALSE(button->MenuDropped());
 }
 
+TEST_F(HigButtonTest, AMenuItemMayFreeTheButtonThatOpenedIt) {
+  THIGButton* button = MakeButton(bkDropDownButton);
+  menu_->Items()->Items(0)->OnClick = [&](TObject*) { delete button; };
+  platform::menu_driver::Pick({0});
+  SendMessageA(button->Handle(), WM_LBUTTONDOWN, 1, At(85, 5));
+  app_->ProcessMessages();
+  EXPECT_EQ(form_->ControlCount(), 0);
+}
+
 TEST_F(HigButtonTest, BeforeDropDownCanRefuseTheMenu) {
   THIGButton* button = MakeButton(bkDropDownButton);
   int asked = 0;
@@ -528,6 +538,56 @@ TEST_F(HigButtonTest, TheMenuOpensBelowOrAboveWhenTheScreenEndsAndReportsHover) 
   PressAndRelease(button, {5, 5}, {5, 5});
   ASSERT_EQ(menu_->shown.size(), 3u);
   EXPECT_EQ(menu_->shown[2].y, GetSystemMetrics(SM_CYSCREEN) - 30 - (2 * metrics.iBorderWidth + 600));
+}
+
+TEST_F(HigButtonTest, LookStyleChangesRepaintTheButtonAndAssignCopiesThem) {
+  THIGButton* button = MakeButton(bkOK);
+  struct Case {
+    const char* name;
+    std::function<void(THIGLookStyle&)> change;
+    bool repaints;
+  };
+  const Case cases[] = {
+      {"style", [](THIGLookStyle& s) { s.SetStyle(hls3D); }, true},
+      {"the same style again", [](THIGLookStyle& s) { s.SetStyle(hls3D); }, false},
+      {"gradient", [](THIGLookStyle& s) { s.SetGradient(true); }, true},
+      {"always show border", [](THIGLookStyle& s) { s.SetAlwaysShowBorder(true); }, true},
+      {"border colour", [](THIGLookStyle& s) { s.SetBorderColor(clNavy); }, true},
+      {"button colour", [](THIGLookStyle& s) { s.SetButtonColor(clSilver); }, true},
+      {"gradient start", [](THIGLookStyle& s) { s.SetGradStartColor(clWhite); }, true},
+      {"gradient start when hot", [](THIGLookStyle& s) { s.SetGradStartHighlightColor(clWhite); }, true},
+      {"gradient start when down", [](THIGLookStyle& s) { s.SetGradStartDownColor(clWhite); }, true},
+  };
+  for (const Case& c : cases) {
+    UpdateWindow(button->Handle());
+    c.change(button->LookStyle());
+    RECT update{};
+    EXPECT_EQ(GetUpdateRect(button->Handle(), &update, FALSE) != FALSE, c.repaints) << c.name;
+  }
+  // The derived colours follow the colours they come from.
+  EXPECT_EQ(button->LookStyle().ButtonLightColor(), LightenColor(clSilver, 100));
+  EXPECT_EQ(button->LookStyle().ButtonDarkColor(), DarkenColor(clSilver, 100));
+  EXPECT_EQ(button->LookStyle().BorderLightColor(), LightenColor(clNavy, 100));
+
+  THIGButton* other = MakeButton(bkCancel, 10, 40);
+  button->LookStyle().HighlightColor = clRed;
+  button->LookStyle().DownTextColor = clLime;
+  button->LookStyle().HighlightTrack = false;
+  other->SetLookStyle(button->LookStyle());
+  const THIGLookStyle& copy = other->LookStyle();
+  EXPECT_EQ(copy.Owner(), other);
+  EXPECT_EQ(copy.Style(), hls3D);
+  EXPECT_TRUE(copy.Gradient());
+  EXPECT_TRUE(copy.AlwaysShowBorder());
+  EXPECT_EQ(copy.BorderColor(), clNavy);
+  EXPECT_EQ(copy.ButtonColor(), clSilver);
+  EXPECT_EQ(copy.ButtonDarkColor(), DarkenColor(clSilver, 100));
+  EXPECT_EQ(copy.GradStartColor(), clWhite);
+  EXPECT_EQ(copy.GradStartHighlightColor(), clWhite);
+  EXPECT_EQ(copy.GradStartDownColor(), clWhite);
+  EXPECT_EQ(copy.HighlightColor, clRed);
+  EXPECT_EQ(copy.DownTextColor, clLime);
+  EXPECT_FALSE(copy.HighlightTrack);
 }
 
 TEST_F(HigButtonTest, HoverFollowsTheMouseOnlyWithHighlightTracking) {
