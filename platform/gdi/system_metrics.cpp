@@ -4,12 +4,8 @@
 #include <string_view>
 
 #include "platform/base/errors.h"
-#include "platform/win/window.h"
 
 namespace {
-
-constexpr int kBorderWidth = 1;
-constexpr int kMenuHeight = 19;
 
 LOGFONTW Face(std::u16string_view name, LONG height, LONG weight) {
   LOGFONTW font{};
@@ -21,22 +17,6 @@ LOGFONTW Face(std::u16string_view name, LONG height, LONG weight) {
 }
 
 }  // namespace
-
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXSCREEN:
-      return platform::win::kScreenWidth;
-    case SM_CYSCREEN:
-      return platform::win::kScreenHeight;
-    case SM_CXBORDER:
-    case SM_CYBORDER:
-      return kBorderWidth;
-    case SM_CYMENU:
-      return kMenuHeight;
-    default:
-      return 0;
-  }
-}
 
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* param, UINT) {
   if (action != SPI_GETNONCLIENTMETRICS || param == nullptr) {
@@ -51,14 +31,14 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* param, UINT) {
   }
   *metrics = NONCLIENTMETRICSW{};
   metrics->cbSize = sizeof(NONCLIENTMETRICSW);
-  metrics->iBorderWidth = kBorderWidth;
-  metrics->iScrollWidth = metrics->iScrollHeight = 16;
+  metrics->iBorderWidth = GetSystemMetrics(SM_CXBORDER);
+  metrics->iScrollWidth = GetSystemMetrics(SM_CXVSCROLL);
+  metrics->iScrollHeight = GetSystemMetrics(SM_CYHSCROLL);
   metrics->iCaptionWidth = metrics->iCaptionHeight = 18;
   metrics->lfCaptionFont = Face(u"Tahoma", -11, FW_BOLD);
   metrics->iSmCaptionWidth = metrics->iSmCaptionHeight = 15;
   metrics->lfSmCaptionFont = Face(u"Tahoma", -11, FW_BOLD);
-  metrics->iMenuWidth = kMenuHeight;
-  metrics->iMenuHeight = kMenuHeight;
+  metrics->iMenuWidth = metrics->iMenuHeight = GetSystemMetrics(SM_CYMENU);
   metrics->lfMenuFont = Face(u"Tahoma", -11, FW_NORMAL);
   metrics->lfStatusFont = Face(u"Tahoma", -11, FW_NORMAL);
   metrics->lfMessageFont = Face(u"Tahoma", -11, FW_NORMAL);

@@ -1,19 +1,11 @@
-// Metrics of the headless desktop: the screen size, border and menu sizes, and the
-// non-client metrics with their fonts. The values are fixed, like the system
-// colours, so that layouts do not depend on the machine.
+// The non-client metrics of the headless desktop with their fonts; the single
+// metrics (GetSystemMetrics) are the window system's. The values are fixed, like the
+// system colours, so that layouts do not depend on the machine.
 #pragma once
 
 #include "platform/base/types.h"
 #include "platform/gdi/gdi_objects.h"
-
-inline constexpr int SM_CXSCREEN = 0;
-inline constexpr int SM_CYSCREEN = 1;
-inline constexpr int SM_CXBORDER = 5;
-inline constexpr int SM_CYBORDER = 6;
-inline constexpr int SM_CYMENU = 15;
-
-// 0 for an index the headless desktop does not know.
-int GetSystemMetrics(int index);
+#include "platform/win/metrics.h"
 
 inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
 

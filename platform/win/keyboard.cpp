@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "platform/base/errors.h"
 #include "platform/win/message_queue.h"
@@ -75,6 +76,24 @@ char16_t PlainCharacter(const Key& key) {
   return key.plain;
 }
 
+// What the key types without Shift: letters in lower case.
+char16_t UnshiftedCharacter(const Key& key) {
+  if (key.vk >= 'A' && key.vk <= 'Z') return static_cast<char16_t>(key.plain + (u'a' - u'A'));
+  return PlainCharacter(key);
+}
+
+// What the key types with Shift (0: nothing); the numeric pad types nothing then.
+char16_t ShiftedCharacter(const Key& key) {
+  static constexpr std::u16string_view kUsPlain = u"1234567890-=[];'`\\,./";
+  static constexpr std::u16string_view kUsShifted = u"!@#$%^&*()_+{}:\"~|<>?";
+  if (key.vk >= VK_NUMPAD0 && key.vk <= VK_NUMPAD0 + 9) return 0;
+  if (key.vk >= 'A' && key.vk <= 'Z') return key.plain;
+  if (ThreadLayout() == kLayoutFrench && key.vk >= '0' && key.vk <= '9') return key.plain;
+  if (key.plain != 0 && key.plain <= u' ') return key.plain;
+  auto at = kUsPlain.find(key.plain);
+  return at == std::u16string_view::npos ? 0 : kUsShifted[at];
+}
+
 }  // namespace
 
 HKL GetKeyboardLayout(DWORD threadId) {
@@ -127,16 +146,16 @@ short VkKeyScanW(char16_t character) {
   constexpr short kShift = 0x100;
   for (const auto& key : kKeys) {
     if (key.vk >= VK_NUMPAD0 && key.vk <= VK_NUMPAD0 + 9) continue;
-    char16_t plain = PlainCharacter(key);
-    if (plain == character && !(character >= u'A' && character <= u'Z')) return static_cast<short>(key.vk);
-    if (key.vk >= 'A' && key.vk <= 'Z') {
-      if (character == plain + (u'a' - u'A')) return static_cast<short>(key.vk);
-      if (character == plain) return static_cast<short>(key.vk | kShift);
-    }
-    // Shift on a French digit key gives the digit.
-    if (ThreadLayout() == kLayoutFrench && key.vk >= '0' && key.vk <= '9' && character == key.plain) {
-      return static_cast<short>(key.vk | kShift);
-    }
+    if (UnshiftedCharacter(key) == character) return static_cast<short>(key.vk);
+  }
+  for (const auto& key : kKeys) {
+    if (ShiftedCharacter(key) == character) return static_cast<short>(key.vk | kShift);
   }
   return -1;
+}
+
+char16_t platform::win::detail::KeyCharacter(int virtualKey, bool shift) {
+  const Key* key = ByVk(static_cast<UINT>(virtualKey));
+  if (key == nullptr) return 0;
+  return shift ? ShiftedCharacter(*key) : UnshiftedCharacter(*key);
 }

@@ -41,3 +41,11 @@ int GetKeyNameTextW(LONG lParam, char16_t* buffer, int size);
 // The virtual key in the low byte and the shift state (1: Shift) in the high byte;
 // -1 when no key types the character.
 short VkKeyScanW(char16_t character);
+
+namespace platform::win::detail {
+
+// The character a key types on the calling thread's layout, with or without Shift;
+// 0 when it types none.
+char16_t KeyCharacter(int virtualKey, bool shift);
+
+}  // namespace platform::win::detail

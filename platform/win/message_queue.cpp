@@ -12,6 +12,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
+#include "platform/win/input.h"
 #include "platform/win/remote_windows.h"
 
 namespace {
@@ -310,14 +311,22 @@ void TrackKeys(ThreadQueue& queue, const MSG& msg) {
   };
   switch (msg.message) {
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: set(static_cast<int>(msg.wParam), true); break;
+    case WM_SYSKEYDOWN: set(static_cast<int>(msg.wParam), true); return;
     case WM_KEYUP:
-    case WM_SYSKEYUP: set(static_cast<int>(msg.wParam), false); break;
-    case WM_LBUTTONDOWN: set(VK_LBUTTON, true); break;
-    case WM_LBUTTONUP: set(VK_LBUTTON, false); break;
-    case WM_RBUTTONDOWN: set(VK_RBUTTON, true); break;
-    case WM_RBUTTONUP: set(VK_RBUTTON, false); break;
+    case WM_SYSKEYUP: set(static_cast<int>(msg.wParam), false); return;
     default: break;
+  }
+  // Buttons, in client and non-client messages alike: down, up and double click.
+  struct Button {
+    UINT down;
+    int key;
+  };
+  constexpr Button kButtons[] = {{WM_LBUTTONDOWN, VK_LBUTTON}, {WM_RBUTTONDOWN, VK_RBUTTON},
+                                 {WM_MBUTTONDOWN, VK_MBUTTON}, {WM_NCLBUTTONDOWN, VK_LBUTTON},
+                                 {WM_NCRBUTTONDOWN, VK_RBUTTON}, {WM_NCMBUTTONDOWN, VK_MBUTTON}};
+  for (const auto& button : kButtons) {
+    if (msg.message == button.down || msg.message == button.down + 2) set(button.key, true);
+    if (msg.message == button.down + 1) set(button.key, false);
   }
 }
 
@@ -333,6 +342,11 @@ std::optional<MSG> Take(ThreadQueue& queue, HWND filter, UINT low, UINT high, bo
       if (remove) queue.posted.erase(it);
       return msg;
     }
+  }
+  auto accepts = [&](const MSG& msg) { return InRange(msg.message, low, high) && WindowMatches(msg.hwnd, filter); };
+  if (auto input = platform::win::detail::TakeInputMessage(queue.thread, accepts, remove)) return input;
+  {
+    Lock guard(queue.lock);
     if (queue.quit) {
       if (remove) queue.quit = false;
       return MSG{0, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, GetTickCount(), POINT{}};
@@ -446,6 +460,15 @@ void platform::win::detail::WakeThread(DWORD threadId) {
   if (auto queue = QueueOf(threadId)) Signal(*queue);
 }
 
+void platform::win::detail::WakeAllThreads() {
+  std::vector<std::shared_ptr<ThreadQueue>> all;
+  {
+    Lock guard(Queues().lock);
+    for (auto& [thread, queue] : Queues().queues) all.push_back(queue);
+  }
+  for (auto& queue : all) Signal(*queue);
+}
+
 void platform::win::detail::ForgetWindowTimers(HWND window) {
   auto& queue = *MyQueue();
   Lock guard(queue.lock);
@@ -534,22 +557,6 @@ BOOL WaitMessage() {
 
 LRESULT DispatchMessageW(const MSG* msg) { return Dispatch(msg, true); }
 LRESULT DispatchMessageA(const MSG* msg) { return Dispatch(msg, false); }
-
-BOOL TranslateMessage(const MSG* msg) {
-  if (msg == nullptr || msg->message != WM_KEYDOWN) return FALSE;
-  int key = static_cast<int>(msg->wParam);
-  bool shift = GetKeyState(VK_SHIFT) < 0;
-  char16_t ch = 0;
-  if (key >= 'A' && key <= 'Z') {
-    ch = static_cast<char16_t>(shift ? key : key + ('a' - 'A'));
-  } else if (key >= '0' && key <= '9' && !shift) {
-    ch = static_cast<char16_t>(key);
-  } else if (key == VK_SPACE || key == VK_RETURN || key == VK_BACK || key == VK_TAB || key == VK_ESCAPE) {
-    ch = static_cast<char16_t>(key);
-  }
-  if (ch == 0 || GetKeyState(VK_CONTROL) < 0) return FALSE;
-  return Post(MyQueue(), msg->hwnd, WM_CHAR, ch, msg->lParam, true) ? TRUE : FALSE;
-}
 
 DWORD GetMessageTime() { return MyQueue()->messageTime; }
 

@@ -67,7 +67,8 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
 BOOL WaitMessage();
 LRESULT DispatchMessageW(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
-// Posts WM_CHAR for a WM_KEYDOWN of a key that types a character.
+// Posts WM_CHAR (WM_SYSCHAR) for a WM_KEYDOWN (WM_SYSKEYDOWN) of a key that types a
+// character on the thread's keyboard layout, and the character of a VK_PACKET key.
 BOOL TranslateMessage(const MSG* msg);
 DWORD GetMessageTime();
 
@@ -118,6 +119,8 @@ void EnsureQueue();
 
 // Wakes the thread's wait for messages (a window of it needs painting).
 void WakeThread(DWORD threadId);
+// Wakes every thread's wait (input waits to be routed).
+void WakeAllThreads();
 
 // Removes the timers of a destroyed window.
 void ForgetWindowTimers(HWND window);

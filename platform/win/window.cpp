@@ -12,6 +12,7 @@
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
 #include "platform/win/atoms.h"
+#include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/remote_windows.h"
 
@@ -645,6 +646,7 @@ LRESULT DefWindowProcImpl(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
     auto window = FindLocked(handle);
     return window ? window->text : std::u16string();
   };
+  if (LRESULT result; platform::win::detail::DefInputProc(handle, message, wParam, lParam, result)) return result;
   switch (message) {
     case WM_NCCREATE: {
       using Create = std::conditional_t<unicode, CREATESTRUCTW, CREATESTRUCTA>;
@@ -678,8 +680,6 @@ LRESULT DefWindowProcImpl(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
       }
       return handler ? handler(handle, static_cast<HDC>(wParam)) : 0;
     }
-    case WM_NCHITTEST:
-      return HTCLIENT;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(handle, WM_CLOSE, 0, 0);
       return 0;
@@ -889,6 +889,18 @@ void platform::win::detail::ForgetThreadWindows(DWORD threadId) {
 
 HWND platform::win::detail::FindLocalTopLevel(const std::u16string& classKey, const char16_t* windowName) {
   return FindWindowImpl(0, 0, classKey, windowName);
+}
+
+HWND platform::win::detail::FocusOfThread(DWORD threadId) {
+  Lock guard(S().lock);
+  auto found = S().input.find(threadId);
+  return found == S().input.end() ? 0 : found->second.focus;
+}
+
+HWND platform::win::detail::ActiveOfThread(DWORD threadId) {
+  Lock guard(S().lock);
+  auto found = S().input.find(threadId);
+  return found == S().input.end() ? 0 : found->second.active;
 }
 
 void platform::win::detail::SetNextHandleForTest(HWND next) {
@@ -1357,46 +1369,6 @@ BOOL ScreenToClient(HWND handle, POINT* point) {
   point->x -= rect.left;
   point->y -= rect.top;
   return TRUE;
-}
-
-HWND ChildWindowFromPoint(HWND parent, POINT point) {
-  Lock guard(S().lock);
-  auto window = FindLocked(parent);
-  if (!window) return 0;
-  for (HWND child : window->children) {
-    auto c = FindLocked(child);
-    if (c && (c->style & WS_VISIBLE) && point.x >= c->rect.left && point.x < c->rect.right &&
-        point.y >= c->rect.top && point.y < c->rect.bottom) {
-      return child;
-    }
-  }
-  RECT client = ClientRectOf(*window);
-  bool inside = point.x >= 0 && point.y >= 0 && point.x < client.right && point.y < client.bottom;
-  return inside ? parent : 0;
-}
-
-HWND WindowFromPoint(POINT point) {
-  HWND found = 0;
-  {
-    Lock guard(S().lock);
-    for (HWND top : S().topLevel) {
-      auto w = FindLocked(top);
-      if (w && (w->style & WS_VISIBLE) && point.x >= w->rect.left && point.x < w->rect.right &&
-          point.y >= w->rect.top && point.y < w->rect.bottom) {
-        found = top;
-        break;
-      }
-    }
-  }
-  // Walk down to the deepest visible child under the point.
-  while (found != 0) {
-    POINT local = point;
-    ScreenToClient(found, &local);
-    HWND child = ChildWindowFromPoint(found, local);
-    if (child == 0 || child == found) break;
-    found = child;
-  }
-  return found;
 }
 
 BOOL ShowWindow(HWND handle, int command) {

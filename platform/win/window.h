@@ -356,6 +356,9 @@ BOOL GetWindowRect(HWND window, RECT* rect);
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL ClientToScreen(HWND window, POINT* point);
 BOOL ScreenToClient(HWND window, POINT* point);
+// The deepest visible, enabled window under a screen point whose WM_NCHITTEST does not
+// answer HTTRANSPARENT; the child of `parent` under a point in its client
+// coordinates, hidden and disabled ones included (see input.h for the others).
 HWND WindowFromPoint(POINT point);
 HWND ChildWindowFromPoint(HWND parent, POINT point);
 BOOL ShowWindow(HWND window, int command);
@@ -446,6 +449,10 @@ void ForgetThreadWindows(DWORD threadId);
 
 // A top-level window of this process by upper-cased class (empty: any) and name.
 HWND FindLocalTopLevel(const std::u16string& classKey, const char16_t* windowName);
+
+// The focus and the active window of a thread (0 when it has none).
+HWND FocusOfThread(DWORD threadId);
+HWND ActiveOfThread(DWORD threadId);
 
 // Next handle to hand out (tests use it to reach the wrap-around of the handle space).
 void SetNextHandleForTest(HWND next);
