@@ -6,6 +6,7 @@
 
 #include "platform/classlib/component.h"
 #include "platform/classlib/graphics.h"
+#include "platform/gdi/image_lists.h"
 
 // Ownership: the object owns its icon handle and destroys it.
 class TIcon : public TPersistent {
@@ -29,24 +30,56 @@ class TIcon : public TPersistent {
   HICON handle_ = 0;
 };
 
-// Frames of equal size, kept as icons. Ownership: the list owns its icons.
+// Pictures of one size over a system image list, each with its transparent part.
+// Ownership: the list owns its image list handle; bitmaps and icons handed in stay
+// the caller's.
 class TImageList : public TComponent {
  public:
-  explicit TImageList(TComponent* owner) : TComponent(owner) {}
+  explicit TImageList(TComponent* owner) : TImageList(owner, 16, 16) {}
+  TImageList(TComponent* owner, int width, int height);
   ~TImageList() override;
   std::string ClassName() const override { return "TImageList"; }
-  int Count() const { return static_cast<int>(icons_.size()); }
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // A new size empties the list.
+  void SetSize(int width, int height);
+  // Whether pictures have a transparent part; a change empties the list.
+  bool Masked() const { return masked_; }
+  void SetMasked(bool masked);
+  TColor BkColor() const { return bkColor_; }
+  void SetBkColor(TColor color);
+  HIMAGELIST Handle() const { return handle_; }
+  int Count() const;
+
+  // Each answers the index of the first picture added, -1 when nothing was added.
+  // A bitmap wider than a picture adds as many as fit side by side.
+  int Add(TBitmap* image, TBitmap* mask);
+  int AddMasked(TBitmap& image, TColor maskColor);
   int AddIcon(const TIcon& icon);
   // Puts a copy of `icon` in frame `index`; false for an index out of range or an
   // empty icon.
   bool ReplaceIcon(int index, const TIcon& icon);
+  void Replace(int index, TBitmap* image, TBitmap* mask);
+  void Delete(int index);
   void Clear();
-  // Copies frame `index` into `icon`; an index out of range leaves it unchanged.
+  // Copies picture `index` into `icon`; an index out of range leaves it unchanged.
   void GetIcon(int index, TIcon& icon) const;
+  // Draws transparently; a disabled picture is drawn as a grey relief: its shape in
+  // the highlight colour one pixel down and right, then in the shadow colour.
+  void Draw(TCanvas& canvas, int x, int y, int index, bool enabled = true);
+  // ImageList_DrawEx with the list's background colour and the given style.
+  void DrawStyled(TCanvas& canvas, int x, int y, int index, UINT style);
   TNotifyEvent OnChange;
 
  private:
-  std::vector<HICON> icons_;
+  void Recreate();
+  void Changed();
+  int width_;
+  int height_;
+  bool masked_ = true;
+  TColor bkColor_ = clNone;
+  HIMAGELIST handle_ = 0;
 };
 
 TIcon& ApplicationIcon();

@@ -9,6 +9,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
+#include "platform/gdi/icons.h"
 #include "platform/gdi/text_render.h"
 
 namespace {
@@ -30,7 +31,9 @@ struct DcState {
   UINT textAlign = TA_LEFT | TA_TOP;
   POINT position{};
   POINT origin{};  // viewport origin: logical (0, 0) lands here
-  RECT clip{};     // in device pixels
+  RECT base{};     // the DC's own area (a window's, a bitmap's), device pixels
+  platform::gdi::Region clip;  // where drawing lands: the base less what the program clipped away
+  int stretchMode = BLACKONWHITE;
 };
 
 struct DeviceContext {
@@ -45,13 +48,16 @@ std::shared_ptr<DeviceContext> Dc(HDC dc) {
   return std::static_pointer_cast<DeviceContext>(object);
 }
 
-RECT Intersect(const RECT& a, const RECT& b) {
-  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-              std::min(a.bottom, b.bottom)};
-}
 bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
+using platform::gdi::Region;
+
 RECT Bounds(const Bitmap& bitmap) { return RECT{0, 0, bitmap.width(), bitmap.height()}; }
+
+// A rectangle in logical units moved to device pixels.
+RECT Device(const DcState& state, const RECT& r) {
+  return RECT{r.left + state.origin.x, r.top + state.origin.y, r.right + state.origin.x, r.bottom + state.origin.y};
+}
 
 void SetColor(cairo_t* cr, COLORREF color) {
   cairo_set_source_rgb(cr, GetRValue(color) / 255.0, GetGValue(color) / 255.0, GetBValue(color) / 255.0);
@@ -66,9 +72,10 @@ class Canvas {
       cairo_translate(cr_, 0, state.target->height());
       cairo_scale(cr_, 1, -1);
     }
-    RECT clip = Intersect(state.clip, Bounds(*state.target));
-    cairo_rectangle(cr_, clip.left, clip.top, std::max(0L + clip.right - clip.left, 0L),
-                    std::max(0L + clip.bottom - clip.top, 0L));
+    platform::gdi::Region clip = state.clip;
+    clip.Intersect(Bounds(*state.target));
+    for (const RECT& r : clip.Rects()) cairo_rectangle(cr_, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    if (clip.Empty()) cairo_rectangle(cr_, 0, 0, 0, 0);
     cairo_clip(cr_);
     cairo_translate(cr_, state.origin.x, state.origin.y);
     cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
@@ -110,10 +117,7 @@ class Pixels {
 // The pixel at a logical point when it lies inside the bitmap and the clip; else null.
 BYTE* Drawable(const Pixels& pixels, const DcState& state, int x, int y) {
   int dx = x + state.origin.x, dy = y + state.origin.y;
-  const RECT& clip = state.clip;
-  if (!pixels.Inside(dx, dy) || dx < clip.left || dy < clip.top || dx >= clip.right || dy >= clip.bottom) {
-    return nullptr;
-  }
+  if (!pixels.Inside(dx, dy) || !state.clip.Contains(dx, dy)) return nullptr;
   return pixels.At(dx, dy);
 }
 
@@ -329,7 +333,8 @@ HDC platform::gdi::NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip)
   state.brushObject = BrushOf(state.brush);
   state.fontObject = FontOf(state.font);
   state.target = std::move(target);
-  state.clip = clip;
+  state.base = clip;
+  state.clip = Region(clip);
   return NewHandle(dc, window ? OBJ_DC : OBJ_MEMDC);
 }
 
@@ -385,7 +390,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
       old = state.bitmap;
       state.bitmap = object;
       state.target = platform::gdi::BitmapOf(object);
-      state.clip = Bounds(*state.target);
+      state.base = Bounds(*state.target);
+      state.clip = platform::gdi::Region(state.base);
       // A DC's first bitmap is its own 1x1 one, which has no handle; answer a stand-in.
       return old ? old : static_cast<HGDIOBJ>(GetStockObject(NULL_BRUSH));
     }
@@ -454,19 +460,69 @@ int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
   auto context = Dc(dc);
   if (!context) return 0;
   auto& state = context->state;
-  RECT device{left + state.origin.x, top + state.origin.y, right + state.origin.x, bottom + state.origin.y};
-  state.clip = Intersect(state.clip, device);
-  return Empty(state.clip) ? NULLREGION : SIMPLEREGION;
+  state.clip.Intersect(Device(state, RECT{left, top, right, bottom}));
+  return state.clip.Kind();
+}
+
+int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
+  auto context = Dc(dc);
+  if (!context) return ERROR;
+  auto& state = context->state;
+  state.clip.Subtract(Device(state, RECT{left, top, right, bottom}));
+  return state.clip.Kind();
+}
+
+int SelectClipRgn(HDC dc, HRGN region) { return ExtSelectClipRgn(dc, region, RGN_COPY); }
+
+int ExtSelectClipRgn(HDC dc, HRGN region, int mode) {
+  auto context = Dc(dc);
+  if (!context) return ERROR;
+  auto& state = context->state;
+  // The region is in device units; it only ever narrows the DC's own area.
+  Region area(state.base);
+  if (region == 0) {
+    if (mode != RGN_COPY) return ERROR;
+    state.clip = area;
+    return state.clip.Kind();
+  }
+  auto given = platform::gdi::RegionOf(region);
+  if (!given) return ERROR;
+  switch (mode) {
+    case RGN_COPY: state.clip = *given; break;
+    case RGN_AND: state.clip.Intersect(*given); break;
+    case RGN_OR: state.clip.Unite(*given); break;
+    case RGN_DIFF: state.clip.Subtract(*given); break;
+    case RGN_XOR: {
+      Region back = *given;
+      back.Subtract(state.clip);
+      state.clip.Subtract(*given);
+      state.clip.Unite(back);
+      break;
+    }
+    default: return ERROR;
+  }
+  state.clip.Intersect(area);
+  return state.clip.Kind();
+}
+
+int GetClipRgn(HDC dc, HRGN region) {
+  auto context = Dc(dc);
+  auto target = platform::gdi::RegionOf(region);
+  if (!context || !target) return -1;
+  *target = context->state.clip;
+  return 1;
 }
 
 int GetClipBox(HDC dc, RECT* rect) {
   auto context = Dc(dc);
   if (!context || rect == nullptr) return 0;
   const auto& state = context->state;
-  RECT clip = Intersect(state.clip, Bounds(*state.target));
-  *rect = RECT{clip.left - state.origin.x, clip.top - state.origin.y, clip.right - state.origin.x,
-               clip.bottom - state.origin.y};
-  return Empty(clip) ? NULLREGION : SIMPLEREGION;
+  Region clip = state.clip;
+  clip.Intersect(Bounds(*state.target));
+  RECT box = clip.Box();
+  *rect = RECT{box.left - state.origin.x, box.top - state.origin.y, box.right - state.origin.x,
+               box.bottom - state.origin.y};
+  return clip.Kind();
 }
 
 int SaveDC(HDC dc) {
@@ -628,9 +684,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, const cha
   }
   DcState drawState = state;
   if ((options & ETO_CLIPPED) && rect) {
-    RECT device{rect->left + state.origin.x, rect->top + state.origin.y, rect->right + state.origin.x,
-                rect->bottom + state.origin.y};
-    drawState.clip = Intersect(state.clip, device);
+    drawState.clip.Intersect(Device(state, *rect));
   }
   if (state.bkMode == OPAQUE && !(options & ETO_OPAQUE)) {
     FillWith(drawState, RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(left) + size.cx,
@@ -709,9 +763,7 @@ int DrawTextW(HDC dc, const char16_t* text, int length, RECT* rect, UINT format)
   }
   DcState drawState = state;
   if (!(format & DT_NOCLIP)) {
-    RECT device{rect->left + state.origin.x, rect->top + state.origin.y, rect->right + state.origin.x,
-                rect->bottom + state.origin.y};
-    drawState.clip = Intersect(state.clip, device);
+    drawState.clip.Intersect(Device(state, *rect));
   }
   for (const auto& line : lines) {
     int width = Width(font, line.text);
@@ -736,93 +788,182 @@ int DrawTextA(HDC dc, const char* text, int length, RECT* rect, UINT format) {
 
 namespace {
 
-// One of the raster operations on the blue, green and red bytes of two pixels.
-BYTE Raster(DWORD rop, BYTE source, BYTE dest) {
-  switch (rop) {
-    case SRCPAINT: return source | dest;
-    case SRCAND: return source & dest;
-    case SRCINVERT: return source ^ dest;
-    case NOTSRCCOPY: return static_cast<BYTE>(~source);
-    case DSTINVERT: return static_cast<BYTE>(~dest);
-    case BLACKNESS: return 0;
-    case WHITENESS: return 255;
-    default: return source;
+// A ternary raster operation on one byte each of pattern, source and destination:
+// bit i of the operation's index byte is the result where the pattern, source and
+// destination bits spell i (pattern the high bit, destination the low one).
+BYTE Ternary(BYTE index, BYTE p, BYTE s, BYTE d) {
+  unsigned out = 0;
+  for (unsigned i = 0; i < 8; ++i) {
+    if (((index >> i) & 1) == 0) continue;
+    out |= static_cast<unsigned>((i & 4 ? p : ~p) & (i & 2 ? s : ~s) & (i & 1 ? d : ~d));
+  }
+  return static_cast<BYTE>(out);
+}
+
+BYTE RopIndex(DWORD rop) { return static_cast<BYTE>(rop >> 16); }
+bool UsesSource(DWORD rop) { return ((RopIndex(rop) >> 2) & 0x33) != (RopIndex(rop) & 0x33); }
+
+bool IsWhite(const BYTE* p) { return p[0] == 255 && p[1] == 255 && p[2] == 255; }
+void Put(BYTE* p, COLORREF c) {
+  p[0] = GetBValue(c);
+  p[1] = GetGValue(c);
+  p[2] = GetRValue(c);
+  p[3] = 255;
+}
+COLORREF ColorAt(const BYTE* p) { return RGB(p[2], p[1], p[0]); }
+
+// The source box of one destination column or row: [first, last) in source pixels.
+struct Span {
+  int first;
+  int last;
+};
+
+// Maps destination steps onto the source, mirrored when the two extents differ in sign.
+class Axis {
+ public:
+  Axis(int dest, int destExtent, int source, int sourceExtent)
+      : destStart_(destExtent < 0 ? dest + destExtent + 1 : dest),
+        count_(std::abs(destExtent)),
+        sourceStart_(sourceExtent < 0 ? source + sourceExtent + 1 : source),
+        sourceCount_(std::abs(sourceExtent)),
+        mirrored_((destExtent < 0) != (sourceExtent < 0)) {}
+  int DestStart() const { return destStart_; }
+  int Count() const { return count_; }
+  Span SpanOf(int step) const {
+    int k = mirrored_ ? count_ - 1 - step : step;
+    int first = static_cast<int>(static_cast<long long>(k) * sourceCount_ / count_);
+    int last = static_cast<int>(static_cast<long long>(k + 1) * sourceCount_ / count_);
+    return Span{sourceStart_ + first, sourceStart_ + std::max(last, first + 1)};
+  }
+  int Centre(int step) const {
+    int k = mirrored_ ? count_ - 1 - step : step;
+    return sourceStart_ + static_cast<int>((2LL * k + 1) * sourceCount_ / (2LL * count_));
+  }
+
+ private:
+  int destStart_, count_, sourceStart_, sourceCount_;
+  bool mirrored_;
+};
+
+struct BlitSource {
+  const DcState* state;
+  const Pixels* pixels;
+};
+
+// One source pixel for a destination pixel, reduced from its box by the stretch
+// mode; false when the box lies outside the source bitmap.
+bool SamplePixel(const BlitSource& source, const Axis& columns, const Axis& rows, int column, int row, int mode,
+                 BYTE out[4]) {
+  const DcState& state = *source.state;
+  auto at = [&](int x, int y) -> const BYTE* {
+    int px = x + state.origin.x, py = y + state.origin.y;
+    return source.pixels->Inside(px, py) ? source.pixels->At(px, py) : nullptr;
+  };
+  if (mode == COLORONCOLOR) {
+    const BYTE* p = at(columns.Centre(column), rows.Centre(row));
+    if (p == nullptr) return false;
+    std::memcpy(out, p, 4);
+    return true;
+  }
+  Span xs = columns.SpanOf(column), ys = rows.SpanOf(row);
+  unsigned sum[4] = {0, 0, 0, 0};
+  BYTE fold[4] = {0, 0, 0, 0};
+  int count = 0;
+  for (int y = ys.first; y < ys.last; ++y) {
+    for (int x = xs.first; x < xs.last; ++x) {
+      const BYTE* p = at(x, y);
+      if (p == nullptr) continue;
+      for (int c = 0; c < 4; ++c) {
+        sum[c] += p[c];
+        if (count == 0) {
+          fold[c] = p[c];
+        } else {
+          fold[c] = mode == WHITEONBLACK ? static_cast<BYTE>(fold[c] | p[c]) : static_cast<BYTE>(fold[c] & p[c]);
+        }
+      }
+      ++count;
+    }
+  }
+  if (count == 0) return false;
+  for (int c = 0; c < 4; ++c) {
+    out[c] = mode == HALFTONE ? static_cast<BYTE>((sum[c] + count / 2) / count) : fold[c];
+  }
+  return true;
+}
+
+// Brings a source pixel to the destination's kind: a monochrome source paints white
+// in the destination's background colour and black in its text colour; a colour
+// source on a monochrome destination is white where it has the source's background
+// colour, black elsewhere.
+void ConvertSource(const DcState& dest, const DcState& source, BYTE s[4]) {
+  bool sourceMono = source.target->monochrome, destMono = dest.target->monochrome;
+  if (sourceMono && !destMono) {
+    Put(s, IsWhite(s) ? dest.bkColor : dest.textColor);
+  } else if (!sourceMono && destMono) {
+    Put(s, ColorAt(s) == (source.bkColor & 0xFFFFFF) ? RGB(255, 255, 255) : RGB(0, 0, 0));
   }
 }
 
-bool NeedsSource(DWORD rop) { return rop != DSTINVERT && rop != BLACKNESS && rop != WHITENESS && rop != PATCOPY; }
+// Nearest of black and white, for what lands in a monochrome bitmap.
+void ToMonochrome(BYTE p[4]) {
+  Put(p, p[0] + p[1] + p[2] >= 3 * 128 ? RGB(255, 255, 255) : RGB(0, 0, 0));
+}
 
-// Copies or combines pixel by pixel in device coordinates, within the clip.
-void RasterBlit(const DcState& dest, int x, int y, int width, int height, const DcState* source, int sx, int sy,
-                DWORD rop) {
+// Scales and combines pixel by pixel in device coordinates, within the clip.
+void RasterBlit(const DcState& dest, const Axis& columns, const Axis& rows, const DcState* source, DWORD rop) {
   Pixels to(*dest.target);
   std::optional<Pixels> from;
   if (source) from.emplace(*source->target);
-  RECT clip = Intersect(dest.clip, Bounds(*dest.target));
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      int dx = x + column + dest.origin.x, dy = y + row + dest.origin.y;
-      if (dx < clip.left || dy < clip.top || dx >= clip.right || dy >= clip.bottom) continue;
+  Region clip = dest.clip;
+  clip.Intersect(Bounds(*dest.target));
+  BYTE pattern[4] = {0, 0, 0, 255};
+  if (dest.brushObject && !dest.brushObject->hollow) Put(pattern, dest.brushObject->color);
+  if (dest.target->monochrome) ToMonochrome(pattern);
+  const BYTE index = RopIndex(rop);
+  for (int row = 0; row < rows.Count(); ++row) {
+    for (int column = 0; column < columns.Count(); ++column) {
+      int dx = columns.DestStart() + column + dest.origin.x, dy = rows.DestStart() + row + dest.origin.y;
+      if (!clip.Contains(dx, dy)) continue;
       BYTE* d = to.At(dx, dy);
       BYTE s[4] = {0, 0, 0, 255};
-      if (from) {
-        int px = sx + column + source->origin.x, py = sy + row + source->origin.y;
-        if (!from->Inside(px, py)) continue;
-        std::memcpy(s, from->At(px, py), 4);
+      if (source) {
+        if (!SamplePixel(BlitSource{source, &*from}, columns, rows, column, row, dest.stretchMode, s)) continue;
+        ConvertSource(dest, *source, s);
       }
       if (rop == SRCCOPY) {
+        // A plain copy keeps the source's alpha.
         std::memcpy(d, s, 4);
         continue;
       }
-      if (rop == PATCOPY) {
-        COLORREF c = dest.brushObject ? dest.brushObject->color : 0;
-        d[0] = GetBValue(c);
-        d[1] = GetGValue(c);
-        d[2] = GetRValue(c);
-        d[3] = 255;
-        continue;
-      }
-      for (int channel = 0; channel < 3; ++channel) d[channel] = Raster(rop, s[channel], d[channel]);
+      for (int channel = 0; channel < 3; ++channel) d[channel] = Ternary(index, pattern[channel], s[channel], d[channel]);
       d[3] = 255;
+      if (dest.target->monochrome) ToMonochrome(d);
     }
   }
 }
 
-}  // namespace
-
-BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+BOOL Blit(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+          int sourceHeight, DWORD rop) {
   auto to = Dc(dest);
   if (!to) return FALSE;
   std::shared_ptr<DeviceContext> from;
-  if (NeedsSource(rop)) {
+  if (UsesSource(rop)) {
     from = Dc(source);
     if (!from) return FALSE;
+    if (sourceWidth == 0 || sourceHeight == 0) return TRUE;
   }
-  switch (rop) {
-    case SRCCOPY: case SRCPAINT: case SRCAND: case SRCINVERT: case NOTSRCCOPY:
-    case DSTINVERT: case PATCOPY: case BLACKNESS: case WHITENESS:
-      break;
-    default:
-      SetLastError(ERROR_NOT_SUPPORTED);
-      return FALSE;
-  }
-  // The same bitmap on both sides is copied through a snapshot.
+  if (width == 0 || height == 0) return TRUE;
+  // The same bitmap on both sides is read through a snapshot.
   DcState sourceState;
   if (from) {
     sourceState = from->state;
-    if (sourceState.target == to->state.target) {
-      auto copy = platform::gdi::NewBitmap(sourceState.target->width(), sourceState.target->height());
-      Pixels a(*copy), b(*sourceState.target);
-      for (int row = 0; row < copy->height(); ++row) std::memcpy(a.At(0, row), b.At(0, row), copy->width() * 4);
-      copy->bottomUp = false;
-      sourceState.target = copy;
-    }
+    if (sourceState.target == to->state.target) sourceState.target = platform::gdi::CopyPicture(*sourceState.target);
   }
-  RasterBlit(to->state, x, y, width, height, from ? &sourceState : nullptr, sourceX, sourceY, rop);
+  Axis columns(x, width, sourceX, from ? sourceWidth : width);
+  Axis rows(y, height, sourceY, from ? sourceHeight : height);
+  RasterBlit(to->state, columns, rows, from ? &sourceState : nullptr, rop);
   return TRUE;
 }
-
-namespace {
 
 // Paints part of the source onto the destination, scaled, with cairo's OVER
 // (premultiplied) or SOURCE operator.
@@ -859,24 +1000,35 @@ void Compose(const DcState& dest, int x, int y, int width, int height, const DcS
   if (opaque) cairo_surface_destroy(opaque);
 }
 
+
 }  // namespace
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+  return Blit(dest, x, y, width, height, source, sourceX, sourceY, width, height, rop);
+}
 
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop) {
-  if (width == sourceWidth && height == sourceHeight) {
-    return BitBlt(dest, x, y, width, height, source, sourceX, sourceY, rop);
-  }
-  auto to = Dc(dest);
-  auto from = Dc(source);
-  if (!to || !from) return FALSE;
-  if (rop != SRCCOPY) {
-    SetLastError(ERROR_NOT_SUPPORTED);
+  return Blit(dest, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, rop);
+}
+
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
+  if (UsesSource(rop)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  Compose(to->state, x, y, width, height, from->state, sourceX, sourceY, sourceWidth, sourceHeight,
-          CAIRO_OPERATOR_SOURCE, 1.0, false);
-  return TRUE;
+  return Blit(dc, x, y, width, height, 0, 0, 0, 0, 0, rop);
 }
+
+int SetStretchBltMode(HDC dc, int mode) {
+  if (mode < BLACKONWHITE || mode > HALFTONE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return Exchange(dc, &DcState::stretchMode, mode, 0);
+}
+
+int GetStretchBltMode(HDC dc) { return Read(dc, &DcState::stretchMode, 0); }
 
 BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, BLENDFUNCTION blend) {

@@ -8,6 +8,7 @@
 
 #include "platform/base/types.h"
 #include "platform/gdi/gdi_objects.h"
+#include "platform/gdi/regions.h"
 
 inline constexpr int TRANSPARENT = 1;
 inline constexpr int OPAQUE = 2;
@@ -50,6 +51,24 @@ inline constexpr DWORD DSTINVERT = 0x00550009;
 inline constexpr DWORD PATCOPY = 0x00F00021;
 inline constexpr DWORD BLACKNESS = 0x00000042;
 inline constexpr DWORD WHITENESS = 0x00FF0062;
+inline constexpr DWORD SRCERASE = 0x00440328;
+inline constexpr DWORD NOTSRCERASE = 0x001100A6;
+inline constexpr DWORD MERGECOPY = 0x00C000CA;
+inline constexpr DWORD MERGEPAINT = 0x00BB0226;
+inline constexpr DWORD PATPAINT = 0x00FB0A09;
+inline constexpr DWORD PATINVERT = 0x005A0049;
+// Where the source is black the pattern, elsewhere the destination stays.
+inline constexpr DWORD DSPDxax = 0x00E20746;
+
+// How StretchBlt folds source pixels that fall on one destination pixel.
+inline constexpr int BLACKONWHITE = 1;  // AND: black wins
+inline constexpr int WHITEONBLACK = 2;  // OR: white wins
+inline constexpr int COLORONCOLOR = 3;  // the pixel nearest the centre
+inline constexpr int HALFTONE = 4;      // the average
+inline constexpr int STRETCH_ANDSCANS = BLACKONWHITE;
+inline constexpr int STRETCH_ORSCANS = WHITEONBLACK;
+inline constexpr int STRETCH_DELETESCANS = COLORONCOLOR;
+inline constexpr int STRETCH_HALFTONE = HALFTONE;
 
 inline constexpr BYTE AC_SRC_OVER = 0x00;
 inline constexpr BYTE AC_SRC_ALPHA = 0x01;
@@ -97,12 +116,18 @@ int GetBkMode(HDC dc);
 UINT SetTextAlign(HDC dc, UINT align);
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old);
 BOOL GetViewportOrgEx(HDC dc, POINT* origin);
+// The clip: the DC's own area narrowed by the calls below (rectangles in logical
+// units, regions in device pixels); every drawing call stays inside it.
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
+// A null region takes the program's clipping away again.
+int SelectClipRgn(HDC dc, HRGN region);
+int ExtSelectClipRgn(HDC dc, HRGN region, int mode);
+// 1 with the clip copied into `region`; -1 for a bad handle.
+int GetClipRgn(HDC dc, HRGN region);
 int GetClipBox(HDC dc, RECT* rect);
 int SaveDC(HDC dc);
 BOOL RestoreDC(HDC dc, int saved);
-inline constexpr int NULLREGION = 1;
-inline constexpr int SIMPLEREGION = 2;
 
 // Shapes. A brush may be given as a system colour index + 1, as the platform allows.
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
@@ -126,11 +151,16 @@ BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
 int DrawTextW(HDC dc, const char16_t* text, int length, RECT* rect, UINT format);
 int DrawTextA(HDC dc, const char* text, int length, RECT* rect, UINT format);
 
-// Blits.
+// Blits, with any ternary raster operation (pattern = the DC's brush). Between a
+// monochrome and a colour bitmap the colours map through the text and background
+// colours as the platform maps them. Negative extents mirror.
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
             DWORD rop);
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
                 int sourceY, int sourceWidth, int sourceHeight, DWORD rop);
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+int SetStretchBltMode(HDC dc, int mode);
+int GetStretchBltMode(HDC dc);
 BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
                 int sourceY, int sourceWidth, int sourceHeight, BLENDFUNCTION blend);
 

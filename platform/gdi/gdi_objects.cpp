@@ -125,6 +125,12 @@ cairo_surface_t* platform::gdi::Bitmap::Surface() const {
   return surface;
 }
 
+std::uint8_t* platform::gdi::Bitmap::Row(int y) const {
+  cairo_surface_flush(surface);
+  int row = bottomUp ? height() - 1 - y : y;
+  return cairo_image_surface_get_data(surface) + static_cast<std::ptrdiff_t>(row) * cairo_image_surface_get_stride(surface);
+}
+
 int platform::gdi::Bitmap::width() const { return cairo_image_surface_get_width(surface); }
 int platform::gdi::Bitmap::height() const { return cairo_image_surface_get_height(surface); }
 
@@ -280,21 +286,32 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
 }
 
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
-  if (planes != 1 || bitsPerPixel != 32) {
+  if (planes != 1 || (bitsPerPixel != 32 && bitsPerPixel != 1)) {
     SetLastError(ERROR_NOT_SUPPORTED);
     return 0;
   }
   HBITMAP handle = CreateCompatibleBitmap(0, width, height);
   auto bitmap = platform::gdi::BitmapOf(handle);
-  if (bitmap && bits) {
-    cairo_surface_flush(bitmap->surface);
-    auto* data = cairo_image_surface_get_data(bitmap->surface);
-    int stride = cairo_image_surface_get_stride(bitmap->surface);
-    for (int row = 0; row < height; ++row) {
-      std::memcpy(data + row * stride, static_cast<const BYTE*>(bits) + row * width * 4, width * 4);
+  if (!bitmap) return 0;
+  bitmap->monochrome = bitsPerPixel == 1;
+  cairo_surface_flush(bitmap->surface);
+  auto* data = cairo_image_surface_get_data(bitmap->surface);
+  int stride = cairo_image_surface_get_stride(bitmap->surface);
+  const auto* source = static_cast<const BYTE*>(bits);
+  std::size_t monoStride = (static_cast<std::size_t>(width) + 15) / 16 * 2;
+  for (int row = 0; row < height; ++row) {
+    BYTE* out = data + row * stride;
+    if (bitsPerPixel == 32) {
+      if (source) std::memcpy(out, source + static_cast<std::size_t>(row) * width * 4, static_cast<std::size_t>(width) * 4);
+      continue;
     }
-    cairo_surface_mark_dirty(bitmap->surface);
+    for (int x = 0; x < width; ++x) {
+      bool set = source && (source[row * monoStride + x / 8] >> (7 - x % 8) & 1);
+      std::memset(out + x * 4, set ? 255 : 0, 3);
+      out[x * 4 + 3] = 255;
+    }
   }
+  cairo_surface_mark_dirty(bitmap->surface);
   return handle;
 }
 
@@ -326,7 +343,8 @@ int GetObjectImpl(HGDIOBJ object, int size, void* buffer) {
     if (buffer == nullptr) return sizeof(BITMAP);
     if (size < static_cast<int>(sizeof(BITMAP))) return 0;
     auto bitmap = platform::gdi::BitmapOf(object);
-    BITMAP out{0, bitmap->width(), bitmap->height(), cairo_image_surface_get_stride(bitmap->surface), 1, 32,
+    BITMAP out{0, bitmap->width(), bitmap->height(), cairo_image_surface_get_stride(bitmap->surface), 1,
+               static_cast<WORD>(bitmap->monochrome ? 1 : 32),
                cairo_image_surface_get_data(bitmap->surface)};
     std::memcpy(buffer, &out, sizeof(out));
     return sizeof(BITMAP);

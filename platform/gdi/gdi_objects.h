@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -185,6 +186,8 @@ struct BITMAPINFO {
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+// 32 bits per pixel, or 1 (monochrome: rows of bits, most significant first, each
+// row padded to 16 bits; a set bit is white).
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 
 BOOL DeleteObject(HGDIOBJ object);
@@ -202,8 +205,13 @@ struct Bitmap {
   // through the bits pointer, which cairo must be told before it looks.
   cairo_surface_t* Surface() const;
   bool bottomUp = false;
+  // A 1-bit bitmap: its pixels are kept black or white.
+  bool monochrome = false;
   int width() const;
   int height() const;
+  // Row `y` counted from the top, pixels as they are now (blue, green, red, alpha).
+  // Whoever writes through it calls Surface() before cairo draws again.
+  std::uint8_t* Row(int y) const;
 };
 
 struct Font {

@@ -17,7 +17,21 @@ std::shared_ptr<Bitmap> CopyPicture(const Bitmap& source) {
               static_cast<std::size_t>(stride) * static_cast<std::size_t>(source.height()));
   cairo_surface_mark_dirty(copy->surface);
   copy->bottomUp = source.bottomUp;
+  copy->monochrome = source.monochrome;
   return copy;
+}
+
+BOOL DrawPicture(HDC dc, int x, int y, int width, int height, const std::shared_ptr<Bitmap>& picture, bool blend) {
+  HDC source = CreateCompatibleDC(dc);
+  HBITMAP shared = AddBitmap(picture);
+  HGDIOBJ old = SelectObject(source, shared);
+  BOOL done = blend ? AlphaBlend(dc, x, y, width, height, source, 0, 0, picture->width(), picture->height(),
+                                 BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA})
+                    : StretchBlt(dc, x, y, width, height, source, 0, 0, picture->width(), picture->height(), SRCCOPY);
+  SelectObject(source, old);
+  DeleteDC(source);
+  DeleteObject(shared);
+  return done;
 }
 
 std::shared_ptr<Bitmap> IconPicture(HICON icon) {
@@ -79,13 +93,5 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, H
   }
   if (width == 0) width = picture->width();
   if (height == 0) height = picture->height();
-  HDC source = CreateCompatibleDC(dc);
-  HBITMAP shared = platform::gdi::AddBitmap(picture);
-  HGDIOBJ old = SelectObject(source, shared);
-  BOOL done = AlphaBlend(dc, x, y, width, height, source, 0, 0, picture->width(), picture->height(),
-                         BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
-  SelectObject(source, old);
-  DeleteDC(source);
-  DeleteObject(shared);
-  return done;
+  return platform::gdi::DrawPicture(dc, x, y, width, height, picture, true);
 }

@@ -29,5 +29,8 @@ inline constexpr DWORD kIconKind = 0x1000;  // not one of the GetObjectType kind
 std::shared_ptr<Bitmap> IconPicture(HICON icon);
 // A copy of a picture's pixels.
 std::shared_ptr<Bitmap> CopyPicture(const Bitmap& source);
+// Draws a picture at (x, y) scaled to width x height, over the destination by its
+// alpha (`blend`) or copied as it is.
+BOOL DrawPicture(HDC dc, int x, int y, int width, int height, const std::shared_ptr<Bitmap>& picture, bool blend);
 
 }  // namespace platform::gdi

@@ -227,6 +227,94 @@ TEST(DeviceContext, BitBltCombinesWithRasterOperations) {
   }
 }
 
+// Operations that read the brush: the pattern is the destination DC's brush.
+TEST(DeviceContext, BitBltCombinesThePatternWithSourceAndDestination) {
+  const COLORREF source = RGB(0xF0, 0x0F, 0x55), dest = RGB(0x3C, 0x3C, 0xFF), pattern = RGB(0x0F, 0xAA, 0x00);
+  const RopCase cases[] = {
+      {PATCOPY, pattern},
+      {PATINVERT, RGB(0x33, 0x96, 0xFF)},
+      {MERGECOPY, RGB(0x00, 0x0A, 0x00)},
+      {MERGEPAINT, RGB(0x3F, 0xFC, 0xFF)},
+      // DSPDxax: where the source bit is set the pattern's, elsewhere the destination's.
+      {DSPDxax, RGB(0x3C ^ ((0x0F ^ 0x3C) & 0xF0), 0x3C ^ ((0xAA ^ 0x3C) & 0x0F), 0xFF ^ ((0x00 ^ 0xFF) & 0x55))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rop);
+    Sheet from(2, 2), to(2, 2);
+    SetPixel(from.dc(), 1, 1, source);
+    SetPixel(to.dc(), 0, 0, dest);
+    HBRUSH brush = CreateSolidBrush(pattern);
+    SelectObject(to.dc(), brush);
+    ASSERT_TRUE(BitBlt(to.dc(), 0, 0, 1, 1, from.dc(), 1, 1, c.rop));
+    EXPECT_EQ(GetPixel(to.dc(), 0, 0), c.expected);
+    SelectObject(to.dc(), GetStockObject(WHITE_BRUSH));
+    DeleteObject(brush);
+  }
+  Sheet sheet(2, 1);
+  EXPECT_FALSE(PatBlt(sheet.dc(), 0, 0, 1, 1, SRCCOPY));  // a pattern blit has no source
+  ASSERT_TRUE(PatBlt(sheet.dc(), 0, 0, 1, 1, DSTINVERT));
+  EXPECT_EQ(sheet.Picture(), "#.\n");
+}
+
+// Monochrome bitmaps: white source bits paint the background colour, black ones the
+// text colour; colour pixels equal to the source's background colour become white.
+TEST(DeviceContext, MonochromeBlitsMapThroughTextAndBackgroundColours) {
+  const unsigned char bits[] = {0xA0, 0x00};  // 1 0 1 0 across one row (padded to 16 bits)
+  HBITMAP mono = CreateBitmap(4, 1, 1, 1, bits);
+  BITMAP described{};
+  GetObjectW(mono, sizeof described, &described);
+  EXPECT_EQ(described.bmBitsPixel, 1);
+  HDC monoDc = CreateCompatibleDC(0);
+  SelectObject(monoDc, mono);
+  Sheet colour(4, 1);
+  SetTextColor(colour.dc(), RGB(255, 0, 0));
+  SetBkColor(colour.dc(), RGB(0, 0, 255));
+  BitBlt(colour.dc(), 0, 0, 4, 1, monoDc, 0, 0, SRCCOPY);
+  EXPECT_EQ(GetPixel(colour.dc(), 0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(colour.dc(), 1, 0), RGB(255, 0, 0));
+  // Back: the colour DC's background colour (blue) is white in the mask.
+  BitBlt(monoDc, 0, 0, 4, 1, colour.dc(), 0, 0, SRCCOPY);
+  EXPECT_EQ(GetPixel(monoDc, 0, 0), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(monoDc, 1, 0), RGB(0, 0, 0));
+  DeleteDC(monoDc);
+  DeleteObject(mono);
+}
+
+struct StretchCase {
+  const char* name;
+  int mode;
+  const char* source;  // four pixels, '#' black
+  int width;           // of the destination; negative mirrors
+  const char* expected;
+};
+
+TEST(DeviceContext, StretchBltScalesByTheStretchMode) {
+  const StretchCase cases[] = {
+      {"black on white keeps black", BLACKONWHITE, "#..#", 2, "##"},
+      {"white on black keeps white", WHITEONBLACK, "#..#", 2, ".."},
+      {"colour on colour samples the centre", COLORONCOLOR, "#..#", 2, ".#"},
+      {"enlarging repeats pixels", COLORONCOLOR, "#.##", 8, "##..####"},
+      {"a negative width mirrors", COLORONCOLOR, "#.##", -8, "####..##"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sheet from(4, 1), to(8, 1);
+    for (int x = 0; x < 4; ++x) {
+      if (c.source[x] == '#') SetPixel(from.dc(), x, 0, 0);
+    }
+    EXPECT_EQ(SetStretchBltMode(to.dc(), c.mode), BLACKONWHITE);
+    int x = c.width < 0 ? -c.width - 1 : 0;
+    ASSERT_TRUE(StretchBlt(to.dc(), x, 0, c.width, 1, from.dc(), 0, 0, 4, 1, SRCCOPY));
+    EXPECT_EQ(to.Picture().substr(0, std::abs(c.width)), c.expected);
+  }
+  Sheet from(2, 1), to(1, 1);
+  SetPixel(from.dc(), 0, 0, RGB(0, 0, 0));
+  SetStretchBltMode(to.dc(), HALFTONE);
+  StretchBlt(to.dc(), 0, 0, 1, 1, from.dc(), 0, 0, 2, 1, SRCCOPY);
+  EXPECT_EQ(GetPixel(to.dc(), 0, 0), RGB(128, 128, 128));  // black and white averaged
+  EXPECT_EQ(SetStretchBltMode(to.dc(), 9), 0);
+}
+
 // A 2x1 premultiplied source: half-transparent red, and fully transparent.
 HBITMAP HalfRed(HDC dc, void** bits) {
   BITMAPINFO info{};
