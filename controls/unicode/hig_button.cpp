@@ -255,7 +255,8 @@ TBitmap* KindGlyph(THIGBtnKind kind) {
 
 // --- TGlyphList ------------------------------------------------------------------------
 
-TGlyphList::TGlyphList(int width, int height) : TImageList(nullptr), width_(width), height_(height) {}
+TGlyphList::TGlyphList(int width, int height)
+    : TImageList(nullptr, width, height), width_(width), height_(height) {}
 
 TGlyphList::~TGlyphList() = default;
 
