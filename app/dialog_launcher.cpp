@@ -34,6 +34,11 @@ bool TRecordingLauncher::AskVaultPassword(HWND owner, bool, const std::u16string
   return false;
 }
 
+bool TRecordingLauncher::ShowCloseDialog() {
+  Launch(TDialogKind::CloseForm, 0);
+  return false;
+}
+
 std::vector<TDialogRequest> TRecordingLauncher::Requests() const {
   std::lock_guard<std::mutex> guard(lock_);
   return requests_;

@@ -34,6 +34,8 @@ class TDialogLauncher {
   virtual void Launch(TDialogKind kind, long argument) = 0;
   // The vault password prompt: true with the typed password when it ends with OK.
   virtual bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) = 0;
+  // The close dialog: true when the user agrees to end the program.
+  virtual bool ShowCloseDialog() = 0;
 };
 
 struct TDialogRequest {
@@ -47,6 +49,8 @@ class TRecordingLauncher : public TDialogLauncher {
   void Launch(TDialogKind kind, long argument) override;
   // Recorded as a VaultPassword request; with no prompt to show it answers "cancelled".
   bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) override;
+  // Recorded as a CloseForm request; with no dialog to ask it answers "stay".
+  bool ShowCloseDialog() override;
   std::vector<TDialogRequest> Requests() const;
 
  private:

@@ -1,27 +1,76 @@
 // The hidden main window: every command of the program reaches it as the registered
 // message "PellixMessage" (wParam's low seven bits the command, lParam its argument).
-// It runs the 100 ms main timer and the stop-watch thread, and serves the data layer
-// as its TAppServices.
+// It owns the tray icon with its menu, the floating button windows, the browser
+// watcher thread, the 100 ms main timer and the stop-watch thread, and serves the
+// lower layers as their TAppServices.
+//
+// Commands that carry an object carry its id; the receiver looks the id up and ignores
+// one that is unknown or gone. Only the integer commands 10 to 15 are taken from
+// another process: the others are marked by this process's own senders (a random mark
+// above the command's bits), so a foreign process can neither hand in nor take away
+// an object of this one.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/command_line_switches.h"
 #include "app/dialog_launcher.h"
+#include "app/security_gate.h"
+#include "controls/unicode/uni_menus.h"
+#include "controls/unicode/uni_tray_icon.h"
 #include "data/app_services.h"
+#include "formfill/app_menus.h"
+#include "formfill/main_thread.h"
+#include "platform/base/object_registry.h"
 #include "platform/base/types.h"
+#include "platform/classlib/icons.h"
 
 inline constexpr char kMainFormClass[] = "PellixMainForm";
 inline constexpr char kPellixMessage[] = "PellixMessage";
 inline constexpr char kScanMessage[] = "PellixScanIEMessage";
+inline constexpr char kHelpFormClass[] = "PellixHelpForm";
+inline constexpr char kHelpTopicMessage[] = "PellixHelpTopic";
 inline constexpr char kStopEvent[] = "RE4Stop";
 inline constexpr char kShutdownEvent[] = "RE4Shutdown_PELLIX";
 inline constexpr std::uint8_t kHideTrayCommand = 15;
-// How long the stop-watch thread waits for the data lock before it ends the process
-// anyway; well within the stop switch's two seconds.
+// How long the end of the program waits for the data lock (and the stop-watch thread
+// for the main window) before it ends the process anyway; well within the stop
+// switch's two seconds.
 inline constexpr DWORD kStopLockWait = 1000;
+
+// What the main window needs of a floating button window, which it creates for a
+// browser window, files under its handle and frees when released.
+class TFloatWindow {
+ public:
+  virtual ~TFloatWindow() = default;
+  virtual HWND Handle() const = 0;
+  virtual void UpdatePosition(bool force) = 0;
+  virtual void HideFloat() = 0;
+};
+// Makes the floating window of a browser window; null when none can be made.
+using TFloatFactory = std::function<std::unique_ptr<TFloatWindow>(HWND browserWindow)>;
+
+// The settings the shell itself keeps (the lower layers keep theirs).
+struct TShellSettings {
+  WORD ActiveVault = 0;
+  std::int32_t FillAction = 0;
+  bool ShowHistory = true;
+  bool AutoAddIdent = true;
+  bool HideFloating = false;
+  std::u16string AboutUrl;
+  std::u16string HelpUrl;
+  std::u16string CfgId;
+  bool RunStartup = false;
+  bool PellixAll = false;
+  RECT FloatPosition{};
+  std::int32_t ShowPellixButton = 0;
+};
 
 class TMainForm : public TAppServices {
  public:
@@ -30,19 +79,50 @@ class TMainForm : public TAppServices {
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
 
-  // Makes the window, starts the timer and the stop-watch thread.
+  // Makes the window, reads the settings, starts the watcher thread, the tray icon, the
+  // timer and the stop-watch thread.
   void FormCreate();
   HWND Handle() const { return handle_; }
   UINT PellixMessageId() const { return pellixMessageId_; }
 
-  // One "PellixMessage"; the answer is the message result.
+  // One command of this process; the answer is the message result. Each command
+  // catches its own failures: a failing command leaves the window running.
   LRESULT HandleCommand(WPARAM wParam, LPARAM lParam);
   // One tick of the main timer.
   void MainFormTimerTimer();
+  // Load: at creation (with the security record); reload: command 8.
+  void LoadSaveSettings(bool load);
+  void ShowApplication(bool splash);
+  void ShowHelpTopic(long topic);
+  void UpdateFloatPositions();
+  // Rebuilds the tray menu: empty unless the data is ready and the gate passes.
+  void TrayMenuPopup();
+  // The main window's menu click handlers (tray menu and command 9).
+  void MenuClick(int command, std::int32_t tag);
+  void ShowTrayIcon();
+  void HideTrayIcon();
+  // Asks through the close dialog; ends the process when it agrees.
+  void ExitCommand();
+  // Hides the tray icon, waits (bounded) for the data lock so that no list file or
+  // setting is cut, writes the settings out and ends the process with exit code 0.
+  [[noreturn]] void EndProcess();
+
+  void SetFloatFactory(TFloatFactory factory) { floatFactory_ = std::move(factory); }
+  // The floating window filed under the id, or null.
+  TFloatWindow* FindFloat(platform::ObjectId id) const;
+  std::size_t FloatCount() const { return floatForms_.size(); }
 
   std::uint8_t StartCommand = kNoCommand;
   bool StartCommandDone = false;
+  bool WizardStarted = false;
+  bool SplashPending = false;
+  bool PositionBusy = false;
   int ScanTicks = 0;
+  TShellSettings Settings;
+  std::unique_ptr<TUniTrayIcon> TrayIcon;
+  std::unique_ptr<TUniPopupMenu> TrayMenu;
+  std::unique_ptr<TImageList> TrayMenuImages;
+  std::unique_ptr<formfill::TMainThread> Watcher;
 
   bool PostToMainWindow(WPARAM command, LPARAM argument) override;
   LRESULT SendToMainWindow(WPARAM command, LPARAM argument) override;
@@ -52,13 +132,37 @@ class TMainForm : public TAppServices {
   bool InstallerWindowExists() override;
 
  private:
+  struct FloatEntry {
+    std::u16string Key;  // the floating window's handle in eight hex digits
+    std::shared_ptr<TFloatWindow> Form;
+    platform::ObjectId Id;
+  };
+
   static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool FromThisProcess(WPARAM wParam) const;
+  LRESULT CreateFloat(HWND browserWindow);
+  void ReleaseFloat(HWND floatWindow);
+  void DispatchMenuMessage(LPARAM argument);
+  void ShowSplash();
+  bool EnsureFirstRun();
+  void LoadSecurityRecord();
+  void LoadTrayPictures();
+  void ClearTrayMenu();
+  void AddTrayItems(TMenuItem& parent, const TMenuEntry& entries);
   void StopWatch();
 
   TDialogLauncher& launcher_;
+  TSecurityGate gate_;
+  TFloatFactory floatFactory_;
+  std::vector<FloatEntry> floatForms_;
+  std::vector<std::unique_ptr<TUniMenuItem>> trayItems_;
   HWND handle_ = 0;
   UINT pellixMessageId_ = 0;
   UINT scanMessageId_ = 0;
+  WPARAM localMark_ = 0;
   std::atomic<bool> terminated_{false};
   std::thread stopThread_;
 };
+
+// The floating window's handle as the table's key: eight upper-case hex digits.
+std::u16string FloatKey(HWND window);
