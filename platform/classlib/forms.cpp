@@ -199,7 +199,137 @@ void TApplication::SetHint(const std::string& hint) {
   action.Execute();
 }
 
-void TApplication::CancelHint() { mouseControl_ = nullptr; }
+namespace {
+
+constexpr UINT_PTR kHintTimer = 1;
+constexpr int kCursorHeight = 20;  // the hint shows below the arrow cursor
+
+// The control whose hint shows: the control itself or the nearest parent that shows hints.
+TControl* HintControlOf(TControl* control) {
+  while (control != nullptr && !control->ShowHint) control = control->Parent();
+  return control;
+}
+
+// The first hint of the control or its parents.
+std::string HintOf(TControl* control) {
+  for (TControl* c = control; c != nullptr; c = c->Parent()) {
+    if (!c->Hint().empty()) return c->Hint();
+  }
+  return {};
+}
+
+std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
+
+// A control's client area in screen coordinates.
+RECT ScreenRectOf(TControl* control, const RECT& local) {
+  POINT offset{0, 0};
+  for (TControl* c = control; c != nullptr; c = c->Parent()) {
+    auto* win = dynamic_cast<TWinControl*>(c);
+    if (win != nullptr && win->HandleAllocated()) {
+      ClientToScreen(win->Handle(), &offset);
+      break;
+    }
+    offset.x += c->Left();
+    offset.y += c->Top();
+  }
+  return RECT{local.left + offset.x, local.top + offset.y, local.right + offset.x, local.bottom + offset.y};
+}
+
+bool Inside(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+}  // namespace
+
+void TApplication::Track(TControl* control) {
+  if (control != nullptr) control->FreeNotification(this);
+}
+
+void TApplication::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation != TOperation::opRemove) return;
+  if (component == mouseControl_) mouseControl_ = nullptr;
+  if (component == hintWindow_) hintWindow_ = nullptr;
+  if (component == hintControl_) CancelHint();
+}
+
+void TApplication::StartHintTimer(int pause, bool activate) {
+  hintTimerActivates_ = activate;
+  SetTimer(handle_, kHintTimer, static_cast<UINT>(std::max(pause, 1)), nullptr);
+}
+
+void TApplication::StopHintTimer() { KillTimer(handle_, kHintTimer); }
+
+void TApplication::HideHint() {
+  if (hintWindow_ != nullptr) hintWindow_->ReleaseHandle();
+}
+
+void TApplication::CancelHint() {
+  mouseControl_ = nullptr;
+  if (hintControl_ == nullptr) return;
+  HideHint();
+  hintControl_ = nullptr;
+  hintActive_ = false;
+  StopHintTimer();
+}
+
+void TApplication::HintMouseMessage(TControl* control, POINT screenPoint) {
+  TControl* next = ShowHint ? HintControlOf(control) : nullptr;
+  if (next == nullptr) {
+    CancelHint();
+    return;
+  }
+  if (next == hintControl_ && Inside(hintCursorRect_, screenPoint)) return;
+  StartHintTimer(hintActive_ ? HintShortPause : HintPause, true);
+  HideHint();
+  hintControl_ = next;
+  Track(next);
+  hintCursorRect_ = ScreenRectOf(next, next->ClientRect());
+}
+
+void TApplication::ActivateHint(POINT cursor) {
+  StopHintTimer();
+  hintControl_ = ShowHint ? HintControlOf(FindDragTarget(cursor)) : nullptr;
+  Track(hintControl_);
+  THintInfo info;
+  bool canShow = hintControl_ != nullptr;
+  if (canShow) {
+    info.HintControl = hintControl_;
+    info.HintPos = POINT{cursor.x, cursor.y + kCursorHeight};
+    info.HintMaxWidth = platform::win::kScreenWidth;
+    info.HintColor = HintColor;
+    info.CursorRect = hintControl_->ClientRect();
+    RECT origin = ScreenRectOf(hintControl_, RECT{0, 0, 0, 0});
+    info.CursorPos = POINT{cursor.x - origin.left, cursor.y - origin.top};
+    info.HintStr = ShortHint(HintOf(hintControl_));
+    info.HideTimeout = HintHidePause;
+    info.HintWindowClass = HintWindowClass;
+    canShow = hintControl_->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
+    if (canShow && OnShowHint) OnShowHint(info.HintStr, canShow, info);
+  }
+  hintActive_ = canShow && hintControl_ != nullptr;
+  if (hintActive_ && !info.HintStr.empty() && info.HintWindowClass != nullptr) {
+    if (hintWindow_ == nullptr || &hintWindow_->ClassType() != info.HintWindowClass) {
+      delete hintWindow_;
+      hintWindow_ = info.HintWindowClass->Create(this);
+    }
+    hintWindow_->SetColor(info.HintColor);
+    RECT rect = hintWindow_->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
+    rect = RECT{rect.left + info.HintPos.x, rect.top + info.HintPos.y, rect.right + info.HintPos.x,
+                rect.bottom + info.HintPos.y};
+    hintWindow_->ActivateHintData(rect, info.HintStr, info.HintData);
+    hintCursorRect_ = ScreenRectOf(hintControl_, info.CursorRect);
+    if (info.ReshowTimeout > 0) {
+      StartHintTimer(info.ReshowTimeout, true);
+    } else if (info.HideTimeout > 0) {
+      StartHintTimer(info.HideTimeout, false);
+    }
+    return;
+  }
+  if (info.ReshowTimeout > 0) {
+    StartHintTimer(info.ReshowTimeout, true);
+  } else {
+    CancelHint();
+  }
+}
 
 void TApplication::Run() {
   if (MainForm != nullptr && ShowMainForm) MainForm->Show();
@@ -216,6 +346,11 @@ bool TApplication::ProcessMessage(MSG& msg) {
   if (msg.message == WM_QUIT) {
     terminated_ = true;
     return true;
+  }
+  if (msg.message == WM_MOUSEMOVE) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    HintMouseMessage(FindDragTarget(cursor), cursor);
   }
   bool handled = false;
   if (OnMessage) OnMessage(msg, handled);
@@ -252,18 +387,6 @@ TControl* FindDragTarget(POINT screenPoint) {
   return control;
 }
 
-namespace {
-
-// The first hint of the control or its parents, and the part after "|" of a hint.
-std::string HintOf(TControl* control) {
-  for (TControl* c = control; c != nullptr; c = c->Parent()) {
-    if (!c->Hint().empty()) return c->Hint();
-  }
-  return {};
-}
-
-}  // namespace
-
 std::string GetLongHint(const std::string& hint) {
   auto bar = hint.find('|');
   return bar == std::string::npos ? hint : hint.substr(bar + 1);
@@ -276,6 +399,7 @@ void TApplication::Idle(const MSG&) {
   if (control != mouseControl_) {
     if (mouseControl_ != nullptr) mouseControl_->Perform(CM_MOUSELEAVE, 0, 0);
     mouseControl_ = control;
+    Track(control);
     if (control != nullptr) control->Perform(CM_MOUSEENTER, 0, 0);
   }
   SetHint(GetLongHint(HintOf(control)));
@@ -325,6 +449,17 @@ void TApplication::WndProc(TMessage& message) {
   switch (message.Msg) {
     case WM_CLOSE:
       if (MainForm != nullptr) MainForm->Close();
+      return;
+    case WM_TIMER:
+      if (message.WParam != kHintTimer) break;
+      if (hintTimerActivates_) {
+        POINT cursor;
+        GetCursorPos(&cursor);
+        ActivateHint(cursor);
+      } else {
+        StopHintTimer();
+        HideHint();
+      }
       return;
     case CM_ACTIONEXECUTE:
     case CM_ACTIONUPDATE:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/classlib/controls.h"
+#include "platform/classlib/hint_window.h"
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
@@ -85,9 +86,12 @@ class TScreen {
   TCustomForm* Forms(int index) const { return forms_.at(index); }
   void AddForm(TCustomForm* form) { forms_.push_back(form); }
   void RemoveForm(TCustomForm* form);
+  // The font of hint windows.
+  TFont& HintFont() { return hintFont_; }
 
  private:
   std::vector<TCustomForm*> forms_;
+  TFont hintFont_;
 };
 
 TScreen& Screen();
@@ -107,7 +111,25 @@ class TApplication : public TComponent {
   const std::string& Hint() const { return hint_; }
   // Raises OnHint, or shows the hint through a hint action when there is none.
   void SetHint(const std::string& hint);
+  // Hides a hint that shows and forgets the control it was for.
   void CancelHint();
+  void HideHint();
+  // Hints: a control that shows hints and stays under the cursor for HintPause ms
+  // gets its hint, which hides after HintHidePause ms; moving to another such control
+  // while one shows takes HintShortPause ms. CM_HINTSHOW with a THintInfo lets the
+  // control change or refuse the hint (a non-zero result refuses).
+  bool ShowHint = true;
+  int HintPause = 500;
+  int HintShortPause = 50;
+  int HintHidePause = 2500;
+  TColor HintColor = clInfoBk;
+  std::function<void(std::string& hint, bool& canShow, THintInfo& info)> OnShowHint;
+  // Called for every mouse move (the loop does) with the control under the cursor.
+  void HintMouseMessage(TControl* control, POINT screenPoint);
+  // Shows the hint of the control under the cursor now.
+  void ActivateHint(POINT cursor);
+  // The window that shows hints (null before the first hint).
+  THintWindow* HintWindow() const { return hintWindow_; }
   TCustomForm* MainForm = nullptr;
   HWND DialogHandle = 0;
   bool ShowMainForm = true;
@@ -145,6 +167,8 @@ class TApplication : public TComponent {
  private:
   bool ProcessMessage(MSG& msg);
   void Idle(const MSG& msg);
+  void Notification(TComponent* component, TOperation operation) override;
+  void Track(TControl* control);
   void WndProc(TMessage& message);
   HWND handle_ = 0;
   std::string hint_;
@@ -152,6 +176,13 @@ class TApplication : public TComponent {
   std::vector<std::pair<int, TWindowHook>> hooks_;
   int nextHook_ = 1;
   TControl* mouseControl_ = nullptr;
+  void StartHintTimer(int pause, bool activate);
+  void StopHintTimer();
+  THintWindow* hintWindow_ = nullptr;
+  TControl* hintControl_ = nullptr;
+  bool hintActive_ = false;
+  bool hintTimerActivates_ = false;
+  RECT hintCursorRect_{};  // screen
 };
 
 // The program's application object (null until one is made).

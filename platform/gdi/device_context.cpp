@@ -751,8 +751,8 @@ int DrawTextW(HDC dc, const char16_t* text, int length, RECT* rect, UINT format)
   int widest = 0;
   for (const auto& line : lines) widest = std::max(widest, Width(font, line.text));
   if (format & DT_CALCRECT) {
-    // The rectangle keeps its width for wrapped text unless a word is wider.
-    if (!(format & DT_WORDBREAK) || widest > rect->right - rect->left) rect->right = rect->left + widest;
+    // Wrapped or not, the rectangle narrows or widens to the widest line.
+    rect->right = rect->left + widest;
     rect->bottom = rect->top + height;
     return height;
   }

@@ -150,8 +150,9 @@ TEST(DeviceContext, DrawTextLaysOutLines) {
     int expectedHeight;
   };
   const Case cases[] = {
-      {u"one two three", DT_WORDBREAK, {0, 0, 32, 100}, {0, 0, 32, 16}, 16},  // "one two" is 28 wide
-      {u"one two three", DT_WORDBREAK, {0, 0, 24, 100}, {0, 0, 24, 24}, 24},
+      // Wrapped text narrows the rectangle to its widest line ("one two" is 28 wide).
+      {u"one two three", DT_WORDBREAK, {0, 0, 32, 100}, {0, 0, 28, 16}, 16},
+      {u"one two three", DT_WORDBREAK, {0, 0, 24, 100}, {0, 0, 20, 24}, 24},
       {u"unbreakable word", DT_WORDBREAK, {0, 0, 24, 100}, {0, 0, 44, 16}, 16},  // wider than the box
       {u"one two three", DT_SINGLELINE, {0, 0, 32, 100}, {0, 0, 52, 8}, 8},
       {u"a\r\nbc\nd", 0, {0, 0, 100, 100}, {0, 0, 8, 24}, 24},
