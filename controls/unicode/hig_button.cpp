@@ -5,8 +5,9 @@
 #include <cmath>
 
 #include "platform/classlib/forms.h"
+#include "platform/classlib/frames.h"
 #include "platform/classlib/resource_stream.h"
-#include "platform/gdi/icons.h"
+#include "platform/gdi/image_lists.h"
 #include "platform/gdi/system_metrics.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/keyboard.h"
@@ -71,89 +72,77 @@ std::unique_ptr<TGlyphCache>& CacheSlot() {
 }
 int g_glyph_count = 0;
 
-// Pixels of a 32-bit top-down bitmap: blue, green, red, alpha.
-std::uint8_t* PixelAt(TBitmap& bitmap, int x, int y) { return bitmap.ScanLine(y) + x * 4; }
+// A memory DC with a bitmap selected for the length of a scope.
+class MemoryDC {
+ public:
+  explicit MemoryDC(HBITMAP bitmap) : dc_(CreateCompatibleDC(0)), old_(SelectObject(dc_, bitmap)) {}
+  ~MemoryDC() {
+    SelectObject(dc_, old_);
+    DeleteDC(dc_);
+  }
+  MemoryDC(const MemoryDC&) = delete;
+  MemoryDC& operator=(const MemoryDC&) = delete;
+  HDC get() const { return dc_; }
 
-COLORREF PixelColor(const std::uint8_t* p) { return RGB(p[2], p[1], p[0]); }
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
 
-void SetPixelColor(std::uint8_t* p, COLORREF color) {
-  p[0] = GetBValue(color);
-  p[1] = GetGValue(color);
-  p[2] = GetRValue(color);
-  p[3] = 255;
+// A monochrome mask of the image: white where its pixels are `color`.
+HBITMAP MaskOf(TBitmap& image, COLORREF color) {
+  HBITMAP mask = CreateBitmap(image.Width(), image.Height(), 1, 1, nullptr);
+  MemoryDC source(image.Handle()), target(mask);
+  SetBkColor(source.get(), color);
+  BitBlt(target.get(), 0, 0, image.Width(), image.Height(), source.get(), 0, 0, SRCCOPY);
+  return mask;
+}
+
+// Paints `color` through the mask at the offset, where the mask is white (or black
+// when `whereBlack`), by the raster operation DSPDxax: destination kept elsewhere.
+void PaintThroughMask(TBitmap& target, HBITMAP mask, int dx, int dy, COLORREF color, bool whereBlack) {
+  MemoryDC source(mask), dest(target.Handle());
+  HBRUSH brush = CreateSolidBrush(color);
+  HGDIOBJ oldBrush = SelectObject(dest.get(), brush);
+  // Mask bits map to the text colour (black bits) and the background colour (white
+  // bits); all-ones takes the pattern, zero keeps the destination.
+  SetTextColor(dest.get(), whereBlack ? RGB(255, 255, 255) : RGB(0, 0, 0));
+  SetBkColor(dest.get(), whereBlack ? RGB(0, 0, 0) : RGB(255, 255, 255));
+  BitBlt(dest.get(), dx, dy, target.Width(), target.Height(), source.get(), 0, 0, DSPDxax);
+  SelectObject(dest.get(), oldBrush);
+  DeleteObject(brush);
+}
+
+void ReplaceColor(TBitmap& image, COLORREF from, COLORREF to) {
+  HBITMAP mask = MaskOf(image, from);
+  PaintThroughMask(image, mask, 0, 0, to, false);
+  DeleteObject(mask);
 }
 
 // Image `index` (of `width` pixels) of the source, as a bitmap of its own.
 std::unique_ptr<TBitmap> CutImage(TBitmap& source, int index, int width, int height) {
   auto image = std::make_unique<TBitmap>();
   image->SetSize(width, height);
-  for (int y = 0; y < height; ++y) {
-    std::copy_n(source.ScanLine(y) + index * width * 4, width * 4, image->ScanLine(y));
-  }
+  MemoryDC from(source.Handle()), to(image->Handle());
+  BitBlt(to.get(), 0, 0, width, height, from.get(), index * width, 0, SRCCOPY);
   return image;
 }
 
-// The image as an icon whose pixels of the transparent colour are see-through.
-void ToIcon(TBitmap& image, COLORREF transparent, TIcon& icon) {
-  for (int y = 0; y < image.Height(); ++y) {
-    for (int x = 0; x < image.Width(); ++x) {
-      std::uint8_t* p = PixelAt(image, x, y);
-      if (PixelColor(p) == transparent) std::fill_n(p, 4, 0);
-    }
-  }
-  icon.FromBitmap(image);
-}
-
-// Every pixel of the mask is painted in `color` at the offset (the pattern through
-// the mask that the raster operation DSPDxax gives).
-void PaintMask(TBitmap& target, const std::vector<bool>& mask, int dx, int dy, COLORREF color) {
-  int width = target.Width(), height = target.Height();
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      if (!mask[static_cast<std::size_t>(y * width + x)]) continue;
-      int tx = x + dx, ty = y + dy;
-      if (tx < width && ty < height) SetPixelColor(PixelAt(target, tx, ty), color);
-    }
-  }
-}
-
-// The disabled look of a glyph that has no disabled image: its shape (neither white
-// nor transparent, as a monochrome copy sees it) embossed, light one pixel right and
-// down, dark in place, over the button colour.
+// The disabled look of a glyph that has no disabled image: its shape (what is
+// neither white nor transparent) embossed, light one pixel right and down and dark
+// in place, over the button colour.
 std::unique_ptr<TBitmap> EmbossedImage(TBitmap& up, COLORREF transparent, COLORREF button, COLORREF light,
                                        COLORREF dark) {
-  int width = up.Width(), height = up.Height();
-  std::vector<bool> mask(static_cast<std::size_t>(width * height));
+  ReplaceColor(up, transparent, RGB(255, 255, 255));
+  HBITMAP shape = MaskOf(up, RGB(255, 255, 255));
   auto image = std::make_unique<TBitmap>();
-  image->SetSize(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      COLORREF color = PixelColor(PixelAt(up, x, y));
-      mask[static_cast<std::size_t>(y * width + x)] = color != transparent && color != RGB(255, 255, 255);
-      SetPixelColor(PixelAt(*image, x, y), button);
-    }
-  }
-  PaintMask(*image, mask, 1, 1, light);
-  PaintMask(*image, mask, 0, 0, dark);
+  image->SetSize(up.Width(), up.Height());
+  image->Canvas().Brush().SetColor(static_cast<TColor>(button));
+  image->Canvas().FillRect(RECT{0, 0, up.Width(), up.Height()});
+  PaintThroughMask(*image, shape, 1, 1, light, true);
+  PaintThroughMask(*image, shape, 0, 0, dark, true);
+  DeleteObject(shape);
   return image;
-}
-
-// A drawn disabled image in the button's colours: white becomes light, grey dark and
-// the transparent colour the button colour.
-void RecolourDisabled(TBitmap& image, COLORREF transparent, COLORREF button, COLORREF light, COLORREF dark) {
-  for (int y = 0; y < image.Height(); ++y) {
-    for (int x = 0; x < image.Width(); ++x) {
-      std::uint8_t* p = PixelAt(image, x, y);
-      COLORREF color = PixelColor(p);
-      if (color == RGB(255, 255, 255)) {
-        SetPixelColor(p, light);
-      } else if (color == RGB(128, 128, 128)) {
-        SetPixelColor(p, dark);
-      } else if (color == transparent) {
-        SetPixelColor(p, button);
-      }
-    }
-  }
 }
 
 TCustomForm* ParentForm(TControl* control) {
@@ -216,23 +205,6 @@ void DrawGradient(TCanvas& canvas, const RECT& rect, TColor firstColor, bool ver
   pen.SetWidth(savedWidth);
 }
 
-void Frame3D(TCanvas& canvas, RECT& rect, TColor topColor, TColor bottomColor, int width) {
-  TPen& pen = canvas.Pen();
-  pen.SetWidth(1);
-  pen.SetStyle(TPenStyle::psSolid);
-  for (; width > 0; --width) {
-    int right = rect.right - 1, bottom = rect.bottom - 1;
-    pen.SetColor(topColor);
-    canvas.MoveTo(rect.left, bottom);
-    canvas.LineTo(rect.left, rect.top);
-    canvas.LineTo(right, rect.top);
-    pen.SetColor(bottomColor);
-    canvas.LineTo(right, bottom);
-    canvas.LineTo(rect.left - 1, bottom);
-    rect = RECT{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1};
-  }
-}
-
 // --- kind glyphs -----------------------------------------------------------------------
 
 std::string KindGlyphName(THIGBtnKind kind) {
@@ -255,20 +227,21 @@ TBitmap* KindGlyph(THIGBtnKind kind) {
 
 // --- TGlyphList ------------------------------------------------------------------------
 
-TGlyphList::TGlyphList(int width, int height)
-    : TImageList(nullptr, width, height), width_(width), height_(height) {}
+TGlyphList::TGlyphList(int width, int height) : TImageList(nullptr, width, height) {}
 
 TGlyphList::~TGlyphList() = default;
 
-int TGlyphList::AllocateIndex(const TIcon& icon) {
+int TGlyphList::AllocateIndex(TBitmap& image, TColor maskColor) {
   auto free = std::find(used_.begin(), used_.end(), false);
   int index = static_cast<int>(free - used_.begin());
   if (free == used_.end()) used_.push_back(false);
+  HBITMAP mask = MaskOf(image, ColorToRGB(maskColor));
   if (index < Count()) {
-    ReplaceIcon(index, icon);
+    ImageList_Replace(Handle(), index, image.Handle(), mask);
   } else {
-    AddIcon(icon);
+    ImageList_Add(Handle(), image.Handle(), mask);
   }
+  DeleteObject(mask);
   used_[static_cast<std::size_t>(index)] = true;
   ++used_count_;
   return index;
@@ -288,7 +261,7 @@ TGlyphCache::~TGlyphCache() {
 
 TGlyphList* TGlyphCache::GetList(int width, int height) {
   for (auto it = lists_.rbegin(); it != lists_.rend(); ++it) {
-    if ((*it)->ImageWidth() == width && (*it)->ImageHeight() == height) return *it;
+    if ((*it)->Width() == width && (*it)->Height() == height) return *it;
   }
   lists_.push_back(new TGlyphList(width, height));
   return lists_.back();
@@ -364,17 +337,18 @@ int TButtonGlyph::CreateButtonGlyph(TButtonState state, TColor lightColor, TColo
   COLORREF button = ColorToRGB(Color);
   std::unique_ptr<TBitmap> image = CutImage(*original_, source, size.cx, size.cy);
   if (state == bsDisabled) {
-    // The disabled image sits on the button colour, which is then the see-through one.
+    COLORREF light = ColorToRGB(lightColor), dark = ColorToRGB(darkColor);
     if (source == 0) {
-      image = EmbossedImage(*image, transparent, button, ColorToRGB(lightColor), ColorToRGB(darkColor));
+      image = EmbossedImage(*image, transparent, button, light, dark);
     } else {
-      RecolourDisabled(*image, transparent, button, ColorToRGB(lightColor), ColorToRGB(darkColor));
+      ReplaceColor(*image, RGB(255, 255, 255), light);
+      ReplaceColor(*image, RGB(128, 128, 128), dark);
+      ReplaceColor(*image, transparent, button);
     }
+    // The disabled image sits on the button colour, which is then the see-through one.
     transparent = button;
   }
-  TIcon icon;
-  ToIcon(*image, transparent, icon);
-  index = list_->AllocateIndex(icon);
+  index = list_->AllocateIndex(*image, static_cast<TColor>(transparent));
   return index;
 }
 
@@ -382,15 +356,10 @@ void TButtonGlyph::DrawButtonGlyph(TCanvas& canvas, POINT point, TButtonState st
                                    TColor lightColor, TColor darkColor) {
   int index = CreateButtonGlyph(state, lightColor, darkColor);
   if (index < 0) return;
-  SIZE size = GlyphSize();
-  if (!transparent && state != bsExclusive) {
-    canvas.Brush().SetColor(Color);
-    canvas.Brush().SetStyle(TBrushStyle::bsSolid);
-    canvas.FillRect(RECT{point.x, point.y, point.x + size.cx, point.y + size.cy});
-  }
-  TIcon icon;
-  list_->GetIcon(index, icon);
-  DrawIconEx(canvas.Handle(), point.x, point.y, icon.Handle(), size.cx, size.cy, 0, 0, DI_NORMAL);
+  bool clear = transparent || state == bsExclusive;
+  canvas.RequiredState(csHandleValid);
+  ImageList_DrawEx(list_->Handle(), index, canvas.Handle(), point.x, point.y, 0, 0,
+                   clear ? CLR_NONE : ColorToRGB(Color), CLR_NONE, clear ? ILD_TRANSPARENT : ILD_NORMAL);
 }
 
 // --- THIGCustomLookStyle ---------------------------------------------------------------

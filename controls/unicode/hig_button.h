@@ -30,11 +30,6 @@ TColor LightenColor(TColor color, int percent);
 // Fills the rectangle line by line (column by column when not vertical) from the first
 // colour to the last; the canvas's pen comes back as it was.
 void DrawGradient(TCanvas& canvas, const RECT& rect, TColor firstColor, bool vertical, TColor lastColor);
-// A raised or sunken edge: top and left lines in `topColor`, bottom and right lines in
-// `bottomColor`, `width` times, each time one pixel further in; `rect` shrinks to the
-// inside.
-void Frame3D(TCanvas& canvas, RECT& rect, TColor topColor, TColor bottomColor, int width);
-
 enum THIGBtnKind : int {
   bkCustom,
   bkOK,
@@ -74,16 +69,15 @@ class TGlyphList : public TImageList {
   TGlyphList(int width, int height);
   ~TGlyphList() override;
   std::string ClassName() const override { return "TGlyphList"; }
-  int ImageWidth() const { return width_; }
-  int ImageHeight() const { return height_; }
-  // Puts the icon in the first free slot and answers its index.
-  int AllocateIndex(const TIcon& icon);
+  // Puts the image, with its pixels of the mask colour see-through, in the first free
+  // slot and answers its index.
+  int AllocateIndex(TBitmap& image, TColor maskColor);
+  // Frees the slot (the picture stays until the slot is used again).
   void Delete(int index);
   // The slots in use.
   int UsedCount() const { return used_count_; }
 
  private:
-  int width_, height_;
   std::vector<bool> used_;
   int used_count_ = 0;
 };

@@ -105,13 +105,6 @@ void TImageList::Delete(int index) {
   Changed();
 }
 
-bool TImageList::ReplaceIcon(int index, const TIcon& icon) {
-  if (icon.Empty() || index < 0 || index >= Count()) return false;
-  if (ImageList_ReplaceIcon(handle_, index, icon.Handle()) < 0) return false;
-  Changed();
-  return true;
-}
-
 void TImageList::Clear() {
   ImageList_Remove(handle_, -1);
   Changed();

@@ -57,9 +57,6 @@ class TImageList : public TComponent {
   int Add(TBitmap* image, TBitmap* mask);
   int AddMasked(TBitmap& image, TColor maskColor);
   int AddIcon(const TIcon& icon);
-  // Puts a copy of `icon` in frame `index`; false for an index out of range or an
-  // empty icon.
-  bool ReplaceIcon(int index, const TIcon& icon);
   void Replace(int index, TBitmap* image, TBitmap* mask);
   void Delete(int index);
   void Clear();

@@ -11,6 +11,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/gdi/system_metrics.h"
 #include "platform/gdi/window_picture.h"
+#include "platform/win/input_driver.h"
 #include "platform/win/keyboard.h"
 #include "platform/win/menus.h"
 
@@ -64,21 +65,6 @@ TEST(HigColorTest, GradientRunsFromFirstToLastAndRestoresThePen) {
   EXPECT_EQ(canvas.Pen().Color(), clRed);
   EXPECT_EQ(canvas.Pen().Width(), 3);
   EXPECT_EQ(canvas.Pen().Style(), TPenStyle::psDot);
-}
-
-TEST(HigColorTest, Frame3DDrawsBothEdgesAndShrinksTheRectangle) {
-  TBitmap bitmap;
-  bitmap.SetSize(6, 6);
-  TCanvas& canvas = bitmap.Canvas();
-  RECT rect{0, 0, 6, 6};
-  Frame3D(canvas, rect, clWhite, clGray, 2);
-  EXPECT_EQ(rect.left, 2);
-  EXPECT_EQ(rect.bottom, 4);
-  EXPECT_EQ(canvas.Pixel(0, 0), clWhite);
-  EXPECT_EQ(canvas.Pixel(1, 3), clWhite);
-  EXPECT_EQ(canvas.Pixel(5, 3), clGray);
-  EXPECT_EQ(canvas.Pixel(3, 4), clGray);
-  EXPECT_EQ(canvas.Pixel(2, 2), clBlack);  // the inside is left alone
 }
 
 // --- glyphs --------------------------------------------------------------------------------
@@ -202,20 +188,19 @@ class HigButtonTest : public testing::Test {
     return button;
   }
   static LPARAM At(int x, int y) { return static_cast<LPARAM>((y << 16) | (x & 0xFFFF)); }
-  // The mouse as the window system delivers it: posted messages run between the
-  // press and the release.
+  // The mouse as a user works it, through the system's input queue.
   void PressAndRelease(THIGButton* button, POINT down, POINT up) {
-    SendMessageA(button->Handle(), WM_LBUTTONDOWN, 1, At(down.x, down.y));
-    app_->ProcessMessages();
-    if (up.x != down.x || up.y != down.y) SendMessageA(button->Handle(), WM_MOUSEMOVE, 1, At(up.x, up.y));
-    SendMessageA(button->Handle(), WM_LBUTTONUP, 0, At(up.x, up.y));
-    app_->ProcessMessages();
+    namespace input = platform::input_driver;
+    input::MoveTo(input::ScreenPoint(button->Handle(), down.x, down.y));
+    input::Press(VK_LBUTTON);
+    input::RunPending();
+    input::MoveTo(input::ScreenPoint(button->Handle(), up.x, up.y));
+    input::Release(VK_LBUTTON);
+    input::RunPending();
   }
-  // The keys go through the queue so that the shift state is seen as typed.
-  void PressKeys(HWND window, std::initializer_list<int> keys) {
-    for (int key : keys) PostMessageA(window, key == VK_MENU ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 0);
-    for (int key : keys) PostMessageA(window, key == VK_MENU ? WM_SYSKEYUP : WM_KEYUP, key, 0);
-    app_->ProcessMessages();
+  static void Keys(const std::vector<int>& keys) {
+    platform::input_driver::Chord(keys);
+    platform::input_driver::RunPending();
   }
   std::shared_ptr<platform::gdi::Bitmap> Picture(THIGButton* button) {
     button->Invalidate();
@@ -464,10 +449,7 @@ TEST_F(HigButtonTest, KeysClickOpenTheMenuAndMoveTheFocus) {
     clicks_ = 0;
     menu_->shown.clear();
     if (c.menu) platform::menu_driver::Cancel();
-    for (int key : c.keys)
-      PostMessageA(button->Handle(), key == VK_MENU ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 0);
-    for (int key : c.keys) PostMessageA(button->Handle(), key == VK_MENU ? WM_SYSKEYUP : WM_KEYUP, key, 0);
-    app_->ProcessMessages();
+    Keys(c.keys);
     EXPECT_EQ(clicks_, c.clicks) << c.name;
     EXPECT_EQ(menu_->shown.size(), c.menu ? 1u : 0u) << c.name;
     platform::menu_driver::Clear();
@@ -490,13 +472,13 @@ TEST_F(HigButtonTest, ArrowKeysMoveTheFocusToNeighboursThatCanTakeIt) {
   };
   for (const Case& c : {Case{VK_RIGHT, right}, Case{VK_DOWN, middle}, Case{VK_LEFT, middle}}) {
     middle->SetFocus();
-    PressKeys(middle->Handle(), {c.key});
+    Keys({c.key});
     EXPECT_EQ(GetFocus(), c.focused->Handle()) << c.key;
   }
   // Return as Tab goes on to the next tab stop.
   middle->EnterAsTab = true;
   middle->SetFocus();
-  PressKeys(middle->Handle(), {VK_RETURN});
+  Keys({VK_RETURN});
   EXPECT_EQ(GetFocus(), right->Handle());
   EXPECT_EQ(clicks_, 0);
   // A neighbour that goes is forgotten.
