@@ -1,9 +1,12 @@
 #include "app/install_actions.h"
 
+#include <exception>
 #include <utility>
 #include <vector>
 
 #include "data/data_startup.h"
+#include "formfill/pellix_obj.h"
+#include "platform/com/server_registration.h"
 #include "platform/base/text.h"
 #include "platform/fs/files.h"
 #include "platform/fs/paths.h"
@@ -17,8 +20,7 @@
 #include "support/shell.h"
 #include "support/translator.h"
 
-// Chosen once for this program; the host and the installer use the same values.
-const char* const kPluginClsid = "{6C3F1E2A-4B7D-4E21-9A5C-2F7B8D1E0C43}";
+// Chosen once for this program's installer.
 const char* const kInstallerAppId = "{B52D7A14-91C6-4F0E-8D3B-6A2E9C7F1D58}";
 
 namespace {
@@ -43,12 +45,6 @@ std::string GroupFolder() {
 
 std::string IconFile() { return ProgramFolder() + kIconFileName; }
 
-// The short form of a path, or the path itself when the system has none.
-std::string ShortPathOf(const std::string& path) {
-  char shortPath[MAX_PATH + 1] = {};
-  const DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
-  return length == 0 || length > MAX_PATH ? path : std::string(shortPath, length);
-}
 
 // The uninstaller's command: trimmed, one pair of surrounding quotes removed.
 std::string UninstallCommand() {
@@ -98,10 +94,35 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
          platform::CompareText(platform::AnsiToWide(text.substr(0, prefix.size())), platform::AnsiToWide(prefix), true) == 0;
 }
 
+void ChangeShortcuts(bool create, int kind) {
+  switch (kind) {
+    case kShortcutDesktop:
+    case kShortcutQuickLaunch: {
+      const BYTE folder = kind == kShortcutDesktop ? CSIDL_DESKTOPDIRECTORY : kQuickLaunchFolder;
+      // This system has no Quick Launch bar, so that shortcut usually has no folder.
+      if (create && !CreateQuickLaunchShortcut(ProgramFile(), "", folder, 0, "", kProgramName)) {
+        LogMessage("shortcut not made in folder " + std::to_string(folder));
+      }
+      if (!create) RemoveQuickLaunchShortcut(kProgramName, folder);
+      break;
+    }
+    case kShortcutStartMenu: create ? CreateGroup() : RemoveGroup(); break;
+    case kShortcutRunEntry: SetRunEntry(create); break;
+    default: break;
+  }
+}
+
 }  // namespace
 
+std::string ShortPathOf(const std::string& path) {
+  char shortPath[MAX_PATH + 1] = {};
+  const DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+  return length == 0 || length > MAX_PATH ? path : std::string(shortPath, length);
+}
+
 std::string IEButtonKey() {
-  return std::string("SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\") + kPluginClsid;
+  return std::string("SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\") +
+         platform::com::GuidKeyText(CLSID_PellixObj);
 }
 
 void SetRunEntry(bool create) {
@@ -113,20 +134,11 @@ void SetRunEntry(bool create) {
 }
 
 void CreateShortcuts(bool create, int kind) {
-  switch (kind) {
-    case kShortcutDesktop:
-    case kShortcutQuickLaunch: {
-      const BYTE folder = kind == kShortcutDesktop ? CSIDL_DESKTOPDIRECTORY : kQuickLaunchFolder;
-      if (create) {
-        CreateQuickLaunchShortcut(ProgramFile(), "", folder, 0, "", kProgramName);
-      } else {
-        RemoveQuickLaunchShortcut(kProgramName, folder);
-      }
-      break;
-    }
-    case kShortcutStartMenu: create ? CreateGroup() : RemoveGroup(); break;
-    case kShortcutRunEntry: SetRunEntry(create); break;
-    default: break;
+  try {
+    ChangeShortcuts(create, kind);
+  } catch (const std::exception& e) {
+    // One shortcut that cannot be made or removed never stops the steps after it.
+    LogError(std::string("shortcuts: ") + e.what());
   }
 }
 

@@ -5,7 +5,9 @@
 
 #include <string>
 
-inline constexpr char kPluginKey[] = "Software\\Quindle\\PlugIns\\PELLIX";
+#include "formfill/pellix_obj.h"
+
+inline constexpr const char* kPluginKey = kPluginRegistryKey;
 inline constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr char kRunValue[] = "Pellix";
 inline constexpr char kMenuExtKey[] = "Software\\Microsoft\\Internet Explorer\\MenuExt";
@@ -22,10 +24,11 @@ inline constexpr int kShortcutQuickLaunch = 1;
 inline constexpr int kShortcutStartMenu = 2;
 inline constexpr int kShortcutRunEntry = 3;
 
-// The plug-in object's class identifier in braces (the toolbar button's key is named
-// after it); the installer's application identifier likewise.
-extern const char* const kPluginClsid;
+// The installer's application identifier in braces.
 extern const char* const kInstallerAppId;
+
+// The short form of a path, or the path itself when the system has none.
+std::string ShortPathOf(const std::string& path);
 
 // HKEY_LOCAL_MACHINE "SOFTWARE\Microsoft\Internet Explorer\Extensions\" + the plug-in's
 // class identifier.

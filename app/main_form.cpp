@@ -11,6 +11,7 @@
 #include "data/menu_messages.h"
 #include "formfill/after_navigate.h"
 #include "formfill/ie_win.h"
+#include "formfill/pellix_obj.h"
 #include "formfill/toolbar_menu.h"
 #include "platform/base/clock.h"
 #include "platform/base/text.h"
@@ -483,7 +484,7 @@ void TMainForm::LoadSaveSettings(bool load) {
     ReadInt(u"SHOW_PELLIX_BUTTON", button);
     if (button != Settings.ShowPellixButton || pellixAll != Settings.PellixAll) {
       Settings.ShowPellixButton = button;
-      LogMessage("toolbar button setting changed");
+      StartToolbarButtonRefresh();
     }
     Settings.PellixAll = pellixAll;
   }

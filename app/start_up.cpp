@@ -10,6 +10,10 @@
 #include "app/install_actions.h"
 #include "app/main_form.h"
 #include "data/data_startup.h"
+#include "formfill/pellix_obj.h"
+#include "platform/com/class_table.h"
+#include "platform/com/server_registration.h"
+#include "platform/host/host_toolbar.h"
 #include "platform/base/clock.h"
 #include "platform/kernel/process.h"
 #include "platform/win/atoms.h"
@@ -19,6 +23,7 @@
 #include "support/files_folders.h"
 #include "support/locks.h"
 #include "support/program_paths.h"
+#include "support/registry_access.h"
 #include "support/shell.h"
 
 bool PlainStart = false;
@@ -43,27 +48,37 @@ void ShowUrl(const std::vector<std::string>& arguments) {
   ShellOpen(arguments[1]);
 }
 
-// Registration as the COM server needs the plug-in object's class factory, which this
-// build does not have: the job fails visibly instead of reporting a registration.
+// "regserver" and "unregserver": the program's folder is opened to everyone (recorded
+// only; this system never widens access), the browser's menu entries go on removal,
+// then the plug-in object's class factory writes or removes the registration. The
+// exit code says whether the registration is now as asked.
 int RegisterServer(bool add) {
   LogMessage("register/unregister go");
   if (add) {
+    LogMessage("Set access rights for the folder");
     DirSetAllowEveryone(ProgramFolder());
   } else {
     UnregisterIEMenus();
   }
-  LogError("registration as a COM server is not available in this build");
-  std::fprintf(stderr, "pellix %s: registration as a COM server is not available in this build.\n",
-               add ? "regserver" : "unregserver");
+  LogMessage("Init com object");
+  if (TPellixFactory* factory = CreatePluginFactory()) factory->UpdateRegistry(add);
+  if (IsComServerRegistered() == add) return 0;
+  const char* job = add ? "regserver" : "unregserver";
+  LogError(std::string(job) + ": the registration could not be changed");
+  std::fprintf(stderr, "pellix %s: the registration could not be changed; see the debug log.\n", job);
   return 1;
 }
 
 // The first instance: data layer, main window, message loop.
-int RunFirstInstance(std::uint8_t postCode, TDialogLauncher& launcher) {
+int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& launcher) {
   support::TMutex running(kRunMutex);
   if (!running.Wait(0)) return 0;
   LoadLanguageSetting();
-  InitData(StandaloneMode);
+  InitData(code == scStandAlone);
+  if (code == scEmbedding) {
+    CreatePluginFactory();
+    InprocHostMode = IsInprocServerRegistered();
+  }
   TMainForm form(launcher);
   form.FormCreate();
   form.StartCommand = postCode;
@@ -89,10 +104,16 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
       if (arguments.size() < 2 || arguments[1].empty()) return 0;
       launcher.Launch(TDialogKind::HelpTopic, std::atol(arguments[1].c_str()));
       return 0;
-    case scUninstall: UninstallCleanup(); return 0;
+    case scUninstall:
+      CoInitialize(nullptr);
+      UninstallCleanup();
+      CoUninitialize();
+      return 0;
     case scAfterInstall:
+      CoInitialize(nullptr);
       LoadLanguageSetting();
       ApplyInstallerChoices();
+      CoUninitialize();
       return 0;
     case scBackup: return RunBackup(launcher);
     case scStop: SignalStop(); return 0;
@@ -107,10 +128,17 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
     PostMessageA(running, RegisterWindowMessageA(kPellixMessage), postCode == kNoCommand ? kShowCommand : postCode, 0);
     return 0;
   }
-  LogonStart = code == scStartup;
-  PlainStart = code == scNormal;
-  StandaloneMode = !IsComServerRegistered();
-  return RunFirstInstance(postCode, launcher);
+  const bool comServer = IsComServerRegistered();
+  if (code == scStartup) {
+    PlainStart = false;
+    LogonStart = true;
+  } else if (code == scNormal) {
+    PlainStart = true;
+  }
+  // Started by COM only counts when this program is the registered server.
+  if (code != scEmbedding || !comServer) code = comServer ? scEmbedding : scStandAlone;
+  StandaloneMode = code == scStandAlone;
+  return RunFirstInstance(code, postCode, launcher);
 }
 
 }  // namespace
@@ -124,7 +152,25 @@ int StartApplication(const std::vector<std::string>& arguments, TDialogLauncher&
   }
 }
 
-bool IsComServerRegistered() { return false; }
+bool IsComServerRegistered() {
+  const platform::com::LocalServerClass server = TPellixFactory::ServerClass();
+  if (!RegKeyExists(HKEY_CLASSES_ROOT, "Interface\\" + platform::com::GuidKeyText(server.DefaultInterface))) {
+    return false;
+  }
+  std::string file;
+  if (!RegReadString(HKEY_CLASSES_ROOT, "CLSID\\" + platform::com::GuidKeyText(server.Clsid) + "\\LocalServer32", "",
+                     file)) {
+    return false;
+  }
+  return LowerCase(ShortPathOf(file)) == LowerCase(ShortPathOf(ProgramFile()));
+}
+
+bool IsInprocServerRegistered() {
+  std::string file;
+  return RegReadString(HKEY_CLASSES_ROOT,
+                       "CLSID\\" + platform::com::GuidKeyText(CLSID_QuindleToolbar) + "\\InprocServer32", "", file) &&
+         !file.empty();
+}
 
 void SignalStop() {
   support::TEvent shutdown(kShutdownEvent);

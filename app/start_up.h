@@ -18,9 +18,11 @@ extern bool LogonStart;
 // Arguments after the program's name; the answer is the process's exit code.
 int StartApplication(const std::vector<std::string>& arguments, TDialogLauncher& launcher);
 
-// True when this program is the registered local server of the plug-in object. This
-// build cannot register itself, so it never is: every start is stand-alone.
+// True when the plug-in's interface is registered and this program (compared by its
+// short path, without case) is the registered local server of the plug-in object.
 bool IsComServerRegistered();
+// True when the host toolbar's class has an in-process server.
+bool IsInprocServerRegistered();
 
 // Sets the shutdown event for two seconds, long enough for a running instance to see it.
 void SignalStop();

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include "common/test_env.h"
+#include "platform/com/class_table.h"
+#include "platform/fs/special_folders.h"
 #include "platform/kernel/registry.h"
+#include "support/files_folders.h"
 #include "support/program_paths.h"
 #include "support/registry_access.h"
 
@@ -45,6 +48,94 @@ TEST(InstallActions, DataFolderRemovalNeedsABasePath) {
 
   RemoveDataFolder(dir.path().string());
   EXPECT_FALSE(std::filesystem::exists(dir / "PXData"));
+}
+
+// The installer's choices as registry values, and what each leaves behind; every value
+// is deleted once read.
+class InstallerChoicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CoInitialize(nullptr); }
+  void TearDown() override {
+    UninstallCleanup();
+    CoUninitialize();
+  }
+
+  static std::filesystem::path Folder(int csidl) { return std::filesystem::path(GetSpecialFolderPath(csidl)); }
+  static std::filesystem::path Group() { return Folder(CSIDL_COMMON_PROGRAMS) / "Pellix"; }
+  static std::filesystem::path DesktopLink() { return Folder(CSIDL_DESKTOPDIRECTORY) / "Pellix.lnk"; }
+  static std::string UserValue(const char* name) {
+    return RegReadStringDef(HKEY_CURRENT_USER, kPluginKey, name, "(none)");
+  }
+};
+
+TEST_F(InstallerChoicesTest, NoValuesMakeOnlyTheStartMenuGroup) {
+  ApplyInstallerChoices();
+  for (const char* name : {"Pellix", "Browse Form Bookmarks", "Browse Form History", "Password Generator",
+                           "Pellix Settings"}) {
+    EXPECT_TRUE(std::filesystem::exists(Group() / (std::string(name) + ".lnk"))) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(Group() / "Uninstall Pellix.lnk"));
+  EXPECT_FALSE(std::filesystem::exists(DesktopLink()));
+  EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, IEButtonKey()));
+  EXPECT_NE(pellix_test::ReadBytes(Group() / "Browse Form History.lnk").find("/showhistory"), std::string::npos);
+  // Opening the group to everyone is only recorded: the folder stays the user's.
+  EXPECT_EQ(std::filesystem::status(Group()).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
+}
+
+TEST_F(InstallerChoicesTest, EveryChoiceTakesEffectAndItsValueGoes) {
+  for (const char* name : {"ADD_DESKTOP", "ADD_QUICKLAUNCH", "ADD_STARTMENU", "ADD_TRAY", "ADD_IEBTN"}) {
+    RegWriteString(HKEY_LOCAL_MACHINE, kPluginKey, name, "1");
+  }
+  RegWriteString(HKEY_LOCAL_MACHINE, std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") +
+                                         kInstallerAppId + "_is1",
+                 "UninstallString", "  \"/opt/pellix/unins000.exe\" ");
+  ApplyInstallerChoices();
+  for (const char* name : {"ADD_DESKTOP", "ADD_QUICKLAUNCH", "ADD_STARTMENU", "ADD_TRAY", "ADD_IEBTN"}) {
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kPluginKey, name)) << name;
+  }
+  EXPECT_TRUE(std::filesystem::exists(DesktopLink()));
+
+  const std::string uninstaller = pellix_test::ReadBytes(Group() / "Uninstall Pellix.lnk");
+  EXPECT_NE(uninstaller.find("\nExec=\"/opt/pellix/unins000.exe\"\n"), std::string::npos)
+      << "the command trimmed and out of its quotes: " << uninstaller;
+  EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+  EXPECT_EQ(UserValue("SHOW_TRAY"), "1");
+  EXPECT_EQ(UserValue("RUN_STARTUP"), "1");
+  const std::string button = IEButtonKey();
+  EXPECT_EQ(RegReadStringDef(HKEY_LOCAL_MACHINE, button, "ButtonText", ""), "Pellix");
+  EXPECT_EQ(RegReadStringDef(HKEY_LOCAL_MACHINE, button, "CLSID", ""), kExecButtonClsid);
+  EXPECT_EQ(RegReadStringDef(HKEY_LOCAL_MACHINE, button, "Default Visible", ""), "Yes");
+  const std::string icon = RegReadStringDef(HKEY_LOCAL_MACHINE, button, "Icon", "");
+  EXPECT_EQ(pellix_test::ReadBytes(icon).substr(0, 4), std::string("\0\0\1\0", 4)) << "an icon file";
+
+  UninstallCleanup();
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, button));
+  EXPECT_FALSE(std::filesystem::exists(icon));
+  EXPECT_FALSE(std::filesystem::exists(Group()));
+  EXPECT_FALSE(std::filesystem::exists(DesktopLink()));
+  EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+}
+
+TEST_F(InstallerChoicesTest, NoTrayTurnsTheSettingsOffButKeepsTheStartEntry) {
+  SetRunEntry(true);
+  RegWriteString(HKEY_LOCAL_MACHINE, kPluginKey, "ADD_TRAY", "0");
+  ApplyInstallerChoices();
+  EXPECT_EQ(UserValue("SHOW_TRAY"), "0");
+  EXPECT_EQ(UserValue("RUN_STARTUP"), "0");
+  EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+}
+
+TEST(InstallActions, OnlyThisProgramsBrowserMenuEntriesAreRemoved) {
+  const std::string ours = std::string(kMenuExtKey) + "\\&Pellix Fill";
+  const std::string theirs = std::string(kMenuExtKey) + "\\Other Tool";
+  RegWriteString(HKEY_CURRENT_USER, ours, "", "TBR:RES?M=PELLIX&C=FILL");
+  RegWriteString(HKEY_CURRENT_USER, theirs, "", "res://other.dll/menu.htm");
+  UnregisterIEMenus();
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, ours));
+  EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, theirs));
+  RegDeleteKeyTree(HKEY_CURRENT_USER, theirs);
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/install_actions.h"
 #include "app/main_form.h"
 #include "common/test_env.h"
 #include "platform/base/clock.h"
 #include "platform/win/window.h"
+#include "support/registry_access.h"
 
 namespace {
 
@@ -62,11 +64,26 @@ TEST(StartUp, SecondInstanceForwardsItsSwitchAndStopEndsTheFirst) {
 }
 
 TEST(StartUp, JobSwitchesNeverStartAnInstance) {
-  for (const char* job : {"install", "showurl", "help", "regserver"}) {
-    pellix_test::RunChild("pellix", {job});
+  for (const char* job : {"install", "showurl", "help", "afterinstall", "uninstall"}) {
+    EXPECT_EQ(pellix_test::RunChild("pellix", {job}), 0) << job;
     EXPECT_EQ(FindWindowA(kMainFormClass, nullptr), 0u) << job;
   }
-  EXPECT_EQ(pellix_test::RunChild("pellix", {"regserver"}), 1) << "registration is reported as failed";
+}
+
+// "regserver" makes this program the plug-in's local server, so that later starts run
+// as the COM server; "unregserver" undoes it and takes this program's browser menu
+// entries with it.
+TEST(StartUp, RegistrationMakesThisProgramTheServerAndRemovalUndoesIt) {
+  const std::string menuEntry = std::string(kMenuExtKey) + "\\Fill with Pellix";
+  RegWriteString(HKEY_CURRENT_USER, menuEntry, "", std::string(kMenuExtMarker) + "&c=fill");
+  ASSERT_FALSE(IsComServerRegistered());
+  EXPECT_EQ(pellix_test::RunChild("pellix", {"/RegServer"}), 0);
+  EXPECT_TRUE(IsComServerRegistered());
+  EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, menuEntry)) << "registering keeps the menu entries";
+  EXPECT_EQ(pellix_test::RunChild("pellix", {"-unregserver"}), 0);
+  EXPECT_FALSE(IsComServerRegistered());
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, menuEntry));
+  EXPECT_FALSE(FindWindowA(kMainFormClass, nullptr));
 }
 
 }  // namespace
