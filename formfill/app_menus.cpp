@@ -86,42 +86,75 @@ void PruneMenuItemIds() {
   }
 }
 
+// A new wide item at the end of Parent, which owns it. Items being built ignore their
+// changes; FinishBuilding updates the menu once at the end.
+TMenuItem* AddItem(TMenuItem& parent, const std::u16string& caption) {
+  auto* item = new TUniMenuItem(&parent);
+  item->IgnoreMenuChanged = true;
+  item->SetCaption(caption);
+  parent.Add(item);
+  return item;
+}
+
+// Frees Root's items; answers whether Root ignored its changes before.
+bool StartBuilding(TMenuItem& root) {
+  auto* wide = dynamic_cast<TUniMenuItem*>(&root);
+  const bool ignored = wide != nullptr && wide->IgnoreMenuChanged;
+  if (wide != nullptr) wide->IgnoreMenuChanged = true;
+  while (root.Count() > 0) delete root.Items(root.Count() - 1);
+  return ignored;
+}
+
+void StopIgnoring(TMenuItem& parent) {
+  for (int i = 0; i < parent.Count(); ++i) {
+    if (auto* wide = dynamic_cast<TUniMenuItem*>(parent.Items(i))) wide->IgnoreMenuChanged = false;
+    StopIgnoring(*parent.Items(i));
+  }
+}
+
+// One update of the native menu for the whole tree, instead of one per item.
+void FinishBuilding(TMenuItem& root, bool ignored) {
+  StopIgnoring(root);
+  if (auto* wide = dynamic_cast<TUniMenuItem*>(&root)) wide->IgnoreMenuChanged = ignored;
+  if (TMenu* menu = root.GetParentMenu()) menu->ItemsChanged(nullptr);
+}
+
 class TMenuBuilder {
  public:
   TMenuBuilder(const TMenuEvents& events, bool pageCommands) : events_(events), page_(pageCommands) {}
 
-  void Build(TMenuEntry& root);
+  void Build(TMenuItem& root);
 
  private:
-  TMenuEntry* Command(TMenuEntry& parent, const char* caption, int command, std::int32_t tag = 0) {
-    TMenuEntry* item = parent.Add(Tr(caption));
+  TMenuItem* Command(TMenuItem& parent, const char* caption, int command, std::int32_t tag = 0) {
+    TMenuItem* item = AddItem(parent, Tr(caption));
     item->OnClick = events_.Handlers[SlotOfCommand(command)];
     item->Tag = tag;
     return item;
   }
-  static TMenuEntry* Disabled(TMenuEntry& parent, std::u16string caption) {
-    TMenuEntry* item = parent.Add(std::move(caption));
-    item->Enabled = false;
+  static TMenuItem* Disabled(TMenuItem& parent, std::u16string caption) {
+    TMenuItem* item = AddItem(parent, std::move(caption));
+    item->SetEnabled(false);
     return item;
   }
-  static void Separator(TMenuEntry& parent) { parent.Add(u"-"); }
+  static void Separator(TMenuItem& parent) { AddItem(parent, u"-"); }
 
-  void AddBookmarks(TMenuEntry& parent);
-  void AddBookmark(TMenuEntry& parent, const TDataItem& bookmark);
-  void AddHistory(TMenuEntry& parent);
-  void AddHistoryEntry(TMenuEntry& parent, const TDataItem& entry);
-  void AddIdentities(TMenuEntry& parent);
-  void AddPasswords(TMenuEntry& parent);
+  void AddBookmarks(TMenuItem& parent);
+  void AddBookmark(TMenuItem& parent, const TDataItem& bookmark);
+  void AddHistory(TMenuItem& parent);
+  void AddHistoryEntry(TMenuItem& parent, const TDataItem& entry);
+  void AddIdentities(TMenuItem& parent);
+  void AddPasswords(TMenuItem& parent);
 
   const TMenuEvents& events_;
   bool page_;
 };
 
-void TMenuBuilder::Build(TMenuEntry& root) {
-  AddBookmarks(*root.Add(Tr("Form Bookmarks")));
-  AddHistory(*root.Add(Tr("Form History")));
-  AddIdentities(*root.Add(Tr("Identity")));
-  AddPasswords(*root.Add(Tr("Passwords")));
+void TMenuBuilder::Build(TMenuItem& root) {
+  AddBookmarks(*AddItem(root, Tr("Form Bookmarks")));
+  AddHistory(*AddItem(root, Tr("Form History")));
+  AddIdentities(*AddItem(root, Tr("Identity")));
+  AddPasswords(*AddItem(root, Tr("Passwords")));
   Separator(root);
   Command(root, "Settings...", 37);
   Command(root, "Help", 38);
@@ -138,23 +171,23 @@ void TMenuBuilder::Build(TMenuEntry& root) {
   }
 }
 
-void TMenuBuilder::AddBookmark(TMenuEntry& parent, const TDataItem& bookmark) {
-  TMenuEntry* item = parent.Add(CutCaption(bookmark.Caption()));
-  item->ImageIndex = bookmark.VaultID != 0 ? 0 : 1;
+void TMenuBuilder::AddBookmark(TMenuItem& parent, const TDataItem& bookmark) {
+  TMenuItem* item = AddItem(parent, CutCaption(bookmark.Caption()));
+  item->SetImageIndex(bookmark.VaultID != 0 ? 0 : 1);
   std::int32_t tag = MenuItemId(&bookmark);
   Command(*item, "Open without Submit", 1, tag);
   Command(*item, "Open with Submit", 2, tag);
   Command(*item, "Open without Filling", 3, tag);
   Separator(*item);
   if (bookmark.VaultID != 0)
-    Command(*item, "Remove Bookmark from Vault...", 6, tag)->Enabled = false;
+    Command(*item, "Remove Bookmark from Vault...", 6, tag)->SetEnabled(false);
   else
-    Command(*item, "Lock Bookmark to Vault...", 5, tag)->Enabled = false;
+    Command(*item, "Lock Bookmark to Vault...", 5, tag)->SetEnabled(false);
   Command(*item, "Delete Bookmark", 7, tag);
   Command(*item, "Edit Bookmark...", 8, tag);
 }
 
-void TMenuBuilder::AddBookmarks(TMenuEntry& parent) {
+void TMenuBuilder::AddBookmarks(TMenuItem& parent) {
   if (!BookmarkList) return;
   std::vector<const TDataItem*> listed;
   for (int i = 0; i < BookmarkList->Count(); ++i)
@@ -169,25 +202,25 @@ void TMenuBuilder::AddBookmarks(TMenuEntry& parent) {
   }
   const TUniStringList& folders = BookmarkList->Strings;
   const int folderCount = folders.GetCount();
-  for (int f = 0; f < folderCount; ++f) parent.Add(folders.Get(f));
+  for (int f = 0; f < folderCount; ++f) AddItem(parent, folders.Get(f));
   for (const TDataItem* bookmark : listed) {
     const int folder = bookmark->IntValue;
-    AddBookmark(folder >= 0 && folder < folderCount ? *parent.Items[folder] : parent, *bookmark);
+    AddBookmark(folder >= 0 && folder < folderCount ? *parent.Items(folder) : parent, *bookmark);
   }
   Separator(parent);
   if (page_) Command(parent, "Create New Bookmark...", 9);
   Command(parent, "Browse Bookmarks...", 10);
   for (int f = folderCount - 1; f >= 0; --f)
-    if (parent.Items[f]->Items.empty()) parent.Items.erase(parent.Items.begin() + f);
+    if (parent.Items(f)->Count() == 0) delete parent.Items(f);
 }
 
-void TMenuBuilder::AddHistoryEntry(TMenuEntry& parent, const TDataItem& entry) {
+void TMenuBuilder::AddHistoryEntry(TMenuItem& parent, const TDataItem& entry) {
   if (entry.Owner == BookmarkList.get()) {
     AddBookmark(parent, entry);
     return;
   }
-  TMenuEntry* item = parent.Add(CutCaption(entry.Caption()) + u" " + Tr("(Not Saved)"));
-  item->Default = true;
+  TMenuItem* item = AddItem(parent, CutCaption(entry.Caption()) + u" " + Tr("(Not Saved)"));
+  item->SetDefault(true);
   std::int32_t tag = MenuItemId(&entry);
   Command(*item, "Open without Submit", 1, tag);
   Command(*item, "Open with Submit", 2, tag);
@@ -195,10 +228,10 @@ void TMenuBuilder::AddHistoryEntry(TMenuEntry& parent, const TDataItem& entry) {
   Separator(*item);
   Command(*item, "Save as Bookmark", 11, tag);
   Command(*item, "Remove from History", 12, tag);
-  Command(*item, "Edit History Record...", 13, tag)->Enabled = false;
+  Command(*item, "Edit History Record...", 13, tag)->SetEnabled(false);
 }
 
-void TMenuBuilder::AddHistory(TMenuEntry& parent) {
+void TMenuBuilder::AddHistory(TMenuItem& parent) {
   const int today = DayOf(platform::Now());
   std::vector<const TDataItem*> entries;
   if (HistoryList) {
@@ -225,7 +258,7 @@ void TMenuBuilder::AddHistory(TMenuEntry& parent) {
   const int weekAgo = today - 7;
   int groupDay = 0;
   bool inToday = false;
-  TMenuEntry* group = nullptr;
+  TMenuItem* group = nullptr;
   for (const TDataItem* entry : entries) {
     const int day = DayOf(entry->Date);
     if (day == today) {
@@ -240,11 +273,11 @@ void TMenuBuilder::AddHistory(TMenuEntry& parent) {
     // A first entry whose day happens to equal the starting GroupDay still gets a group.
     if (group == nullptr || (day != groupDay && (day >= weekAgo || groupDay != 1))) {
       if (day == today - 1)
-        group = parent.Add(Tr("Yesterday"));
+        group = AddItem(parent, Tr("Yesterday"));
       else if (day >= weekAgo)
-        group = parent.Add(HistoryDateText(day));
+        group = AddItem(parent, HistoryDateText(day));
       else
-        group = parent.Add(Tr("Older"));
+        group = AddItem(parent, Tr("Older"));
       groupDay = day >= weekAgo ? day : 1;
     }
     AddHistoryEntry(*group, *entry);
@@ -255,7 +288,7 @@ void TMenuBuilder::AddHistory(TMenuEntry& parent) {
   Command(parent, "Browse Form History...", 15);
 }
 
-void TMenuBuilder::AddIdentities(TMenuEntry& parent) {
+void TMenuBuilder::AddIdentities(TMenuItem& parent) {
   const int count = Identities ? Identities->Lines.GetCount() : 0;
   const int active = Identities ? Identities->IndexOfFile(ActiveIdentityNo) : -1;
   const std::u16string activeName = active >= 0 ? Identities->GetName(active) : std::u16string();
@@ -270,28 +303,28 @@ void TMenuBuilder::AddIdentities(TMenuEntry& parent) {
     Command(parent, "Create New Identity...", 23);
     return;
   }
-  TMenuEntry* more = parent.Add(Tr("More Identities"));
+  TMenuItem* more = AddItem(parent, Tr("More Identities"));
   const std::u16string switchTo = Tr("Switch to \"%IDENTITYNAME%\"");
   for (int i = 0; i < count; ++i) {
-    TMenuEntry* item = more->Add(WideStringReplace(switchTo, u"%IDENTITYNAME%", CutCaption(Identities->GetName(i)),
+    TMenuItem* item = AddItem(*more, WideStringReplace(switchTo, u"%IDENTITYNAME%", CutCaption(Identities->GetName(i)),
                                                    false, rfReplaceAll | rfIgnoreCase));
     item->OnClick = events_.Handlers[SlotOfCommand(26)];
     item->Tag = i;
-    item->Enabled = i != active;
+    item->SetEnabled(i != active);
   }
   Separator(*more);
   Command(*more, "Create New Identity...", 23);
 }
 
-void TMenuBuilder::AddPasswords(TMenuEntry& parent) {
+void TMenuBuilder::AddPasswords(TMenuItem& parent) {
   Command(parent, "Generate a Password...", 27);
-  TMenuEntry* recent = parent.Add(Tr("Recent Passwords"));
+  TMenuItem* recent = AddItem(parent, Tr("Recent Passwords"));
   if (PasswordList) {
     int shown = 0;
     for (int i = 0; i < PasswordList->Count() && shown < 5; ++i) {
       const TDataItem* entry = PasswordList->Item(i);
       if (entry->SiteDefault) continue;
-      TMenuEntry* item = recent->Add(CutCaption(entry->Caption()));
+      TMenuItem* item = AddItem(*recent, CutCaption(entry->Caption()));
       item->OnClick = events_.Handlers[SlotOfCommand(28)];
       item->Tag = MenuItemId(entry);
       ++shown;
@@ -308,12 +341,6 @@ void TMenuBuilder::AddPasswords(TMenuEntry& parent) {
 }
 
 }  // namespace
-
-TMenuEntry* TMenuEntry::Add(std::u16string caption) {
-  Items.push_back(std::make_unique<TMenuEntry>());
-  Items.back()->Caption = std::move(caption);
-  return Items.back().get();
-}
 
 int CommandIdFromName(std::u16string_view name) {
   if (name.empty()) return 0;
@@ -340,11 +367,11 @@ bool CommandTakesItem(int command) {
 TToolbarMenuEvents::TToolbarMenuEvents() {
   for (int slot = 0; slot < kCount; ++slot) {
     const int number = CommandOfSlot(slot);
-    Handlers[slot] = [this, number](TObject* sender) { SetCommand(number, dynamic_cast<TMenuEntry*>(sender)); };
+    Handlers[slot] = [this, number](TObject* sender) { SetCommand(number, dynamic_cast<TMenuItem*>(sender)); };
   }
 }
 
-void TToolbarMenuEvents::SetCommand(int number, const TMenuEntry* item) {
+void TToolbarMenuEvents::SetCommand(int number, const TMenuItem* item) {
   Command = std::u16string(number >= 0 && number < kCommandCount ? CommandNames[number] : u"");
   if (item != nullptr) Command += u"_" + platform::AnsiToWide(std::to_string(item->Tag));
 }
@@ -367,15 +394,20 @@ std::u16string HistoryDateText(double day) {
   return platform::AnsiToWide(std::string(text, length));
 }
 
-void BuildMainMenu(const TMenuEvents& events, TPopupMenuTree& menu, bool pageCommands) {
+void BuildMainMenu(const TMenuEvents& events, TMenuItem& root, bool pageCommands) {
+  const bool ignored = StartBuilding(root);
   DataLock.Enter();
-  menu.Items.Clear();
   PruneMenuItemIds();
-  TMenuBuilder(events, pageCommands).Build(menu.Items);
+  TMenuBuilder(events, pageCommands).Build(root);
   DataLock.Leave();
+  FinishBuilding(root, ignored);
 }
 
-void BuildPasswordFieldMenu(const TContextMenuEvents& events, TPopupMenuTree& menu, int mode, std::int32_t tag) {
+void BuildMainMenu(const TMenuEvents& events, TPopupMenu& menu, bool pageCommands) {
+  BuildMainMenu(events, *menu.Items(), pageCommands);
+}
+
+void BuildPasswordFieldMenu(const TContextMenuEvents& events, TPopupMenu& menu, int mode, std::int32_t tag) {
   struct Line {
     const char* caption;
     int slot;
@@ -384,14 +416,21 @@ void BuildPasswordFieldMenu(const TContextMenuEvents& events, TPopupMenuTree& me
       {{"Generate New Password", 0}, {"Open Password Generator...", 3}},
       {{"Fill Password", 1}, {"Generate New Password", 0}, {"Open Password Generator...", 3}},
       {{"Show Password...", 2}, {"Edit Password...", 3}}};
-  menu.Items.Clear();
+  TMenuItem& root = *menu.Items();
+  const bool ignored = StartBuilding(root);
   std::vector<Line> lines = mode >= 0 && mode <= 2 ? kModes[mode] : std::vector<Line>();
   lines.insert(lines.end(), {{"Paste", 4}, {"-", -1}, {"Password History...", 5}});
   for (const Line& line : lines) {
-    TMenuEntry* item = menu.Items.Add(line.slot < 0 ? u"-" : Tr(line.caption));
+    TMenuItem* item = AddItem(root, line.slot < 0 ? u"-" : Tr(line.caption));
     item->Tag = tag;
     if (line.slot >= 0) item->OnClick = events.Handlers[line.slot];
   }
+  FinishBuilding(root, ignored);
+}
+
+std::u16string MenuItemCaption(TMenuItem* item) {
+  if (auto* wide = dynamic_cast<TUniMenuItem*>(item)) return wide->Caption();
+  return platform::AnsiToWide(item->Caption());
 }
 
 std::int32_t MenuItemId(const TDataItem* item) {

@@ -2,8 +2,11 @@
 // floating button, and the host toolbar's text), the password-field menu, and the
 // command table by which menu clicks travel as names to the host toolbar and back.
 //
-// Menu items are plain data; data items travel in an item's Tag as menu item ids,
-// never as addresses (FindMenuItem looks them up and checks them).
+// The menus are wide popup menus (TUniPopupMenu); each item is a TUniMenuItem owned by
+// its parent item. A tree that is only read (the host's text) is built under a wide
+// item of no menu, so no popup menu is made off the main thread. Data items travel in
+// an item's Tag as menu item ids, never as addresses (FindMenuItem looks them up and
+// checks them).
 #pragma once
 
 #include <cstdint>
@@ -14,29 +17,7 @@
 
 #include "data/data_items.h"
 #include "data/menu_messages.h"
-#include "platform/classlib/object.h"
-
-class TMenuEntry : public TObject {
- public:
-  std::u16string Caption;
-  bool Enabled = true;
-  // Drawn bold (the unsaved history entries).
-  bool Default = false;
-  int ImageIndex = -1;
-  std::int32_t Tag = 0;
-  TNotifyEvent OnClick;
-  std::vector<std::unique_ptr<TMenuEntry>> Items;
-
-  TMenuEntry* Add(std::u16string caption);
-  void Clear() { Items.clear(); }
-  int Count() const { return static_cast<int>(Items.size()); }
-};
-
-// A pop-up menu: its top-level items are the root's items.
-class TPopupMenuTree {
- public:
-  TMenuEntry Items;
-};
+#include "controls/unicode/uni_menus.h"
 
 inline constexpr int kCommandCount = 49;
 inline constexpr int kCommandExit = 48;
@@ -55,7 +36,7 @@ bool CommandTakesItem(int command);
 class TToolbarMenuEvents : public TMenuEvents {
  public:
   TToolbarMenuEvents();
-  void SetCommand(int number, const TMenuEntry* item);
+  void SetCommand(int number, const TMenuItem* item);
   std::u16string Command;
 };
 
@@ -76,12 +57,15 @@ std::u16string CutCaption(std::u16string_view text);
 // the process's locale.
 std::u16string HistoryDateText(double day);
 
-// Clears the menu and builds the whole main menu under DataLock. PageCommands adds the
-// items that act on the current page (floating button and host toolbar).
-void BuildMainMenu(const TMenuEvents& events, TPopupMenuTree& menu, bool pageCommands);
+// Frees Root's items and builds the whole main menu under it, under DataLock; the menu
+// Root belongs to (if any) is updated once at the end. PageCommands adds the items that
+// act on the current page (floating button and host toolbar).
+void BuildMainMenu(const TMenuEvents& events, TMenuItem& root, bool pageCommands);
+void BuildMainMenu(const TMenuEvents& events, TPopupMenu& menu, bool pageCommands);
 // Mode 2: a value of the user's own is in the field; 1: a prepared value; 0: nothing.
-void BuildPasswordFieldMenu(const TContextMenuEvents& events, TPopupMenuTree& menu, int mode,
-                            std::int32_t tag);
+void BuildPasswordFieldMenu(const TContextMenuEvents& events, TPopupMenu& menu, int mode, std::int32_t tag);
+// The wide caption of an item (the 8-bit one widened for a plain item).
+std::u16string MenuItemCaption(TMenuItem* item);
 
 // The menu item id of a data item of the bookmark, history or password list (never 0).
 std::int32_t MenuItemId(const TDataItem* item);

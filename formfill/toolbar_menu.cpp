@@ -33,21 +33,23 @@ void CacheIfCurrent(const std::u16string& text, std::uint64_t generation) {
 // The menu, or the login line while locked.
 std::u16string MenuOrLogin() { return IsUnlocked() ? SerializeMenu() : LoginMenuText(); }
 
-void WriteItems(const TMenuEntry& parent, TToolbarMenuEvents& events, std::u16string& text) {
-  for (const auto& item : parent.Items) {
-    if (item->Caption == u"-") {
+void WriteItems(TMenuItem& parent, TToolbarMenuEvents& events, std::u16string& text) {
+  for (int i = 0; i < parent.Count(); ++i) {
+    TMenuItem* item = parent.Items(i);
+    const std::u16string caption = MenuItemCaption(item);
+    if (caption == u"-") {
       text += u"-\r\n";
-    } else if (!item->Items.empty()) {
-      text += u"+" + EscapeMenuCaption(item->Caption) + u"\r\n";
+    } else if (item->Count() > 0) {
+      text += u"+" + EscapeMenuCaption(caption) + u"\r\n";
       WriteItems(*item, events, text);
       text += u"<\r\n";
-    } else if (item->Enabled) {
+    } else if (item->Enabled()) {
       events.Command = u"null";
-      if (item->OnClick) item->OnClick(item.get());
-      text += EscapeMenuCaption(item->Caption) + u"=" + events.Command + u"\r\n";
+      if (item->OnClick) item->OnClick(item);
+      text += EscapeMenuCaption(caption) + u"=" + events.Command + u"\r\n";
       events.Command.clear();
     } else {
-      text += u"{" + EscapeMenuCaption(item->Caption) + u"=null\r\n";
+      text += u"{" + EscapeMenuCaption(caption) + u"=null\r\n";
     }
   }
 }
@@ -86,11 +88,13 @@ std::u16string EscapeMenuCaption(std::u16string_view caption) {
 }
 
 std::u16string SerializeMenu() {
-  TPopupMenuTree menu;
+  // A wide item of no menu: nothing native is made, and no popup menu is listed from
+  // the refresh thread.
+  TUniMenuItem root(nullptr);
   TToolbarMenuEvents events;
-  BuildMainMenu(events, menu, true);
+  BuildMainMenu(events, root, true);
   std::u16string text = u"$\r\n";
-  WriteItems(menu.Items, events, text);
+  WriteItems(root, events, text);
   return text;
 }
 

@@ -63,20 +63,21 @@ class AppMenusTest : public ::testing::Test {
 
   // One line per item: indent, caption, flags ([x] disabled, [b] bold, [iN] image) and
   // the command text a click gives.
-  std::string Dump(const TMenuEntry& parent, int depth = 0) {
+  std::string Dump(TMenuItem& parent, int depth = 0) {
     std::string out;
-    for (const auto& item : parent.Items) {
-      out += std::string(depth * 2, ' ') + platform::WideToUtf8(item->Caption);
-      if (!item->Enabled) out += " [x]";
-      if (item->Default) out += " [b]";
-      if (item->ImageIndex >= 0) out += " [i" + std::to_string(item->ImageIndex) + "]";
+    for (int i = 0; i < parent.Count(); ++i) {
+      TMenuItem* item = parent.Items(i);
+      out += std::string(depth * 2, ' ') + platform::WideToUtf8(MenuItemCaption(item));
+      if (!item->Enabled()) out += " [x]";
+      if (item->Default()) out += " [b]";
+      if (item->ImageIndex() >= 0) out += " [i" + std::to_string(item->ImageIndex()) + "]";
       if (item->OnClick) {
         events_.Command.clear();
-        item->OnClick(item.get());
+        item->OnClick(item);
         std::string command = platform::WideToUtf8(events_.Command);
         const int number = CommandIdFromName(events_.Command.substr(0, events_.Command.find(u'_')));
         if (kItemCommands.count(number) != 0) {
-          TDataItem* target = FindMenuItem(item->Tag);
+          TDataItem* target = FindMenuItem(static_cast<std::int32_t>(item->Tag));
           command = command.substr(0, command.find('_')) + "_" +
                     (target ? platform::WideToUtf8(target->Caption()) : "?");
         }
@@ -88,16 +89,16 @@ class AppMenusTest : public ::testing::Test {
   }
   std::string Build(bool pageCommands) {
     BuildMainMenu(events_, menu_, pageCommands);
-    return Dump(menu_.Items);
+    return Dump(*menu_.Items());
   }
   // The dump of one top-level menu.
   std::string Top(bool pageCommands, int index) {
     BuildMainMenu(events_, menu_, pageCommands);
-    return Dump(*menu_.Items.Items.at(index));
+    return Dump(*menu_.Items()->Items(index));
   }
 
   TToolbarMenuEvents events_;
-  TPopupMenuTree menu_;
+  TUniPopupMenu menu_{nullptr};
 };
 
 TEST(CommandTable, NamesAndNumbers) {
@@ -241,10 +242,12 @@ TEST_F(AppMenusTest, HistoryGroupsByDay) {
   Bookmark(u"BeforeClear", -1, today - 2.5);
   BuildMainMenu(events_, menu_, true);
   std::string shape;
-  for (const auto& item : menu_.Items.Items[1]->Items) {
-    shape += platform::WideToUtf8(item->Caption) + (item->Default ? " [b]" : "");
-    for (const auto& child : item->Items)
-      if (!child->Items.empty()) shape += " {" + platform::WideToUtf8(child->Caption) + "}";
+  TMenuItem* history = menu_.Items()->Items(1);
+  for (int i = 0; i < history->Count(); ++i) {
+    TMenuItem* item = history->Items(i);
+    shape += platform::WideToUtf8(MenuItemCaption(item)) + (item->Default() ? " [b]" : "");
+    for (int c = 0; c < item->Count(); ++c)
+      if (item->Items(c)->Count() > 0) shape += " {" + platform::WideToUtf8(MenuItemCaption(item->Items(c))) + "}";
     shape += "\n";
   }
   EXPECT_EQ(shape,
@@ -259,7 +262,7 @@ TEST_F(AppMenusTest, HistoryGroupsByDay) {
             "Clear Form History\n"
             "Ignore List...\n"
             "Browse Form History...\n");
-  EXPECT_EQ(Dump(*menu_.Items.Items[1]->Items[0]),
+  EXPECT_EQ(Dump(*menu_.Items()->Items(1)->Items(0)),
             "Open without Submit = FormFill_Now\n"
             "Open with Submit = FormFillSubmit_Now\n"
             "Open without Filling = FormNoFill_Now\n"
@@ -309,6 +312,20 @@ TEST_F(AppMenusTest, IdentitiesAndRecentPasswords) {
             "Browse Password History... = PasswordsBrowse_0\n");
 }
 
+TEST_F(AppMenusTest, NativeMenuCarriesTheWideCaptions) {
+  const std::u16string caption = u"\u0417\u0430\u043a\u0430\u0437 \u2603";
+  Bookmark(caption);
+  BuildMainMenu(events_, menu_, false);
+  BuildMainMenu(events_, menu_, false);  // a rebuild replaces every item
+  ASSERT_EQ(menu_.Items()->Count(), 11);
+  HMENU bookmarks = menu_.Items()->Items(0)->Handle();
+  ASSERT_NE(bookmarks, 0);
+  char16_t text[64] = {};
+  const int length = GetMenuStringW(bookmarks, 0, text, 64, MF_BYPOSITION);
+  EXPECT_EQ(platform::WideToUtf8(std::u16string(text, length)), platform::WideToUtf8(caption));
+  EXPECT_EQ(GetMenuItemCount(menu_.Items()->Handle()), 11);
+}
+
 TEST_F(AppMenusTest, ItemIdsAnswerNothingOnceTheItemIsGone) {
   TDataItem* mail = Bookmark(u"Mail");
   const std::int32_t id = MenuItemId(mail);
@@ -334,16 +351,17 @@ TEST(PasswordFieldMenu, Modes) {
   TContextMenuEvents events;
   int clicked = -1;
   for (int s = 0; s < TContextMenuEvents::kCount; ++s) events.Handlers[s] = [&clicked, s](TObject*) { clicked = s; };
-  TPopupMenuTree menu;
-  menu.Items.Add(u"stale");
+  TUniPopupMenu menu(nullptr);
+  menu.Items()->Add(new TUniMenuItem(menu.Items()));
   for (const Case& c : cases) {
     BuildPasswordFieldMenu(events, menu, c.mode, 77);
     std::string dump;
-    for (const auto& item : menu.Items.Items) {
+    for (int i = 0; i < menu.Items()->Count(); ++i) {
+      TMenuItem* item = menu.Items()->Items(i);
       EXPECT_EQ(item->Tag, 77);
-      dump += platform::WideToUtf8(item->Caption);
+      dump += platform::WideToUtf8(MenuItemCaption(item));
       if (item->OnClick) {
-        item->OnClick(item.get());
+        item->OnClick(item);
         dump += "[" + std::to_string(clicked) + "]";
       }
       dump += " ";
