@@ -347,31 +347,9 @@ bool TMainForm::EnsureFirstRun() {
 }
 
 void TMainForm::ClearTrayMenu() {
-  // Children first: an item freed takes itself out of its parent.
-  while (!trayItems_.empty()) trayItems_.pop_back();
-}
-
-void TMainForm::AddTrayItems(TMenuItem& parent, const TMenuEntry& entries) {
-  for (const auto& entry : entries.Items) {
-    auto item = std::make_unique<TUniMenuItem>(nullptr);
-    item->SetCaption(entry->Caption);
-    item->SetEnabled(entry->Enabled);
-    item->SetDefault(entry->Default);
-    item->SetImageIndex(entry->ImageIndex);
-    item->Tag = entry->Tag;
-    if (entry->OnClick) {
-      // The menu's handlers read the record from the clicked entry's tag.
-      item->OnClick = [handler = entry->OnClick, tag = entry->Tag](TObject*) {
-        TMenuEntry clicked;
-        clicked.Tag = tag;
-        handler(&clicked);
-      };
-    }
-    TUniMenuItem& added = *item;
-    parent.Add(item.get());
-    trayItems_.push_back(std::move(item));
-    AddTrayItems(added, *entry);
-  }
+  if (!TrayMenu) return;
+  TMenuItem* root = TrayMenu->Items();
+  while (root->Count() > 0) delete root->Items(root->Count() - 1);
 }
 
 void TMainForm::TrayMenuPopup() {
@@ -379,14 +357,13 @@ void TMainForm::TrayMenuPopup() {
   if (!TrayMenu || !EnsureFirstRun() || !gate_.CheckUnlock(0, true, true)) return;
   TMenuEvents events;
   for (int slot = 0; slot < TMenuEvents::kCount; ++slot) {
+    // The menu's handlers read the record from the clicked item's tag.
     events.Handlers[slot] = [this, command = CommandOfSlot(slot)](TObject* sender) {
-      const auto* entry = dynamic_cast<const TMenuEntry*>(sender);
-      MenuClick(command, entry != nullptr ? entry->Tag : 0);
+      const auto* item = dynamic_cast<const TMenuItem*>(sender);
+      MenuClick(command, item != nullptr ? static_cast<std::int32_t>(item->Tag) : 0);
     };
   }
-  TPopupMenuTree tree;
-  BuildMainMenu(events, tree, false);
-  AddTrayItems(*TrayMenu->Items(), tree.Items);
+  BuildMainMenu(events, *TrayMenu, false);
 }
 
 void TMainForm::MainFormTimerTimer() {

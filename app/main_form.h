@@ -148,14 +148,12 @@ class TMainForm : public TAppServices {
   void LoadSecurityRecord();
   void LoadTrayPictures();
   void ClearTrayMenu();
-  void AddTrayItems(TMenuItem& parent, const TMenuEntry& entries);
   void StopWatch();
 
   TDialogLauncher& launcher_;
   TSecurityGate gate_;
   TFloatFactory floatFactory_;
   std::vector<FloatEntry> floatForms_;
-  std::vector<std::unique_ptr<TUniMenuItem>> trayItems_;
   HWND handle_ = 0;
   UINT pellixMessageId_ = 0;
   UINT scanMessageId_ = 0;
