@@ -14,6 +14,7 @@
 #include "platform/win/atoms.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
+#include "platform/win/metrics.h"
 #include "platform/win/remote_windows.h"
 
 namespace {
@@ -51,6 +52,7 @@ struct Window {
   bool unicode = true;
   std::u16string text;
   RECT rect{};  // in the parent's client coordinates (screen ones for top-level)
+  RECT client{};  // the client area within the window (0, 0 at the window's corner)
   std::vector<unsigned char> extra;
   std::map<ATOM, HANDLE> props;
   std::vector<HWND> children;  // top of the z-order first
@@ -307,14 +309,45 @@ bool VisibleLocked(const Window& window) {
 POINT OriginLocked(const Window& window) {
   POINT origin{window.rect.left, window.rect.top};
   for (auto parent = FindLocked(window.parent); parent; parent = FindLocked(parent->parent)) {
-    origin.x += parent->rect.left;
-    origin.y += parent->rect.top;
+    origin.x += parent->rect.left + parent->client.left;
+    origin.y += parent->rect.top + parent->client.top;
   }
   return origin;
 }
 
+POINT ClientOriginLocked(const Window& window) {
+  POINT origin = OriginLocked(window);
+  return POINT{origin.x + window.client.left, origin.y + window.client.top};
+}
+
 RECT ClientRectOf(const Window& window) {
-  return RECT{0, 0, window.rect.right - window.rect.left, window.rect.bottom - window.rect.top};
+  return RECT{0, 0, window.client.right - window.client.left, window.client.bottom - window.client.top};
+}
+
+// Asks the window where its client area lies (WM_NCCALCSIZE with the window's
+// rectangle in its parent's coordinates) and keeps the answer within the window;
+// true when the client area's size changed.
+bool CalcClient(HWND handle) {
+  RECT proposed;
+  {
+    Lock guard(S().lock);
+    auto window = FindLocked(handle);
+    if (!window) return false;
+    proposed = window->rect;
+  }
+  platform::win::detail::CallWindow(handle, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&proposed), true);
+  Lock guard(S().lock);
+  auto window = FindLocked(handle);
+  if (!window) return false;
+  const RECT& r = window->rect;
+  LONG width = r.right - r.left, height = r.bottom - r.top;
+  RECT client{std::clamp<LONG>(proposed.left - r.left, 0, width), std::clamp<LONG>(proposed.top - r.top, 0, height), 0, 0};
+  client.right = std::clamp<LONG>(proposed.right - r.left, client.left, width);
+  client.bottom = std::clamp<LONG>(proposed.bottom - r.top, client.top, height);
+  bool resized = client.right - client.left != window->client.right - window->client.left ||
+                 client.bottom - client.top != window->client.bottom - window->client.top;
+  window->client = client;
+  return resized;
 }
 
 RECT Union(const RECT& a, const RECT& b) {
@@ -399,6 +432,7 @@ HWND CreateWindowImpl(DWORD exStyle, const Char* className, const Char* windowNa
     window->proc = cls->proc;
     window->unicode = cls->unicode;
     window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+    window->client = RECT{0, 0, std::max(width, 0), std::max(height, 0)};
     window->extra.assign(std::max(cls->wndExtra, 0), 0);
     ++cls->windows;
     S().windows.emplace(window->handle, window);
@@ -425,8 +459,12 @@ HWND CreateWindowImpl(DWORD exStyle, const Char* className, const Char* windowNa
   create.lpszClass = className;
   create.dwExStyle = exStyle;
   auto lParam = reinterpret_cast<LPARAM>(&create);
-  if (platform::win::detail::CallWindow(handle, WM_NCCREATE, 0, lParam, unicodeCaller) == 0 ||
-      platform::win::detail::CallWindow(handle, WM_CREATE, 0, lParam, unicodeCaller) == -1) {
+  bool created = platform::win::detail::CallWindow(handle, WM_NCCREATE, 0, lParam, unicodeCaller) != 0;
+  if (created) {
+    CalcClient(handle);
+    created = platform::win::detail::CallWindow(handle, WM_CREATE, 0, lParam, unicodeCaller) != -1;
+  }
+  if (!created) {
     DestroyWindow(handle);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -666,6 +704,21 @@ LRESULT DefWindowProcImpl(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
         return static_cast<LRESULT>(platform::WideToAnsi(text).size());
       }
     }
+    case WM_NCCALCSIZE: {
+      // Windows have no frame here: only scroll bars take room from the client area.
+      auto* rect = reinterpret_cast<RECT*>(lParam);
+      DWORD style = static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE));
+      if (rect == nullptr) return 0;
+      if (style & WS_VSCROLL) {
+        if (GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_LEFTSCROLLBAR) {
+          rect->left = std::min(rect->left + GetSystemMetrics(SM_CXVSCROLL), rect->right);
+        } else {
+          rect->right = std::max(rect->right - GetSystemMetrics(SM_CXVSCROLL), rect->left);
+        }
+      }
+      if (style & WS_HSCROLL) rect->bottom = std::max(rect->bottom - GetSystemMetrics(SM_CYHSCROLL), rect->top);
+      return 0;
+    }
     case WM_CLOSE:
       DestroyWindow(handle);
       return 0;
@@ -749,7 +802,9 @@ HWND FindWindowImpl(HWND parent, HWND after, const std::u16string& classKey,
   return 0;
 }
 
-void MoveImpl(HWND handle, const RECT& rect, bool repaint) {
+// Moves and sizes a window; a new size or frame asks for the client area again.
+// WM_MOVE carries the client area's position, WM_SIZE its size.
+void MoveImpl(HWND handle, const RECT& rect, bool repaint, bool frameChanged = false) {
   bool moved = false, sized = false;
   {
     Lock guard(S().lock);
@@ -759,16 +814,23 @@ void MoveImpl(HWND handle, const RECT& rect, bool repaint) {
     sized = rect.right - rect.left != window->rect.right - window->rect.left ||
             rect.bottom - rect.top != window->rect.bottom - window->rect.top;
     window->rect = rect;
+  }
+  sized = ((sized || frameChanged) && CalcClient(handle)) || sized;
+  POINT position;
+  SIZE size;
+  {
+    Lock guard(S().lock);
+    auto window = FindLocked(handle);
+    if (!window) return;
     if (repaint && (moved || sized)) {
       window->hasUpdate = true;
       window->update = ClientRectOf(*window);
     }
+    position = POINT{window->rect.left + window->client.left, window->rect.top + window->client.top};
+    size = SIZE{window->client.right - window->client.left, window->client.bottom - window->client.top};
   }
-  if (moved) SendMessageW(handle, WM_MOVE, 0, MAKELONG(static_cast<WORD>(rect.left), static_cast<WORD>(rect.top)));
-  if (sized) {
-    SendMessageW(handle, WM_SIZE, 0,
-                 MAKELONG(static_cast<WORD>(rect.right - rect.left), static_cast<WORD>(rect.bottom - rect.top)));
-  }
+  if (moved) SendMessageW(handle, WM_MOVE, 0, MAKELONG(static_cast<WORD>(position.x), static_cast<WORD>(position.y)));
+  if (sized) SendMessageW(handle, WM_SIZE, 0, MAKELONG(static_cast<WORD>(size.cx), static_cast<WORD>(size.cy)));
   if (repaint && (moved || sized)) platform::win::detail::WakeThread(platform::win::detail::WindowThread(handle));
 }
 
@@ -1318,7 +1380,7 @@ BOOL SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, U
     rect = RECT{x, y, x + rect.right - rect.left, y + rect.bottom - rect.top};
   }
   if (!(flags & SWP_NOSIZE)) rect = RECT{rect.left, rect.top, rect.left + std::max(cx, 0), rect.top + std::max(cy, 0)};
-  MoveImpl(handle, rect, !(flags & SWP_NOREDRAW));
+  MoveImpl(handle, rect, !(flags & SWP_NOREDRAW), (flags & SWP_FRAMECHANGED) != 0);
   if (flags & SWP_SHOWWINDOW) ShowWindow(handle, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
   if (flags & SWP_HIDEWINDOW) ShowWindow(handle, SW_HIDE);
   return TRUE;
@@ -1355,19 +1417,35 @@ BOOL GetClientRect(HWND handle, RECT* rect) {
   return TRUE;
 }
 
+// The screen position of a window's client area (the screen's corner for the desktop).
+bool ClientOrigin(HWND handle, POINT* origin) {
+  if (handle == kDesktop) {
+    *origin = POINT{0, 0};
+    return true;
+  }
+  Lock guard(S().lock);
+  auto window = FindLocked(handle);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  *origin = ClientOriginLocked(*window);
+  return true;
+}
+
 BOOL ClientToScreen(HWND handle, POINT* point) {
-  RECT rect;
-  if (point == nullptr || !GetWindowRect(handle, &rect)) return FALSE;
-  point->x += rect.left;
-  point->y += rect.top;
+  POINT origin;
+  if (point == nullptr || !ClientOrigin(handle, &origin)) return FALSE;
+  point->x += origin.x;
+  point->y += origin.y;
   return TRUE;
 }
 
 BOOL ScreenToClient(HWND handle, POINT* point) {
-  RECT rect;
-  if (point == nullptr || !GetWindowRect(handle, &rect)) return FALSE;
-  point->x -= rect.left;
-  point->y -= rect.top;
+  POINT origin;
+  if (point == nullptr || !ClientOrigin(handle, &origin)) return FALSE;
+  point->x -= origin.x;
+  point->y -= origin.y;
   return TRUE;
 }
 

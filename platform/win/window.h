@@ -349,7 +349,9 @@ HWND FindWindowA(const char* className, const char* windowName);
 HWND FindWindowExW(HWND parent, HWND childAfter, const char16_t* className,
                    const char16_t* windowName);
 
-// Geometry. Windows have no frame here: the client area is the whole window.
+// Geometry. Windows have no frame here: the client area is the whole window less its
+// scroll bars and what the window's own WM_NCCALCSIZE keeps (asked at creation, on a
+// new size and on SWP_FRAMECHANGED, with a RECT* in the parent's coordinates).
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL GetWindowRect(HWND window, RECT* rect);

@@ -33,8 +33,8 @@ constexpr UINT kAsk = WM_USER + 1;     // answers wParam * 2
 constexpr UINT kBounce = WM_USER + 2;  // sends kAsk back to g_echo_to and adds 1
 
 LRESULT TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (g_seen && message != WM_NCCREATE && message != WM_CREATE && message != WM_DESTROY &&
-      message != WM_NCDESTROY && message != WM_SHOWWINDOW) {
+  if (g_seen && message != WM_NCCREATE && message != WM_NCCALCSIZE && message != WM_CREATE &&
+      message != WM_DESTROY && message != WM_NCDESTROY && message != WM_SHOWWINDOW) {
     g_seen->Add(message);
   }
   switch (message) {
