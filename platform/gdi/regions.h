@@ -6,11 +6,8 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/win/region_kinds.h"
 
-inline constexpr int ERROR = 0;
-inline constexpr int NULLREGION = 1;
-inline constexpr int SIMPLEREGION = 2;
-inline constexpr int COMPLEXREGION = 3;
 inline constexpr int RGN_AND = 1;
 inline constexpr int RGN_OR = 2;
 inline constexpr int RGN_XOR = 3;

@@ -6,6 +6,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/win/message_queue.h"
+#include "platform/win/scroll.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -36,10 +37,41 @@ LRESULT EraseWithClassBrush(HWND window, HDC dc) {
   return 1;
 }
 
+// ScrollWindow: the pixels of `area` move by (dx, dy), landing only within `clip`.
+void ScrollPixels(HWND window, const RECT& area, const RECT& clip, int dx, int dy) {
+  std::shared_ptr<Bitmap> picture;
+  {
+    std::lock_guard guard(Store().lock);
+    auto found = Store().byWindow.find(window);
+    if (found == Store().byWindow.end() || !found->second) return;
+    picture = found->second;
+  }
+  int width = area.right - area.left, height = area.bottom - area.top;
+  // Source and target overlap: move a copy.
+  cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  cairo_t* cr = cairo_create(copy);
+  cairo_set_source_surface(cr, picture->Surface(), -area.left, -area.top);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cr = cairo_create(picture->Surface());
+  cairo_rectangle(cr, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
+  cairo_clip(cr);
+  cairo_rectangle(cr, area.left + dx, area.top + dy, width, height);
+  cairo_clip(cr);
+  cairo_set_source_surface(cr, copy, area.left + dx, area.top + dy);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(copy);
+  cairo_surface_flush(picture->surface);
+}
+
 void Install() {
   static const bool installed = [] {
     platform::win::detail::AddWindowGoneListener(Forget);
     platform::win::detail::SetEraseBackgroundHandler(EraseWithClassBrush);
+    platform::win::detail::SetScrollPixelsHandler(ScrollPixels);
     return true;
   }();
   (void)installed;

@@ -10,6 +10,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/win/keyboard.h"
+#include "platform/win/scroll.h"
 
 namespace {
 
@@ -338,7 +339,11 @@ void MoveLoop(HWND window, WPARAM command, LPARAM lParam) {
 LRESULT DefaultHitTest(HWND window, POINT point) {
   RECT rect;
   if (!GetWindowRect(window, &rect) || !Contains(rect, point)) return HTNOWHERE;
-  return Contains(ClientOnScreen(window), point) ? HTCLIENT : HTBORDER;
+  if (Contains(ClientOnScreen(window), point)) return HTCLIENT;
+  RECT bar;
+  if (platform::win::detail::ScrollBarOnScreen(window, SB_VERT, &bar) && Contains(bar, point)) return HTVSCROLL;
+  if (platform::win::detail::ScrollBarOnScreen(window, SB_HORZ, &bar) && Contains(bar, point)) return HTHSCROLL;
+  return HTBORDER;
 }
 
 HWND ParentOfChild(HWND window) { return (Style(window) & WS_CHILD) ? GetParent(window) : 0; }
@@ -427,7 +432,13 @@ bool platform::win::detail::DefInputProc(HWND window, UINT message, WPARAM wPara
       result = DefaultHitTest(window, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return true;
     case WM_NCLBUTTONDOWN:
-      if (wParam == static_cast<WPARAM>(HTCAPTION)) SendMessageW(window, WM_SYSCOMMAND, SC_DRAGMOVE, lParam);
+    case WM_NCLBUTTONDBLCLK:
+      if (wParam == static_cast<WPARAM>(HTCAPTION) && message == WM_NCLBUTTONDOWN) {
+        SendMessageW(window, WM_SYSCOMMAND, SC_DRAGMOVE, lParam);
+      } else if (wParam == static_cast<WPARAM>(HTVSCROLL) || wParam == static_cast<WPARAM>(HTHSCROLL)) {
+        platform::win::detail::TrackScrollBar(window, wParam == static_cast<WPARAM>(HTVSCROLL) ? SB_VERT : SB_HORZ,
+                                              POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      }
       return true;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) != SC_MOVE) return false;

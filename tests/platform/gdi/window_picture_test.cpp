@@ -6,6 +6,7 @@
 
 #include "picture_compare.h"
 #include "platform/win/message_queue.h"
+#include "platform/win/scroll.h"
 
 namespace {
 
@@ -117,6 +118,28 @@ TEST_F(WindowPictureTest, LayeredWindowKeepsItsAlphaPictureOnTheScreen) {
   DestroyWindow(plain);
   DeleteDC(source);
   DeleteObject(bitmap);
+  DestroyWindow(window);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowPictureTest, ScrollWindowMovesThePixelsAndLeavesTheUncoveredPartToRepaint) {
+  HWND window = CreateWindowExW(0, u"PaintingWindow", u"x", WS_VISIBLE, 0, 0, 30, 14, 0, 0, 0, nullptr);
+  Pump();
+  EXPECT_EQ(pellix_test::PixelOf(*platform::gdi::WindowPicture(window), 13, 11).b, 200);  // background
+  ASSERT_TRUE(ScrollWindow(window, 10, 0, nullptr, nullptr));
+  // The blue line under the text (x 2 to 6, row 11) now lies at x 12 to 16.
+  auto moved = platform::gdi::WindowPicture(window);
+  EXPECT_EQ(pellix_test::PixelOf(*moved, 13, 11), (pellix_test::Bgra{255, 0, 0, 255}));
+  RECT update{};
+  ASSERT_TRUE(GetUpdateRect(window, &update, FALSE));
+  EXPECT_EQ(update.right, 10);
+  Pump();
+  auto repainted = platform::gdi::WindowPicture(window);
+  EXPECT_EQ(pellix_test::PixelOf(*repainted, 3, 11), (pellix_test::Bgra{255, 0, 0, 255}));
+  EXPECT_EQ(pellix_test::PixelOf(*repainted, 13, 11), (pellix_test::Bgra{255, 0, 0, 255}));
   DestroyWindow(window);
 }
 
