@@ -32,7 +32,25 @@ void TBasicAction::Change() {
   if (OnChange) OnChange(this);
 }
 
+TContainedAction::~TContainedAction() { SetActionList(nullptr); }
+
+void TContainedAction::SetActionList(TCustomActionList* list) {
+  if (list == actionList_) return;
+  if (actionList_ != nullptr) {
+    auto& actions = actionList_->actions_;
+    actions.erase(std::remove(actions.begin(), actions.end(), this), actions.end());
+  }
+  actionList_ = list;
+  if (list != nullptr) list->actions_.push_back(this);
+}
+
+bool TContainedAction::Update() {
+  if (actionList_ != nullptr && actionList_->UpdateAction(this)) return true;
+  return TBasicAction::Update();
+}
+
 bool TContainedAction::Execute() {
+  if (actionList_ != nullptr && actionList_->ExecuteAction(this)) return true;
   if (Application != nullptr && Application->ExecuteAction(this)) return true;
   if (TBasicAction::Execute()) return true;
   return Application != nullptr && Application->SendAppMessage(CM_ACTIONEXECUTE, 0, reinterpret_cast<LPARAM>(this)) == 1;
@@ -48,6 +66,7 @@ void TCustomAction::Assign(const TPersistent* source) {
     SetChecked(action->checked_);
     SetVisible(action->visible_);
     SetImageIndex(action->imageIndex_);
+    SetShortCut(action->shortCut_);
     AutoCheck = action->AutoCheck;
     OnExecute = action->OnExecute;
     OnUpdate = action->OnUpdate;
@@ -119,6 +138,41 @@ void TCustomAction::SetImageIndex(int value) {
   Change();
 }
 
+void TCustomAction::SetShortCut(TShortCut value) {
+  if (value == shortCut_) return;
+  TellLinks(Clients(), &TActionLink::SetShortCut, value);
+  shortCut_ = value;
+  Change();
+}
+
+bool TCustomAction::DoHint(std::string& hint) {
+  if (Application != nullptr && Application->HintShortCuts && shortCut_ != scNone) {
+    hint += " (" + ShortCutToText(shortCut_) + ")";
+  }
+  return true;
+}
+
+TCustomActionList::~TCustomActionList() {
+  Destroying();
+  for (TContainedAction* action : std::vector<TContainedAction*>(actions_)) action->SetActionList(nullptr);
+}
+
+bool TCustomActionList::ExecuteAction(TBasicAction* action) {
+  bool handled = false;
+  if (OnExecute) OnExecute(action, handled);
+  return handled;
+}
+
+bool TCustomActionList::UpdateAction(TBasicAction* action) {
+  bool handled = false;
+  if (OnUpdate) OnUpdate(action, handled);
+  return handled;
+}
+
+void TCustomActionList::UpdateActions() {
+  for (TContainedAction* action : std::vector<TContainedAction*>(actions_)) action->Update();
+}
+
 TBasicActionLink::~TBasicActionLink() {
   if (action_ != nullptr) action_->UnRegisterChanges(this);
 }
@@ -146,3 +200,9 @@ bool TActionLink::IsEnabledLinked() const { return CustomAction() != nullptr; }
 bool TActionLink::IsCheckedLinked() const { return CustomAction() != nullptr; }
 bool TActionLink::IsVisibleLinked() const { return CustomAction() != nullptr; }
 bool TActionLink::IsImageIndexLinked() const { return CustomAction() != nullptr; }
+bool TActionLink::IsShortCutLinked() const { return CustomAction() != nullptr; }
+
+bool TActionLink::DoShowHint(std::string& hint) {
+  auto* action = CustomAction();
+  return action == nullptr || action->DoHint(hint);
+}

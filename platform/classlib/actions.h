@@ -3,12 +3,15 @@
 // controls and menu items linked to it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/classlib/component.h"
+#include "platform/classlib/menus.h"
 
 class TBasicActionLink;
+class TCustomActionList;
 
 class TBasicAction : public TComponent {
  public:
@@ -38,11 +41,48 @@ class TBasicAction : public TComponent {
 class TContainedAction : public TBasicAction {
  public:
   using TBasicAction::TBasicAction;
+  ~TContainedAction() override;
   std::string ClassName() const override { return "TContainedAction"; }
   std::string Category;
-  // Executes through the application first, then the action's own event, then as
-  // CM_ACTIONEXECUTE to the application window.
+  // Executes through its action list first, then the application, then the action's
+  // own event, then as CM_ACTIONEXECUTE to the application window.
   bool Execute() override;
+  // Updates through its action list first, then the action's own event.
+  bool Update() override;
+  TCustomActionList* ActionList() const { return actionList_; }
+  // Moves the action into a list (null: out of any).
+  void SetActionList(TCustomActionList* list);
+
+ private:
+  TCustomActionList* actionList_ = nullptr;
+};
+
+// A list of actions that may handle their execution and update itself. Ownership: the
+// list's owner owns the actions as usual; the list only lists them.
+class TCustomActionList : public TComponent {
+ public:
+  using TComponent::TComponent;
+  ~TCustomActionList() override;
+  std::string ClassName() const override { return "TCustomActionList"; }
+  int ActionCount() const { return static_cast<int>(actions_.size()); }
+  TContainedAction* Actions(int index) const { return actions_.at(index); }
+  // True when the list's event handled the action.
+  virtual bool ExecuteAction(TBasicAction* action);
+  virtual bool UpdateAction(TBasicAction* action);
+  // Updates every action of the list (the application's idle step calls it).
+  void UpdateActions();
+  std::function<void(TBasicAction* action, bool& handled)> OnExecute;
+  std::function<void(TBasicAction* action, bool& handled)> OnUpdate;
+
+ private:
+  friend class TContainedAction;
+  std::vector<TContainedAction*> actions_;
+};
+
+class TActionList : public TCustomActionList {
+ public:
+  using TCustomActionList::TCustomActionList;
+  std::string ClassName() const override { return "TActionList"; }
 };
 
 class TCustomAction : public TContainedAction {
@@ -64,7 +104,12 @@ class TCustomAction : public TContainedAction {
   void SetVisible(bool value);
   int ImageIndex() const { return imageIndex_; }
   void SetImageIndex(int value);
+  TShortCut ShortCut() const { return shortCut_; }
+  void SetShortCut(TShortCut value);
   bool AutoCheck = false;
+  // Before the hint of a linked control shows: with the application's HintShortCuts
+  // the shortcut's text follows in brackets. False refuses the hint.
+  virtual bool DoHint(std::string& hint);
 
  private:
   std::string caption_;
@@ -73,6 +118,7 @@ class TCustomAction : public TContainedAction {
   bool checked_ = false;
   bool visible_ = true;
   int imageIndex_ = -1;
+  TShortCut shortCut_ = scNone;
 };
 
 class TAction : public TCustomAction {
@@ -112,12 +158,16 @@ class TActionLink : public TBasicActionLink {
   virtual bool IsCheckedLinked() const;
   virtual bool IsVisibleLinked() const;
   virtual bool IsImageIndexLinked() const;
+  virtual bool IsShortCutLinked() const;
+  // The linked action's word on a hint about to show (see TCustomAction::DoHint).
+  bool DoShowHint(std::string& hint);
   virtual void SetCaption(const std::string&) {}
   virtual void SetHint(const std::string&) {}
   virtual void SetEnabled(bool) {}
   virtual void SetChecked(bool) {}
   virtual void SetVisible(bool) {}
   virtual void SetImageIndex(int) {}
+  virtual void SetShortCut(TShortCut) {}
 
  protected:
   TCustomAction* CustomAction() const { return dynamic_cast<TCustomAction*>(action_); }

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/classlib/forms.h"
+#include "platform/classlib/hint_window.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
 
@@ -120,6 +121,12 @@ void TControl::WndProc(TMessage& message) { Dispatch(message); }
 
 void TControl::Dispatch(TMessage& message) {
   switch (message.Msg) {
+    case CM_HINTSHOW: {
+      // The linked action may add to the hint or refuse it.
+      auto* info = reinterpret_cast<THintInfo*>(message.LParam);
+      if (actionLink_ && IsHintInfo(info) && !actionLink_->DoShowHint(info->HintStr)) message.Result = 1;
+      return;
+    }
     case CM_VISIBLECHANGED:
     case CM_TEXTCHANGED:
     case CM_ENABLEDCHANGED:

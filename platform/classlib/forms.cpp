@@ -161,6 +161,9 @@ void UpdateControlActions(TControl* control) {
 
 void TCustomForm::UpdateActions() {
   for (int i = 0; i < ControlCount(); ++i) UpdateControlActions(Controls(i));
+  for (int i = 0; i < ComponentCount(); ++i) {
+    if (auto* list = dynamic_cast<TCustomActionList*>(Components(i))) list->UpdateActions();
+  }
 }
 
 // --- application -----------------------------------------------------------------------

@@ -56,7 +56,8 @@ class TCustomForm : public TWinControl {
   void Release();
   void SetVisible(bool visible) override;
   void Dispatch(TMessage& message) override;
-  // Lets every visible control of the form update its action.
+  // Lets every visible control of the form update its action, and updates every
+  // action of the form's action lists.
   void UpdateActions();
 
   TNotifyEvent OnCreate;
@@ -119,6 +120,8 @@ class TApplication : public TComponent {
   // while one shows takes HintShortPause ms. CM_HINTSHOW with a THintInfo lets the
   // control change or refuse the hint (a non-zero result refuses).
   bool ShowHint = true;
+  // Hints of controls linked to actions with shortcuts name the shortcut.
+  bool HintShortCuts = true;
   int HintPause = 500;
   int HintShortPause = 50;
   int HintHidePause = 2500;

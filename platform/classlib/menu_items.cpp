@@ -38,6 +38,7 @@ TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner), command_(UniqueComm
 
 TMenuItem::~TMenuItem() {
   Destroying();
+  actionLink_.reset();
   for (TMenuItem* child : items_) child->parent_ = nullptr;
   if (parent_ != nullptr) parent_->Remove(this);
   if (handle_ != 0) DestroyMenuKeepingChildren(handle_);
@@ -143,10 +144,92 @@ TMenuItem* TMenuItem::FindByHandle(HMENU handle) {
 }
 
 void TMenuItem::Click() {
-  if (enabled_ && OnClick) OnClick(this);
+  if (!enabled_) return;
+  if (actionLink_ && actionLink_->Execute(this)) return;
+  if (OnClick) OnClick(this);
 }
 
-void TMenuItem::InitiateAction() {}
+void TMenuItem::InitiateAction() {
+  if (actionLink_) actionLink_->Update();
+}
+
+TBasicAction* TMenuItem::Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
+
+void TMenuItem::SetAction(TBasicAction* action) {
+  if (action == nullptr) {
+    actionLink_.reset();
+    return;
+  }
+  if (!actionLink_) actionLink_ = CreateActionLink();
+  actionLink_->SetAction(action);
+  ActionChange(action, (action->ComponentState() & csLoading) != 0);
+  action->FreeNotification(this);
+}
+
+std::unique_ptr<TMenuActionLink> TMenuItem::CreateActionLink() { return std::make_unique<TMenuActionLink>(this); }
+
+void TMenuItem::ActionChange(TObject* sender, bool checkDefaults) {
+  auto* action = dynamic_cast<TCustomAction*>(sender);
+  if (action == nullptr) return;
+  // With checkDefaults only values still at their defaults are taken.
+  if (!checkDefaults || caption_.empty()) SetCaption(action->Caption());
+  if (!checkDefaults || hint_.empty()) SetHint(action->Hint());
+  if (!checkDefaults || enabled_) SetEnabled(action->Enabled());
+  if (!checkDefaults || !checked_) SetChecked(action->Checked());
+  if (!checkDefaults || visible_) SetVisible(action->Visible());
+  if (!checkDefaults || imageIndex_ == -1) SetImageIndex(action->ImageIndex());
+  if (!checkDefaults || shortCut_ == scNone) SetShortCut(action->ShortCut());
+}
+
+void TMenuItem::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && actionLink_ && component == Action()) actionLink_.reset();
+}
+
+// --- action link -------------------------------------------------------------------------
+
+bool TMenuActionLink::IsCaptionLinked() const {
+  return TActionLink::IsCaptionLinked() && client_->Caption() == CustomAction()->Caption();
+}
+bool TMenuActionLink::IsHintLinked() const {
+  return TActionLink::IsHintLinked() && client_->Hint() == CustomAction()->Hint();
+}
+bool TMenuActionLink::IsEnabledLinked() const {
+  return TActionLink::IsEnabledLinked() && client_->Enabled() == CustomAction()->Enabled();
+}
+bool TMenuActionLink::IsCheckedLinked() const {
+  return TActionLink::IsCheckedLinked() && client_->Checked() == CustomAction()->Checked();
+}
+bool TMenuActionLink::IsVisibleLinked() const {
+  return TActionLink::IsVisibleLinked() && client_->Visible() == CustomAction()->Visible();
+}
+bool TMenuActionLink::IsImageIndexLinked() const {
+  return TActionLink::IsImageIndexLinked() && client_->ImageIndex() == CustomAction()->ImageIndex();
+}
+bool TMenuActionLink::IsShortCutLinked() const {
+  return TActionLink::IsShortCutLinked() && client_->ShortCut() == CustomAction()->ShortCut();
+}
+void TMenuActionLink::SetCaption(const std::string& value) {
+  if (IsCaptionLinked()) client_->SetCaption(value);
+}
+void TMenuActionLink::SetHint(const std::string& value) {
+  if (IsHintLinked()) client_->SetHint(value);
+}
+void TMenuActionLink::SetEnabled(bool value) {
+  if (IsEnabledLinked()) client_->SetEnabled(value);
+}
+void TMenuActionLink::SetChecked(bool value) {
+  if (IsCheckedLinked()) client_->SetChecked(value);
+}
+void TMenuActionLink::SetVisible(bool value) {
+  if (IsVisibleLinked()) client_->SetVisible(value);
+}
+void TMenuActionLink::SetImageIndex(int value) {
+  if (IsImageIndexLinked()) client_->SetImageIndex(value);
+}
+void TMenuActionLink::SetShortCut(TShortCut value) {
+  if (IsShortCutLinked()) client_->SetShortCut(value);
+}
 
 void TMenuItem::Loaded() {
   TComponent::Loaded();

@@ -19,6 +19,7 @@
 #include "platform/classlib/exceptions.h"
 
 class TMenu;
+class TMenuActionLink;
 
 class EMenuError : public Exception {
  public:
@@ -85,6 +86,12 @@ class TMenuItem : public TComponent {
   TMenuItem* FindByCommand(UINT command);
   TMenuItem* FindByHandle(HMENU handle);
 
+  // An action gives the item its caption, hint, states, image and shortcut and
+  // runs instead of OnClick; null takes it away.
+  TBasicAction* Action() const;
+  void SetAction(TBasicAction* action);
+  TMenuActionLink* ActionLink() const { return actionLink_.get(); }
+
   virtual void Click();
   virtual void InitiateAction();
   // Draws the item: the handler when there is one, else background, check mark and text.
@@ -99,6 +106,9 @@ class TMenuItem : public TComponent {
   // Rebuilds the native menu around the item (Rebuild: the whole parent menu).
   virtual void MenuChanged(bool rebuild);
   void Loaded() override;
+  virtual void ActionChange(TObject* sender, bool checkDefaults);
+  virtual std::unique_ptr<TMenuActionLink> CreateActionLink();
+  void Notification(TComponent* component, TOperation operation) override;
   // The class library's own text drawing, used by the default drawing.
   void DrawItemText(TCanvas& canvas, RECT rect, const std::string& text, UINT format, TOwnerDrawState state);
 
@@ -118,8 +128,34 @@ class TMenuItem : public TComponent {
   UINT command_;
   HMENU handle_ = 0;
   TMenuItem* parent_ = nullptr;
+  std::unique_ptr<TMenuActionLink> actionLink_;
   TMenu* menu_ = nullptr;  // set on the root item only
   std::vector<TMenuItem*> items_;
+};
+
+// Passes an action's changes to a menu item whose value still equals the action's.
+// Ownership: the item owns its link.
+class TMenuActionLink : public TActionLink {
+ public:
+  explicit TMenuActionLink(TMenuItem* client) : client_(client) {}
+  bool IsCaptionLinked() const override;
+  bool IsHintLinked() const override;
+  bool IsEnabledLinked() const override;
+  bool IsCheckedLinked() const override;
+  bool IsVisibleLinked() const override;
+  bool IsImageIndexLinked() const override;
+  bool IsShortCutLinked() const override;
+  void SetCaption(const std::string& value) override;
+  void SetHint(const std::string& value) override;
+  void SetEnabled(bool value) override;
+  void SetChecked(bool value) override;
+  void SetVisible(bool value) override;
+  void SetImageIndex(int value) override;
+  void SetShortCut(TShortCut value) override;
+  TMenuItem* Client() const { return client_; }
+
+ protected:
+  TMenuItem* client_;
 };
 
 enum class TPopupAlignment { paLeft, paRight, paCenter };
