@@ -9,6 +9,7 @@
 #include "data/data_globals.h"
 #include "data/data_startup.h"
 #include "platform/base/text.h"
+#include "platform/com/class_table.h"
 #include "platform/classlib/date_text.h"
 #include "platform/win/message_box.h"
 #include "support/debug_log.h"
@@ -101,6 +102,7 @@ std::string ExportBackupText(HWND owner, TSecurityGate& gate, std::string& error
 }
 
 int RunBackup(TDialogLauncher& launcher) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   LoadLanguageSetting();
   const bool standAlone = !IsComServerRegistered();
   StandaloneMode = standAlone;

@@ -10,13 +10,14 @@
 #include "platform/base/text.h"
 #include "platform/fs/files.h"
 #include "platform/fs/paths.h"
-#include "platform/fs/whole_files.h"
+#include "platform/kernel/resources.h"
 #include "platform/fs/special_folders.h"
 #include "platform/kernel/registry.h"
 #include "support/debug_log.h"
 #include "support/files_folders.h"
 #include "support/program_paths.h"
 #include "support/registry_access.h"
+#include "support/resource_files.h"
 #include "support/shell.h"
 #include "support/translator.h"
 
@@ -149,8 +150,8 @@ void RegisterIEButton(const std::string& text) {
   RegWriteString(HKEY_LOCAL_MACHINE, key, "Exec", ShortPathOf(ProgramFile()));
   RegWriteString(HKEY_LOCAL_MACHINE, key, "Default Visible", "Yes");
   RegWriteString(HKEY_LOCAL_MACHINE, key, "CLSID", kExecButtonClsid);
-  const auto icon = ReadDataResource(kIconResource);
-  if (icon && platform::WriteWholeFile(IconFile(), *icon)) {
+  TFileResourceReader icon;
+  if (icon.Open(kIconResource, "", RT_RCDATA) && icon.SaveToFile(IconFile())) {
     RegWriteString(HKEY_LOCAL_MACHINE, key, "Icon", IconFile());
     RegWriteString(HKEY_LOCAL_MACHINE, key, "HotIcon", IconFile());
   }

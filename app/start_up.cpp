@@ -73,6 +73,8 @@ int RegisterServer(bool add) {
 int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& launcher) {
   support::TMutex running(kRunMutex);
   if (!running.Wait(0)) return 0;
+  // A multithreaded apartment: the plug-in object is served on COM's own threads.
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   LoadLanguageSetting();
   InitData(code == scStandAlone);
   if (code == scEmbedding) {
@@ -88,6 +90,7 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  CoUninitialize();
   return 0;
 }
 

@@ -4,82 +4,27 @@
 // history, bookmark and password lists against reading and deciphering the same files
 // raw.
 #include <sodium.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
+#include "bench/common/list_sample.h"
 #include "bench/common/ratio_main.h"
 #include "data/data_globals.h"
 #include "data/data_items.h"
 #include "data/data_startup.h"
 #include "data/form_items.h"
-#include "data/identities.h"
 #include "data/password_key.h"
 #include "data/secrets.h"
-#include "platform/host/host_stand_in.h"
 
 namespace {
 
-constexpr int kItems = 10000;
+constexpr int kItems = pellix_bench::kSampleItems;
 const char* const kListFiles[] = {kHistoryFile, kBookmarksFile, kPasswordsFile};
 
-std::u16string Number(int i) {
-  std::u16string n(u"00000");
-  for (int k = 4, v = i; k >= 0; --k, v /= 10) n[k] = static_cast<char16_t>(u'0' + v % 10);
-  return n;
-}
-
-template <typename Item, typename List>
-void Fill(List& list) {
-  for (int i = 0; i < kItems; ++i) {
-    auto* item = static_cast<Item*>(list.Add(std::make_unique<Item>(&list)));
-    item->SetCaption(u"Shop account " + Number(i));
-    item->SetURL(u"https://shop" + Number(i) + u".example.com/account/login.php");
-    item->SetFormName(u"login");
-    item->SetFormID(u"form1");
-    TFormListItem field;
-    field.Name = u"user";
-    field.Value = u"customer" + Number(i);
-    item->AddFields({field});
-    item->EncodeFields();
-  }
-}
-
-// A state root of its own with one identity and three full lists, made once.
-struct Sample {
-  Sample() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellix-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    root = pattern;
-    setenv("PELLIX_HOME", root.c_str(), 1);
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (!platform::host::InstallHost()) return;
-    InitData(false);
-    std::u16string fileNo;
-    if (!CreateIdentityFile(u"Home", u"", fileNo) || !Config->WriteString(u"IDENTITY", fileNo) ||
-        !LoadAllData(fileNo, u"")) {
-      return;
-    }
-    Fill<TFormItem>(*HistoryList);
-    Fill<TBookmarkItem>(*BookmarkList);
-    Fill<TPasswordItem>(*PasswordList);
-    ready = HistoryList->SaveToFile() && BookmarkList->SaveToFile() && PasswordList->SaveToFile();
-    folder = DataFolder;
-    FinalizeData();
-  }
-  ~Sample() {
-    FinalizeData();
-    std::error_code ignored;
-    if (!root.empty()) std::filesystem::remove_all(root, ignored);
-  }
-  std::string root;
-  std::string folder;
-  bool ready = false;
-};
+using Sample = pellix_bench::ListSample;
 
 Sample& TheSample() {
-  static Sample sample;
+  static Sample sample(false, false);
   return sample;
 }
 
