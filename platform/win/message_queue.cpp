@@ -12,6 +12,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
+#include "platform/win/atoms.h"
 #include "platform/win/input.h"
 #include "platform/win/remote_windows.h"
 
@@ -182,12 +183,11 @@ BOOL PostToThread(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam, bo
   return Post(queue, 0, message, wParam, lParam, unicode);
 }
 
+BOOL Broadcast(UINT message, WPARAM wParam, LPARAM lParam, bool unicode, bool send, std::optional<UINT> timeout);
+
 BOOL PostToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode) {
   if (hwnd == 0) return Post(MyQueue(), 0, message, wParam, lParam, unicode);
-  if (hwnd == HWND_BROADCAST) {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
-  }
+  if (hwnd == HWND_BROADCAST) return Broadcast(message, wParam, lParam, unicode, false, std::nullopt);
   if (platform::win::detail::IsRemoteHandle(hwnd)) return platform::win::detail::PostRemote(hwnd, message, wParam, lParam);
   DWORD thread = platform::win::detail::WindowThread(hwnd);
   auto queue = thread ? QueueOf(thread) : nullptr;
@@ -201,8 +201,32 @@ BOOL PostToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool un
 enum class SendOutcome { kAnswered, kTimedOut, kFailed };
 
 SendOutcome Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
+                 std::optional<UINT> timeout, LRESULT& result);
+
+// HWND_BROADCAST: every top-level window of this process (not child or message-only
+// windows) gets the message, posted or sent (each send waiting at most `timeout`);
+// a registered message is also posted to the top-level windows of the user's other
+// processes, whose answers a send does not wait for.
+BOOL Broadcast(UINT message, WPARAM wParam, LPARAM lParam, bool unicode, bool send, std::optional<UINT> timeout) {
+  for (HWND window : platform::win::detail::TopLevelWindows()) {
+    LRESULT ignored;
+    if (send) {
+      Send(window, message, wParam, lParam, unicode, timeout, ignored);
+    } else {
+      PostToWindow(window, message, wParam, lParam, unicode);
+    }
+  }
+  if (message >= MAXINTATOM) platform::win::detail::BroadcastRemote(message, wParam, lParam);
+  return TRUE;
+}
+
+SendOutcome Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
                  std::optional<UINT> timeout, LRESULT& result) {
   result = 0;
+  if (hwnd == HWND_BROADCAST) {
+    Broadcast(message, wParam, lParam, unicode, true, timeout);
+    return SendOutcome::kAnswered;
+  }
   if (platform::win::detail::IsRemoteHandle(hwnd)) {
     // Only WM_COPYDATA carries its data to another process.
     constexpr UINT kRemoteWait = 5000;

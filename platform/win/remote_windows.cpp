@@ -18,6 +18,7 @@
 #include "platform/base/errors.h"
 #include "platform/base/state_root.h"
 #include "platform/base/text.h"
+#include "platform/win/atoms.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
@@ -135,6 +136,16 @@ std::string Answer(const std::string& request, int fd) {
                                                            hasName ? windowName.c_str() : nullptr);
     return std::to_string(found);
   }
+  if (verb == "BROADCAST") {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    in >> message >> wParam >> lParam;
+    if (message < MAXINTATOM) return "0";  // only registered messages come from outside
+    // To this process's windows only: passing it on would send it round for ever.
+    for (HWND top : platform::win::detail::TopLevelWindows()) PostMessageW(top, message, wParam, lParam);
+    return "1";
+  }
   HWND window = 0;
   in >> window;
   if (!IsOwnTopLevel(window)) return "0";
@@ -192,6 +203,20 @@ bool Ask(int pid, const std::string& request, const std::string& payload, std::s
   return ok;
 }
 
+// The processes of the user, other than this one, that answer for their windows.
+std::vector<int> OtherProcesses() {
+  std::vector<int> pids;
+  auto folder = Folder();
+  if (folder.empty()) return pids;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().extension() != ".sock") continue;
+    int pid = std::atoi(entry.path().stem().c_str());
+    if (pid > 0 && pid != ::getpid()) pids.push_back(pid);
+  }
+  return pids;
+}
+
 bool Lookup(HWND proxy, Remote& remote) {
   std::lock_guard guard(Known().lock);
   auto found = Known().byHandle.find(proxy);
@@ -239,17 +264,8 @@ void StartRemoteListener() {
 }
 
 HWND FindRemoteWindow(const std::u16string& classKey, const char16_t* windowName) {
-  auto folder = Folder();
-  if (folder.empty()) return 0;
-  std::vector<int> pids;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (entry.path().extension() != ".sock") continue;
-    int pid = std::atoi(entry.path().stem().c_str());
-    if (pid > 0 && pid != ::getpid()) pids.push_back(pid);
-  }
   std::string request = "FIND " + Encode(classKey.empty() ? nullptr : classKey.c_str()) + " " + Encode(windowName);
-  for (int pid : pids) {
+  for (int pid : OtherProcesses()) {
     std::string answer;
     if (!Ask(pid, request, "", answer, kAnswerTimeoutMs)) continue;
     HWND found = static_cast<HWND>(std::strtoul(answer.c_str(), nullptr, 10));
@@ -294,6 +310,14 @@ bool SendRemoteCopyData(HWND window, HWND from, const COPYDATASTRUCT* data, UINT
   }
   result = static_cast<LRESULT>(std::strtoll(answer.c_str() + 2, nullptr, 10));
   return true;
+}
+
+void BroadcastRemote(UINT message, WPARAM wParam, LPARAM lParam) {
+  std::string request = "BROADCAST " + std::to_string(message) + " " + std::to_string(wParam) + " " + std::to_string(lParam);
+  for (int pid : OtherProcesses()) {
+    std::string answer;
+    Ask(pid, request, "", answer, kAnswerTimeoutMs);
+  }
 }
 
 bool IsRemoteWindow(HWND window) {

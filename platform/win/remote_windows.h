@@ -27,4 +27,8 @@ BOOL PostRemote(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool SendRemoteCopyData(HWND window, HWND from, const COPYDATASTRUCT* data, UINT timeout, LRESULT& result);
 bool IsRemoteWindow(HWND window);
 
+// Posts a registered message (0xC000 and up) to the top-level windows of the other
+// processes of the user; each answers for its own windows.
+void BroadcastRemote(UINT message, WPARAM wParam, LPARAM lParam);
+
 }  // namespace platform::win::detail

@@ -953,6 +953,11 @@ HWND platform::win::detail::FindLocalTopLevel(const std::u16string& classKey, co
   return FindWindowImpl(0, 0, classKey, windowName);
 }
 
+std::vector<HWND> platform::win::detail::TopLevelWindows() {
+  Lock guard(S().lock);
+  return S().topLevel;
+}
+
 HWND platform::win::detail::FocusOfThread(DWORD threadId) {
   Lock guard(S().lock);
   auto found = S().input.find(threadId);

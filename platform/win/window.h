@@ -452,6 +452,9 @@ void ForgetThreadWindows(DWORD threadId);
 // A top-level window of this process by upper-cased class (empty: any) and name.
 HWND FindLocalTopLevel(const std::u16string& classKey, const char16_t* windowName);
 
+// The top-level windows of this process, top of the z-order first.
+std::vector<HWND> TopLevelWindows();
+
 // The focus and the active window of a thread (0 when it has none).
 HWND FocusOfThread(DWORD threadId);
 HWND ActiveOfThread(DWORD threadId);

@@ -90,4 +90,16 @@ TEST(RemoteWindows, ASecondInstanceFindsTheFirstAndTalksToIt) {
   EXPECT_FALSE(PostMessageW(window, RegisterWindowMessageW(u"PellixMessage"), 10, 0));
 }
 
+TEST(RemoteWindows, ABroadcastOfARegisteredMessageReachesTheOtherProcesses) {
+  int child = pellix_test::StartChild("first-instance");
+  ChildGuard guard{child};
+  ASSERT_NE(WaitForWindow(), 0u);
+  // A message of the program's own range stays in this process; the registered one
+  // goes on to the other process's top-level windows.
+  ASSERT_TRUE(PostMessageW(HWND_BROADCAST, WM_USER + 9, 5, 0));
+  ASSERT_TRUE(PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(u"PellixMessage"), 13, 0));
+  guard.waited = true;
+  EXPECT_EQ(pellix_test::WaitChild(child), 13);
+}
+
 }  // namespace
