@@ -1,9 +1,11 @@
 #include "formfill/app_menus.h"
 
+#include <array>
 #include <cmath>
 #include <ctime>
 #include <map>
 #include <mutex>
+#include <unordered_set>
 
 #include "controls/unicode/uni_sysutils.h"
 #include "data/app_services.h"
@@ -60,12 +62,14 @@ std::map<const TDataItem*, std::int32_t> idsOfItems;
 std::map<std::int32_t, const TDataItem*> itemsOfIds;
 std::int32_t lastId = 0;
 
+std::array<TDataItems*, 3> MenuLists() {
+  return {BookmarkList.get(), HistoryList.get(), PasswordList.get()};
+}
+
 // The item as one of the lists holds it; null when none does. Never dereferences Item,
 // which may be gone.
 TDataItem* HeldByLists(const TDataItem* item) {
-  for (TDataItems* list : {static_cast<TDataItems*>(BookmarkList.get()),
-                           static_cast<TDataItems*>(HistoryList.get()),
-                           static_cast<TDataItems*>(PasswordList.get())}) {
+  for (TDataItems* list : MenuLists()) {
     const int index = list != nullptr ? list->IndexOf(item) : -1;
     if (index >= 0) return list->Item(index);
   }
@@ -75,9 +79,12 @@ TDataItem* HeldByLists(const TDataItem* item) {
 // Drops the ids of items that have left the lists, so that a later item at the same
 // address gets an id of its own. The caller holds DataLock.
 void PruneMenuItemIds() {
+  std::unordered_set<const TDataItem*> held;
+  for (TDataItems* list : MenuLists())
+    for (int i = 0; list != nullptr && i < list->Count(); ++i) held.insert(list->Item(i));
   std::lock_guard<std::mutex> guard(idMutex);
   for (auto it = itemsOfIds.begin(); it != itemsOfIds.end();) {
-    if (HeldByLists(it->second) != nullptr) {
+    if (held.count(it->second) != 0) {
       ++it;
     } else {
       idsOfItems.erase(it->second);
@@ -86,10 +93,23 @@ void PruneMenuItemIds() {
   }
 }
 
-// A new wide item at the end of Parent, which owns it. Items being built ignore their
-// changes; FinishBuilding updates the menu once at the end.
+// A wide item that frees its sub-items itself: a tree of thousands of items would
+// otherwise be owned through component lists, whose every insert and removal tells
+// each sibling.
+class TAppMenuItem : public TUniMenuItem {
+ public:
+  using TUniMenuItem::TUniMenuItem;
+  ~TAppMenuItem() override {
+    IgnoreMenuChanged = true;
+    while (Count() > 0) delete Items(Count() - 1);
+  }
+};
+
+// A new wide item at the end of Parent, which frees it (an item of ours directly, any
+// other root as its owner). Items being built ignore their changes; FinishBuilding
+// updates the menu once at the end.
 TMenuItem* AddItem(TMenuItem& parent, const std::u16string& caption) {
-  auto* item = new TUniMenuItem(&parent);
+  auto* item = new TAppMenuItem(dynamic_cast<TAppMenuItem*>(&parent) != nullptr ? nullptr : &parent);
   item->IgnoreMenuChanged = true;
   item->SetCaption(caption);
   parent.Add(item);
