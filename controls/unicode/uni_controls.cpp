@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "controls/unicode/uni_system.h"
+#include "controls/unicode/uni_sysutils.h"
 #include "controls/unicode/uni_windows.h"
 #include "platform/base/text.h"
+#include "platform/classlib/forms.h"
 #include "platform/win/atoms.h"
 
 namespace {
@@ -196,6 +198,21 @@ LRESULT TWinControlTrap::Win32Proc(HWND window, UINT message, WPARAM wParam, LPA
   return result;
 }
 
+// Hands the hint to the wide hint window: the plain hint window class becomes the
+// wide one, the record marks itself as wide data and carries the ANSI form of the
+// control's short wide hint.
+void PrepareWideHint(const TMessage& message) {
+  auto* info = reinterpret_cast<THintInfo*>(message.LParam);
+  if (!IsHintInfo(info) || info->HintWindowClass == nullptr) return;
+  if (info->HintWindowClass == &THintWindow::Class()) {
+    info->HintWindowClass = &TUniCustomHintWindow::Class();
+  } else if (!info->HintWindowClass->InheritsFrom(TUniCustomHintWindow::Class())) {
+    return;
+  }
+  info->HintData = info;
+  info->HintStr = platform::WideToAnsi(WideGetShortHint(WideGetHint(info->HintControl)));
+}
+
 void TWinControlTrap::WindowProc(TMessage& message) {
   if (message.Msg == WM_NULL && TestForNull) {
     FoundNull = true;
@@ -207,6 +224,7 @@ void TWinControlTrap::WindowProc(TMessage& message) {
   }
   bool throughWin32 = LastWin32Msg != 0;
   LastWin32Msg = 0;
+  if (message.Msg == CM_HINTSHOW) PrepareWideHint(message);
   bool text = message.Msg == WM_SETTEXT || message.Msg == WM_GETTEXT || message.Msg == WM_GETTEXTLENGTH;
   if (text && !throughWin32) {
     // The class library asked with 8-bit text: the system converts for the wide window.
@@ -515,4 +533,117 @@ void FinishUnicodeControls() {
   }
   Helpers().clear();
   PendingTraps().clear();
+}
+
+// --- list controls and wide hints ----------------------------------------------------------
+
+void WideListControlAddItem(TCustomListControl* control, const std::u16string& item, TObject* object) {
+  if (auto* wide = dynamic_cast<IWideCustomListControl*>(control)) {
+    wide->AddItem(item, object);
+  } else {
+    control->AddItem(platform::WideToAnsi(item), object);
+  }
+}
+
+bool IsWideHintData(const void* data) {
+  if (!IsHintInfo(data)) return false;
+  const auto* info = static_cast<const THintInfo*>(data);
+  return info->HintData == data && info->HintWindowClass != nullptr &&
+         info->HintWindowClass->InheritsFrom(TUniCustomHintWindow::Class());
+}
+
+std::u16string GetWideHintFromHintData(const std::string& hint, const void* data) {
+  const auto* info = static_cast<const THintInfo*>(data);
+  std::u16string shortHint = WideGetShortHint(WideGetHint(info->HintControl));
+  std::string ansiShort = platform::WideToAnsi(shortHint);
+  if (ansiShort == hint) return shortHint;
+  // The class library may have named the action's shortcut after the hint.
+  auto* action = info->HintControl ? dynamic_cast<TCustomAction*>(info->HintControl->Action()) : nullptr;
+  if (Application != nullptr && Application->HintShortCuts && action != nullptr && action->ShortCut() != scNone &&
+      ansiShort + " (" + ShortCutToText(action->ShortCut()) + ")" == hint) {
+    return shortHint + u" (" + WideShortCutToText(action->ShortCut()) + u")";
+  }
+  return platform::AnsiToWide(hint);
+}
+
+namespace {
+
+THintWindow* NewUniHintWindow(TComponent* owner) { return new TUniCustomHintWindow(owner); }
+
+// Sets a flag for a scope and puts its old value back at the end.
+class FlagScope {
+ public:
+  FlagScope(bool& flag, bool value) : flag_(flag), old_(flag) { flag_ = value; }
+  ~FlagScope() { flag_ = old_; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool old_;
+};
+
+constexpr UINT kHintTextFlags = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX;
+
+}  // namespace
+
+const THintWindowClass& TUniCustomHintWindow::Class() {
+  static const THintWindowClass type("TUniCustomHintWindow", &THintWindow::Class(), NewUniHintWindow);
+  return type;
+}
+
+void TUniCustomHintWindow::CreateWindowHandle(const TCreateParams& params) { CreateUnicodeHandle(this, params, u""); }
+
+void TUniCustomHintWindow::ActivateHint(RECT rect, const std::string& hint) {
+  FlagScope activating(activating_, true);
+  THintWindow::ActivateHint(rect, hint);
+}
+
+void TUniCustomHintWindow::ActivateHintData(RECT rect, const std::string& hint, void* data) {
+  if (!IsWideHintData(data)) {
+    THintWindow::ActivateHintData(rect, hint, data);
+    return;
+  }
+  {
+    FlagScope blocked(paintBlocked_, true);
+    FlagScope activating(activating_, true);
+    THintWindow::ActivateHintData(rect, hint, data);
+    SetWideControlText(this, GetWideHintFromHintData(hint, data));
+  }
+  Invalidate();
+}
+
+RECT TUniCustomHintWindow::CalcHintRect(int maxWidth, const std::string& hint, void* data) {
+  if (!IsWideHintData(data)) return THintWindow::CalcHintRect(maxWidth, hint, data);
+  std::u16string text = GetWideHintFromHintData(hint, data);
+  RECT rect{0, 0, maxWidth, 0};
+  HDC dc = BeginMeasure();
+  WideDrawText(dc, text.c_str(), static_cast<int>(text.size()), &rect, DT_CALCRECT | kHintTextFlags);
+  EndMeasure(dc);
+  rect.right += 6;
+  rect.bottom += 2;
+  return rect;
+}
+
+void TUniCustomHintWindow::Paint() {
+  if (paintBlocked_) return;
+  RECT rect = PaintBackground();
+  std::u16string text = GetWideControlText(this);
+  WideDrawText(Canvas().Handle(), text.c_str(), static_cast<int>(text.size()), &rect, kHintTextFlags);
+}
+
+void TUniCustomHintWindow::Dispatch(TMessage& message) {
+  if (message.Msg != CM_TEXTCHANGED) {
+    THintWindow::Dispatch(message);
+    return;
+  }
+  TCustomControl::Dispatch(message);
+  if (activating_) return;
+  // A text set from outside sizes the window to it.
+  std::u16string text = GetWideControlText(this);
+  SIZE size{};
+  HDC dc = BeginMeasure();
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  EndMeasure(dc);
+  SetBounds(Left(), Top(), size.cx + 6, size.cy + 6);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/classlib/controls.h"
+#include "platform/classlib/hint_window.h"
 
 // A component that serves another one and frees itself when that one goes.
 // Ownership: the helper list owns every helper; the served component's removal
@@ -87,3 +88,44 @@ UINT UniDestroyWindowMessage();
 // Shutdown of the layer: windows that still exist afterwards only have their
 // controls' handle fields cleared when they are destroyed.
 void FinishUnicodeControls();
+
+// The wide list-control interface {C1801F41-51E9-4DB5-8DB8-58AC86698C2E}: a list
+// control that takes wide items.
+class IWideCustomListControl {
+ public:
+  virtual ~IWideCustomListControl() = default;
+  virtual void AddItem(const std::u16string& item, TObject* object) = 0;
+};
+
+// Adds a wide item, through the wide interface when the control offers it, else as
+// its ANSI form through the class library.
+void WideListControlAddItem(TCustomListControl* control, const std::u16string& item, TObject* object);
+
+// Hint data that a wide control's CM_HINTSHOW marked: the hint information record
+// itself, alive, with a window class that descends from TUniCustomHintWindow.
+bool IsWideHintData(const void* data);
+// The wide text of a hint whose 8-bit text is `hint`: the control's short wide hint
+// when it still matches, with the action's shortcut when the class library added it,
+// else `hint` widened.
+std::u16string GetWideHintFromHintData(const std::string& hint, const void* data);
+
+// The hint window for wide hints: a Unicode window that shows the wide text of hints
+// marked by wide controls.
+class TUniCustomHintWindow : public THintWindow {
+ public:
+  using THintWindow::THintWindow;
+  std::string ClassName() const override { return "TUniCustomHintWindow"; }
+  static const THintWindowClass& Class();
+  const THintWindowClass& ClassType() const override { return Class(); }
+  void ActivateHint(RECT rect, const std::string& hint) override;
+  void ActivateHintData(RECT rect, const std::string& hint, void* data) override;
+  RECT CalcHintRect(int maxWidth, const std::string& hint, void* data) override;
+  void Dispatch(TMessage& message) override;
+
+ protected:
+  void CreateWindowHandle(const TCreateParams& params) override;
+  void Paint() override;
+
+ private:
+  bool paintBlocked_ = false;
+};

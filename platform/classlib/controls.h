@@ -273,6 +273,14 @@ LRESULT InitWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HWND AllocateHWnd(TWndMethod method, const char* className = "TPUtilWindow", DWORD style = WS_POPUP);
 void DeallocateHWnd(HWND window);
 
+// A windowed control that holds a list of items (combo boxes, list views).
+class TCustomListControl : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+  std::string ClassName() const override { return "TCustomListControl"; }
+  virtual void AddItem(const std::string& item, TObject* object) = 0;
+};
+
 // A windowed control with a canvas and a Paint method.
 class TCustomControl : public TWinControl {
  public:

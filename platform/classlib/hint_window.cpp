@@ -68,6 +68,7 @@ RECT THintWindow::CalcHintRect(int maxWidth, const std::string& hint, void*) {
 }
 
 void THintWindow::ActivateHint(RECT rect, const std::string& hint) {
+  bool wasActivating = activating_;
   activating_ = true;
   try {
     SetCaption(hint);
@@ -81,25 +82,28 @@ void THintWindow::ActivateHint(RECT rect, const std::string& hint) {
     SetWindowPos(Handle(), HWND_TOPMOST, left, top, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     Invalidate();
   } catch (...) {
-    activating_ = false;
+    activating_ = wasActivating;
     throw;
   }
-  activating_ = false;
+  activating_ = wasActivating;
 }
 
 void THintWindow::ActivateHintData(RECT rect, const std::string& hint, void*) { ActivateHint(rect, hint); }
 
 void THintWindow::ReleaseHandle() { DestroyHandle(); }
 
-void THintWindow::Paint() {
+RECT THintWindow::PaintBackground() {
   RECT rect = ClientRect();
   Canvas().Brush().SetColor(Color());
   Canvas().FillRect(rect);
-  rect.left += 2;
-  rect.top += 2;
   Canvas().Font().SetColor(Screen().HintFont().Color());
   Canvas().RequiredState(csHandleValid | csFontValid);
   SetBkMode(Canvas().Handle(), TRANSPARENT);
+  return RECT{rect.left + 2, rect.top + 2, rect.right, rect.bottom};
+}
+
+void THintWindow::Paint() {
+  RECT rect = PaintBackground();
   std::string text = Caption();
   DrawTextA(Canvas().Handle(), text.c_str(), -1, &rect, DT_LEFT | DT_NOPREFIX | DT_WORDBREAK);
 }

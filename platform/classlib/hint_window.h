@@ -70,11 +70,14 @@ class THintWindow : public TCustomControl {
  protected:
   void CreateParams(TCreateParams& params) override;
   void Paint() override;
+  // Fills the window with its colour, sets the canvas's font colour to the hint
+  // font's and answers the rectangle the text goes in.
+  RECT PaintBackground();
   // A scratch DC with the hint font selected, for measuring; give it back with
   // EndMeasure.
   HDC BeginMeasure();
   void EndMeasure(HDC dc);
-  // True while ActivateHint runs: the text change must not resize the window.
+  // True while a hint is activated: the text change must not resize the window.
   bool activating_ = false;
 };
 
