@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/base/errors.h"
+#include "platform/gdi/std_control_paint.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/scroll.h"
 #include "platform/win/window.h"
@@ -71,7 +72,7 @@ void Install() {
   static const bool installed = [] {
     platform::win::detail::AddWindowGoneListener(Forget);
     platform::win::detail::SetEraseBackgroundHandler(EraseWithClassBrush);
-    platform::win::detail::SetScrollPixelsHandler(ScrollPixels);
+    platform::win::detail::SetScrollPixelsHandler(ScrollPixels); platform::gdi::InstallStdControlDrawing();
     return true;
   }();
   (void)installed;

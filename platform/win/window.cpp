@@ -16,6 +16,7 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/metrics.h"
 #include "platform/win/remote_windows.h"
+#include "platform/win/std_controls.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ struct WindowClass {
   std::u16string menuName;
   std::uintptr_t menuId = 0;  // an integer resource in place of a name
   bool unicode = true;
+  bool system = false;  // a window's character set follows the call that makes it
   int windows = 0;
 };
 
@@ -210,10 +212,81 @@ LRESULT ConvertCreate(LPARAM lParam, const Callee& call) {
   return call(0, reinterpret_cast<LPARAM>(&target));
 }
 
-// Calls `call` with the message's parameters in the callee's character set.
+// One character of a message parameter in the other character set.
+template <typename From>
+WPARAM ConvertChar(WPARAM value) {
+  if constexpr (sizeof(From) == 1) {
+    char byte = static_cast<char>(value & 0xFF);
+    return platform::AnsiToWide(std::string_view(&byte, 1))[0];
+  } else {
+    char16_t unit = static_cast<char16_t>(value & 0xFFFF);
+    return static_cast<unsigned char>(platform::WideToAnsi(std::u16string_view(&unit, 1))[0]);
+  }
+}
+
+// Text the callee wrote into `temp` (its own units), copied out to the caller's buffer.
 template <typename From, typename To>
-LRESULT ConvertMessage(UINT message, WPARAM wParam, LPARAM lParam, const Callee& call) {
+LRESULT CopyConverted(const std::vector<To>& temp, std::size_t count, From* buffer, std::size_t size) {
+  std::basic_string<To> got(temp.data(), std::min(count, temp.size()));
+  std::u16string wide;
+  if constexpr (sizeof(To) == 1) {
+    wide = platform::AnsiToWide(got);
+  } else {
+    wide = got;
+  }
+  return static_cast<LRESULT>(platform::win::CopyTextOut(wide, buffer, size));
+}
+
+// Calls `call` with the message's parameters in the callee's character set;
+// `lengthOf` asks the callee for an item's text length (CB_GETLBTEXTLEN).
+template <typename From, typename To>
+LRESULT ConvertMessage(UINT message, WPARAM wParam, LPARAM lParam, const Callee& call, const Callee& lengthOf) {
   switch (message) {
+    case EM_REPLACESEL:
+    case CB_ADDSTRING:
+    case CB_INSERTSTRING:
+    case CB_FINDSTRING:
+    case CB_FINDSTRINGEXACT:
+    case CB_SELECTSTRING: {
+      if (lParam == 0) return call(wParam, 0);
+      auto text = Convert<From, To>(reinterpret_cast<const From*>(lParam));
+      return call(wParam, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    case CB_GETLBTEXT: {
+      // No size travels with the buffer: the callee's own length sizes the copy.
+      LRESULT length = lengthOf(wParam, 0);
+      if (length < 0 || lParam == 0) return length < 0 ? length : 0;
+      std::vector<To> temp(static_cast<std::size_t>(length) + 1, 0);
+      LRESULT got = call(wParam, reinterpret_cast<LPARAM>(temp.data()));
+      if (got < 0) return got;
+      auto* buffer = reinterpret_cast<From*>(lParam);
+      std::vector<From> out(static_cast<std::size_t>(got) * 2 + 2, 0);
+      LRESULT copied = CopyConverted<From, To>(temp, static_cast<std::size_t>(got), out.data(), out.size());
+      std::copy_n(out.data(), copied + 1, buffer);
+      return copied;
+    }
+    case EM_GETLINE: {
+      auto* buffer = reinterpret_cast<From*>(lParam);
+      if (buffer == nullptr) return 0;
+      WORD size;
+      std::memcpy(&size, buffer, sizeof size);
+      std::vector<To> temp(std::max<std::size_t>(size, sizeof(WORD)) + 1, 0);
+      std::memcpy(temp.data(), &size, sizeof size);
+      LRESULT got = call(wParam, reinterpret_cast<LPARAM>(temp.data()));
+      // The line is not terminated: copy the converted units without the terminator.
+      std::vector<From> out(static_cast<std::size_t>(std::max<LRESULT>(got, 0)) * 2 + 1, 0);
+      auto count = static_cast<std::size_t>(
+          CopyConverted<From, To>(temp, static_cast<std::size_t>(std::max<LRESULT>(got, 0)), out.data(), out.size()));
+      count = std::min<std::size_t>(count, size);
+      std::copy_n(out.data(), count, buffer);
+      return static_cast<LRESULT>(count);
+    }
+    case EM_SETPASSWORDCHAR:
+      return call(wParam == 0 ? 0 : ConvertChar<From>(wParam), lParam);
+    case EM_GETPASSWORDCHAR: {
+      LRESULT got = call(wParam, lParam);
+      return got == 0 ? 0 : static_cast<LRESULT>(ConvertChar<To>(static_cast<WPARAM>(got)));
+    }
     case WM_SETTEXT: {
       if (lParam == 0) return call(wParam, 0);
       auto text = Convert<From, To>(reinterpret_cast<const From*>(lParam));
@@ -234,17 +307,8 @@ LRESULT ConvertMessage(UINT message, WPARAM wParam, LPARAM lParam, const Callee&
       return static_cast<LRESULT>(platform::win::CopyTextOut(wide, buffer, wParam));
     }
     case WM_CHAR:
-    case WM_SYSCHAR: {
-      WPARAM converted;
-      if constexpr (sizeof(From) == 1) {
-        char byte = static_cast<char>(wParam & 0xFF);
-        converted = platform::AnsiToWide(std::string_view(&byte, 1))[0];
-      } else {
-        char16_t unit = static_cast<char16_t>(wParam & 0xFFFF);
-        converted = static_cast<unsigned char>(platform::WideToAnsi(std::u16string_view(&unit, 1))[0]);
-      }
-      return call(converted, lParam);
-    }
+    case WM_SYSCHAR:
+      return call(ConvertChar<From>(wParam), lParam);
     case WM_NCCREATE:
     case WM_CREATE:
       if constexpr (sizeof(From) == 1) {
@@ -263,8 +327,9 @@ LRESULT CallConverted(WNDPROC proc, bool procUnicode, bool callerUnicode, HWND w
                       UINT message, WPARAM wParam, LPARAM lParam) {
   Callee call = [&](WPARAM w, LPARAM l) { return Invoke(proc, window, message, w, l); };
   if (procUnicode == callerUnicode) return call(wParam, lParam);
-  if (callerUnicode) return ConvertMessage<char16_t, char>(message, wParam, lParam, call);
-  return ConvertMessage<char, char16_t>(message, wParam, lParam, call);
+  Callee lengthOf = [&](WPARAM w, LPARAM l) { return Invoke(proc, window, CB_GETLBTEXTLEN, w, l); };
+  if (callerUnicode) return ConvertMessage<char16_t, char>(message, wParam, lParam, call, lengthOf);
+  return ConvertMessage<char, char16_t>(message, wParam, lParam, call, lengthOf);
 }
 
 // --- helpers over the tree -------------------------------------------------------
@@ -376,11 +441,18 @@ bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 // --- creation --------------------------------------------------------------------
 
+// The system's own classes exist before any program looks for a class.
+void EnsureSystemClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] { platform::win::detail::RegisterStandardControlClasses(); });
+}
+
 template <typename Char, typename Create>
 HWND CreateWindowImpl(DWORD exStyle, const Char* className, const Char* windowName, DWORD style,
                       int x, int y, int width, int height, HWND parent, HMENU menu,
                       HINSTANCE instance, void* param) {
   constexpr bool unicodeCaller = sizeof(Char) == 2;
+  EnsureSystemClasses();
   std::u16string key;
   if constexpr (unicodeCaller) {
     key = ClassKey(className);
@@ -430,7 +502,7 @@ HWND CreateWindowImpl(DWORD exStyle, const Char* className, const Char* windowNa
     window->exStyle = exStyle;
     window->instance = instance;
     window->proc = cls->proc;
-    window->unicode = cls->unicode;
+    window->unicode = cls->system ? unicodeCaller : cls->unicode;
     window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
     window->client = RECT{0, 0, std::max(width, 0), std::max(height, 0)};
     window->extra.assign(std::max(cls->wndExtra, 0), 0);
@@ -475,7 +547,7 @@ HWND CreateWindowImpl(DWORD exStyle, const Char* className, const Char* windowNa
 }
 
 template <typename Char, typename Class>
-ATOM RegisterClassImpl(const Class* wndClass, bool unicode) {
+ATOM RegisterClassImpl(const Class* wndClass, bool unicode, bool system = false) {
   if (wndClass == nullptr || wndClass->lpszClassName == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -509,6 +581,7 @@ ATOM RegisterClassImpl(const Class* wndClass, bool unicode) {
     cls->menuName = wndClass->lpszMenuName;
   }
   cls->unicode = unicode;
+  cls->system = system;
   cls->atom = GlobalAddAtomW(cls->name.c_str());
   Lock guard(S().lock);
   auto existing = FindClassLocked(platform::UpperCase(cls->name), cls->instance);
@@ -979,6 +1052,9 @@ void platform::win::detail::SetNextHandleForTest(HWND next) {
 
 ATOM RegisterClassW(const WNDCLASSW* wndClass) { return RegisterClassImpl<char16_t>(wndClass, true); }
 ATOM RegisterClassA(const WNDCLASSA* wndClass) { return RegisterClassImpl<char>(wndClass, false); }
+ATOM platform::win::detail::RegisterSystemClass(const WNDCLASSW* wndClass) {
+  return RegisterClassImpl<char16_t>(wndClass, true, true);
+}
 
 BOOL UnregisterClassW(const char16_t* className, HINSTANCE instance) {
   return UnregisterClassImpl(ClassKey(className), instance);
@@ -989,6 +1065,7 @@ BOOL UnregisterClassA(const char* className, HINSTANCE instance) {
 }
 
 BOOL GetClassInfoW(HINSTANCE instance, const char16_t* className, WNDCLASSW* wndClass) {
+  EnsureSystemClasses();
   Lock guard(S().lock);
   auto cls = FindClassLocked(ClassKey(className), instance);
   if (!cls || wndClass == nullptr) {
@@ -1004,6 +1081,7 @@ BOOL GetClassInfoW(HINSTANCE instance, const char16_t* className, WNDCLASSW* wnd
 BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* wndClass) {
   // The menu name text lives as long as the class; keep one converted copy per thread.
   thread_local std::string ansiMenu;
+  EnsureSystemClasses();
   std::u16string key = IS_INTRESOURCE(className)
                            ? ClassKey(reinterpret_cast<const char16_t*>(className))
                            : ClassKey(Wide(className).c_str());
