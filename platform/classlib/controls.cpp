@@ -31,6 +31,14 @@ std::string Hex8(DWORD value) {
 
 }  // namespace
 
+TShiftState KeyboardShiftState() {
+  TShiftState shift = 0;
+  if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
+  if (GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
+  if (GetKeyState(VK_MENU) < 0) shift |= ssAlt;
+  return shift;
+}
+
 ATOM WindowAtom() {
   static const ATOM atom = GlobalAddAtomA(("Quorra" + Hex8(static_cast<DWORD>(::getpid()))).c_str());
   return atom;
@@ -485,9 +493,51 @@ void TWinControl::Dispatch(TMessage& message) {
     case CM_VISIBLECHANGED:
     case CM_ENABLEDCHANGED:
       return;
+    case WM_COMMAND:
+      // A control's notification goes back to the control itself.
+      if (auto* control = FindControl(static_cast<HWND>(message.LParam)); control != nullptr && control != this) {
+        message.Result = control->Perform(CN_COMMAND, message.WParam, message.LParam);
+        return;
+      }
+      DefaultHandler(message);
+      return;
+    case WM_KEYDOWN: {
+      WORD key = static_cast<WORD>(message.WParam);
+      KeyDown(key, KeyboardShiftState());
+      if (key == 0) return;
+      message.WParam = key;
+      DefaultHandler(message);
+      return;
+    }
+    case WM_CHAR: {
+      char original = static_cast<char>(message.WParam & 0xFF);
+      char key = original;
+      KeyPress(key);
+      if (key == 0) return;
+      // An unchanged key keeps what the rest of wParam carries.
+      if (key != original) message.WParam = static_cast<unsigned char>(key);
+      DefaultHandler(message);
+      return;
+    }
+    case CM_DIALOGCHAR:
+      // Offered to the windowed children until one takes it.
+      for (TControl* child : controls_) {
+        if (dynamic_cast<TWinControl*>(child) == nullptr || !child->Visible() || !child->Enabled()) continue;
+        message.Result = child->Perform(message.Msg, message.WParam, message.LParam);
+        if (message.Result != 0) return;
+      }
+      return;
     default:
       TControl::Dispatch(message);
   }
+}
+
+void TWinControl::KeyDown(WORD& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+}
+
+void TWinControl::KeyPress(char& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
 }
 
 void TWinControl::PaintHandler() {

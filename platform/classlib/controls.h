@@ -13,6 +13,7 @@
 #include "platform/classlib/actions.h"
 #include "platform/classlib/component.h"
 #include "platform/classlib/graphics.h"
+#include "platform/classlib/menus.h"
 #include "platform/kernel/resources.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
@@ -43,6 +44,10 @@ inline constexpr UINT CM_INVALIDATE = CM_BASE + 52;
 inline constexpr UINT CM_ACTIONUPDATE = CM_BASE + 63;
 inline constexpr UINT CM_ACTIONEXECUTE = CM_BASE + 64;
 
+// Notifications a parent reflects back to the control that sent them.
+inline constexpr UINT CN_BASE = 0xBC00;
+inline constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+
 struct TMessage {
   UINT Msg;
   WPARAM WParam;
@@ -51,6 +56,11 @@ struct TMessage {
 };
 
 using TWndMethod = std::function<void(TMessage&)>;
+using TKeyEvent = std::function<void(TObject* sender, WORD& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TObject* sender, char& key)>;
+
+// The Shift, Ctrl and Alt keys as the thread's messages have seen them.
+TShiftState KeyboardShiftState();
 
 // The module instance that holds the class library's window classes.
 inline constexpr HINSTANCE HInstance = platform::kProgramInstance;
@@ -230,6 +240,10 @@ class TWinControl : public TControl {
   void RecreateWnd();
   void DestroyHandle();
 
+  // Keys reach the events first; a key set to 0 goes no further.
+  TKeyEvent OnKeyDown;
+  TKeyPressEvent OnKeyPress;
+
   // The control a window belongs to, found through the window's control property.
   static TWinControl* FindControl(HWND window);
   // The number the window's control properties hold for this control.
@@ -247,6 +261,8 @@ class TWinControl : public TControl {
   void CreateSubClass(TCreateParams& params, const char* controlClassName);
   virtual void PaintWindow(HDC dc);
   void PaintControls(HDC dc);
+  virtual void KeyDown(WORD& key, TShiftState shift);
+  virtual void KeyPress(char& key);
 
  private:
   friend LRESULT InitWndProc(HWND, UINT, WPARAM, LPARAM);

@@ -58,6 +58,8 @@ struct Control {
   int itemHeight = 16;
   HWND edit = 0, list = 0, combo = 0;
   int hot = -1;
+  // The combo box is writing its edit part: that is no edit by the user.
+  bool settingEdit = false;
 };
 
 struct Registry {
@@ -860,7 +862,9 @@ void SetCurrent(HWND window, Control& c, LONG index) {
   c.current = ValidIndex(c, index) ? index : -1;
   if (c.edit != 0) {
     std::u16string text = c.current >= 0 ? c.items[static_cast<std::size_t>(c.current)].text : u"";
+    c.settingEdit = true;
     SendMessageW(c.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    c.settingEdit = false;
     SendMessageW(c.edit, EM_SETSEL, 0, -1);
   }
   Invalidate(window);
@@ -1013,7 +1017,12 @@ LRESULT ComboProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETTEXT: {
       Def(window, message, wParam, lParam);
-      if (c->edit != 0) return Send(c->edit, WM_SETTEXT, 0, lParam, wide);
+      if (c->edit != 0) {
+        c->settingEdit = true;
+        LRESULT result = Send(c->edit, WM_SETTEXT, 0, lParam, wide);
+        c->settingEdit = false;
+        return result;
+      }
       LONG found = FindItem(*c, -1, TextIn(window, lParam), true);
       if (found < 0) return CB_ERR;
       SetCurrent(window, *c, found);
@@ -1046,8 +1055,12 @@ LRESULT ComboProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (static_cast<HWND>(lParam) == c->edit && c->edit != 0) {
         switch (HIWORD(static_cast<DWORD>(wParam))) {
-          case EN_CHANGE: Notify(window, CBN_EDITCHANGE); break;
-          case EN_UPDATE: Notify(window, CBN_EDITUPDATE); break;
+          case EN_CHANGE:
+            if (!c->settingEdit) Notify(window, CBN_EDITCHANGE);
+            break;
+          case EN_UPDATE:
+            if (!c->settingEdit) Notify(window, CBN_EDITUPDATE);
+            break;
           case EN_SETFOCUS:
             c->focused = true;
             Notify(window, CBN_SETFOCUS);

@@ -345,9 +345,13 @@ TEST_F(StdControlsTest, DropDownComboEditsThroughItsEditPart) {
   SendMessageA(info.hwndItem, WM_CHAR, 'q', 0);
   EXPECT_EQ(TextA(combo), "q");
   EXPECT_EQ(Codes(), (std::vector<WORD>{CBN_EDITUPDATE, CBN_EDITCHANGE}));
-  // The arrow keys in the edit part choose items of the list.
+  // The arrow keys in the edit part choose items of the list; the program's text
+  // is no edit by the user.
+  g_notes.clear();
   SendMessageA(info.hwndItem, WM_KEYDOWN, VK_DOWN, 0);
   EXPECT_EQ(TextA(combo), "alpha");
+  SetWindowTextA(combo, "typed");
+  EXPECT_EQ(Codes(), (std::vector<WORD>{CBN_SELCHANGE}));
   SendMessageA(combo, CB_SETEDITSEL, 0, MAKELPARAM(1, 3));
   DWORD range = static_cast<DWORD>(SendMessageA(combo, CB_GETEDITSEL, 0, 0));
   EXPECT_EQ(LOWORD(range), 1);

@@ -1,0 +1,196 @@
+#include "platform/classlib/std_ctrls.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/classlib/ext_ctrls.h"
+#include "platform/classlib/forms.h"
+#include "platform/gdi/window_picture.h"
+#include "platform/gdi/picture_compare.h"
+#include "platform/win/keyboard.h"
+
+namespace {
+
+class StdCtrlsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    app_ = new TApplication(nullptr);
+    form_ = app_->CreateForm<TForm>();
+    form_->SetBounds(10, 10, 300, 200);
+  }
+  void TearDown() override { delete app_; }
+  template <typename Control>
+  Control* Make(int left = 8, int top = 8) {
+    auto* control = new Control(form_);
+    control->SetParent(form_);
+    control->SetBounds(left, top, control->Width(), control->Height());
+    return control;
+  }
+  static void Click(TWinControl* control) {
+    SendMessageA(control->Handle(), WM_LBUTTONDOWN, 0, MAKELPARAM(3, 3));
+    SendMessageA(control->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  }
+  TApplication* app_ = nullptr;
+  TForm* form_ = nullptr;
+};
+
+TEST_F(StdCtrlsTest, EditReportsChangesAndKeepsItsStateThroughRecreation) {
+  auto* edit = Make<TEdit>();
+  int changes = 0;
+  edit->OnChange = [&](TObject*) { ++changes; };
+  edit->SetMaxLength(5);
+  edit->SetPasswordChar('#');
+  edit->HandleNeeded();
+  edit->SetText("abc");
+  EXPECT_EQ(changes, 1);
+  edit->SetSelStart(3);
+  SendMessageA(edit->Handle(), WM_CHAR, 'd', 0);
+  EXPECT_EQ(edit->Text(), "abcd");
+  EXPECT_EQ(changes, 2);
+  EXPECT_TRUE(edit->Modified());
+  edit->SetSelStart(1);
+  edit->SetSelLength(2);
+  EXPECT_EQ(edit->SelText(), "bc");
+
+  // A changed border makes the window again; text, limit, password and modified stay.
+  edit->SetBorderStyle(TBorderStyle::bsNone);
+  EXPECT_EQ(edit->Text(), "abcd");
+  EXPECT_TRUE(edit->Modified());
+  EXPECT_EQ(SendMessageA(edit->Handle(), EM_GETPASSWORDCHAR, 0, 0), '#');
+  EXPECT_EQ(SendMessageA(edit->Handle(), EM_GETLIMITTEXT, 0, 0), 5);
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_END, 0);
+  SendMessageA(edit->Handle(), WM_CHAR, 'e', 0);
+  SendMessageA(edit->Handle(), WM_CHAR, 'f', 0);
+  EXPECT_EQ(edit->Text(), "abcde");
+}
+
+TEST_F(StdCtrlsTest, KeyEventsSeeAndCanStopKeys) {
+  auto* edit = Make<TEdit>();
+  std::vector<WORD> downs;
+  edit->OnKeyDown = [&](TObject*, WORD& key, TShiftState) {
+    downs.push_back(key);
+    if (key == VK_HOME) key = 0;
+  };
+  edit->OnKeyPress = [](TObject*, char& key) {
+    if (key == 'x') key = 0;
+    if (key == 'a') key = 'A';
+  };
+  for (char ch : std::string("axb")) SendMessageA(edit->Handle(), WM_CHAR, static_cast<unsigned char>(ch), 0);
+  EXPECT_EQ(edit->Text(), "Ab");
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(edit->SelStart(), 2);  // the event swallowed Home
+  EXPECT_EQ(downs, (std::vector<WORD>{VK_HOME}));
+}
+
+TEST_F(StdCtrlsTest, ComboBoxItemsSelectionAndRecreation) {
+  auto* combo = Make<TComboBox>();
+  combo->SetStyle(csDropDownList);
+  TObject first, second;
+  combo->Items().AddObject("one", &first);
+  combo->Items().AddObject("two", &second);
+  EXPECT_EQ(combo->Items().IndexOf("TWO"), 1);
+  EXPECT_EQ(combo->Items().Objects(1), &second);
+  EXPECT_THROW(combo->Items().Insert(9, "x"), EOutOfResources);
+
+  std::vector<std::string> events;
+  combo->OnChange = [&](TObject*) { events.push_back("change:" + combo->Text()); };
+  combo->OnSelect = [&](TObject*) { events.push_back("select"); };
+  SendMessageA(combo->Handle(), WM_KEYDOWN, VK_DOWN, 0);
+  EXPECT_EQ(events, (std::vector<std::string>{"change:one", "select"}));
+  combo->SetItemIndex(1);  // the program's choice is not reported
+  EXPECT_EQ(events.size(), 2u);
+
+  // A new style makes the window again with the same items, objects and choice.
+  combo->SetStyle(csDropDown);
+  EXPECT_EQ(combo->Items().Count(), 2);
+  EXPECT_EQ(combo->Items().Objects(0), &first);
+  EXPECT_EQ(combo->ItemIndex(), 1);
+  EXPECT_EQ(combo->Text(), "two");
+  EXPECT_NE(combo->EditHandle(), 0u);
+  combo->Items().Clear();
+  EXPECT_EQ(combo->Text(), "two");  // clearing the items keeps the text
+}
+
+TEST_F(StdCtrlsTest, ButtonsClickAndCheck) {
+  auto* ok = Make<TButton>();
+  form_->Show();
+  ok->ModalResult = mrOk;
+  int clicks = 0;
+  ok->OnClick = [&](TObject*) { ++clicks; };
+  Click(ok);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(form_->ModalResult, mrOk);
+  ok->SetDefault(true);
+  EXPECT_EQ(GetWindowLongA(ok->Handle(), GWL_STYLE) & BS_TYPEMASK, static_cast<LONG>(BS_DEFPUSHBUTTON));
+  EXPECT_EQ(ok->Perform(CM_DIALOGKEY, VK_RETURN, 0), 1);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(ok->Perform(CM_DIALOGKEY, VK_ESCAPE, 0), 0);
+
+  auto* box = Make<TCheckBox>(8, 40);
+  box->AllowGrayed = true;
+  std::vector<TCheckBoxState> seen;
+  box->OnClick = [&](TObject*) { seen.push_back(box->State()); };
+  for (int i = 0; i < 3; ++i) Click(box);
+  EXPECT_EQ(seen, (std::vector<TCheckBoxState>{cbGrayed, cbChecked, cbUnchecked}));
+  box->SetChecked(true);  // the program's change clicks too
+  EXPECT_EQ(SendMessageA(box->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(seen.size(), 4u);
+
+  auto* a = Make<TRadioButton>(8, 70);
+  auto* b = Make<TRadioButton>(8, 90);
+  a->SetChecked(true);
+  Click(b);
+  EXPECT_TRUE(b->Checked());
+  EXPECT_FALSE(a->Checked());
+  EXPECT_EQ(SendMessageA(a->Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
+TEST_F(StdCtrlsTest, LabelSizesToItsTextAndFocusesItsControl) {
+  auto* label = Make<TLabel>();
+  label->SetCaption("x");
+  label->SetCaption("");
+  int empty = label->Height();
+  EXPECT_GT(empty, 0);  // an empty label keeps one line's height
+  label->SetCaption("Some &name");
+  EXPECT_EQ(label->Height(), empty);
+  int oneLine = label->Width();
+  label->SetCaption("Some &name, longer");
+  EXPECT_GT(label->Width(), oneLine);
+
+  auto* edit = Make<TEdit>(8, 40);
+  label->SetFocusControl(edit);
+  form_->Show();
+  EXPECT_EQ(form_->Perform(CM_DIALOGCHAR, 'N', 0), 0);  // windowed children only
+  EXPECT_EQ(label->Perform(CM_DIALOGCHAR, 'N', 0), 1);
+  EXPECT_TRUE(edit->Focused());
+  delete edit;
+  EXPECT_EQ(label->FocusControl(), nullptr);
+}
+
+TEST_F(StdCtrlsTest, BevelsAndGroupBoxPicture) {
+  form_->SetColor(clBtnFace);
+  auto* outer = Make<TPanel>(4, 4);
+  outer->SetBounds(4, 4, 60, 40);
+  outer->SetBevelWidth(2);
+  auto* inner = Make<TPanel>(70, 4);
+  inner->SetBounds(70, 4, 60, 40);
+  inner->SetBevelOuter(bvLowered);
+  inner->SetBevelInner(bvRaised);
+  inner->SetBorderWidth(2);
+  auto* bevel = Make<TBevel>(140, 4);
+  bevel->SetBounds(140, 4, 40, 40);
+  bevel->Shape = TBevelShape::bsFrame;
+  auto* group = Make<TGroupBox>(4, 50);
+  group->SetBounds(4, 50, 120, 50);
+  group->Font().SetName("Pellix Test Fixed");
+  group->SetCaption("Box");
+  form_->Show();
+  app_->ProcessMessages();
+  auto picture = platform::gdi::WindowPicture(form_->Handle());
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(pellix_test::CompareWithExpected(*picture, "classlib_panels_and_group_box.png", 0), "");
+}
+
+}  // namespace
