@@ -16,11 +16,9 @@ namespace {
 
 // The class library reflects a child's owner-draw requests back to the child as
 // these notifications.
-constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
 constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
 constexpr UINT CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM;
-constexpr DWORD BS_OWNERDRAW = 0x0000000B;
 constexpr UINT ODT_BUTTON = 4;
 constexpr UINT ODS_FOCUS = 0x0010;
 
@@ -150,13 +148,6 @@ TCustomForm* ParentForm(TControl* control) {
     if (auto* form = dynamic_cast<TCustomForm*>(c)) return form;
   }
   return nullptr;
-}
-
-bool CanFocus(TWinControl* control) {
-  for (TControl* c = control; c != nullptr; c = c->Parent()) {
-    if (!c->Visible() || !c->Enabled()) return false;
-  }
-  return true;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ namespace {
 void Line(TCanvas& canvas, TColor color, std::initializer_list<POINT> points) {
   canvas.Pen().SetColor(color);
   canvas.Pen().SetWidth(1);
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
   auto it = points.begin();
   canvas.MoveTo(it->x, it->y);
   for (++it; it != points.end(); ++it) canvas.LineTo(it->x, it->y);
