@@ -20,18 +20,6 @@ std::pair<TColor, TColor> BevelColors(TBevelCut cut) {
 
 }  // namespace
 
-void Frame3D(TCanvas& canvas, RECT& rect, TColor topColor, TColor bottomColor, int width) {
-  --rect.bottom;
-  --rect.right;
-  for (; width > 0; --width) {
-    Line(canvas, topColor, {{rect.left, rect.bottom}, {rect.left, rect.top}, {rect.right, rect.top}});
-    Line(canvas, bottomColor, {{rect.right, rect.top}, {rect.right, rect.bottom}, {rect.left - 1, rect.bottom}});
-    rect = RECT{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1};
-  }
-  ++rect.bottom;
-  ++rect.right;
-}
-
 // --- panel -----------------------------------------------------------------------------------
 
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {

@@ -1,15 +1,11 @@
-// The class library's panels, shapes and bevels, and the three-dimensional frame
-// they are drawn with.
+// The class library's panels, shapes and bevels.
 #pragma once
 
 #include <string>
 
 #include "platform/classlib/controls.h"
+#include "platform/classlib/frames.h"
 #include "platform/classlib/std_ctrls.h"
-
-// Draws `width` nested one-pixel frames, top and left in one colour, bottom and right
-// in the other, and leaves `rect` as the area inside them.
-void Frame3D(TCanvas& canvas, RECT& rect, TColor topColor, TColor bottomColor, int width);
 
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 

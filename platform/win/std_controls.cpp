@@ -24,7 +24,6 @@ constexpr std::size_t kMaxLimit = 0x7FFFFFFE;
 // The width of a combo box's drop-down button, at its right edge.
 constexpr int kComboButtonWidth = 17;
 constexpr int kComboEditId = 1001;
-constexpr LRESULT MA_NOACTIVATE = 3;
 constexpr WPARAM kKeyF4 = VK_F1 + 3;
 
 struct Item {

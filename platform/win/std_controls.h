@@ -10,13 +10,10 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/win/input.h"
 #include "platform/win/window.h"
 
-constexpr WPARAM MAKEWPARAM(WORD low, WORD high) { return MAKELONG(low, high); }
-constexpr LPARAM MAKELPARAM(WORD low, WORD high) { return static_cast<LPARAM>(MAKELONG(low, high)); }
-
 inline constexpr UINT WM_CLEAR = 0x0303;
-inline constexpr LRESULT HTTRANSPARENT = -1;
 
 // WM_GETDLGCODE answers.
 inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
