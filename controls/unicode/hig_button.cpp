@@ -7,6 +7,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/classlib/frames.h"
 #include "platform/classlib/resource_stream.h"
+#include "platform/classlib/std_ctrls.h"
 #include "platform/gdi/image_lists.h"
 #include "platform/gdi/system_metrics.h"
 #include "platform/gdi/window_picture.h"
@@ -141,13 +142,6 @@ std::unique_ptr<TBitmap> EmbossedImage(TBitmap& up, COLORREF transparent, COLORR
   PaintThroughMask(*image, shape, 0, 0, dark, true);
   DeleteObject(shape);
   return image;
-}
-
-TCustomForm* ParentForm(TControl* control) {
-  for (TControl* c = control; c != nullptr; c = c->Parent()) {
-    if (auto* form = dynamic_cast<TCustomForm*>(c)) return form;
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -596,7 +590,7 @@ void THIGButton::Click() {
     suppress_click_ = false;
     return;
   }
-  TCustomForm* form = ParentForm(this);
+  TCustomForm* form = GetParentForm(this);
   if (kind_ == bkClose && form != nullptr) {
     form->Close();
     return;

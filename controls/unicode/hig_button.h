@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/classlib/controls.h"
-#include "platform/classlib/ext_ctrls.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/icons.h"
 #include "platform/classlib/menu_items.h"
@@ -31,7 +30,6 @@ TColor LightenColor(TColor color, int percent);
 // Fills the rectangle line by line (column by column when not vertical) from the first
 // colour to the last; the canvas's pen comes back as it was.
 void DrawGradient(TCanvas& canvas, const RECT& rect, TColor firstColor, bool vertical, TColor lastColor);
-
 enum THIGBtnKind : int {
   bkCustom,
   bkOK,

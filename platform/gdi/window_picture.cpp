@@ -72,7 +72,8 @@ void Install() {
   static const bool installed = [] {
     platform::win::detail::AddWindowGoneListener(Forget);
     platform::win::detail::SetEraseBackgroundHandler(EraseWithClassBrush);
-    platform::win::detail::SetScrollPixelsHandler(ScrollPixels); platform::gdi::InstallStdControlDrawing();
+    platform::win::detail::SetScrollPixelsHandler(ScrollPixels);
+    platform::gdi::InstallStdControlDrawing();
     return true;
   }();
   (void)installed;
