@@ -336,6 +336,24 @@ TEST_F(MainFormTest, HelpTopicGoesToAnOpenHelpWindow) {
   DestroyWindow(help);
 }
 
+// The installer's window slows the timer while it lives; a handle that names no window
+// any more is cleared.
+TEST_F(MainFormTest, InstallerWindowIsCheckedAndAStaleHandleCleared) {
+  TRecordingLauncher launcher;
+  TMainForm form(launcher);
+  form.FormCreate();
+  RegWriteDWord(HKEY_CURRENT_USER, "Software\\Quindle\\", "INNOWIN", form.Handle());
+  EXPECT_TRUE(form.InstallerWindowExists());
+  form.StartCommand = 13;
+  form.MainFormTimerTimer();
+  EXPECT_FALSE(form.StartCommandDone) << "nothing else runs while the installer is there";
+  RegWriteDWord(HKEY_CURRENT_USER, "Software\\Quindle\\", "INNOWIN", 0x7FFF0001);
+  EXPECT_FALSE(form.InstallerWindowExists());
+  DWORD value = 1;
+  ASSERT_TRUE(RegReadDWord(HKEY_CURRENT_USER, "Software\\Quindle\\", "INNOWIN", value));
+  EXPECT_EQ(value, 0u);
+}
+
 // Exit ends the process only once the data lock is free: a list save under way is
 // finished, never cut.
 const bool kExitRole = pellix_test::RegisterChildRole("exit-while-saving", [](const std::vector<std::string>& args) {
