@@ -174,6 +174,20 @@ TEST_F(BackupTest, NothingIsWrittenWithoutTheMasterPasswordOrAYes) {
   EXPECT_EQ(BackupText(file_), pellix_test::ReadBytes(pellix_test::Fixture("app/backup_expected.txt")));
 }
 
+// A list file that cannot be read would leave its records out of the backup: nothing is
+// written rather than a backup that looks whole.
+TEST_F(BackupTest, ADamagedListWritesNothing) {
+  StoreFixture(kSecurityNone);
+  SetDataFolder(true);
+  const std::string bookmarks = DataFolder + kBookmarksFile;
+  FinalizeData();
+  pellix_test::WriteBytes(bookmarks, pellix_test::ReadBytes(bookmarks).substr(0, 40));
+  std::filesystem::create_directories(file_.parent_path());
+  pellix_test::WriteBytes(file_, "an older backup");
+  EXPECT_EQ(pellix_test::RunChild("backup", {"yes"}), 1);
+  EXPECT_EQ(pellix_test::ReadBytes(file_), "an older backup");
+}
+
 // Lines made in this process: marked records are skipped in both sections, and an
 // empty password history ends the file with its title and an empty line.
 TEST(BackupLines, MarkedRecordsAreLeftOutAndEmptySectionsKeepTheirTitles) {
