@@ -94,10 +94,14 @@ std::u16string FloatKey(HWND window) {
 
 TMainForm::TMainForm(TDialogLauncher& launcher) : launcher_(launcher), gate_(launcher) {}
 
-// Destruction: the watcher thread ends, the stop-watch thread ends, the floating
-// windows go.
+// Destruction: the refresh threads end, the watcher thread ends, the stop-watch thread
+// ends, the floating windows go.
 TMainForm::~TMainForm() {
   InstallAppServices(nullptr);
+  // The refresh threads ask this window whether the program is unlocked: none may be
+  // running once it is gone.
+  WaitToolbarMenuRefresh(kStopLockWait);
+  WaitToolbarButtonRefresh(kStopLockWait);
   Watcher.reset();
   terminated_ = true;
   if (stopThread_.joinable()) stopThread_.join();
