@@ -262,6 +262,8 @@ LRESULT TWinControlTrap::DefWin32Proc(HWND window, UINT message, WPARAM wParam, 
 
 }  // namespace
 
+void ProcessWideHintShow(const TMessage& message) { PrepareWideHint(message); }
+
 // --- helpers -------------------------------------------------------------------------------
 
 TWideComponentHelper::TWideComponentHelper(TComponent* owner) : TComponent(owner) {

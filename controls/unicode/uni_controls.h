@@ -101,6 +101,10 @@ class IWideCustomListControl {
 // its ANSI form through the class library.
 void WideListControlAddItem(TCustomListControl* control, const std::u16string& item, TObject* object);
 
+// CM_HINTSHOW of a wide control: hands the wide hint window the control's wide hint.
+// Subclassed windows get it from their trap; graphic wide controls call it.
+void ProcessWideHintShow(const TMessage& message);
+
 // Hint data that a wide control's CM_HINTSHOW marked: the hint information record
 // itself, alive, with a window class that descends from TUniCustomHintWindow.
 bool IsWideHintData(const void* data);

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "controls/unicode/uni_actions.h"
 #include "controls/unicode/uni_classes.h"
@@ -34,6 +35,13 @@ class TUniWideControl : public Base {
   void ActionChange(TObject* sender, bool checkDefaults) override {
     UniControlActionChange(this, dynamic_cast<TBasicAction*>(sender), checkDefaults);
     Base::ActionChange(sender, checkDefaults);
+  }
+  // A windowed control's trap prepares the wide hint; a graphic one does it here.
+  void Dispatch(TMessage& message) override {
+    if constexpr (!std::is_base_of_v<TWinControl, Base>) {
+      if (message.Msg == CM_HINTSHOW) ProcessWideHintShow(message);
+    }
+    Base::Dispatch(message);
   }
 };
 

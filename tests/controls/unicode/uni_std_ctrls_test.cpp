@@ -10,6 +10,8 @@
 #include "platform/base/clock.h"
 #include "platform/classlib/forms.h"
 #include "platform/gdi/picture_compare.h"
+#include "platform/classlib/hint_window.h"
+#include "platform/win/input_driver.h"
 #include "platform/win/keyboard.h"
 #include "platform/gdi/window_picture.h"
 
@@ -277,6 +279,77 @@ TEST_F(UniStdCtrlsTest, CommonDialogRunsModallyAndHearsItsWindow) {
   dialog.HelpContext = 12;
   EXPECT_TRUE(dialog.MessageHook(help));
   EXPECT_NE(reported.find("12"), std::string::npos);
+}
+
+// The mouse and keyboard as a user works them, through the system's input queue.
+TEST_F(UniStdCtrlsTest, UserWorksTheControlsWithMouseAndKeyboard) {
+  namespace input = platform::input_driver;
+  auto* edit = Make<TUniEdit>(8, 8);
+  auto* button = Make<TUniButton>(8, 40);
+  button->SetCaption(kCyrillic);
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  auto* box = Make<TUniCheckBox>(8, 70);
+  auto* combo = Make<TUniComboBox>(150, 8);
+  combo->SetStyle(csDropDownList);
+  for (const std::u16string& item : {kGreek, kCyrillic, std::u16string(u"plain")}) combo->Items().Add(item);
+  std::vector<std::u16string> chosen;
+  combo->OnSelect = [&](TObject*) { chosen.push_back(combo->Text()); };
+  form_->Show();
+  input::RunPending();
+
+  input::Click(edit->Handle(), 5, 5, VK_LBUTTON);
+  input::Type(u"a" + kGreek);
+  input::Key(VK_LEFT);
+  input::Key(VK_BACK);
+  input::RunPending();
+  EXPECT_TRUE(edit->Focused());
+  EXPECT_EQ(edit->Text(), u"a\u0391\u03b3");
+
+  input::Click(button->Handle(), 5, 5, VK_LBUTTON);
+  input::Key(VK_SPACE);
+  input::RunPending();
+  EXPECT_EQ(clicks, 2);
+
+  input::Click(box->Handle(), 3, 3, VK_LBUTTON);
+  input::RunPending();
+  EXPECT_TRUE(box->Checked());
+  input::Key(VK_SPACE);
+  input::RunPending();
+  EXPECT_FALSE(box->Checked());
+
+  input::Click(combo->Handle(), 5, 5, VK_LBUTTON);
+  input::RunPending();
+  ASSERT_TRUE(combo->DroppedDown());
+  int row = combo->ItemHeight();
+  input::Click(combo->ListHandle(), 5, 1 + row + row / 2, VK_LBUTTON);
+  input::RunPending();
+  EXPECT_FALSE(combo->DroppedDown());
+  input::Key(VK_DOWN);
+  input::RunPending();
+  EXPECT_EQ(chosen, (std::vector<std::u16string>{kCyrillic, u"plain"}));
+}
+
+TEST_F(UniStdCtrlsTest, GraphicControlsHandTheHintWindowTheirWideHint) {
+  auto* label = Make<TUniLabel>();
+  label->SetHint(kCyrillic + u"|long part");
+  auto* shape = Make<TUniShape>(8, 40);
+  shape->SetHint(kGreek);
+  for (TControl* control : std::vector<TControl*>{label, shape}) {
+    THintInfo info;
+    info.HintControl = control;
+    info.HintWindowClass = &THintWindow::Class();
+    control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.HintWindowClass, &TUniCustomHintWindow::Class());
+    EXPECT_EQ(info.HintData, &info);
+    EXPECT_TRUE(IsWideHintData(info.HintData));
+  }
+  THintInfo info;
+  info.HintControl = label;
+  info.HintWindowClass = &THintWindow::Class();
+  label->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.HintStr, "????");
+  EXPECT_EQ(GetWideHintFromHintData(info.HintStr, info.HintData), kCyrillic);
 }
 
 TEST_F(UniStdCtrlsTest, PanelBevelsAndGroupBoxPicture) {
