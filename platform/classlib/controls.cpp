@@ -519,6 +519,14 @@ void TWinControl::Dispatch(TMessage& message) {
       DefaultHandler(message);
       return;
     }
+    case WM_SYSCHAR: {
+      // Alt with a key is offered to the form's hot keys first.
+      TControl* top = this;
+      while (top->Parent() != nullptr) top = top->Parent();
+      if (top->Perform(CM_DIALOGCHAR, message.WParam, message.LParam) != 0) return;
+      DefaultHandler(message);
+      return;
+    }
     case CM_DIALOGCHAR:
       // Offered to the windowed children until one takes it.
       for (TControl* child : controls_) {

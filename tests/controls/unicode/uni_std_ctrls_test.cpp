@@ -318,6 +318,12 @@ TEST_F(UniStdCtrlsTest, UserWorksTheControlsWithMouseAndKeyboard) {
   input::RunPending();
   EXPECT_FALSE(box->Checked());
 
+  // Alt with the hot key of a caption clicks its button.
+  button->SetCaption(u"&Save \u0444");
+  input::Chord({VK_MENU, 'S'});
+  input::RunPending();
+  EXPECT_EQ(clicks, 3);
+
   input::Click(combo->Handle(), 5, 5, VK_LBUTTON);
   input::RunPending();
   ASSERT_TRUE(combo->DroppedDown());
