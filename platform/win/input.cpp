@@ -394,6 +394,9 @@ std::optional<MSG> platform::win::detail::TakeInputMessage(DWORD thread, const s
     Queued next;
     {
       std::unique_lock guard(state.lock);
+      // A message whose window went before its thread took it (the thread may have
+      // ended) would hold up all input behind it.
+      if (state.flight && !IsWindow(state.flight->msg.hwnd)) state.flight.reset();
       if (state.flight) {
         if (state.flight->thread != thread || !accepts(state.flight->msg)) return std::nullopt;
         MSG msg = state.flight->msg;

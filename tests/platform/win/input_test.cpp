@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <map>
@@ -644,6 +645,26 @@ TEST_F(InputTest, InputForAWindowOfAnotherThreadReachesThatThread) {
   EXPECT_TRUE(clicked);
   auto messages = Messages(Take(), window);
   EXPECT_EQ(std::count(messages.begin(), messages.end(), WM_LBUTTONDOWN), 1);
+}
+
+TEST_F(InputTest, InputForAWindowThatWentBeforeItsThreadTookItHoldsNothingUp) {
+  std::promise<HWND> made;
+  std::thread other([&] {
+    HWND window = Make(0, 900, 700, 100, 100);
+    SetForegroundWindow(window);
+    made.set_value(window);
+    // Looks at its first input without taking it, then ends.
+    MSG msg;
+    while (!PeekMessageW(&msg, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  HWND window = made.get_future().get();
+  drive::Click(drive::ScreenPoint(window, 10, 10), VK_LBUTTON);
+  other.join();
+  drive::Click(drive::ScreenPoint(left_, 5, 5), VK_LBUTTON);
+  auto messages = Messages(Run(), left_);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), WM_LBUTTONUP), 1);
 }
 
 }  // namespace
