@@ -414,7 +414,16 @@ std::optional<MSG> platform::win::detail::TakeInputMessage(DWORD thread, const s
       state.queued.pop_front();
       state.routing = true;
     }
-    auto routed = Route(next);
+    std::optional<MSG> routed;
+    try {
+      routed = Route(next);
+    } catch (...) {
+      // A window procedure that raised while asked where the event goes must not
+      // leave the input stopped.
+      Lock guard(state.lock);
+      state.routing = false;
+      throw;
+    }
     DWORD owner = routed ? WindowThread(routed->hwnd) : 0;
     {
       Lock guard(state.lock);

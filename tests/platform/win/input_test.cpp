@@ -9,6 +9,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -662,6 +663,16 @@ TEST_F(InputTest, InputForAWindowThatWentBeforeItsThreadTookItHoldsNothingUp) {
   HWND window = made.get_future().get();
   drive::Click(drive::ScreenPoint(window, 10, 10), VK_LBUTTON);
   other.join();
+  drive::Click(drive::ScreenPoint(left_, 5, 5), VK_LBUTTON);
+  auto messages = Messages(Run(), left_);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), WM_LBUTTONUP), 1);
+}
+
+TEST_F(InputTest, AHitTestThatRaisesLeavesTheInputGoing) {
+  Behave(left_, {[](POINT) -> LRESULT { throw std::runtime_error("hit test"); }});
+  drive::MoveTo(drive::ScreenPoint(left_, 5, 5));
+  EXPECT_THROW(drive::RunPending(), std::runtime_error);
+  Behave(left_, {});
   drive::Click(drive::ScreenPoint(left_, 5, 5), VK_LBUTTON);
   auto messages = Messages(Run(), left_);
   EXPECT_EQ(std::count(messages.begin(), messages.end(), WM_LBUTTONUP), 1);
