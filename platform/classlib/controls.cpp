@@ -11,6 +11,7 @@
 #include "platform/classlib/hint_window.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
+#include "platform/win/common_controls.h"
 
 TWinControl* CreationControl = nullptr;
 
@@ -466,8 +467,33 @@ void TWinControl::DefaultHandler(TMessage& message) {
   message.Result = CallWindowProcA(DefWndProc, handle_, message.Msg, message.WParam, message.LParam);
 }
 
+namespace {
+
+// The child window a WM_NOTIFY or scroll message is about (0 for none).
+HWND ChildOfMessage(const TMessage& message) {
+  if (message.Msg == WM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(message.LParam);
+    return header != nullptr ? header->hwndFrom : 0;
+  }
+  return static_cast<HWND>(message.LParam);
+}
+
+}  // namespace
+
 void TWinControl::Dispatch(TMessage& message) {
   switch (message.Msg) {
+    case WM_NOTIFY:
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+      // A child window's notification goes back to its control.
+      TWinControl* child = FindControl(ChildOfMessage(message));
+      if (child != nullptr && child != this) {
+        message.Result = child->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
+        return;
+      }
+      DefaultHandler(message);
+      return;
+    }
     case WM_PAINT:
       PaintHandler();
       return;

@@ -47,6 +47,9 @@ inline constexpr UINT CM_ACTIONEXECUTE = CM_BASE + 64;
 // Notifications a parent reflects back to the control that sent them.
 inline constexpr UINT CN_BASE = 0xBC00;
 inline constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+inline constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;  // the sender is the NMHDR's hwndFrom
+inline constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
+inline constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
 
 struct TMessage {
   UINT Msg;

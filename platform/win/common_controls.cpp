@@ -15,13 +15,12 @@
 
 namespace {
 
-constexpr LRESULT DLGC_WANTARROWS = 0x0001;
-constexpr LRESULT DLGC_WANTCHARS = 0x0080;
-
 // --- shared ground -------------------------------------------------------------------
 
 struct Control {
+  explicit Control(platform::win::CommonControlKind kind) : kind(kind) {}
   virtual ~Control() = default;
+  platform::win::CommonControlKind kind;
   HWND window = 0;
   bool unicodeNotify = true;  // the parent takes wide notifications
   HFONT font = 0;
@@ -145,7 +144,7 @@ bool CommonMessage(Control& control, UINT message, WPARAM wParam, LPARAM lParam,
     case WM_PAINT: {
       auto drawing = Drawing();
       if (drawing.paint != nullptr) {
-        drawing.paint(control.window);
+        drawing.paint(control.window, control.kind);
       } else {
         ValidateRect(control.window, nullptr);
       }
@@ -188,6 +187,7 @@ struct ListItem {
 };
 
 struct ListView : Control {
+  ListView() : Control(platform::win::CommonControlKind::kListView) {}
   std::vector<ListColumn> columns;
   std::vector<ListItem> items;
   DWORD exStyle = 0;
@@ -746,6 +746,7 @@ struct ToolButton {
 };
 
 struct ToolBar : Control {
+  ToolBar() : Control(platform::win::CommonControlKind::kToolBar) {}
   std::vector<ToolButton> buttons;
   std::vector<std::u16string> strings;
   int buttonWidth = 24;
@@ -1067,6 +1068,7 @@ struct Tab {
 };
 
 struct TabControl : Control {
+  TabControl() : Control(platform::win::CommonControlKind::kTabControl) {}
   std::vector<Tab> tabs;
   int current = -1;
 };
@@ -1242,6 +1244,7 @@ LRESULT TabControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 // --- up-down ---------------------------------------------------------------------------
 
 struct UpDown : Control {
+  UpDown() : Control(platform::win::CommonControlKind::kUpDown) {}
   int lower = 100;  // the system's default range runs from 100 down to 0
   int upper = 0;
   int position = 0;

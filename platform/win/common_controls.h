@@ -11,6 +11,8 @@
 #include <string>
 
 #include "platform/base/types.h"
+#include "platform/win/scroll.h"
+#include "platform/win/std_controls.h"
 #include "platform/win/window.h"
 
 using HIMAGELIST = std::uint32_t;
@@ -66,11 +68,6 @@ inline constexpr UINT NM_RCLICK = static_cast<UINT>(-5);
 inline constexpr UINT NM_SETFOCUS = static_cast<UINT>(-7);
 inline constexpr UINT NM_KILLFOCUS = static_cast<UINT>(-8);
 
-inline constexpr WORD BN_CLICKED = 0;
-inline constexpr int SB_LINEUP = 0;
-inline constexpr int SB_LINEDOWN = 1;
-inline constexpr int SB_THUMBPOSITION = 4;
-inline constexpr int SB_ENDSCROLL = 8;
 
 // --- list view ----------------------------------------------------------------------
 
@@ -429,8 +426,9 @@ namespace platform::win {
 // What the drawing layer gives the controls: their painting (the handler paints the
 // window's update area with BeginPaint/EndPaint) and the width of a text in the
 // window's font, for the layout of tool buttons and tabs.
+enum class CommonControlKind { kListView, kToolBar, kTabControl, kUpDown };
 struct CommonControlDrawing {
-  void (*paint)(HWND window) = nullptr;
+  void (*paint)(HWND window, CommonControlKind kind) = nullptr;
   int (*textWidth)(HWND window, const std::u16string& text) = nullptr;
 };
 void SetCommonControlDrawing(const CommonControlDrawing& drawing);
