@@ -1,0 +1,217 @@
+// Wide common controls: a list view whose item captions, sub-items and column
+// captions are wide, a tool bar with wide button captions, a page control with wide
+// tab captions and an up-down control, all with Unicode windows that notify in wide
+// form. The class library keeps the 8-bit copies and talks 8-bit messages; these
+// classes keep the wide texts beside them and turn the messages that carry text into
+// their wide forms.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "controls/unicode/uni_classes.h"
+#include "controls/unicode/uni_controls.h"
+#include "controls/unicode/uni_menus.h"
+#include "platform/classlib/com_ctrls.h"
+
+// The wide hint of a wide control, and the wide caption of one that shows a caption,
+// through the layer's wide text and hint operations.
+template <typename Base>
+class WideHint : public Base {
+ public:
+  using Base::Base;
+  std::u16string Hint() { return GetWideControlHint(this); }
+  void SetHint(const std::u16string& value) { SetWideControlHint(this, value); }
+};
+
+template <typename Base>
+class WideCaption : public WideHint<Base> {
+ public:
+  using WideHint<Base>::WideHint;
+  std::u16string Caption() { return GetWideControlText(this); }
+  void SetCaption(const std::u16string& value) { SetWideControlText(this, value); }
+};
+
+// --- list view -------------------------------------------------------------------------
+
+class TUniCustomListView;
+class TUniListItem;
+
+class TUniListColumn : public TListColumn {
+ public:
+  using TListColumn::TListColumn;
+  std::string ClassName() const override { return "TUniListColumn"; }
+  std::u16string Caption();
+  void SetCaption(const std::u16string& value);
+
+ private:
+  friend class TUniCustomListView;
+  std::u16string caption_;
+};
+
+class TUniListColumns : public TListColumns {
+ public:
+  using TListColumns::TListColumns;
+  std::string ClassName() const override { return "TUniListColumns"; }
+  TUniListColumn* Add() { return static_cast<TUniListColumn*>(TListColumns::Add()); }
+  TUniListColumn* Items(int index) const { return static_cast<TUniListColumn*>(TListColumns::Items(index)); }
+
+ protected:
+  std::unique_ptr<TListColumn> CreateColumn() override { return std::make_unique<TUniListColumn>(this); }
+};
+
+// The wide sub-items of an item; each change is made in the item's 8-bit sub-items as
+// well (their ANSI forms), unless mirroring is suspended. Objects live on the 8-bit side.
+class TWideSubItems : public TUniStringList {
+ public:
+  explicit TWideSubItems(TUniListItem* owner) : owner_(owner) {}
+  // Add and Insert come here too.
+  int AddObject(const std::u16string& s, TObject* object) override;
+  void InsertObject(int index, const std::u16string& s, TObject* object) override;
+  void Put(int index, const std::u16string& s) override;
+  void Delete(int index) override;
+  void Clear() override;
+  TObject* GetObject(int index) const override;
+  void PutObject(int index, TObject* object) override;
+  void SetUpdateState(bool updating) override;
+  // While set, changes stay on the wide side (the 8-bit side already has them).
+  bool IgnoreInherited = false;
+
+ private:
+  template <typename Change>
+  void Locked(const Change& change);
+  TUniListItem* owner_;
+};
+
+class TUniListItem : public TListItem {
+ public:
+  explicit TUniListItem(TListItems* owner);
+  ~TUniListItem() override;
+  std::string ClassName() const override { return "TUniListItem"; }
+  std::u16string Caption();
+  void SetCaption(const std::u16string& value);
+  TWideSubItems& SubItems() { return *subItems_; }
+  // From another wide item: wide caption, data, image, indent, state and wide
+  // sub-items; from any other item the class library's copy.
+  void Assign(const TListItem& source) override;
+
+ private:
+  friend class TUniCustomListView;
+  // Brings the wide sub-items in line with the 8-bit ones the class library changed.
+  void SyncSubItems();
+  std::u16string caption_;
+  std::unique_ptr<TWideSubItems> subItems_;
+};
+
+class TUniListItems : public TListItems {
+ public:
+  using TListItems::TListItems;
+  std::string ClassName() const override { return "TUniListItems"; }
+  TUniListItem* Add() { return static_cast<TUniListItem*>(TListItems::Add()); }
+  TUniListItem* Insert(int index) { return static_cast<TUniListItem*>(TListItems::Insert(index)); }
+  TUniListItem* Item(int index) const { return static_cast<TUniListItem*>(TListItems::Item(index)); }
+};
+
+// The wide compare of AlphaSort: OnCompare, else the wide captions in the locale's order.
+int UniListViewSort(LPARAM item1, LPARAM item2, LPARAM listWindow);
+
+class TUniCustomListView : public WideHint<TCustomListView> {
+ public:
+  explicit TUniCustomListView(TComponent* owner);
+  std::string ClassName() const override { return "TUniCustomListView"; }
+  TUniListColumns& Columns() { return static_cast<TUniListColumns&>(TCustomListView::Columns()); }
+  TUniListItems& Items() { return static_cast<TUniListItems&>(TCustomListView::Items()); }
+  TUniListItem* Selected() const { return static_cast<TUniListItem*>(TCustomListView::Selected()); }
+  void AddItem(const std::u16string& caption, void* data);
+  // Adds each selected item's wide caption and data to another list view.
+  void CopySelection(TCustomListView* destination);
+  // Adds sub-item images and info tips to every extended style set.
+  bool SubItemImagesAndInfoTips = false;
+
+  // Item makers must make wide items; others raise EUniInternalError.
+  std::unique_ptr<TListItem> CreateListItem(TListItems* owner) override;
+  void WndProc(TMessage& message) override;
+
+ protected:
+  void CreateWindowHandle(const TCreateParams& params) override;
+
+ private:
+  friend class TWideSubItems;
+  void WideNotify(TMessage& message);
+  void SetItemTextA(TMessage& message);
+  // Raised around the wide sub-items' own changes, never below 0.
+  int updateLock_ = 0;
+};
+
+class TUniListView : public TUniCustomListView {
+ public:
+  using TUniCustomListView::TUniCustomListView;
+  std::string ClassName() const override { return "TUniListView"; }
+};
+
+// --- tool bar --------------------------------------------------------------------------
+
+class TUniToolButton : public WideCaption<TToolButton> {
+ public:
+  using WideCaption<TToolButton>::WideCaption;
+  std::string ClassName() const override { return "TUniToolButton"; }
+  // Also takes the wide caption and hint of a wide menu item.
+  void SetMenuItem(TMenuItem* item) override;
+};
+
+class TUniToolBar : public WideCaption<TToolBar> {
+ public:
+  using WideCaption<TToolBar>::WideCaption;
+  std::string ClassName() const override { return "TUniToolBar"; }
+  void WndProc(TMessage& message) override;
+
+ protected:
+  TToolButton* CreateMenuButton() override { return new TUniToolButton(this); }
+  void CreateWindowHandle(const TCreateParams& params) override;
+};
+
+// --- page control ----------------------------------------------------------------------
+
+class TUniTabSheet : public WideCaption<TTabSheet> {
+ public:
+  using WideCaption<TTabSheet>::WideCaption;
+  std::string ClassName() const override { return "TUniTabSheet"; }
+  void WndProc(TMessage& message) override;
+
+ protected:
+  void CreateWindowHandle(const TCreateParams& params) override;
+
+ private:
+  bool settingText_ = false;
+};
+
+class TUniPageControl : public WideHint<TPageControl> {
+ public:
+  using WideHint<TPageControl>::WideHint;
+  std::string ClassName() const override { return "TUniPageControl"; }
+  void WndProc(TMessage& message) override;
+
+ protected:
+  void CreateWindowHandle(const TCreateParams& params) override;
+
+ private:
+  void SendWideTab(TMessage& message, UINT wideMessage);
+  bool DialogChar(WORD charCode);
+};
+
+// --- up-down ---------------------------------------------------------------------------
+
+class TUniCustomUpDown : public WideHint<TCustomUpDown> {
+ public:
+  using WideHint<TCustomUpDown>::WideHint;
+  std::string ClassName() const override { return "TUniCustomUpDown"; }
+
+ protected:
+  void CreateWindowHandle(const TCreateParams& params) override;
+};
+
+class TUniUpDown : public TUniCustomUpDown {
+ public:
+  using TUniCustomUpDown::TUniCustomUpDown;
+  std::string ClassName() const override { return "TUniUpDown"; }
+};
