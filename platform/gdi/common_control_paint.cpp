@@ -229,9 +229,9 @@ void PaintUpDown(HWND window, HDC dc, const RECT& client) {
 
 // --- dispatch --------------------------------------------------------------------------
 
-void Paint(HWND window, platform::win::CommonControlKind kind) {
+void Paint(HWND window, platform::win::CommonControlKind kind, HDC given) {
   PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
+  HDC dc = given != 0 ? given : BeginPaint(window, &paint);
   if (dc == 0) return;
   RECT client;
   GetClientRect(window, &client);
@@ -252,7 +252,7 @@ void Paint(HWND window, platform::win::CommonControlKind kind) {
       break;
   }
   SelectObject(dc, oldFont);
-  EndPaint(window, &paint);
+  if (given == 0) EndPaint(window, &paint);
 }
 
 int TextWidth(HWND window, const std::u16string& text) {

@@ -144,7 +144,7 @@ bool CommonMessage(Control& control, UINT message, WPARAM wParam, LPARAM lParam,
     case WM_PAINT: {
       auto drawing = Drawing();
       if (drawing.paint != nullptr) {
-        drawing.paint(control.window, control.kind);
+        drawing.paint(control.window, control.kind, static_cast<HDC>(wParam));
       } else {
         ValidateRect(control.window, nullptr);
       }

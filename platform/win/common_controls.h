@@ -423,12 +423,12 @@ struct NMUPDOWN {
 
 namespace platform::win {
 
-// What the drawing layer gives the controls: their painting (the handler paints the
-// window's update area with BeginPaint/EndPaint) and the width of a text in the
-// window's font, for the layout of tool buttons and tabs.
+// What the drawing layer gives the controls: their painting (into the DC a WM_PAINT
+// brings in wParam, else the window's update area through BeginPaint/EndPaint) and
+// the width of a text in the window's font, for the layout of tool buttons and tabs.
 enum class CommonControlKind { kListView, kToolBar, kTabControl, kUpDown };
 struct CommonControlDrawing {
-  void (*paint)(HWND window, CommonControlKind kind) = nullptr;
+  void (*paint)(HWND window, CommonControlKind kind, HDC dc) = nullptr;
   int (*textWidth)(HWND window, const std::u16string& text) = nullptr;
 };
 void SetCommonControlDrawing(const CommonControlDrawing& drawing);
