@@ -8,6 +8,7 @@
 
 #include "common/test_env.h"
 #include "app/install_actions.h"
+#include "app/start_up.h"
 #include "data/data_startup.h"
 #include "formfill/after_navigate.h"
 #include "support/registry_access.h"
@@ -200,6 +201,44 @@ TEST_F(MainFormTest, HideTrayCommandHidesTheIconAndTheMenuSwitchesIt) {
   bool stored = true;
   Config->ReadBool(u"SHOW_TRAY", stored);
   EXPECT_FALSE(stored) << "the choice is written at once";
+}
+
+// A rescan request starts the count again, so the timer's own rescan comes only after
+// 100 quiet ticks.
+TEST_F(MainFormTest, ARescanRequestStartsTheTickCountAgain) {
+  Config->WriteString(u"SECURITY", platform::AnsiToWide(MakeSecurityRecord(u"master", kSecurityNone, 0)));
+  TRecordingLauncher launcher;
+  TMainForm form(launcher);
+  form.FormCreate();
+  for (int i = 0; i < 60; ++i) form.MainFormTimerTimer();
+  EXPECT_EQ(form.ScanTicks, 60);
+  ASSERT_TRUE(form.PostScanRequest());
+  MSG message;
+  while (PeekMessageA(&message, form.Handle(), 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  EXPECT_EQ(form.ScanTicks, 0);
+  for (int i = 0; i < 100; ++i) form.MainFormTimerTimer();
+  EXPECT_EQ(form.ScanTicks, 100);
+  form.MainFormTimerTimer();
+  EXPECT_EQ(form.ScanTicks, 0) << "the 101st tick asks for a scan and starts again";
+}
+
+// With the tray icon switched off, a plain start still shows it (and keeps it on); a
+// start at log-on leaves it off.
+TEST_F(MainFormTest, APlainStartShowsTheTrayIconAndALogOnStartDoesNot) {
+  for (bool plain : {true, false}) {
+    Config->WriteBool(u"SHOW_TRAY", false);
+    PlainStart = plain;
+    LogonStart = !plain;
+    TRecordingLauncher launcher;
+    TMainForm form(launcher);
+    form.FormCreate();
+    EXPECT_EQ(form.TrayIcon->Visible(), plain) << plain;
+    bool stored = !plain;
+    Config->ReadBool(u"SHOW_TRAY", stored);
+    EXPECT_EQ(stored, plain) << plain;
+    EXPECT_FALSE(LogonStart) << "read once";
+  }
+  PlainStart = false;
 }
 
 // The tray menu is built only when the data is ready and the gate passes; otherwise it
