@@ -128,14 +128,15 @@ void ComposeInto(cairo_t* cr, HWND window, double x, double y) {
   auto own = OwnPicture(window);
   if (!own) return;
   PaintOver(cr, *own, x, y);
-  RECT parent;
-  GetWindowRect(window, &parent);
+  // The picture is the client area's; children sit in client coordinates.
+  POINT parent{0, 0};
+  ClientToScreen(window, &parent);
   for (HWND child : ChildrenBottomUp(window)) {
     if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
     RECT rect;
     GetWindowRect(child, &rect);
     cairo_save(cr);
-    double cx = x + rect.left - parent.left, cy = y + rect.top - parent.top;
+    double cx = x + rect.left - parent.x, cy = y + rect.top - parent.y;
     cairo_rectangle(cr, cx, cy, rect.right - rect.left, rect.bottom - rect.top);
     cairo_clip(cr);
     ComposeInto(cr, child, cx, cy);
@@ -228,9 +229,9 @@ std::shared_ptr<Bitmap> platform::gdi::ScreenPicture() {
   }
   for (HWND top : windows) {
     if (!IsWindowVisible(top)) continue;
-    RECT rect;
-    GetWindowRect(top, &rect);
-    if (auto picture = WindowPicture(top)) PaintOver(cr, *picture, rect.left, rect.top);
+    POINT client{0, 0};
+    ClientToScreen(top, &client);
+    if (auto picture = WindowPicture(top)) PaintOver(cr, *picture, client.x, client.y);
   }
   cairo_destroy(cr);
   return result;

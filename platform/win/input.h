@@ -8,6 +8,12 @@
 // the moves that follow, as on the platform. The cursor position and the state of
 // keys and buttons as the devices last reported them are kept here; GetKeyState
 // gives each thread the state as its retrieved messages have seen it.
+//
+// DefWindowProc's share: a press on HTCAPTION moves the window in a modal loop
+// (WM_ENTERSIZEMOVE, WM_MOVING, WM_MOVE, WM_EXITSIZEMOVE; SC_MOVE does the same
+// until a click), a press on a scroll bar tracks it (scroll.h), a right-button
+// release asks for WM_CONTEXTMENU, and a child hands WM_MOUSEACTIVATE,
+// WM_SETCURSOR, WM_MOUSEWHEEL and WM_CONTEXTMENU to its parent.
 #pragma once
 
 #include <functional>
@@ -33,7 +39,6 @@ inline constexpr UINT WM_MOUSELAST = 0x020D;
 inline constexpr UINT WM_MOVING = 0x0216;
 inline constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 inline constexpr UINT WM_EXITSIZEMOVE = 0x0232;
-inline constexpr UINT WM_NCMOUSEHOVER = 0x02A0;
 inline constexpr UINT WM_NCMOUSELEAVE = 0x02A2;
 
 // Hit-test answers of WM_NCHITTEST.

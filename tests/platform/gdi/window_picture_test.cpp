@@ -143,4 +143,32 @@ TEST_F(WindowPictureTest, ScrollWindowMovesThePixelsAndLeavesTheUncoveredPartToR
   DestroyWindow(window);
 }
 
+// Keeps its top ten rows out of its client area, as a tree keeps its header.
+LRESULT HeaderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCCALCSIZE) reinterpret_cast<RECT*>(lParam)->top += 10;
+  return result;
+}
+
+TEST_F(WindowPictureTest, ChildrenSitInTheClientAreaOfAWindowWithANonClientPart) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = HeaderProc;
+  wc.hbrBackground = static_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = u"HeaderWindow";
+  RegisterClassW(&wc);
+  HWND top = CreateWindowExW(0, u"HeaderWindow", u"", WS_POPUP | WS_VISIBLE, 30, 40, 40, 30, 0, 0, 0, nullptr);
+  CreateWindowExW(0, u"PaintingWindow", u"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, top, 0, 0, nullptr);
+  Pump();
+  auto picture = platform::gdi::WindowPicture(top);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture->height(), 20);
+  const pellix_test::Bgra face{200, 208, 212, 255};
+  EXPECT_EQ(pellix_test::PixelOf(*picture, 1, 1), face);    // the child, at the client's corner
+  EXPECT_NE(pellix_test::PixelOf(*picture, 1, 12), face);   // below it, the window's own colour
+  // On the screen the client area starts ten rows below the window's top.
+  auto screen = platform::gdi::ScreenPicture();
+  EXPECT_EQ(pellix_test::PixelOf(*screen, 31, 51), face);
+  DestroyWindow(top);
+}
+
 }  // namespace
