@@ -14,10 +14,13 @@
 
 namespace {
 
-// The text the host was last given or asked for, and the generation of the cache: a
-// clear starts a new one, so a text built before the clear is never kept after it.
+// The text the host was last given or asked for, whether it was built unlocked, and the
+// generation of the cache: a clear starts a new one, so a text built before the clear
+// is never kept after it. A text of the other lock state counts as no text, so that
+// logoff, lock and unlock clear the cache even when nobody tells it.
 std::mutex cacheLock;
 std::u16string cachedText;
+bool cachedUnlocked = false;
 std::uint64_t cacheGeneration = 0;
 
 std::uint64_t CacheGeneration() {
@@ -25,13 +28,15 @@ std::uint64_t CacheGeneration() {
   return cacheGeneration;
 }
 
-void CacheIfCurrent(const std::u16string& text, std::uint64_t generation) {
+void CacheIfCurrent(const std::u16string& text, bool unlocked, std::uint64_t generation) {
   std::lock_guard<std::mutex> hold(cacheLock);
-  if (generation == cacheGeneration) cachedText = text;
+  if (generation != cacheGeneration) return;
+  cachedText = text;
+  cachedUnlocked = unlocked;
 }
 
 // The menu, or the login line while locked.
-std::u16string MenuOrLogin() { return IsUnlocked() ? SerializeMenu() : LoginMenuText(); }
+std::u16string MenuOrLogin(bool unlocked) { return unlocked ? SerializeMenu() : LoginMenuText(); }
 
 void WriteItems(TMenuItem& parent, TToolbarMenuEvents& events, std::u16string& text) {
   for (int i = 0; i < parent.Count(); ++i) {
@@ -57,8 +62,9 @@ void WriteItems(TMenuItem& parent, TToolbarMenuEvents& events, std::u16string& t
 void SendMenuText() {
   const std::uint64_t generation = CacheGeneration();
   const bool wizard = !FirstRunCompleted.load();
-  const std::u16string text = wizard ? WizardMenuText() : MenuOrLogin();
-  if (!wizard) CacheIfCurrent(text, generation);
+  const bool unlocked = IsUnlocked();
+  const std::u16string text = wizard ? WizardMenuText() : MenuOrLogin(unlocked);
+  if (!wizard) CacheIfCurrent(text, unlocked, generation);
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   platform::com::ComPtr<IQuindleToolbar> toolbar;
   // Without the host there is nobody to tell.
@@ -102,17 +108,18 @@ std::u16string LoginMenuText() { return Translate("Login") + u"=Login"; }
 
 std::u16string WizardMenuText() { return Translate("Start After Install Wizard") + u"=AfterInstall"; }
 
-std::u16string ToolbarMenuText() { return FirstRunCompleted.load() ? MenuOrLogin() : WizardMenuText(); }
+std::u16string ToolbarMenuText() { return FirstRunCompleted.load() ? MenuOrLogin(IsUnlocked()) : WizardMenuText(); }
 
 std::u16string CachedToolbarMenuText() {
   if (!HasIdentities.load()) return WizardMenuText();
   const std::uint64_t generation = CacheGeneration();
+  const bool unlocked = IsUnlocked();
   {
     std::lock_guard<std::mutex> hold(cacheLock);
-    if (!cachedText.empty()) return cachedText;
+    if (!cachedText.empty() && cachedUnlocked == unlocked) return cachedText;
   }
-  const std::u16string text = MenuOrLogin();
-  CacheIfCurrent(text, generation);
+  const std::u16string text = MenuOrLogin(unlocked);
+  CacheIfCurrent(text, unlocked, generation);
   return text;
 }
 

@@ -30,9 +30,10 @@ std::u16string ToolbarMenuText();
 
 // The text the plug-in object hands the host with its button: the wizard line while
 // there is no identity, else the cached text, built and cached first when the cache is
-// empty. Every refresh replaces the cached text (the wizard line is never cached).
+// empty or was built in the other lock state (so logoff, lock and unlock clear it).
+// Every refresh replaces the cached text (the wizard line is never cached).
 std::u16string CachedToolbarMenuText();
-// Empties the cache; logoff, lock and unlock call it, since the text tells them apart.
+// Empties the cache.
 void ClearToolbarMenuCache();
 
 // Hands the current menu text to the host toolbar on a thread of its own. At most one

@@ -402,15 +402,23 @@ TEST_F(PellixObjTest, MenuTextCacheIsReplacedByRefreshAndClearedByLogoff) {
   ASSERT_TRUE(WaitToolbarMenuRefresh(10000));
   const std::string second = GetButtonInfo().menuText;
   EXPECT_NE(second.find("+Second\r\n"), std::string::npos) << second;
-  // Logoff and lock clear it: the locked text is the login line.
+  // Logoff and lock clear it: the locked text is the login line; unlock clears it again.
   services_.unlocked = false;
-  EXPECT_EQ(GetButtonInfo().menuText, second);
-  ClearToolbarMenuCache();
   EXPECT_EQ(GetButtonInfo().menuText, "Login=Login");
-  // Unlock clears it again.
+  Bookmark(u"Third");
   services_.unlocked = true;
+  const std::string third = GetButtonInfo().menuText;
+  EXPECT_NE(third.find("+Third\r\n"), std::string::npos) << third;
+  // A refresh made while locked is not taken for the unlocked text.
+  services_.unlocked = false;
+  StartToolbarMenuRefresh();
+  ASSERT_TRUE(WaitToolbarMenuRefresh(10000));
+  services_.unlocked = true;
+  EXPECT_EQ(GetButtonInfo().menuText, third);
+  // An explicit clear drops the text whatever the state.
+  Bookmark(u"Fourth");
   ClearToolbarMenuCache();
-  EXPECT_EQ(GetButtonInfo().menuText, second);
+  EXPECT_NE(GetButtonInfo().menuText.find("+Fourth\r\n"), std::string::npos);
 }
 
 TEST_F(PellixObjTest, ButtonRefreshPushesTheButton) {
