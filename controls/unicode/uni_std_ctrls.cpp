@@ -322,14 +322,14 @@ void TUniCustomLabel::DoDrawText(RECT& rect, UINT flags) {
       int clientHeight = ClientRect().bottom;
       while (!shown.empty()) {
         RECT measured{rect.left, rect.top, rect.right - dotsWidth, rect.bottom};
-        std::u16string candidate = shown == text ? text : shown + u"...";
+        std::u16string candidate = shown + u"...";
         WideDrawText(dc, candidate.c_str(), -1, &measured, flags | DT_CALCRECT);
         int height = measured.bottom - measured.top;
         if (height <= clientHeight || height <= fontHeight) break;
         auto cut = shown.find_last_of(u" \t");
         shown = cut == std::u16string::npos ? shown.substr(0, shown.size() - 1) : shown.substr(0, cut);
       }
-      text = shown == text ? text : shown + u"...";
+      if (shown != text) text = shown + u"...";
     }
   }
   SetBkMode(dc, TRANSPARENT);

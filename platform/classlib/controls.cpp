@@ -12,6 +12,7 @@
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
 #include "platform/win/common_controls.h"
+#include "platform/win/std_controls.h"
 
 TWinControl* CreationControl = nullptr;
 
@@ -29,6 +30,8 @@ std::string Hex8(DWORD value) {
   std::snprintf(text, sizeof text, "%.8X", value);
   return text;
 }
+
+bool IsDialogKey(WORD key) { return key == VK_RETURN || key == VK_ESCAPE; }
 
 }  // namespace
 
@@ -532,6 +535,12 @@ void TWinControl::Dispatch(TMessage& message) {
       KeyDown(key, KeyboardShiftState());
       if (key == 0) return;
       message.WParam = key;
+      if (IsDialogKey(key) && !(SendMessageW(handle_, WM_GETDLGCODE, key, 0) & DLGC_WANTALLKEYS)) {
+        // Return and Escape go to the form's default and cancel buttons first.
+        TControl* top = this;
+        while (top->Parent() != nullptr) top = top->Parent();
+        if (top->Perform(CM_DIALOGKEY, key, message.LParam) != 0) return;
+      }
       DefaultHandler(message);
       return;
     }
@@ -553,6 +562,7 @@ void TWinControl::Dispatch(TMessage& message) {
       DefaultHandler(message);
       return;
     }
+    case CM_DIALOGKEY:
     case CM_DIALOGCHAR:
       // Offered to the windowed children until one takes it.
       for (TControl* child : controls_) {

@@ -403,7 +403,11 @@ void TButton::Dispatch(TMessage& message) {
     return;
   }
   if (message.Msg == CM_DIALOGKEY) {
-    bool mine = (message.WParam == VK_RETURN && default_) || (message.WParam == VK_ESCAPE && Cancel);
+    // Return belongs to the focused button, or to the default one while no button has
+    // the focus.
+    bool buttonFocused = dynamic_cast<TButton*>(FindControl(GetFocus())) != nullptr;
+    bool active = buttonFocused ? Focused() : default_;
+    bool mine = (message.WParam == VK_RETURN && active) || (message.WParam == VK_ESCAPE && Cancel);
     if (mine && CanFocus(this)) {
       Click();
       message.Result = 1;

@@ -1041,7 +1041,8 @@ LRESULT ComboProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETFONT:
       return c->font;
     case WM_GETDLGCODE:
-      return DLGC_WANTCHARS | DLGC_WANTARROWS;
+      // An open list takes Return and Escape itself.
+      return DLGC_WANTCHARS | DLGC_WANTARROWS | (c->dropped ? DLGC_WANTALLKEYS : 0);
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:

@@ -9,6 +9,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/gdi/picture_compare.h"
+#include "platform/win/input_driver.h"
 #include "platform/win/keyboard.h"
 
 namespace {
@@ -145,6 +146,42 @@ TEST_F(StdCtrlsTest, ButtonsClickAndCheck) {
   EXPECT_TRUE(b->Checked());
   EXPECT_FALSE(a->Checked());
   EXPECT_EQ(SendMessageA(a->Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
+// Return and Escape reach the form's default and cancel buttons from the control
+// with the focus, unless that control wants them itself.
+TEST_F(StdCtrlsTest, ReturnAndEscapeReachTheDefaultAndCancelButtons) {
+  namespace input = platform::input_driver;
+  auto* edit = Make<TEdit>(8, 8);
+  auto* combo = Make<TComboBox>(8, 40);
+  combo->SetStyle(csDropDownList);
+  combo->Items().Add("one");
+  auto* ok = Make<TButton>(8, 80);
+  ok->SetDefault(true);
+  auto* cancel = Make<TButton>(100, 80);
+  cancel->Cancel = true;
+  std::vector<std::string> clicks;
+  ok->OnClick = [&](TObject*) { clicks.push_back("ok"); };
+  cancel->OnClick = [&](TObject*) { clicks.push_back("cancel"); };
+  form_->Show();
+  input::RunPending();
+  auto press = [&](TWinControl* focus, int key) {
+    focus->SetFocus();
+    input::Key(key);
+    input::RunPending();
+  };
+  press(edit, VK_RETURN);
+  press(edit, VK_ESCAPE);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"ok", "cancel"}));
+  // An open list closes on Return; the default button stays still.
+  combo->SetDroppedDown(true);
+  press(combo, VK_RETURN);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(clicks.size(), 2u);
+  // A focused button takes Return itself.
+  press(cancel, VK_RETURN);
+  EXPECT_EQ(clicks.back(), "cancel");
+  EXPECT_EQ(clicks.size(), 3u);
 }
 
 TEST_F(StdCtrlsTest, LabelSizesToItsTextAndFocusesItsControl) {
