@@ -12,6 +12,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/gdi/picture_compare.h"
 #include "platform/gdi/window_picture.h"
+#include "platform/win/input_driver.h"
 #include "platform/win/keyboard.h"
 #include "platform/win/menus.h"
 
@@ -202,9 +203,13 @@ TEST_F(UniComCtrlsTest, SelectionByKeysAndMouseReportsChanges) {
   list->OnChange = [&](TObject*, TListItem* item, TItemChange) {
     if (item->Selected()) selected.push_back(static_cast<TUniListItem*>(item)->Caption());
   };
-  SendMessageW(list->Handle(), WM_LBUTTONDOWN, 0, At(20, platform::win::kListHeaderHeight + 2));
-  SendMessageW(list->Handle(), WM_KEYDOWN, VK_END, 0);
-  SendMessageW(list->Handle(), WM_KEYDOWN, VK_UP, 0);
+  // As a user does: a click on the first row, then End and Up.
+  form_->Show();
+  namespace input = platform::input_driver;
+  input::Click(list->Handle(), 20, platform::win::kListHeaderHeight + 2, VK_LBUTTON);
+  input::Key(VK_END);
+  input::Key(VK_UP);
+  input::RunPending();
   EXPECT_EQ(selected, (std::vector<std::u16string>{u"a", u"c", u"b"}));
   EXPECT_EQ(list->Selected()->Caption(), u"b");
   TUniListView* other = MakeList();
@@ -267,10 +272,11 @@ TEST_F(UniComCtrlsTest, ToolButtonsShowWideCaptionsAndDropDownWideMenus) {
   open->SetCaption(kRussian);
   SendMessageW(window, TB_GETBUTTONTEXTW, static_cast<WPARAM>(open->Command()), reinterpret_cast<LPARAM>(text));
   EXPECT_EQ(std::u16string(text), kRussian);
+  // The user presses the button's arrow and picks the third item.
+  form_->Show();
   platform::menu_driver::Pick({2});
-  int arrowX = 79 + platform::win::kDropDownArrowWidth / 2;
-  SendMessageW(window, WM_LBUTTONDOWN, 0, At(arrowX, 30));
-  SendMessageW(window, WM_LBUTTONUP, 0, At(arrowX, 30));
+  platform::input_driver::Click(window, 79 + platform::win::kDropDownArrowWidth / 2, 30, VK_LBUTTON);
+  platform::input_driver::RunPending();
   EXPECT_EQ(picked, std::vector<int>{2});
   EXPECT_FALSE(platform::menu_driver::Tracking());
 }
@@ -355,17 +361,23 @@ TEST_F(UniComCtrlsTest, UpDownSetsItsAssociatedTextByMouseAndKeys) {
   GetWindowRect(length->Handle(), &box);
   GetWindowRect(upDown->Handle(), &arrows);
   EXPECT_EQ(arrows.left, box.right);  // beside the text, which gave up the room
+  // As a user does: a click on the lower arrow, then the text's own arrow keys down to
+  // the minimum and no further.
+  form_->Show();
+  namespace input = platform::input_driver;
   RECT client;
   GetClientRect(upDown->Handle(), &client);
-  SendMessageW(upDown->Handle(), WM_LBUTTONDOWN, 0, At(2, client.bottom - 2));
-  SendMessageW(upDown->Handle(), WM_LBUTTONUP, 0, At(2, client.bottom - 2));
+  input::Click(upDown->Handle(), 2, client.bottom - 2, VK_LBUTTON);
+  input::RunPending();
   EXPECT_EQ(upDown->Position(), 7);
-  // The text's own arrow keys, down to the minimum and no further.
-  for (int i = 0; i < 5; ++i) SendMessageW(length->Handle(), WM_KEYDOWN, VK_DOWN, 0);
+  length->SetFocus();
+  for (int i = 0; i < 5; ++i) input::Key(VK_DOWN);
+  input::RunPending();
   EXPECT_EQ(length->Text(), u"5");
   SetWideControlText(length, u"49");
-  SendMessageW(length->Handle(), WM_KEYDOWN, VK_UP, 0);
-  SendMessageW(length->Handle(), WM_KEYDOWN, VK_UP, 0);
+  input::Key(VK_UP);
+  input::Key(VK_UP);
+  input::RunPending();
   EXPECT_EQ(upDown->Position(), 50);
   EXPECT_EQ(length->Text(), u"50");
 }
