@@ -740,9 +740,16 @@ void TToolBar::Notification(TComponent* component, TOperation operation) {
   TWinControl::Notification(component, operation);
   if (operation != TOperation::opRemove) return;
   if (component == menu_) menu_ = nullptr;
-  if (component == Images) Images = nullptr;
-  if (component == HotImages) HotImages = nullptr;
-  if (component == DisabledImages) DisabledImages = nullptr;
+  if (component == images_) SetImages(nullptr);
+  if (component == hotImages_) SetHotImages(nullptr);
+  if (component == disabledImages_) SetDisabledImages(nullptr);
+}
+
+void TToolBar::AttachImages(TImageList*& slot, TImageList* value, UINT message) {
+  if (slot != nullptr && slot != value) slot->RemoveFreeNotification(this);
+  slot = value;
+  if (value != nullptr) value->FreeNotification(this);
+  if (HandleAllocated()) SendMessageA(Handle(), message, 0, value != nullptr ? value->Handle() : 0);
 }
 
 void TToolBar::CreateParams(TCreateParams& params) {
@@ -759,6 +766,9 @@ void TToolBar::CreateWnd() {
   SendMessageA(window, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageA(window, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
   SendMessageA(window, TB_SETBUTTONSIZE, 0, MAKELONG(static_cast<WORD>(buttonWidth_), static_cast<WORD>(buttonHeight_)));
+  SetImages(images_);
+  SetHotImages(hotImages_);
+  SetDisabledImages(disabledImages_);
   for (int i = 0; i < ButtonCount(); ++i) SendButton(buttons_[static_cast<std::size_t>(i)], i);
 }
 

@@ -305,10 +305,14 @@ class TToolBar : public TWinControl {
   void SetShowCaptions(bool value);
   bool Wrapable() const { return wrapable_; }
   void SetWrapable(bool value);
-  // Image lists: kept for the buttons' images (not owned).
-  TImageList* Images = nullptr;
-  TImageList* HotImages = nullptr;
-  TImageList* DisabledImages = nullptr;
+  // The buttons' pictures by their ImageIndex: normal, pointed at and disabled (the
+  // lists are not owned).
+  TImageList* Images() const { return images_; }
+  void SetImages(TImageList* value) { AttachImages(images_, value, TB_SETIMAGELIST); }
+  TImageList* HotImages() const { return hotImages_; }
+  void SetHotImages(TImageList* value) { AttachImages(hotImages_, value, TB_SETHOTIMAGELIST); }
+  TImageList* DisabledImages() const { return disabledImages_; }
+  void SetDisabledImages(TImageList* value) { AttachImages(disabledImages_, value, TB_SETDISABLEDIMAGELIST); }
   TMainMenu* Menu() const { return menu_; }
   // Makes one button per item of the menu's top level.
   virtual void SetMenu(TMainMenu* menu);
@@ -332,7 +336,11 @@ class TToolBar : public TWinControl {
 
  private:
   void SendButton(TToolButton* button, int index);
+  void AttachImages(TImageList*& slot, TImageList* value, UINT message);
   std::vector<TToolButton*> buttons_;
+  TImageList* images_ = nullptr;
+  TImageList* hotImages_ = nullptr;
+  TImageList* disabledImages_ = nullptr;
   int buttonWidth_ = 23;
   int buttonHeight_ = 22;
   bool showCaptions_ = false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/gdi/device_context.h"
+#include "platform/gdi/image_lists.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/common_controls.h"
 #include "platform/win/message_queue.h"
@@ -134,6 +135,22 @@ void PaintList(HWND window, HDC dc, const RECT& client) {
 
 // --- tool bar --------------------------------------------------------------------------
 
+// The button's picture: from the disabled list for a disabled button when there is
+// one, at the top of a button with a caption, else in its middle.
+void ToolImage(HWND window, const TBBUTTON& button, const RECT& face, bool captioned, bool down, HDC dc) {
+  if (button.iBitmap < 0) return;
+  bool enabled = (button.fsState & TBSTATE_ENABLED) != 0;
+  auto images = static_cast<HIMAGELIST>(SendMessageW(window, TB_GETIMAGELIST, 0, 0));
+  auto disabled = static_cast<HIMAGELIST>(SendMessageW(window, TB_GETDISABLEDIMAGELIST, 0, 0));
+  if (!enabled && disabled != 0) images = disabled;
+  int width = 0, height = 0;
+  if (images == 0 || !ImageList_GetIconSize(images, &width, &height)) return;
+  int x = (face.left + face.right - width) / 2;
+  int y = captioned ? face.top + 3 : (face.top + face.bottom - height) / 2;
+  int shift = down ? 1 : 0;
+  ImageList_Draw(images, button.iBitmap, dc, x + shift, y + shift, ILD_TRANSPARENT);
+}
+
 void PaintToolBar(HWND window, HDC dc, const RECT& client) {
   Fill(dc, client, COLOR_BTNFACE);
   auto exStyle = static_cast<DWORD>(SendMessageW(window, TB_GETEXTENDEDSTYLE, 0, 0));
@@ -161,6 +178,7 @@ void PaintToolBar(HWND window, HDC dc, const RECT& client) {
             (button.fsState & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
     }
     auto length = SendMessageW(window, TB_GETBUTTONTEXTW, static_cast<WPARAM>(button.idCommand), 0);
+    ToolImage(window, button, face, length > 0, down, dc);
     if (length <= 0) continue;
     std::u16string caption(static_cast<std::size_t>(length) + 1, u'\0');
     SendMessageW(window, TB_GETBUTTONTEXTW, static_cast<WPARAM>(button.idCommand), reinterpret_cast<LPARAM>(caption.data()));

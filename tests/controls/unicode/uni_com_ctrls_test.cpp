@@ -281,6 +281,55 @@ TEST_F(UniComCtrlsTest, ToolButtonsShowWideCaptionsAndDropDownWideMenus) {
   EXPECT_FALSE(platform::menu_driver::Tracking());
 }
 
+// A tool bar as the bookmark browser has it: pictures above wide captions, a
+// drop-down arrow, a separator and a disabled button with its own picture.
+TEST_F(UniComCtrlsTest, ToolBarPicture) {
+  auto* bar = Make<TUniToolBar>();
+  bar->SetBounds(0, 0, 220, 60);
+  bar->SetButtonWidth(60);
+  bar->SetButtonHeight(56);
+  bar->SetShowCaptions(true);
+  TImageList normal(nullptr, 32, 32), disabled(nullptr, 32, 32);
+  auto square = [](TImageList& list, TColor color) {
+    TBitmap picture;
+    picture.SetSize(32, 32);
+    picture.Canvas().Brush().SetColor(color);
+    picture.Canvas().FillRect(RECT{0, 0, 32, 32});
+    picture.Canvas().Brush().SetColor(clWhite);
+    picture.Canvas().FillRect(RECT{8, 8, 24, 24});
+    list.Add(&picture, nullptr);
+  };
+  square(normal, clNavy);
+  square(normal, clGreen);
+  square(disabled, clGray);
+  square(disabled, clSilver);
+  bar->SetImages(&normal);
+  bar->SetDisabledImages(&disabled);
+  struct Spec {
+    std::u16string caption;
+    TToolButtonStyle style;
+    int image;
+    bool enabled;
+  };
+  const Spec specs[] = {{u"\u00d6ffnen", TToolButtonStyle::tbsDropDown, 0, true},
+                        {u"", TToolButtonStyle::tbsSeparator, -1, true},
+                        {u"\u0423\u0434\u0430\u043b", TToolButtonStyle::tbsButton, 1, false}};
+  for (const auto& spec : specs) {
+    auto* button = new TUniToolButton(form_.get());
+    button->SetCaption(spec.caption);
+    button->SetStyle(spec.style);
+    button->SetImageIndex(spec.image);
+    button->SetEnabled(spec.enabled);
+    if (spec.style == TToolButtonStyle::tbsSeparator) button->SetBounds(0, 0, 8, 22);
+    button->SetParent(bar);
+  }
+  form_->Show();
+  UpdateWindow(bar->Handle());
+  auto picture = platform::gdi::WindowPicture(bar->Handle());
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(pellix_test::CompareWithExpected(*picture, "wide_tool_bar.png", 8), "");
+}
+
 TEST_F(UniComCtrlsTest, ToolBarMadeFromAMenuTakesTheItemsWideCaptions) {
   auto* bar = Make<TUniToolBar>();
   bar->SetShowCaptions(true);
