@@ -26,6 +26,14 @@ struct Queued {
   bool wasDown = false;
 };
 
+// An event that the thread of the window under it is to route: only a window's own
+// thread asks it where a point lies, so that no thread waits on another to route.
+struct Handed {
+  DWORD thread;
+  HWND window;
+  Queued event;
+};
+
 // The routed input message that its thread has not taken yet.
 struct Flight {
   DWORD thread;
@@ -54,6 +62,7 @@ struct InputState {
   std::mutex lock;
   std::deque<Queued> queued;
   std::optional<Flight> flight;
+  std::optional<Handed> handed;
   bool routing = false;
   std::array<BYTE, 256> keys{};  // 0x80: down
   UINT doubleClickTime = 500;
@@ -125,16 +134,19 @@ HWND WindowAt(POINT point, const std::vector<HWND>& passed) {
 struct Hit {
   HWND window = 0;
   LRESULT code = HTNOWHERE;
+  bool handOver = false;  // the window's own thread is to ask it
 };
 
 // The window under a point and its hit-test answer; a window answering
-// HTTRANSPARENT lets the point through to what lies beneath it.
-Hit HitTest(POINT point) {
+// HTTRANSPARENT lets the point through to what lies beneath it. A router (not 0)
+// asks only windows of its own thread and hands over at another thread's window.
+Hit HitTest(POINT point, DWORD router) {
   std::vector<HWND> passed;
   for (;;) {
     HWND window = WindowAt(point, passed);
     if (window == 0) return {};
     if (!IsWindowEnabled(GetAncestor(window, GA_ROOT))) return {window, HTERROR};  // a disabled top-level window
+    if (router != 0 && platform::win::detail::WindowThread(window) != router) return {window, HTNOWHERE, true};
     LRESULT code = SendMessageW(window, WM_NCHITTEST, 0, PointParam(point));
     if (code != HTTRANSPARENT) return {window, code};
     passed.push_back(window);
@@ -227,13 +239,20 @@ std::optional<MSG> RouteWheel(const Queued& queued) {
              PointParam(queued.event.point), queued.time, queued.event.point};
 }
 
-std::optional<MSG> RouteMouse(const Queued& queued) {
+// Where an event goes: a message, or a window whose thread is to route it.
+struct Routed {
+  std::optional<MSG> msg;
+  HWND handTo = 0;
+};
+
+Routed RouteMouse(const Queued& queued, DWORD router) {
   const InputEvent& event = queued.event;
   POINT point = event.point;
   HWND capture = GetCapture();
-  Hit hit = capture != 0 ? Hit{capture, HTCLIENT} : HitTest(point);
+  Hit hit = capture != 0 ? Hit{capture, HTCLIENT} : HitTest(point, router);
+  if (hit.handOver) return Routed{std::nullopt, hit.window};
   NoteMouseOver(capture, hit, point);
-  if (hit.window == 0 || hit.code == HTERROR) return std::nullopt;
+  if (hit.window == 0 || hit.code == HTERROR) return {};
   UINT message = event.kind == InputEvent::kMove ? WM_MOUSEMOVE : ButtonMessage(event);
   bool client = hit.code == HTCLIENT;
   if (capture == 0) {
@@ -242,7 +261,7 @@ std::optional<MSG> RouteMouse(const Queued& queued) {
   }
   constexpr UINT kNonClient = WM_MOUSEMOVE - WM_NCMOUSEMOVE;
   if (event.kind == InputEvent::kButtonDown) {
-    if (capture == 0 && EatenByActivation(hit.window, hit.code, message)) return std::nullopt;
+    if (capture == 0 && EatenByActivation(hit.window, hit.code, message)) return {};
     UINT pressed = client ? message : message - kNonClient;
     if (IsWindow(hit.window) && IsDoubleClick(hit.window, pressed, client, point, queued.time)) message += 2;
   }
@@ -256,7 +275,7 @@ std::optional<MSG> RouteMouse(const Queued& queued) {
     msg.wParam = static_cast<WPARAM>(hit.code);
     msg.lParam = PointParam(point);
   }
-  return msg;
+  return Routed{msg};
 }
 
 std::optional<MSG> RouteKey(const Queued& queued) {
@@ -272,12 +291,12 @@ std::optional<MSG> RouteKey(const Queued& queued) {
              queued.event.point};
 }
 
-std::optional<MSG> Route(const Queued& queued) {
+Routed Route(const Queued& queued, DWORD router) {
   switch (queued.event.kind) {
     case InputEvent::kKeyDown:
-    case InputEvent::kKeyUp: return RouteKey(queued);
-    case InputEvent::kWheel: return RouteWheel(queued);
-    default: return RouteMouse(queued);
+    case InputEvent::kKeyUp: return Routed{RouteKey(queued)};
+    case InputEvent::kWheel: return Routed{RouteWheel(queued)};
+    default: return RouteMouse(queued, router);
   }
 }
 
@@ -409,14 +428,22 @@ std::optional<MSG> platform::win::detail::TakeInputMessage(DWORD thread, const s
         if (more) WakeAllThreads();
         return msg;
       }
-      if (state.routing || state.queued.empty()) return std::nullopt;
-      next = state.queued.front();
-      state.queued.pop_front();
+      if (state.routing) return std::nullopt;
+      if (state.handed) {
+        // Anyone routes it once the window it waits for is gone.
+        if (state.handed->thread != thread && IsWindow(state.handed->window)) return std::nullopt;
+        next = state.handed->event;
+        state.handed.reset();
+      } else {
+        if (state.queued.empty()) return std::nullopt;
+        next = state.queued.front();
+        state.queued.pop_front();
+      }
       state.routing = true;
     }
-    std::optional<MSG> routed;
+    Routed routed;
     try {
-      routed = Route(next);
+      routed = Route(next, thread);
     } catch (...) {
       // A window procedure that raised while asked where the event goes must not
       // leave the input stopped.
@@ -424,11 +451,21 @@ std::optional<MSG> platform::win::detail::TakeInputMessage(DWORD thread, const s
       state.routing = false;
       throw;
     }
-    DWORD owner = routed ? WindowThread(routed->hwnd) : 0;
+    if (routed.handTo != 0) {
+      DWORD router = WindowThread(routed.handTo);
+      {
+        Lock guard(state.lock);
+        state.routing = false;
+        state.handed = Handed{router, routed.handTo, next};
+      }
+      WakeThread(router);
+      return std::nullopt;
+    }
+    DWORD owner = routed.msg ? WindowThread(routed.msg->hwnd) : 0;
     {
       Lock guard(state.lock);
       state.routing = false;
-      if (owner != 0) state.flight = Flight{owner, *routed, next.event.packet};
+      if (owner != 0) state.flight = Flight{owner, *routed.msg, next.event.packet};
     }
     if (owner != 0 && owner != thread) {
       WakeThread(owner);
@@ -484,7 +521,7 @@ bool platform::win::detail::DefInputProc(HWND window, UINT message, WPARAM wPara
 
 // --- calls ---------------------------------------------------------------------------
 
-HWND WindowFromPoint(POINT point) { return HitTest(point).window; }
+HWND WindowFromPoint(POINT point) { return HitTest(point, 0).window; }
 
 HWND ChildWindowFromPoint(HWND parent, POINT point) { return ChildWindowFromPointEx(parent, point, CWP_ALL); }
 
