@@ -11,6 +11,8 @@
 #include "common/test_env.h"
 #include "platform/base/clock.h"
 #include "platform/win/window.h"
+#include "support/files_folders.h"
+#include "support/program_paths.h"
 #include "support/registry_access.h"
 
 namespace {
@@ -60,6 +62,17 @@ TEST(StartUp, SecondInstanceForwardsItsSwitchAndStopEndsTheFirst) {
   // The stop switch holds its event for two seconds; the first instance is gone by then.
   EXPECT_EQ(pellix_test::RunChild("pellix", {"stop"}), 0);
   EXPECT_EQ(FindWindowA(kMainFormClass, nullptr), 0u);
+  EXPECT_EQ(pellix_test::WaitChild(first), 0);
+}
+
+// Started by COM while this program is not the registered server, it runs stand-alone:
+// its data folder lies under the state root, not in application data.
+TEST(StartUp, EmbeddingWithoutRegistrationRunsStandAlone) {
+  const int first = pellix_test::StartChild("pellix", {"-Embedding"});
+  ASSERT_TRUE(Eventually([] { return FindWindowA(kMainFormClass, nullptr) != 0; }));
+  EXPECT_TRUE(std::filesystem::is_directory(StandAloneFolder() + "PXData"));
+  EXPECT_FALSE(std::filesystem::exists(AppDataDir() + "PXData"));
+  EXPECT_EQ(pellix_test::RunChild("pellix", {"stop"}), 0);
   EXPECT_EQ(pellix_test::WaitChild(first), 0);
 }
 
