@@ -286,6 +286,15 @@ LRESULT TUniCustomComboBox::EditWndProc(HWND window, UINT message, WPARAM wParam
   return CallWindowProcW(editPrevProc_, window, message, wParam, lParam);
 }
 
+void TUniCustomComboBox::DrawItem(int index, const RECT& rect, UINT state) {
+  if (OnDrawItem) {
+    OnDrawItem(this, index, rect, state);
+    return;
+  }
+  Canvas().FillRect(rect);
+  if (index >= 0) WideCanvasTextOut(Canvas(), rect.left + 2, rect.top, items_->Strings(index));
+}
+
 void TUniCustomComboBox::Dispatch(TMessage& message) {
   if (message.Msg == CN_COMMAND && HIWORD(static_cast<DWORD>(message.WParam)) == CBN_SELCHANGE) {
     int index = ItemIndex();

@@ -115,6 +115,7 @@ class TUniCustomComboBox : public TUniWideControl<TCustomComboBox> {
   void DestroyWnd() override;
   void Dispatch(TMessage& message) override;
   void KeyPress(char& key) override;
+  void DrawItem(int index, const RECT& rect, UINT state) override;
 
  private:
   bool IsListStyle() const;

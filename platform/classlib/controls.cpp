@@ -12,6 +12,7 @@
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
 #include "platform/win/common_controls.h"
+#include "platform/win/menus.h"
 #include "platform/win/std_controls.h"
 
 TWinControl* CreationControl = nullptr;
@@ -478,6 +479,10 @@ HWND ChildOfMessage(const TMessage& message) {
     const auto* header = reinterpret_cast<const NMHDR*>(message.LParam);
     return header != nullptr ? header->hwndFrom : 0;
   }
+  if (message.Msg == WM_DRAWITEM) {
+    const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam);
+    return draw != nullptr && draw->CtlType != ODT_MENU ? draw->hwndItem : 0;
+  }
   return static_cast<HWND>(message.LParam);
 }
 
@@ -486,6 +491,7 @@ HWND ChildOfMessage(const TMessage& message) {
 void TWinControl::Dispatch(TMessage& message) {
   switch (message.Msg) {
     case WM_NOTIFY:
+    case WM_DRAWITEM:
     case WM_HSCROLL:
     case WM_VSCROLL: {
       // A child window's notification goes back to its control.

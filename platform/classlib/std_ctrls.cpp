@@ -4,6 +4,7 @@
 
 #include "platform/base/text.h"
 #include "platform/gdi/window_picture.h"
+#include "platform/win/menus.h"
 
 namespace {
 
@@ -332,7 +333,28 @@ HWND TCustomComboBox::ListHandle() {
   return GetComboBoxInfo(Handle(), &info) ? info.hwndList : 0;
 }
 
+void TCustomComboBox::DrawItem(int index, const RECT& rect, UINT state) {
+  if (OnDrawItem) {
+    OnDrawItem(this, index, rect, state);
+    return;
+  }
+  canvas_.FillRect(rect);
+  if (index >= 0) canvas_.TextOut(rect.left + 2, rect.top, items_->Strings(index));
+}
+
 void TCustomComboBox::Dispatch(TMessage& message) {
+  if (message.Msg == CN_BASE + WM_DRAWITEM) {
+    const auto& draw = *reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam);
+    canvas_.SetHandle(draw.hDC);
+    canvas_.Font().Assign(&Font());
+    bool selected = draw.itemState & ODS_SELECTED;
+    canvas_.Brush().SetColor(selected ? clHighlight : Color());
+    canvas_.Font().SetColor(selected ? clHighlightText : Font().Color());
+    DrawItem(static_cast<int>(draw.itemID), draw.rcItem, draw.itemState);
+    canvas_.SetHandle(0);
+    message.Result = 1;
+    return;
+  }
   if (message.Msg != CN_COMMAND) {
     TWinControl::Dispatch(message);
     return;

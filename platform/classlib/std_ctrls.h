@@ -4,6 +4,7 @@
 // themselves. Notifications come back to each control as CN_COMMAND.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -131,6 +132,11 @@ class TCustomComboBox : public TWinControl {
   TNotifyEvent OnSelect;
   TNotifyEvent OnDropDown;
   TNotifyEvent OnCloseUp;
+  // Draws an item of an owner-drawn combo box (index -1: the empty selection field);
+  // `state` holds the ODS_* bits.
+  std::function<void(TWinControl* control, int index, const RECT& rect, UINT state)> OnDrawItem;
+  // The canvas owner-drawn items are drawn on, valid while one is drawn.
+  TCanvas& Canvas() { return canvas_; }
 
   // The number the window's item data holds for an object (0 for none) and back.
   LPARAM ObjectNumber(TObject* object);
@@ -145,9 +151,12 @@ class TCustomComboBox : public TWinControl {
   virtual void Select();
   virtual void DropDown();
   virtual void CloseUp();
+  // OnDrawItem, or the item's text on the selection colour when selected.
+  virtual void DrawItem(int index, const RECT& rect, UINT state);
 
  private:
   std::unique_ptr<TComboBoxStrings> items_;
+  TCanvas canvas_;
   TComboBoxStyle style_ = csDropDown;
   int itemHeight_ = 0;
   int maxLength_ = 0;

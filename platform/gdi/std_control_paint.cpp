@@ -4,6 +4,8 @@
 
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/window_picture.h"
+#include "platform/win/menus.h"
+#include "platform/win/message_queue.h"
 #include "platform/win/std_controls.h"
 
 namespace {
@@ -228,6 +230,29 @@ void PaintArrowButton(HDC dc, RECT button, bool pushed) {
   for (int row = 0; row < 4; ++row) Fill(dc, RECT{cx - 3 + row, cy + row, cx + 4 - row, cy + row + 1}, Sys(COLOR_BTNTEXT));
 }
 
+bool OwnerDrawn(const StdControlView& view) {
+  return (view.style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0;
+}
+
+// Asks the combo box's parent to draw one item.
+void DrawOwnerItem(HDC dc, const StdControlView& view, int index, RECT rect, UINT state) {
+  HWND parent = GetParent(view.combo);
+  if (parent == 0) return;
+  DRAWITEMSTRUCT draw{};
+  draw.CtlType = ODT_COMBOBOX;
+  draw.CtlID = static_cast<UINT>(GetDlgCtrlID(view.combo));
+  draw.itemID = static_cast<UINT>(index);
+  draw.itemAction = ODA_DRAWENTIRE;
+  draw.itemState = state;
+  draw.hwndItem = view.combo;
+  draw.hDC = dc;
+  draw.rcItem = rect;
+  draw.itemData = index >= 0 ? static_cast<ULONG_PTR>(view.itemData[static_cast<std::size_t>(index)]) : 0;
+  int saved = SaveDC(dc);
+  SendMessageW(parent, WM_DRAWITEM, static_cast<WPARAM>(draw.CtlID), reinterpret_cast<LPARAM>(&draw));
+  RestoreDC(dc, saved);
+}
+
 void PaintCombo(HDC dc, RECT client, const StdControlView& view) {
   Fill(dc, client, Sys(view.enabled ? COLOR_WINDOW : COLOR_BTNFACE));
   SunkenEdge(dc, client);
@@ -236,6 +261,10 @@ void PaintCombo(HDC dc, RECT client, const StdControlView& view) {
   if (view.hasEdit) return;
   RECT item{3, 3, button.left - 1, client.bottom - 3};
   bool selected = view.focused;
+  if (OwnerDrawn(view)) {
+    DrawOwnerItem(dc, view, view.current, item, ODS_COMBOBOXEDIT | (selected ? ODS_SELECTED : 0));
+    return;
+  }
   if (selected) Fill(dc, item, Sys(COLOR_HIGHLIGHT));
   RECT textRect{item.left + 2, item.top, item.right, item.bottom};
   Text(dc, view.text, textRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
@@ -251,6 +280,10 @@ void PaintList(HDC dc, RECT client, const StdControlView& view) {
     int top = 1 + static_cast<int>(i) * view.itemHeight;
     RECT row{1, top, client.right - 1, top + view.itemHeight};
     bool on = static_cast<int>(i) == marked;
+    if (OwnerDrawn(view)) {
+      DrawOwnerItem(dc, view, static_cast<int>(i), row, on ? ODS_SELECTED : 0);
+      continue;
+    }
     if (on) Fill(dc, row, Sys(COLOR_HIGHLIGHT));
     Text(dc, view.items[i], RECT{row.left + 2, row.top, row.right, row.bottom}, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
          Sys(on ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));

@@ -959,10 +959,15 @@ LRESULT InsertItem(HWND window, Control& c, LONG index, const std::u16string& te
   return index;
 }
 
-StdControlView ComboView(HWND window, const Control& c, Kind kind) {
-  auto view = BaseView(window, c);
+// The view of a combo box or of its list, from the combo box's own state.
+StdControlView ComboView(HWND combo, const Control& c, Kind kind) {
+  auto view = BaseView(combo, c);
   view.kind = kind;
-  for (const auto& item : c.items) view.items.push_back(item.text);
+  for (const auto& item : c.items) {
+    view.items.push_back(item.text);
+    view.itemData.push_back(item.data);
+  }
+  view.combo = combo;
   view.current = c.current;
   view.hot = c.hot;
   view.itemHeight = c.itemHeight;
@@ -1205,7 +1210,7 @@ LRESULT ComboListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      Paint(window, static_cast<HDC>(wParam), ComboView(window, *c, Kind::ComboList));
+      Paint(window, static_cast<HDC>(wParam), ComboView(self->combo, *c, Kind::ComboList));
       return 0;
     case WM_MOUSEMOVE:
       if (ValidIndex(*c, row()) && row() != c->hot) {

@@ -116,6 +116,11 @@ inline constexpr WORD CBN_CLOSEUP = 8;
 inline constexpr WORD CBN_SELENDOK = 9;
 inline constexpr WORD CBN_SELENDCANCEL = 10;
 
+// Owner-drawn combo boxes ask their parent to draw each item (WM_DRAWITEM with a
+// DRAWITEMSTRUCT of menus.h).
+inline constexpr UINT ODT_COMBOBOX = 3;
+inline constexpr UINT ODS_COMBOBOXEDIT = 0x1000;
+
 struct COMBOBOXINFO {
   DWORD cbSize;
   RECT rcItem;
@@ -192,6 +197,8 @@ struct StdControlView {
   bool pushed = false;
   // Combo boxes and their list: the items, the current one, the hot one in the list.
   std::vector<std::u16string> items;
+  std::vector<LPARAM> itemData;
+  HWND combo = 0;  // the combo box a list belongs to (itself for a combo box)
   int current = -1;
   int hot = -1;
   int itemHeight = 16;

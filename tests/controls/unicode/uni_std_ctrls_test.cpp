@@ -12,6 +12,7 @@
 #include "platform/gdi/picture_compare.h"
 #include "platform/classlib/hint_window.h"
 #include "platform/win/input_driver.h"
+#include "platform/win/menus.h"
 #include "platform/win/keyboard.h"
 #include "platform/gdi/window_picture.h"
 
@@ -334,6 +335,49 @@ TEST_F(UniStdCtrlsTest, UserWorksTheControlsWithMouseAndKeyboard) {
   input::Key(VK_DOWN);
   input::RunPending();
   EXPECT_EQ(chosen, (std::vector<std::u16string>{kCyrillic, u"plain"}));
+}
+
+TEST_F(UniStdCtrlsTest, OwnerDrawnComboBoxDrawsItsWideItems) {
+  auto* combo = Make<TUniComboBox>();
+  combo->SetStyle(csOwnerDrawFixed);
+  combo->Font().SetName("Pellix Test Fixed");
+  for (const std::u16string& item : {kGreek, kCyrillic}) combo->Items().Add(item);
+  combo->SetItemIndex(1);
+  struct Drawn {
+    int index;
+    UINT state;
+    bool operator==(const Drawn&) const = default;
+  };
+  std::vector<Drawn> drawn;
+  combo->OnDrawItem = [&](TWinControl*, int index, const RECT&, UINT state) { drawn.push_back({index, state}); };
+  form_->Show();
+  app_->ProcessMessages();
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(drawn.back(), (Drawn{1, ODS_COMBOBOXEDIT}));  // the selection field
+  drawn.clear();
+  combo->SetDroppedDown(true);
+  UpdateWindow(combo->ListHandle());
+  EXPECT_EQ(drawn, (std::vector<Drawn>{{0, 0}, {1, ODS_SELECTED}}));
+
+  // Without a handler the wide item text is drawn on the item's colour.
+  combo->OnDrawItem = nullptr;
+  InvalidateRect(combo->ListHandle(), nullptr, TRUE);
+  UpdateWindow(combo->ListHandle());
+  auto picture = platform::gdi::WindowPicture(combo->ListHandle());
+  ASSERT_TRUE(picture);
+  int row = combo->ItemHeight();
+  auto inked = [&](int top, int background) {
+    int count = 0;
+    for (int y = top; y < top + row; ++y) {
+      for (int x = 2; x < 40; ++x) {
+        auto p = pellix_test::PixelOf(*picture, x, y);
+        if ((p.r | p.g << 8 | p.b << 16) != background) ++count;
+      }
+    }
+    return count;
+  };
+  EXPECT_GT(inked(1, 0xFFFFFF), 0);
+  EXPECT_GT(inked(1 + row, static_cast<int>(ColorToRGB(clHighlight))), 0);
 }
 
 TEST_F(UniStdCtrlsTest, GraphicControlsHandTheHintWindowTheirWideHint) {
