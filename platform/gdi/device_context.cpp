@@ -249,6 +249,12 @@ std::vector<std::u16string> WrapWords(const platform::gdi::Font& font, const std
   return lines;
 }
 
+// The text shortened from its end until it fits with "..." after it.
+std::u16string CutWithDots(const platform::gdi::Font& font, std::u16string text, int width) {
+  while (!text.empty() && Width(font, text + u"...") > width) text.pop_back();
+  return text + u"...";
+}
+
 std::u16string Ellipsize(const platform::gdi::Font& font, const std::u16string& text, int width, UINT format) {
   if (Width(font, text) <= width) return text;
   const std::u16string dots = u"...";
@@ -260,9 +266,7 @@ std::u16string Ellipsize(const platform::gdi::Font& font, const std::u16string& 
     while (!head.empty() && Width(font, head + dots + tail) > width) head.pop_back();
     if (!head.empty() || Width(font, dots + tail) <= width) return head + dots + tail;
   }
-  std::u16string cut = text;
-  while (!cut.empty() && Width(font, cut + dots) > width) cut.pop_back();
-  return cut + dots;
+  return CutWithDots(font, text, width);
 }
 
 std::vector<Line> LayOut(const platform::gdi::Font& font, std::u16string_view text, const RECT& rect, UINT format) {
@@ -747,6 +751,19 @@ int DrawTextW(HDC dc, const char16_t* text, int length, RECT* rect, UINT format)
   const auto& font = FontOfState(state);
   auto lines = LayOut(font, View(text, length), *rect, format);
   int lineHeight = platform::gdi::MeasureFont(font).height;
+  if ((format & DT_EDITCONTROL) && !(format & (DT_SINGLELINE | DT_CALCRECT))) {
+    // As an edit control: no partly visible last line; with an ellipsis flag the last
+    // line shown ends in "..." when lines were left out.
+    std::size_t fit = std::max<std::size_t>(1, static_cast<std::size_t>((rect->bottom - rect->top) / lineHeight));
+    if (lines.size() > fit) {
+      lines.resize(fit);
+      if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) {
+        Line& last = lines.back();
+        last.text = CutWithDots(font, last.text, rect->right - rect->left);
+        if (last.underlined >= static_cast<int>(last.text.size()) - 3) last.underlined = -1;
+      }
+    }
+  }
   int height = lineHeight * static_cast<int>(lines.size());
   int widest = 0;
   for (const auto& line : lines) widest = std::max(widest, Width(font, line.text));

@@ -172,6 +172,26 @@ TEST(DeviceContext, DrawTextLaysOutLines) {
   }
 }
 
+// The tree's multi-line cells: lines that do not fit whole are left out and the last
+// one shown ends in "...".
+TEST(DeviceContext, DrawTextAsAnEditControlShowsWholeLinesAndEndsInDots) {
+  const UINT cell = DT_TOP | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_END_ELLIPSIS;
+  struct Case {
+    UINT format;
+    int height;
+    bool dotsAtEnd;  // the eighth character of line two is drawn
+  };
+  const Case cases[] = {{cell, 16, true}, {DT_TOP | DT_WORDBREAK | DT_NOPREFIX, 24, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    Sheet sheet(32, 20);
+    SetBkMode(sheet.dc(), TRANSPARENT);
+    RECT rect{0, 0, 32, 20};  // two and a half lines of eight pixels
+    EXPECT_EQ(DrawTextW(sheet.dc(), u"one two three four", -1, &rect, c.format), c.height);
+    EXPECT_EQ(GetPixel(sheet.dc(), 29, 9) == RGB(0, 0, 0), c.dotsAtEnd);
+  }
+}
+
 TEST(DeviceContext, DrawTextAlignsEllipsizesAndUnderlinesHotKeys) {
   Sheet sheet(24, 10);
   SetBkMode(sheet.dc(), TRANSPARENT);
