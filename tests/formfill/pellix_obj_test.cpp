@@ -14,6 +14,8 @@
 #include "data/menu_messages.h"
 #include "formfill/app_menus.h"
 #include "formfill/toolbar_menu.h"
+#include "platform/base/errors.h"
+#include "platform/base/faults.h"
 #include "platform/base/object_registry.h"
 #include "platform/base/text.h"
 #include "platform/com/bstr.h"
@@ -597,6 +599,23 @@ TEST_F(PluginRegistrationTest, KeysNeverOpenWiderThanTheUser) {
   ASSERT_EQ(stat(platform::registry::DatabasePath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   factory->UpdateRegistry(false);
+}
+
+TEST_F(PluginRegistrationTest, AFailedGroupDoesNotStopTheOthers) {
+  RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kPluginRegistryKey);
+  for (const std::string& key : {kClassKey, std::string("Pellix.PellixObj")}) {
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, key, "", "older"));
+    ASSERT_TRUE(RegSetAllowEveryone(HKEY_CLASSES_ROOT, key));
+  }
+  // The class key's access list cannot be set: its group goes on and so do the others.
+  platform::faults::FailNext("RegSetKeySecurity", 1, ERROR_ACCESS_DENIED);
+  CreatePluginFactory()->UpdateRegistry(true);
+  platform::faults::ClearAll();
+  EXPECT_NE(AccessList(HKEY_CLASSES_ROOT, kClassKey).find("S-1-1-0"), std::string::npos);
+  EXPECT_EQ(RegReadStringDef(HKEY_CLASSES_ROOT, kClassKey, "PluginName", ""), "PELLIX");
+  EXPECT_EQ(RegReadStringDef(HKEY_LOCAL_MACHINE, kPluginRegistryKey, "LONGNAME", ""), "Pellix");
+  EXPECT_EQ(AccessList(HKEY_CLASSES_ROOT, "Pellix.PellixObj").find("S-1-1-0"), std::string::npos);
+  CreatePluginFactory()->UpdateRegistry(false);
 }
 
 }  // namespace
