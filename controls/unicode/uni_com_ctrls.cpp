@@ -168,7 +168,7 @@ int UniListViewSort(LPARAM item1, LPARAM item2, LPARAM listWindow) {
   return platform::CompareText(a->Caption(), b->Caption(), false);
 }
 
-TUniCustomListView::TUniCustomListView(TComponent* owner) : WideHint<TCustomListView>(owner) {
+TUniCustomListView::TUniCustomListView(TComponent* owner) : TUniWideControl<TCustomListView>(owner) {
   SetColumns(std::make_unique<TUniListColumns>(this));
   SetItems(std::make_unique<TUniListItems>(this));
 }

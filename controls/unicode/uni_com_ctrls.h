@@ -12,25 +12,8 @@
 #include "controls/unicode/uni_classes.h"
 #include "controls/unicode/uni_controls.h"
 #include "controls/unicode/uni_menus.h"
+#include "controls/unicode/uni_std_ctrls.h"
 #include "platform/classlib/com_ctrls.h"
-
-// The wide hint of a wide control, and the wide caption of one that shows a caption,
-// through the layer's wide text and hint operations.
-template <typename Base>
-class WideHint : public Base {
- public:
-  using Base::Base;
-  std::u16string Hint() { return GetWideControlHint(this); }
-  void SetHint(const std::u16string& value) { SetWideControlHint(this, value); }
-};
-
-template <typename Base>
-class WideCaption : public WideHint<Base> {
- public:
-  using WideHint<Base>::WideHint;
-  std::u16string Caption() { return GetWideControlText(this); }
-  void SetCaption(const std::u16string& value) { SetWideControlText(this, value); }
-};
 
 // --- list view -------------------------------------------------------------------------
 
@@ -115,7 +98,7 @@ class TUniListItems : public TListItems {
 // The wide compare of AlphaSort: OnCompare, else the wide captions in the locale's order.
 int UniListViewSort(LPARAM item1, LPARAM item2, LPARAM listWindow);
 
-class TUniCustomListView : public WideHint<TCustomListView> {
+class TUniCustomListView : public TUniWideControl<TCustomListView> {
  public:
   explicit TUniCustomListView(TComponent* owner);
   std::string ClassName() const override { return "TUniCustomListView"; }
@@ -151,17 +134,17 @@ class TUniListView : public TUniCustomListView {
 
 // --- tool bar --------------------------------------------------------------------------
 
-class TUniToolButton : public WideCaption<TToolButton> {
+class TUniToolButton : public TUniWideControl<TToolButton> {
  public:
-  using WideCaption<TToolButton>::WideCaption;
+  using TUniWideControl<TToolButton>::TUniWideControl;
   std::string ClassName() const override { return "TUniToolButton"; }
   // Also takes the wide caption and hint of a wide menu item.
   void SetMenuItem(TMenuItem* item) override;
 };
 
-class TUniToolBar : public WideCaption<TToolBar> {
+class TUniToolBar : public TUniWideControl<TToolBar> {
  public:
-  using WideCaption<TToolBar>::WideCaption;
+  using TUniWideControl<TToolBar>::TUniWideControl;
   std::string ClassName() const override { return "TUniToolBar"; }
   void WndProc(TMessage& message) override;
 
@@ -172,9 +155,9 @@ class TUniToolBar : public WideCaption<TToolBar> {
 
 // --- page control ----------------------------------------------------------------------
 
-class TUniTabSheet : public WideCaption<TTabSheet> {
+class TUniTabSheet : public TUniWideControl<TTabSheet> {
  public:
-  using WideCaption<TTabSheet>::WideCaption;
+  using TUniWideControl<TTabSheet>::TUniWideControl;
   std::string ClassName() const override { return "TUniTabSheet"; }
   void WndProc(TMessage& message) override;
 
@@ -185,9 +168,9 @@ class TUniTabSheet : public WideCaption<TTabSheet> {
   bool settingText_ = false;
 };
 
-class TUniPageControl : public WideHint<TPageControl> {
+class TUniPageControl : public TUniWideControl<TPageControl> {
  public:
-  using WideHint<TPageControl>::WideHint;
+  using TUniWideControl<TPageControl>::TUniWideControl;
   std::string ClassName() const override { return "TUniPageControl"; }
   void WndProc(TMessage& message) override;
 
@@ -201,9 +184,9 @@ class TUniPageControl : public WideHint<TPageControl> {
 
 // --- up-down ---------------------------------------------------------------------------
 
-class TUniCustomUpDown : public WideHint<TCustomUpDown> {
+class TUniCustomUpDown : public TUniWideControl<TCustomUpDown> {
  public:
-  using WideHint<TCustomUpDown>::WideHint;
+  using TUniWideControl<TCustomUpDown>::TUniWideControl;
   std::string ClassName() const override { return "TUniCustomUpDown"; }
 
  protected:

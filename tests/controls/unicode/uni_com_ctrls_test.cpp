@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls/unicode/uni_forms.h"
+#include "controls/unicode/uni_std_ctrls.h"
 #include "controls/unicode/uni_system.h"
 #include "platform/base/text.h"
 #include "platform/classlib/forms.h"
@@ -19,17 +20,6 @@
 namespace {
 
 LPARAM At(int x, int y) { return static_cast<LPARAM>(MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y))); }
-
-// A wide windowed control with a text, standing in for the associated edit.
-class TUniTextBox : public TWinControl {
- public:
-  using TWinControl::TWinControl;
-  std::string ClassName() const override { return "TUniTextBox"; }
-  std::u16string Text() { return GetWideControlText(this); }
-
- protected:
-  void CreateWindowHandle(const TCreateParams& params) override { CreateUnicodeHandle(this, params, u""); }
-};
 
 const std::u16string kOmega = u"\u03a9mega";           // no ANSI form: "?mega"
 const std::u16string kRussian = u"\u0420\u0443\u0441";  // "???"
@@ -395,8 +385,10 @@ TEST_F(UniComCtrlsTest, TabsShowWideCaptionsAndSwitchPages) {
 // --- up-down -----------------------------------------------------------------------------
 
 TEST_F(UniComCtrlsTest, UpDownSetsItsAssociatedTextByMouseAndKeys) {
-  auto* length = Make<TUniTextBox>();
+  // The generator's length: a read-only edit with the up-down beside it.
+  auto* length = Make<TUniEdit>();
   length->SetBounds(10, 10, 60, 20);
+  length->SetReadOnly(true);
   auto* upDown = Make<TUniUpDown>();
   upDown->SetMin(5);
   upDown->SetMax(50);
