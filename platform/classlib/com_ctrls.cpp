@@ -214,6 +214,11 @@ void TListItem::Delete() {
   if (index >= 0) owner_->Delete(index);
 }
 
+bool TListItem::EditCaption() {
+  int index = Index();
+  return index >= 0 && SendMessageA(ListView()->Handle(), LVM_EDITLABELA, static_cast<WPARAM>(index), 0) != 0;
+}
+
 void TListItem::Assign(const TListItem& source) {
   SetCaption(source.Caption());
   SetData(source.Data());
@@ -499,6 +504,20 @@ void TCustomListView::CNNotify(TMessage& message) {
       if (info->iSubItem >= 0 && info->iSubItem < columns_->Count()) ColClick(columns_->Items(info->iSubItem));
       return;
     }
+    case LVN_BEGINLABELEDITA: {
+      auto* info = reinterpret_cast<NMLVDISPINFOA*>(message.LParam);
+      TListItem* item = items_->FindById(static_cast<std::uint32_t>(info->item.lParam));
+      message.Result = item != nullptr && CanEdit(item) ? 0 : 1;
+      return;
+    }
+    case LVN_ENDLABELEDITA: {
+      // No text: the edit was cancelled and the item stays as it was.
+      auto* info = reinterpret_cast<NMLVDISPINFOA*>(message.LParam);
+      TListItem* item = items_->FindById(static_cast<std::uint32_t>(info->item.lParam));
+      if (item != nullptr && info->item.pszText != nullptr && info->item.iItem != -1) Edited(item, info->item.pszText);
+      message.Result = 0;
+      return;
+    }
     case LVN_DELETEITEM: {
       auto* info = reinterpret_cast<NMLISTVIEW*>(message.LParam);
       items_->Forget(static_cast<std::uint32_t>(info->lParam));
@@ -515,6 +534,23 @@ void TCustomListView::CNNotify(TMessage& message) {
     default:
       return;
   }
+}
+
+bool TCustomListView::IsEditing() const {
+  return HandleAllocated() &&
+         SendMessageA(const_cast<TCustomListView*>(this)->Handle(), LVM_GETEDITCONTROL, 0, 0) != 0;
+}
+
+bool TCustomListView::CanEdit(TListItem* item) {
+  bool allow = !ReadOnly;
+  if (OnEditing) OnEditing(this, item, allow);
+  return allow;
+}
+
+void TCustomListView::Edited(TListItem* item, const char* text) {
+  std::string caption = text;
+  if (OnEdited) OnEdited(this, item, caption);
+  item->SetCaption(caption);
 }
 
 void TCustomListView::Change(TListItem* item, TItemChange change) {

@@ -112,6 +112,8 @@ class TListItem : public TObject {
   // The item's place in the window (-1 once deleted).
   int Index() const;
   void Delete();
+  // Starts editing the caption in place (a list view that is not read-only).
+  bool EditCaption();
   virtual void Assign(const TListItem& source);
 
   TListItems* Owner() const { return owner_; }
@@ -166,6 +168,8 @@ enum class TItemChange { ctText, ctImage, ctState };
 using TLVChangeEvent = std::function<void(TObject* sender, TListItem* item, TItemChange change)>;
 using TLVColumnClickEvent = std::function<void(TObject* sender, TListColumn* column)>;
 using TLVCompareEvent = std::function<void(TObject* sender, TListItem* item1, TListItem* item2, int data, int& compare)>;
+using TLVEditingEvent = std::function<void(TObject* sender, TListItem* item, bool& allowEdit)>;
+using TLVEditedEvent = std::function<void(TObject* sender, TListItem* item, std::string& text)>;
 // The class of the items a list view makes, as a maker of items of that class.
 using TListItemClass = std::function<std::unique_ptr<TListItem>(TListItems* owner)>;
 using TLVCreateItemClassEvent = std::function<void(TCustomListView* sender, TListItemClass& itemClass)>;
@@ -204,6 +208,11 @@ class TCustomListView : public TWinControl {
   TLVColumnClickEvent OnColumnClick;
   TLVCompareEvent OnCompare;
   TLVCreateItemClassEvent OnCreateItemClass;
+  TLVEditingEvent OnEditing;
+  TLVEditedEvent OnEdited;
+  bool IsEditing() const;
+  // Whether an item's caption may be edited (OnEditing).
+  virtual bool CanEdit(TListItem* item);
 
   // Used by the items and columns.
   virtual std::unique_ptr<TListItem> CreateListItem(TListItems* owner);
@@ -223,6 +232,8 @@ class TCustomListView : public TWinControl {
   virtual void CNNotify(TMessage& message);
   virtual void Change(TListItem* item, TItemChange change);
   virtual void ColClick(TListColumn* column);
+  // A caption edit ended with a text: OnEdited may change it; the item takes it.
+  virtual void Edited(TListItem* item, const char* text);
   // The 8-bit text of an item's caption (0) or sub-item, as LVN_GETDISPINFOA gives it.
   std::string DisplayText(TListItem* item, int subItem) const;
 

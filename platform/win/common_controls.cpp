@@ -188,6 +188,12 @@ struct ListItem {
 
 struct ListView : Control {
   ListView() : Control(platform::win::CommonControlKind::kListView) {}
+  // The label being edited: its edit window, the item, and the hook that ends the
+  // edit on Enter, Escape or a focus lost (kept until the next edit, as the edit
+  // window may still get messages while it goes).
+  HWND edit = 0;
+  int editItem = -1;
+  std::unique_ptr<platform::win::WindowProcStub> editHook;
   std::vector<ListColumn> columns;
   std::vector<ListItem> items;
   DWORD exStyle = 0;
@@ -512,6 +518,92 @@ void SortItems(ListView& list, LPARAM sortParam, PFNLVCOMPARE compare) {
 
 int FocusedIndex(const ListView& list) { return NextItem(list, -1, LVNI_FOCUSED); }
 
+// Tells the parent of a label edit (LVN_BEGINLABELEDIT / LVN_ENDLABELEDIT) in its
+// form; `text` null for an edit that was cancelled. Answers the parent's answer.
+template <typename Char>
+LRESULT NotifyLabel(ListView& list, UINT code, int index, const std::u16string* text) {
+  NMLVDISPINFOT<Char> info{};
+  std::basic_string<Char> buffer;
+  if (text != nullptr) {
+    if constexpr (sizeof(Char) == 1) {
+      buffer = platform::WideToAnsi(*text);
+    } else {
+      buffer = *text;
+    }
+  }
+  info.item.mask = LVIF_TEXT | LVIF_PARAM;
+  info.item.iItem = index;
+  info.item.pszText = text != nullptr ? buffer.data() : nullptr;
+  info.item.cchTextMax = static_cast<int>(buffer.size()) + 1;
+  info.item.lParam = list.items[static_cast<std::size_t>(index)].param;
+  return Notify(list.window, info.hdr, code);
+}
+
+LRESULT NotifyLabel(ListView& list, bool begin, int index, const std::u16string* text) {
+  if (list.unicodeNotify) {
+    return NotifyLabel<char16_t>(list, begin ? LVN_BEGINLABELEDITW : LVN_ENDLABELEDITW, index, text);
+  }
+  return NotifyLabel<char>(list, begin ? LVN_BEGINLABELEDITA : LVN_ENDLABELEDITA, index, text);
+}
+
+// Ends the label edit: the parent gets the edited text (null when cancelled) and, when
+// it answers TRUE, the text becomes the item's caption (a callback caption stays).
+void EndLabelEdit(HWND window, bool keep) {
+  auto list = StateOf<ListView>(window);
+  if (!list || list->edit == 0) return;
+  HWND edit = std::exchange(list->edit, 0);
+  int index = std::exchange(list->editItem, -1);
+  int length = GetWindowTextLengthW(edit);
+  std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), length + 1)));
+  if (GetFocus() == edit) SetFocus(window);
+  DestroyWindow(edit);
+  if (index < 0 || index >= static_cast<int>(list->items.size())) return;
+  LRESULT accept = NotifyLabel(*list, false, index, keep ? &text : nullptr);
+  if (!IsWindow(window) || !keep || !accept || index >= static_cast<int>(list->items.size())) return;
+  if (!list->items[static_cast<std::size_t>(index)].caption.callback) SetItemText(*list, index, 0, ListText{text, false});
+}
+
+// Starts editing an item's label in an edit window over it (LVS_EDITLABELS only); the
+// parent may refuse (LVN_BEGINLABELEDIT answered non-zero). Answers the edit window.
+HWND BeginLabelEdit(ListView& list, int index) {
+  EndLabelEdit(list.window, false);
+  if (!(StyleOf(list.window) & LVS_EDITLABELS) || index < 0 || index >= static_cast<int>(list.items.size())) return 0;
+  std::u16string text = ItemText(list, index, 0);
+  RECT row = ItemRect(list, index);
+  int width = list.columns.empty() ? row.right : std::max(list.columns[0].width, 20);
+  HWND edit = CreateWindowExW(0, u"EDIT", text.c_str(), WS_CHILD | WS_BORDER | ES_AUTOHSCROLL, 0, row.top, width,
+                              row.bottom - row.top, list.window, 0, 0, nullptr);
+  if (edit == 0) return 0;
+  HWND window = list.window;
+  auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit, GWL_WNDPROC));
+  list.editHook = std::make_unique<platform::win::WindowProcStub>(
+      [window, previous](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_KEYDOWN && (wParam == static_cast<WPARAM>(VK_RETURN) || wParam == static_cast<WPARAM>(VK_ESCAPE))) {
+          EndLabelEdit(window, wParam == static_cast<WPARAM>(VK_RETURN));
+          return 0;
+        }
+        if (message == WM_GETDLGCODE) return DLGC_WANTALLKEYS;
+        LRESULT result = CallWindowProcW(previous, hwnd, message, wParam, lParam);
+        if (message == WM_KILLFOCUS) EndLabelEdit(window, true);
+        return result;
+      });
+  SetWindowLongPtrW(edit, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(list.editHook->Proc()));
+  list.edit = edit;
+  list.editItem = index;
+  // The parent may look at the edit window (LVM_GETEDITCONTROL) while it decides.
+  if (NotifyLabel(list, true, index, &text) != 0 || !IsWindow(list.window)) {
+    list.edit = 0;
+    list.editItem = -1;
+    DestroyWindow(edit);
+    return 0;
+  }
+  ShowWindow(edit, SW_SHOW);
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  SetFocus(edit);
+  return edit;
+}
+
 void ListKeyDown(ListView& list, WPARAM key) {
   NMLVKEYDOWN info{};
   info.wVKey = static_cast<WORD>(key);
@@ -529,6 +621,9 @@ void ListKeyDown(ListView& list, WPARAM key) {
     case VK_END: target = count - 1; break;
     case VK_PRIOR: target = focused - page; break;
     case VK_NEXT: target = focused < 0 ? page - 1 : focused + page; break;
+    case VK_F2:
+      if (focused >= 0) BeginLabelEdit(list, focused);
+      return;
     default: return;
   }
   target = std::clamp(target, 0, count - 1);
@@ -717,7 +812,10 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case LVM_SETITEMCOUNT:
       return TRUE;  // only a hint of the coming count for a list that holds its items
     case LVM_GETEDITCONTROL:
-      return 0;  // no label is being edited
+      return list->edit;
+    case LVM_EDITLABELA:
+    case LVM_EDITLABELW:
+      return BeginLabelEdit(*list, index);
     case LVM_SETIMAGELIST:
       return std::exchange(list->images, static_cast<HIMAGELIST>(lParam));
     case LVM_GETIMAGELIST:

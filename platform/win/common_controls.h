@@ -104,6 +104,7 @@ inline constexpr UINT LVM_GETNEXTITEM = LVM_FIRST + 12;
 inline constexpr UINT LVM_GETITEMRECT = LVM_FIRST + 14;
 inline constexpr UINT LVM_HITTEST = LVM_FIRST + 18;
 inline constexpr UINT LVM_ENSUREVISIBLE = LVM_FIRST + 19;
+inline constexpr UINT LVM_EDITLABELA = LVM_FIRST + 23;
 inline constexpr UINT LVM_GETEDITCONTROL = LVM_FIRST + 24;
 inline constexpr UINT LVM_GETCOLUMNA = LVM_FIRST + 25;
 inline constexpr UINT LVM_SETCOLUMNA = LVM_FIRST + 26;
@@ -133,6 +134,7 @@ inline constexpr UINT LVM_SETCOLUMNW = LVM_FIRST + 96;
 inline constexpr UINT LVM_INSERTCOLUMNW = LVM_FIRST + 97;
 inline constexpr UINT LVM_GETITEMTEXTW = LVM_FIRST + 115;
 inline constexpr UINT LVM_SETITEMTEXTW = LVM_FIRST + 116;
+inline constexpr UINT LVM_EDITLABELW = LVM_FIRST + 118;
 
 inline constexpr UINT LVN_FIRST = static_cast<UINT>(-100);
 inline constexpr UINT LVN_ITEMCHANGING = LVN_FIRST - 0;

@@ -26,6 +26,7 @@ inline constexpr int VK_INSERT = 0x2D;
 inline constexpr int VK_DELETE = 0x2E;
 inline constexpr int VK_NUMPAD0 = 0x60;
 inline constexpr int VK_F1 = 0x70;
+inline constexpr int VK_F2 = 0x71;
 inline constexpr int VK_F5 = 0x74;
 inline constexpr int VK_F24 = 0x87;
 

@@ -150,6 +150,32 @@ TEST_F(ComCtrlsTest, SelectionChangesAreReportedAndItemsLiveWithTheirWindowItems
   EXPECT_EQ(list->Selected(), nullptr);
 }
 
+TEST_F(ComCtrlsTest, CaptionsAreEditedInPlaceUnlessRefused) {
+  TListView* list = MakeList();
+  TListItem* item = list->Items().Add();
+  item->SetCaption("old");
+  auto edit = [&](const char* typed, int key) {
+    if (!item->EditCaption()) return false;
+    EXPECT_TRUE(list->IsEditing());
+    auto window = static_cast<HWND>(SendMessageA(list->Handle(), LVM_GETEDITCONTROL, 0, 0));
+    SetWindowTextA(window, typed);
+    SendMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    return true;
+  };
+  ASSERT_TRUE(edit("new", VK_RETURN));
+  EXPECT_EQ(item->Caption(), "new");
+  EXPECT_FALSE(list->IsEditing());
+  ASSERT_TRUE(edit("dropped", VK_ESCAPE));
+  EXPECT_EQ(item->Caption(), "new");
+  list->OnEdited = [](TObject*, TListItem*, std::string& text) { text += "!"; };
+  ASSERT_TRUE(edit("changed", VK_RETURN));
+  EXPECT_EQ(item->Caption(), "changed!");
+  EXPECT_EQ(WindowText(list, 0, 0), "changed!");
+  list->OnEditing = [](TObject*, TListItem*, bool& allow) { allow = false; };
+  EXPECT_FALSE(item->EditCaption());
+  EXPECT_EQ(item->Caption(), "changed!");
+}
+
 // --- tool bar ----------------------------------------------------------------------------
 
 TEST_F(ComCtrlsTest, ToolButtonsClickAndDropTheirMenusDown) {

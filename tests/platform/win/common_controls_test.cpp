@@ -25,6 +25,9 @@ struct Parent {
   std::u16string dispText;       // answer to LVN_GETDISPINFO
   UINT refuse = 0;               // a notification code answered with 1
   LRESULT deleteAllAnswer = 0;
+  LRESULT endLabelAnswer = TRUE;
+  std::vector<std::u16string> endedLabels;  // "<null>" for a cancelled edit
+  HWND editSeenAtBegin = 0;
 };
 Parent g_parent;
 
@@ -56,6 +59,12 @@ LRESULT Answer(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool uni
         g_parent.dropDownItem = reinterpret_cast<NMTOOLBARA*>(lParam)->iItem;
       } else if (header->code == LVN_DELETEALLITEMS) {
         return g_parent.deleteAllAnswer;
+      } else if (header->code == LVN_BEGINLABELEDITW) {
+        g_parent.editSeenAtBegin = static_cast<HWND>(SendMessageW(header->hwndFrom, LVM_GETEDITCONTROL, 0, 0));
+      } else if (header->code == LVN_ENDLABELEDITW) {
+        const char16_t* text = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item.pszText;
+        g_parent.endedLabels.push_back(text != nullptr ? std::u16string(text) : u"<null>");
+        return g_parent.endLabelAnswer;
       } else if (header->code == LVN_ITEMCHANGED || header->code == LVN_COLUMNCLICK || header->code == NM_CLICK ||
                  header->code == LVN_DELETEITEM) {
         g_parent.listNotes.push_back(*reinterpret_cast<NMLISTVIEW*>(lParam));
@@ -335,6 +344,58 @@ TEST_F(CommonControlsTest, DeletingItemsTellsTheParent) {
   SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   EXPECT_TRUE(g_parent.listNotes.empty());
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
+}
+
+TEST_F(CommonControlsTest, LabelEditsEndWithTheTextOrLeaveTheItemAlone) {
+  HWND list = Make(WC_LISTVIEWW, LVS_REPORT | LVS_EDITLABELS);
+  AddColumn(list, u"Name", 100);
+  AddItem(list, u"old");
+  auto edit = [&](const std::u16string& typed, int key) {
+    auto window = static_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, 0, 0));
+    if (window == 0) return window;
+    EXPECT_EQ(g_parent.editSeenAtBegin, window);  // the parent can reach it as it decides
+    EXPECT_EQ(GetFocus(), window);
+    SetWindowTextW(window, typed.c_str());
+    SendMessageW(window, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0), 0);
+    return window;
+  };
+  struct Case {
+    const char* name;
+    std::u16string typed;
+    int key;
+    LRESULT parentAccepts;
+    std::u16string told;
+    std::u16string caption;
+  };
+  const Case cases[] = {
+      {"Enter keeps the text", u"\u03a9mega", VK_RETURN, TRUE, u"\u03a9mega", u"\u03a9mega"},
+      {"Escape cancels", u"lost", VK_ESCAPE, TRUE, u"<null>", u"\u03a9mega"},
+      {"a parent that says no", u"refused", VK_RETURN, FALSE, u"refused", u"\u03a9mega"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_parent.endedLabels.clear();
+    g_parent.endLabelAnswer = c.parentAccepts;
+    ASSERT_NE(edit(c.typed, c.key), 0u);
+    EXPECT_EQ(g_parent.endedLabels, std::vector<std::u16string>{c.told});
+    EXPECT_EQ(TextW(list, 0, 0), c.caption);
+  }
+  // A focus lost ends the edit with its text; a parent may refuse the edit at its start.
+  auto window = static_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, 0, 0));
+  g_parent.endLabelAnswer = TRUE;
+  SetWindowTextW(window, u"by focus");
+  SetFocus(parent_);
+  EXPECT_EQ(TextW(list, 0, 0), u"by focus");
+  g_parent.refuse = LVN_BEGINLABELEDITW;
+  EXPECT_EQ(SendMessageW(list, LVM_EDITLABELW, 0, 0), 0);
+  // Lists without editable labels and missing items have none.
+  g_parent.refuse = 0;
+  EXPECT_EQ(SendMessageW(list, LVM_EDITLABELW, 3, 0), 0);
+  HWND plain = Make(WC_LISTVIEWW, LVS_REPORT);
+  AddItem(plain, u"x");
+  EXPECT_EQ(SendMessageW(plain, LVM_EDITLABELW, 0, 0), 0);
 }
 
 TEST_F(CommonControlsTest, VirtualListsFailToBeCreated) {
