@@ -173,6 +173,12 @@ TUniCustomListView::TUniCustomListView(TComponent* owner) : TUniWideControl<TCus
   SetItems(std::make_unique<TUniListItems>(this));
 }
 
+TUniCustomListView::~TUniCustomListView() {
+  // The window (and a label edit window that reaches this object) goes first.
+  Destroying();
+  DestroyHandle();
+}
+
 std::unique_ptr<TListItem> TUniCustomListView::CreateListItem(TListItems* owner) {
   TListItemClass itemClass = [](TListItems* items) { return std::make_unique<TUniListItem>(items); };
   if (OnCreateItemClass) OnCreateItemClass(this, itemClass);
@@ -231,8 +237,62 @@ void TUniCustomListView::SetItemTextA(TMessage& message) {
   TCustomListView::WndProc(message);
 }
 
+LRESULT TUniCustomListView::LabelEditProc(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+    auto key = static_cast<WORD>(wParam);
+    KeyDown(key, KeyboardShiftState());
+    if (key == 0) return 0;
+    wParam = key;
+  } else if (message == WM_CHAR) {
+    TMessage packed{message, wParam, lParam, 0};
+    MakeWMCharMsgSafeForAnsi(packed);
+    char key = static_cast<char>(packed.WParam & 0xFF);
+    KeyPress(key);
+    if (key == 0) return 0;
+  }
+  return CallWindowProcW(previous, window, message, wParam, lParam);
+}
+
+void TUniCustomListView::BeginLabelEdit(TMessage& message) {
+  auto* info = reinterpret_cast<NMLVDISPINFOW*>(message.LParam);
+  TListItem* item = Items().FindById(static_cast<std::uint32_t>(info->item.lParam));
+  if (item == nullptr || !CanEdit(item)) {
+    message.Result = 1;
+    return;
+  }
+  auto edit = static_cast<HWND>(SendMessageW(Handle(), LVM_GETEDITCONTROL, 0, 0));
+  if (edit != 0) {
+    auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit, GWL_WNDPROC));
+    labelEditHook_ = std::make_unique<platform::win::WindowProcStub>(
+        [this, previous](HWND window, UINT m, WPARAM w, LPARAM l) { return LabelEditProc(previous, window, m, w, l); });
+    SetWindowLongPtrW(edit, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(labelEditHook_->Proc()));
+  }
+  message.Result = 0;
+}
+
+// A wide OnEdited gets the wide text; else the class library's gets its ANSI form, and
+// only a text it changed replaces the wide one (an unchanged one keeps its characters).
+void TUniCustomListView::EndLabelEdit(TMessage& message) {
+  auto* info = reinterpret_cast<NMLVDISPINFOW*>(message.LParam);
+  message.Result = 0;
+  auto* item = dynamic_cast<TUniListItem*>(Items().FindById(static_cast<std::uint32_t>(info->item.lParam)));
+  if (item == nullptr || info->item.pszText == nullptr || info->item.iItem == -1) return;
+  std::u16string text = info->item.pszText;
+  if (OnEdited) {
+    OnEdited(this, item, text);
+  } else if (TCustomListView::OnEdited) {
+    std::string ansi = Narrow(text);
+    std::string given = ansi;
+    TCustomListView::OnEdited(this, item, ansi);
+    if (ansi != given) text = Widen(ansi);
+  }
+  item->SetCaption(text);
+}
+
 void TUniCustomListView::WideNotify(TMessage& message) {
   auto* header = reinterpret_cast<NMHDR*>(message.LParam);
+  if (header->code == LVN_BEGINLABELEDITW) return BeginLabelEdit(message);
+  if (header->code == LVN_ENDLABELEDITW) return EndLabelEdit(message);
   if (header->code != LVN_GETDISPINFOW) {
     TCustomListView::WndProc(message);
     return;

@@ -98,9 +98,12 @@ class TUniListItems : public TListItems {
 // The wide compare of AlphaSort: OnCompare, else the wide captions in the locale's order.
 int UniListViewSort(LPARAM item1, LPARAM item2, LPARAM listWindow);
 
+using TUniLVEditedEvent = std::function<void(TObject* sender, TListItem* item, std::u16string& text)>;
+
 class TUniCustomListView : public TUniWideControl<TCustomListView> {
  public:
   explicit TUniCustomListView(TComponent* owner);
+  ~TUniCustomListView() override;
   std::string ClassName() const override { return "TUniCustomListView"; }
   TUniListColumns& Columns() { return static_cast<TUniListColumns&>(TCustomListView::Columns()); }
   TUniListItems& Items() { return static_cast<TUniListItems&>(TCustomListView::Items()); }
@@ -110,6 +113,8 @@ class TUniCustomListView : public TUniWideControl<TCustomListView> {
   void CopySelection(TCustomListView* destination);
   // Adds sub-item images and info tips to every extended style set.
   bool SubItemImagesAndInfoTips = false;
+  // The wide form of the class library's OnEdited, which it takes the place of.
+  TUniLVEditedEvent OnEdited;
 
   // Item makers must make wide items; others raise EUniInternalError.
   std::unique_ptr<TListItem> CreateListItem(TListItems* owner) override;
@@ -122,6 +127,11 @@ class TUniCustomListView : public TUniWideControl<TCustomListView> {
   friend class TWideSubItems;
   void WideNotify(TMessage& message);
   void SetItemTextA(TMessage& message);
+  void BeginLabelEdit(TMessage& message);
+  void EndLabelEdit(TMessage& message);
+  // The label edit window's keys reach the list view's key events first.
+  LRESULT LabelEditProc(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  std::unique_ptr<platform::win::WindowProcStub> labelEditHook_;
   // Raised around the wide sub-items' own changes, never below 0.
   int updateLock_ = 0;
 };

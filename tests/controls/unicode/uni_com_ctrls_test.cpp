@@ -208,6 +208,62 @@ TEST_F(UniComCtrlsTest, SelectionByKeysAndMouseReportsChanges) {
   EXPECT_EQ(other->Items().Item(0)->Caption(), u"b");
 }
 
+TEST_F(UniComCtrlsTest, CaptionsAreEditedInWideText) {
+  TUniListView* list = MakeList();
+  list->Columns().Add()->SetWidth(150);
+  list->AddItem(kRussian, nullptr);
+  TUniListItem* item = list->Items().Item(0);
+  form_->Show();
+  namespace input = platform::input_driver;
+  // A user edits the caption: the old text is selected, typing replaces it.
+  auto edit = [&](const std::u16string& typed, int endKey) {
+    ASSERT_TRUE(item->EditCaption());
+    auto window = static_cast<HWND>(SendMessageW(list->Handle(), LVM_GETEDITCONTROL, 0, 0));
+    EXPECT_TRUE(IsWindowUnicode(window));
+    input::Type(typed);
+    input::Key(endKey);
+    input::RunPending();
+  };
+  edit(kOmega, VK_RETURN);
+  EXPECT_EQ(item->Caption(), kOmega);
+  EXPECT_EQ(WindowText(list, 0, 0), kOmega);
+  // Escape leaves the item as it was.
+  edit(u"dropped", VK_ESCAPE);
+  EXPECT_EQ(item->Caption(), kOmega);
+  // An 8-bit OnEdited that leaves the text alone keeps its wide characters; one that
+  // changes it gives its own text.
+  std::vector<std::string> seen;
+  list->TCustomListView::OnEdited = [&](TObject*, TListItem*, std::string& text) {
+    seen.push_back(text);
+    if (text == "stop") text = "stopped";
+  };
+  edit(kRussian, VK_RETURN);
+  EXPECT_EQ(item->Caption(), kRussian);
+  edit(u"stop", VK_RETURN);
+  EXPECT_EQ(item->Caption(), u"stopped");
+  EXPECT_EQ(seen, (std::vector<std::string>{"???", "stop"}));
+  // The wide OnEdited takes the place of the 8-bit one.
+  list->OnEdited = [](TObject*, TListItem*, std::u16string& text) { text += u"\u2713"; };
+  edit(kOmega, VK_RETURN);
+  EXPECT_EQ(item->Caption(), kOmega + u"\u2713");
+  EXPECT_EQ(seen.size(), 2u);
+  // The list view's key events see the edit's keys first and may swallow them.
+  list->OnKeyDown = [](TObject*, WORD& key, TShiftState) {
+    if (key == VK_ESCAPE) key = 0;
+  };
+  ASSERT_TRUE(item->EditCaption());
+  input::Key(VK_ESCAPE);
+  input::RunPending();
+  EXPECT_TRUE(list->IsEditing());
+  list->OnKeyDown = nullptr;
+  input::Key(VK_ESCAPE);
+  input::RunPending();
+  EXPECT_FALSE(list->IsEditing());
+  // A read-only list view edits nothing.
+  list->ReadOnly = true;
+  EXPECT_FALSE(item->EditCaption());
+}
+
 // A small report list: the header, wide texts in two columns, a selected row.
 TEST_F(UniComCtrlsTest, ReportListPicture) {
   TUniListView* list = MakeList(200, 80);
