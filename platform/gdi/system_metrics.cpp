@@ -19,9 +19,24 @@ LOGFONTW Face(std::u16string_view name, LONG height, LONG weight) {
 }  // namespace
 
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* param, UINT) {
-  if (action != SPI_GETNONCLIENTMETRICS || param == nullptr) {
+  if (param == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
+  }
+  switch (action) {
+    case SPI_GETWORKAREA:  // the headless desktop has no task bar
+      *static_cast<RECT*>(param) = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+      return TRUE;
+    case SPI_GETWHEELSCROLLLINES:
+      *static_cast<UINT*>(param) = 3;
+      return TRUE;
+    case SPI_GETDRAGFULLWINDOWS:
+      *static_cast<BOOL*>(param) = TRUE;
+      return TRUE;
+    case SPI_GETNONCLIENTMETRICS: break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
   }
   auto* metrics = static_cast<NONCLIENTMETRICSW*>(param);
   if (metrics->cbSize != sizeof(NONCLIENTMETRICSW) ||

@@ -7,7 +7,10 @@
 #include "platform/gdi/gdi_objects.h"
 #include "platform/win/metrics.h"
 
+inline constexpr UINT SPI_GETDRAGFULLWINDOWS = 0x0026;
 inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
+inline constexpr UINT SPI_GETWORKAREA = 0x0030;
+inline constexpr UINT SPI_GETWHEELSCROLLLINES = 0x0068;
 
 struct NONCLIENTMETRICSW {
   UINT cbSize;
@@ -27,7 +30,8 @@ struct NONCLIENTMETRICSW {
   LOGFONTW lfMessageFont;
 };
 
-// Only SPI_GETNONCLIENTMETRICS is answered; `param` must point at a structure whose
-// cbSize (and `uiParam`) is its size. Anything else fails with
-// ERROR_INVALID_PARAMETER.
+// Answers the work area (a RECT: the whole screen), the wheel's lines per notch (a
+// UINT: 3), whether windows are dragged whole (a BOOL: TRUE) and the non-client
+// metrics, whose structure's cbSize (and `uiParam`, when not 0) must be its size.
+// Anything else fails with ERROR_INVALID_PARAMETER.
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* param, UINT winIni);

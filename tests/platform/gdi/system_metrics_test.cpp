@@ -28,8 +28,22 @@ TEST(SystemMetricsTest, AWrongSizeOrAnUnknownRequestFails) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(metrics.iMenuHeight, -5);  // nothing written past what the caller has
   metrics.cbSize = sizeof metrics;
-  EXPECT_FALSE(SystemParametersInfoW(0x0030, 0, &metrics, 0));
+  EXPECT_FALSE(SystemParametersInfoW(0x0001, 0, &metrics, 0));  // the beep setting: not kept
   EXPECT_FALSE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 0, nullptr, 0));
+}
+
+TEST(SystemMetricsTest, WorkAreaWheelLinesAndFullDraggingAreAnswered) {
+  RECT area{};
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0));
+  EXPECT_EQ(area.right, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(area.bottom, GetSystemMetrics(SM_CYSCREEN));
+  UINT lines = 0;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0));
+  EXPECT_EQ(lines, 3u);
+  BOOL full = FALSE;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &full, 0));
+  EXPECT_TRUE(full);
+  EXPECT_FALSE(SystemParametersInfoW(SPI_GETWORKAREA, 0, nullptr, 0));
 }
 
 }  // namespace
