@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "controls/unicode/uni_std_ctrls.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/frames.h"
 #include "platform/classlib/resource_stream.h"
@@ -14,14 +15,6 @@
 #include "platform/win/keyboard.h"
 
 namespace {
-
-// The class library reflects a child's owner-draw requests back to the child as
-// these notifications.
-constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
-constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
-constexpr UINT CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM;
-constexpr UINT ODT_BUTTON = 4;
-constexpr UINT ODS_FOCUS = 0x0010;
 
 // --- colours ---------------------------------------------------------------------------
 
@@ -560,10 +553,11 @@ void THIGButton::MouseDown(int x, int) {
   }
 }
 
-void THIGButton::KeyDown(WORD& key) {
+void THIGButton::KeyDown(WORD& key, TShiftState shift) {
+  TWinControl::KeyDown(key, shift);
   if (!IsDropDownKind(kind_) || drop_down_menu_ == nullptr) return;
   if (key != VK_UP && key != VK_DOWN) return;
-  if (GetKeyState(VK_MENU) >= 0 && GetKeyState(VK_SHIFT) >= 0) return;
+  if (!(shift & (ssAlt | ssShift))) return;
   if (!menu_dropped_) RequestMenu();
   key = 0;
 }
@@ -702,7 +696,7 @@ void THIGButton::Dispatch(TMessage& message) {
     case CM_MOUSELEAVE: {
       TWinControl::Dispatch(message);
       bool enter = message.Msg == CM_MOUSEENTER;
-      if (look_style_->HighlightTrack && !(ComponentState() & csDesigning)) {
+      if ((kThemesEnabled || look_style_->HighlightTrack) && !(ComponentState() & csDesigning)) {
         mouse_in_control_ = enter;
         Repaint();
       }
@@ -742,14 +736,16 @@ void THIGButton::Dispatch(TMessage& message) {
     case WM_SYSKEYDOWN: {
       auto key = static_cast<WORD>(message.WParam);
       if (HandleKey(key)) return;
-      KeyDown(key);
+      KeyDown(key, KeyboardShiftState());
       if (key == VK_SPACE && message.Msg == WM_KEYDOWN && Enabled()) SetPushed(true);
       if (key == VK_RETURN && Enabled()) Click();
       if (key == VK_TAB) {
         HWND next = GetNextDlgTabItem(GetAncestor(Handle(), GA_ROOT), Handle(), GetKeyState(VK_SHIFT) < 0);
         if (next != 0) ::SetFocus(next);
       }
-      if (key != 0 && key != VK_SPACE && key != VK_RETURN && key != VK_TAB) TWinControl::Dispatch(message);
+      if (key == 0 || key == VK_SPACE || key == VK_RETURN || key == VK_TAB) return;
+      message.WParam = key;
+      DefaultHandler(message);
       return;
     }
     case WM_KEYUP:
@@ -807,7 +803,7 @@ void THIGButton::OwnerDraw() {
   GetClientRect(window, &client);
   DRAWITEMSTRUCT draw{
       ODT_BUTTON, static_cast<UINT>(GetDlgCtrlID(window)), 0, ODA_DRAWENTIRE, state, window, dc, client, 0};
-  Perform(CN_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+  SendMessageA(GetParent(window), WM_DRAWITEM, draw.CtlID, reinterpret_cast<LPARAM>(&draw));
   EndPaint(window, &paint);
 }
 
@@ -962,7 +958,7 @@ void THIGButton::PaintClassic(const Colors& c, RECT client, bool pressed, bool h
   if (split) layout.right -= ArrowWidth;
   TButtonState state = !Enabled() ? bsDisabled : pressed ? bsDown : bsUp;
   DrawCaptionAndGlyph(layout, offset, state, s.HighlightTrack || s.HighlightOnFocused || pressed, textColor);
-  if (kind_ == bkDropDown || split) DrawArrow(client, c, pressed, hot);
+  if (kind_ == bkDropDown || (split && !kThemesEnabled)) DrawArrow(client, c, pressed, hot);
   // 8. The focus rectangle.
   if (!menu_dropped_ && active_ && hasFocus) {
     int inset = style == hls3D ? 4 : 3;

@@ -4,7 +4,7 @@
 // to neighbouring controls, and a look style that draws it 3D, flat or ultra-flat with
 // hover and focus highlighting and optional vertical gradients. Glyph images live in
 // image lists shared by every button through one glyph cache. Themes are never active
-// here, so only the classic paint exists.
+// here (kThemesEnabled), so only the classic paint exists.
 #pragma once
 
 #include <functional>
@@ -280,9 +280,9 @@ class THIGButton : public TWinControl {
   void CreateParams(TCreateParams& params) override;
   void CreateHandle() override;
   void Notification(TComponent* component, TOperation operation) override;
-  // The class library's mouse-down and key-down steps of the button.
+  // The class library's mouse-down step of the button.
   virtual void MouseDown(int x, int y);
-  virtual void KeyDown(WORD& key);
+  void KeyDown(WORD& key, TShiftState shift) override;
 
  private:
   struct Colors;

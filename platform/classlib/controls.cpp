@@ -473,7 +473,8 @@ void TWinControl::DefaultHandler(TMessage& message) {
 
 namespace {
 
-// The child window a WM_NOTIFY or scroll message is about (0 for none).
+// The child window a WM_NOTIFY, owner-draw or scroll message is about (0 for none;
+// a menu's owner-draw request is the window's own).
 HWND ChildOfMessage(const TMessage& message) {
   if (message.Msg == WM_NOTIFY) {
     const auto* header = reinterpret_cast<const NMHDR*>(message.LParam);

@@ -64,12 +64,14 @@ inline constexpr UINT TPM_NONOTIFY = 0x0080;
 inline constexpr UINT TPM_RETURNCMD = 0x0100;
 
 inline constexpr UINT ODT_MENU = 1;
+inline constexpr UINT ODT_BUTTON = 4;
 inline constexpr UINT ODA_DRAWENTIRE = 0x0001;
 inline constexpr UINT ODA_SELECT = 0x0002;
 inline constexpr UINT ODS_SELECTED = 0x0001;
 inline constexpr UINT ODS_GRAYED = 0x0002;
 inline constexpr UINT ODS_DISABLED = 0x0004;
 inline constexpr UINT ODS_CHECKED = 0x0008;
+inline constexpr UINT ODS_FOCUS = 0x0010;
 inline constexpr UINT ODS_DEFAULT = 0x0020;
 inline constexpr UINT ODS_NOACCEL = 0x0100;
 

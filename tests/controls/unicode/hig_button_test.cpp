@@ -449,7 +449,10 @@ TEST_F(HigButtonTest, KeysClickOpenTheMenuAndMoveTheFocus) {
     clicks_ = 0;
     menu_->shown.clear();
     if (c.menu) platform::menu_driver::Cancel();
+    std::size_t keyEvents = 0;
+    button->OnKeyDown = [&](TObject*, WORD&, TShiftState) { ++keyEvents; };
     Keys(c.keys);
+    EXPECT_EQ(keyEvents, c.keys.size()) << c.name;  // each key once
     EXPECT_EQ(clicks_, c.clicks) << c.name;
     EXPECT_EQ(menu_->shown.size(), c.menu ? 1u : 0u) << c.name;
     platform::menu_driver::Clear();
