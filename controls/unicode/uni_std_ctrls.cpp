@@ -286,6 +286,11 @@ LRESULT TUniCustomComboBox::EditWndProc(HWND window, UINT message, WPARAM wParam
   return CallWindowProcW(editPrevProc_, window, message, wParam, lParam);
 }
 
+void TUniCustomComboBox::CopySelection(TCustomListControl* destination) {
+  int index = ItemIndex();
+  if (index != -1) WideListControlAddItem(destination, items_->Strings(index), items_->Objects(index));
+}
+
 void TUniCustomComboBox::DrawItem(int index, const RECT& rect, UINT state) {
   if (OnDrawItem) {
     OnDrawItem(this, index, rect, state);

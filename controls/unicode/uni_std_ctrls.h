@@ -94,7 +94,7 @@ class TUniComboBoxStrings : public TUniStrings {
   TUniCustomComboBox* comboBox_;
 };
 
-class TUniCustomComboBox : public TUniWideControl<TCustomComboBox> {
+class TUniCustomComboBox : public TUniWideControl<TCustomComboBox>, public IWideCustomListControl {
  public:
   explicit TUniCustomComboBox(TComponent* owner);
   ~TUniCustomComboBox() override;
@@ -102,7 +102,10 @@ class TUniCustomComboBox : public TUniWideControl<TCustomComboBox> {
 
   TUniStrings& Items() { return *items_; }
   void SetItems(const TUniStrings& value) { items_->Assign(value); }
-  void AddItem(const std::u16string& item, TObject* object) { items_->AddObject(item, object); }
+  void AddItem(const std::u16string& item, TObject* object) override { items_->AddObject(item, object); }
+  using TCustomComboBox::AddItem;
+  // Copies the chosen item wide when the destination takes wide items.
+  void CopySelection(TCustomListControl* destination) override;
   TStrings& AnsiItems() { return TCustomComboBox::Items(); }
   std::u16string Text() { return GetWideControlText(this); }
   void SetText(const std::u16string& value) { SetWideControlText(this, value); }

@@ -201,7 +201,7 @@ void TComboBoxStrings::SetUpdateState(bool updating) {
 }
 
 TCustomComboBox::TCustomComboBox(TComponent* owner)
-    : TWinControl(owner), items_(std::make_unique<TComboBoxStrings>(this)) {
+    : TCustomListControl(owner), items_(std::make_unique<TComboBoxStrings>(this)) {
   SetBounds(0, 0, 145, 21);
   SetColor(clWindow);
 }
@@ -227,7 +227,7 @@ TObject* TCustomComboBox::ObjectOfNumber(LPARAM number) const {
 }
 
 void TCustomComboBox::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
+  TCustomListControl::CreateParams(params);
   CreateSubClass(params, "COMBOBOX");
   static constexpr DWORD kStyles[] = {CBS_DROPDOWN, CBS_SIMPLE, CBS_DROPDOWNLIST, CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED,
                                       CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE};
@@ -236,7 +236,7 @@ void TCustomComboBox::CreateParams(TCreateParams& params) {
 
 void TCustomComboBox::CreateWnd() {
   std::string text = text_;
-  TWinControl::CreateWnd();
+  TCustomListControl::CreateWnd();
   HWND handle = Handle();
   if (itemHeight_ > 0) ::SendMessageA(handle, CB_SETITEMHEIGHT, 0, itemHeight_);
   if (maxLength_ > 0) ::SendMessageA(handle, CB_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
@@ -260,7 +260,7 @@ void TCustomComboBox::DestroyWnd() {
     savedIndex_ = ItemIndex();
     saved_ = count > 0;
   }
-  TWinControl::DestroyWnd();
+  TCustomListControl::DestroyWnd();
 }
 
 void TCustomComboBox::SetStyle(TComboBoxStyle value) {
@@ -333,6 +333,11 @@ HWND TCustomComboBox::ListHandle() {
   return GetComboBoxInfo(Handle(), &info) ? info.hwndList : 0;
 }
 
+void TCustomComboBox::CopySelection(TCustomListControl* destination) {
+  int index = ItemIndex();
+  if (index != -1) destination->AddItem(items_->Strings(index), items_->Objects(index));
+}
+
 void TCustomComboBox::DrawItem(int index, const RECT& rect, UINT state) {
   if (OnDrawItem) {
     OnDrawItem(this, index, rect, state);
@@ -356,7 +361,7 @@ void TCustomComboBox::Dispatch(TMessage& message) {
     return;
   }
   if (message.Msg != CN_COMMAND) {
-    TWinControl::Dispatch(message);
+    TCustomListControl::Dispatch(message);
     return;
   }
   switch (NotifyCode(message)) {

@@ -98,7 +98,7 @@ class TComboBoxStrings : public TStrings {
   TCustomComboBox* comboBox_;
 };
 
-class TCustomComboBox : public TWinControl {
+class TCustomComboBox : public TCustomListControl {
  public:
   explicit TCustomComboBox(TComponent* owner);
   ~TCustomComboBox() override;
@@ -123,6 +123,9 @@ class TCustomComboBox : public TWinControl {
   std::string SelText();
   HWND EditHandle();
   HWND ListHandle();
+  void AddItem(const std::string& item, TObject* object) override { items_->AddObject(item, object); }
+  // Adds the chosen item (text and object) to another list control.
+  virtual void CopySelection(TCustomListControl* destination);
 
   bool AutoComplete = true;
   bool AutoDropDown = false;

@@ -154,6 +154,23 @@ TEST_F(UniStdCtrlsTest, ComboBoxKeepsWideItemsThroughRecreation) {
   EXPECT_EQ(seen, (std::vector<std::u16string>{kGreek, u"select"}));
 }
 
+TEST_F(UniStdCtrlsTest, CopiedSelectionStaysWideWhereItCan) {
+  auto* source = Make<TUniComboBox>();
+  TObject marker;
+  source->AddItem(kCyrillic, &marker);
+  auto* wide = Make<TUniComboBox>(8, 40);
+  auto* plain = Make<TComboBox>(8, 70);
+  source->CopySelection(wide);  // nothing chosen: nothing copied
+  EXPECT_EQ(wide->Items().Count(), 0);
+  source->SetItemIndex(0);
+  source->CopySelection(wide);
+  source->CopySelection(plain);
+  EXPECT_EQ(wide->Items().Strings(0), kCyrillic);
+  EXPECT_EQ(wide->Items().Objects(0), &marker);
+  EXPECT_EQ(plain->Items().Strings(0), "????");
+  EXPECT_EQ(plain->Items().Objects(0), &marker);
+}
+
 TEST_F(UniStdCtrlsTest, DropDownListSearchesWhatIsTypedWithinTheDelay) {
   platform::test_clock::Freeze(100000, 0);
   auto* combo = Make<TUniComboBox>();
