@@ -6,6 +6,7 @@
 
 #include "platform/base/text.h"
 #include "platform/classlib/streams.h"
+#include "platform/gdi/load_image.h"
 
 COLORREF ColorToRGB(TColor color) {
   if (color < 0) return GetSysColor(color & 0xFF);
@@ -408,8 +409,6 @@ TCanvas& TBitmap::Canvas() {
 
 namespace {
 
-std::uint32_t Le32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 void Put32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -419,58 +418,16 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 }  // namespace
 
 void TBitmap::LoadFromStream(TStream& stream) {
-  constexpr std::int64_t kFileHeader = 14, kInfoHeader = 40, kMaxSide = 1 << 14;
   std::int64_t available = stream.Size() - stream.Position();
-  if (available < kFileHeader + kInfoHeader) Invalid();
+  if (available <= 0) Invalid();
   std::vector<std::uint8_t> data(static_cast<std::size_t>(available));
   stream.ReadBuffer(data.data(), static_cast<std::int32_t>(data.size()));
-  const std::uint8_t* file = data.data();
-  if (file[0] != 'B' || file[1] != 'M') Invalid();
-  std::uint32_t offset = Le32(file + 10);
-  const std::uint8_t* info = file + kFileHeader;
-  std::uint32_t headerSize = Le32(info);
-  std::int32_t width = static_cast<std::int32_t>(Le32(info + 4));
-  std::int32_t height = static_cast<std::int32_t>(Le32(info + 8));
-  int bits = Le16(info + 14);
-  std::uint32_t compression = Le32(info + 16);
-  std::uint32_t colorsUsed = Le32(info + 32);
-  bool topDown = height < 0;
-  std::int64_t rows = topDown ? -static_cast<std::int64_t>(height) : height;
-  if (headerSize < kInfoHeader || compression != BI_RGB || width <= 0 || rows <= 0 || width > kMaxSide ||
-      rows > kMaxSide || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)) {
-    Invalid();
-  }
-  std::int64_t paletteStart = kFileHeader + headerSize;
-  std::int64_t paletteCount = bits <= 8 ? (colorsUsed ? colorsUsed : (1u << bits)) : 0;
-  if (paletteCount > 256 || paletteStart + paletteCount * 4 > available) Invalid();
-  std::int64_t stride = ((static_cast<std::int64_t>(width) * bits + 31) / 32) * 4;
-  if (offset < paletteStart + paletteCount * 4 || offset + stride * rows > available) Invalid();
-  // Decode everything first: a damaged file leaves the bitmap as it was.
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * rows * 4);
-  const std::uint8_t* palette = file + paletteStart;
-  for (std::int64_t row = 0; row < rows; ++row) {
-    const std::uint8_t* source = file + offset + stride * (topDown ? row : rows - 1 - row);
-    std::uint8_t* target = pixels.data() + row * width * 4;
-    for (int x = 0; x < width; ++x) {
-      std::uint8_t* pixel = target + x * 4;
-      if (bits == 32) {
-        std::memcpy(pixel, source + x * 4, 4);
-        continue;
-      }
-      if (bits == 24) {
-        std::memcpy(pixel, source + x * 3, 3);
-      } else {
-        int perByte = 8 / bits;
-        int shift = (perByte - 1 - x % perByte) * bits;
-        unsigned index = (source[x / perByte] >> shift) & ((1u << bits) - 1);
-        if (index >= paletteCount) Invalid();
-        std::memcpy(pixel, palette + index * 4, 3);
-      }
-      pixel[3] = 255;  // no alpha in the file: opaque
-    }
-  }
-  Resize(width, static_cast<int>(rows));
-  std::memcpy(bits_, pixels.data(), pixels.size());
+  // Decoded whole first: a damaged file leaves the bitmap as it was.
+  platform::gdi::BmpPicture picture;
+  if (!platform::gdi::ReadBmp(data.data(), data.size(), picture)) Invalid();
+  Resize(picture.width, picture.height);
+  std::memcpy(bits_, picture.pixels.data(), picture.pixels.size());
+  int bits = picture.bitsPerPixel;
   format_ = bits == 32 ? TPixelFormat::pf32bit
             : bits == 24 ? TPixelFormat::pf24bit
             : bits == 8 ? TPixelFormat::pf8bit
