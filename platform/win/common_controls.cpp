@@ -323,12 +323,52 @@ bool SetItemState(ListView& list, int index, UINT state, UINT mask) {
   return ok;
 }
 
+// The vertical bar shows the rows: the whole list as its range, a page of rows, the
+// top row as its position (the window system shows the bar only when it is needed).
+void UpdateScrollBar(const ListView& list) {
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0,
+                  std::max(0, static_cast<int>(list.items.size()) - 1),
+                  static_cast<UINT>(RowsPerPage(list.window)), list.top, 0};
+  SetScrollInfo(list.window, SB_VERT, &info, TRUE);
+}
+
+// Makes `top` the first row shown, kept so that the last page is full.
+void ScrollTo(ListView& list, int top) {
+  int last = std::max(0, static_cast<int>(list.items.size()) - RowsPerPage(list.window));
+  top = std::clamp(top, 0, last);
+  if (top != list.top) {
+    list.top = top;
+    InvalidateRect(list.window, nullptr, TRUE);
+  }
+  UpdateScrollBar(list);
+}
+
 void EnsureVisible(ListView& list, int index) {
   int page = RowsPerPage(list.window);
-  if (index < list.top) list.top = index;
-  if (index >= list.top + page) list.top = index - page + 1;
-  list.top = std::max(0, list.top);
-  InvalidateRect(list.window, nullptr, TRUE);
+  int top = list.top;
+  if (index < top) top = index;
+  if (index >= top + page) top = index - page + 1;
+  ScrollTo(list, top);
+}
+
+void ListScroll(ListView& list, WPARAM request) {
+  int page = RowsPerPage(list.window);
+  switch (LOWORD(static_cast<DWORD>(request))) {
+    case SB_LINEUP: ScrollTo(list, list.top - 1); break;
+    case SB_LINEDOWN: ScrollTo(list, list.top + 1); break;
+    case SB_PAGEUP: ScrollTo(list, list.top - page); break;
+    case SB_PAGEDOWN: ScrollTo(list, list.top + page); break;
+    case SB_TOP: ScrollTo(list, 0); break;
+    case SB_BOTTOM: ScrollTo(list, static_cast<int>(list.items.size())); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+      SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+      GetScrollInfo(list.window, SB_VERT, &info);
+      ScrollTo(list, info.nTrackPos);
+      break;
+    }
+    default: break;
+  }
 }
 
 // Selects one item alone and focuses it (a click or a key without Ctrl).
@@ -448,6 +488,7 @@ LRESULT InsertItem(ListView& list, const LVITEMT<Char>* source) {
   ApplyItem(list, index, *source);
   NotifyItem(list, LVN_INSERTITEM, index);
   InvalidateRect(list.window, nullptr, TRUE);
+  UpdateScrollBar(list);
   return index;
 }
 
@@ -492,8 +533,8 @@ bool DeleteItem(ListView& list, int index) {
   if (index < 0 || index >= static_cast<int>(list.items.size())) return false;
   NotifyItem(list, LVN_DELETEITEM, index);
   list.items.erase(list.items.begin() + index);
-  list.top = std::max(0, std::min(list.top, static_cast<int>(list.items.size()) - 1));
   InvalidateRect(list.window, nullptr, TRUE);
+  ScrollTo(list, list.top);
   return true;
 }
 
@@ -506,6 +547,7 @@ void DeleteAllItems(ListView& list) {
   list.items.clear();
   list.top = 0;
   InvalidateRect(list.window, nullptr, TRUE);
+  UpdateScrollBar(list);
 }
 
 void SortItems(ListView& list, LPARAM sortParam, PFNLVCOMPARE compare) {
@@ -701,6 +743,16 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_RBUTTONDOWN:
       ListButtonDown(*list, message, lParam);
       return 0;
+    case WM_VSCROLL:
+      ListScroll(*list, wParam);
+      return 0;
+    case WM_MOUSEWHEEL:
+      // Three rows a notch.
+      ScrollTo(*list, list->top - 3 * static_cast<short>(HIWORD(static_cast<DWORD>(wParam))) / WHEEL_DELTA);
+      return 0;
+    case WM_SIZE:
+      ScrollTo(*list, list->top);
+      return Default(window, message, wParam, lParam);
     case LVM_GETITEMCOUNT:
       return static_cast<LRESULT>(list->items.size());
     case LVM_INSERTCOLUMNA:

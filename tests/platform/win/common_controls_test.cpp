@@ -8,7 +8,9 @@
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
 #include "platform/win/atoms.h"
+#include "platform/win/input.h"
 #include "platform/win/keyboard.h"
+#include "platform/win/scroll.h"
 #include "platform/win/message_queue.h"
 
 namespace {
@@ -327,6 +329,38 @@ TEST_F(CommonControlsTest, ArrowKeysMoveTheSelection) {
     int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
     EXPECT_TRUE(step.expected >= top && step.expected < top + 3) << "row " << step.expected << " visible";
   }
+}
+
+TEST_F(CommonControlsTest, TheWheelAndTheScrollBarMoveTheRowsShown) {
+  HWND list = Make(WC_LISTVIEWW, LVS_REPORT, 300, platform::win::kListHeaderHeight + 4 * platform::win::kListRowHeight);
+  for (int i = 0; i < 20; ++i) AddItem(list, u"row");
+  auto top = [&] { return static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)); };
+  int page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+  ASSERT_GT(page, 0);
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    int expectedTop;
+  };
+  const Step steps[] = {
+      {WM_MOUSEWHEEL, MAKELONG(0, static_cast<WORD>(-WHEEL_DELTA)), 3},
+      {WM_VSCROLL, SB_LINEDOWN, 4},
+      {WM_VSCROLL, SB_PAGEDOWN, 4 + page},
+      {WM_VSCROLL, SB_BOTTOM, 20 - page},
+      {WM_VSCROLL, SB_LINEDOWN, 20 - page},  // the last page stays full
+      {WM_MOUSEWHEEL, MAKELONG(0, static_cast<WORD>(2 * WHEEL_DELTA)), 20 - page - 6},
+      {WM_VSCROLL, SB_TOP, 0},
+      {WM_VSCROLL, SB_LINEUP, 0},
+  };
+  for (const auto& step : steps) {
+    SendMessageW(list, step.message, step.wParam, 0);
+    EXPECT_EQ(top(), step.expectedTop) << "message " << step.message << " request " << LOWORD(static_cast<DWORD>(step.wParam));
+    EXPECT_EQ(GetScrollPos(list, SB_VERT), step.expectedTop);
+  }
+  // Deleting rows pulls the last page back.
+  SendMessageW(list, WM_VSCROLL, SB_BOTTOM, 0);
+  for (int i = 0; i < 10; ++i) SendMessageW(list, LVM_DELETEITEM, 0, 0);
+  EXPECT_EQ(top(), 10 - page);
 }
 
 TEST_F(CommonControlsTest, DeletingItemsTellsTheParent) {
