@@ -154,6 +154,27 @@ TEST_F(UniStdCtrlsTest, ComboBoxKeepsWideItemsThroughRecreation) {
   EXPECT_EQ(seen, (std::vector<std::u16string>{kGreek, u"select"}));
 }
 
+TEST_F(UniStdCtrlsTest, WideActionsGiveTheirWideCaptionAndHint) {
+  auto* action = new TUniAction(form_);
+  action->SetWideCaption(kCyrillic);
+  action->SetWideHint(kGreek);
+  auto* button = Make<TUniButton>();
+  auto* box = Make<TUniCheckBox>(8, 40);
+  auto* label = Make<TUniLabel>(8, 70);
+  button->SetAction(action);
+  box->SetAction(action);
+  label->SetAction(action);
+  EXPECT_EQ(button->Caption(), kCyrillic);
+  EXPECT_EQ(box->Caption(), kCyrillic);
+  EXPECT_EQ(label->Caption(), kCyrillic);
+  EXPECT_EQ(button->Hint(), kGreek);
+  EXPECT_FALSE(IsControlCaptionStored(button));  // the action supplies it
+  // A later wide caption of the action reaches the linked controls.
+  action->SetWideCaption(u"\u03b4");
+  EXPECT_EQ(button->Caption(), u"\u03b4");
+  EXPECT_EQ(label->Caption(), u"\u03b4");
+}
+
 TEST_F(UniStdCtrlsTest, CopiedSelectionStaysWideWhereItCan) {
   auto* source = Make<TUniComboBox>();
   TObject marker;
