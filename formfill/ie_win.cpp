@@ -106,6 +106,11 @@ HWND TIEWin::FrameWnd() const {
   return frame_wnd_;
 }
 
+HWND TIEWin::TabWnd() const {
+  std::lock_guard guard(lock_);
+  return tab_wnd_;
+}
+
 std::u16string TIEWin::ClientID() const {
   std::lock_guard guard(lock_);
   return client_id_;
@@ -126,9 +131,18 @@ void TIEWin::Attach() {
   try {
     PutProperty(browser_.get(), kWinIdProperty, Variant::Text(win_id_));
     PutProperty(browser_.get(), kWinObjProperty, Variant::Int(static_cast<LONG>(id_)));
-    // The browser's own tab window is not reachable here, so the window counts as
-    // visible, as it does wherever that window cannot be found.
-    const bool visible = true;
+    // A tab in the background has a hidden window: its button waits for the tab.
+    bool visible = true;
+    ComPtr<IServiceProvider> services;
+    ComPtr<IOleWindow> tab;
+    HWND tabWnd = 0;
+    if (SUCCEEDED(browser_->QueryInterface(IID_IServiceProvider, services.PutVoid())) && services &&
+        SUCCEEDED(services->QueryService(SID_SShellBrowser, IID_IOleWindow, tab.PutVoid())) && tab &&
+        SUCCEEDED(tab->GetWindow(&tabWnd)) && IsWindow(tabWnd)) {
+      std::lock_guard guard(lock_);
+      tab_wnd_ = tabWnd;
+      visible = IsWindowVisible(tabWnd);
+    }
     SHANDLE_PTR frame = 0;
     if (SUCCEEDED(browser_->get_HWND(&frame))) {
       {

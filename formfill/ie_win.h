@@ -63,6 +63,8 @@ class TIEWin : public std::enable_shared_from_this<TIEWin> {
   const std::u16string& WinId() const { return win_id_; }
   IWebBrowser2* Browser() const { return browser_.get(); }
   HWND FrameWnd() const;
+  // The window of the browser's tab; 0 when not found.
+  HWND TabWnd() const;
   std::u16string ClientID() const;
   platform::ObjectId FloatForm() const;
 

@@ -6,6 +6,8 @@
 #include "data/app_services.h"
 #include "formfill/browser_access.h"
 #include "platform/com/class_table.h"
+#include "platform/base/clock.h"
+#include "support/debug_log.h"
 
 namespace formfill {
 namespace {
@@ -26,6 +28,20 @@ bool CountsAsWebBrowser(IWebBrowser2* browser) {
   if (SUCCEEDED(browser->get_MenuBar(&menuBar)) && menuBar == VARIANT_FALSE) return false;
   if (SUCCEEDED(browser->get_AddressBar(&addressBar)) && addressBar == VARIANT_FALSE) return false;
   return true;
+}
+
+// A folder window of the shell: the top-level browser's active view is a folder
+// view. A window that cannot be asked counts as a browser window.
+bool IsFolderWindow(IWebBrowser2* browser) {
+  ComPtr<IServiceProvider> services;
+  ComPtr<IShellBrowser> shell;
+  ComPtr<IShellView> view;
+  if (FAILED(browser->QueryInterface(IID_IServiceProvider, services.PutVoid())) || !services ||
+      FAILED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, shell.PutVoid())) || !shell ||
+      FAILED(shell->QueryActiveShellView(view.Put())) || !view) {
+    return false;
+  }
+  return static_cast<bool>(view.As<IFolderView>());
 }
 
 // The watcher id a browser carries in "Pellix_Win_OBJ"; 0 when none.
@@ -136,22 +152,7 @@ void TMainThread::Execute() {
 }
 
 void TMainThread::ScanShellWindows() {
-  if (!shell_windows_) {
-    // Failures end this scan; the next request tries again.
-    ComPtr<IShellWindows> windows;
-    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                IID_IShellWindows, windows.PutVoid())) ||
-        !windows) {
-      return;
-    }
-    shell_windows_ = windows;
-    ComPtr<IConnectionPointContainer> container;
-    if (SUCCEEDED(shell_windows_->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) &&
-        SUCCEEDED(container->FindConnectionPoint(DIID_DShellWindowsEvents, shell_point_.Put())) && shell_point_ &&
-        FAILED(shell_point_->Advise(shell_events_.get(), &shell_cookie_))) {
-      shell_point_.Reset();
-    }
-  }
+  if (!shell_windows_ && !ConnectShellWindows()) return;
   LONG count = 0;
   if (FAILED(shell_windows_->get_Count(&count))) return;
   for (auto& entry : windows_) entry.second->Stale = true;
@@ -175,6 +176,45 @@ void TMainThread::ScanShellWindows() {
   watcher_count_.store(windows_.size());
 }
 
+bool TMainThread::ConnectShellWindows() {
+  // Each failure is logged and ends this scan; the next request tries again.
+  ComPtr<IUnknown> made;
+  HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                IID_IShellWindows, made.PutVoid());
+  if (FAILED(hr)) {
+    LogError(hr == E_OUTOFMEMORY ? "CoCreateInstance  IShellWindows E_OUTOFMEMORY"
+                                 : "CoCreateInstance  IShellWindows  NOT Succeeded");
+    return false;
+  }
+  ComPtr<IShellWindows> windows;
+  if (made) {
+    hr = made->QueryInterface(IID_IShellWindows, windows.PutVoid());
+    if (FAILED(hr)) {
+      LogError(hr == E_OUTOFMEMORY ? "QueryInterface  IShellWindows E_OUTOFMEMORY"
+                                   : "QueryInterface  IShellWindows  NOT Succeeded");
+      return false;
+    }
+  }
+  if (!windows) {
+    // A class that answered nothing: give the shell a moment and ask once more.
+    Sleep(1000);
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                IID_IShellWindows, windows.PutVoid())) ||
+        !windows) {
+      LogError("CoShellWindows.Create  NOT Assigned");
+      return false;
+    }
+  }
+  shell_windows_ = windows;
+  ComPtr<IConnectionPointContainer> container;
+  if (SUCCEEDED(shell_windows_->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) &&
+      SUCCEEDED(container->FindConnectionPoint(DIID_DShellWindowsEvents, shell_point_.Put())) && shell_point_ &&
+      FAILED(shell_point_->Advise(shell_events_.get(), &shell_cookie_))) {
+    shell_point_.Reset();
+  }
+  return true;
+}
+
 void TMainThread::ReleaseWatcher(const std::shared_ptr<TIEWin>& watcher) {
   try {
     watcher->PostReleaseFloat();
@@ -186,9 +226,7 @@ void TMainThread::ReleaseWatcher(const std::shared_ptr<TIEWin>& watcher) {
 
 void TMainThread::SyncIEWindows(IWebBrowser2* browser) {
   try {
-    if (!CountsAsWebBrowser(browser)) return;
-    // Folder windows of the shell are not browser windows; the in-process browser has
-    // none, and a window that cannot be asked counts.
+    if (!CountsAsWebBrowser(browser) || IsFolderWindow(browser)) return;
     platform::ObjectId known = WatcherIdOf(browser);
     for (auto& entry : windows_) {
       if (known != 0 && entry.second->Id() == known && platform::com::IsSameObject(entry.second->Browser(), browser)) {

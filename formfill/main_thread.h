@@ -53,6 +53,9 @@ class TMainThread {
  private:
   void Execute();
   void ScanShellWindows();
+  // Obtains the shell-windows collection and subscribes to its events; false (logged)
+  // when it cannot be had now.
+  bool ConnectShellWindows();
   void SyncIEWindows(IWebBrowser2* browser);
   void ProcessNavigateQueue();
   void ProcessPasswordQueue();

@@ -1,6 +1,8 @@
 // The browser windows as the program calls them: the collection of open browser
 // windows (IShellWindows, created by class id), each browser (IWebBrowser2) with its
-// named-property store, and the events of both.
+// named-property store, and the events of both; and the services a browser window
+// offers (IServiceProvider): its shell browser with the window of its tab and the
+// active view, which answers IFolderView when the window shows a folder.
 #pragma once
 
 #include "platform/browser/mshtml.h"
@@ -12,6 +14,15 @@ inline constexpr IID IID_IShellWindows = {0x85CB6900, 0x4D95, 0x11CF, {0x96, 0x0
 inline constexpr IID IID_IWebBrowser2 = {0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
 inline constexpr IID DIID_DWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
 inline constexpr IID DIID_DShellWindowsEvents = {0xFE4106E0, 0x399A, 0x11D0, {0xA4, 0x8C, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+inline constexpr IID IID_IServiceProvider = {0x6D5140C1, 0x7436, 0x11CE, {0x80, 0x34, 0x00, 0xAA, 0x00, 0x60, 0x09, 0xFA}};
+inline constexpr IID IID_IOleWindow = {0x00000114, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IShellBrowser = {0x000214E2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IShellView = {0x000214E3, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IFolderView = {0xCDE725B0, 0xCCC9, 0x4519, {0x91, 0x7E, 0x32, 0x5D, 0x72, 0xFA, 0xB4, 0xCE}};
+// Services of a browser window: its shell browser (the tab), and the window's
+// top-level shell browser.
+inline constexpr GUID SID_SShellBrowser = IID_IShellBrowser;
+inline constexpr GUID SID_STopLevelBrowser = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
 
 // DWebBrowserEvents2. BeforeNavigate2 (browser, URL, Flags, TargetFrameName, PostData,
 // Headers, Cancel): URL is a VT_BYREF|VT_VARIANT text, Cancel a VT_BYREF|VT_BOOL that a
@@ -66,4 +77,52 @@ struct IShellWindows : IDispatch {
 
  protected:
   ~IShellWindows() = default;
+};
+
+struct IServiceProvider : IUnknown {
+  using Base = IUnknown;
+  static constexpr const IID& kIid = IID_IServiceProvider;
+  // The interface Iid of the service Service; E_NOINTERFACE when the service lacks it,
+  // E_FAIL for an unknown service.
+  virtual HRESULT QueryService(REFGUID service, REFIID iid, void** object) = 0;
+
+ protected:
+  ~IServiceProvider() = default;
+};
+
+struct IOleWindow : IUnknown {
+  using Base = IUnknown;
+  static constexpr const IID& kIid = IID_IOleWindow;
+  virtual HRESULT GetWindow(HWND* window) = 0;
+
+ protected:
+  ~IOleWindow() = default;
+};
+
+struct IShellView : IOleWindow {
+  using Base = IOleWindow;
+  static constexpr const IID& kIid = IID_IShellView;
+
+ protected:
+  ~IShellView() = default;
+};
+
+struct IShellBrowser : IOleWindow {
+  using Base = IOleWindow;
+  static constexpr const IID& kIid = IID_IShellBrowser;
+  // The view the browser shows now.
+  virtual HRESULT QueryActiveShellView(IShellView** view) = 0;
+
+ protected:
+  ~IShellBrowser() = default;
+};
+
+// Answered by the view of a folder window (not by a web page's view).
+struct IFolderView : IUnknown {
+  using Base = IUnknown;
+  static constexpr const IID& kIid = IID_IFolderView;
+  virtual HRESULT GetFolderFlags(DWORD* flags) = 0;
+
+ protected:
+  ~IFolderView() = default;
 };

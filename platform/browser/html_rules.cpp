@@ -344,9 +344,9 @@ std::u16string OuterHtml(const Node& node) {
   return out;
 }
 
-std::u16string FormTarget(const Node& form, const std::u16string& pageUrl) {
-  std::u16string action = Trim(AttributeText(form, u"action"));
-  if (action.empty()) return pageUrl;
+std::u16string ResolveAddress(std::u16string_view reference, const std::u16string& pageUrl) {
+  std::u16string action = Trim(reference);
+  if (action.empty()) return action;
   if (action.find(u"://") != std::u16string::npos) return action;
   std::size_t schemeEnd = pageUrl.find(u"://");
   std::size_t hostEnd = schemeEnd == std::u16string::npos ? std::u16string::npos : pageUrl.find(u'/', schemeEnd + 3);
@@ -358,6 +358,21 @@ std::u16string FormTarget(const Node& form, const std::u16string& pageUrl) {
     return origin + u"/" + action;
   }
   return path.substr(0, lastSlash + 1) + action;
+}
+
+std::u16string FormTarget(const Node& form, const std::u16string& pageUrl) {
+  std::u16string action = ResolveAddress(AttributeText(form, u"action"), pageUrl);
+  return action.empty() ? pageUrl : action;
+}
+
+std::vector<std::u16string> FrameAddresses(const DocumentTree& tree) {
+  std::vector<std::u16string> addresses;
+  for (const Node* node : tree.elements()) {
+    if (node->tag != u"frame" && node->tag != u"iframe") continue;
+    std::u16string address = ResolveAddress(AttributeText(*node, u"src"), tree.url());
+    if (!address.empty()) addresses.push_back(std::move(address));
+  }
+  return addresses;
 }
 
 ItemChoice ChooseItem(const std::vector<Node*>& list, const VARIANT& name, const VARIANT& index) {

@@ -45,6 +45,16 @@
 // against the page's address). submit() called by a program fires no event and
 // navigates the same way.
 //
+// Frames. After a page has loaded (NavigateComplete2 has come), each frame and iframe
+// element with a non-empty "src", in document order, loads that address (resolved
+// against the page's address as a form's action is) into a frame object of its own:
+// an IWebBrowser2 that answers its document, address and title and nothing else (a
+// form inside a frame sends nothing). The
+// window fires BeforeNavigate2 (a sink may cancel that frame), NavigateComplete2 and
+// DocumentComplete for the frame, naming the frame object; then DocumentComplete for
+// the page, naming the window's browser. A frame's own frames are not loaded, and the
+// page's collections do not reach into its frames.
+//
 // Context menu. A right click fires the element's context-menu event; the sinks'
 // answers only decide whether the browser's own menu would open.
 //
@@ -108,8 +118,13 @@ std::u16string StyleValue(const Node& node, std::u16string_view name);
 
 std::u16string OuterHtml(const Node& node);
 
+// An address as a page refers to it (a form's action, a frame's source), resolved
+// against the page's address; empty stays empty.
+std::u16string ResolveAddress(std::u16string_view reference, const std::u16string& pageUrl);
 // The address a submitted form navigates to.
 std::u16string FormTarget(const Node& form, const std::u16string& pageUrl);
+// The addresses the page's frames load, in document order.
+std::vector<std::u16string> FrameAddresses(const DocumentTree& tree);
 
 // The outcome of item(name, index) on a list of elements: an error, one element,
 // several (a sub-collection), or nothing (S_OK and null).

@@ -205,7 +205,10 @@ HRESULT Restore(IWebBrowser2* browser) {
 }
 
 HRESULT ShowTab(IWebBrowser2* browser, bool visible) {
-  return Act(browser, [visible](WebBrowser& window) { window.FireWindowState(visible); });
+  return Act(browser, [visible](WebBrowser& window) {
+    window.ShowTabWindow(visible);
+    window.FireWindowState(visible);
+  });
 }
 
 HRESULT HoldBusy(IWebBrowser2* browser, bool hold) {

@@ -55,7 +55,8 @@ HRESULT RightClick(IWebBrowser2* browser, IHTMLElement* element, bool* browserMe
 HRESULT SubmitByUser(IWebBrowser2* browser, IHTMLElement* form);
 HRESULT Minimise(IWebBrowser2* browser);
 HRESULT Restore(IWebBrowser2* browser);
-// Switches to another tab (hidden) or back (visible) without changing the frame window.
+// Switches to another tab (its window hidden) or back (shown) without changing the
+// frame window.
 HRESULT ShowTab(IWebBrowser2* browser, bool visible);
 // Keeps the browser busy (a page that never finishes loading) until released.
 HRESULT HoldBusy(IWebBrowser2* browser, bool hold);

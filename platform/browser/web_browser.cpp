@@ -1,5 +1,6 @@
 #include "platform/browser/web_browser.h"
 
+#include "platform/browser/html_rules.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr UINT kRunTasks = WM_APP + 0x101;
 constexpr char16_t kFrameClass[] = u"IEFrame";
+constexpr char16_t kTabClass[] = u"TabWindowClass";
 
 thread_local WebBrowser* tls_window = nullptr;
 
@@ -39,6 +41,106 @@ VARIANT Long(LONG number) {
   value.lVal = number;
   return value;
 }
+
+// A frame of a page: its own address and, once loaded, its document.
+class FrameBrowser : public ModelObject<IWebBrowser2> {
+ public:
+  explicit FrameBrowser(std::u16string url) : url_(std::move(url)) {}
+  void Loaded(ComPtr<HtmlDocument> document) {
+    std::lock_guard guard(lock_);
+    url_ = document->tree()->url();
+    document_ = std::move(document);
+  }
+  HRESULT get_Document(IDispatch** document) override {
+    std::lock_guard guard(lock_);
+    return platform::com::ReturnInterface(ComPtr<IDispatch>(static_cast<IHTMLDocument2*>(document_.get())),
+                                          document);
+  }
+  HRESULT get_LocationURL(BSTR* url) override {
+    std::lock_guard guard(lock_);
+    return ReturnText(url_, url);
+  }
+  HRESULT get_LocationName(BSTR* name) override {
+    ComPtr<HtmlDocument> document;
+    {
+      std::lock_guard guard(lock_);
+      document = document_;
+    }
+    return document ? document->get_title(name) : ReturnText(u"", name);
+  }
+  HRESULT get_Busy(VARIANT_BOOL* busy) override {
+    std::lock_guard guard(lock_);
+    return ReturnBool(!document_, busy);
+  }
+  HRESULT Navigate2(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT get_HWND(SHANDLE_PTR*) override { return E_NOTIMPL; }
+  HRESULT get_Visible(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT put_Visible(VARIANT_BOOL) override { return E_NOTIMPL; }
+  HRESULT get_ToolBar(int*) override { return E_NOTIMPL; }
+  HRESULT get_MenuBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT get_AddressBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT PutProperty(BSTR, VARIANT) override { return E_NOTIMPL; }
+  HRESULT GetProperty(BSTR, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT Quit() override { return E_NOTIMPL; }
+
+ private:
+  std::mutex lock_;
+  std::u16string url_;
+  ComPtr<HtmlDocument> document_;
+};
+
+// The active view of a window: a web page's, or a folder's (which answers IFolderView).
+class PageView : public platform::com::ComObject<IShellView> {
+ public:
+  explicit PageView(HWND window) : window_(window) {}
+  HRESULT GetWindow(HWND* window) override {
+    if (window == nullptr) return E_POINTER;
+    *window = window_;
+    return S_OK;
+  }
+
+ private:
+  const HWND window_;
+};
+
+class FolderView : public platform::com::ComObject<IShellView, IFolderView> {
+ public:
+  explicit FolderView(HWND window) : window_(window) {}
+  HRESULT GetWindow(HWND* window) override {
+    if (window == nullptr) return E_POINTER;
+    *window = window_;
+    return S_OK;
+  }
+  HRESULT GetFolderFlags(DWORD* flags) override {
+    if (flags == nullptr) return E_POINTER;
+    *flags = 0;
+    return S_OK;
+  }
+
+ private:
+  const HWND window_;
+};
+
+// The shell browser of a window's tab: its window, and the view it shows.
+class TabBrowser : public platform::com::ComObject<IShellBrowser> {
+ public:
+  TabBrowser(HWND tab, bool folder) : tab_(tab), folder_(folder) {}
+  HRESULT GetWindow(HWND* window) override {
+    if (window == nullptr) return E_POINTER;
+    *window = tab_;
+    return S_OK;
+  }
+  HRESULT QueryActiveShellView(IShellView** view) override {
+    if (view == nullptr) return E_POINTER;
+    ComPtr<IShellView> active = folder_ ? ComPtr<IShellView>(platform::com::MakeComObject<FolderView>(tab_).get())
+                                        : ComPtr<IShellView>(platform::com::MakeComObject<PageView>(tab_).get());
+    return platform::com::ReturnInterface(active, view);
+  }
+
+ private:
+  const HWND tab_;
+  const bool folder_;
+};
 
 }  // namespace
 
@@ -88,6 +190,10 @@ bool WebBrowser::Start() {
     frameClass.lpfnWndProc = &WebBrowser::FrameProc;
     frameClass.lpszClassName = kFrameClass;
     RegisterClassW(&frameClass);
+    WNDCLASSW tabClass{};
+    tabClass.lpfnWndProc = &DefWindowProcW;
+    tabClass.lpszClassName = kTabClass;
+    RegisterClassW(&tabClass);
   });
   std::promise<bool> started;
   std::future<bool> ready = started.get_future();
@@ -104,8 +210,9 @@ void WebBrowser::ThreadMain(std::promise<bool>* started) {
   tls_window = this;
   thread_id_ = std::this_thread::get_id();
   frame_ = CreateWindowExW(0, kFrameClass, u"", 0, 0, 0, 800, 600, 0, 0, 0, nullptr);
+  if (frame_ != 0) tab_ = CreateWindowExW(0, kTabClass, u"", WS_CHILD | WS_VISIBLE, 0, 0, 800, 600, frame_, 0, 0, nullptr);
   if (frame_ != 0 && options_.visible) ShowWindow(frame_, SW_SHOW);
-  bool ok = frame_ != 0;
+  bool ok = frame_ != 0 && tab_ != 0;
   started->set_value(ok);
   if (ok) {
     running_ = true;
@@ -168,8 +275,10 @@ void WebBrowser::Close() {
     }
   }
   ComPtr<HtmlDocument> page;
+  std::vector<ComPtr<IWebBrowser2>> frames;
   std::lock_guard guard(state_lock_);
   page = std::move(document_);
+  frames = std::move(frames_);
 }
 
 bool WebBrowser::Closed() const {
@@ -177,13 +286,13 @@ bool WebBrowser::Closed() const {
   return closed_;
 }
 
-void WebBrowser::FireUrlEvent(DISPID id, const std::u16string& url) {
+void WebBrowser::FireUrlEvent(DISPID id, IDispatch* source, const std::u16string& url) {
   Variant address = Variant::Text(url);
-  std::vector<VARIANT> args{Borrowed(static_cast<IWebBrowser2*>(this)), ByRef(address.get())};
+  std::vector<VARIANT> args{Borrowed(source), ByRef(address.get())};
   events_->Fire(id, args);
 }
 
-void WebBrowser::Navigation(const std::u16string& url) {
+bool WebBrowser::FireBeforeNavigate(IDispatch* source, const std::u16string& url) {
   Variant address = Variant::Text(url);
   Variant flags = Variant::Int(0);
   Variant frameName = Variant::Text(u"");
@@ -194,10 +303,34 @@ void WebBrowser::Navigation(const std::u16string& url) {
   VariantInit(&cancelRef);
   cancelRef.vt = VT_BYREF | VT_BOOL;
   cancelRef.pboolVal = &cancel;
-  std::vector<VARIANT> args{Borrowed(static_cast<IWebBrowser2*>(this)), ByRef(address.get()), ByRef(flags.get()),
+  std::vector<VARIANT> args{Borrowed(source), ByRef(address.get()), ByRef(flags.get()),
                             ByRef(frameName.get()), ByRef(postData.get()), ByRef(headers.get()), cancelRef};
   events_->Fire(DISPID_BEFORENAVIGATE2, args);
-  if (cancel != VARIANT_FALSE) {
+  return cancel != VARIANT_FALSE;
+}
+
+std::vector<ComPtr<IWebBrowser2>> WebBrowser::LoadFrames(const HtmlDocument& page) {
+  std::vector<std::u16string> addresses;
+  {
+    std::lock_guard guard(page.tree()->lock());
+    addresses = FrameAddresses(*page.tree());
+  }
+  std::vector<ComPtr<IWebBrowser2>> frames;
+  for (const std::u16string& requested : addresses) {
+    auto frame = platform::com::MakeComObject<FrameBrowser>(requested);
+    if (FireBeforeNavigate(frame.get(), requested)) continue;
+    const std::u16string url = pages_->RedirectOf(requested).value_or(requested);
+    frame->Loaded(HtmlDocument::Load(pages_->Load(url).value_or(std::string()), url));
+    FireUrlEvent(DISPID_NAVIGATECOMPLETE2, frame.get(), url);
+    FireUrlEvent(DISPID_DOCUMENTCOMPLETE, frame.get(), url);
+    frames.emplace_back(frame.get());
+  }
+  return frames;
+}
+
+void WebBrowser::Navigation(const std::u16string& url) {
+  IDispatch* self = static_cast<IWebBrowser2*>(this);
+  if (FireBeforeNavigate(self, url)) {
     std::lock_guard guard(state_lock_);
     busy_ = hold_busy_;
     return;
@@ -208,20 +341,26 @@ void WebBrowser::Navigation(const std::u16string& url) {
   ComPtr<HtmlDocument> page = HtmlDocument::Load(pages_->Load(finalUrl).value_or(std::string()), finalUrl);
   page->tree()->SetHost(host_);
   ComPtr<HtmlDocument> previous;
+  std::vector<ComPtr<IWebBrowser2>> previousFrames;
   {
     std::lock_guard guard(state_lock_);
     if (closed_) return;
     previous = std::move(document_);
+    previousFrames = std::move(frames_);
     document_ = page;
     location_ = finalUrl;
   }
   previous.Reset();
-  FireUrlEvent(DISPID_NAVIGATECOMPLETE2, finalUrl);
+  previousFrames.clear();
+  FireUrlEvent(DISPID_NAVIGATECOMPLETE2, self, finalUrl);
+  std::vector<ComPtr<IWebBrowser2>> frames = LoadFrames(*page);
   {
     std::lock_guard guard(state_lock_);
+    if (closed_) return;
+    frames_ = std::move(frames);
     busy_ = hold_busy_;
   }
-  FireUrlEvent(DISPID_DOCUMENTCOMPLETE, finalUrl);
+  FireUrlEvent(DISPID_DOCUMENTCOMPLETE, self, finalUrl);
 }
 
 void WebBrowser::NavigateFromPage(const std::u16string& url) {
@@ -240,6 +379,8 @@ void WebBrowser::HoldBusy(bool hold) {
 }
 
 void WebBrowser::ShowFrame(int command) { ShowWindow(frame_, command); }
+
+void WebBrowser::ShowTabWindow(bool visible) { ShowWindow(tab_, visible ? SW_SHOW : SW_HIDE); }
 
 void WebBrowser::FireWindowState(bool tabVisible) {
   LONG flags = tabVisible ? (OLECMDIDF_WINDOWSTATE_USERVISIBLE | OLECMDIDF_WINDOWSTATE_ENABLED) : 0;
@@ -363,6 +504,15 @@ HRESULT WebBrowser::Quit() {
 HRESULT WebBrowser::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (points) *points = nullptr;
   return E_NOTIMPL;
+}
+
+HRESULT WebBrowser::QueryService(REFGUID service, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (Closed()) return RPC_E_DISCONNECTED;
+  if (!(service == SID_SShellBrowser) && !(service == SID_STopLevelBrowser)) return E_FAIL;
+  auto browser = platform::com::MakeComObject<TabBrowser>(tab_, options_.folder);
+  return browser->QueryInterface(iid, object);
 }
 
 HRESULT WebBrowser::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {

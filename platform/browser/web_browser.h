@@ -1,6 +1,9 @@
 // One browser window of the in-process browser: the browser object (IWebBrowser2 with
 // its named-property store, busy state and location, and the DWebBrowserEvents2
-// connection point), its frame window (class "IEFrame") and its own thread.
+// connection point), its frame window (class "IEFrame") with the window of its tab
+// (class "TabWindowClass", a child of the frame), its services (IServiceProvider: the
+// tab's shell browser and the active view) and its own thread. A page's frames are
+// loaded into frame objects of their own (html_rules.h, Frames).
 //
 // Threads: like a real browser window, each has a thread of its own that owns the
 // frame window and runs a message loop. Navigations and the user's actions run there,
@@ -22,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/browser/exdisp.h"
 #include "platform/browser/html_document.h"
@@ -35,9 +39,11 @@ struct WindowOptions {
   bool toolBar = true;
   bool menuBar = true;
   bool addressBar = true;
+  // A folder window of the shell: its active view answers IFolderView.
+  bool folder = false;
 };
 
-class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer> {
+class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer, IServiceProvider> {
  public:
   WebBrowser(WindowOptions options, std::shared_ptr<PageSource> pages);
   ~WebBrowser() override;
@@ -65,6 +71,9 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer> {
   HRESULT Quit() override;
   HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override;
   HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+  // SID_SShellBrowser and SID_STopLevelBrowser: the tab's shell browser (IOleWindow,
+  // IShellBrowser).
+  HRESULT QueryService(REFGUID service, REFIID iid, void** object) override;
 
   // Runs Task on the window's thread; with Wait, returns when the window has no work
   // left (at once when called on the window's thread).
@@ -77,7 +86,10 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer> {
   void ShowFrame(int command);
   // On the window's thread: the tab became visible or hidden (WindowStateChanged).
   void FireWindowState(bool tabVisible);
+  // On the window's thread: shows or hides the tab's window.
+  void ShowTabWindow(bool visible);
   HWND FrameWindow() const { return frame_; }
+  HWND TabWindow() const { return tab_; }
   void SetCloseHandler(std::function<void()> onQuit) { on_quit_ = std::move(onQuit); }
 
  private:
@@ -86,7 +98,12 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer> {
   void ThreadMain(std::promise<bool>* started);
   void RunQueued();
   void Navigation(const std::u16string& url);
-  void FireUrlEvent(DISPID id, const std::u16string& url);
+  // Fires BeforeNavigate2 for Source (the window's browser or a frame's); true when a
+  // sink cancelled the navigation.
+  bool FireBeforeNavigate(IDispatch* source, const std::u16string& url);
+  void FireUrlEvent(DISPID id, IDispatch* source, const std::u16string& url);
+  // Loads the frames of Page, each with its own events.
+  std::vector<platform::com::ComPtr<IWebBrowser2>> LoadFrames(const HtmlDocument& page);
   bool Closed() const;
 
   const WindowOptions options_;
@@ -96,6 +113,7 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer> {
 
   mutable std::mutex state_lock_;
   platform::com::ComPtr<HtmlDocument> document_;
+  std::vector<platform::com::ComPtr<IWebBrowser2>> frames_;  // the page's frame objects
   std::u16string location_;
   bool busy_ = false;
   bool hold_busy_ = false;
@@ -112,6 +130,7 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer> {
   std::thread thread_;
   std::thread::id thread_id_;
   HWND frame_ = 0;
+  HWND tab_ = 0;
   std::function<void()> on_quit_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "browser_fixture.h"
 #include "data/menu_messages.h"
@@ -13,8 +14,13 @@
 #include "formfill/ie_win.h"
 #include "formfill/main_thread.h"
 #include "formfill/prepared_values.h"
+#include "platform/base/faults.h"
 #include "platform/base/text.h"
+#include "platform/kernel/debug_output.h"
+#include "platform/kernel/registry.h"
 #include "platform/win/window.h"
+#include "support/debug_log.h"
+#include "support/registry_access.h"
 #include "common/test_env.h"
 #include "data/data_globals.h"
 #include "data/ignore_lists.h"
@@ -147,6 +153,7 @@ TEST_F(WatcherTest, OnlyWebBrowserWindowsGetAWatcherAndAFloatingButton) {
       {"pop-up without tool bar", {true, false, true, true}, false},
       {"pop-up without menu bar", {true, true, false, true}, false},
       {"pop-up without address bar", {true, true, true, false}, false},
+      {"folder window of the shell", {true, true, true, true, true}, false},
   };
   std::vector<ComPtr<IWebBrowser2>> windows;
   for (const Case& each : cases) windows.push_back(platform::browser::InProcessBrowser::Instance().OpenWindow(each.options));
@@ -164,6 +171,100 @@ TEST_F(WatcherTest, OnlyWebBrowserWindowsGetAWatcherAndAFloatingButton) {
     EXPECT_EQ(watcher->FrameWnd(), formfill::GetBrowserWindowHandle(windows[i].get()));
     EXPECT_EQ(floats_.BoundWatcher(watcher->FloatForm()), watcher->Id());
   }
+}
+
+TEST_F(WatcherTest, AButtonStartsOnlyOverATabInFront) {
+  struct Case {
+    const char* what;
+    bool tabShown;
+  } cases[] = {{"tab in front", true}, {"tab in the background", false}};
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    ComPtr<IWebBrowser2> browser = Open(u"/login");
+    ASSERT_EQ(platform::browser::ShowTab(browser.get(), each.tabShown), S_OK);
+    StartWatcher();
+    std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+    ASSERT_TRUE(watcher);
+    EXPECT_EQ(GetParent(watcher->TabWnd()), watcher->FrameWnd());
+    EXPECT_EQ(floats_.BoundWatcher(watcher->FloatForm()), watcher->Id());
+    EXPECT_EQ(floats_.IsVisible(watcher->FloatForm()), each.tabShown);
+    watcher_.reset();
+    platform::browser::InProcessBrowser::Instance().CloseAll();
+  }
+}
+
+TEST_F(WatcherTest, AFailedCollectionIsLoggedAndTriedAgainByTheNextScan) {
+  struct Case {
+    DWORD error;
+    std::string line;
+  } cases[] = {
+      {ERROR_OUTOFMEMORY, "CoCreateInstance  IShellWindows E_OUTOFMEMORY"},
+      {ERROR_ACCESS_DENIED, "CoCreateInstance  IShellWindows  NOT Succeeded"},
+  };
+  RegWriteString(HKEY_CURRENT_USER, "SOFTWARE\\RD", "VERSION", "1");
+  InitDebugLog();
+  std::mutex lock;
+  std::vector<std::string> output;
+  platform::SetDebugOutputSink([&](std::string_view text) {
+    std::lock_guard guard(lock);
+    output.emplace_back(text);
+  });
+  ComPtr<IWebBrowser2> browser = Open(u"/login");
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.line);
+    platform::faults::FailNext("CoCreateInstance", 1, each.error);
+    watcher_ = std::make_unique<TMainThread>(static_cast<HWND>(0));
+    watcher_->WaitForCycle();
+    EXPECT_EQ(watcher_->WatcherCount(), 0u);
+    {
+      std::lock_guard guard(lock);
+      ASSERT_FALSE(output.empty());
+      const std::string& last = output.back();
+      EXPECT_EQ(last.substr(last.size() - each.line.size()), each.line);
+      EXPECT_NE(last.find(",*L 2,"), std::string::npos);  // an error line
+    }
+    Settle();
+    EXPECT_EQ(watcher_->WatcherCount(), 1u);
+    watcher_.reset();
+  }
+  platform::SetDebugOutputSink(nullptr);
+  RegDeleteKeyTree(HKEY_CURRENT_USER, "SOFTWARE\\RD");
+  InitDebugLog();
+}
+
+TEST_F(WatcherTest, WindowsOpenedAndClosedWhileScansRunEndWithOneWatcherEach) {
+  StartWatcher();
+  std::atomic<bool> stop{false};
+  std::thread scans([&] {
+    while (!stop.load()) {
+      watcher_->RequestScan();
+      watcher_->WaitForCycle();
+    }
+  });
+  auto& browser = platform::browser::InProcessBrowser::Instance();
+  std::vector<ComPtr<IWebBrowser2>> open;
+  for (int i = 0; i < 12; ++i) {
+    open.push_back(Open(u"/login"));
+    if (i % 3 == 2) {
+      browser.CloseWindow(open[open.size() - 2].get());
+      open.erase(open.end() - 2);
+    }
+  }
+  stop.store(true);
+  scans.join();
+  Settle();
+  ASSERT_EQ(watcher_->WatcherCount(), open.size());
+  for (const ComPtr<IWebBrowser2>& each : open) {
+    std::shared_ptr<TIEWin> watcher = WatcherOf(each.get());
+    ASSERT_TRUE(watcher);
+    EXPECT_EQ(floats_.BoundWatcher(watcher->FloatForm()), watcher->Id());
+  }
+  // Every button made for a window that closed was released, and only those.
+  std::size_t made = 0;
+  for (const RecordedCall& call : shell_.Calls()) {
+    if (call.kind == RecordedCall::kSend && call.command == formfill::kCmdCreateFloat) ++made;
+  }
+  EXPECT_EQ(Posts(formfill::kCmdReleaseFloat).size(), made - open.size());
 }
 
 TEST_F(WatcherTest, AWindowClosedBetweenScansLosesItsWatcherAndItsButton) {
@@ -615,6 +716,43 @@ TEST_F(StoredFormTest, ARedirectedRequestExpiresAndThePageIsHandledAsAnyOther) {
   ASSERT_EQ(platform::browser::RightClick(browser.get(), ById(browser.get(), u"pw").get()), S_OK);
   ASSERT_EQ(shell_.Calls().size(), before + 1);
   EXPECT_EQ(shell_.Calls().back().command, formfill::kCmdPasswordMenuEmpty);
+}
+
+TEST_F(StoredFormTest, FramesThatCompleteFirstLeaveTheRequestToThePage) {
+  pages_->Add(u"http://site.test/framed",
+              "<html><body><form name='login'><input name='user' id='user'>"
+              "<input type='password' name='pw' id='pw'></form><iframe src='/ad'></iframe></body></html>");
+  AddPage(u"/ad", "<html><body><form><input name='other'></form></body></html>");
+  struct Case {
+    const char* what;
+    bool requested;
+    std::size_t passes;  // each pass over a page with forms asks the gate once
+    std::u16string user;
+  } cases[] = {
+      {"with a stored-form request", true, 1, u"requested"},
+      {"without one: the frame's completion is handled too", false, 2, u""},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    while (BookmarkList->Count() > 0) BookmarkList->Delete(0);
+    TFormItem* stored = AddBookmark();
+    stored->SetURL(u"http://site.test/framed");
+    ComPtr<IWebBrowser2> browser = Open();
+    StartWatcher();
+    if (each.requested) RequestLogin(browser.get(), *stored, kNavigateFill);
+    auto gateCalls = [&] {
+      auto calls = shell_.Calls();
+      return static_cast<std::size_t>(std::count_if(calls.begin(), calls.end(), [](const RecordedCall& call) {
+        return call.kind == RecordedCall::kCheckUnlock;
+      }));
+    };
+    std::size_t before = gateCalls();
+    NavigateAndSettle(browser.get(), u"http://site.test/framed");
+    EXPECT_EQ(gateCalls() - before, each.passes);
+    EXPECT_EQ(ValueOf(browser.get(), u"user"), each.user);
+    watcher_.reset();
+    platform::browser::InProcessBrowser::Instance().CloseAll();
+  }
 }
 
 TEST_F(StoredFormTest, APageNoStoredFormClaimsIsFilledFromTheActiveIdentity) {

@@ -336,6 +336,89 @@ TEST_F(InProcessBrowserTest, BusyWhileLoadingIsHeld) {
   EXPECT_EQ(busy, VARIANT_FALSE);
 }
 
+TEST_F(InProcessBrowserTest, FramesLoadAfterThePageEachWithItsOwnObjectAndEvents) {
+  ComPtr<IWebBrowser2> browser = Open();
+  std::mutex lock;
+  std::vector<ComPtr<IDispatch>> sources;
+  Recorder recorder;
+  auto sink = recorder.Sink(DIID_DWebBrowserEvents2,
+                            {DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_DOCUMENTCOMPLETE},
+                            [&](DISPID, DISPPARAMS* params, VARIANT*) {
+                              std::lock_guard guard(lock);
+                              sources.emplace_back(platform::com::Argument(params, 0)->pdispVal);
+                            });
+  Advise(browser.get(), DIID_DWebBrowserEvents2, sink.get());
+  ASSERT_EQ(platform::browser::NavigateAndWait(browser.get(), std::u16string(kSite) + u"/framed.html"), S_OK);
+
+  const std::u16string page = u"http://site.test/framed.html";
+  const std::u16string login = u"http://site.test/login.html";
+  const std::u16string index = u"http://site.test/index.html";
+  struct Expected {
+    DISPID id;
+    std::u16string url;
+    int source;  // 0 the window's browser, 1 and 2 the frames
+  } expected[] = {
+      {DISPID_BEFORENAVIGATE2, page, 0},   {DISPID_NAVIGATECOMPLETE2, page, 0}, {DISPID_BEFORENAVIGATE2, login, 1},
+      {DISPID_NAVIGATECOMPLETE2, login, 1}, {DISPID_DOCUMENTCOMPLETE, login, 1}, {DISPID_BEFORENAVIGATE2, index, 2},
+      {DISPID_NAVIGATECOMPLETE2, index, 2}, {DISPID_DOCUMENTCOMPLETE, index, 2}, {DISPID_DOCUMENTCOMPLETE, page, 0},
+  };
+  std::vector<Recorded> seen = recorder.Seen();
+  ASSERT_EQ(seen.size(), std::size(expected));
+  ComPtr<IDispatch> frames[3] = {ComPtr<IDispatch>(browser.get()), sources[2], sources[5]};
+  EXPECT_FALSE(platform::com::IsSameObject(frames[1].get(), frames[2].get()));
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(seen[i].id, expected[i].id);
+    EXPECT_EQ(seen[i].text, expected[i].url);
+    EXPECT_EQ(platform::com::IsSameObject(sources[i].get(), frames[0].get()), expected[i].source == 0);
+    EXPECT_TRUE(platform::com::IsSameObject(sources[i].get(), frames[expected[i].source].get()));
+  }
+  // Each frame holds its own document; the page's collections do not reach into them.
+  ComPtr<IWebBrowser2> frame = frames[1].As<IWebBrowser2>();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(Location(frame.get()), login);
+  EXPECT_TRUE(ById(Document(frame.get()).get(), u"login"));
+  EXPECT_FALSE(ById(Document(browser.get()).get(), u"login"));
+  EXPECT_TRUE(ById(Document(browser.get()).get(), u"outer"));
+  EXPECT_EQ(Location(browser.get()), page);
+}
+
+TEST_F(InProcessBrowserTest, ServicesGiveTheTabsWindowAndTellFolderWindows) {
+  struct Case {
+    const char* what;
+    bool folder;
+  } cases[] = {{"web browser window", false}, {"folder window", true}};
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    platform::browser::WindowOptions options;
+    options.folder = each.folder;
+    ComPtr<IWebBrowser2> browser = InProcessBrowser::Instance().OpenWindow(options);
+    ASSERT_TRUE(browser);
+    ComPtr<IServiceProvider> services = browser.As<IServiceProvider>();
+    ASSERT_TRUE(services);
+    ComPtr<IOleWindow> tab;
+    ASSERT_EQ(services->QueryService(SID_SShellBrowser, IID_IOleWindow, tab.PutVoid()), S_OK);
+    HWND tabWindow = 0;
+    ASSERT_EQ(tab->GetWindow(&tabWindow), S_OK);
+    SHANDLE_PTR frame = 0;
+    ASSERT_EQ(browser->get_HWND(&frame), S_OK);
+    EXPECT_EQ(GetParent(tabWindow), static_cast<HWND>(frame));
+    EXPECT_TRUE(IsWindowVisible(tabWindow));
+    ASSERT_EQ(platform::browser::ShowTab(browser.get(), false), S_OK);
+    EXPECT_FALSE(IsWindowVisible(tabWindow));
+
+    ComPtr<IShellBrowser> shell;
+    ASSERT_EQ(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, shell.PutVoid()), S_OK);
+    ComPtr<IShellView> view;
+    ASSERT_EQ(shell->QueryActiveShellView(view.Put()), S_OK);
+    EXPECT_EQ(static_cast<bool>(view.As<IFolderView>()), each.folder);
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(services->QueryService(IID_IWebBrowser2, IID_IUnknown, none.PutVoid()), E_FAIL);
+    ASSERT_EQ(browser->Quit(), S_OK);
+    EXPECT_EQ(services->QueryService(SID_SShellBrowser, IID_IOleWindow, tab.PutVoid()), RPC_E_DISCONNECTED);
+  }
+}
+
 TEST_F(InProcessBrowserTest, ActionsRefuseForeignObjects) {
   ComPtr<IWebBrowser2> browser = Open(u"/login.html");
   auto document = Load("<form id=f></form>");
