@@ -55,10 +55,14 @@ void MaskToAlphaPixels(TBitmap& color, TBitmap& mask, TBitmap& result, bool inve
 }  // namespace
 
 TBitmap* LoadRCDataBitmap(HINSTANCE instance, const char* name) {
-  if (FindResourceA(instance, name, RT_RCDATA) == 0) return nullptr;
+  return LoadResourceBitmap(instance, name, RT_RCDATA);
+}
+
+TBitmap* LoadResourceBitmap(HINSTANCE instance, const char* name, const char* type) {
+  if (FindResourceA(instance, name, type) == 0) return nullptr;
   auto bitmap = std::make_unique<TBitmap>();
   try {
-    TResourceStream stream(instance, name, RT_RCDATA);
+    TResourceStream stream(instance, name, type);
     bitmap->LoadFromStream(stream);
   } catch (const Exception&) {
     return nullptr;  // a damaged resource gives no bitmap, as a missing one does

@@ -7,6 +7,11 @@
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/image_control.h"
 
+// The bitmap stored (in bitmap-file form) in the resource of that name and type; null
+// when the module has no such resource or it is not a readable bitmap. The caller owns
+// the result.
+TBitmap* LoadResourceBitmap(HINSTANCE instance, const char* name, const char* type);
+
 // The bitmap stored (in bitmap-file form) in the RCDATA resource of that name; null
 // when the module has no such resource or it is not a readable bitmap. The caller
 // owns the result.
