@@ -82,32 +82,9 @@ void AddMasked(TImageList& list, const char* name) {
   list.AddIcon(icon);
 }
 
-// Frees the items under Root (their owner is the menu).
+// Frees the items under Root (each item owns those under it).
 void ClearMenuItems(TMenuItem* root) {
-  while (root->Count() > 0) {
-    TMenuItem* child = root->Items(root->Count() - 1);
-    ClearMenuItems(child);
-    delete child;
-  }
-}
-
-// The menu tree as wide menu items under Target.
-void AddMenuItems(const TMenuEntry& entries, TMenuItem* target, TComponent* owner) {
-  for (const auto& entry : entries.Items) {
-    auto* item = new TUniMenuItem(owner);
-    item->SetCaption(entry->Caption);
-    item->SetEnabled(entry->Enabled);
-    item->SetDefault(entry->Default);
-    item->SetImageIndex(entry->ImageIndex);
-    item->Tag = entry->Tag;
-    if (entry->OnClick) {
-      TMenuEntry* source = entry.get();
-      TNotifyEvent click = entry->OnClick;
-      item->OnClick = [source, click](TObject*) { click(source); };
-    }
-    target->Add(item);
-    AddMenuItems(*entry, item, owner);
-  }
+  while (root->Count() > 0) delete root->Items(root->Count() - 1);
 }
 
 // As the messages this thread has taken show it: a drag's moves come while it is down.
@@ -321,20 +298,19 @@ void TFloatForm::MouseLeft() {
 }
 
 void TFloatForm::MenuPopup(TObject*) {
+  // A declined master password leaves the menu empty.
   ClearMenuItems(PopMenu->Items());
-  menu_tree_ = std::make_unique<TPopupMenuTree>();
   TFloatFormOwner* owner = installed_owner.load();
   if (owner == nullptr || !owner->EnsureFirstRun(browser_) || !CheckUnlock(browser_, 1, true)) return;
   TMenuEvents events;
   for (int slot = 0; slot < TMenuEvents::kCount; ++slot) {
     const int command = CommandOfSlot(slot);
     events.Handlers[slot] = [this, command](TObject* sender) {
-      auto* item = dynamic_cast<TMenuEntry*>(sender);
-      MenuClick(command, item != nullptr ? item->Tag : 0);
+      auto* item = dynamic_cast<TMenuItem*>(sender);
+      MenuClick(command, item != nullptr ? static_cast<std::int32_t>(item->Tag) : 0);
     };
   }
-  BuildMainMenu(events, *menu_tree_, true);
-  AddMenuItems(menu_tree_->Items, PopMenu->Items(), PopMenu);
+  BuildMainMenu(events, *PopMenu, true);
 }
 
 void TFloatForm::MenuClick(int command, std::int32_t tag) {

@@ -22,8 +22,6 @@
 #include "platform/classlib/icons.h"
 #include "platform/gdi/device_context.h"
 
-class TPopupMenuTree;
-
 namespace formfill {
 
 // Offsets of a floating window from its browser window's edges; a non-zero right or
@@ -122,8 +120,6 @@ class TFloatForm : public TForm {
   void MenuPopup(TObject* sender);
 
   const HWND browser_;
-  // The menu's items as built for the last popup (their clicks run inside it).
-  std::unique_ptr<TPopupMenuTree> menu_tree_;
 };
 
 // Main thread: a floating window over Browser, hidden at top -1000; null when Browser
