@@ -94,7 +94,8 @@ class Canvas {
 // Pixels of a bitmap in top-down logical rows, for raster operations.
 class Pixels {
  public:
-  explicit Pixels(const Bitmap& bitmap) : bitmap_(bitmap) {
+  explicit Pixels(const Bitmap& bitmap)
+      : bitmap_(bitmap), width_(bitmap.width()), height_(bitmap.height()), bottomUp_(bitmap.bottomUp) {
     cairo_surface_flush(bitmap.surface);
     data_ = cairo_image_surface_get_data(bitmap.surface);
     stride_ = cairo_image_surface_get_stride(bitmap.surface);
@@ -102,14 +103,16 @@ class Pixels {
   ~Pixels() { cairo_surface_mark_dirty(bitmap_.surface); }
   Pixels(const Pixels&) = delete;
   Pixels& operator=(const Pixels&) = delete;
-  bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < bitmap_.width() && y < bitmap_.height(); }
+  bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
   BYTE* At(int x, int y) const {
-    int row = bitmap_.bottomUp ? bitmap_.height() - 1 - y : y;
+    int row = bottomUp_ ? height_ - 1 - y : y;
     return data_ + row * stride_ + x * 4;
   }
 
  private:
   const Bitmap& bitmap_;
+  int width_, height_;
+  bool bottomUp_;
   BYTE* data_;
   int stride_;
 };
@@ -846,6 +849,9 @@ class Axis {
         mirrored_((destExtent < 0) != (sourceExtent < 0)) {}
   int DestStart() const { return destStart_; }
   int Count() const { return count_; }
+  int SourceStart() const { return sourceStart_; }
+  // One source pixel per destination pixel, in the same order.
+  bool Plain() const { return count_ == sourceCount_ && !mirrored_; }
   Span SpanOf(int step) const {
     int k = mirrored_ ? count_ - 1 - step : step;
     int first = static_cast<int>(static_cast<long long>(k) * sourceCount_ / count_);
@@ -926,6 +932,28 @@ void ToMonochrome(BYTE p[4]) {
   Put(p, p[0] + p[1] + p[2] >= 3 * 128 ? RGB(255, 255, 255) : RGB(0, 0, 0));
 }
 
+// The common copy (same size, same kind of bitmap) as whole row pieces per clip rectangle.
+void CopyRows(const DcState& dest, const Axis& columns, const Axis& rows, const DcState& source, const Pixels& to,
+              const Pixels& from, const Region& clip) {
+  int left = columns.DestStart() + dest.origin.x, top = rows.DestStart() + dest.origin.y;
+  // Source pixel (device) = destination pixel (device) + shift.
+  int shiftX = columns.SourceStart() + source.origin.x - left, shiftY = rows.SourceStart() + source.origin.y - top;
+  RECT area{left, top, left + columns.Count(), top + rows.Count()};
+  // Only where the source has pixels.
+  area = RECT{std::max<LONG>(area.left, -shiftX), std::max<LONG>(area.top, -shiftY),
+              std::min<LONG>(area.right, source.target->width() - shiftX),
+              std::min<LONG>(area.bottom, source.target->height() - shiftY)};
+  for (const RECT& r : clip.Rects()) {
+    RECT part{std::max(r.left, area.left), std::max(r.top, area.top), std::min(r.right, area.right),
+              std::min(r.bottom, area.bottom)};
+    if (Empty(part)) continue;
+    for (int y = part.top; y < part.bottom; ++y) {
+      std::memcpy(to.At(part.left, y), from.At(part.left + shiftX, y + shiftY),
+                  static_cast<std::size_t>(part.right - part.left) * 4);
+    }
+  }
+}
+
 // Scales and combines pixel by pixel in device coordinates, within the clip.
 void RasterBlit(const DcState& dest, const Axis& columns, const Axis& rows, const DcState* source, DWORD rop) {
   Pixels to(*dest.target);
@@ -933,6 +961,11 @@ void RasterBlit(const DcState& dest, const Axis& columns, const Axis& rows, cons
   if (source) from.emplace(*source->target);
   Region clip = dest.clip;
   clip.Intersect(Bounds(*dest.target));
+  if (source && rop == SRCCOPY && columns.Plain() && rows.Plain() &&
+      source->target->monochrome == dest.target->monochrome) {
+    CopyRows(dest, columns, rows, *source, to, *from, clip);
+    return;
+  }
   BYTE pattern[4] = {0, 0, 0, 255};
   if (dest.brushObject && !dest.brushObject->hollow) Put(pattern, dest.brushObject->color);
   if (dest.target->monochrome) ToMonochrome(pattern);

@@ -110,13 +110,23 @@ TEST(Regions, EveryDrawingCallKeepsInsideTheClip) {
       {"LineTo", [](HDC dc) { for (int y = 0; y < 3; ++y) { MoveToEx(dc, 0, y, nullptr); LineTo(dc, 6, y); } }},
       {"SetPixel", [](HDC dc) { for (int i = 0; i < 18; ++i) SetPixel(dc, i % 6, i / 6, 0); }},
       {"PatBlt", [&](HDC dc) { SelectObject(dc, black()); PatBlt(dc, 0, 0, 6, 3, PATCOPY); }},
-      {"BitBlt", [](HDC dc) {
+      {"StretchBlt", [](HDC dc) {
          HDC source = CreateCompatibleDC(0);
          HBITMAP bitmap = CreateCompatibleBitmap(source, 6, 3);
          SelectObject(source, bitmap);
          RECT r{0, 0, 6, 3};
          FillRect(source, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
          StretchBlt(dc, 0, 0, 6, 3, source, 0, 0, 3, 3, SRCCOPY);
+         DeleteDC(source);
+         DeleteObject(bitmap);
+       }},
+      {"BitBlt", [](HDC dc) {
+         HDC source = CreateCompatibleDC(0);
+         HBITMAP bitmap = CreateCompatibleBitmap(source, 6, 3);
+         SelectObject(source, bitmap);
+         RECT r{0, 0, 6, 3};
+         FillRect(source, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+         BitBlt(dc, 0, 0, 6, 3, source, 0, 0, SRCCOPY);
          DeleteDC(source);
          DeleteObject(bitmap);
        }},
