@@ -201,7 +201,12 @@ struct ListView : Control {
   HIMAGELIST images = 0;
   COLORREF background = 0x00FFFFFF;
   COLORREF textColor = 0;
+  bool redraw = true;  // WM_SETREDRAW: off while a caller makes many changes
 };
+
+void Repaint(const ListView& list) {
+  if (list.redraw) InvalidateRect(list.window, nullptr, TRUE);
+}
 
 DWORD StyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)); }
 
@@ -271,7 +276,7 @@ bool SetItemText(ListView& list, int index, int subItem, ListText text) {
     if (item.subItems.size() < static_cast<std::size_t>(subItem)) item.subItems.resize(static_cast<std::size_t>(subItem));
     item.subItems[static_cast<std::size_t>(subItem) - 1] = std::move(text);
   }
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   return true;
 }
 
@@ -298,7 +303,7 @@ bool ChangeState(ListView& list, int index, UINT state, UINT mask) {
   if (NotifyItem(list, LVN_ITEMCHANGING, index, fresh, old, LVIF_STATE) != 0) return false;
   list.items[static_cast<std::size_t>(index)].state = fresh;
   NotifyItem(list, LVN_ITEMCHANGED, index, fresh, old, LVIF_STATE);
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   return true;
 }
 
@@ -326,6 +331,7 @@ bool SetItemState(ListView& list, int index, UINT state, UINT mask) {
 // The vertical bar shows the rows: the whole list as its range, a page of rows, the
 // top row as its position (the window system shows the bar only when it is needed).
 void UpdateScrollBar(const ListView& list) {
+  if (!list.redraw) return;
   SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0,
                   std::max(0, static_cast<int>(list.items.size()) - 1),
                   static_cast<UINT>(RowsPerPage(list.window)), list.top, 0};
@@ -338,7 +344,7 @@ void ScrollTo(ListView& list, int top) {
   top = std::clamp(top, 0, last);
   if (top != list.top) {
     list.top = top;
-    InvalidateRect(list.window, nullptr, TRUE);
+    Repaint(list);
   }
   UpdateScrollBar(list);
 }
@@ -440,7 +446,7 @@ LRESULT InsertColumn(ListView& list, int index, const LVCOLUMNT<Char>* source) {
   if (source->mask & LVCF_FMT) column.fmt = source->fmt;
   index = std::min(index, static_cast<int>(list.columns.size()));
   list.columns.insert(list.columns.begin() + index, std::move(column));
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   return index;
 }
 
@@ -454,7 +460,7 @@ LRESULT SetColumn(ListView& list, int index, const LVCOLUMNT<Char>* source) {
   }
   if (source->mask & LVCF_WIDTH) column.width = std::max(0, source->cx);
   if (source->mask & LVCF_FMT) column.fmt = source->fmt;
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   return TRUE;
 }
 
@@ -487,7 +493,7 @@ LRESULT InsertItem(ListView& list, const LVITEMT<Char>* source) {
   list.items.insert(list.items.begin() + index, std::move(item));
   ApplyItem(list, index, *source);
   NotifyItem(list, LVN_INSERTITEM, index);
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   UpdateScrollBar(list);
   return index;
 }
@@ -499,7 +505,7 @@ LRESULT SetItem(ListView& list, const LVITEMT<Char>* source) {
   if (source->iSubItem != 0) return TRUE;
   ApplyItem(list, source->iItem, *source);
   if (source->mask & LVIF_STATE) SetItemState(list, source->iItem, source->state, source->stateMask);
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   return TRUE;
 }
 
@@ -533,7 +539,7 @@ bool DeleteItem(ListView& list, int index) {
   if (index < 0 || index >= static_cast<int>(list.items.size())) return false;
   NotifyItem(list, LVN_DELETEITEM, index);
   list.items.erase(list.items.begin() + index);
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   ScrollTo(list, list.top);
   return true;
 }
@@ -546,7 +552,7 @@ void DeleteAllItems(ListView& list) {
   }
   list.items.clear();
   list.top = 0;
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
   UpdateScrollBar(list);
 }
 
@@ -555,7 +561,7 @@ void SortItems(ListView& list, LPARAM sortParam, PFNLVCOMPARE compare) {
   std::stable_sort(list.items.begin(), list.items.end(), [&](const ListItem& a, const ListItem& b) {
     return compare(a.param, b.param, sortParam) < 0;
   });
-  InvalidateRect(list.window, nullptr, TRUE);
+  Repaint(list);
 }
 
 int FocusedIndex(const ListView& list) { return NextItem(list, -1, LVNI_FOCUSED); }
@@ -746,6 +752,11 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_VSCROLL:
       ListScroll(*list, wParam);
       return 0;
+    case WM_SETREDRAW:
+      list->redraw = wParam != 0;
+      if (list->redraw) ScrollTo(*list, list->top);
+      Repaint(*list);
+      return 0;
     case WM_MOUSEWHEEL:
       // Three rows a notch.
       ScrollTo(*list, list->top - 3 * static_cast<short>(HIWORD(static_cast<DWORD>(wParam))) / WHEEL_DELTA);
@@ -770,7 +781,7 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case LVM_DELETECOLUMN:
       if (index < 0 || index >= static_cast<int>(list->columns.size())) return FALSE;
       list->columns.erase(list->columns.begin() + index);
-      InvalidateRect(window, nullptr, TRUE);
+      Repaint(*list);
       return TRUE;
     case LVM_GETCOLUMNWIDTH:
       return index >= 0 && index < static_cast<int>(list->columns.size())
@@ -785,7 +796,7 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         width = std::max(0, client.right - (ColumnsWidth(*list) - list->columns[static_cast<std::size_t>(index)].width));
       }
       list->columns[static_cast<std::size_t>(index)].width = std::max(0, width);
-      InvalidateRect(window, nullptr, TRUE);
+      Repaint(*list);
       return TRUE;
     }
     case LVM_INSERTITEMA:
@@ -833,7 +844,7 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       DWORD old = list->exStyle;
       DWORD mask = wParam == 0 ? 0xFFFFFFFF : static_cast<DWORD>(wParam);
       list->exStyle = (old & ~mask) | (static_cast<DWORD>(lParam) & mask);
-      InvalidateRect(window, nullptr, TRUE);
+      Repaint(*list);
       return old;
     }
     case LVM_GETEXTENDEDLISTVIEWSTYLE:
@@ -859,7 +870,7 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case LVM_GETCOUNTPERPAGE:
       return RowsPerPage(window);
     case LVM_UPDATE:
-      InvalidateRect(window, nullptr, TRUE);
+      Repaint(*list);
       return TRUE;
     case LVM_SETITEMCOUNT:
       return TRUE;  // only a hint of the coming count for a list that holds its items

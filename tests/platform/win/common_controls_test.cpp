@@ -361,6 +361,17 @@ TEST_F(CommonControlsTest, TheWheelAndTheScrollBarMoveTheRowsShown) {
   SendMessageW(list, WM_VSCROLL, SB_BOTTOM, 0);
   for (int i = 0; i < 10; ++i) SendMessageW(list, LVM_DELETEITEM, 0, 0);
   EXPECT_EQ(top(), 10 - page);
+  // With redrawing off the bar waits for the changes to end.
+  auto range = [&] {
+    int low = 0, high = 0;
+    GetScrollRange(list, SB_VERT, &low, &high);
+    return high;
+  };
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  for (int i = 0; i < 5; ++i) AddItem(list, u"more");
+  EXPECT_EQ(range(), 9);
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  EXPECT_EQ(range(), 14);
 }
 
 TEST_F(CommonControlsTest, DeletingItemsTellsTheParent) {
