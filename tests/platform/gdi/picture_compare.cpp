@@ -46,7 +46,7 @@ std::string CompareWithExpected(const platform::gdi::Bitmap& actual, const std::
   const char* write = std::getenv("PELLIX_WRITE_EXPECTED");
   std::string difference = expected ? ComparePictures(actual, *expected, tolerance) : "no expected file " + path.string();
   if (!difference.empty() && write && std::string(write) == "1") {
-    platform::gdi::WritePng(actual, path);
+    if (!platform::gdi::WritePng(actual, path)) return "could not write the expected file " + path.string();
     return {};
   }
   return difference;
