@@ -264,6 +264,26 @@ TEST_F(UniComCtrlsTest, CaptionsAreEditedInWideText) {
   EXPECT_FALSE(item->EditCaption());
 }
 
+TEST_F(UniComCtrlsTest, ARightClickSelectsTheRowAndOpensThePopupMenu) {
+  TUniListView* list = MakeList();
+  list->Columns().Add()->SetWidth(150);
+  for (const char16_t* caption : {u"a", u"b"}) list->AddItem(caption, nullptr);
+  TUniPopupMenu menu(nullptr);
+  TUniMenuItem copy(nullptr), remove(nullptr);
+  copy.SetCaption(u"Copy To Clipboard");
+  remove.SetCaption(u"\u0423\u0434\u0430\u043b\u0438\u0442\u044c");
+  menu.Items()->Add(&copy);
+  menu.Items()->Add(&remove);
+  std::vector<std::u16string> removed;
+  remove.OnClick = [&](TObject*) { removed.push_back(list->Selected()->Caption()); };
+  list->PopupMenu = &menu;
+  form_->Show();
+  platform::input_driver::RightClickAndPick(list->Handle(), 20, platform::win::kListHeaderHeight + platform::win::kListRowHeight + 3, {1});
+  platform::input_driver::RunPending();
+  EXPECT_EQ(removed, std::vector<std::u16string>{u"b"});
+  EXPECT_EQ(menu.PopupComponent, list);
+}
+
 // A small report list: the header, wide texts in two columns, a selected row.
 TEST_F(UniComCtrlsTest, ReportListPicture) {
   TUniListView* list = MakeList(200, 80);
