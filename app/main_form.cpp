@@ -18,6 +18,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/kernel/resources.h"
 #include "platform/win/atoms.h"
+#include "platform/win/message_box.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 #include "support/alpha_bitmaps.h"
@@ -84,6 +85,24 @@ bool LoadPictureIcon(const char* name, bool magentaTransparent, TIcon& icon) {
   return !icon.Empty();
 }
 
+// The floating button window of a browser window, owned by the main window.
+class TFloatFormWindow : public TFloatWindow {
+ public:
+  explicit TFloatFormWindow(std::unique_ptr<formfill::TFloatForm> form) : form_(std::move(form)) {}
+  HWND Handle() const override { return form_->Handle(); }
+  void UpdatePosition(bool force) override { form_->UpdatePosition(force); }
+  void HideFloat() override { form_->HideFloat(); }
+
+ private:
+  std::unique_ptr<formfill::TFloatForm> form_;
+};
+
+std::unique_ptr<TFloatWindow> MakeFloatFormWindow(HWND browser) {
+  std::unique_ptr<formfill::TFloatForm> form = formfill::CreateFloatForm(browser);
+  if (!form) return nullptr;
+  return std::make_unique<TFloatFormWindow>(std::move(form));
+}
+
 }  // namespace
 
 std::u16string FloatKey(HWND window) {
@@ -98,6 +117,7 @@ TMainForm::TMainForm(TDialogLauncher& launcher) : launcher_(launcher), gate_(lau
 // ends, the floating windows go.
 TMainForm::~TMainForm() {
   InstallAppServices(nullptr);
+  if (handle_ != 0) formfill::InstallFloatFormOwner(nullptr);
   // The refresh threads ask this window whether the program is unlocked: none may be
   // running once it is gone.
   WaitToolbarMenuRefresh(kStopLockWait);
@@ -107,6 +127,7 @@ TMainForm::~TMainForm() {
   if (stopThread_.joinable()) stopThread_.join();
   for (const FloatEntry& entry : floatForms_) platform::ForgetObject(entry.Id);
   floatForms_.clear();
+  floatButtons_.reset();
   ClearTrayMenu();
   TrayIcon.reset();
   if (handle_ != 0) DestroyWindow(handle_);
@@ -125,6 +146,9 @@ void TMainForm::FormCreate() {
   RegisterClassA(&windowClass);
   handle_ = CreateWindowExA(0, kMainFormClass, "VedoZorere", 0, 0, 0, 0, 0, 0, 0, 0, nullptr);
   InstallAppServices(this);
+  formfill::InstallFloatFormOwner(this);
+  floatButtons_ = std::make_unique<formfill::TFloatButtonTable>();
+  if (!floatFactory_) floatFactory_ = MakeFloatFormWindow;
   StartCommand = kNoCommand;
   ScanTicks = 0;
   PositionBusy = false;
@@ -244,6 +268,7 @@ LRESULT TMainForm::CreateFloat(HWND browserWindow) {
   if (!form) return 0;
   const platform::ObjectId id = platform::RegisterObject(form);
   floatForms_.push_back({FloatKey(form->Handle()), form, id});
+  if (floatButtons_) floatButtons_->Add(id, form->Handle());
   return static_cast<LRESULT>(id);
 }
 
@@ -253,6 +278,7 @@ void TMainForm::ReleaseFloat(HWND floatWindow) {
     if (it->Key != key) continue;
     const FloatEntry entry = *it;
     floatForms_.erase(it);
+    if (floatButtons_) floatButtons_->Remove(entry.Id);
     platform::ForgetObject(entry.Id);
     entry.Form->HideFloat();
     return;
@@ -344,7 +370,7 @@ void TMainForm::ShowHelpTopic(long topic) {
   }
 }
 
-bool TMainForm::EnsureFirstRun() {
+bool TMainForm::EnsureFirstRun(HWND) {
   if (FirstRunCompleted) return true;
   launcher_.Launch(TDialogKind::FirstRunWizard, 0);
   return FirstRunCompleted;
@@ -358,7 +384,7 @@ void TMainForm::ClearTrayMenu() {
 
 void TMainForm::TrayMenuPopup() {
   ClearTrayMenu();
-  if (!TrayMenu || !EnsureFirstRun() || !gate_.CheckUnlock(0, true, true)) return;
+  if (!TrayMenu || !EnsureFirstRun(0) || !gate_.CheckUnlock(0, true, true)) return;
   TMenuEvents events;
   for (int slot = 0; slot < TMenuEvents::kCount; ++slot) {
     // The menu's handlers read the record from the clicked item's tag.
@@ -448,11 +474,11 @@ void TMainForm::LoadSaveSettings(bool load) {
   if (load) {
     Settings.RunStartup = runStartup;
     Settings.PellixAll = pellixAll;
-    std::int32_t position[4] = {Settings.FloatPosition.left, Settings.FloatPosition.top,
-                                Settings.FloatPosition.right, Settings.FloatPosition.bottom};
-    const char16_t* keys[4] = {u"POS_L", u"POS_T", u"POS_R", u"POS_B"};
-    for (int i = 0; i < 4; ++i) ReadInt(keys[i], position[i]);
-    Settings.FloatPosition = {position[0], position[1], position[2], position[3]};
+    formfill::TFloatOffsets& offsets = formfill::FloatOffsets();
+    ReadInt(u"POS_L", offsets.Left);
+    ReadInt(u"POS_T", offsets.Top);
+    ReadInt(u"POS_R", offsets.Right);
+    ReadInt(u"POS_B", offsets.Bottom);
     double cleared = 0;
     if (Config->ReadFloat(u"CLEAR_HIST", cleared)) MenuSettings.ClearHistory = cleared;
     ReadInt(u"SHOW_PELLIX_BUTTON", Settings.ShowPellixButton);
@@ -512,3 +538,17 @@ bool TMainForm::InstallerWindowExists() {
 }
 
 bool TMainForm::IsUnlocked() { return IsUnlockedNow(); }
+
+void TMainForm::FillOpenForm(HWND, platform::ObjectId) { launcher_.Launch(TDialogKind::MenuCommand, 4); }
+
+void TMainForm::OpenStoredForm(HWND, std::int32_t, platform::ObjectId, int mode) {
+  launcher_.Launch(TDialogKind::MenuCommand, mode);
+}
+
+void TMainForm::ShowSettings(HWND, int page) { launcher_.Launch(TDialogKind::Settings, page); }
+
+void TMainForm::MenuCommand(HWND, int command, std::int32_t tag, platform::ObjectId) { MenuClick(command, tag); }
+
+void TMainForm::ShowMessage(HWND browser, const std::u16string& text) {
+  MessageBoxW(browser, text.c_str(), u"Pellix", MB_OK | MB_ICONINFORMATION);
+}

@@ -26,6 +26,7 @@
 #include "controls/unicode/uni_tray_icon.h"
 #include "data/app_services.h"
 #include "formfill/app_menus.h"
+#include "formfill/float_form.h"
 #include "formfill/main_thread.h"
 #include "platform/base/object_registry.h"
 #include "platform/base/types.h"
@@ -68,11 +69,10 @@ struct TShellSettings {
   std::u16string CfgId;
   bool RunStartup = false;
   bool PellixAll = false;
-  RECT FloatPosition{};
   std::int32_t ShowPellixButton = 0;
 };
 
-class TMainForm : public TAppServices {
+class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
  public:
   explicit TMainForm(TDialogLauncher& launcher);
   ~TMainForm() override;
@@ -131,6 +131,15 @@ class TMainForm : public TAppServices {
   bool PostScanRequest() override;
   bool InstallerWindowExists() override;
 
+  // What the floating windows ask of the main window; the windows behind these
+  // commands go through the launcher.
+  bool EnsureFirstRun(HWND browser) override;
+  void FillOpenForm(HWND browser, platform::ObjectId watcher) override;
+  void OpenStoredForm(HWND browser, std::int32_t item, platform::ObjectId watcher, int mode) override;
+  void ShowSettings(HWND browser, int page) override;
+  void MenuCommand(HWND browser, int command, std::int32_t tag, platform::ObjectId watcher) override;
+  void ShowMessage(HWND browser, const std::u16string& text) override;
+
  private:
   struct FloatEntry {
     std::u16string Key;  // the floating window's handle in eight hex digits
@@ -144,7 +153,6 @@ class TMainForm : public TAppServices {
   void ReleaseFloat(HWND floatWindow);
   void DispatchMenuMessage(LPARAM argument);
   void ShowSplash();
-  bool EnsureFirstRun();
   void LoadSecurityRecord();
   void LoadTrayPictures();
   void ClearTrayMenu();
@@ -154,6 +162,8 @@ class TMainForm : public TAppServices {
   TSecurityGate gate_;
   TFloatFactory floatFactory_;
   std::vector<FloatEntry> floatForms_;
+  // What the watchers reach of the floating windows (installed while this window lives).
+  std::unique_ptr<formfill::TFloatButtonTable> floatButtons_;
   HWND handle_ = 0;
   UINT pellixMessageId_ = 0;
   UINT scanMessageId_ = 0;

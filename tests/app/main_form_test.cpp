@@ -11,6 +11,8 @@
 #include "app/start_up.h"
 #include "data/data_startup.h"
 #include "formfill/after_navigate.h"
+#include "formfill/float_buttons.h"
+#include "formfill/float_form.h"
 #include "support/registry_access.h"
 #include "data/menu_messages.h"
 #include "platform/base/clock.h"
@@ -168,6 +170,29 @@ TEST_F(MainFormTest, FloatingWindowsAreFiledUnderTheirHandles) {
   EXPECT_EQ(form.FindFloat(id), nullptr);
 }
 
+// The program's own floating button windows: made for a browser window, reachable by
+// the watchers through their id until released.
+TEST_F(MainFormTest, FloatingButtonWindowsAreMadeAndReleased) {
+  TRecordingLauncher launcher;
+  TMainForm form(launcher);
+  form.FormCreate();
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpszClassName = "TestBrowserFrame";
+  RegisterClassA(&windowClass);
+  const HWND browser = CreateWindowExA(0, "TestBrowserFrame", "", WS_VISIBLE, 100, 100, 800, 600, 0, 0, 0, nullptr);
+  const auto id = static_cast<platform::ObjectId>(form.SendToMainWindow(0, static_cast<LPARAM>(browser)));
+  ASSERT_NE(id, 0u);
+  const HWND floatWindow = formfill::FloatButtons()->Handle(id);
+  ASSERT_NE(floatWindow, 0u);
+  EXPECT_EQ(form.FindFloat(id)->Handle(), floatWindow);
+  EXPECT_EQ(form.SendToMainWindow(0, 0x7FFF0001), 0) << "no floating window for what is no window";
+  form.SendToMainWindow(1, static_cast<LPARAM>(floatWindow));
+  EXPECT_EQ(form.FindFloat(id), nullptr);
+  EXPECT_EQ(formfill::FloatButtons()->Handle(id), 0u);
+  DestroyWindow(browser);
+}
+
 // Objects of this process cannot be handed in or taken away by another process: only
 // the integer commands 10 to 15 pass without this process's mark.
 TEST_F(MainFormTest, OnlyIntegerCommandsCrossProcesses) {
@@ -302,8 +327,10 @@ TEST_F(MainFormTest, SettingsReachTheLowerLayersAndAReloadFollowsThem) {
   TMainForm form(launcher);
   Config->WriteInteger(u"PWD_LEN", 14);
   Config->WriteInteger(u"HISTORY", 9);
+  Config->WriteInteger(u"POS_R", 321);
   form.LoadSaveSettings(true);
   EXPECT_EQ(formfill::PageFillSettings().PwdLen, 14);
+  EXPECT_EQ(formfill::FloatOffsets().Right, 321) << "new floating windows start there";
   EXPECT_EQ(MenuSettings.HistoryDays, 9);
 
   StandaloneMode = false;
