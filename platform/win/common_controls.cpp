@@ -202,6 +202,7 @@ struct ListView : Control {
   COLORREF background = 0x00FFFFFF;
   COLORREF textColor = 0;
   bool redraw = true;  // WM_SETREDRAW: off while a caller makes many changes
+  unsigned generation = 0;  // counts insertions and deletions
 };
 
 void Repaint(const ListView& list) {
@@ -491,6 +492,7 @@ LRESULT InsertItem(ListView& list, const LVITEMT<Char>* source) {
   if (source->mask & LVIF_TEXT) item.caption = TextFrom(source->pszText);
   if (source->mask & LVIF_STATE) item.state = source->state & source->stateMask;
   list.items.insert(list.items.begin() + index, std::move(item));
+  ++list.generation;
   ApplyItem(list, index, *source);
   NotifyItem(list, LVN_INSERTITEM, index);
   Repaint(list);
@@ -539,6 +541,7 @@ bool DeleteItem(ListView& list, int index) {
   if (index < 0 || index >= static_cast<int>(list.items.size())) return false;
   NotifyItem(list, LVN_DELETEITEM, index);
   list.items.erase(list.items.begin() + index);
+  ++list.generation;
   Repaint(list);
   ScrollTo(list, list.top);
   return true;
@@ -551,16 +554,23 @@ void DeleteAllItems(ListView& list) {
     for (int i = static_cast<int>(list.items.size()) - 1; i >= 0; --i) NotifyItem(list, LVN_DELETEITEM, i);
   }
   list.items.clear();
+  ++list.generation;
   list.top = 0;
   Repaint(list);
   UpdateScrollBar(list);
 }
 
+// Sorts a copy: a compare routine that asks the window about its items meanwhile sees
+// them whole, and one that adds or deletes items leaves the order as it was.
 void SortItems(ListView& list, LPARAM sortParam, PFNLVCOMPARE compare) {
   if (compare == nullptr) return;
-  std::stable_sort(list.items.begin(), list.items.end(), [&](const ListItem& a, const ListItem& b) {
+  std::vector<ListItem> sorted = list.items;
+  unsigned generation = list.generation;
+  std::stable_sort(sorted.begin(), sorted.end(), [&](const ListItem& a, const ListItem& b) {
     return compare(a.param, b.param, sortParam) < 0;
   });
+  if (generation != list.generation) return;
+  list.items = std::move(sorted);
   Repaint(list);
 }
 

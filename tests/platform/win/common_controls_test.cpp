@@ -233,6 +233,13 @@ int CompareByParam(LPARAM a, LPARAM b, LPARAM direction) {
   return static_cast<int>(direction * (a < b ? -1 : a > b ? 1 : 0));
 }
 
+HWND g_sortedList = 0;
+
+int CompareAndDelete(LPARAM a, LPARAM b, LPARAM direction) {
+  if (SendMessageW(g_sortedList, LVM_GETITEMCOUNT, 0, 0) == 4) SendMessageW(g_sortedList, LVM_DELETEITEM, 0, 0);
+  return CompareByParam(a, b, direction);
+}
+
 TEST_F(CommonControlsTest, SortingOrdersByTheCompareOfTheItemsDataAndKeepsTheirState) {
   HWND list = Make(WC_LISTVIEWW, LVS_REPORT);
   AddItem(list, u"b", 20);
@@ -250,6 +257,11 @@ TEST_F(CommonControlsTest, SortingOrdersByTheCompareOfTheItemsDataAndKeepsTheirS
   SendMessageW(list, LVM_SORTITEMS, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&CompareByParam));
   EXPECT_EQ(TextW(list, 0, 0), u"c");
   EXPECT_EQ(TextW(list, 3, 0), u"a2");
+  // A compare that deletes an item meanwhile leaves the list as the deletion made it.
+  g_sortedList = list;
+  SendMessageW(list, LVM_SORTITEMS, 1, reinterpret_cast<LPARAM>(&CompareAndDelete));
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(TextW(list, 0, 0), u"b");
 }
 
 TEST_F(CommonControlsTest, SelectionStatesFollowTheStyleAndTheParentMayRefuseAChange) {
