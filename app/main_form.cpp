@@ -300,11 +300,11 @@ void TMainForm::UpdateFloatPositions() {
   PositionBusy = false;
 }
 
-// Menu commands 1 to 47 run; 0 and 48 and above do nothing. The message is freed on
-// every path.
+// Menu commands 1 to 48 run (48, Exit, is one the host toolbar offers); 0 and above 48
+// do nothing. The message is freed on every path.
 void TMainForm::DispatchMenuMessage(LPARAM argument) {
   const auto message = ReceiveMessageObject<TObjMenuMessage>(argument);
-  if (!message || message->Command == 0 || message->Command >= kCommandExit) return;
+  if (!message || message->Command == 0 || message->Command > kCommandExit) return;
   MenuClick(message->Command, message->Param);
 }
 
@@ -434,6 +434,11 @@ void TMainForm::LoadSecurityRecord() {
   FirstRunCompleted = applied && HasIdentities;
 }
 
+// The plug-in object answers the host from these, on the COM server's threads.
+void TMainForm::PassPluginSettings() const {
+  SetPluginSettings({Settings.ShowPellixButton, Settings.PellixAll, Settings.AboutUrl, Settings.CfgId});
+}
+
 void TMainForm::LoadSaveSettings(bool load) {
   if (!Config) return;
   if (load) LoadSecurityRecord();
@@ -489,12 +494,14 @@ void TMainForm::LoadSaveSettings(bool load) {
     }
     std::int32_t button = Settings.ShowPellixButton;
     ReadInt(u"SHOW_PELLIX_BUTTON", button);
-    if (button != Settings.ShowPellixButton || pellixAll != Settings.PellixAll) {
-      Settings.ShowPellixButton = button;
-      StartToolbarButtonRefresh();
-    }
+    const bool buttonChanged = button != Settings.ShowPellixButton || pellixAll != Settings.PellixAll;
+    Settings.ShowPellixButton = button;
     Settings.PellixAll = pellixAll;
+    // The refresh reads the plug-in's settings: hand them over first.
+    PassPluginSettings();
+    if (buttonChanged) StartToolbarButtonRefresh();
   }
+  PassPluginSettings();
   StartToolbarMenuRefresh();
   FloatButtonEnabled = hostModes || Settings.ShowPellixButton == 0 || !Settings.HideFloating;
 }

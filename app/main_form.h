@@ -141,6 +141,7 @@ class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
   void ShowMessage(HWND browser, const std::u16string& text) override;
 
  private:
+  void PassPluginSettings() const;
   struct FloatEntry {
     std::u16string Key;  // the floating window's handle in eight hex digits
     std::shared_ptr<TFloatWindow> Form;

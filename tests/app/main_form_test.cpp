@@ -13,6 +13,7 @@
 #include "formfill/after_navigate.h"
 #include "formfill/float_buttons.h"
 #include "formfill/float_form.h"
+#include "formfill/pellix_obj.h"
 #include "support/registry_access.h"
 #include "data/menu_messages.h"
 #include "platform/base/clock.h"
@@ -123,7 +124,7 @@ TEST_F(MainFormTest, EveryCommandHasItsEffect) {
       {"submitted form, id of another type", menu(11), 4, {}, {}},
       {"password menu of a watcher gone", value(4242), 5, {}, {}},
       {"menu command", menu(11), 9, {{TDialogKind::MenuCommand, 11}}, {}, true},
-      {"menu command 48 does nothing", menu(48), 9, {}, {}, true},
+      {"menu command 49 does nothing", menu(49), 9, {}, {}, true},
       {"menu command 0 does nothing", menu(0), 9, {}, {}, true},
       {"splash", value(0), 10, {{TDialogKind::Splash, 0}}, {}},
       {"bookmark browser", value(0), 11, {{TDialogKind::BookmarkBrowser, 0}}, {}},
@@ -340,6 +341,18 @@ TEST_F(MainFormTest, SettingsReachTheLowerLayersAndAReloadFollowsThem) {
     EXPECT_EQ(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue), run);
   }
 
+  // The plug-in object answers the host toolbar from the settings of the last load.
+  Config->WriteString(u"ABOUT_URL", u"https://about.example/");
+  Config->WriteString(u"CFG_ID", u"91");
+  Config->WriteInteger(u"SHOW_PELLIX_BUTTON", 2);
+  Config->WriteBool(u"PELLIX_ALL", false);
+  form.LoadSaveSettings(false);
+  const TPluginSettings plugin = PluginSettings();
+  EXPECT_EQ(plugin.AboutUrl, u"https://about.example/");
+  EXPECT_EQ(plugin.CfgId, u"91");
+  EXPECT_EQ(plugin.ShowPellixButton, 2);
+  EXPECT_FALSE(plugin.PellixAll);
+
   struct ButtonCase {
     bool standalone;
     std::int32_t showButton;
@@ -437,7 +450,10 @@ const bool kExitRole = pellix_test::RegisterChildRole("exit-while-saving", [](co
     DataLock.Leave();
   });
   while (!holding) Sleep(5);
-  form.MenuClick(48, 0);
+  // Exit as the host toolbar's menu sends it: a menu message with command 48.
+  auto exit = std::make_unique<TObjMenuMessage>();
+  exit->Command = kCommandExit;
+  form.HandleCommand(9, HandOver(std::move(exit)));
   return 3;  // not reached: Exit ends the process with 0
 });
 
