@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <ctime>
 #include <map>
 #include <mutex>
 #include <unordered_set>
@@ -14,6 +13,7 @@
 #include "data/identities.h"
 #include "platform/base/clock.h"
 #include "platform/base/text.h"
+#include "platform/classlib/date_text.h"
 #include "support/translator.h"
 
 const std::u16string_view CommandNames[kCommandCount] = {
@@ -402,17 +402,7 @@ std::u16string CutCaption(std::u16string_view text) {
   return std::u16string(text);
 }
 
-std::u16string HistoryDateText(double day) {
-  const SYSTEMTIME st = platform::DecodeDateTime(day);
-  std::tm tm{};
-  tm.tm_year = st.wYear - 1900;
-  tm.tm_mon = st.wMonth - 1;
-  tm.tm_mday = st.wDay;
-  tm.tm_wday = st.wDayOfWeek;
-  char text[64];
-  const std::size_t length = std::strftime(text, sizeof text, "%x, %a", &tm);
-  return platform::AnsiToWide(std::string(text, length));
-}
+std::u16string HistoryDateText(double day) { return FormatDateTimeText("%x, %a", day); }
 
 void BuildMainMenu(const TMenuEvents& events, TMenuItem& root, bool pageCommands) {
   const bool ignored = StartBuilding(root);

@@ -54,7 +54,7 @@ extern TMenuSettings MenuSettings;
 std::u16string CutCaption(std::u16string_view text);
 
 // The date of a history group: the short date and the weekday's abbreviated name in
-// the process's locale.
+// the user's locale.
 std::u16string HistoryDateText(double day);
 
 // Frees Root's items and builds the whole main menu under it, under DataLock; the menu

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -27,6 +28,8 @@ const std::set<int> kItemCommands = {1, 2, 3, 5, 6, 7, 8, 11, 12, 13, 28};
 class AppMenusTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // History groups are named by dates in the user's locale: the dumps are those of "C".
+    setenv("LC_ALL", "C", 1);
     platform::test_clock::Freeze(0, Today());
     BookmarkList = std::make_unique<TBookmarkItems>();
     HistoryList = std::make_unique<THistoryItems>();
@@ -46,6 +49,7 @@ class AppMenusTest : public ::testing::Test {
     StandaloneMode = false;
     InprocHostMode = false;
     platform::test_clock::Release();
+    unsetenv("LC_ALL");
   }
 
   template <typename Item>
