@@ -172,3 +172,40 @@ class TActionLink : public TBasicActionLink {
  protected:
   TCustomAction* CustomAction() const { return dynamic_cast<TCustomAction*>(action_); }
 };
+
+// A link that keeps a client's caption, hint, enabled and visible states with the
+// action's, each only while the client still shows the action's value (a client
+// changed by hand keeps its own). Controls and menu items are such clients.
+template <typename TClient>
+class TClientActionLink : public TActionLink {
+ public:
+  explicit TClientActionLink(TClient* client) : client_(client) {}
+  bool IsCaptionLinked() const override {
+    return TActionLink::IsCaptionLinked() && client_->Caption() == CustomAction()->Caption();
+  }
+  bool IsHintLinked() const override {
+    return TActionLink::IsHintLinked() && client_->Hint() == CustomAction()->Hint();
+  }
+  bool IsEnabledLinked() const override {
+    return TActionLink::IsEnabledLinked() && client_->Enabled() == CustomAction()->Enabled();
+  }
+  bool IsVisibleLinked() const override {
+    return TActionLink::IsVisibleLinked() && client_->Visible() == CustomAction()->Visible();
+  }
+  void SetCaption(const std::string& value) override {
+    if (IsCaptionLinked()) client_->SetCaption(value);
+  }
+  void SetHint(const std::string& value) override {
+    if (IsHintLinked()) client_->SetHint(value);
+  }
+  void SetEnabled(bool value) override {
+    if (IsEnabledLinked()) client_->SetEnabled(value);
+  }
+  void SetVisible(bool value) override {
+    if (IsVisibleLinked()) client_->SetVisible(value);
+  }
+  TClient* Client() const { return client_; }
+
+ protected:
+  TClient* client_;
+};

@@ -232,33 +232,6 @@ void TControl::Update() {
   if (parent_ != nullptr) parent_->Update();
 }
 
-// --- action links --------------------------------------------------------------------
-
-bool TControlActionLink::IsCaptionLinked() const {
-  return TActionLink::IsCaptionLinked() && client_->Caption() == CustomAction()->Caption();
-}
-bool TControlActionLink::IsHintLinked() const {
-  return TActionLink::IsHintLinked() && client_->Hint() == CustomAction()->Hint();
-}
-bool TControlActionLink::IsEnabledLinked() const {
-  return TActionLink::IsEnabledLinked() && client_->Enabled() == CustomAction()->Enabled();
-}
-bool TControlActionLink::IsVisibleLinked() const {
-  return TActionLink::IsVisibleLinked() && client_->Visible() == CustomAction()->Visible();
-}
-void TControlActionLink::SetCaption(const std::string& value) {
-  if (IsCaptionLinked()) client_->SetCaption(value);
-}
-void TControlActionLink::SetHint(const std::string& value) {
-  if (IsHintLinked()) client_->SetHint(value);
-}
-void TControlActionLink::SetEnabled(bool value) {
-  if (IsEnabledLinked()) client_->SetEnabled(value);
-}
-void TControlActionLink::SetVisible(bool value) {
-  if (IsVisibleLinked()) client_->SetVisible(value);
-}
-
 // --- TGraphicControl -----------------------------------------------------------------
 
 TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}

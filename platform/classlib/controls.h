@@ -174,21 +174,9 @@ class TControl : public TComponent {
   std::unique_ptr<TControlActionLink> actionLink_;
 };
 
-class TControlActionLink : public TActionLink {
+class TControlActionLink : public TClientActionLink<TControl> {
  public:
-  explicit TControlActionLink(TControl* client) : client_(client) {}
-  bool IsCaptionLinked() const override;
-  bool IsHintLinked() const override;
-  bool IsEnabledLinked() const override;
-  bool IsVisibleLinked() const override;
-  void SetCaption(const std::string& value) override;
-  void SetHint(const std::string& value) override;
-  void SetEnabled(bool value) override;
-  void SetVisible(bool value) override;
-  TControl* Client() const { return client_; }
-
- protected:
-  TControl* client_;
+  using TClientActionLink::TClientActionLink;
 };
 
 class TWinControlActionLink : public TControlActionLink {

@@ -188,20 +188,8 @@ void TMenuItem::Notification(TComponent* component, TOperation operation) {
 
 // --- action link -------------------------------------------------------------------------
 
-bool TMenuActionLink::IsCaptionLinked() const {
-  return TActionLink::IsCaptionLinked() && client_->Caption() == CustomAction()->Caption();
-}
-bool TMenuActionLink::IsHintLinked() const {
-  return TActionLink::IsHintLinked() && client_->Hint() == CustomAction()->Hint();
-}
-bool TMenuActionLink::IsEnabledLinked() const {
-  return TActionLink::IsEnabledLinked() && client_->Enabled() == CustomAction()->Enabled();
-}
 bool TMenuActionLink::IsCheckedLinked() const {
   return TActionLink::IsCheckedLinked() && client_->Checked() == CustomAction()->Checked();
-}
-bool TMenuActionLink::IsVisibleLinked() const {
-  return TActionLink::IsVisibleLinked() && client_->Visible() == CustomAction()->Visible();
 }
 bool TMenuActionLink::IsImageIndexLinked() const {
   return TActionLink::IsImageIndexLinked() && client_->ImageIndex() == CustomAction()->ImageIndex();
@@ -209,20 +197,8 @@ bool TMenuActionLink::IsImageIndexLinked() const {
 bool TMenuActionLink::IsShortCutLinked() const {
   return TActionLink::IsShortCutLinked() && client_->ShortCut() == CustomAction()->ShortCut();
 }
-void TMenuActionLink::SetCaption(const std::string& value) {
-  if (IsCaptionLinked()) client_->SetCaption(value);
-}
-void TMenuActionLink::SetHint(const std::string& value) {
-  if (IsHintLinked()) client_->SetHint(value);
-}
-void TMenuActionLink::SetEnabled(bool value) {
-  if (IsEnabledLinked()) client_->SetEnabled(value);
-}
 void TMenuActionLink::SetChecked(bool value) {
   if (IsCheckedLinked()) client_->SetChecked(value);
-}
-void TMenuActionLink::SetVisible(bool value) {
-  if (IsVisibleLinked()) client_->SetVisible(value);
 }
 void TMenuActionLink::SetImageIndex(int value) {
   if (IsImageIndexLinked()) client_->SetImageIndex(value);

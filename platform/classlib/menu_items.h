@@ -135,27 +135,16 @@ class TMenuItem : public TComponent {
 
 // Passes an action's changes to a menu item whose value still equals the action's.
 // Ownership: the item owns its link.
-class TMenuActionLink : public TActionLink {
+// Menu items follow the action's checked state, image and shortcut too.
+class TMenuActionLink : public TClientActionLink<TMenuItem> {
  public:
-  explicit TMenuActionLink(TMenuItem* client) : client_(client) {}
-  bool IsCaptionLinked() const override;
-  bool IsHintLinked() const override;
-  bool IsEnabledLinked() const override;
+  using TClientActionLink::TClientActionLink;
   bool IsCheckedLinked() const override;
-  bool IsVisibleLinked() const override;
   bool IsImageIndexLinked() const override;
   bool IsShortCutLinked() const override;
-  void SetCaption(const std::string& value) override;
-  void SetHint(const std::string& value) override;
-  void SetEnabled(bool value) override;
   void SetChecked(bool value) override;
-  void SetVisible(bool value) override;
   void SetImageIndex(int value) override;
   void SetShortCut(TShortCut value) override;
-  TMenuItem* Client() const { return client_; }
-
- protected:
-  TMenuItem* client_;
 };
 
 enum class TPopupAlignment { paLeft, paRight, paCenter };
