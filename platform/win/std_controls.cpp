@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 
@@ -395,6 +396,17 @@ StdControlView EditView(HWND window, const Control& c) {
   return view;
 }
 
+// The font requests every simple control answers alike; nothing for other messages.
+std::optional<LRESULT> FontMessage(HWND window, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETFONT) {
+    c.font = static_cast<HFONT>(wParam);
+    if (LOWORD(static_cast<DWORD>(lParam))) Invalidate(window);
+    return 0;
+  }
+  if (message == WM_GETFONT) return c.font;
+  return std::nullopt;
+}
+
 LRESULT EditLineMessage(HWND window, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
   auto starts = LineStarts(c.text);
   int count = static_cast<int>(starts.size());
@@ -445,6 +457,7 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   auto c = Of(window);
   if (!c) return Def(window, message, wParam, lParam);
+  if (auto answer = FontMessage(window, *c, message, wParam, lParam)) return *answer;
   switch (message) {
     case WM_NCDESTROY:
       Forget(window);
@@ -456,12 +469,6 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       return TextOut(window, c->text, wParam, lParam);
     case WM_GETTEXTLENGTH:
       return TextLength(window, c->text);
-    case WM_SETFONT:
-      c->font = static_cast<HFONT>(wParam);
-      if (LOWORD(static_cast<DWORD>(lParam))) Invalidate(window);
-      return 0;
-    case WM_GETFONT:
-      return c->font;
     case WM_GETDLGCODE:
       return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS |
              ((Style(window) & ES_MULTILINE) ? DLGC_WANTALLKEYS : 0);
@@ -676,6 +683,7 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   auto c = Of(window);
   if (!c) return Def(window, message, wParam, lParam);
+  if (auto answer = FontMessage(window, *c, message, wParam, lParam)) return *answer;
   bool group = ButtonType(window) == BS_GROUPBOX;
   switch (message) {
     case WM_NCDESTROY:
@@ -686,12 +694,6 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       Invalidate(window);
       return result;
     }
-    case WM_SETFONT:
-      c->font = static_cast<HFONT>(wParam);
-      if (LOWORD(static_cast<DWORD>(lParam))) Invalidate(window);
-      return 0;
-    case WM_GETFONT:
-      return c->font;
     case WM_GETDLGCODE:
       return ButtonDialogCode(window);
     case WM_NCHITTEST:
@@ -801,6 +803,7 @@ LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   auto c = Of(window);
   if (!c) return Def(window, message, wParam, lParam);
+  if (auto answer = FontMessage(window, *c, message, wParam, lParam)) return *answer;
   switch (message) {
     case WM_NCDESTROY:
       Forget(window);
@@ -810,12 +813,6 @@ LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       Invalidate(window);
       return result;
     }
-    case WM_SETFONT:
-      c->font = static_cast<HFONT>(wParam);
-      if (LOWORD(static_cast<DWORD>(lParam))) Invalidate(window);
-      return 0;
-    case WM_GETFONT:
-      return c->font;
     case WM_GETDLGCODE:
       return DLGC_STATIC;
     case WM_NCHITTEST:
