@@ -2,7 +2,6 @@
 
 #include "data/data_startup.h"
 #include "data/password_key.h"
-#include "data/secrets.h"
 #include "formfill/toolbar_menu.h"
 #include "platform/base/clock.h"
 #include "platform/win/message_box.h"
@@ -57,14 +56,8 @@ bool TSecurityGate::CheckUnlock(HWND owner, bool allowConstant, bool ask) {
 bool TSecurityGate::AskAndVerify(HWND owner) {
   std::u16string password;
   if (!launcher_.AskVaultPassword(owner, true, u"", password)) return false;
-  std::string crypt;
-  if (DefaultCrypt) {
-    DefaultCrypt->SetKey(MakePasswordKey(password));
-    crypt = DefaultCrypt->EncryptString(secrets::VerificationPhrase());
-    DefaultCrypt->ClearKey();
-  }
   // An empty record never matches: no password opens a vault without a master password.
-  if (!crypt.empty() && crypt == MasterCrypt) {
+  if (MasterPasswordMatches(password, MasterCrypt)) {
     UnlockTime = platform::Now();
     StartToolbarMenuRefresh();
     return true;
