@@ -259,3 +259,12 @@ UINT RegisterWindowMessageA(const char* name) {
   }
   return RegisterWindowMessageW(WideName(name).c_str());
 }
+
+UINT RegisterClipboardFormatA(const char* name) { return RegisterWindowMessageA(name); }
+
+int GetClipboardFormatNameA(UINT format, char* buffer, int size) {
+  if (format < MAXINTATOM || format > 0xFFFF || size <= 0) return 0;
+  std::u16string name = platform::win::AtomName(static_cast<ATOM>(format));
+  if (name.empty()) return 0;
+  return static_cast<int>(platform::win::CopyTextOut(name, buffer, static_cast<std::size_t>(size)));
+}

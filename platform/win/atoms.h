@@ -37,6 +37,11 @@ ATOM GlobalDeleteAtom(ATOM atom);
 UINT RegisterWindowMessageW(const char16_t* name);
 UINT RegisterWindowMessageA(const char* name);
 
+// Clipboard formats registered by name share the atom table (0xC000 to 0xFFFF), as on
+// the platform. GetClipboardFormatNameA answers 0 for standard and unknown numbers.
+UINT RegisterClipboardFormatA(const char* name);
+int GetClipboardFormatNameA(UINT format, char* buffer, int size);
+
 namespace platform::win {
 
 // The atom of a name or integer atom (0 when none), adding it when asked.

@@ -54,4 +54,19 @@ TEST(Atoms, RegisteredMessagesAreStableAcrossProcesses) {
   EXPECT_GE(GlobalFindAtomA("ChildFirst"), MAXINTATOM);
 }
 
+TEST(Atoms, ClipboardFormatsAreNamedNumbers) {
+  UINT format = RegisterClipboardFormatA("View Tree Data");
+  ASSERT_GE(format, 0xC000u);
+  EXPECT_EQ(RegisterClipboardFormatA("view tree data"), format);
+  char name[64] = {};
+  EXPECT_EQ(GetClipboardFormatNameA(format, name, sizeof name), 14);
+  EXPECT_STREQ(name, "View Tree Data");
+  char cut[5] = {};
+  EXPECT_EQ(GetClipboardFormatNameA(format, cut, sizeof cut), 4);
+  EXPECT_STREQ(cut, "View");
+  // Standard and never-registered numbers have no name.
+  EXPECT_EQ(GetClipboardFormatNameA(1, name, sizeof name), 0);
+  EXPECT_EQ(GetClipboardFormatNameA(0xFFFF, name, sizeof name), 0);
+}
+
 }  // namespace
