@@ -8,6 +8,7 @@
 #include "data/app_services.h"
 #include "data/data_globals.h"
 #include "data/data_startup.h"
+#include "platform/base/errors.h"
 #include "platform/base/text.h"
 #include "platform/com/class_table.h"
 #include "platform/classlib/date_text.h"
@@ -108,7 +109,11 @@ int RunBackup(TDialogLauncher& launcher) {
   StandaloneMode = standAlone;
   const int answer = MessageBoxW(0, Translate("Do you want to backup your passwords?").c_str(),
                                  Translate("Pellix - Backup").c_str(), MB_YESNO | MB_ICONQUESTION);
-  if (answer == 0) return Fail("the question could not be asked (no one to answer it on this screen)");
+  if (answer == 0) {
+    return Fail(GetLastError() == ERROR_NOT_SUPPORTED
+                    ? "the question cannot be asked (no screen, and standard input is no terminal)"
+                    : "the question was not answered");
+  }
   if (answer != IDYES) return 0;
   SetDataFolder(standAlone);
   if (DataFolder.empty()) return Fail("there is no data folder");

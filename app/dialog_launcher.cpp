@@ -1,6 +1,29 @@
 #include "app/dialog_launcher.h"
 
+#include "controls/unicode/uni_sysutils.h"
+#include "platform/kernel/terminal.h"
 #include "support/debug_log.h"
+#include "support/translator.h"
+
+namespace {
+
+// The prompt's texts without their bold marks: the terminal shows plain text.
+std::u16string Plain(std::u16string text) {
+  for (std::u16string_view mark : {u"<b>", u"</b>"}) text = WideStringReplace(text, mark, u"", false, rfReplaceAll);
+  return text;
+}
+
+// The master password, or a named vault's, asked on the controlling terminal.
+bool AskPasswordOnTerminal(bool isMaster, const std::u16string& vaultName, std::u16string& password) {
+  const std::u16string text =
+      isMaster ? Translate("Enter Your <b>Master Password</b> to unlock the application.")
+               : WideStringReplace(Translate("Enter your password to unlock the \"<b>%VAULT_NAME</b>\" vault."),
+                                   u"%VAULT_NAME", vaultName, false, rfReplaceAll | rfIgnoreCase);
+  return platform::terminal::ReadSecret(Translate("Pellix - Enter Password"), Plain(text),
+                                        Translate(isMaster ? "Master Password:" : "Password:"), password);
+}
+
+}  // namespace
 
 const char* DialogKindName(TDialogKind kind) {
   switch (kind) {
@@ -28,10 +51,10 @@ void TRecordingLauncher::Launch(TDialogKind kind, long argument) {
   requests_.push_back({kind, argument});
 }
 
-bool TRecordingLauncher::AskVaultPassword(HWND owner, bool, const std::u16string&, std::u16string& password) {
+bool TRecordingLauncher::AskVaultPassword(HWND owner, bool isMaster, const std::u16string& text,
+                                          std::u16string& password) {
   Launch(TDialogKind::VaultPassword, static_cast<long>(owner));
-  password.clear();
-  return false;
+  return AskPasswordOnTerminal(isMaster, text, password);
 }
 
 bool TRecordingLauncher::ShowCloseDialog() {

@@ -1,6 +1,7 @@
 // The windows the main window opens. Windows that this program does not have yet are
 // opened through this interface; the recording launcher notes each request in the
-// debug log and keeps it, so that a request is never lost silently.
+// debug log and keeps it, so that a request is never lost silently. The password
+// prompt it cannot show is asked on the terminal when the program runs on one.
 #pragma once
 
 #include <mutex>
@@ -47,7 +48,8 @@ struct TDialogRequest {
 class TRecordingLauncher : public TDialogLauncher {
  public:
   void Launch(TDialogKind kind, long argument) override;
-  // Recorded as a VaultPassword request; with no prompt to show it answers "cancelled".
+  // Recorded as a VaultPassword request; with no prompt window it asks on the
+  // controlling terminal (platform/kernel/terminal.h) and otherwise answers "cancelled".
   bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) override;
   // Recorded as a CloseForm request; with no dialog to ask it answers "stay".
   bool ShowCloseDialog() override;

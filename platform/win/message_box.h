@@ -1,8 +1,11 @@
-// Message boxes. Headless there is no one to read a box: every box is recorded (tests
-// read the record), a box whose only button is OK counts as read, and a box that asks
-// a question takes the answer queued beforehand (by a test, or by the display backend
-// for a user). With no answer queued it fails with ERROR_NOT_SUPPORTED: a question is
-// never answered by guessing.
+// Message boxes. Headless there is no screen to show a box on: every box is recorded
+// (tests read the record), a box whose only button is OK counts as read, and a box that
+// asks a question takes the answer queued beforehand (by a test, or by the display
+// backend for a user). With no answer queued the box goes to the controlling terminal
+// when standard input is one (platform/kernel/terminal.h): the caption, the text and
+// the buttons as keys; a box with only OK is just written there. Otherwise a question
+// fails with ERROR_NOT_SUPPORTED, and an input that ends before the answer with
+// ERROR_OPERATION_ABORTED: a question is never answered by guessing.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -172,6 +173,40 @@ TEST_F(BackupTest, NothingIsWrittenWithoutTheMasterPasswordOrAYes) {
   }
   EXPECT_EQ(pellix_test::RunChild("backup", {"yes", "fixture master"}), 0);
   EXPECT_EQ(BackupText(file_), pellix_test::ReadBytes(pellix_test::Fixture("app/backup_expected.txt")));
+}
+
+// From a terminal the program asks its question and the master password there, and
+// the password does not show; "No" writes nothing.
+TEST_F(BackupTest, TheProgramAsksOnItsTerminal) {
+  StoreFixture(kSecurityExpiring);
+  std::filesystem::create_directories(file_.parent_path());
+  struct Case {
+    const char* answer;
+    bool written;
+  };
+  for (const Case& c : {Case{"n\n", false}, Case{"Y\n", true}}) {
+    pellix_test::WriteBytes(file_, "an older backup");
+    int master = -1;
+    const int child = pellix_test::StartOnTerminal({PELLIX_PROGRAM, "backup"}, master);
+    std::string seen;
+    ASSERT_TRUE(pellix_test::ReadUntil(master, "[Y]es / [N]o? ", seen)) << seen;
+    EXPECT_NE(seen.find("Pellix - Backup\r\nDo you want to backup your passwords?\r\n"), std::string::npos) << seen;
+    ASSERT_GT(write(master, c.answer, 2), 0);
+    if (c.written) {
+      ASSERT_TRUE(pellix_test::ReadUntil(master, "Master Password: ", seen)) << seen;
+      ASSERT_GT(write(master, "fixture master\n", 15), 0);
+      EXPECT_TRUE(pellix_test::ReadUntil(master, "Your Passwords were saved to: " + file_.string(), seen)) << seen;
+    }
+    EXPECT_EQ(pellix_test::WaitChild(child), 0) << seen;
+    pellix_test::ReadUntil(master, "(the end)", seen);
+    close(master);
+    EXPECT_EQ(seen.find("fixture master"), std::string::npos) << seen;
+    if (c.written) {
+      EXPECT_EQ(BackupText(file_), pellix_test::ReadBytes(pellix_test::Fixture("app/backup_expected.txt")));
+    } else {
+      EXPECT_EQ(pellix_test::ReadBytes(file_), "an older backup");
+    }
+  }
 }
 
 // A list file that cannot be read would leave its records out of the backup: nothing is

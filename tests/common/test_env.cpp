@@ -1,8 +1,13 @@
 #include "common/test_env.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <cstdlib>
 #include <fstream>
@@ -64,18 +69,53 @@ bool RegisterChildRole(const std::string& name, ChildRole role) {
   return true;
 }
 
-int StartChild(const std::string& role, const std::vector<std::string>& args) {
+std::vector<std::string> RoleCommand(const std::string& role, const std::vector<std::string>& args) {
+  std::vector<std::string> command{SelfPath(), kRoleFlag + role};
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+namespace {
+
+[[noreturn]] void Exec(std::vector<std::string> command) {
+  std::vector<char*> argv;
+  for (auto& text : command) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+}  // namespace
+
+int StartCommand(const std::vector<std::string>& command) {
   pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<std::string> argv_text{SelfPath(), kRoleFlag + role};
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& text : argv_text) argv.push_back(text.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  if (pid == 0) Exec(command);
   return pid;
+}
+
+int StartChild(const std::string& role, const std::vector<std::string>& args) {
+  return StartCommand(RoleCommand(role, args));
+}
+
+int StartOnTerminal(const std::vector<std::string>& command, int& master) {
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) Exec(command);
+  return pid;
+}
+
+bool ReadUntil(int master, const std::string& text, std::string& seen) {
+  constexpr int kQuietLimitMs = 30000;
+  const std::size_t from = seen.size();
+  while (seen.find(text, from) == std::string::npos) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, kQuietLimitMs) <= 0) return false;
+    char buffer[512];
+    const ssize_t got = read(master, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;  // the other side closed (EIO)
+    seen.append(buffer, static_cast<std::size_t>(got));
+  }
+  return true;
 }
 
 int WaitChild(int pid) {
@@ -102,6 +142,8 @@ int main(int argc, char** argv) {
     if (found == pellix_test::Roles().end()) return 126;
     return found->second(std::vector<std::string>(argv + 2, argv + argc));
   }
+  // A test never waits for someone at the terminal; its children inherit this.
+  if (std::freopen("/dev/null", "r", stdin) == nullptr) return 125;
   pellix_test::TempDir home;
   setenv("PELLIX_HOME", home.path().c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,4 +1,5 @@
-// Test environment: every test program runs with its own fresh state root, and
+// Test environment: every test program runs with its own fresh state root and reads
+// nothing from the terminal it was started on (its standard input is /dev/null), and
 // can start itself again as a child process in a named role.
 #pragma once
 
@@ -51,5 +52,17 @@ int RunChild(const std::string& role, const std::vector<std::string>& args = {})
 // Starts a child without waiting; WaitChild answers its exit code (or 128 + signal).
 int StartChild(const std::string& role, const std::vector<std::string>& args = {});
 int WaitChild(int pid);
+
+// The command line that runs this test program in a role.
+std::vector<std::string> RoleCommand(const std::string& role, const std::vector<std::string>& args = {});
+// Starts a program (the first word, a path) with its arguments, without waiting.
+int StartCommand(const std::vector<std::string>& command);
+// Starts a program in a session of its own whose controlling terminal, standard input
+// and outputs are a new pseudo-terminal; Master is this side of it (close it when done).
+int StartOnTerminal(const std::vector<std::string>& command, int& master);
+// Reads what a program wrote on its terminal until Text has come; false when the
+// terminal closes first or nothing comes for a long while (a guard against hangs).
+// Everything read is appended to Seen.
+bool ReadUntil(int master, const std::string& text, std::string& seen);
 
 }  // namespace pellix_test
