@@ -31,10 +31,10 @@ TStartCode ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::uint8_t PostCodeFor(TStartCode code) {
   switch (code) {
-    case scShowBookmarks: return 11;
-    case scShowHistory: return 12;
-    case scShowPwdGen: return 13;
-    case scSettings: return 14;
+    case scShowBookmarks: return kCmdShowBookmarks;
+    case scShowHistory: return kCmdShowHistory;
+    case scShowPwdGen: return kCmdShowPasswordGenerator;
+    case scSettings: return kCmdShowSettings;
     default: return kNoCommand;
   }
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "data/app_services.h"
+
 enum TStartCode : std::uint8_t {
   scRegServer = 0,
   scUnregServer = 1,
@@ -26,9 +28,9 @@ enum TStartCode : std::uint8_t {
   scBackup = 16,
 };
 
-// "PellixMessage" commands that the start-up hands on; 20 means none.
-inline constexpr std::uint8_t kNoCommand = 20;
-inline constexpr std::uint8_t kShowCommand = 10;
+// The main window's commands that the start-up hands on.
+inline constexpr std::uint8_t kNoCommand = kCmdNone;
+inline constexpr std::uint8_t kShowCommand = kCmdShowApplication;
 
 // Arguments after the program's own name.
 TStartCode ParseCommandLine(const std::vector<std::string>& arguments);

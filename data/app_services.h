@@ -8,6 +8,33 @@
 
 #include "platform/base/types.h"
 
+// The main window's commands: "PellixMessage" carries one in the low seven bits of
+// wParam, with its argument in lParam. Every sender and the receiver name them here.
+enum TMainCommand : WPARAM {
+  kCmdCreateFloat = 0,           // sent: a browser window wants its floating button
+  kCmdReleaseFloat = 1,          // a floating button window's handle: free it
+  kCmdShowFloat = 2,             // a floating window's id: put it in place, shown
+  kCmdHideFloat = 3,             // a floating window's id: hide it
+  kCmdFormSubmitted = 4,         // a TMessageItem's id
+  kCmdPasswordMenuTyped = 5,     // a watcher's id: the password-field menu, mode 2
+  kCmdPasswordMenuPrepared = 6,  // mode 1
+  kCmdPasswordMenuEmpty = 7,     // mode 0
+  kCmdReloadSettings = 8,
+  kCmdMenuCommand = 9,           // a TObjMenuMessage's id
+  kCmdShowApplication = 10,      // from a second instance
+  kCmdShowBookmarks = 11,
+  kCmdShowHistory = 12,
+  kCmdShowPasswordGenerator = 13,
+  kCmdShowSettings = 14,         // the settings page
+  kCmdHideTrayIcon = 15,         // sent by the stop watch before the process ends
+  kCmdCloseForm = 16,            // a form's id: close it
+  kCmdHelpTopic = 17,            // the help topic number
+  kCmdAutoFillNotice = 18,       // the browser's frame window
+  kCmdFillPageById = 19,         // a TNavigateItem's id
+  kCmdNone = 20,                 // no command (the start-up's "nothing to hand on")
+};
+inline constexpr WPARAM kCommandBits = 0x7F;
+
 class TAppServices {
  public:
   virtual ~TAppServices() = default;

@@ -419,7 +419,7 @@ bool TIEWin::OnPasswordContextMenu(IHTMLEventObj* event) {
       std::lock_guard guard(lock_);
       password_context_ = context;
     }
-    PostToMainWindow(command & 0x7F, static_cast<LPARAM>(id_));
+    PostToMainWindow(command, static_cast<LPARAM>(id_));
     return false;
   } catch (const std::exception&) {
     return true;

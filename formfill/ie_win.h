@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "data/app_services.h"
 #include "data/form_items.h"
 #include "formfill/password_inputs.h"
 #include "platform/base/object_registry.h"
@@ -35,17 +36,6 @@ inline constexpr char16_t kNavActionProperty[] = u"Pellix_NavAction";
 inline constexpr char16_t kNavObjProperty[] = u"Pellix_NavObj";
 inline constexpr char16_t kToolbarClientIdProperty[] = u"TOOLBAR_CLIENT_ID";
 
-// "PellixMessage" commands of the page side.
-inline constexpr WPARAM kCmdCreateFloat = 0;
-inline constexpr WPARAM kCmdReleaseFloat = 1;
-inline constexpr WPARAM kCmdShowFloat = 2;
-inline constexpr WPARAM kCmdHideFloat = 3;
-inline constexpr WPARAM kCmdFormSubmitted = 4;
-inline constexpr WPARAM kCmdPasswordMenuTyped = 5;
-inline constexpr WPARAM kCmdPasswordMenuPrepared = 6;
-inline constexpr WPARAM kCmdPasswordMenuEmpty = 7;
-inline constexpr WPARAM kCmdAutoFillNotice = 18;
-inline constexpr WPARAM kCmdFillPageById = 19;
 
 // Eight upper-case hexadecimal digits of N (the text of ids in keys and window ids).
 std::u16string HexId(std::uint32_t n);

@@ -30,8 +30,6 @@ namespace {
 
 constexpr char16_t kDisplayName[] = u"Pellix";
 constexpr char16_t kSettingsClient[] = u"SETTINGS";
-constexpr WPARAM kMenuCommandMessage = 9;
-constexpr WPARAM kReloadSettingsMessage = 8;
 
 constexpr std::uint8_t kCommandFillOpenForm = 4;
 constexpr std::uint8_t kCommandIdentityAdd = 33;
@@ -82,7 +80,7 @@ std::u16string AboutUrl() {
 
 // Hands the message to the main window; a message that is not posted is freed.
 void PostMenuMessage(std::unique_ptr<TObjMenuMessage> message) {
-  PostObjectToMainWindow(kMenuCommandMessage, std::move(message));
+  PostObjectToMainWindow(kCmdMenuCommand, std::move(message));
 }
 
 void PostCommand(std::uint8_t command, const std::u16string& text2 = {}) {
@@ -346,7 +344,7 @@ HRESULT TPellixObj::GetSettingsPages(BSTR* pages, SAFEARRAY** image) {
 std::u16string TPellixObj::PluginInfo(const std::u16string& key, const std::u16string& argument) {
   if (key == u"FILL_FORMS" || key == u"PASS_GEN" || key == u"ADD_BOOK") return key + u"/" + argument;
   if (key == u"REFRESH_CONFIG") {
-    PostToMainWindow(kReloadSettingsMessage, 0);
+    PostToMainWindow(kCmdReloadSettings, 0);
     return {};
   }
   if (key == u"ICON") return PluginData().ButtonHex;
@@ -428,7 +426,7 @@ HRESULT TPellixObj::OnHostClose() { return S_OK; }
 HRESULT TPellixObj::OnHostIdle() { return S_OK; }
 
 HRESULT TPellixObj::RefreshConfig() {
-  PostToMainWindow(kReloadSettingsMessage, 0);
+  PostToMainWindow(kCmdReloadSettings, 0);
   return S_OK;
 }
 

@@ -26,8 +26,8 @@ using platform::com::BString;
 class CheckingServices : public TAppServices {
  public:
   bool PostToMainWindow(WPARAM command, LPARAM argument) override {
-    if (command == 8) return argument == 0 ? true : (std::abort(), false);
-    if (command != 9) std::abort();
+    if (command == kCmdReloadSettings) return argument == 0 ? true : (std::abort(), false);
+    if (command != kCmdMenuCommand) std::abort();
     std::shared_ptr<TObjMenuMessage> message = ReceiveMessageObject<TObjMenuMessage>(argument);
     if (!message || message->Command == 0 || message->Command > kCommandExit) std::abort();
     DataLock.Enter();

@@ -7,8 +7,8 @@
 namespace {
 
 TEST(AppServicesTest, WithoutTheShellEveryCallFailsClosed) {
-  EXPECT_FALSE(PostToMainWindow(4, 7));
-  EXPECT_EQ(SendToMainWindow(0, 7), 0);
+  EXPECT_FALSE(PostToMainWindow(kCmdFormSubmitted, 7));
+  EXPECT_EQ(SendToMainWindow(kCmdCreateFloat, 7), 0);
   EXPECT_FALSE(CheckUnlock(0, 0, false));
   EXPECT_FALSE(IsUnlocked());
 }
@@ -17,8 +17,8 @@ TEST(AppServicesTest, CallsReachTheInstalledShellWithTheirArguments) {
   RecordingAppServices shell;
   shell.sendAnswer = 42;
   shell.unlocked = false;
-  EXPECT_TRUE(PostToMainWindow(4, 7));
-  EXPECT_EQ(SendToMainWindow(0, 9), 42);
+  EXPECT_TRUE(PostToMainWindow(kCmdFormSubmitted, 7));
+  EXPECT_EQ(SendToMainWindow(kCmdCreateFloat, 9), 42);
   EXPECT_FALSE(CheckUnlock(12, 1, true));
   EXPECT_FALSE(IsUnlocked());
   auto calls = shell.Calls();

@@ -87,7 +87,7 @@ class WatcherTest : public BrowserFixture {
     StandaloneMode.store(false);
     next_float_ = 0;
     shell_.sendHandler = [this](WPARAM command, LPARAM) -> LRESULT {
-      return command == formfill::kCmdCreateFloat ? ++next_float_ : 0;
+      return command == kCmdCreateFloat ? ++next_float_ : 0;
     };
     formfill::SetPageFillSettings({});
     AddPage(u"/login", kLoginPage);
@@ -262,9 +262,9 @@ TEST_F(WatcherTest, WindowsOpenedAndClosedWhileScansRunEndWithOneWatcherEach) {
   // Every button made for a window that closed was released, and only those.
   std::size_t made = 0;
   for (const RecordedCall& call : shell_.Calls()) {
-    if (call.kind == RecordedCall::kSend && call.command == formfill::kCmdCreateFloat) ++made;
+    if (call.kind == RecordedCall::kSend && call.command == kCmdCreateFloat) ++made;
   }
-  EXPECT_EQ(Posts(formfill::kCmdReleaseFloat).size(), made - open.size());
+  EXPECT_EQ(Posts(kCmdReleaseFloat).size(), made - open.size());
 }
 
 TEST_F(WatcherTest, AWindowClosedBetweenScansLosesItsWatcherAndItsButton) {
@@ -278,14 +278,14 @@ TEST_F(WatcherTest, AWindowClosedBetweenScansLosesItsWatcherAndItsButton) {
   HWND goneFloat = floats_.Handle(gone->FloatForm());
   gone.reset();
   platform::browser::InProcessBrowser::Instance().CloseWindow(goes.get());
-  EXPECT_FALSE(Posts(formfill::kCmdReleaseFloat).size());  // no scan yet: the window events only ask for one
+  EXPECT_FALSE(Posts(kCmdReleaseFloat).size());  // no scan yet: the window events only ask for one
   auto calls = shell_.Calls();
   EXPECT_GE(std::count_if(calls.begin(), calls.end(),
                           [](const RecordedCall& call) { return call.kind == RecordedCall::kScanRequest; }),
             1);
   Settle();
   EXPECT_EQ(watcher_->WatcherCount(), 1u);
-  auto released = Posts(formfill::kCmdReleaseFloat);
+  auto released = Posts(kCmdReleaseFloat);
   ASSERT_EQ(released.size(), 1u);
   EXPECT_EQ(static_cast<HWND>(released[0].argument), goneFloat);
   // The released watcher's id answers nothing any more.
@@ -361,7 +361,7 @@ TEST_F(WatcherTest, UnnamedFormsAreNumberedAndAPasswordPairGetsAGeneratedPasswor
   EXPECT_EQ(first.Text().size(), 8u);
   EXPECT_EQ(first.Text(), second.Text());
   EXPECT_NE(formfill::ReadTextMark(ById(browser.get(), u"pw1").get(), u"Pellix_Value"), first.Text());
-  EXPECT_TRUE(Posts(formfill::kCmdAutoFillNotice).empty());  // a generated password alone shows no notice
+  EXPECT_TRUE(Posts(kCmdAutoFillNotice).empty());  // a generated password alone shows no notice
 }
 
 TEST_F(WatcherTest, ARightClickPostsTheMenuThatFitsThePasswordInput) {
@@ -377,8 +377,8 @@ TEST_F(WatcherTest, ARightClickPostsTheMenuThatFitsThePasswordInput) {
     int command;  // -1: nothing posted
     bool browserMenu;
   } cases[] = {
-      {u"pw2", formfill::kCmdPasswordMenuTyped, false},
-      {u"pw1", formfill::kCmdPasswordMenuPrepared, false},
+      {u"pw2", kCmdPasswordMenuTyped, false},
+      {u"pw1", kCmdPasswordMenuPrepared, false},
   };
   for (const Case& each : cases) {
     SCOPED_TRACE(platform::WideToUtf8(each.id));
@@ -404,7 +404,7 @@ TEST_F(WatcherTest, ARightClickPostsTheMenuThatFitsThePasswordInput) {
   // An empty password input without a prepared value.
   NavigateAndSettle(browser.get(), u"http://site.test/login");
   platform::browser::RightClick(browser.get(), ById(browser.get(), u"pw").get());
-  EXPECT_EQ(shell_.Calls().back().command, formfill::kCmdPasswordMenuEmpty);
+  EXPECT_EQ(shell_.Calls().back().command, kCmdPasswordMenuEmpty);
 }
 
 TEST_F(WatcherTest, AChosenPasswordIsWrittenByTheWatcherThreadIntoBothInputsOfThePair) {
@@ -440,7 +440,7 @@ TEST_F(WatcherTest, ASubmittedFormIsPostedWithItsFieldsAndAnEmptyOneIsNot) {
   ById(browser.get(), u"pw").As<IHTMLInputElement>()->get_form(form.Put());
   ASSERT_EQ(platform::browser::SubmitByUser(browser.get(), form.As<IHTMLElement>().get()), S_OK);
   TAfterNavigateThr::WaitForAll();
-  auto submitted = Posts(formfill::kCmdFormSubmitted);
+  auto submitted = Posts(kCmdFormSubmitted);
   ASSERT_EQ(submitted.size(), 1u);
   std::shared_ptr<TMessageItem> item = ReceiveMessageObject<TMessageItem>(submitted[0].argument);
   ASSERT_TRUE(item);
@@ -454,7 +454,7 @@ TEST_F(WatcherTest, ASubmittedFormIsPostedWithItsFieldsAndAnEmptyOneIsNot) {
 
   NavigateAndSettle(browser.get(), u"http://site.test/empty");
   ASSERT_EQ(platform::browser::SubmitByUser(browser.get(), ById(browser.get(), u"f").get()), S_OK);
-  EXPECT_EQ(Posts(formfill::kCmdFormSubmitted).size(), 1u);
+  EXPECT_EQ(Posts(kCmdFormSubmitted).size(), 1u);
 }
 
 TEST_F(WatcherTest, MinimiseAndRestoreHideAndShowTheFloatingButton) {
@@ -464,15 +464,15 @@ TEST_F(WatcherTest, MinimiseAndRestoreHideAndShowTheFloatingButton) {
   ASSERT_TRUE(watcher);
   platform::ObjectId button = watcher->FloatForm();
   ASSERT_EQ(platform::browser::Minimise(browser.get()), S_OK);
-  ASSERT_EQ(Posts(formfill::kCmdHideFloat).size(), 1u);
-  EXPECT_EQ(static_cast<platform::ObjectId>(Posts(formfill::kCmdHideFloat)[0].argument), button);
+  ASSERT_EQ(Posts(kCmdHideFloat).size(), 1u);
+  EXPECT_EQ(static_cast<platform::ObjectId>(Posts(kCmdHideFloat)[0].argument), button);
   floats_.SetVisible(button, false);  // the main window carried it out
   // The tab becomes visible while the window is still minimised: the button stays away.
   ASSERT_EQ(platform::browser::ShowTab(browser.get(), true), S_OK);
-  EXPECT_TRUE(Posts(formfill::kCmdShowFloat).empty());
+  EXPECT_TRUE(Posts(kCmdShowFloat).empty());
   ASSERT_EQ(platform::browser::Restore(browser.get()), S_OK);
-  ASSERT_EQ(Posts(formfill::kCmdShowFloat).size(), 1u);
-  EXPECT_EQ(static_cast<platform::ObjectId>(Posts(formfill::kCmdShowFloat)[0].argument), button);
+  ASSERT_EQ(Posts(kCmdShowFloat).size(), 1u);
+  EXPECT_EQ(static_cast<platform::ObjectId>(Posts(kCmdShowFloat)[0].argument), button);
 }
 
 TEST_F(WatcherTest, AStoredFormRequestIsTakenOnlyByItsIdAndOnlyForItsAddress) {
@@ -630,13 +630,13 @@ TEST_F(StoredFormTest, AStoredFormIsPreparedAndFilledAsTheDataAndTheSettingsAllo
     shell_.unlocked.store(each.unlocked);
     ComPtr<IWebBrowser2> browser = Open();
     StartWatcher();
-    std::size_t before18 = Posts(formfill::kCmdAutoFillNotice).size();
-    std::size_t before19 = Posts(formfill::kCmdFillPageById).size();
+    std::size_t before18 = Posts(kCmdAutoFillNotice).size();
+    std::size_t before19 = Posts(kCmdFillPageById).size();
     NavigateAndSettle(browser.get(), u"http://site.test/login");
     EXPECT_EQ(ValueOf(browser.get(), u"user"), each.user);
     EXPECT_EQ(ValueOf(browser.get(), u"pw"), each.password);
-    EXPECT_EQ(Posts(formfill::kCmdAutoFillNotice).size() - before18, each.notice ? 1u : 0u);
-    auto fills = Posts(formfill::kCmdFillPageById);
+    EXPECT_EQ(Posts(kCmdAutoFillNotice).size() - before18, each.notice ? 1u : 0u);
+    auto fills = Posts(kCmdFillPageById);
     ASSERT_EQ(fills.size() - before19, each.fillAfterLogin ? 1u : 0u);
     if (each.fillAfterLogin) {
       std::shared_ptr<TNavigateItem> request = ReceiveMessageObject<TNavigateItem>(fills.back().argument);
@@ -685,8 +685,8 @@ TEST_F(StoredFormTest, ARequestedStoredFormIsFilledOnlyWhileItStillStands) {
     if (each.action == kNavigateFillSubmit) {
       // The submission by the pass posts nothing: no notice, and its forms were not hooked.
       for (std::size_t i = posts; i < shell_.Calls().size(); ++i) {
-        EXPECT_NE(shell_.Calls()[i].command, formfill::kCmdFormSubmitted);
-        EXPECT_NE(shell_.Calls()[i].command, formfill::kCmdAutoFillNotice);
+        EXPECT_NE(shell_.Calls()[i].command, kCmdFormSubmitted);
+        EXPECT_NE(shell_.Calls()[i].command, kCmdAutoFillNotice);
       }
     }
     watcher_.reset();
@@ -715,7 +715,7 @@ TEST_F(StoredFormTest, ARedirectedRequestExpiresAndThePageIsHandledAsAnyOther) {
   std::size_t before = shell_.Calls().size();
   ASSERT_EQ(platform::browser::RightClick(browser.get(), ById(browser.get(), u"pw").get()), S_OK);
   ASSERT_EQ(shell_.Calls().size(), before + 1);
-  EXPECT_EQ(shell_.Calls().back().command, formfill::kCmdPasswordMenuEmpty);
+  EXPECT_EQ(shell_.Calls().back().command, kCmdPasswordMenuEmpty);
 }
 
 TEST_F(StoredFormTest, FramesThatCompleteFirstLeaveTheRequestToThePage) {
@@ -780,13 +780,13 @@ TEST_F(StoredFormTest, APageNoStoredFormClaimsIsFilledFromTheActiveIdentity) {
     shell_.unlocked.store(each.unlocked);
     ComPtr<IWebBrowser2> browser = Open();
     StartWatcher();
-    std::size_t before18 = Posts(formfill::kCmdAutoFillNotice).size();
-    std::size_t before19 = Posts(formfill::kCmdFillPageById).size();
+    std::size_t before18 = Posts(kCmdAutoFillNotice).size();
+    std::size_t before19 = Posts(kCmdFillPageById).size();
     NavigateAndSettle(browser.get(), u"http://site.test/address");
     EXPECT_EQ(ValueOf(browser.get(), u"firstname"), each.first);
     EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"1");
-    EXPECT_EQ(Posts(formfill::kCmdAutoFillNotice).size() - before18, static_cast<std::size_t>(each.notices));
-    EXPECT_EQ(Posts(formfill::kCmdFillPageById).size() - before19, static_cast<std::size_t>(each.fillsAfterLogin));
+    EXPECT_EQ(Posts(kCmdAutoFillNotice).size() - before18, static_cast<std::size_t>(each.notices));
+    EXPECT_EQ(Posts(kCmdFillPageById).size() - before19, static_cast<std::size_t>(each.fillsAfterLogin));
     EXPECT_NE(formfill::ReadTextMark(ById(browser.get(), u"firstname").get(), u"Pellix_Value"), u"value of FIRSTNAME");
     watcher_.reset();
     platform::browser::InProcessBrowser::Instance().CloseAll();
