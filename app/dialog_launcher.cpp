@@ -1,11 +1,18 @@
 #include "app/dialog_launcher.h"
 
+#include "app/notice_windows.h"
 #include "controls/unicode/uni_sysutils.h"
+#include "platform/classlib/forms.h"
 #include "platform/kernel/terminal.h"
+#include "platform/win/metrics.h"
+#include "platform/win/window.h"
 #include "support/debug_log.h"
+#include "support/registry_access.h"
 #include "support/translator.h"
 
 namespace {
+
+constexpr char kQuindleKey[] = "Software\\Quindle\\";
 
 // The prompt's texts without their bold marks: the terminal shows plain text.
 std::u16string Plain(std::u16string text) {
@@ -25,44 +32,135 @@ bool AskPasswordOnTerminal(bool isMaster, const std::u16string& vaultName, std::
 
 }  // namespace
 
-const char* DialogKindName(TDialogKind kind) {
-  switch (kind) {
-    case TDialogKind::BookmarkBrowser: return "bookmark browser";
-    case TDialogKind::HistoryBrowser: return "history browser";
-    case TDialogKind::PasswordGenerator: return "password generator";
-    case TDialogKind::Settings: return "settings";
-    case TDialogKind::Splash: return "splash";
-    case TDialogKind::HelpTopic: return "help topic";
-    case TDialogKind::VaultPassword: return "vault password";
-    case TDialogKind::FormSubmitted: return "form submitted";
-    case TDialogKind::PasswordFieldMenu: return "password field menu";
-    case TDialogKind::MenuCommand: return "menu command";
-    case TDialogKind::AutoFillNotice: return "auto-fill notice";
-    case TDialogKind::FillPage: return "fill page";
-    case TDialogKind::FirstRunWizard: return "first-run wizard";
-    case TDialogKind::CloseForm: return "close dialog";
-  }
-  return "unknown";
-}
-
-void TRecordingLauncher::Launch(TDialogKind kind, long argument) {
-  LogMessage(std::string("window not available: ") + DialogKindName(kind) + " " + std::to_string(argument));
-  std::lock_guard<std::mutex> guard(lock_);
-  requests_.push_back({kind, argument});
-}
-
-bool TRecordingLauncher::AskVaultPassword(HWND owner, bool isMaster, const std::u16string& text,
-                                          std::u16string& password) {
-  Launch(TDialogKind::VaultPassword, static_cast<long>(owner));
-  return AskPasswordOnTerminal(isMaster, text, password);
-}
-
-bool TRecordingLauncher::ShowCloseDialog() {
-  Launch(TDialogKind::CloseForm, 0);
+bool TDialogLauncher::NotAvailable(const char* window) {
+  LogMessage(std::string("window not available, counted as cancelled: ") + window);
+  ++unavailable_;
   return false;
 }
 
-std::vector<TDialogRequest> TRecordingLauncher::Requests() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return requests_;
+bool TDialogLauncher::ShowAfterInstallWizard(HWND) {
+  return FrontIfOpen(TDialogSlot::AfterInstall) || NotAvailable("first-run wizard");
+}
+
+bool TDialogLauncher::ShowPasswordWindow(HWND, std::shared_ptr<formfill::TInputPasswordContext>,
+                                         const std::u16string&) {
+  return FrontIfOpen(TDialogSlot::PasswordShow) || NotAvailable("password display");
+}
+
+bool TDialogLauncher::ShowPasswordGeneratorWindow(HWND, std::shared_ptr<formfill::TInputPasswordContext>,
+                                                  const std::u16string&) {
+  return FrontIfOpen(TDialogSlot::PasswordGenerator) || NotAvailable("password generator");
+}
+
+bool TDialogLauncher::ShowPasswordHistoryWindow(HWND) {
+  return FrontIfOpen(TDialogSlot::PasswordHistory) || NotAvailable("password history");
+}
+
+bool TDialogLauncher::ShowIdentityEditor(HWND, const std::u16string&, bool) {
+  return FrontIfOpen(TDialogSlot::IdentityEditor) || NotAvailable("identity editor");
+}
+
+// Without a prompt window the password is asked on the controlling terminal, when the
+// program runs on one.
+bool TDialogLauncher::AskVaultPassword(HWND, bool isMaster, const std::u16string& text, std::u16string& password) {
+  password.clear();
+  // An open prompt comes to the front; this request is not the one it answers.
+  if (FrontIfOpen(TDialogSlot::VaultPassword)) return false;
+  if (AskPasswordOnTerminal(isMaster, text, password)) return true;
+  password.clear();
+  return NotAvailable("master-password prompt");
+}
+
+bool TDialogLauncher::ShowBookmarkBrowser(HWND) {
+  return FrontIfOpen(TDialogSlot::BookmarkBrowser) || NotAvailable("bookmark browser");
+}
+
+bool TDialogLauncher::ShowHistoryBrowser(HWND) {
+  return FrontIfOpen(TDialogSlot::HistoryBrowser) || NotAvailable("history browser");
+}
+
+bool TDialogLauncher::ShowIgnoreList(HWND) {
+  return FrontIfOpen(TDialogSlot::IgnoreList) || NotAvailable("ignore list");
+}
+
+bool TDialogLauncher::ShowCloseDialog() {
+  for (HWND window : table_) {
+    if (window != 0 && IsWindow(window)) BringWindowToFront(window);
+  }
+  return AskClose(*this);
+}
+
+bool TDialogLauncher::ShowBookmarkDialog(HWND, const TMessageItem&, bool, const std::vector<std::u16string>&,
+                                         TBookmarkChoice& choice) {
+  choice = TBookmarkChoice{};
+  return NotAvailable("bookmark form");
+}
+
+bool TDialogLauncher::ShowRecordEditor(HWND, TFormItem&) { return NotAvailable("record editor"); }
+
+bool TDialogLauncher::ShowSettings(HWND, int) { return NotAvailable("settings"); }
+
+bool TDialogLauncher::ShowSecurityLevelDialog(HWND, std::int32_t&, std::int32_t&) {
+  return NotAvailable("security level");
+}
+
+bool TDialogLauncher::ShowMasterPasswordDialog(HWND) { return NotAvailable("master password"); }
+
+int TDialogLauncher::AskIdentityChange(HWND) {
+  NotAvailable("identity change question");
+  return 0;
+}
+
+bool TDialogLauncher::ShowHelpWindow(long) { return NotAvailable("help window"); }
+
+bool TDialogLauncher::BringIdentitySwitchToFront() { return false; }
+
+HWND TDialogLauncher::Slot(TDialogSlot slot) const { return table_[static_cast<int>(slot)]; }
+
+void TDialogLauncher::SetSlot(TDialogSlot slot, HWND window) { table_[static_cast<int>(slot)] = window; }
+
+bool TDialogLauncher::AnyDialogOpen() const {
+  for (HWND window : table_) {
+    if (window != 0 && IsWindow(window)) return true;
+  }
+  return false;
+}
+
+void TDialogLauncher::ClearDialogTable() { table_.fill(0); }
+
+bool TDialogLauncher::FrontIfOpen(TDialogSlot slot) {
+  const HWND window = Slot(slot);
+  if (window == 0 || !IsWindow(window)) return false;
+  BringWindowToFront(window);
+  return true;
+}
+
+int TDialogLauncher::RunModalSlot(TDialogSlot slot, TCustomForm& form, HWND owner) {
+  CenterOnWindow(form, owner);
+  form.HandleNeeded();
+  SetSlot(slot, form.Handle());
+  return form.ShowModal();
+}
+
+void BringWindowToFront(HWND window) {
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  BringWindowToTop(window);
+  SetForegroundWindow(window);
+  FlashWindow(window, TRUE);
+}
+
+void CenterOnWindow(TCustomForm& form, HWND window) {
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (window != 0 && IsWindow(window)) GetWindowRect(window, &area);
+  const int left = area.left + (area.right - area.left) / 2 - form.Width() / 2;
+  const int top = area.top + (area.bottom - area.top) / 2 - form.Height() / 2;
+  form.SetBounds(left, top, form.Width(), form.Height());
+}
+
+bool InstallerWindowOpen() {
+  std::int32_t installer = 0;
+  if (!RegReadInteger(HKEY_CURRENT_USER, kQuindleKey, "INNOWIN", installer) || installer == 0) return false;
+  if (IsWindow(static_cast<HWND>(installer)) != FALSE) return true;
+  RegWriteDWord(HKEY_CURRENT_USER, kQuindleKey, "INNOWIN", 0);
+  return false;
 }

@@ -1,61 +1,123 @@
-// The windows the main window opens. Windows that this program does not have yet are
-// opened through this interface; the recording launcher notes each request in the
-// debug log and keeps it, so that a request is never lost silently. The password
-// prompt it cannot show is asked on the terminal when the program runs on one.
+// The dialog launcher: every window of the program is opened here. The single-instance
+// windows have a slot each in a table of ten window handles; a window whose slot holds
+// a live window is only brought to the front, never opened twice.
+//
+// Windows the program does not have yet keep their entry: it notes the request in the
+// debug log, counts it and answers "cancelled", so that a request never vanishes and
+// never pretends to have been carried out. Tests replace entries by deriving.
+//
+// Main thread only: the windows are modal or live on the main thread.
 #pragma once
 
-#include <mutex>
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/base/types.h"
 
-enum class TDialogKind {
-  BookmarkBrowser,
-  HistoryBrowser,
-  PasswordGenerator,
-  Settings,
-  Splash,
-  HelpTopic,
-  VaultPassword,
-  FormSubmitted,
-  PasswordFieldMenu,
-  MenuCommand,
-  AutoFillNotice,
-  FillPage,
-  FirstRunWizard,
-  CloseForm,
-};
+class TCustomForm;
+class TFormItem;
+class TMessageItem;
+namespace formfill {
+class TInputPasswordContext;
+}
 
-const char* DialogKindName(TDialogKind kind);
+// The slots of the dialog handle table.
+enum class TDialogSlot : int {
+  AfterInstall = 0,
+  PasswordShow = 1,
+  PasswordGenerator = 2,
+  PasswordHistory = 3,
+  IdentityEditor = 4,
+  VaultPassword = 5,
+  BookmarkBrowser = 6,
+  HistoryBrowser = 7,
+  IgnoreList = 8,
+  CloseForm = 9,
+};
+inline constexpr int kDialogSlots = 10;
+
+// What the bookmark form answers for a submitted form.
+struct TBookmarkChoice {
+  // Replace candidate number Replace (0-based), or save a new bookmark when -1.
+  int Replace = -1;
+  std::u16string Caption;
+  std::uint16_t FillMode = 0;
+  // When the form was declined: the ignore kind chosen there (0: just declined).
+  int IgnoreKind = 0;
+};
 
 class TDialogLauncher {
  public:
+  TDialogLauncher() = default;
   virtual ~TDialogLauncher() = default;
-  virtual void Launch(TDialogKind kind, long argument) = 0;
-  // The vault password prompt: true with the typed password when it ends with OK.
-  virtual bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) = 0;
-  // The close dialog: true when the user agrees to end the program.
-  virtual bool ShowCloseDialog() = 0;
-};
+  TDialogLauncher(const TDialogLauncher&) = delete;
+  TDialogLauncher& operator=(const TDialogLauncher&) = delete;
 
-struct TDialogRequest {
-  TDialogKind Kind;
-  long Argument;
-  bool operator==(const TDialogRequest&) const = default;
-};
+  // The launchers of the table. Each answers true when its window was opened (and, for
+  // a modal one, ended with OK).
+  virtual bool ShowAfterInstallWizard(HWND owner);
+  virtual bool ShowPasswordWindow(HWND owner, std::shared_ptr<formfill::TInputPasswordContext> context,
+                                  const std::u16string& password);
+  virtual bool ShowPasswordGeneratorWindow(HWND owner, std::shared_ptr<formfill::TInputPasswordContext> context,
+                                           const std::u16string& password);
+  virtual bool ShowPasswordHistoryWindow(HWND owner);
+  // Name empty: the active identity. On OK the identity is stored (see the editor).
+  virtual bool ShowIdentityEditor(HWND owner, const std::u16string& name, bool isNew);
+  // True with the typed password when the prompt ends with OK.
+  virtual bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password);
+  virtual bool ShowBookmarkBrowser(HWND owner);
+  virtual bool ShowHistoryBrowser(HWND owner);
+  virtual bool ShowIgnoreList(HWND owner);
+  // Brings every live dialog of the table to the front, then asks; true when the
+  // program may close.
+  virtual bool ShowCloseDialog();
 
-class TRecordingLauncher : public TDialogLauncher {
- public:
-  void Launch(TDialogKind kind, long argument) override;
-  // Recorded as a VaultPassword request; with no prompt window it asks on the
-  // controlling terminal (platform/kernel/terminal.h) and otherwise answers "cancelled".
-  bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) override;
-  // Recorded as a CloseForm request; with no dialog to ask it answers "stay".
-  bool ShowCloseDialog() override;
-  std::vector<TDialogRequest> Requests() const;
+  // Windows outside the table.
+  // The bookmark form for a submitted form; Candidates are the captions of the stored
+  // bookmarks of the same form (empty when the program is locked). True when a
+  // bookmark is to be saved; false when declined, with Choice.IgnoreKind set.
+  virtual bool ShowBookmarkDialog(HWND owner, const TMessageItem& message, bool unlocked,
+                                  const std::vector<std::u16string>& candidates, TBookmarkChoice& choice);
+  // The record editor for a stored form; true when it ended with OK.
+  virtual bool ShowRecordEditor(HWND owner, TFormItem& item);
+  virtual bool ShowSettings(HWND owner, int page);
+  virtual bool ShowSecurityLevelDialog(HWND owner, std::int32_t& level, std::int32_t& expires);
+  virtual bool ShowMasterPasswordDialog(HWND owner);
+  // How to go on when the page has forms: 0 stop, 1 fill and mark, 2 fill, 3 switch only.
+  virtual int AskIdentityChange(HWND owner);
+  // The help window of its own process, on a topic.
+  virtual bool ShowHelpWindow(long topic);
+  // The identity switch window; true while it is open (then it comes to the front).
+  virtual bool BringIdentitySwitchToFront();
+
+  // The table.
+  HWND Slot(TDialogSlot slot) const;
+  void SetSlot(TDialogSlot slot, HWND window);
+  bool AnyDialogOpen() const;
+  void ClearDialogTable();
+  // Shows the form modally in the slot, centred on Owner; answers its modal result.
+  int RunModalSlot(TDialogSlot slot, TCustomForm& form, HWND owner);
+  // How many requests found no window to open (counted as cancelled).
+  int Unavailable() const { return unavailable_; }
+
+ protected:
+  // Notes a request for a window that does not exist here; answers false.
+  bool NotAvailable(const char* window);
+  // When the slot's window lives: brings it to the front and answers true.
+  bool FrontIfOpen(TDialogSlot slot);
 
  private:
-  mutable std::mutex lock_;
-  std::vector<TDialogRequest> requests_;
+  std::array<HWND, kDialogSlots> table_{};
+  int unavailable_ = 0;
 };
+
+// Restores a minimised window, brings it to the top, to the foreground, and flashes it.
+void BringWindowToFront(HWND window);
+// Centres the form on Window when it is a live window, else on the screen.
+void CenterOnWindow(TCustomForm& form, HWND window);
+// The installer's window handle under HKCU "Software\Quindle\" INNOWIN; a handle that
+// is no window any more is written back as 0.
+bool InstallerWindowOpen();

@@ -6,6 +6,6 @@
 #include "app/start_up.h"
 
 int main(int argc, char** argv) {
-  TRecordingLauncher launcher;
+  TDialogLauncher launcher;
   return StartApplication(std::vector<std::string>(argv + 1, argv + argc), launcher);
 }

@@ -6,6 +6,8 @@
 #include <random>
 
 #include "app/install_actions.h"
+#include "app/notice_windows.h"
+#include "app/page_results.h"
 #include "app/start_up.h"
 #include "data/data_startup.h"
 #include "data/menu_messages.h"
@@ -36,20 +38,28 @@ constexpr UINT kMainTimerInterval = 100;
 // While the installer runs the timer slows down and stays slow.
 constexpr UINT kInstallerTimerInterval = 2000;
 constexpr int kTicksPerRescan = 100;
-constexpr UINT kCommandBits = 0x7F;
-// The main window's own menu commands.
-constexpr int kCommandHelp = 38;
-constexpr int kCommandAbout = 39;
-constexpr int kCommandLogoff = 44;
-constexpr int kCommandShowTray = 46;
-constexpr int kCommandHideTray = 47;
+// Tray menu entries with a handler of their own.
+constexpr int kTrayOpenFirst = 1;
+constexpr int kTrayOpenLast = 3;
+constexpr int kTrayCreateBookmark = 9;
+constexpr int kTrayEditHistory = 13;
+constexpr char16_t kComingSoon[] = u"   Comming soon!      ";
 
 TMainForm* TheMainForm = nullptr;
 // The splash shows at most once per process.
 bool SplashShownOnce = false;
 
 // Commands 10 to 15 carry nothing but integers: the only ones another process may send.
-bool CrossesProcesses(UINT command) { return command >= 10 && command <= 15; }
+bool CrossesProcesses(UINT command) { return command >= kCmdShowApplication && command <= kCmdHideTrayIcon; }
+
+// Modes 2, 1 and 0 of the password-field menu.
+int PasswordMenuMode(UINT command) {
+  if (command == kCmdPasswordMenuTyped) return kPasswordMenuTyped;
+  return command == kCmdPasswordMenuPrepared ? kPasswordMenuPrepared : kPasswordMenuEmpty;
+}
+
+// The tray menu's entries that only announce what is to come.
+bool ComingSoon(int command) { return command == 5 || command == 6 || (command >= 17 && command <= 22); }
 
 // The end of the process: waits (bounded) for the data lock and keeps it, so that no
 // list save or setting can be cut half-way, writes the settings out, and ends.
@@ -85,33 +95,9 @@ bool LoadPictureIcon(const char* name, bool magentaTransparent, TIcon& icon) {
   return !icon.Empty();
 }
 
-// The floating button window of a browser window, owned by the main window.
-class TFloatFormWindow : public TFloatWindow {
- public:
-  explicit TFloatFormWindow(std::unique_ptr<formfill::TFloatForm> form) : form_(std::move(form)) {}
-  HWND Handle() const override { return form_->Handle(); }
-  void UpdatePosition(bool force) override { form_->UpdatePosition(force); }
-  void HideFloat() override { form_->HideFloat(); }
-
- private:
-  std::unique_ptr<formfill::TFloatForm> form_;
-};
-
-std::unique_ptr<TFloatWindow> MakeFloatFormWindow(HWND browser) {
-  std::unique_ptr<formfill::TFloatForm> form = formfill::CreateFloatForm(browser);
-  if (!form) return nullptr;
-  return std::make_unique<TFloatFormWindow>(std::move(form));
-}
-
 }  // namespace
 
-std::u16string FloatKey(HWND window) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(window));
-  return platform::AnsiToWide(text);
-}
-
-TMainForm::TMainForm(TDialogLauncher& launcher) : launcher_(launcher), gate_(launcher) {}
+TMainForm::TMainForm(TDialogLauncher& launcher) : launcher_(launcher), gate_(launcher), dispatcher_(*this) {}
 
 // Destruction: the refresh threads end, the watcher thread ends, the stop-watch thread
 // ends, the floating windows go.
@@ -125,9 +111,6 @@ TMainForm::~TMainForm() {
   Watcher.reset();
   terminated_ = true;
   if (stopThread_.joinable()) stopThread_.join();
-  for (const FloatEntry& entry : floatForms_) platform::ForgetObject(entry.Id);
-  floatForms_.clear();
-  floatButtons_.reset();
   ClearTrayMenu();
   TrayIcon.reset();
   if (handle_ != 0) DestroyWindow(handle_);
@@ -147,14 +130,12 @@ void TMainForm::FormCreate() {
   handle_ = CreateWindowExA(0, kMainFormClass, "VedoZorere", 0, 0, 0, 0, 0, 0, 0, 0, nullptr);
   InstallAppServices(this);
   formfill::InstallFloatFormOwner(this);
-  floatButtons_ = std::make_unique<formfill::TFloatButtonTable>();
-  if (!floatFactory_) floatFactory_ = MakeFloatFormWindow;
   StartCommand = kNoCommand;
   ScanTicks = 0;
-  PositionBusy = false;
   LoadSaveSettings(true);
   Watcher = std::make_unique<formfill::TMainThread>(handle_);
 
+  PwdMenu = std::make_unique<TUniPopupMenu>(nullptr);
   TrayMenu = std::make_unique<TUniPopupMenu>(nullptr);
   TrayMenu->OnPopup = [this](TObject*) { TrayMenuPopup(); };
   TrayIcon = std::make_unique<TUniTrayIcon>(nullptr);
@@ -212,118 +193,71 @@ LRESULT TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 LRESULT TMainForm::HandleCommand(WPARAM wParam, LPARAM lParam) {
   const UINT command = wParam & kCommandBits;
-  const auto id = MessageObjectId(lParam);
   try {
-    switch (command) {
-      case 0: return CreateFloat(static_cast<HWND>(lParam));
-      case 1: ReleaseFloat(static_cast<HWND>(lParam)); break;
-      case 2:
-        if (TFloatWindow* form = FindFloat(id)) form->UpdatePosition(true);
-        break;
-      case 3:
-        if (TFloatWindow* form = FindFloat(id)) form->HideFloat();
-        break;
-      case 4:
-        if (auto item = ReceiveMessageObject<TMessageItem>(lParam)) launcher_.Launch(TDialogKind::FormSubmitted, 0);
-        break;
-      case 5:
-      case 6:
-      case 7:
-        // Modes 2, 1 and 0 of the password-field menu, for a watcher that still lives.
-        if (platform::LookupObject<formfill::TIEWin>(id)) {
-          launcher_.Launch(TDialogKind::PasswordFieldMenu, static_cast<long>(7 - command));
-        }
-        break;
-      case 8: LoadSaveSettings(false); break;
-      case 9: DispatchMenuMessage(lParam); break;
-      case 10: ShowApplication(true); break;
-      case 11: launcher_.Launch(TDialogKind::BookmarkBrowser, 0); break;
-      case 12: launcher_.Launch(TDialogKind::HistoryBrowser, 0); break;
-      case 13: launcher_.Launch(TDialogKind::PasswordGenerator, 0); break;
-      case 14: launcher_.Launch(TDialogKind::Settings, static_cast<long>(lParam)); break;
-      case kHideTrayCommand:
-        if (TrayIcon) TrayIcon->SetVisible(false);
-        break;
-      case 16:
-        if (auto form = ReceiveMessageObject<TCustomForm>(lParam)) form->Close();
-        break;
-      case 17: ShowHelpTopic(static_cast<long>(lParam)); break;
-      case 18: launcher_.Launch(TDialogKind::AutoFillNotice, static_cast<long>(lParam)); break;
-      case 19:
-        if (auto item = ReceiveMessageObject<TNavigateItem>(lParam)) {
-          if (item->IEWin != 0) launcher_.Launch(TDialogKind::FillPage, static_cast<long>(item->Action));
-        }
-        break;
-      default: break;
-    }
+    if (command == kCmdCreateFloat) return static_cast<LRESULT>(floatWindows_.Create(static_cast<HWND>(lParam)));
+    RunCommand(command, lParam);
   } catch (const std::exception& e) {
     LogError("command " + std::to_string(command) + " failed: " + e.what());
   }
   return 0;
 }
 
-LRESULT TMainForm::CreateFloat(HWND browserWindow) {
-  if (!floatFactory_) return 0;
-  std::shared_ptr<TFloatWindow> form(floatFactory_(browserWindow));
-  if (!form) return 0;
-  const platform::ObjectId id = platform::RegisterObject(form);
-  floatForms_.push_back({FloatKey(form->Handle()), form, id});
-  if (floatButtons_) floatButtons_->Add(id, form->Handle());
-  return static_cast<LRESULT>(id);
-}
-
-void TMainForm::ReleaseFloat(HWND floatWindow) {
-  const std::u16string key = FloatKey(floatWindow);
-  for (auto it = floatForms_.begin(); it != floatForms_.end(); ++it) {
-    if (it->Key != key) continue;
-    const FloatEntry entry = *it;
-    floatForms_.erase(it);
-    if (floatButtons_) floatButtons_->Remove(entry.Id);
-    platform::ForgetObject(entry.Id);
-    entry.Form->HideFloat();
-    return;
-  }
-}
-
-TFloatWindow* TMainForm::FindFloat(platform::ObjectId id) const {
-  if (id == 0) return nullptr;
-  for (const FloatEntry& entry : floatForms_) {
-    if (entry.Id == id) return entry.Form.get();
-  }
-  return nullptr;
-}
-
-void TMainForm::UpdateFloatPositions() {
-  if (PositionBusy) return;
-  PositionBusy = true;
-  for (const FloatEntry& entry : floatForms_) entry.Form->UpdatePosition(false);
-  PositionBusy = false;
-}
-
-// Menu commands 1 to 48 run (48, Exit, is one the host toolbar offers); 0 and above 48
-// do nothing. The message is freed on every path.
-void TMainForm::DispatchMenuMessage(LPARAM argument) {
-  const auto message = ReceiveMessageObject<TObjMenuMessage>(argument);
-  if (!message || message->Command == 0 || message->Command > kCommandExit) return;
-  MenuClick(message->Command, message->Param);
-}
-
-void TMainForm::MenuClick(int command, std::int32_t tag) {
+void TMainForm::RunCommand(UINT command, LPARAM lParam) {
+  const auto id = MessageObjectId(lParam);
   switch (command) {
-    case kCommandHelp: ShellOpen(platform::WideToAnsi(Settings.HelpUrl)); break;
-    case kCommandAbout: ShellOpen(platform::WideToAnsi(Settings.AboutUrl)); break;
-    case kCommandLogoff:
-      UnlockTime = 0;
-      StartToolbarMenuRefresh();
+    case kCmdReleaseFloat: floatWindows_.Release(static_cast<HWND>(lParam)); break;
+    case kCmdShowFloat:
+      if (TFloatWindow* form = FindFloat(id)) form->UpdatePosition(true);
       break;
-    case kCommandShowTray: ShowTrayIcon(); break;
-    case kCommandHideTray: HideTrayIcon(); break;
-    case kCommandExit: ExitCommand(); break;
-    default:
-      // The dispatcher's windows go through the launcher.
-      launcher_.Launch(TDialogKind::MenuCommand, command);
-      (void)tag;
+    case kCmdHideFloat:
+      if (TFloatWindow* form = FindFloat(id)) form->HideFloat();
       break;
+    case kCmdFormSubmitted:
+      if (auto item = ReceiveMessageObject<TMessageItem>(lParam)) HandleFormSubmitted(*this, *item);
+      break;
+    case kCmdPasswordMenuTyped:
+    case kCmdPasswordMenuPrepared:
+    case kCmdPasswordMenuEmpty:
+      if (PwdMenu) ShowPasswordFieldMenu(*this, *PwdMenu, id, PasswordMenuMode(command));
+      break;
+    case kCmdReloadSettings: LoadSaveSettings(false); break;
+    case kCmdMenuCommand:
+      if (auto message = ReceiveMessageObject<TObjMenuMessage>(lParam)) dispatcher_.Dispatch(RequestOf(*message));
+      break;
+    case kCmdShowApplication: ShowApplication(true); break;
+    case kCmdShowBookmarks: dispatcher_.ShowBookmarkBrowser(0); break;
+    case kCmdShowHistory: dispatcher_.ShowHistoryBrowser(0); break;
+    case kCmdShowPasswordGenerator: dispatcher_.ShowPasswordGenerator(0); break;
+    case kCmdShowSettings: dispatcher_.ShowSettings(0, static_cast<int>(lParam)); break;
+    case kCmdHideTrayIcon:
+      if (TrayIcon) TrayIcon->SetVisible(false);
+      break;
+    case kCmdCloseForm:
+      if (auto form = ReceiveMessageObject<TCustomForm>(lParam)) form->Close();
+      break;
+    case kCmdHelpTopic: ShowHelpTopic(static_cast<long>(lParam)); break;
+    case kCmdAutoFillNotice: ShowAutoFillNotice(static_cast<HWND>(lParam)); break;
+    case kCmdFillPageById:
+      if (auto item = ReceiveMessageObject<TNavigateItem>(lParam)) FillPageById(*this, *item);
+      break;
+    default: break;
+  }
+}
+
+void TMainForm::UpdateFloatPositions() { floatWindows_.UpdatePositions(); }
+
+// The tray menu's entries: the stored forms open in a browser window of their own, a
+// few entries only announce what is to come, the others are the dispatcher's commands.
+void TMainForm::MenuClick(int command, std::int32_t tag) {
+  if (command >= kTrayOpenFirst && command <= kTrayOpenLast) {
+    LogMessage("a stored form cannot be opened in a new browser window here");
+  } else if (ComingSoon(command)) {
+    MessageBoxW(0, kComingSoon, u"Pellix", MB_OK);
+  } else if (command != kTrayCreateBookmark && command != kTrayEditHistory) {
+    TMenuRequest request;
+    request.Command = command;
+    request.Item = tag;
+    dispatcher_.Dispatch(request);
   }
 }
 
@@ -357,7 +291,8 @@ void TMainForm::ShowApplication(bool splash) {
 }
 
 void TMainForm::ShowSplash() {
-  launcher_.Launch(TDialogKind::Splash, 0);
+  ShowSplashWindow();
+  if (Application != nullptr) ShowWindow(Application->Handle(), SW_HIDE);
   SplashShownOnce = true;
 }
 
@@ -370,9 +305,9 @@ void TMainForm::ShowHelpTopic(long topic) {
   }
 }
 
-bool TMainForm::EnsureFirstRun(HWND) {
+bool TMainForm::EnsureFirstRun(HWND owner) {
   if (FirstRunCompleted) return true;
-  launcher_.Launch(TDialogKind::FirstRunWizard, 0);
+  launcher_.ShowAfterInstallWizard(owner);
   return FirstRunCompleted;
 }
 
@@ -397,7 +332,7 @@ void TMainForm::TrayMenuPopup() {
 }
 
 void TMainForm::MainFormTimerTimer() {
-  if (InstallerWindowExists()) {
+  if (InstallerWindowOpen()) {
     SetTimer(handle_, kMainTimerId, kInstallerTimerInterval, nullptr);
     return;
   }
@@ -405,7 +340,7 @@ void TMainForm::MainFormTimerTimer() {
   if (!FirstRunCompleted) {
     if (!WizardStarted) {
       WizardStarted = true;
-      launcher_.Launch(TDialogKind::FirstRunWizard, 0);
+      launcher_.ShowAfterInstallWizard(0);
     }
     SplashPending = false;
   } else if (!StartCommandDone && StartCommand != kNoCommand) {
@@ -515,7 +450,7 @@ void TMainForm::StopWatch() {
   while (!terminated_) {
     if (stop.Wait(0) || shutdown.Wait(0)) {
       DWORD_PTR result = 0;
-      SendMessageTimeoutA(handle_, pellixMessageId_, kHideTrayCommand, 0, SMTO_NORMAL, kStopLockWait / 2, &result);
+      SendMessageTimeoutA(handle_, pellixMessageId_, kCmdHideTrayIcon, 0, SMTO_NORMAL, kStopLockWait / 2, &result);
       FinishAndExit("stop");
     }
     Sleep(100);
@@ -534,27 +469,30 @@ bool TMainForm::CheckUnlock(HWND ownerWnd, int flag, bool mayAsk) { return gate_
 
 bool TMainForm::PostScanRequest() { return PostMessageA(handle_, scanMessageId_, 0, 0) != FALSE; }
 
-// The installer's window handle under HKCU "Software\Quindle\" INNOWIN; a handle that
-// is no window any more is written back as 0.
-bool TMainForm::InstallerWindowExists() {
-  std::int32_t installer = 0;
-  if (!RegReadInteger(HKEY_CURRENT_USER, "Software\\Quindle\\", "INNOWIN", installer) || installer == 0) return false;
-  if (IsWindow(static_cast<HWND>(installer)) != FALSE) return true;
-  RegWriteDWord(HKEY_CURRENT_USER, "Software\\Quindle\\", "INNOWIN", 0);
-  return false;
-}
+bool TMainForm::InstallerWindowExists() { return InstallerWindowOpen(); }
+
+bool TMainForm::AnyDialogOpen() { return launcher_.AnyDialogOpen(); }
 
 bool TMainForm::IsUnlocked() { return IsUnlockedNow(); }
 
-void TMainForm::FillOpenForm(HWND, platform::ObjectId) { launcher_.Launch(TDialogKind::MenuCommand, 4); }
-
-void TMainForm::OpenStoredForm(HWND, std::int32_t, platform::ObjectId, int mode) {
-  launcher_.Launch(TDialogKind::MenuCommand, mode);
+void TMainForm::FillOpenForm(HWND browser, platform::ObjectId watcher) {
+  dispatcher_.FillOpenForm(browser, watcher, u"", u"", u"");
 }
 
-void TMainForm::ShowSettings(HWND, int page) { launcher_.Launch(TDialogKind::Settings, page); }
+void TMainForm::OpenStoredForm(HWND browser, std::int32_t item, platform::ObjectId watcher, int mode) {
+  dispatcher_.OpenStoredForm(browser, item, watcher, u"", mode);
+}
 
-void TMainForm::MenuCommand(HWND, int command, std::int32_t tag, platform::ObjectId) { MenuClick(command, tag); }
+void TMainForm::ShowSettings(HWND browser, int page) { dispatcher_.ShowSettings(browser, page); }
+
+void TMainForm::MenuCommand(HWND browser, int command, std::int32_t tag, platform::ObjectId watcher) {
+  TMenuRequest request;
+  request.Command = command;
+  request.Item = tag;
+  request.Owner = browser;
+  request.Watcher = watcher;
+  dispatcher_.Dispatch(request);
+}
 
 void TMainForm::ShowMessage(HWND browser, const std::u16string& text) {
   MessageBoxW(browser, text.c_str(), u"Pellix", MB_OK | MB_ICONINFORMATION);

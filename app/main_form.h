@@ -21,6 +21,8 @@
 
 #include "app/command_line_switches.h"
 #include "app/dialog_launcher.h"
+#include "app/float_windows.h"
+#include "app/menu_dispatcher.h"
 #include "app/security_gate.h"
 #include "controls/unicode/uni_menus.h"
 #include "controls/unicode/uni_tray_icon.h"
@@ -39,23 +41,10 @@ inline constexpr char kHelpFormClass[] = "PellixHelpForm";
 inline constexpr char kHelpTopicMessage[] = "PellixHelpTopic";
 inline constexpr char kStopEvent[] = "RE4Stop";
 inline constexpr char kShutdownEvent[] = "RE4Shutdown_PELLIX";
-inline constexpr std::uint8_t kHideTrayCommand = 15;
 // How long the end of the program waits for the data lock (and the stop-watch thread
 // for the main window) before it ends the process anyway; well within the stop
 // switch's two seconds.
 inline constexpr DWORD kStopLockWait = 1000;
-
-// What the main window needs of a floating button window, which it creates for a
-// browser window, files under its handle and frees when released.
-class TFloatWindow {
- public:
-  virtual ~TFloatWindow() = default;
-  virtual HWND Handle() const = 0;
-  virtual void UpdatePosition(bool force) = 0;
-  virtual void HideFloat() = 0;
-};
-// Makes the floating window of a browser window; null when none can be made.
-using TFloatFactory = std::function<std::unique_ptr<TFloatWindow>(HWND browserWindow)>;
 
 // The settings the shell itself keeps (the lower layers keep theirs).
 struct TShellSettings {
@@ -97,7 +86,7 @@ class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
   void UpdateFloatPositions();
   // Rebuilds the tray menu: empty unless the data is ready and the gate passes.
   void TrayMenuPopup();
-  // The main window's menu click handlers (tray menu and command 9).
+  // The tray menu's click handlers, by command number, with the entry's tag.
   void MenuClick(int command, std::int32_t tag);
   void ShowTrayIcon();
   void HideTrayIcon();
@@ -107,21 +96,25 @@ class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
   // setting is cut, writes the settings out and ends the process with exit code 0.
   [[noreturn]] void EndProcess();
 
-  void SetFloatFactory(TFloatFactory factory) { floatFactory_ = std::move(factory); }
+  void SetFloatFactory(TFloatFactory factory) { floatWindows_.SetFactory(std::move(factory)); }
   // The floating window filed under the id, or null.
-  TFloatWindow* FindFloat(platform::ObjectId id) const;
-  std::size_t FloatCount() const { return floatForms_.size(); }
+  TFloatWindow* FindFloat(platform::ObjectId id) const { return floatWindows_.Find(id); }
+  std::size_t FloatCount() const { return floatWindows_.Count(); }
+  TDialogLauncher& Launcher() { return launcher_; }
+  TSecurityGate& Gate() { return gate_; }
+  TMenuDispatcher& Dispatcher() { return dispatcher_; }
 
   std::uint8_t StartCommand = kNoCommand;
   bool StartCommandDone = false;
   bool WizardStarted = false;
   bool SplashPending = false;
-  bool PositionBusy = false;
   int ScanTicks = 0;
   TShellSettings Settings;
   std::unique_ptr<TUniTrayIcon> TrayIcon;
   std::unique_ptr<TUniPopupMenu> TrayMenu;
   std::unique_ptr<TImageList> TrayMenuImages;
+  // The password-field menu; it pops up only when asked.
+  std::unique_ptr<TUniPopupMenu> PwdMenu;
   std::unique_ptr<formfill::TMainThread> Watcher;
 
   bool PostToMainWindow(WPARAM command, LPARAM argument) override;
@@ -130,6 +123,7 @@ class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
   bool IsUnlocked() override;
   bool PostScanRequest() override;
   bool InstallerWindowExists() override;
+  bool AnyDialogOpen() override;
 
   // What the floating windows ask of the main window; the windows behind these
   // commands go through the launcher.
@@ -142,17 +136,10 @@ class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
 
  private:
   void PassPluginSettings() const;
-  struct FloatEntry {
-    std::u16string Key;  // the floating window's handle in eight hex digits
-    std::shared_ptr<TFloatWindow> Form;
-    platform::ObjectId Id;
-  };
 
   static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool FromThisProcess(WPARAM wParam) const;
-  LRESULT CreateFloat(HWND browserWindow);
-  void ReleaseFloat(HWND floatWindow);
-  void DispatchMenuMessage(LPARAM argument);
+  void RunCommand(UINT command, LPARAM lParam);
   void ShowSplash();
   void LoadSecurityRecord();
   void LoadTrayPictures();
@@ -161,10 +148,8 @@ class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
 
   TDialogLauncher& launcher_;
   TSecurityGate gate_;
-  TFloatFactory floatFactory_;
-  std::vector<FloatEntry> floatForms_;
-  // What the watchers reach of the floating windows (installed while this window lives).
-  std::unique_ptr<formfill::TFloatButtonTable> floatButtons_;
+  TMenuDispatcher dispatcher_;
+  TFloatWindows floatWindows_;
   HWND handle_ = 0;
   UINT pellixMessageId_ = 0;
   UINT scanMessageId_ = 0;
@@ -172,6 +157,3 @@ class TMainForm : public TAppServices, public formfill::TFloatFormOwner {
   std::atomic<bool> terminated_{false};
   std::thread stopThread_;
 };
-
-// The floating window's handle as the table's key: eight upper-case hex digits.
-std::u16string FloatKey(HWND window);

@@ -15,6 +15,7 @@
 #include "platform/com/server_registration.h"
 #include "platform/host/host_toolbar.h"
 #include "platform/base/clock.h"
+#include "platform/classlib/forms.h"
 #include "platform/kernel/process.h"
 #include "platform/win/atoms.h"
 #include "platform/win/message_queue.h"
@@ -69,6 +70,18 @@ int RegisterServer(bool add) {
   return 1;
 }
 
+// "help" and a topic number; a topic that is not decimal digits (or too long to be
+// one) is refused.
+int ShowHelp(const std::vector<std::string>& arguments, TDialogLauncher& launcher) {
+  if (arguments.size() < 2 || arguments[1].empty()) return 0;
+  const std::string& topic = arguments[1];
+  if (topic.size() > 9 || topic.find_first_not_of("0123456789") != std::string::npos) {
+    LogError("help: the topic is not a number: " + topic);
+    return 1;
+  }
+  return launcher.ShowHelpWindow(std::stol(topic)) ? 0 : 1;
+}
+
 // The first instance: data layer, main window, message loop.
 int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& launcher) {
   support::TMutex running(kRunMutex);
@@ -81,6 +94,8 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
     CreatePluginFactory();
     InprocHostMode = IsInprocServerRegistered();
   }
+  // The application object runs the modal loops of the program's windows.
+  TApplication application(nullptr);
   TMainForm form(launcher);
   form.FormCreate();
   form.StartCommand = postCode;
@@ -103,10 +118,7 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
     case scRegServer:
     case scUnregServer: return RegisterServer(code == scRegServer);
     case scInstall: return 0;
-    case scHelp:
-      if (arguments.size() < 2 || arguments[1].empty()) return 0;
-      launcher.Launch(TDialogKind::HelpTopic, std::atol(arguments[1].c_str()));
-      return 0;
+    case scHelp: return ShowHelp(arguments, launcher);
     case scUninstall:
       CoInitialize(nullptr);
       UninstallCleanup();

@@ -31,7 +31,7 @@ void BM_StartToIdleLoop(benchmark::State& state) {
   StandaloneMode = true;
   for (auto _ : state) {
     InitData(true);
-    TRecordingLauncher launcher;
+    TDialogLauncher launcher;
     auto form = std::make_unique<TMainForm>(launcher);
     form->FormCreate();
     MSG message;

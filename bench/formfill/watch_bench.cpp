@@ -28,7 +28,7 @@ constexpr char16_t kPage[] = u"http://bench.test/order";
 class CountingServices : public TAppServices {
  public:
   bool PostToMainWindow(WPARAM command, LPARAM) override {
-    if (command == formfill::kCmdAutoFillNotice) ++reports;
+    if (command == kCmdAutoFillNotice) ++reports;
     return true;
   }
   LRESULT SendToMainWindow(WPARAM, LPARAM) override { return 0; }

@@ -2,8 +2,57 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
+#include <mutex>
+
+#include "platform/base/errors.h"
 
 TApplication* Application = nullptr;
+
+namespace {
+
+struct ModalSteps {
+  std::mutex lock;
+  std::deque<std::function<void(TCustomForm&)>> steps;
+  std::vector<std::string> shown;
+};
+
+ModalSteps& Steps() {
+  static ModalSteps steps;
+  return steps;
+}
+
+// Notes the form and takes the next step, when one is queued.
+std::function<void(TCustomForm&)> TakeModalStep(const std::string& className) {
+  std::lock_guard<std::mutex> guard(Steps().lock);
+  Steps().shown.push_back(className);
+  if (Steps().steps.empty()) return nullptr;
+  auto step = std::move(Steps().steps.front());
+  Steps().steps.pop_front();
+  return step;
+}
+
+}  // namespace
+
+namespace platform::modal_driver {
+
+void Answer(std::function<void(TCustomForm& form)> step) {
+  std::lock_guard<std::mutex> guard(Steps().lock);
+  Steps().steps.push_back(std::move(step));
+}
+
+std::vector<std::string> Shown() {
+  std::lock_guard<std::mutex> guard(Steps().lock);
+  return Steps().shown;
+}
+
+void Clear() {
+  std::lock_guard<std::mutex> guard(Steps().lock);
+  Steps().steps.clear();
+  Steps().shown.clear();
+}
+
+}  // namespace platform::modal_driver
 
 TScreen& Screen() {
   static TScreen screen;
@@ -120,7 +169,14 @@ TModalResult TCustomForm::ShowModal() {
   modal_ = true;
   ModalResult = mrNone;
   Show();
+  if (auto step = TakeModalStep(ClassName())) step(*this);
   while (ModalResult == mrNone && !Application->Terminated()) {
+    MSG pending{};
+    if (!PeekMessageA(&pending, 0, 0, 0, PM_NOREMOVE)) {
+      SetLastError(ERROR_NOT_SUPPORTED);
+      ModalResult = mrCancel;
+      break;
+    }
     Application->HandleMessage();
     if (ModalResult != mrNone && !CloseQuery()) ModalResult = mrNone;
   }

@@ -188,6 +188,20 @@ class TApplication : public TComponent {
   RECT hintCursorRect_{};  // screen
 };
 
+// Modal forms on the headless screen: no one can answer one, so a step queued
+// beforehand (by a test, or by a display backend for its user) acts for the user once
+// the form shows: it sets the form's controls and its modal result, or clicks a
+// button. A modal form that has no step and no message left to handle ends at once as
+// cancelled (mrCancel, last error ERROR_NOT_SUPPORTED): it is never answered by
+// guessing, and never waits for ever.
+namespace platform::modal_driver {
+// Steps for the next modal forms of any thread, taken in order.
+void Answer(std::function<void(TCustomForm& form)> step);
+// The class names of the modal forms shown so far, oldest first.
+std::vector<std::string> Shown();
+void Clear();
+}  // namespace platform::modal_driver
+
 // The program's application object (null until one is made).
 extern TApplication* Application;
 

@@ -57,6 +57,7 @@ struct Window {
   RECT client{};  // the client area within the window (0, 0 at the window's corner)
   std::vector<unsigned char> extra;
   std::map<ATOM, HANDLE> props;
+  int flashes = 0;
   std::vector<HWND> children;  // top of the z-order first
   bool destroying = false;
   bool hasUpdate = false;
@@ -1658,6 +1659,25 @@ BOOL SetForegroundWindow(HWND handle) {
   Lock guard(S().lock);
   S().foreground = handle;
   return TRUE;
+}
+
+BOOL BringWindowToTop(HWND window) {
+  return SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+BOOL FlashWindow(HWND handle, BOOL) {
+  auto window = Find(handle);
+  if (!window) return FALSE;
+  Lock guard(S().lock);
+  ++window->flashes;
+  return TRUE;
+}
+
+int platform::win::detail::FlashCount(HWND handle) {
+  auto window = Find(handle);
+  if (!window) return 0;
+  Lock guard(S().lock);
+  return window->flashes;
 }
 
 HWND GetForegroundWindow() {

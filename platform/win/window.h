@@ -377,6 +377,11 @@ HWND SetActiveWindow(HWND window);
 HWND GetActiveWindow();
 BOOL SetForegroundWindow(HWND window);
 HWND GetForegroundWindow();
+// Puts the window at the top of the z-order (no move, no size).
+BOOL BringWindowToTop(HWND window);
+// Flashes the window's caption once to draw the user's eye; the headless screen counts
+// the flashes (FlashCount). False for what is no window.
+BOOL FlashWindow(HWND window, BOOL invert);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
@@ -458,6 +463,9 @@ std::vector<HWND> TopLevelWindows();
 // The focus and the active window of a thread (0 when it has none).
 HWND FocusOfThread(DWORD threadId);
 HWND ActiveOfThread(DWORD threadId);
+
+// How often the window was flashed.
+int FlashCount(HWND window);
 
 // Next handle to hand out (tests use it to reach the wrap-around of the handle space).
 void SetNextHandleForTest(HWND next);

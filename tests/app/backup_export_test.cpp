@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/recording_launcher.h"
 #include "app/start_up.h"
 #include "common/test_env.h"
 #include "data/data_globals.h"
@@ -28,15 +29,9 @@ constexpr char16_t kMaster[] = u"fixture master";
 // Answers the vault password prompt with the password it was given; none: cancelled.
 class PromptLauncher : public TRecordingLauncher {
  public:
-  explicit PromptLauncher(std::u16string password) : password_(std::move(password)) {}
-  bool AskVaultPassword(HWND owner, bool flag, const std::u16string& text, std::u16string& password) override {
-    TRecordingLauncher::AskVaultPassword(owner, flag, text, password);
-    password = password_;
-    return !password_.empty();
+  explicit PromptLauncher(std::u16string password) {
+    if (!password.empty()) Typed.push_back(std::move(password));
   }
-
- private:
-  std::u16string password_;
 };
 
 // args: the answer to the question ("yes", "no", or "none" for no one answering) and

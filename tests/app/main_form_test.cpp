@@ -8,6 +8,8 @@
 
 #include "common/test_env.h"
 #include "app/install_actions.h"
+#include "app/recording_launcher.h"
+#include "app/notice_windows.h"
 #include "app/start_up.h"
 #include "data/data_startup.h"
 #include "formfill/after_navigate.h"
@@ -40,11 +42,10 @@ class FakeFloat : public TFloatWindow {
 // A launcher whose close dialog agrees.
 class AgreeingLauncher : public TRecordingLauncher {
  public:
-  bool ShowCloseDialog() override {
-    TRecordingLauncher::ShowCloseDialog();
-    return true;
-  }
+  AgreeingLauncher() { CloseAgrees = true; }
 };
+
+using Opened = std::vector<std::string>;
 
 // Settings in an ini file of the test's own, and the program-wide values as at start.
 class MainFormTest : public ::testing::Test {
@@ -65,6 +66,8 @@ class MainFormTest : public ::testing::Test {
   }
 
   pellix_test::TempDir dir_;
+  // Runs the modal loops of the notices (none is answered here: each ends cancelled).
+  TApplication app_{nullptr};
 };
 
 template <typename T>
@@ -79,7 +82,7 @@ TEST_F(MainFormTest, EveryCommandHasItsEffect) {
     const char* name;
     std::function<LPARAM(TMainForm&)> argument;
     WPARAM command;
-    std::vector<TDialogRequest> opened;
+    Opened opened;
     std::vector<std::string> floatCalls;
     bool freed = false;
   };
@@ -119,22 +122,22 @@ TEST_F(MainFormTest, EveryCommandHasItsEffect) {
       {"hide a released window", released, 3, {}, {}},
       {"show by an unknown id", value(12345), 2, {}, {}},
       {"submitted form", [](TMainForm&) { return HandOver(std::make_unique<TMessageItem>()); }, 4,
-       {{TDialogKind::FormSubmitted, 0}}, {}, true},
+       {}, {}, true},
       {"submitted form, unknown id", value(777), 4, {}, {}},
       {"submitted form, id of another type", menu(11), 4, {}, {}},
       {"password menu of a watcher gone", value(4242), 5, {}, {}},
-      {"menu command", menu(11), 9, {{TDialogKind::MenuCommand, 11}}, {}, true},
+      {"menu command", menu(10), 9, {"bookmark browser"}, {}, true},
       {"menu command 49 does nothing", menu(49), 9, {}, {}, true},
       {"menu command 0 does nothing", menu(0), 9, {}, {}, true},
-      {"splash", value(0), 10, {{TDialogKind::Splash, 0}}, {}},
-      {"bookmark browser", value(0), 11, {{TDialogKind::BookmarkBrowser, 0}}, {}},
-      {"history browser", value(0), 12, {{TDialogKind::HistoryBrowser, 0}}, {}},
-      {"password generator", value(0), 13, {{TDialogKind::PasswordGenerator, 0}}, {}},
-      {"settings page", value(3), 14, {{TDialogKind::Settings, 3}}, {}},
-      {"only the low seven bits", value(0), 0x80 | 12, {{TDialogKind::HistoryBrowser, 0}}, {}},
+      {"splash", value(0), 10, {}, {}},
+      {"bookmark browser", value(0), 11, {"bookmark browser"}, {}},
+      {"history browser", value(0), 12, {"history browser"}, {}},
+      {"password generator", value(0), 13, {"password generator"}, {}},
+      {"settings page", value(3), 14, {"settings 3"}, {}},
+      {"only the low seven bits", value(0), 0x80 | 12, {"history browser"}, {}},
       {"close a form that is not there", value(99), 16, {}, {}},
-      {"auto-fill notice", value(0x5000), 18, {{TDialogKind::AutoFillNotice, 0x5000}}, {}},
-      {"fill a page", navigate(7), 19, {{TDialogKind::FillPage, 2}}, {}, true},
+      {"auto-fill notice", value(0x5000), 18, {}, {}},
+      {"fill a page of a watcher gone", navigate(7), 19, {}, {}, true},
       {"fill a page without a watcher", navigate(0), 19, {}, {}, true},
       {"unknown command", value(0), 20, {}, {}},
       {"highest command", value(0), 0x7F, {}, {}},
@@ -146,7 +149,7 @@ TEST_F(MainFormTest, EveryCommandHasItsEffect) {
     const LPARAM argument = c.argument(form);
     const std::size_t objectsBefore = platform::RegisteredObjectCount();
     form.HandleCommand(c.command, argument);
-    EXPECT_EQ(launcher.Requests(), c.opened) << c.name;
+    EXPECT_EQ(launcher.Opened, c.opened) << c.name;
     EXPECT_EQ(floatLog, c.floatCalls) << c.name;
     if (c.freed) {
       EXPECT_LT(platform::RegisteredObjectCount(), objectsBefore) << c.name << ": not freed";
@@ -197,16 +200,17 @@ TEST_F(MainFormTest, FloatingButtonWindowsAreMadeAndReleased) {
 // Objects of this process cannot be handed in or taken away by another process: only
 // the integer commands 10 to 15 pass without this process's mark.
 TEST_F(MainFormTest, OnlyIntegerCommandsCrossProcesses) {
+  Config->WriteString(u"SECURITY", platform::AnsiToWide(MakeSecurityRecord(u"master", kSecurityNone, 0)));
   TRecordingLauncher launcher;
   TMainForm form(launcher);
   form.FormCreate();
   const LPARAM item = HandOver(std::make_unique<TMessageItem>());
   SendMessageA(form.Handle(), form.PellixMessageId(), 4, item);
-  EXPECT_TRUE(launcher.Requests().empty()) << "a command without the mark took an object";
-  SendMessageA(form.Handle(), form.PellixMessageId(), 12, 0);
-  form.SendToMainWindow(4, item);
-  EXPECT_EQ(launcher.Requests(), (std::vector<TDialogRequest>{{TDialogKind::HistoryBrowser, 0},
-                                                                {TDialogKind::FormSubmitted, 0}}));
+  EXPECT_NE(platform::LookupObject<TMessageItem>(MessageObjectId(item)), nullptr)
+      << "a command without the mark took an object";
+  SendMessageA(form.Handle(), form.PellixMessageId(), kCmdShowHistory, 0);
+  form.SendToMainWindow(kCmdFormSubmitted, item);
+  EXPECT_EQ(launcher.Opened, Opened{"history browser"});
   EXPECT_EQ(platform::TakeObject<TMessageItem>(MessageObjectId(item)), nullptr);
 }
 
@@ -217,7 +221,7 @@ TEST_F(MainFormTest, HideTrayCommandHidesTheIconAndTheMenuSwitchesIt) {
   ASSERT_TRUE(form.TrayIcon->Visible());
   EXPECT_FALSE(form.TrayIcon->Icon().Empty()) << "the program's own tray picture";
   EXPECT_EQ(form.TrayMenuImages->Count(), 2);
-  form.HandleCommand(kHideTrayCommand, 0);
+  form.HandleCommand(kCmdHideTrayIcon, 0);
   EXPECT_FALSE(form.TrayIcon->Visible());
   form.MenuClick(46, 0);
   EXPECT_TRUE(form.TrayIcon->Visible());
@@ -278,12 +282,12 @@ TEST_F(MainFormTest, TrayMenuNeedsReadyDataAndAnOpenGate) {
     bool ready;
     std::int32_t level;
     bool items;
-    std::vector<TDialogRequest> opened;
+    Opened opened;
   };
   const Case cases[] = {
       {"ready and open", true, kSecurityNone, true, {}},
-      {"not set up", false, kSecurityNone, false, {{TDialogKind::FirstRunWizard, 0}}},
-      {"locked, prompt cancelled", true, kSecurityExpiring, false, {{TDialogKind::VaultPassword, 0}}},
+      {"not set up", false, kSecurityNone, false, {"first-run wizard"}},
+      {"locked, prompt cancelled", true, kSecurityExpiring, false, {"vault password"}},
       {"record unreadable", true, kSecurityCorrupted, false, {}},
   };
   for (const Case& c : cases) {
@@ -294,7 +298,7 @@ TEST_F(MainFormTest, TrayMenuNeedsReadyDataAndAnOpenGate) {
     SecurityLevel = c.level;
     form.TrayMenuPopup();
     EXPECT_EQ(form.TrayMenu->Items()->Count() > 0, c.items) << c.name;
-    EXPECT_EQ(launcher.Requests(), c.opened) << c.name;
+    EXPECT_EQ(launcher.Opened, c.opened) << c.name;
   }
 }
 
@@ -380,13 +384,13 @@ TEST_F(MainFormTest, StartCommandRunsOnceBehindTheGate) {
   struct GateCase {
     bool ready;
     std::int32_t level;
-    std::vector<TDialogRequest> opened;
+    Opened opened;
     std::uint8_t commandLeft;
   };
   const GateCase cases[] = {
-      {true, kSecurityNone, {{TDialogKind::PasswordGenerator, 0}}, kNoCommand},
-      {true, kSecurityAlways, {{TDialogKind::VaultPassword, 0}}, 13},
-      {false, kSecurityNone, {{TDialogKind::FirstRunWizard, 0}}, 13},
+      {true, kSecurityNone, {"password generator"}, kNoCommand},
+      {true, kSecurityAlways, {"vault password"}, kCmdShowPasswordGenerator},
+      {false, kSecurityNone, {"first-run wizard"}, kCmdShowPasswordGenerator},
   };
   for (const auto& c : cases) {
     SecurityLevel = c.level;
@@ -394,10 +398,10 @@ TEST_F(MainFormTest, StartCommandRunsOnceBehindTheGate) {
     TRecordingLauncher launcher;
     TMainForm form(launcher);
     InstallAppServices(&form);
-    form.StartCommand = 13;
+    form.StartCommand = kCmdShowPasswordGenerator;
     form.MainFormTimerTimer();
     form.MainFormTimerTimer();
-    EXPECT_EQ(launcher.Requests(), c.opened) << c.level;
+    EXPECT_EQ(launcher.Opened, c.opened) << c.level;
     EXPECT_EQ(form.StartCommand, c.commandLeft) << c.level;
   }
 }
@@ -410,7 +414,7 @@ TEST_F(MainFormTest, HelpTopicGoesToAnOpenHelpWindow) {
   const HWND help = CreateWindowExA(0, kHelpFormClass, "", 0, 0, 0, 0, 0, 0, 0, 0, nullptr);
   TRecordingLauncher launcher;
   TMainForm form(launcher);
-  form.HandleCommand(17, 42);
+  form.HandleCommand(kCmdHelpTopic, 42);
   MSG message{};
   ASSERT_TRUE(PeekMessageA(&message, help, 0, 0, PM_REMOVE));
   EXPECT_EQ(message.message, RegisterWindowMessageA(kHelpTopicMessage));
@@ -456,7 +460,7 @@ const bool kExitRole = pellix_test::RegisterChildRole("exit-while-saving", [](co
   // Exit as the host toolbar's menu sends it: a menu message with command 48.
   auto exit = std::make_unique<TObjMenuMessage>();
   exit->Command = kCommandExit;
-  form.HandleCommand(9, HandOver(std::move(exit)));
+  form.HandleCommand(kCmdMenuCommand, HandOver(std::move(exit)));
   return 3;  // not reached: Exit ends the process with 0
 });
 

@@ -8,6 +8,7 @@
 
 #include "app/install_actions.h"
 #include "app/main_form.h"
+#include "data/data_startup.h"
 #include "common/test_env.h"
 #include "platform/base/clock.h"
 #include "platform/win/window.h"
@@ -19,18 +20,29 @@ namespace {
 
 std::filesystem::path LaunchedFile() { return std::filesystem::path(std::getenv("PELLIX_HOME")) / "launched.txt"; }
 
-// Notes every window request in a file that the test reads from its own process.
+// Notes window requests in a file that the test reads from its own process. Its
+// first-run wizard sets up a vault without a master password at once.
 class FileLauncher : public TDialogLauncher {
  public:
-  void Launch(TDialogKind kind, long argument) override {
-    std::ofstream(LaunchedFile(), std::ios::app) << DialogKindName(kind) << ' ' << argument << '\n';
+  void Note(const char* window, long argument) {
+    std::ofstream(LaunchedFile(), std::ios::app) << window << ' ' << argument << '\n';
+  }
+  bool ShowAfterInstallWizard(HWND) override {
+    Note("first-run wizard", 0);
+    SecurityLevel = kSecurityNone;
+    FirstRunCompleted = true;
+    return true;
+  }
+  bool ShowHistoryBrowser(HWND owner) override {
+    Note("history browser", static_cast<long>(owner));
+    return true;
   }
   bool AskVaultPassword(HWND owner, bool, const std::u16string&, std::u16string&) override {
-    Launch(TDialogKind::VaultPassword, static_cast<long>(owner));
+    Note("vault password", static_cast<long>(owner));
     return false;
   }
   bool ShowCloseDialog() override {
-    Launch(TDialogKind::CloseForm, 0);
+    Note("close dialog", 0);
     return false;
   }
 };
