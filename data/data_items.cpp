@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <mutex>
 
 #include "data/data_globals.h"
 #include "platform/base/clock.h"
@@ -19,18 +20,6 @@ bool MovePath(const std::string& from, const std::string& to) {
 std::string BackupName(const std::string& path) {
   return std::filesystem::path(path).replace_extension(".bak").string();
 }
-
-// Holds a list's lock for one scope.
-class ListLock {
- public:
-  explicit ListLock(TDataItems& list) : list_(list) { list_.Lock(); }
-  ~ListLock() { list_.Unlock(); }
-  ListLock(const ListLock&) = delete;
-  ListLock& operator=(const ListLock&) = delete;
-
- private:
-  TDataItems& list_;
-};
 
 [[noreturn]] void IndexError(int index) {
   throw EListError(SListIndexError, {std::to_string(index)});
@@ -63,7 +52,7 @@ void TDataItem::SetDate(double date) {
     return;
   }
   // The date changes under the lock too: a save on another thread reads it.
-  ListLock hold(*Owner);
+  std::scoped_lock hold(*Owner);
   Date = date;
   Owner->MoveByDate(this);
 }
@@ -114,7 +103,7 @@ bool TDataItems::ResolvePath() {
 }
 
 bool TDataItems::LoadFromFile() {
-  ListLock hold(*this);
+  std::scoped_lock hold(lock_);
   if (!ResolvePath()) return false;
   TMemoryStreamReader memory;
   bool missing = false;
@@ -173,7 +162,7 @@ bool TDataItems::WriteList(TStreamWriter& writer) {
 }
 
 bool TDataItems::SaveToFile() {
-  ListLock hold(*this);
+  std::scoped_lock hold(lock_);
   if (loadFailed_ || !ResolvePath()) return false;
   TMemoryStreamWriter memory;
   if (!WriteList(memory) || !WriteDataFile(FilePath, memory.Memory())) return false;

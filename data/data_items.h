@@ -94,6 +94,9 @@ class TDataItems {
   // The list's lock; the same thread may take it again. Lock waits without limit.
   bool Lock();
   void Unlock();
+  // The standard names, for std::scoped_lock.
+  void lock() { Lock(); }
+  void unlock() { Unlock(); }
 
   // Takes a dated item out and puts it before the first item with an earlier date.
   void MoveByDate(TDataItem* item);

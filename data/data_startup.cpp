@@ -1,5 +1,7 @@
 #include "data/data_startup.h"
 
+#include <mutex>
+
 #include "data/data_globals.h"
 #include "data/form_items.h"
 #include "data/identities.h"
@@ -94,7 +96,7 @@ void InitData(bool standAlone) {
 
 bool LoadAllData(std::u16string_view fileNo, std::u16string_view password) {
   if (fileNo.empty() || DataFolder.empty()) return false;
-  DataLock.Enter();
+  std::scoped_lock hold(DataLock);
   auto identity = std::make_unique<TIdentity>(IdentityFilePath(fileNo));
   bool opened = IsExistingFile(identity->FilePath) && identity->LoadFromFile(password);
   if (opened) {
@@ -107,22 +109,22 @@ bool LoadAllData(std::u16string_view fileNo, std::u16string_view password) {
     if (!InternalIgnoreList) InternalIgnoreList = std::make_unique<TInternalIgnoreList>(DataResourceReader);
     ActiveIdentityNo = fileNo;
   }
-  DataLock.Leave();
   return opened;
 }
 
 void FinalizeData() {
-  DataLock.Enter();
-  ActiveIdentity.reset();
-  HistoryList.reset();
-  BookmarkList.reset();
-  PasswordList.reset();
-  VaultList.reset();
-  IgnoreList.reset();
-  InternalIgnoreList.reset();
-  Identities.reset();
-  Experience.reset();
-  DataLock.Leave();
+  {
+    std::scoped_lock hold(DataLock);
+    ActiveIdentity.reset();
+    HistoryList.reset();
+    BookmarkList.reset();
+    PasswordList.reset();
+    VaultList.reset();
+    IgnoreList.reset();
+    InternalIgnoreList.reset();
+    Identities.reset();
+    Experience.reset();
+  }
   ClearDataResourceLists();
   DefaultCrypt.reset();
   FixedCrypt.reset();

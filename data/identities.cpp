@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
 #include "controls/unicode/uni_sysutils.h"
@@ -131,7 +132,7 @@ void TIdentity::Unlock() { lock_.Leave(); }
 
 bool TIdentity::LoadFromFile(std::u16string_view password) {
   if (FilePath.empty()) return false;
-  Lock();
+  std::scoped_lock hold(lock_);
   TUniStringList values;
   std::string checkText;
   bool loaded = ReadFile(password, values, checkText);
@@ -141,7 +142,6 @@ bool TIdentity::LoadFromFile(std::u16string_view password) {
     Values.Assign(values);
     LastAccess = GetTickCount();
   }
-  Unlock();
   return loaded;
 }
 
@@ -169,7 +169,7 @@ bool TIdentity::ReadFile(std::u16string_view password, TUniStringList& values, s
 
 bool TIdentity::SaveToFile() {
   if (FilePath.empty()) return false;
-  Lock();
+  std::scoped_lock hold(lock_);
   bool saved = false;
   if (!loadFailed_) {
     if (CheckText.empty()) CheckText = secrets::DefaultCheckText();
@@ -178,20 +178,17 @@ bool TIdentity::SaveToFile() {
             WriteLines(memory, Crypt, Values) && WriteDataFile(FilePath, memory.Memory());
     if (saved) LastAccess = GetTickCount();
   }
-  Unlock();
   return saved;
 }
 
 std::u16string TIdentity::GetValue(std::u16string_view key) {
-  Lock();
-  std::u16string value = Values.Values(platform::UpperCase(key));
-  Unlock();
-  return value;
+  std::scoped_lock hold(lock_);
+  return Values.Values(platform::UpperCase(key));
 }
 
 void TIdentity::SetValue(std::u16string_view key, std::u16string_view value) {
   const std::u16string name = platform::UpperCase(key);
-  Lock();
+  std::scoped_lock hold(lock_);
   int index = Values.IndexOfName(name);
   if (index < 0) {
     Values.Add(name + u"=" + std::u16string(value));
@@ -200,12 +197,11 @@ void TIdentity::SetValue(std::u16string_view key, std::u16string_view value) {
   } else {
     Values.Put(index, name + u"=" + std::u16string(value));
   }
-  Unlock();
 }
 
 void TIdentity::FindKeyByValue(std::u16string_view value, std::u16string& key) {
   key.clear();
-  Lock();
+  std::scoped_lock hold(lock_);
   for (int i = 0; i < Values.Count(); ++i) {
     const std::u16string line = Values.Strings(i);
     auto separator = line.find(u'=');
@@ -214,7 +210,6 @@ void TIdentity::FindKeyByValue(std::u16string_view value, std::u16string& key) {
       break;
     }
   }
-  Unlock();
 }
 
 bool TIdentity::IsSimpleKey(std::u16string_view key) {

@@ -67,6 +67,9 @@ class TIdentity {
 
   void Lock();
   void Unlock();
+  // The standard names, for std::scoped_lock.
+  void lock() { Lock(); }
+  void unlock() { Unlock(); }
 
   TWideCrypt Crypt{true};
   std::string FilePath;

@@ -1,6 +1,7 @@
 #include "data/ignore_lists.h"
 
 #include <charconv>
+#include <mutex>
 
 #include "data/address_helpers.h"
 #include "data/data_globals.h"
@@ -60,11 +61,8 @@ bool TIgnoreList::ResolvePath() {
 }
 
 bool TIgnoreList::LoadFromFile() {
-  Lock();
-  if (!ResolvePath()) {
-    Unlock();
-    return false;
-  }
+  std::scoped_lock hold(lock_);
+  if (!ResolvePath()) return false;
   bool whole = false;
   bool missing = false;
   std::vector<TIgnoreItem> loaded;
@@ -84,12 +82,11 @@ bool TIgnoreList::LoadFromFile() {
   loadFailed_ = !whole && !missing;
   if (whole) items_.insert(items_.end(), loaded.begin(), loaded.end());
   LastAccess = GetTickCount();
-  Unlock();
   return whole || missing;
 }
 
 bool TIgnoreList::SaveToFile() {
-  Lock();
+  std::scoped_lock hold(lock_);
   bool saved = false;
   if (!loadFailed_ && ResolvePath()) {
     TMemoryStreamWriter memory;
@@ -98,7 +95,6 @@ bool TIgnoreList::SaveToFile() {
     saved = saved && WriteDataFile(FilePath, memory.Memory());
     if (saved) LastAccess = GetTickCount();
   }
-  Unlock();
   return saved;
 }
 
@@ -119,17 +115,15 @@ int TIgnoreList::IndexOfMatch(int kind, std::u16string_view url, std::u16string_
 }
 
 int TIgnoreList::Find(std::u16string_view url, std::u16string_view formName, std::u16string_view formId) {
-  Lock();
+  std::scoped_lock hold(lock_);
   int index = IndexOfMatch(0, url, formName, formId);
-  int kind = index < 0 ? 0 : items_[static_cast<std::size_t>(index)].Kind;
-  Unlock();
-  return kind;
+  return index < 0 ? 0 : items_[static_cast<std::size_t>(index)].Kind;
 }
 
 bool TIgnoreList::Add(std::u16string_view caption, std::u16string_view url, int kind, std::u16string_view formId,
                       std::u16string_view formName) {
   if (kind < kIgnoreSite || kind > kIgnoreForm) return false;
-  Lock();
+  std::scoped_lock hold(lock_);
   TIgnoreItem item;
   int index = IndexOfMatch(kind, url, formName, formId);
   if (index >= 0) {
@@ -146,9 +140,7 @@ bool TIgnoreList::Add(std::u16string_view caption, std::u16string_view url, int 
   item.Date = platform::Now();
   item.Caption = caption;
   items_.insert(items_.begin(), std::move(item));
-  bool saved = SaveToFile();
-  Unlock();
-  return saved;
+  return SaveToFile();
 }
 
 // TInternalIgnoreList
@@ -160,9 +152,7 @@ TInternalIgnoreList::TInternalIgnoreList(const TResourceReader& read) {
 }
 
 bool TInternalIgnoreList::Contains(std::u16string_view url) {
-  lock_.Enter();
+  std::scoped_lock hold(lock_);
   int index = 0;
-  bool found = Lines.Find(ExtractUrlDomain(url), index);
-  lock_.Leave();
-  return found;
+  return Lines.Find(ExtractUrlDomain(url), index);
 }

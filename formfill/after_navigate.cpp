@@ -59,23 +59,13 @@ struct FormPlan {
   std::unique_ptr<TDynamicVedoZorere> filler;
 };
 
-// Holds the program's data lock while the snapshot is read.
-class DataLockHold {
- public:
-  DataLockHold() { DataLock.Enter(); }
-  ~DataLockHold() { DataLock.Leave(); }
-  DataLockHold(const DataLockHold&) = delete;
-  DataLockHold& operator=(const DataLockHold&) = delete;
-};
-
 // A copy of the active identity's values, for filling outside the data lock; null
 // when no identity is active.
 std::unique_ptr<TIdentity> CopyActiveIdentity() {
   if (!ActiveIdentity) return nullptr;
   auto copy = std::make_unique<TIdentity>("");
-  ActiveIdentity->Lock();
+  std::scoped_lock hold(*ActiveIdentity);
   for (int i = 0; i < ActiveIdentity->Values.GetCount(); ++i) copy->Values.Add(ActiveIdentity->Values.Get(i));
-  ActiveIdentity->Unlock();
   return copy;
 }
 
@@ -105,7 +95,7 @@ std::vector<FormPlan> ReadPlans(const std::u16string& url, const std::vector<Pag
                                 const TFormItem* requested, std::uint8_t action, bool& requestStands,
                                 std::unique_ptr<TIdentity>& identity) {
   std::vector<FormPlan> plans(forms.size());
-  DataLockHold hold;
+  std::scoped_lock hold(DataLock);
   requestStands = requested != nullptr && StillSaved(*requested);
   if (!requestStands) identity = CopyActiveIdentity();
   for (std::size_t i = 0; i < forms.size(); ++i) {

@@ -406,10 +406,11 @@ std::u16string HistoryDateText(double day) { return FormatDateTimeText("%x, %a",
 
 void BuildMainMenu(const TMenuEvents& events, TMenuItem& root, bool pageCommands) {
   const bool ignored = StartBuilding(root);
-  DataLock.Enter();
-  PruneMenuItemIds();
-  TMenuBuilder(events, pageCommands).Build(root);
-  DataLock.Leave();
+  {
+    std::scoped_lock hold(DataLock);
+    PruneMenuItemIds();
+    TMenuBuilder(events, pageCommands).Build(root);
+  }
   FinishBuilding(root, ignored);
 }
 

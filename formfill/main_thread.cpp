@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <mutex>
 
 #include "data/app_services.h"
 #include "formfill/browser_access.h"
@@ -64,27 +65,24 @@ TMainThread::~TMainThread() {
   }
   cycle_changed_.notify_all();
   if (thread_.joinable()) thread_.join();
-  lock_.Enter();
+  std::scoped_lock hold(lock_);
   navigate_queue_.clear();
   password_queue_.clear();
-  lock_.Leave();
 }
 
 void TMainThread::RequestScan() { rescan_requested_.store(true); }
 
 void TMainThread::QueueNavigate(std::unique_ptr<TNavigateItem> item) {
   if (!item) return;
-  lock_.Enter();
+  std::scoped_lock hold(lock_);
   navigate_queue_.push_back(std::move(item));
   navigate_pending_.store(true);
-  lock_.Leave();
 }
 
 void TMainThread::QueuePasswordFill(platform::ObjectId ieWin) {
-  lock_.Enter();
+  std::scoped_lock hold(lock_);
   password_queue_.push_back(ieWin);
   password_pending_.store(true);
-  lock_.Leave();
 }
 
 void TMainThread::WaitForCycle() {
@@ -121,14 +119,12 @@ void TMainThread::Execute() {
       }
     }
     if (navigate_pending_.load()) {
-      lock_.Enter();
+      std::scoped_lock hold(lock_);
       ProcessNavigateQueue();
-      lock_.Leave();
     }
     if (password_pending_.load()) {
-      lock_.Enter();
+      std::scoped_lock hold(lock_);
       ProcessPasswordQueue();
-      lock_.Leave();
     }
     std::unique_lock guard(cycle_lock_);
     ++cycles_;

@@ -1,6 +1,7 @@
 #include "formfill/pellix_obj.h"
 
 #include <memory>
+#include <mutex>
 
 #include "data/app_services.h"
 #include "data/data_startup.h"
@@ -102,14 +103,12 @@ std::uint8_t SettingsPageCommand(const std::string& name) {
 
 // Whether a menu item id from the host still names an item of the lists.
 bool MenuItemListed(std::int32_t id) {
-  if (!DataLock.Enter(INFINITE)) return false;
-  const bool listed = FindMenuItem(id) != nullptr;
-  DataLock.Leave();
-  return listed;
+  std::scoped_lock hold(DataLock);
+  return FindMenuItem(id) != nullptr;
 }
 
 std::u16string IdentityList() {
-  if (!DataLock.Enter(INFINITE)) return {};
+  std::scoped_lock hold(DataLock);
   std::u16string text;
   const int count = Identities ? Identities->Lines.Count() : 0;
   for (int i = 0; i < count; ++i) {
@@ -117,7 +116,6 @@ std::u16string IdentityList() {
     if (i > 0) text += u'\n';
     text += fileNo + u"|" + Identities->Lines.Names(i) + u"|" + (fileNo == ActiveIdentityNo ? u"1" : u"0");
   }
-  DataLock.Leave();
   return text;
 }
 

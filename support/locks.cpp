@@ -1,6 +1,8 @@
 #include "support/locks.h"
 
+#include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "platform/base/clock.h"
@@ -22,6 +24,11 @@ namespace {
 
 using AddMandatoryAceProc = BOOL (*)(PACL, DWORD, DWORD, DWORD, PSID);
 AddMandatoryAceProc AddMandatoryAceEntry = nullptr;
+
+// A finite time in milliseconds: negative counts as 0, and no finite time reaches INFINITE.
+DWORD Milliseconds(std::chrono::milliseconds timeout) {
+  return static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, INFINITE - 1));
+}
 
 constexpr DWORD kFileAclSize = 1024;
 constexpr DWORD kLabelAclSize = 64;
@@ -82,6 +89,10 @@ bool TCriticalSection::Enter(DWORD timeout) {
 
 void TCriticalSection::Leave() { LeaveCriticalSection(&section_); }
 
+bool TCriticalSection::try_lock() { return TryEnterCriticalSection(&section_) != FALSE; }
+
+bool TCriticalSection::try_lock_for(std::chrono::milliseconds timeout) { return Enter(Milliseconds(timeout)); }
+
 TMutex::TMutex(const std::string& name) : Name(name) {
   Handle = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, Name.c_str());
   if (Handle == 0) {
@@ -103,6 +114,12 @@ bool TMutex::Wait(DWORD timeout) {
 }
 
 void TMutex::Release() { ReleaseMutex(Handle); }
+
+void TMutex::lock() {
+  if (!Wait(INFINITE)) throw std::system_error(std::make_error_code(std::errc::invalid_argument), "TMutex " + Name);
+}
+
+bool TMutex::try_lock_for(std::chrono::milliseconds timeout) { return Wait(Milliseconds(timeout)); }
 
 TEvent::TEvent(const std::string& name) : Name(name) {
   Handle = OpenEventA(EVENT_ALL_ACCESS, FALSE, Name.c_str());

@@ -7,6 +7,7 @@
 // the same names that are not these.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/base/types.h"
@@ -28,6 +29,13 @@ class TCriticalSection {
   bool Enter(DWORD timeout = INFINITE);
   void Leave();
 
+  // The standard names, so that std::scoped_lock and std::unique_lock hold the lock
+  // for a scope and an early return or an exception cannot leave it held.
+  void lock() { Enter(INFINITE); }
+  bool try_lock();
+  bool try_lock_for(std::chrono::milliseconds timeout);
+  void unlock() { Leave(); }
+
  private:
   CRITICAL_SECTION section_;
 };
@@ -44,6 +52,13 @@ class TMutex {
   // True when the calling thread now owns the mutex (an abandoned mutex counts).
   bool Wait(DWORD timeout);
   void Release();
+
+  // The standard names over Wait and Release, for std::unique_lock. Lock raises
+  // std::system_error when the mutex cannot be had (no handle), as std::mutex does.
+  void lock();
+  bool try_lock() { return Wait(0); }
+  bool try_lock_for(std::chrono::milliseconds timeout);
+  void unlock() { Release(); }
 
   std::string Name;
   HANDLE Handle = 0;

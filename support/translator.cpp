@@ -1,9 +1,11 @@
 #include "support/translator.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "platform/base/text.h"
@@ -67,7 +69,7 @@ constexpr std::uint32_t kHashTable[256] = {
 };
 
 constexpr std::uint32_t kHashMultiplier = 0x5517E877;
-constexpr DWORD kMutexWait = 10000;
+constexpr std::chrono::milliseconds kMutexWait{10000};
 constexpr std::int32_t kUncachedSortID = 200;
 constexpr std::int32_t kDefaultSortID = 100;
 const char* const kDefaultVersion = "1.0.0.0";
@@ -280,7 +282,8 @@ void TTranslator2::AddPackFile(const std::string& fileName, support::TMutex& mut
   bool cached = PackList.empty() ? named
                                  : named && PackListVersion(resourceName) == info.Version &&
                                        info.SortID != kUncachedSortID;
-  if (!cached && mutex.Wait(kMutexWait)) {
+  std::unique_lock<support::TMutex> hold(mutex, std::defer_lock);
+  if (!cached && hold.try_lock_for(kMutexWait)) {
     TArchive archive(PackDir + fileName);
     std::string text;
     if (archive.DecompressToString("info.ini", text)) {
@@ -298,7 +301,7 @@ void TTranslator2::AddPackFile(const std::string& fileName, support::TMutex& mut
       WriteSetting(cache + "_UTF8", info.UTF8 ? "1" : "0", false);
       WriteSetting(cache + "_SortID", std::to_string(info.SortID), false);
     }
-    mutex.Release();
+    hold.unlock();  // the rest needs no other process kept out
   }
   if (info.ShortName.empty() || info.LongName.empty()) return;
   if (info.ShortName == "en") {
@@ -391,7 +394,8 @@ void TTranslator2::InitLang() {
 }
 
 bool TTranslator2::ExtractPack(const TLangInfo& entry, int index, support::TMutex& mutex) {
-  if (!mutex.Wait(kMutexWait)) return true;  // the step is skipped; loading goes on
+  std::unique_lock<support::TMutex> hold(mutex, kMutexWait);
+  if (!hold.owns_lock()) return true;  // the step is skipped; loading goes on
   bool extracted = false;
   if (OwnPacks) {
     // Packs of our own are complete: nothing of an earlier language may stay behind.
@@ -408,7 +412,6 @@ bool TTranslator2::ExtractPack(const TLangInfo& entry, int index, support::TMute
   } else {
     LangIndex = 0;
   }
-  mutex.Release();
   return extracted;
 }
 

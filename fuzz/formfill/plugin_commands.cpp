@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "data/app_services.h"
@@ -30,9 +31,11 @@ class CheckingServices : public TAppServices {
     if (command != kCmdMenuCommand) std::abort();
     std::shared_ptr<TObjMenuMessage> message = ReceiveMessageObject<TObjMenuMessage>(argument);
     if (!message || message->Command == 0 || message->Command > kCommandExit) std::abort();
-    DataLock.Enter();
-    const bool listed = !CommandTakesItem(message->Command) || FindMenuItem(message->Param) != nullptr;
-    DataLock.Leave();
+    bool listed;
+    {
+      std::scoped_lock hold(DataLock);
+      listed = !CommandTakesItem(message->Command) || FindMenuItem(message->Param) != nullptr;
+    }
     if (!listed) std::abort();
     return true;
   }

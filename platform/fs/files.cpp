@@ -1,7 +1,6 @@
 #include "platform/fs/files.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,12 +11,14 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
+#include "platform/base/file_lock.h"
 #include "platform/base/text.h"
 #include "platform/fs/names.h"
 
@@ -54,26 +55,13 @@ bool MarkByte(int fd, off_t offset) {
   return fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
-class WholeFileGuard {
- public:
-  explicit WholeFileGuard(int fd) : fd_(fd) {
-    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~WholeFileGuard() { flock(fd_, LOCK_UN); }
-  WholeFileGuard(const WholeFileGuard&) = delete;
-  WholeFileGuard& operator=(const WholeFileGuard&) = delete;
-
- private:
-  int fd_;
-};
-
 // Answers ERROR_SUCCESS after marking the rights of this open, or the error.
 DWORD JoinSharing(int fd, const bool (&wants)[kRightCount], DWORD shareMode) {
   const bool shares[kRightCount] = {(shareMode & FILE_SHARE_READ) != 0, (shareMode & FILE_SHARE_WRITE) != 0,
                                     (shareMode & FILE_SHARE_DELETE) != 0};
   if (!wants[kRead] && !wants[kWrite] && !wants[kDelete]) return ERROR_SUCCESS;
-  WholeFileGuard guard(fd);
+  platform::FileLock wholeFile = platform::FileLock::OnDescriptor(fd);
+  std::scoped_lock hold(wholeFile);
   for (int right = 0; right < kRightCount; ++right) {
     if (wants[right] && ByteIsLockedByOthers(fd, DeniesByte(right))) return ERROR_SHARING_VIOLATION;
     if (!shares[right] && ByteIsLockedByOthers(fd, HasByte(right))) return ERROR_SHARING_VIOLATION;
@@ -404,7 +392,8 @@ DWORD WithDeleteAccess(const std::string& native, const std::function<DWORD()>& 
   int fd = open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return action();  // a link or an unreadable entry takes no part in sharing
   Descriptor descriptor(fd);
-  WholeFileGuard guard(fd);
+  FileLock wholeFile = FileLock::OnDescriptor(fd);
+  std::scoped_lock hold(wholeFile);
   return ByteIsLockedByOthers(fd, DeniesByte(kDelete)) ? ERROR_SHARING_VIOLATION : action();
 }
 

@@ -1,15 +1,15 @@
 #include "platform/fs/restart_list.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 
 #include "platform/base/errors.h"
+#include "platform/base/file_lock.h"
 #include "platform/base/state_root.h"
 #include "platform/fs/whole_files.h"
 
@@ -20,27 +20,12 @@ namespace {
 constexpr const char* kListName = "pending-restart";
 constexpr const char* kLockName = "pending-restart.lock";
 
-// Holds the list's lock file locked for the life of the object, so that processes
+// The list's lock file, held while the list is read or rewritten, so that processes
 // adding entries at the same time lose none.
-class ListLock {
- public:
-  ListLock() {
-    const std::filesystem::path root = StateRoot();
-    if (root.empty()) return;
-    fd_ = open((root / kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~ListLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ListLock(const ListLock&) = delete;
-  ListLock& operator=(const ListLock&) = delete;
-  bool Held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
+FileLock OpenListLock() {
+  const std::filesystem::path root = StateRoot();
+  return FileLock(root.empty() ? root : root / kLockName);
+}
 
 std::filesystem::path ListPath() {
   const std::filesystem::path root = StateRoot();
@@ -71,12 +56,13 @@ bool Carry(const RestartOperation& operation) {
 }  // namespace
 
 bool ScheduleAtRestart(const RestartOperation& operation) {
-  ListLock lock;
+  FileLock lock = OpenListLock();
   const std::filesystem::path path = ListPath();
-  if (!lock.Held() || path.empty()) {
+  if (!lock.Usable() || path.empty()) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
+  std::scoped_lock hold(lock);
   const std::optional<std::string> list = ReadWholeFile(path);
   if (!list) return false;  // a list that cannot be read is never written over
   std::string bytes;
@@ -88,15 +74,17 @@ bool ScheduleAtRestart(const RestartOperation& operation) {
 }
 
 std::vector<RestartOperation> PendingRestartOperations() {
-  ListLock lock;
+  FileLock lock = OpenListLock();
+  std::scoped_lock hold(lock);
   const std::filesystem::path path = ListPath();
   return path.empty() ? std::vector<RestartOperation>() : Parse(ReadWholeFile(path).value_or(""));
 }
 
 int RunPendingRestartOperations() {
-  ListLock lock;
+  FileLock lock = OpenListLock();
   const std::filesystem::path path = ListPath();
-  if (!lock.Held() || path.empty()) return 0;
+  if (!lock.Usable() || path.empty()) return 0;
+  std::scoped_lock hold(lock);
   int done = 0;
   for (const RestartOperation& operation : Parse(ReadWholeFile(path).value_or(""))) {
     if (Carry(operation)) ++done;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <pthread.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -24,6 +23,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
+#include "platform/base/file_lock.h"
 #include "platform/base/state_root.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/security.h"
@@ -129,23 +129,10 @@ Table& TheTable() {
 }
 
 // The lock file lives in the state root, so that it goes with the root.
-class NamespaceLock {
- public:
-  NamespaceLock() : guard_(TheTable().lock) {
-    std::filesystem::path root = platform::StateRoot();
-    fd_ = root.empty() ? -1 : open((root / "named-objects.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ >= 0) flock(fd_, LOCK_EX);
-  }
-  ~NamespaceLock() {
-    if (fd_ >= 0) close(fd_);  // closing drops the file lock
-  }
-  NamespaceLock(const NamespaceLock&) = delete;
-  NamespaceLock& operator=(const NamespaceLock&) = delete;
-
- private:
-  std::lock_guard<std::mutex> guard_;
-  int fd_;
-};
+std::filesystem::path NamespaceLockFile() {
+  std::filesystem::path root = platform::StateRoot();
+  return root.empty() ? root : root / "named-objects.lock";
+}
 
 bool HolderAlive(const Holder& holder) {
   return holder.pid > 0 && platform::ProcessStartTime(static_cast<DWORD>(holder.pid)) == holder.startTime;
@@ -198,7 +185,8 @@ Region::~Region() {
     if (ownedHere_ == 0) munmap(shared_, sizeof(Shared));
     return;
   }
-  NamespaceLock lock;
+  platform::FileLock namespaceFile(NamespaceLockFile());
+  std::scoped_lock hold(TheTable().lock, namespaceFile);
   DropHolder(shared_, getpid());
   if (!AnyLiveHolder(shared_)) shm_unlink(sharedName_.c_str());
   // A mutex still held by a thread of this process stays mapped: the kernel marks it
@@ -232,7 +220,8 @@ Opened OpenRegion(const char* name, Kind kind, bool create, bool manualReset, bo
   }
   std::string sharedName = SharedName(name);
   if (sharedName.empty()) return result;
-  NamespaceLock lock;
+  platform::FileLock namespaceFile(NamespaceLockFile());
+  std::scoped_lock hold(TheTable().lock, namespaceFile);
   Table& table = TheTable();
   if (auto live = table.regions[sharedName].lock()) {
     if (live->shared()->kind != kind) {
@@ -468,7 +457,8 @@ bool NamedObjectExists(const char* name) {
   if (!name || !*name) return false;
   std::string sharedName = SharedName(name);
   if (sharedName.empty()) return false;
-  NamespaceLock lock;
+  platform::FileLock namespaceFile(NamespaceLockFile());
+  std::scoped_lock hold(TheTable().lock, namespaceFile);
   auto known = TheTable().regions.find(sharedName);
   if (known != TheTable().regions.end() && known->second.lock()) return true;
   int fd = shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0600);

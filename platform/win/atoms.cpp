@@ -1,7 +1,6 @@
 #include "platform/win/atoms.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "platform/base/errors.h"
+#include "platform/base/file_lock.h"
 #include "platform/base/state_root.h"
 #include "platform/base/text.h"
 
@@ -37,23 +37,6 @@ std::filesystem::path TableFile() {
   auto root = platform::StateRoot();
   return root.empty() ? root : root / "atoms.txt";
 }
-
-// Holds an exclusive lock on the table's lock file while alive.
-class FileLock {
- public:
-  explicit FileLock(const std::filesystem::path& path)
-      : fd_(path.empty() ? -1 : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-  }
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
- private:
-  int fd_;
-};
 
 void Remember(AtomTable& table, const std::u16string& name) {
   ATOM atom = static_cast<ATOM>(MAXINTATOM + table.names.size());
@@ -111,7 +94,8 @@ ATOM FindOrAdd(std::u16string_view name, bool add) {
   auto found = table.byKey.find(key);
   if (found == table.byKey.end()) {
     auto file = TableFile();
-    FileLock fileLock(file.empty() ? file : std::filesystem::path(file) += ".lock");
+    platform::FileLock fileLock(file.empty() ? file : std::filesystem::path(file) += ".lock");
+    std::scoped_lock fileHold(fileLock);
     if (!file.empty()) Reload(table, file);
     found = table.byKey.find(key);
     if (found == table.byKey.end()) {
@@ -200,7 +184,8 @@ std::u16string AtomName(ATOM atom) {
   if (index >= table.names.size()) {
     auto file = TableFile();
     if (!file.empty()) {
-      FileLock fileLock(std::filesystem::path(file) += ".lock");
+      platform::FileLock fileLock(std::filesystem::path(file) += ".lock");
+      std::scoped_lock fileHold(fileLock);
       Reload(table, file);
     }
   }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "common/test_env.h"
@@ -450,11 +451,10 @@ const bool kExitRole = pellix_test::RegisterChildRole("exit-while-saving", [](co
   form.FormCreate();
   std::atomic<bool> holding{false};
   std::thread saver([&] {
-    DataLock.Enter();
+    std::scoped_lock hold(DataLock);
     holding = true;
     Sleep(300);
     pellix_test::WriteBytes(args.at(0) + "/saved", "whole");
-    DataLock.Leave();
   });
   while (!holding) Sleep(5);
   // Exit as the host toolbar's menu sends it: a menu message with command 48.

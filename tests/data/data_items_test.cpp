@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "data/list_fixture.h"
@@ -300,10 +301,12 @@ TEST_F(DataItemsTest, ThreadsChangingAndSavingOneListLoseNothing) {
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&list, t] {
       for (int i = 0; i < 10; ++i) {
-        list.Lock();
-        TFormItem* item = AddForm<TFormItem>(list, u"http://t/");
-        item->Date = t * 100 + i;
-        list.Unlock();
+        TFormItem* item = nullptr;
+        {
+          std::scoped_lock hold(list);
+          item = AddForm<TFormItem>(list, u"http://t/");
+          item->Date = t * 100 + i;
+        }
         item->SetDate(t * 100 + i + 0.5);
         EXPECT_TRUE(list.SaveToFile());
       }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <string>
 
 #include "data/app_services.h"
@@ -134,9 +135,10 @@ TEST_F(ToolbarMenuTest, RefreshHandsTheLatestMenuToTheHost) {
   ASSERT_TRUE(platform::host::InstallHost());
   platform::host::ClearHostCalls();
   for (int i = 0; i < 20; ++i) {
-    DataLock.Enter();
-    Bookmark(u"Mark" + platform::AnsiToWide(std::to_string(i)));
-    DataLock.Leave();
+    {
+      std::scoped_lock hold(DataLock);
+      Bookmark(u"Mark" + platform::AnsiToWide(std::to_string(i)));
+    }
     StartToolbarMenuRefresh();
   }
   ASSERT_TRUE(WaitToolbarMenuRefresh(10000));

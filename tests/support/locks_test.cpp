@@ -6,6 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "common/test_env.h"
@@ -44,10 +47,9 @@ class Holder {
  public:
   explicit Holder(TCriticalSection& section) {
     thread_ = std::thread([this, &section] {
-      section.Enter();
+      std::scoped_lock hold(section);
       held_.set_value();
       release_.get_future().wait();
-      section.Leave();
     });
     held_.get_future().wait();
   }
@@ -156,6 +158,43 @@ TEST_F(Locks, ReleaseAfterReleaseHasNoEffect) {
     other.Owned = false;
   }).join();
   EXPECT_TRUE(otherGotIt);
+}
+
+// The standard guards hold both lock types, and an exception leaving the scope
+// releases them.
+TEST_F(Locks, ScopeGuardsReleaseWhenAnExceptionLeavesTheScope) {
+  TCriticalSection section;
+  TMutex mutex("PellixRunMtx");
+  auto otherThreadTakes = [&section] {
+    bool taken = false;
+    std::thread([&] {
+      std::unique_lock hold(section, std::try_to_lock);
+      taken = hold.owns_lock();
+    }).join();
+    return taken;
+  };
+  EXPECT_THROW(
+      {
+        std::scoped_lock hold(section);
+        std::unique_lock held(mutex, std::chrono::milliseconds(0));
+        ASSERT_TRUE(held.owns_lock());
+        EXPECT_FALSE(otherThreadTakes());
+        EXPECT_EQ(pellix_test::RunChild("try-mutex", {"PellixRunMtx"}), 1);
+        throw std::runtime_error("cut short");
+      },
+      std::runtime_error);
+  EXPECT_TRUE(otherThreadTakes());
+  EXPECT_EQ(pellix_test::RunChild("try-mutex", {"PellixRunMtx"}), 0);
+}
+
+TEST_F(Locks, AMutexThatCannotBeMadeIsNeverHeldByAGuard) {
+  platform::faults::FailNext("OpenMutexA", 1, ERROR_FILE_NOT_FOUND);
+  platform::faults::FailNext("CreateMutexA", 1, ERROR_ACCESS_DENIED);
+  TMutex mutex("Refused");
+  ASSERT_EQ(mutex.Handle, 0);
+  std::unique_lock timed(mutex, std::chrono::milliseconds(0));
+  EXPECT_FALSE(timed.owns_lock());
+  EXPECT_THROW(std::scoped_lock hold(mutex), std::system_error);
 }
 
 TEST_F(Locks, EventsAreSharedByNameAndStaySetUntilReset) {
