@@ -158,8 +158,9 @@ WPARAM AnsiChar(WPARAM wide) {
 }
 bool IsCharMessage(UINT message) { return message == WM_CHAR || message == WM_SYSCHAR; }
 
+// Queued runs while the message is in the queue but cannot be taken from it yet.
 bool Post(const std::shared_ptr<ThreadQueue>& queue, HWND hwnd, UINT message, WPARAM wParam,
-          LPARAM lParam, bool unicode) {
+          LPARAM lParam, bool unicode, const std::function<void()>& queued = {}) {
   if (!unicode && IsCharMessage(message)) wParam = WideChar(wParam);
   {
     Lock guard(queue->lock);
@@ -169,6 +170,7 @@ bool Post(const std::shared_ptr<ThreadQueue>& queue, HWND hwnd, UINT message, WP
     }
     queue->posted.push_back(MSG{hwnd, message, wParam, lParam, GetTickCount(), POINT{}});
     ++queue->signals;
+    if (queued) queued();
   }
   queue->wake.notify_all();
   return true;
@@ -185,17 +187,23 @@ BOOL PostToThread(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam, bo
 
 BOOL Broadcast(UINT message, WPARAM wParam, LPARAM lParam, bool unicode, bool send, std::optional<UINT> timeout);
 
-BOOL PostToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode) {
-  if (hwnd == 0) return Post(MyQueue(), 0, message, wParam, lParam, unicode);
-  if (hwnd == HWND_BROADCAST) return Broadcast(message, wParam, lParam, unicode, false, std::nullopt);
-  if (platform::win::detail::IsRemoteHandle(hwnd)) return platform::win::detail::PostRemote(hwnd, message, wParam, lParam);
+// A window of this process; FALSE when its thread has no queue.
+BOOL PostToOwnWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
+                     const std::function<void()>& queued = {}) {
   DWORD thread = platform::win::detail::WindowThread(hwnd);
   auto queue = thread ? QueueOf(thread) : nullptr;
   if (!queue) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  return Post(queue, hwnd, message, wParam, lParam, unicode);
+  return Post(queue, hwnd, message, wParam, lParam, unicode, queued);
+}
+
+BOOL PostToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode) {
+  if (hwnd == 0) return Post(MyQueue(), 0, message, wParam, lParam, unicode);
+  if (hwnd == HWND_BROADCAST) return Broadcast(message, wParam, lParam, unicode, false, std::nullopt);
+  if (platform::win::detail::IsRemoteHandle(hwnd)) return platform::win::detail::PostRemote(hwnd, message, wParam, lParam);
+  return PostToOwnWindow(hwnd, message, wParam, lParam, unicode);
 }
 
 enum class SendOutcome { kAnswered, kTimedOut, kFailed };
@@ -479,6 +487,11 @@ LRESULT SendTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT 
 }  // namespace
 
 void platform::win::detail::EnsureQueue() { MyQueue(); }
+
+BOOL platform::win::detail::PostThen(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     const std::function<void()>& queued) {
+  return PostToOwnWindow(window, message, wParam, lParam, true, queued);
+}
 
 void platform::win::detail::WakeThread(DWORD threadId) {
   if (auto queue = QueueOf(threadId)) Signal(*queue);

@@ -6,6 +6,8 @@
 // time instead of sleeping.
 #pragma once
 
+#include <functional>
+
 #include "platform/base/types.h"
 #include "platform/win/window.h"
 
@@ -116,6 +118,12 @@ namespace platform::win::detail {
 
 // Makes the calling thread's queue (a thread that creates a window gets one).
 void EnsureQueue();
+
+// PostMessageW to a window of this process that runs Queued once the message is in
+// the queue, before the window's thread can take it: whoever Queued tells of the
+// delivery hears of it even when the receiver acts on the message by ending the
+// process. Queued must not touch the queue. FALSE, without Queued, as PostMessageW.
+BOOL PostThen(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const std::function<void()>& queued);
 
 // Wakes the thread's wait for messages (a window of it needs painting).
 void WakeThread(DWORD threadId);

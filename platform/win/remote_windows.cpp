@@ -120,6 +120,8 @@ bool IsOwnTopLevel(HWND window) {
   return IsWindow(window) && GetAncestor(window, GA_ROOT) == window && !platform::win::detail::IsRemoteHandle(window);
 }
 
+// The answer to a request, without its line end; empty when the answer was written
+// already.
 std::string Answer(const std::string& request, int fd) {
   std::istringstream in(request);
   std::string verb;
@@ -156,7 +158,10 @@ std::string Answer(const std::string& request, int fd) {
     LPARAM lParam = 0;
     in >> message >> wParam >> lParam;
     if (message < WM_USER) return "0";  // system messages may carry objects
-    return PostMessageW(window, message, wParam, lParam) ? "1" : "0";
+    // The answer is written before the window can take the message: a receiver that
+    // ends on it must not leave the sender thinking that it failed.
+    auto answer = [fd] { WriteAll(fd, "1\n"); };
+    return platform::win::detail::PostThen(window, message, wParam, lParam, answer) ? "" : "0";
   }
   if (verb == "COPYDATA") {
     HWND from = 0;
@@ -180,7 +185,10 @@ void Serve(int listener) {
     int client = ::accept(listener, nullptr, nullptr);
     if (client < 0) continue;
     std::string request;
-    if (ReadLine(client, request, kAnswerTimeoutMs)) WriteAll(client, Answer(request, client) + "\n");
+    if (ReadLine(client, request, kAnswerTimeoutMs)) {
+      std::string answer = Answer(request, client);
+      if (!answer.empty()) WriteAll(client, answer + "\n");
+    }
     ::close(client);
   }
 }

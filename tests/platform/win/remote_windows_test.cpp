@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -32,15 +33,31 @@ LRESULT MainFormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-const bool kRegistered = pellix_test::RegisterChildRole("first-instance", [](const std::vector<std::string>&) {
+// A first instance: its main window with the procedure, and the message loop.
+void RunMainWindow(WNDPROC procedure) {
   WNDCLASSW wc{};
-  wc.lpfnWndProc = MainFormProc;
+  wc.lpfnWndProc = procedure;
   wc.lpszClassName = u"PellixMainForm";
   RegisterClassW(&wc);
   CreateWindowExW(0, u"PellixMainForm", u"Pellix", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
   MSG msg;
   while (GetMessageW(&msg, 0, 0, 0) > 0) DispatchMessageW(&msg);
+}
+
+const bool kRegistered = pellix_test::RegisterChildRole("first-instance", [](const std::vector<std::string>&) {
+  RunMainWindow(MainFormProc);
   return g_exit_code;
+});
+
+// A first instance that ends the moment its window takes the message.
+LRESULT EndingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == RegisterWindowMessageA("PellixMessage")) _exit(static_cast<int>(wParam));
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+const bool kEnding = pellix_test::RegisterChildRole("ending-instance", [](const std::vector<std::string>&) {
+  RunMainWindow(EndingProc);
+  return 1;
 });
 
 // The window is there once its title is: its creation has passed WM_NCCREATE.
@@ -88,6 +105,20 @@ TEST(RemoteWindows, ASecondInstanceFindsTheFirstAndTalksToIt) {
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(FindWindowW(u"PellixMainForm", nullptr), 0u);
   EXPECT_FALSE(PostMessageW(window, RegisterWindowMessageW(u"PellixMessage"), 10, 0));
+}
+
+// The receiver ends as soon as it handles the message, which may be before the
+// listener could have answered: the post still answers success.
+TEST(RemoteWindows, APostAnswersSuccessWhenTheReceiverEndsOnIt) {
+  for (int round = 0; round < 5; ++round) {
+    int child = pellix_test::StartChild("ending-instance");
+    ChildGuard guard{child};
+    HWND window = WaitForWindow();
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(PostMessageW(window, RegisterWindowMessageW(u"PellixMessage"), 20 + round, 0)) << round;
+    guard.waited = true;
+    EXPECT_EQ(pellix_test::WaitChild(child), 20 + round);
+  }
 }
 
 TEST(RemoteWindows, ABroadcastOfARegisteredMessageReachesTheOtherProcesses) {
