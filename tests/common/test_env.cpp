@@ -15,6 +15,9 @@
 #include <map>
 #include <random>
 
+#include "platform/base/clock.h"
+#include "platform/base/faults.h"
+
 namespace pellix_test {
 namespace {
 
@@ -130,6 +133,15 @@ int RunChild(const std::string& role, const std::vector<std::string>& args) {
   return WaitChild(StartChild(role, args));
 }
 
+// After every test the clock runs again and no planned failure is left over, so
+// that a test program run whole gives the answers that one process per test gives.
+class PlatformStateReset : public ::testing::EmptyTestEventListener {
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    platform::test_clock::Release();
+    platform::faults::ClearAll();
+  }
+};
+
 }  // namespace pellix_test
 
 // Every test program shares this main: a child role runs and exits; otherwise the
@@ -147,6 +159,7 @@ int main(int argc, char** argv) {
   pellix_test::TempDir home;
   setenv("PELLIX_HOME", home.path().c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new pellix_test::PlatformStateReset);
   return RUN_ALL_TESTS();
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/faults.h"
 #include "platform/base/handles.h"
@@ -34,6 +35,19 @@ TEST(Handles, WrongTypeIsAnInvalidHandle) {
   EXPECT_FALSE(platform::HandleObjectAs<Counter>(handle));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   CloseHandle(handle);
+}
+
+// The first test leaves a frozen clock and a planned failure behind; run in one
+// process, the second sees neither: the test main clears them after every test.
+TEST(StateBetweenTests, ALeftoverFrozenClockAndPlannedFailure) {
+  platform::test_clock::Freeze(1000, 45000.0);
+  platform::faults::FailNext("CreateFileA", 3, ERROR_SHARING_VIOLATION);
+  SUCCEED();
+}
+
+TEST(StateBetweenTests, AreGoneInTheNextTest) {
+  EXPECT_FALSE(platform::test_clock::IsFrozen());
+  EXPECT_EQ(platform::faults::Pending("CreateFileA"), 0);
 }
 
 TEST(Faults, NextCallsFailWithThePlannedError) {
