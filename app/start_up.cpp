@@ -159,6 +159,12 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
 }  // namespace
 
 int StartApplication(const std::vector<std::string>& arguments, TDialogLauncher& launcher) {
+  // The program names its files in the 8-bit code page from the state root: a root
+  // that cannot be made, or named so, ends the start before anything is written.
+  if (StandAloneFolder().empty()) {
+    std::fprintf(stderr, "pellix: the state folder cannot be made, or its name has a letter outside the 8-bit code page.\n");
+    return 1;
+  }
   try {
     return Start(arguments, launcher);
   } catch (const std::exception& e) {

@@ -126,9 +126,10 @@ void EnsureTempFolder() {
   char full[kPathBuffer] = {};
   const DWORD fullLength = GetFullPathNameA(temp, sizeof full, full, nullptr);
   if (fullLength == 0 || fullLength >= sizeof full || IsExistingDir(full)) return;
-  const std::string windowsTemp =
-      platform::NativeToAnsiName(platform::SpecialFolderPath(platform::SpecialFolder::kWindows).string()) + "/Temp/";
-  if (IsExistingDir(windowsTemp)) return;
+  char windows[MAX_PATH] = {};
+  if (SHGetSpecialFolderPathA(0, windows, CSIDL_WINDOWS, FALSE) && IsExistingDir(std::string(windows) + "/Temp/")) {
+    return;
+  }
   try {
     ForceDirectoriesChecked(full);
   } catch (const Exception&) {

@@ -1,8 +1,10 @@
 #include "support/program_paths.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "platform/base/state_root.h"
+#include "platform/base/text.h"
 #include "platform/fs/files.h"
 #include "platform/fs/names.h"
 #include "platform/fs/paths.h"
@@ -42,8 +44,10 @@ const std::string& ProgramFile() { return ProgramPaths().programFile; }
 const std::string& ProgramFolder() { return ProgramPaths().programFolder; }
 
 std::string StandAloneFolder() {
-  const std::string root = platform::StateRoot().string();
-  return root.empty() ? root : root + platform::kPathDelimiter;
+  const std::filesystem::path root = platform::StateRoot();
+  std::string ansi;
+  if (root.empty() || !platform::NativeToAnsiName(root.string(), ansi)) return {};
+  return ansi + platform::kPathDelimiter;
 }
 
 const std::string& ShortProgramFile() { return ProgramPaths().shortProgramFile; }

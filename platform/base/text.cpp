@@ -522,6 +522,13 @@ std::string WideToUtf8(std::u16string_view text) { return WideToCodePage(text, C
 std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
 std::string Utf8ToAnsi(std::string_view text) { return WideToAnsi(Utf8ToWide(text)); }
 
+bool NativeToAnsiName(std::string_view native, std::string& ansi) {
+  std::string converted = Utf8ToAnsi(native);
+  if (AnsiToUtf8(converted) != native) return false;
+  ansi = std::move(converted);
+  return true;
+}
+
 std::u16string Utf16LeToWide(std::string_view bytes) {
   std::u16string text(bytes.size() / 2, u'\0');
   for (std::size_t i = 0; i < text.size(); ++i) {

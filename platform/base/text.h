@@ -95,6 +95,10 @@ std::u16string Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::u16string_view text);
 std::string AnsiToUtf8(std::string_view text);
 std::string Utf8ToAnsi(std::string_view text);
+// The 8-bit form of a native (UTF-8) file name, the one way a name leaves the platform
+// as 8-bit text. False when a character of it has no 8-bit form: a name with "?" in
+// its place would name another file.
+bool NativeToAnsiName(std::string_view native, std::string& ansi);
 std::u16string CodePageToWide(std::string_view text, UINT codePage);
 std::string WideToCodePage(std::u16string_view text, UINT codePage);
 

@@ -373,7 +373,9 @@ DWORD GetFullPathNameA(const char* fileName, DWORD bufferLength, char* buffer, c
   if (platform::faults::ShouldFail("GetFullPathNameA")) return 0;
   std::string path;
   if (!platform::AnsiNameToNative(fileName, path) || path.empty()) return FailBool(ERROR_INVALID_NAME);
-  return CopyFullPath(platform::Utf8ToAnsi(FullNativePath(path)), bufferLength, buffer, filePart);
+  std::string full;
+  if (!platform::NativeToAnsiName(FullNativePath(path), full)) return FailBool(ERROR_NO_UNICODE_TRANSLATION);
+  return CopyFullPath(full, bufferLength, buffer, filePart);
 }
 
 DWORD GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* buffer, char16_t** filePart) {

@@ -62,8 +62,9 @@ FILETIME ToFileTime(const struct timespec& time) {
 }
 
 bool Describe(const std::string& folder, const std::string& name, WIN32_FIND_DATAA& data) {
-  const std::string ansiName = platform::NativeToAnsiName(name);
-  if (ansiName.size() >= MAX_PATH) return false;
+  // A name without an 8-bit form is passed over: no 8-bit call could open it.
+  std::string ansiName;
+  if (!platform::NativeToAnsiName(name, ansiName) || ansiName.size() >= MAX_PATH) return false;
   const std::string native = folder + platform::kPathDelimiter + name;
   struct stat info {};
   const DWORD attributes = platform::NativeAttributes(native);

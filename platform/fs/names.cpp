@@ -36,8 +36,6 @@ bool WideNameToNative(const char16_t* name, std::string& native) {
   return true;
 }
 
-std::string NativeToAnsiName(std::string_view native) { return Utf8ToAnsi(native); }
-
 DWORD NameError(int errorNumber, const std::string& native) {
   if (errorNumber == ENOTDIR) return ERROR_PATH_NOT_FOUND;
   if (errorNumber != ENOENT) return ErrorFromErrno(errorNumber);

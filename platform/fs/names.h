@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/base/text.h"
 #include "platform/base/types.h"
 
 namespace platform {
@@ -17,9 +18,6 @@ inline constexpr char kPathDelimiter = '/';
 // that cannot survive the trip to UTF-8 unchanged, such as a lone surrogate).
 bool AnsiNameToNative(const char* name, std::string& native);
 bool WideNameToNative(const char16_t* name, std::string& native);
-
-// The 8-bit form of a native name.
-std::string NativeToAnsiName(std::string_view native);
 
 // The platform's code for a failed open, stat or similar call on a name: a missing
 // entry is ERROR_FILE_NOT_FOUND when its folder exists, else ERROR_PATH_NOT_FOUND.

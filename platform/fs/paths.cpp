@@ -31,7 +31,11 @@ DWORD GetTempPathA(DWORD bufferLength, char* buffer) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return 0;
   }
-  std::string ansi = platform::NativeToAnsiName(folder);
+  std::string ansi;
+  if (!platform::NativeToAnsiName(folder, ansi)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return 0;
+  }
   if (ansi.back() != platform::kPathDelimiter) ansi += platform::kPathDelimiter;
   return platform::CopyToBuffer(ansi, buffer, bufferLength);
 }

@@ -145,6 +145,12 @@ BOOL SHGetSpecialFolderPathA(HWND /*owner*/, char* path, int csidl, BOOL create)
     return FALSE;
   }
   const std::filesystem::path folder = platform::SpecialFolderPath(*kind);
+  // Refused before anything is made: a folder named otherwise would be another one.
+  std::string ansi;
+  if (!platform::NativeToAnsiName(folder.string(), ansi)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return FALSE;
+  }
   struct stat info {};
   const bool exists = !folder.empty() && stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   const bool creates = create || (csidl & CSIDL_FLAG_CREATE);
@@ -152,7 +158,6 @@ BOOL SHGetSpecialFolderPathA(HWND /*owner*/, char* path, int csidl, BOOL create)
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  const std::string ansi = platform::NativeToAnsiName(folder.string());
   if (platform::CopyToBuffer(ansi, path, MAX_PATH) != ansi.size()) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return FALSE;

@@ -357,7 +357,12 @@ BOOL QueryFullProcessImageNameA(HANDLE process, DWORD /*flags*/, char* name, DWO
   if (!object) return FALSE;
   std::string path = ImagePath(object->pid());
   if (path.empty()) return FALSE;
-  return PutPath(platform::Utf8ToAnsi(path), name, size);
+  std::string ansi;
+  if (!platform::NativeToAnsiName(path, ansi)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return FALSE;
+  }
+  return PutPath(ansi, name, size);
 }
 
 DWORD GetModuleFileNameExA(HANDLE process, HMODULE module, char* name, DWORD size) {
@@ -369,7 +374,13 @@ DWORD GetModuleFileNameExA(HANDLE process, HMODULE module, char* name, DWORD siz
     return 0;
   }
   std::string path = ImagePath(object->pid());
-  return path.empty() ? 0 : PutTruncated(platform::Utf8ToAnsi(path), name, size);
+  std::string ansi;
+  if (path.empty()) return 0;
+  if (!platform::NativeToAnsiName(path, ansi)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return 0;
+  }
+  return PutTruncated(ansi, name, size);
 }
 
 DWORD GetModuleFileNameA(HMODULE module, char* name, DWORD size) {

@@ -313,7 +313,8 @@ std::string SeedFolder(const char* name, const char* xdgVariable, const char* ho
   } else if (const char* home = std::getenv("HOME"); home && *home) {
     folder = std::filesystem::path(home) / homeFallback;
   }
-  return platform::Utf8ToAnsi(folder.string());
+  std::string ansi;
+  return platform::NativeToAnsiName(folder.string(), ansi) ? ansi : std::string();
 }
 
 void Database::PrepareSchema() {

@@ -63,7 +63,8 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
   for (std::string line; std::getline(maps, line);) {
     size_t slash = line.find(" /");
     if (slash == std::string::npos) continue;
-    std::string path = platform::Utf8ToAnsi(line.substr(slash + 1));
+    std::string path;
+    if (!platform::NativeToAnsiName(line.substr(slash + 1), path)) continue;  // no 8-bit call could open it
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }
   return platform::OpenHandle(std::make_shared<Snapshot>(processId, std::move(paths)));

@@ -143,7 +143,8 @@ BOOL SHGetPathFromIDListA(LPCITEMIDLIST list, char* path) {
   std::memcpy(&cb, bytes, sizeof cb);
   if (cb < sizeof(WORD)) return FALSE;
   std::string native(reinterpret_cast<const char*>(bytes + sizeof(WORD)), cb - sizeof(WORD));
-  return platform::CopyToBuffer(platform::NativeToAnsiName(native), path, MAX_PATH) < MAX_PATH;
+  std::string ansi;
+  return platform::NativeToAnsiName(native, ansi) && platform::CopyToBuffer(ansi, path, MAX_PATH) < MAX_PATH;
 }
 
 void ILFree(LPITEMIDLIST list) { std::free(list); }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "app/install_actions.h"
 #include "app/main_form.h"
@@ -86,6 +88,50 @@ TEST(StartUp, EmbeddingWithoutRegistrationRunsStandAlone) {
   EXPECT_FALSE(std::filesystem::exists(AppDataDir() + "PXData"));
   EXPECT_EQ(pellix_test::RunChild("pellix", {"stop"}), 0);
   EXPECT_EQ(pellix_test::WaitChild(first), 0);
+}
+
+// Points the state root at another folder for one test.
+class OtherRoot {
+ public:
+  explicit OtherRoot(const std::filesystem::path& root) : saved_(std::getenv("PELLIX_HOME")) {
+    setenv("PELLIX_HOME", root.c_str(), 1);
+  }
+  ~OtherRoot() { setenv("PELLIX_HOME", saved_.c_str(), 1); }
+
+ private:
+  std::string saved_;
+};
+
+std::vector<std::string> Entries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  return names;
+}
+
+// The whole program on a root named with a letter beyond ASCII keeps its data folder,
+// its settings file and everything else inside that root; a root with a letter that
+// the 8-bit code page lacks ends the start with an error and nothing written.
+TEST(StartUp, AStateRootWithLettersBeyondAsciiKeepsEveryFileInside) {
+  pellix_test::TempDir parent;
+  const std::filesystem::path root = parent / "caf\u00e9";
+  {
+    OtherRoot other(root);
+    const int first = pellix_test::StartChild("pellix");
+    ASSERT_TRUE(Eventually([] { return FindWindowA(kMainFormClass, nullptr) != 0; }));
+    EXPECT_EQ(pellix_test::RunChild("pellix", {"stop"}), 0);
+    EXPECT_EQ(pellix_test::WaitChild(first), 0);
+  }
+  EXPECT_EQ(Entries(parent.path()), std::vector<std::string>{"caf\u00e9"});
+  EXPECT_TRUE(std::filesystem::is_directory(root / "PXData"));
+  EXPECT_TRUE(std::filesystem::exists(root / "pxcfg.ini"));
+
+  const std::filesystem::path outside = parent / "\u03a9mega";
+  {
+    OtherRoot other(outside);
+    EXPECT_EQ(pellix_test::RunChild("pellix"), 1);
+  }
+  EXPECT_EQ(Entries(parent.path()).size(), 2u);
+  EXPECT_EQ(Entries(outside), std::vector<std::string>{});
 }
 
 TEST(StartUp, JobSwitchesNeverStartAnInstance) {

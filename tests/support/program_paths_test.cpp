@@ -7,6 +7,7 @@
 
 #include "common/test_env.h"
 #include "platform/base/text.h"
+#include "platform/fs/files.h"
 #include "support/program_paths.h"
 
 namespace {
@@ -17,6 +18,22 @@ TEST(ProgramPaths, StandAloneDataLivesUnderTheStateRootNotBesideTheProgram) {
   const std::string home = std::getenv("PELLIX_HOME");
   EXPECT_EQ(StandAloneFolder(), home + "/");
   EXPECT_NE(StandAloneFolder(), ProgramFolder());
+}
+
+// The folder leaves in the code page, so that files named from it land in the root;
+// a root whose name has no 8-bit form gives no folder at all.
+TEST(ProgramPaths, StandAloneFolderOfARootWithLettersBeyondAscii) {
+  pellix_test::TempDir dir;
+  const std::string saved = std::getenv("PELLIX_HOME");
+  const fs::path accented = dir / "caf\u00e9";
+  setenv("PELLIX_HOME", accented.c_str(), 1);
+  const std::string folder = StandAloneFolder();
+  EXPECT_EQ(folder, dir.path().string() + "/caf\xE9/");
+  CloseHandle(CreateFileA((folder + "pxcfg.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, 0));
+  EXPECT_TRUE(fs::exists(accented / "pxcfg.ini"));
+  setenv("PELLIX_HOME", (dir / "\u03a9mega").c_str(), 1);
+  EXPECT_EQ(StandAloneFolder(), "");
+  setenv("PELLIX_HOME", saved.c_str(), 1);
 }
 
 TEST(ProgramPaths, ThisProgramsFileFolderAndShortForm) {

@@ -64,6 +64,28 @@ struct Utf8Case {
   std::u16string wide;
 };
 
+// A file name leaves as 8-bit text only when the text names the same file.
+TEST(CodePage, NativeNamesHaveAnAnsiFormOnlyWhenItNamesTheSameFile) {
+  struct Case {
+    const char* native;
+    bool converts;
+    const char* ansi;
+  };
+  const Case cases[] = {
+      {"/home/ann/pellix", true, "/home/ann/pellix"},
+      {"/home/caf\xC3\xA9/\xE2\x82\xAC", true, "/home/caf\xE9/\x80"},
+      {"/home/\xCE\xA9mega", false, ""},        // Greek: not in the code page
+      {"/home/\xF0\x9F\x94\x91", false, ""},  // outside the basic plane
+      {"/home/bad\xE9", false, ""},             // not UTF-8 at all
+      {"/home/?", true, "/home/?"},
+  };
+  for (const Case& c : cases) {
+    std::string ansi = "untouched";
+    EXPECT_EQ(platform::NativeToAnsiName(c.native, ansi), c.converts) << c.native;
+    EXPECT_EQ(ansi, c.converts ? c.ansi : "untouched") << c.native;
+  }
+}
+
 TEST(Utf8, DecodesValidAndReplacesInvalid) {
   const Utf8Case cases[] = {
       {"ascii", "abc", u"abc"},

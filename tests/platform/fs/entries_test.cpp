@@ -318,6 +318,33 @@ TEST(SpecialFolders, LieUnderTheStateRootAndCanBeMovedByTests) {
   platform::SetSpecialFolder(platform::SpecialFolder::kAppData, {});
 }
 
+// Folders leave as 8-bit text in the code page, so that a name built from them reaches
+// the folder itself; a folder whose name has no 8-bit form is refused (and not made),
+// never handed out with "?" standing for a letter.
+TEST(SpecialFolders, AreHandedOutInTheCodePageOrRefused) {
+  TempDir dir;
+  const fs::path accented = dir / "caf\u00e9";
+  const fs::path outside = dir / "\u03a9mega";
+  char path[MAX_PATH];
+  platform::SetSpecialFolder(platform::SpecialFolder::kDesktop, accented);
+  ASSERT_TRUE(SHGetSpecialFolderPathA(0, path, CSIDL_DESKTOPDIRECTORY, TRUE));
+  EXPECT_EQ(std::string(path), S(dir.path()) + "/caf\xE9");
+  CloseHandle(CreateFileA((std::string(path) + "/note.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, 0));
+  EXPECT_TRUE(fs::exists(accented / "note.txt"));
+
+  platform::SetSpecialFolder(platform::SpecialFolder::kDesktop, outside);
+  platform::SetSpecialFolder(platform::SpecialFolder::kTemp, outside);
+  SetLastError(0);
+  EXPECT_FALSE(SHGetSpecialFolderPathA(0, path, CSIDL_DESKTOPDIRECTORY, TRUE));
+  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+  SetLastError(0);
+  EXPECT_EQ(GetTempPathA(MAX_PATH, path), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+  EXPECT_FALSE(fs::exists(outside));
+  platform::SetSpecialFolder(platform::SpecialFolder::kDesktop, {});
+  platform::SetSpecialFolder(platform::SpecialFolder::kTemp, {});
+}
+
 TEST(PathNames, TempEndsInOneSeparatorAndLongAndShortAreThePathItself) {
   char buffer[MAX_PATH];
   const DWORD length = GetTempPathA(MAX_PATH, buffer);
