@@ -26,17 +26,28 @@ function(pellix_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# pellix_test(<name> SOURCES <files...> [DEPS <targets...>])
-# One GoogleTest program per source folder; each case becomes one CTest test.
+# pellix_test(<name> [THREADS] SOURCES <files...> [DEPS <targets...>])
+# One GoogleTest program per source folder; each case becomes one CTest test. THREADS
+# marks a program whose tests run threads: its tests carry the label "threads", and
+# the target thread_tests builds it (the ThreadSanitizer run takes those).
 function(pellix_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;DEPS" ${ARGN})
   find_package(GTest REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} pellix_testsupport GTest::gtest GTest::gmock)
   include(GoogleTest)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "PELLIX_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures")
+  set(labels "")
+  if(ARG_THREADS)
+    set(labels threads)
+  endif()
+  # Parameterised cases are named by their generator or index, never by the bytes of
+  # their parameter.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
+    PROPERTIES ENVIRONMENT "PELLIX_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures" LABELS "${labels}")
+  if(ARG_THREADS)
+    add_dependencies(thread_tests ${name})
+  endif()
 endfunction()
 
 # pellix_bench(<name> SOURCES <files...> [DEPS <targets...>])
@@ -48,21 +59,24 @@ function(pellix_bench name)
 endfunction()
 
 # pellix_fuzzer(<name> SOURCES <files...> [DEPS <targets...>])
-# With clang the target is a libFuzzer program; otherwise it is built with a small
-# driver that replays the kept inputs of fuzz/corpus/<name>, run as a test.
+# With clang and PELLIX_LIBFUZZER the target is a libFuzzer program; otherwise it is
+# built with a small driver. Either way a test replays the kept inputs of
+# fuzz/corpus/<name>.
 function(pellix_fuzzer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  set(corpus ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND PELLIX_LIBFUZZER)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set(replay ${name} -runs=0 ${corpus})  # runs every kept input, then stops
   else()
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
-    if(PELLIX_BUILD_TESTS)
-      add_test(NAME fuzz_replay.${name}
-        COMMAND ${name} ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
-    endif()
+    set(replay ${name} ${corpus})
+  endif()
+  if(PELLIX_BUILD_TESTS)
+    add_test(NAME fuzz_replay.${name} COMMAND ${replay})
   endif()
 endfunction()
 

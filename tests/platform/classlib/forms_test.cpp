@@ -67,8 +67,9 @@ TEST_F(FormsTest, ShowModalRunsALoopUntilAResultAndDisablesOtherForms) {
     // Answer from inside the loop, as a button would.
     PostMessageA(dialog->Handle(), WM_USER, 0, 0);
   };
-  TWndMethod previous = dialog->WindowProc;
-  dialog->WindowProc = [&](TMessage& m) {
+  // The procedure outlives this test's locals (the application frees the form after
+  // the test), so it holds copies.
+  dialog->WindowProc = [dialog, previous = dialog->WindowProc](TMessage& m) {
     if (m.Msg == WM_USER) dialog->ModalResult = mrOk;
     previous(m);
   };
