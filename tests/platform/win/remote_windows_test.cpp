@@ -62,7 +62,7 @@ const bool kEnding = pellix_test::RegisterChildRole("ending-instance", [](const 
 
 // The window is there once its title is: its creation has passed WM_NCCREATE.
 HWND WaitForWindow() {
-  for (int attempt = 0; attempt < 500; ++attempt) {
+  for (int attempt = 0; attempt < 3000; ++attempt) {  // a loaded machine may take long to start it
     if (HWND found = FindWindowW(u"PellixMainForm", u"Pellix")) return found;
     Sleep(10);
   }
