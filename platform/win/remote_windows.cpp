@@ -199,12 +199,13 @@ bool Ask(int pid, const std::string& request, const std::string& payload, std::s
   if (!Address(SocketOf(pid), address)) return false;
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            WriteAll(fd, request + "\n" + payload) && ReadLine(fd, answer, timeoutMs);
-  int connectError = errno;
+  const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  const int connectError = connected ? 0 : errno;  // read at once: later calls may leave their own
+  const bool ok = connected && WriteAll(fd, request + "\n" + payload) && ReadLine(fd, answer, timeoutMs);
   ::close(fd);
-  // A socket nobody listens on any more is left from a process that ended.
-  if (!ok && (connectError == ECONNREFUSED || connectError == ENOENT)) {
+  // A socket nobody listens on any more is left from a process that ended; one that
+  // was slow to answer belongs to a live process and stays.
+  if (connectError == ECONNREFUSED || connectError == ENOENT) {
     std::error_code ignored;
     std::filesystem::remove(SocketOf(pid), ignored);
   }
