@@ -203,9 +203,9 @@ bool Ask(int pid, const std::string& request, const std::string& payload, std::s
   const int connectError = connected ? 0 : errno;  // read at once: later calls may leave their own
   const bool ok = connected && WriteAll(fd, request + "\n" + payload) && ReadLine(fd, answer, timeoutMs);
   ::close(fd);
-  // A socket nobody listens on any more is left from a process that ended; one that
-  // was slow to answer belongs to a live process and stays.
-  if (connectError == ECONNREFUSED || connectError == ENOENT) {
+  // A socket nobody listens on any more is left from a process that ended (a live one
+  // appears only once it listens); one that was slow to answer stays.
+  if (connectError == ECONNREFUSED) {
     std::error_code ignored;
     std::filesystem::remove(SocketOf(pid), ignored);
   }
@@ -258,15 +258,24 @@ void StartRemoteListener() {
     auto path = SocketOf(::getpid());
     sockaddr_un address;
     if (!Address(path, address)) return;
+    // The socket is bound under another name and appears under its own only once it
+    // listens: another process that finds it and is refused may take it for a socket
+    // left from a process that ended, and remove it.
+    std::filesystem::path building = path;
+    building += ".new";
+    sockaddr_un buildingAddress;
+    if (!Address(building, buildingAddress)) return;
     std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+    std::filesystem::remove(building, ignored);
     int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listener < 0) return;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 16) != 0) {
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&buildingAddress), sizeof buildingAddress) != 0 ||
+        ::listen(listener, 16) != 0 || ::chmod(building.c_str(), 0600) != 0 ||
+        ::rename(building.c_str(), path.c_str()) != 0) {
       ::close(listener);
+      std::filesystem::remove(building, ignored);
       return;
     }
-    ::chmod(path.c_str(), 0600);
     // The listener lives as long as the process.
     std::thread(Serve, listener).detach();
   });
