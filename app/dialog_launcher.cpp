@@ -1,5 +1,6 @@
 #include "app/dialog_launcher.h"
 
+#include "app/help_window.h"
 #include "app/notice_windows.h"
 #include "controls/unicode/uni_sysutils.h"
 #include "platform/classlib/forms.h"
@@ -111,7 +112,7 @@ int TDialogLauncher::AskIdentityChange(HWND) {
   return 0;
 }
 
-bool TDialogLauncher::ShowHelpWindow(long) { return NotAvailable("help window"); }
+bool TDialogLauncher::ShowHelpWindow(long topic) { return RunHelpWindow(std::to_string(topic)) == 0; }
 
 bool TDialogLauncher::BringIdentitySwitchToFront() { return false; }
 

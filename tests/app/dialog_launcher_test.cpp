@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form_translation.h"
+#include "app/help_window.h"
 #include "common/test_env.h"
 #include "platform/classlib/forms.h"
 #include "platform/win/window.h"
@@ -56,6 +57,12 @@ TEST_F(DialogLauncherTest, AModalWindowTakesAQueuedAnswerOrEndsCancelled) {
   EXPECT_EQ(launcher.Slot(TDialogSlot::CloseForm), form.Handle());
   EXPECT_EQ(launcher.RunModalSlot(TDialogSlot::CloseForm, form, 0), mrCancel);
   EXPECT_EQ(platform::modal_driver::Shown(), (std::vector<std::string>{"TForm", "TForm"}));
+}
+
+TEST(HelpWindow, EveryPlaceholderOfTheAddressTakesTheTopic) {
+  EXPECT_EQ(HelpAddress(u"http://help.test/%S/x?t=%s", u"2747"), u"http://help.test/2747/x?t=2747");
+  EXPECT_EQ(HelpAddress(u"", u"12").find(u"12"), HelpAddress(u"", u"").size()) << "the built-in one ends in it";
+  EXPECT_EQ(HelpAddress(u"http://help.test/100%", u"1"), u"http://help.test/100%");
 }
 
 TEST(FormTranslation, LongHintsAreWrappedAfterSixtyCharacters) {

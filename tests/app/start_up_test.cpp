@@ -141,6 +141,15 @@ TEST(StartUp, JobSwitchesNeverStartAnInstance) {
   }
 }
 
+// A help topic from the command line is a number: anything else is refused before a
+// window is made.
+TEST(StartUp, AHelpTopicIsAcceptedOnlyAsDecimalDigits) {
+  for (const char* topic : {"12x", "-5", "0x10", "1 2", "99999999999999999999"}) {
+    EXPECT_EQ(pellix_test::RunChild("pellix", {"help", topic}), 1) << topic;
+  }
+  EXPECT_EQ(FindWindowA(kHelpFormClass, nullptr), 0u);
+}
+
 // "regserver" makes this program the plug-in's local server, so that later starts run
 // as the COM server; "unregserver" undoes it and takes this program's browser menu
 // entries with it.

@@ -1,0 +1,206 @@
+// The program's main road, end to end in a process of its own: the real main window,
+// launcher, watcher thread and in-process browser, the data of a user who has set the
+// program up; a login form is submitted and remembered, the page is filled from it when
+// it comes again, an identity fills a registration form, and Exit from the tray menu
+// ends the program with the lists saved.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "app/dialog_launcher.h"
+#include "app/main_form.h"
+#include "common/test_env.h"
+#include "data/data_startup.h"
+#include "data/form_items.h"
+#include "data/identities.h"
+#include "formfill/after_navigate.h"
+#include "formfill/app_menus.h"
+#include "formfill/browser_access.h"
+#include "formfill/ie_win.h"
+#include "platform/base/clock.h"
+#include "platform/base/text.h"
+#include "platform/browser/in_process_browser.h"
+#include "platform/classlib/forms.h"
+#include "platform/classlib/std_ctrls.h"
+#include "platform/com/bstr.h"
+#include "platform/com/variant.h"
+#include "platform/win/message_queue.h"
+#include "support/program_paths.h"
+
+namespace {
+
+using platform::com::BString;
+using platform::com::ComPtr;
+
+constexpr char16_t kSite[] = u"http://site.test";
+constexpr char kLoginPage[] =
+    "<html><head><title>Log in</title></head><body><form name='login' action='/done'>"
+    "<input name='user' id='user'><input type='password' name='pw' id='pw'></form></body></html>";
+constexpr char kRegisterPage[] =
+    "<html><body><form name='reg' action='/done'><input name='firstname' id='firstname'>"
+    "<input name='email' id='email'></form></body></html>";
+
+// Handles the main thread's messages until Done holds (bounded: the bound only guards
+// against a hang).
+template <typename F>
+bool PumpUntil(F done) {
+  for (int round = 0; round < 600; ++round) {
+    MSG message;
+    while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (done()) return true;
+    Sleep(20);
+  }
+  return done();
+}
+
+ComPtr<IHTMLElement> ById(IWebBrowser2* browser, const std::u16string& id) {
+  ComPtr<IHTMLDocument3> document;
+  formfill::GetDocument3(browser, document);
+  ComPtr<IHTMLElement> element;
+  if (document) document->getElementById(BString(id).get(), element.Put());
+  return element;
+}
+
+std::u16string ValueOf(IWebBrowser2* browser, const std::u16string& id) {
+  ComPtr<IHTMLElement> element = ById(browser, id);
+  BString value;
+  if (!element || FAILED(element.As<IHTMLInputElement>()->get_value(value.Put()))) return u"<none>";
+  return value.Text();
+}
+
+// True once the watcher has marked the browser as its own.
+bool Watched(IWebBrowser2* browser) {
+  platform::com::Variant id;
+  return SUCCEEDED(browser->GetProperty(BString(formfill::kWinObjProperty).get(), id.Put())) && id.type() == VT_I4;
+}
+
+// The data a first run leaves: one identity (Home, first name and e-mail), no master
+// password, automatic filling on, no questions about new identity values.
+void SetUpUser() {
+  InitData(true);
+  std::u16string home;
+  ASSERT_TRUE(CreateIdentityFile(u"Home", u"", home));
+  ASSERT_TRUE(LoadAllData(home, u""));
+  ActiveIdentity->SetValue(u"FIRSTNAME", u"Ann");
+  ActiveIdentity->SetValue(u"EMAIL", u"ann@site.test");
+  ASSERT_TRUE(ActiveIdentity->SaveToFile());
+  ASSERT_TRUE(Config->WriteString(u"IDENTITY", home));
+  ASSERT_TRUE(Config->WriteString(u"SECURITY", platform::AnsiToWide(MakeSecurityRecord(u"master", kSecurityNone, 0))));
+  ASSERT_TRUE(Config->WriteBool(u"AUTOFILL", true));
+  ASSERT_TRUE(Config->WriteBool(u"AUTO_ADD_IDENT", false));
+  FinalizeData();
+}
+
+// The tray menu's position of Exit, built as the user's click would build it.
+int ExitPosition(TMainForm& form) {
+  form.TrayMenuPopup();
+  TMenuItem* root = form.TrayMenu->Items();
+  for (int i = 0; i < root->Count(); ++i) {
+    if (MenuItemCaption(root->Items(i)) == u"Exit") return i;
+  }
+  return -1;
+}
+
+// Exit code 10 + step for a step that failed; Exit itself ends the process with 0.
+const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std::vector<std::string>&) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  auto& browsers = platform::browser::InProcessBrowser::Instance();
+  if (FAILED(browsers.Install())) return 10;
+  auto pages = std::make_shared<platform::browser::PageMap>();
+  pages->Add(std::u16string(kSite) + u"/login", kLoginPage);
+  pages->Add(u"http://shop.test/register", kRegisterPage);
+  pages->Add(std::u16string(kSite) + u"/done", "<html><body>thanks</body></html>");
+  browsers.SetPages(pages);
+  StandaloneMode = true;
+  SetUpUser();
+  if (::testing::Test::HasFailure()) return 11;
+
+  // As the program starts: data, application, main window.
+  InitData(true);
+  TApplication application(nullptr);
+  TDialogLauncher launcher;
+  TMainForm form(launcher);
+  form.FormCreate();
+  if (!FirstRunCompleted) return 12;
+
+  ComPtr<IWebBrowser2> browser = browsers.OpenWindow();
+  // Two whole cycles of the watcher thread: the window is found and its watcher set up.
+  std::atomic<bool> cycled{false};
+  std::thread cycles([&] {
+    form.Watcher->RequestScan();
+    form.Watcher->WaitForCycle();
+    form.Watcher->WaitForCycle();
+    cycled = true;
+  });
+  const bool settled = PumpUntil([&] { return cycled.load(); });
+  cycles.join();
+  if (!settled || !Watched(browser.get())) return 13;
+
+  // The user logs in.
+  if (platform::browser::NavigateAndWait(browser.get(), std::u16string(kSite) + u"/login") != S_OK) return 14;
+  // The page's forms are hooked by the pass that follows its loading.
+  formfill::TAfterNavigateThr::WaitForAll();
+  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"user").get(), u"ann");
+  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"pw").get(), u"secret");
+  ComPtr<IHTMLFormElement> login;
+  ById(browser.get(), u"pw").As<IHTMLInputElement>()->get_form(login.Put());
+  if (platform::browser::SubmitByUser(browser.get(), login.As<IHTMLElement>().get()) != S_OK) return 15;
+  if (!PumpUntil([] { return HistoryList && HistoryList->Count() == 1; })) return 16;
+
+  // The page comes again and is filled from what was stored.
+  if (platform::browser::NavigateAndWait(browser.get(), std::u16string(kSite) + u"/login") != S_OK) return 17;
+  if (!PumpUntil([&] { return ValueOf(browser.get(), u"user") == u"ann"; })) return 18;
+
+  // The identity fills a registration form of another site.
+  if (platform::browser::NavigateAndWait(browser.get(), u"http://shop.test/register") != S_OK) return 19;
+  if (!PumpUntil([&] { return ValueOf(browser.get(), u"firstname") == u"Ann"; })) return 20;
+
+  // Exit from the tray menu (its entry clicked); the close dialog is answered "Close".
+  const int exit = ExitPosition(form);
+  if (exit < 0) return 21;
+  platform::modal_driver::Answer([](TCustomForm& dialog) {
+    if (auto* close = dynamic_cast<TButton*>(dialog.FindComponent("butSave"))) close->Click();
+  });
+  form.TrayMenu->Items()->Items(exit)->Click();
+  PumpUntil([] { return false; });
+  return 22;  // not reached: Exit ends the process
+});
+
+TEST(MainRoad, WhatTheUserSubmitsIsKeptFilledAgainAndSavedAtExit) {
+  ASSERT_EQ(pellix_test::RunChild("main-road"), 0);
+  // The lists as the files hold them.
+  InitData(true);
+  ASSERT_TRUE(HistoryList && PasswordList && BookmarkList);
+  ASSERT_EQ(HistoryList->Count(), 1);
+  TFormItem* form = HistoryList->Form(0);
+  EXPECT_EQ(form->URL(), u"http://site.test/login");
+  EXPECT_EQ(form->FormName(), u"login");
+  EXPECT_EQ(form->Caption(), u"Log in");
+  form->DecodeFields();
+  ASSERT_EQ(form->FieldCount(), 2);
+  EXPECT_EQ(form->GetField(0)->Value, u"ann");
+
+  bool pageRecord = false;
+  bool siteRecord = false;
+  for (int i = 0; i < PasswordList->Count(); ++i) {
+    TPasswordItem* item = PasswordList->Password(i);
+    EXPECT_EQ(item->GetPassword(), u"secret");
+    pageRecord |= item->URL() == u"http://site.test/login" && item->FormName() == u"login";
+    siteRecord |= item->FormName() == kSiteDefaultMarker;
+  }
+  EXPECT_TRUE(pageRecord) << "the password history holds the form's password";
+  EXPECT_TRUE(siteRecord) << "and the site's default password";
+  ASSERT_EQ(BookmarkList->Count(), 1) << "the site's default form";
+  EXPECT_EQ(BookmarkList->Form(0)->FormName(), kSiteDefaultMarker);
+
+  bool runAtStart = false;
+  EXPECT_TRUE(Config->ReadBool(u"RUN_STARTUP", runAtStart)) << "the close dialog's choice was written before the end";
+  EXPECT_TRUE(runAtStart);
+  FinalizeData();
+}
+
+}  // namespace
