@@ -7,6 +7,7 @@
 #include "app/list_changes.h"
 #include "app/main_form.h"
 #include "app/recording_launcher.h"
+#include "app/user_lists.h"
 #include "common/test_env.h"
 #include "data/data_globals.h"
 #include "data/data_startup.h"
@@ -33,32 +34,7 @@ Item* AddRecord(TDataItems& list, const std::u16string& caption) {
   return static_cast<Item*>(list.Insert(0, std::move(item)));
 }
 
-class MenuDispatcherTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    DataFolder = dir_.path().string() + "/";
-    CreateFixedCrypt();
-    Config = std::make_unique<TConfig>(kConfigIni, (dir_ / "pxcfg.ini").string());
-    BookmarkList = std::make_unique<TBookmarkItems>();
-    HistoryList = std::make_unique<THistoryItems>();
-    PasswordList = std::make_unique<TPasswordItems>();
-    SecurityLevel = kSecurityNone;
-    FirstRunCompleted = true;
-    boxes::Clear();
-  }
-  void TearDown() override {
-    BookmarkList.reset();
-    HistoryList.reset();
-    PasswordList.reset();
-    Config.reset();
-    FirstRunCompleted = false;
-    SecurityLevel = kSecurityExpiring;
-    boxes::Clear();
-  }
-
-  pellix_test::TempDir dir_;
-  TApplication app_{nullptr};
-};
+using MenuDispatcherTest = UserListsTest;
 
 // Every command of the table, sent as the menus and the host send it: what it opens,
 // what it changes, and the message is freed whatever the command.

@@ -4,6 +4,7 @@
 
 #include "app/main_form.h"
 #include "app/recording_launcher.h"
+#include "app/user_lists.h"
 #include "common/test_env.h"
 #include "data/data_globals.h"
 #include "data/data_startup.h"
@@ -29,30 +30,11 @@ TFormListItem Field(std::u16string name, std::u16string value) {
 
 // The lists of a user in a data folder of the test's own; the main window is made but
 // not created (no watcher), so each submission is handled exactly as command 4 would.
-class PageResultsTest : public ::testing::Test {
+class PageResultsTest : public UserListsTest {
  protected:
   void SetUp() override {
-    DataFolder = dir_.path().string() + "/";
-    CreateFixedCrypt();
-    Config = std::make_unique<TConfig>(kConfigIni, (dir_ / "pxcfg.ini").string());
-    BookmarkList = std::make_unique<TBookmarkItems>();
-    HistoryList = std::make_unique<THistoryItems>();
-    PasswordList = std::make_unique<TPasswordItems>();
-    IgnoreList = std::make_unique<TIgnoreList>();
-    InternalIgnoreList = std::make_unique<TInternalIgnoreList>(ReadDataResource);
-    SecurityLevel = kSecurityNone;
-    platform::modal_driver::Clear();
+    UserListsTest::SetUp();
     form_.Settings.AutoAddIdent = false;
-  }
-  void TearDown() override {
-    BookmarkList.reset();
-    HistoryList.reset();
-    PasswordList.reset();
-    IgnoreList.reset();
-    InternalIgnoreList.reset();
-    Config.reset();
-    platform::modal_driver::Clear();
-    SecurityLevel = kSecurityExpiring;
   }
 
   void Submit(const std::u16string& url, std::u16string user, std::u16string password) {
@@ -83,8 +65,6 @@ class PageResultsTest : public ::testing::Test {
     return static_cast<TFormItem*>(BookmarkList->Insert(0, std::move(item)));
   }
 
-  pellix_test::TempDir dir_;
-  TApplication app_{nullptr};
   TRecordingLauncher launcher_;
   TMainForm form_{launcher_};
 };
