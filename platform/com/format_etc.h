@@ -1,0 +1,22 @@
+// The description of one data format that a data object offers (clipboard and drag
+// and drop): format number, target device, aspect, page index and storage medium.
+#pragma once
+
+#include "platform/base/types.h"
+
+struct DVTARGETDEVICE;
+
+struct FORMATETC {
+  WORD cfFormat;
+  DVTARGETDEVICE* ptd;
+  DWORD dwAspect;
+  LONG lindex;
+  DWORD tymed;
+};
+
+inline constexpr DWORD DVASPECT_CONTENT = 1;
+inline constexpr DWORD TYMED_HGLOBAL = 1;
+
+// Standard clipboard formats the program names.
+inline constexpr WORD CF_TEXT = 1;
+inline constexpr WORD CF_UNICODETEXT = 13;

@@ -1,0 +1,114 @@
+// Helpers for the tree's tests: a tree that lets a test reach the references it
+// keeps, a builder for small trees named by text, and a record of events.
+#pragma once
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "controls/vtree/view_trees.h"
+
+namespace vtree_test {
+
+// A tree whose nodes carry a short name in their user data.
+class TestTree : public TBaseViewTree {
+ public:
+  struct Data {
+    char name[16];
+  };
+  TestTree() : TBaseViewTree(nullptr) { SetNodeDataSize(sizeof(Data)); }
+  // Handlers capture the test's locals, which may go before the tree does.
+  ~TestTree() override {
+    OnInitNode = nullptr;
+    OnInitChildren = nullptr;
+    OnFreeNode = nullptr;
+    OnResetNode = nullptr;
+    OnGetNodeDataSize = nullptr;
+    OnMeasureItem = nullptr;
+    OnChange = nullptr;
+    OnStructureChange = nullptr;
+    OnStateChange = nullptr;
+    OnUpdating = nullptr;
+    OnChecking = nullptr;
+    OnChecked = nullptr;
+    OnExpanding = nullptr;
+    OnExpanded = nullptr;
+    OnCollapsing = nullptr;
+    OnCollapsed = nullptr;
+    OnFocusChanging = nullptr;
+    OnFocusChanged = nullptr;
+    OnHotChange = nullptr;
+    OnCompareNodes = nullptr;
+    OnNodeMoving = nullptr;
+    OnNodeMoved = nullptr;
+    OnNodeCopying = nullptr;
+    OnNodeCopied = nullptr;
+    OnEditCancelled = nullptr;
+    OnEditing = nullptr;
+    OnEdited = nullptr;
+    OnIncrementalSearch = nullptr;
+    OnGetCellIsEmpty = nullptr;
+    OnGetImageIndex = nullptr;
+    OnGetHelpContext = nullptr;
+    OnDragAllowed = nullptr;
+    OnScroll = nullptr;
+    OnKeyAction = nullptr;
+  }
+
+  PViewNode Add(PViewNode parent, const char* name) {
+    PViewNode node = AppendChildNode(parent);
+    std::strncpy(GetNodeData<Data>(node)->name, name, sizeof(Data::name) - 1);
+    return node;
+  }
+  std::string Name(PViewNode node) const {
+    return node == nullptr ? "nil" : node == RootNode() ? "root" : GetNodeData<Data>(node)->name;
+  }
+  // Names of the children of a node in list order, with their indexes checked.
+  std::string Children(PViewNode node) const {
+    std::string out;
+    std::uint32_t index = 0;
+    for (PViewNode c = (node ? node : RootNode())->FirstChild; c != nullptr; c = c->NextSibling, ++index) {
+      if (!out.empty()) out += ' ';
+      out += Name(c);
+      if (c->Index != index) out += "!index";
+    }
+    return out;
+  }
+  std::string Names(const TNodeArray& nodes) const {
+    std::string out;
+    for (PViewNode n : nodes) out += (out.empty() ? "" : " ") + Name(n);
+    return out;
+  }
+  // The selection array, in its own (address) order.
+  const std::vector<PViewNode>& SelectionArray() const { return selection_; }
+
+  // The references the tree keeps, for tests that check what freeing a node clears.
+  PViewNode& FocusedRef() { return focusedNode_; }
+  PViewNode& AnchorRef() { return rangeAnchor_; }
+  PViewNode& HotRef() { return currentHotNode_; }
+  PViewNode& DropTargetRef() { return dropTargetNode_; }
+  PViewNode& CheckNodeRef() { return checkNode_; }
+  PViewNode& SearchHitRef() { return lastSearchNode_; }
+  PViewNode& LastChangedRef() { return lastChangedNode_; }
+  PViewNode& StructureChangeRef() { return lastStructureChangeNode_; }
+  TNodeArray& DragSelectionRef() { return dragSelection_; }
+  using TBaseViewTree::DoFocusNode;
+  using TBaseViewTree::ReportChange;
+  using TBaseViewTree::SetCheckStateCore;
+};
+
+// Builds a tree from lines "name" (top level) or "path/to/parent/name".
+inline std::map<std::string, PViewNode> Build(TestTree& tree, const std::vector<std::string>& paths) {
+  std::map<std::string, PViewNode> nodes;
+  for (const auto& path : paths) {
+    auto slash = path.rfind('/');
+    std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash);
+    PViewNode parent = prefix.empty() ? nullptr : nodes.at(prefix.substr(prefix.rfind('/') + 1));
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    nodes[name] = tree.Add(parent, name.c_str());
+  }
+  return nodes;
+}
+
+}  // namespace vtree_test
