@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/classlib/persistent.h"
 
@@ -102,6 +104,10 @@ class TCustomViewTreeOptions : public TPersistent {
   void SetSelectionOptions(TVTSelectionOptions value);
   void SetMiscOptions(TVTMiscOptions value);
   void SetPaintOptions(TVTPaintOptions value);
+
+  // The older single option set of form descriptions: the five sets are emptied and
+  // each name "voX" adds "toX" to the set that has it; unknown names are skipped.
+  void ReadLegacyOptions(const std::vector<std::string>& names);
 
   // Copies paint, animation, auto, selection and misc sets through the setters, so
   // that the target's tree reacts.

@@ -57,6 +57,17 @@ TEST(TreeObject, StringTreeOptionsStartWithTheirDefaults) {
   EXPECT_EQ(target.SelectionOptions(), toMultiSelect | toFullRowSelect);
 }
 
+TEST(TreeObject, LegacyOptionsLandInTheirSets) {
+  TestTree tree;
+  tree.TreeOptions().ReadLegacyOptions({"voAutoSort", "voShowTreeLines", "voMultiSelect", "voEditable",
+                                        "voAnimatedToggle", "voNoSuchOption", "toAutoExpand"});
+  EXPECT_EQ(tree.TreeOptions().AutoOptions(), toAutoSort);
+  EXPECT_EQ(tree.TreeOptions().PaintOptions(), toShowTreeLines);
+  EXPECT_EQ(tree.TreeOptions().SelectionOptions(), toMultiSelect);
+  EXPECT_EQ(tree.TreeOptions().MiscOptions(), toEditable);
+  EXPECT_EQ(tree.TreeOptions().AnimationOptions(), toAnimatedToggle);
+}
+
 TEST(TreeObject, SettersClampAndReact) {
   TestTree tree;
   tree.SetDefaultNodeHeight(0);
