@@ -149,7 +149,7 @@ PViewNode TViewTreeObject::MakeNewNode() {
     nodeDataSize_ = 0;
     int size = 0;
     if (OnGetNodeDataSize) OnGetNodeDataSize(this, size);
-    nodeDataSize_ = std::max(size, -1) == -1 ? 0 : size;
+    nodeDataSize_ = std::max(size, 0);
   }
   const bool designing = (ComponentState() & csDesigning) != 0;
   const std::size_t userSize = designing ? 0 : static_cast<std::size_t>(std::max(nodeDataSize_, 0));
@@ -166,7 +166,11 @@ PViewNode TViewTreeObject::MakeNewNode() {
 void TViewTreeObject::FreeNodeMemory(PViewNode node) { std::free(node); }
 
 void TViewTreeObject::ForgetNode(PViewNode node) {
-  if (node == editNode_) CancelEditNode();
+  // An edit of a node that goes ends, even when its editor would rather not.
+  if (node == editNode_ && !CancelEditNode()) {
+    DoStateChange(0, tsEditing);
+    editLink_.reset();
+  }
   if (node == focusedNode_) focusedNode_ = nullptr;
   if (node == rangeAnchor_) rangeAnchor_ = nullptr;
   if (node == lastChangedNode_) lastChangedNode_ = nullptr;

@@ -211,16 +211,20 @@ TEST(TreeStructure, FreeingANodeClearsEveryReferenceToIt) {
   }
 }
 
-// An editor that agrees to be cancelled and counts it.
+// An editor that counts the requests to cancel it, agreeing or not.
 class CountingEditLink : public IVTEditLink {
  public:
+  explicit CountingEditLink(bool agrees = true) : agrees_(agrees) {}
   bool BeginEdit() override { return true; }
   bool CancelEdit() override {
     ++cancels;
-    return true;
+    return agrees_;
   }
   bool EndEdit() override { return true; }
   int cancels = 0;
+
+ private:
+  bool agrees_;
 };
 
 TEST(TreeStructure, DeletingTheEditedNodeCancelsTheEdit) {
@@ -239,6 +243,14 @@ TEST(TreeStructure, DeletingTheEditedNodeCancelsTheEdit) {
   EXPECT_EQ(tree.EditNode(), nullptr);
   EXPECT_EQ(link->cancels, 1);
   EXPECT_EQ(cancelled, 1);
+  // An editor that refuses to stop still loses its node.
+  auto stubborn = std::make_shared<CountingEditLink>(false);
+  PViewNode c = tree.Add(nullptr, "C");
+  tree.SetEditLink(stubborn, c, 0);
+  tree.DeleteNode(c);
+  EXPECT_FALSE(tree.InState(tsEditing));
+  EXPECT_EQ(tree.EditNode(), nullptr);
+  EXPECT_EQ(stubborn.use_count(), 1);
 }
 
 TEST(TreeStructure, ReadOnlyTreesRefuseStructureChanges) {
