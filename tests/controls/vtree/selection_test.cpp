@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <random>
 
+#include "platform/base/clock.h"
+#include "platform/classlib/forms.h"
+#include "platform/win/message_queue.h"
 #include "tree_test_support.h"
 
 namespace {
@@ -197,6 +200,57 @@ TEST(TreeChangeNotification, StatesAndDelayedChanges) {
   tree.SetSelected(n.at("A"), true);
   tree.SetSelected(n.at("A"), false);
   EXPECT_EQ(changes, (std::vector<std::string>{"A", "A"}));
+}
+
+// Delivers the tree window's due timers.
+void PumpTimers() {
+  MSG msg;
+  while (PeekMessageW(&msg, 0, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+TEST(TreeChangeNotification, ABurstArrivesOnceAfterTheDelay) {
+  platform::test_clock::Freeze(5000, 0);
+  {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 300);
+    form.HandleNeeded();
+    TestTree tree;
+    tree.SetParent(&form);
+    tree.HandleNeeded();
+    ASSERT_TRUE(tree.HandleAllocated());
+    tree.SetChangeDelay(100);
+    auto n = Build(tree, {"A", "B", "C"});
+    std::vector<std::string> changes;
+    std::vector<TChangeReason> reasons;
+    tree.OnChange = [&](TViewTreeObject*, PViewNode node) { changes.push_back(tree.Name(node)); };
+    tree.OnStructureChange = [&](TViewTreeObject*, PViewNode, TChangeReason reason) { reasons.push_back(reason); };
+    for (const char* name : {"A", "B", "C"}) {
+      tree.SetSelected(n.at(name), true);
+      platform::test_clock::Advance(20);
+      PumpTimers();
+    }
+    EXPECT_TRUE(changes.empty());
+    platform::test_clock::Advance(79);
+    PumpTimers();
+    EXPECT_TRUE(changes.empty());
+    platform::test_clock::Advance(1);
+    PumpTimers();
+    EXPECT_EQ(changes, std::vector<std::string>{"C"});
+    // The building reported its structure changes once, after the delay as well.
+    EXPECT_EQ(reasons.size(), 1u);
+    reasons.clear();
+    // Two structure changes of different kinds within the delay come as one.
+    tree.AppendChildNode(n.at("A"));
+    tree.DeleteNode(n.at("B"));
+    platform::test_clock::Advance(100);
+    PumpTimers();
+    EXPECT_EQ(reasons, std::vector<TChangeReason>{crAccumulated});
+    platform::test_clock::Advance(1000);
+    PumpTimers();
+    EXPECT_EQ(changes.size(), 1u);
+    EXPECT_EQ(reasons.size(), 1u);
+  }
+  platform::test_clock::Release();
 }
 
 }  // namespace
