@@ -250,3 +250,34 @@ bool TViewTreeEvents::DoDragAllowed(PViewNode node, TColumnIndex column) {
   if (OnDragAllowed) OnDragAllowed(this, node, column, allowed);
   return allowed;
 }
+
+TPopupMenu* TViewTreeEvents::DoGetPopupMenu(PViewNode node, TColumnIndex column, const POINT& position) {
+  TPopupMenu* menu = nullptr;
+  if (!OnGetPopupMenu) return nullptr;
+  if (node == nullptr || node == root_) {
+    bool askParent = true;
+    OnGetPopupMenu(this, nullptr, NoColumn, position, askParent, menu);
+    return menu;
+  }
+  for (bool askParent = true; node != root_ && menu == nullptr && askParent; node = node->Parent) {
+    OnGetPopupMenu(this, node, column, position, askParent, menu);
+  }
+  return menu;
+}
+
+int TViewTreeEvents::DoGetHelpContext(PViewNode node) {
+  int helpContext = 0;
+  if (!OnGetHelpContext) return 0;
+  for (; node != nullptr && node != root_ && helpContext == 0; node = node->Parent) {
+    OnGetHelpContext(this, node, 0, helpContext);
+  }
+  return helpContext;
+}
+
+std::shared_ptr<IVTEditLink> TViewTreeEvents::DoCreateEditor(PViewNode node, TColumnIndex column) {
+  std::shared_ptr<IVTEditLink> link;
+  if (!OnCreateEditor) return link;
+  OnCreateEditor(this, node, column, link);
+  if (!link) ShowError(u"Edit link must not be nil.", 2000);
+  return link;
+}

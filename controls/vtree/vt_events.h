@@ -67,4 +67,12 @@ class TViewTreeEvents : public TViewTreeObject {
   virtual int DoGetImageIndex(PViewNode node, TVTImageKind kind, TColumnIndex column, bool& ghosted);
   virtual int DoIncrementalSearch(PViewNode node, const std::u16string& text);
   virtual bool DoDragAllowed(PViewNode node, TColumnIndex column);
+  // The menu for a node: asked for the node, then up its parents while the answer
+  // is nil and the handler lets it go on; without a node, once with column -1.
+  virtual TPopupMenu* DoGetPopupMenu(PViewNode node, TColumnIndex column, const POINT& position);
+  // The help context of a node: asked with column 0 for it and up its parents while 0.
+  virtual int DoGetHelpContext(PViewNode node);
+  // The editor a bound OnCreateEditor supplies; a bound handler that gives none is an
+  // error. Nil without a handler.
+  virtual std::shared_ptr<IVTEditLink> DoCreateEditor(PViewNode node, TColumnIndex column);
 };

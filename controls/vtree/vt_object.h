@@ -23,6 +23,7 @@
 #include "controls/vtree/vt_options.h"
 #include "platform/classlib/controls.h"
 #include "platform/classlib/graphics.h"
+#include "platform/classlib/menu_items.h"
 #include "platform/classlib/std_ctrls.h"
 
 enum TVTNodeAlignment { naFromBottom, naFromTop, naProportional };
@@ -150,6 +151,11 @@ using TVTHelpContextEvent =
 using TVTDragAllowedEvent =
     std::function<void(TViewTreeObject* sender, PViewNode node, TColumnIndex column, bool& allowed)>;
 using TVTScrollEvent = std::function<void(TViewTreeObject* sender, int deltaX, int deltaY)>;
+using TVTPopupEvent = std::function<void(TViewTreeObject* sender, PViewNode node, TColumnIndex column,
+                                         const POINT& position, bool& askParent, TPopupMenu*& popupMenu)>;
+class IVTEditLink;
+using TVTCreateEditorEvent = std::function<void(TViewTreeObject* sender, PViewNode node, TColumnIndex column,
+                                                std::shared_ptr<IVTEditLink>& editLink)>;
 using TVTKeyActionEvent =
     std::function<void(TViewTreeObject* sender, WORD& charCode, TShiftState& shift, bool& doDefault)>;
 
@@ -360,6 +366,8 @@ class TViewTreeObject : public TCustomControl {
   TVTDragAllowedEvent OnDragAllowed;
   TVTScrollEvent OnScroll;
   TVTKeyActionEvent OnKeyAction;
+  TVTPopupEvent OnGetPopupMenu;
+  TVTCreateEditorEvent OnCreateEditor;
 
  protected:
   friend class TCustomViewTreeOptions;

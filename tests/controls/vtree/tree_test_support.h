@@ -54,6 +54,8 @@ class TestTree : public TBaseViewTree {
     OnDragAllowed = nullptr;
     OnScroll = nullptr;
     OnKeyAction = nullptr;
+    OnGetPopupMenu = nullptr;
+    OnCreateEditor = nullptr;
   }
 
   PViewNode Add(PViewNode parent, const char* name) {
@@ -93,7 +95,10 @@ class TestTree : public TBaseViewTree {
   PViewNode& LastChangedRef() { return lastChangedNode_; }
   PViewNode& StructureChangeRef() { return lastStructureChangeNode_; }
   TNodeArray& DragSelectionRef() { return dragSelection_; }
+  using TBaseViewTree::DoCreateEditor;
   using TBaseViewTree::DoFocusNode;
+  using TBaseViewTree::DoGetHelpContext;
+  using TBaseViewTree::DoGetPopupMenu;
   using TBaseViewTree::ReportChange;
   using TBaseViewTree::SetCheckStateCore;
 };
