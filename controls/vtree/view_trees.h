@@ -26,6 +26,7 @@ class TBaseViewTree : public TViewTreeChecks {
   void SetNodeHeight(PViewNode node, std::uint32_t value);
   bool GetVisible(PViewNode node);
   void SetVisible(PViewNode node, bool value);
+  using TViewTreeChecks::SetVisible;  // the control's own visibility
   bool GetFullyVisible(PViewNode node) const { return FullyVisible(node); }
   bool HasVisibleNextSibling(PViewNode node) const;
   bool IsFirstVisibleChild(PViewNode parent, PViewNode node) const;
