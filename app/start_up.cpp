@@ -8,6 +8,7 @@
 #include "app/command_line_switches.h"
 #include "data/app_services.h"
 #include "app/install_actions.h"
+#include "app/list_notice_box.h"
 #include "app/main_form.h"
 #include "data/data_startup.h"
 #include "formfill/pellix_obj.h"
@@ -89,6 +90,8 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
   // A multithreaded apartment: the plug-in object is served on COM's own threads.
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   LoadLanguageSetting();
+  TListNoticeBox listNotice;
+  InstallListNotice(&listNotice);
   InitData(code == scStandAlone);
   if (code == scEmbedding) {
     CreatePluginFactory();
@@ -105,6 +108,7 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  InstallListNotice(nullptr);
   CoUninitialize();
   return 0;
 }

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <array>
 
-#include "data/secrets.h"
+#include "data/user_keys.h"
+#include "data/secure_text.h"
 #include "platform/base/clock.h"
 #include "platform/base/text.h"
 
@@ -83,18 +84,23 @@ int Base64Value(char c) { return kBase64Values[static_cast<unsigned char>(c)]; }
 }  // namespace
 
 TWideCrypt::TWideCrypt(bool useDefaultKey) {
-  if (useDefaultKey) {
-    const auto& table = secrets::BuiltInKeyTable();
-    key_.assign(table.begin(), table.end());
-  }
+  if (!useDefaultKey) return;
+  // Without the user's keys the bag stays without a key: it cannot encipher.
+  if (auto keys = UserKeys()) key_.assign(keys->Table.Get().begin(), keys->Table.Get().end());
 }
 
 void TWideCrypt::ClearParams() { params_.clear(); }
 
-void TWideCrypt::ClearKey() { key_.clear(); }
+TWideCrypt::~TWideCrypt() { ClearKey(); }
+
+void TWideCrypt::ClearKey() {
+  WipeBytes(key_.data(), key_.size());
+  key_.clear();
+}
 
 void TWideCrypt::SetKey(std::u16string_view keyText) {
-  key_.clear();
+  ClearKey();
+  // Room first: growing the buffer would leave copies of the key behind.
   key_.reserve(keyText.size());
   for (char16_t c : keyText) key_.push_back(static_cast<std::uint8_t>(c & 0xFF));
 }

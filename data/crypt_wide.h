@@ -22,10 +22,13 @@ using TCryptParams = std::vector<std::pair<std::u16string, std::u16string>>;
 // each owner guards its bag with its own lock.
 class TWideCrypt {
  public:
-  // With true the key is the built-in key table; else the key is empty and the bag
-  // cannot encipher until SetKey.
+  // With true the key is the user's key table (user_keys.h); else the key is empty
+  // and the bag cannot encipher until SetKey.
   explicit TWideCrypt(bool useDefaultKey);
-  virtual ~TWideCrypt() = default;
+  // The key is wiped when it is replaced, cleared or released.
+  virtual ~TWideCrypt();
+  TWideCrypt(const TWideCrypt&) = delete;
+  TWideCrypt& operator=(const TWideCrypt&) = delete;
 
   void ClearParams();
   void ClearKey();

@@ -1,6 +1,6 @@
 #include "data/data_globals.h"
 
-#include "data/secrets.h"
+#include "data/user_keys.h"
 
 std::string DataFolder;
 std::unique_ptr<TWideCrypt> FixedCrypt;
@@ -8,5 +8,5 @@ std::unique_ptr<TWideCrypt> FixedCrypt;
 void CreateFixedCrypt() {
   if (FixedCrypt) return;
   FixedCrypt = std::make_unique<TWideCrypt>(false);
-  FixedCrypt->SetKey(secrets::FixedKeyText());
+  if (auto keys = UserKeys()) FixedCrypt->SetKey(keys->FixedKeyText.Get());
 }

@@ -11,8 +11,8 @@
 // Full path of the data folder, ending in "/"; empty until the data start-up.
 extern std::string DataFolder;
 
-// Enciphers form field lists and saved passwords: keyed with the fixed key text.
+// Enciphers form field lists and saved passwords: keyed with the user's fixed key text.
 extern std::unique_ptr<TWideCrypt> FixedCrypt;
 
-// Creates FixedCrypt keyed with the fixed key text (once).
+// Creates FixedCrypt keyed with the user's fixed key text (once).
 void CreateFixedCrypt();

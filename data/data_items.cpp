@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "data/data_globals.h"
+#include "data/list_notice.h"
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/classlib/exceptions.h"
@@ -13,13 +14,7 @@
 
 namespace {
 
-bool MovePath(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-}
-
-std::string BackupName(const std::string& path) {
-  return std::filesystem::path(path).replace_extension(".bak").string();
-}
+std::string TemporaryName(const std::string& path) { return path + ".tmp"; }
 
 [[noreturn]] void IndexError(int index) {
   throw EListError(SListIndexError, {std::to_string(index)});
@@ -97,6 +92,12 @@ void TDataItems::MoveByDate(TDataItem* item) {
 
 std::unique_ptr<TDataItem> TDataItems::CreateItem() { return std::make_unique<TDataItem>(this); }
 
+std::int64_t TDataItems::SmallestItemRecord() {
+  const std::unique_ptr<TDataItem> probe = CreateItem();
+  return sizeof(WORD) + (probe->HasDate ? sizeof(double) : 0) + (probe->HasInteger ? sizeof(std::int32_t) : 0) +
+         sizeof(std::int32_t);
+}
+
 bool TDataItems::ResolvePath() {
   if (FilePath.empty() && !DataFolder.empty()) FilePath = DataFolder + FileName;
   return !FilePath.empty();
@@ -105,17 +106,11 @@ bool TDataItems::ResolvePath() {
 bool TDataItems::LoadFromFile() {
   std::scoped_lock hold(lock_);
   if (!ResolvePath()) return false;
-  TMemoryStreamReader memory;
-  bool missing = false;
-  bool whole = ReadDataFile(FilePath, memory, missing);
-  if (missing) {
-    loadFailed_ = false;
-    return true;
-  }
-  whole = whole && ReadList(memory);
-  loadFailed_ = !whole;
+  const TDataFileLoad load = LoadDataFile(FilePath, [this](TMemoryStreamReader& memory) { return ReadList(memory); });
+  loadFailed_ = load == TDataFileLoad::Failed;
+  if (loadFailed_) ReportUnreadableList(FilePath);
   LastAccess = GetTickCount();
-  return whole;
+  return !loadFailed_;
 }
 
 bool TDataItems::ReadList(TStreamReader& reader) {
@@ -125,14 +120,14 @@ bool TDataItems::ReadList(TStreamReader& reader) {
   std::int32_t count = 0;
   std::vector<std::u16string> strings;
   if (HasStrings) {
-    if (!reader.ReadInteger(count) || count < 0) return false;
+    if (!ReadRecordCount(reader, sizeof(std::int32_t), count)) return false;
     for (std::int32_t i = 0; i < count; ++i) {
       std::string text;
       if (!ReadStoredString(reader, text)) return false;
       strings.push_back(Crypt.DecryptString(text));
     }
   }
-  if (!reader.ReadInteger(count) || count < 0) return false;
+  if (!ReadRecordCount(reader, SmallestItemRecord(), count)) return false;
   std::vector<std::unique_ptr<TDataItem>> loaded;
   for (std::int32_t i = 0; i < count; ++i) {
     std::unique_ptr<TDataItem> item = CreateItem();
@@ -178,6 +173,14 @@ bool ReadStoredString(TStreamReader& reader, std::string& text) {
   return length == 0 || reader.ReadBuffer(text.data(), length);
 }
 
+std::string BackupFileName(const std::string& path) {
+  return std::filesystem::path(path).replace_extension(".bak").string();
+}
+
+bool ReadRecordCount(TStreamReader& reader, std::int64_t smallestRecord, std::int32_t& count) {
+  return reader.ReadInteger(count) && count >= 0 && count <= reader.Remaining() / smallestRecord;
+}
+
 bool ReadDataFile(const std::string& path, TMemoryStreamReader& memory, bool& missing) {
   missing = false;
   TFileReader file;
@@ -186,24 +189,39 @@ bool ReadDataFile(const std::string& path, TMemoryStreamReader& memory, bool& mi
     missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     return false;
   }
-  bool whole = file.ReadToStream(memory.Memory());
+  DWORD high = 0;
+  const DWORD low = GetFileSize(file.Handle, &high);
+  const std::int64_t size = static_cast<std::int64_t>(high) << 32 | low;
+  bool whole = size <= kMaxDataFileSize && file.ReadToStream(memory.Memory());
   file.Close();
   memory.Memory().SetPosition(0);
   return whole;
 }
 
+TDataFileLoad LoadDataFile(const std::string& path, const TDataFileParser& parse) {
+  TMemoryStreamReader memory;
+  bool missing = false;
+  if (ReadDataFile(path, memory, missing)) return parse(memory) ? TDataFileLoad::Loaded : TDataFileLoad::Failed;
+  if (!missing) return TDataFileLoad::Failed;
+  // No file beside a copy of it: a first save was cut short, or the file was taken
+  // away. A whole ".tmp" is the newest content; a cut one was never a save that
+  // returned. An empty list beside a backup would replace it at the next save.
+  TMemoryStreamReader temporary;
+  if (ReadDataFile(TemporaryName(path), temporary, missing) && parse(temporary)) return TDataFileLoad::Loaded;
+  TMemoryStreamReader backup;
+  if (ReadDataFile(BackupFileName(path), backup, missing) && parse(backup)) return TDataFileLoad::Loaded;
+  return missing ? TDataFileLoad::Missing : TDataFileLoad::Failed;
+}
+
 bool WriteDataFile(const std::string& path, TMemoryStream& memory) {
-  const std::string temporary = path + ".tmp";
+  const std::string temporary = TemporaryName(path);
   TFileWriter file;
   bool written = file.Open(temporary) && file.WriteStream(memory) && file.Flush();
   file.Close();
-  if (!written || !BackupDataFile(path)) {
+  // One rename puts the new file in place: there is no moment without a whole file.
+  if (!written || !BackupDataFile(path) ||
+      !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileA(temporary.c_str());
-    return false;
-  }
-  if (!MovePath(temporary, path)) {
-    // Put the previous file back in place; the new content stays in the .tmp file.
-    MovePath(BackupName(path), path);
     return false;
   }
   return true;
@@ -211,8 +229,16 @@ bool WriteDataFile(const std::string& path, TMemoryStream& memory) {
 
 bool BackupDataFile(const std::string& path) {
   if (!IsExistingFile(path)) return true;
-  const std::string backup = BackupName(path);
+  const std::string backup = BackupFileName(path);
+  const std::string link = backup + ".new";
   // An older backup may have been left read-only; it is replaced all the same.
   if (IsExistingFile(backup)) SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return MovePath(path, backup);
+  DeleteFileA(link.c_str());
+  // The file keeps its name: the backup is a second name for it.
+  if (CreateHardLinkA(link.c_str(), path.c_str(), nullptr) &&
+      MoveFileExA(link.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return true;
+  }
+  DeleteFileA(link.c_str());
+  return false;
 }

@@ -6,13 +6,13 @@
 // Int32 extra integer when the class has one; Int32 length and the Base64 text of the
 // enciphered record.
 //
-// Files are built whole in memory and rewritten atomically: "<file>.tmp" is written
-// and flushed, the old file becomes the one backup ("<name>.bak") and the new one
-// takes its place. A list whose load failed is never saved over the file it could not
-// read.
+// Files are built whole in memory and rewritten atomically (WriteDataFile), keeping
+// the previous file as the one backup ("<name>.bak"). A list whose load failed is
+// never saved over the file it could not read.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -129,6 +129,8 @@ class TDataItems {
 
  private:
   bool ResolvePath();
+  // The bytes of an item record with an empty record text.
+  std::int64_t SmallestItemRecord();
   bool ReadList(TStreamReader& reader);
   bool WriteList(TStreamWriter& writer);
 
@@ -140,13 +142,37 @@ class TDataItems {
 // A length-prefixed string where a zero length is an empty value, not a failure;
 // false only when the stream ends or the length cannot be right.
 bool ReadStoredString(TStreamReader& reader, std::string& text);
-// Reads the whole file into Memory (positioned at 0). False when it cannot be opened
-// or read whole; Missing tells a file or folder that does not exist.
+// Reads a record count: false for a negative count or one larger than the records of
+// SmallestRecord bytes that the rest of the stream could hold, so that no loader
+// makes room for records that cannot be there.
+bool ReadRecordCount(TStreamReader& reader, std::int64_t smallestRecord, std::int32_t& count);
+
+// No list file is anywhere near this; a larger file is refused before it is read.
+inline constexpr std::int64_t kMaxDataFileSize = 64 * 1024 * 1024;
+
+// Reads the whole file into Memory (positioned at 0). False when it cannot be opened,
+// is larger than kMaxDataFileSize or cannot be read whole; Missing tells a file or
+// folder that does not exist.
 bool ReadDataFile(const std::string& path, TMemoryStreamReader& memory, bool& missing);
-// Writes Memory as the file's new content: "<file>.tmp" is written and flushed, the
-// old file becomes the backup and the new one takes its place. False with the file as
-// it was when any step failed.
+
+enum class TDataFileLoad { Loaded, Missing, Failed };
+// Takes a file read whole into memory; true when it was read whole and taken.
+using TDataFileParser = std::function<bool(TMemoryStreamReader&)>;
+// Reads the file at Path and hands it to Parse. A missing file is recovered from the
+// first copy that Parse takes, its ".tmp" (the newer) or its backup; it is a failed
+// load when a backup is there that Parse does not take, and Missing otherwise (a cut
+// ".tmp" is a save that never returned).
+TDataFileLoad LoadDataFile(const std::string& path, const TDataFileParser& parse);
+
+// Writes Memory as the file's new content so that a crash at any moment leaves the
+// old or the new file whole: "<file>.tmp" is written and synced, the current file
+// gets a second name that replaces the backup ("<name>.bak"), one rename puts the new
+// file in place and the folder is synced. False with the file as it was when any step
+// failed.
 bool WriteDataFile(const std::string& path, TMemoryStream& memory);
-// Moves the file at Path to its backup name (extension replaced by ".bak"), replacing
-// an older backup. True when there was nothing to move or the move succeeded.
+// The backup's name: Path with its extension replaced by ".bak".
+std::string BackupFileName(const std::string& path);
+// Makes the file at Path its backup as well (extension replaced by ".bak"), replacing
+// an older backup; the file itself stays. True when there was nothing to back up or
+// the backup was made.
 bool BackupDataFile(const std::string& path);

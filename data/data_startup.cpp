@@ -7,7 +7,7 @@
 #include "data/identities.h"
 #include "data/ignore_lists.h"
 #include "data/password_key.h"
-#include "data/secrets.h"
+#include "data/user_keys.h"
 #include "platform/base/text.h"
 #include "platform/classlib/inifiles.h"
 #include "platform/kernel/resources.h"
@@ -71,6 +71,9 @@ void SetDataFolder(bool standAlone) {
 void InitData(bool standAlone) {
   StandAloneData = standAlone;
   SetDataFolder(standAlone);
+  // Without the user's keys no list may be read or written: keys made anew would not
+  // read what is stored.
+  if (!UserKeys()) DataFolder.clear();
   if (!DataFolder.empty()) ForceDirectoriesEx(DataFolder, false);
 
   Config->ReadString(u"IDENTITY", ActiveIdentityNo);
@@ -139,11 +142,7 @@ void FinalizeData() {
 }
 
 std::string MakeSecurityRecord(std::u16string_view masterPassword, std::int32_t level, std::int32_t expires) {
-  std::u16string key = MakePasswordKey(masterPassword);
-  if (key.empty()) return {};
-  TWideCrypt master(false);
-  master.SetKey(key);
-  std::string masterCrypt = master.EncryptString(secrets::VerificationPhrase());
+  std::string masterCrypt = MakePasswordCheck(masterPassword, TCheckDomain::Master);
   if (masterCrypt.empty()) return {};
   TWideCrypt record(true);
   record.SetValue(u"MASTER_CRYPT", platform::AnsiToWide(masterCrypt));

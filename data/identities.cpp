@@ -9,6 +9,7 @@
 #include "data/data_globals.h"
 #include "data/data_items.h"
 #include "data/field_dictionary.h"
+#include "data/list_notice.h"
 #include "data/password_key.h"
 #include "data/secrets.h"
 #include "platform/base/clock.h"
@@ -29,7 +30,7 @@ constexpr std::u16string_view kCompositeKeys[] = {u"NAME", u"BIRTHDATE", u"SSN",
 // not an empty line). Empty stored lines are skipped.
 bool ReadLines(TStreamReader& reader, const TWideCrypt& crypt, std::vector<std::u16string>& lines) {
   std::int32_t count = 0;
-  if (!reader.ReadInteger(count) || count < 0) return false;
+  if (!ReadRecordCount(reader, sizeof(std::int32_t), count)) return false;
   for (std::int32_t i = 0; i < count; ++i) {
     std::string sealed;
     if (!ReadStoredString(reader, sealed)) return false;
@@ -62,15 +63,18 @@ void ReplaceLines(TUniStringList& target, const std::vector<std::u16string>& lin
 bool LoadLineFile(const char* name, std::initializer_list<std::int32_t> magics, const TWideCrypt& crypt,
                   TUniStringList& lines, bool& loadFailed) {
   if (DataFolder.empty()) return false;
-  TMemoryStreamReader memory;
-  bool missing = false;
   std::vector<std::u16string> read;
-  std::int32_t magic = 0;
-  bool whole = ReadDataFile(DataFolder + name, memory, missing) && memory.ReadInteger(magic) &&
-               std::find(magics.begin(), magics.end(), magic) != magics.end() && ReadLines(memory, crypt, read);
-  loadFailed = !whole && !missing;
-  if (whole) ReplaceLines(lines, read);
-  return whole || missing;
+  const std::string path = DataFolder + name;
+  const TDataFileLoad load = LoadDataFile(path, [&](TMemoryStreamReader& memory) {
+    read.clear();
+    std::int32_t magic = 0;
+    return memory.ReadInteger(magic) && std::find(magics.begin(), magics.end(), magic) != magics.end() &&
+           ReadLines(memory, crypt, read);
+  });
+  loadFailed = load == TDataFileLoad::Failed;
+  if (loadFailed) ReportUnreadableList(path);
+  if (load == TDataFileLoad::Loaded) ReplaceLines(lines, read);
+  return !loadFailed;
 }
 
 bool SaveLineFile(const char* name, std::int32_t magic, const TWideCrypt& crypt, const TUniStringList& lines,
@@ -110,16 +114,6 @@ bool IsValidIdentityName(std::u16string_view name) {
   return !name.empty() && name.front() != u'#' && name.find_first_of(u"=\r\n") == std::u16string_view::npos;
 }
 
-// EncryptString of the verification phrase under the key of Password; empty when the
-// key cannot be made.
-std::string PasswordCheckText(std::u16string_view password) {
-  std::u16string key = MakePasswordKey(password);
-  if (key.empty()) return {};
-  TWideCrypt crypt(false);
-  crypt.SetKey(key);
-  return crypt.EncryptString(secrets::VerificationPhrase());
-}
-
 }  // namespace
 
 // TIdentity
@@ -146,23 +140,18 @@ bool TIdentity::LoadFromFile(std::u16string_view password) {
 }
 
 bool TIdentity::ReadFile(std::u16string_view password, TUniStringList& values, std::string& checkText) {
-  TMemoryStreamReader memory;
-  bool missing = false;
-  std::int32_t magic = 0;
-  if (!ReadDataFile(FilePath, memory, missing) || !memory.ReadInteger(magic) || magic != kIdentityMagic ||
-      !ReadStoredString(memory, checkText)) {
-    return false;
-  }
-  if (checkText != secrets::DefaultCheckText()) {
-    if (password.empty()) return false;
-    std::u16string key = MakePasswordKey(password);
-    if (key.empty()) return false;
-    TWideCrypt check(false);
-    check.SetKey(key);
-    if (check.DecryptString(checkText) != secrets::VerificationPhrase()) return false;
-  }
+  bool refused = false;
   std::vector<std::u16string> lines;
-  if (!ReadLines(memory, Crypt, lines)) return false;
+  const TDataFileLoad load = LoadDataFile(FilePath, [&](TMemoryStreamReader& memory) {
+    lines.clear();
+    std::int32_t magic = 0;
+    if (!memory.ReadInteger(magic) || magic != kIdentityMagic || !ReadStoredString(memory, checkText)) return false;
+    refused = checkText != secrets::DefaultCheckText() && !PasswordCheckMatches(password, checkText, TCheckDomain::Identity);
+    return !refused && ReadLines(memory, Crypt, lines);
+  });
+  // A password that is not the identity's is no fault of the file.
+  if (load == TDataFileLoad::Failed && !refused) ReportUnreadableList(FilePath);
+  if (load != TDataFileLoad::Loaded) return false;
   ReplaceLines(values, lines);
   return true;
 }
@@ -328,7 +317,7 @@ bool CreateIdentityFile(std::u16string_view name, std::u16string_view password, 
   }
   TIdentity identity(IdentityFilePath(candidate));
   if (!password.empty()) {
-    identity.CheckText = PasswordCheckText(password);
+    identity.CheckText = MakePasswordCheck(password, TCheckDomain::Identity);
     if (identity.CheckText.empty()) return false;
   }
   // The file comes first: an index line never names a file that is not there.

@@ -1,5 +1,7 @@
 #include "data/ignore_lists.h"
 
+#include "data/list_notice.h"
+
 #include <charconv>
 #include <mutex>
 
@@ -63,26 +65,28 @@ bool TIgnoreList::ResolvePath() {
 bool TIgnoreList::LoadFromFile() {
   std::scoped_lock hold(lock_);
   if (!ResolvePath()) return false;
-  bool whole = false;
-  bool missing = false;
   std::vector<TIgnoreItem> loaded;
-  TMemoryStreamReader memory;
-  std::int32_t magic = 0;
-  std::int32_t count = 0;
-  if (ReadDataFile(FilePath, memory, missing) && memory.ReadInteger(magic) &&
-      magic == kIgnoreMagic && memory.ReadInteger(count) && count >= 0) {
-    whole = true;
-    for (std::int32_t i = 0; whole && i < count; ++i) {
+  const TDataFileLoad load = LoadDataFile(FilePath, [&loaded](TMemoryStreamReader& memory) {
+    loaded.clear();
+    std::int32_t magic = 0;
+    std::int32_t count = 0;
+    if (!memory.ReadInteger(magic) || magic != kIgnoreMagic ||
+        !ReadRecordCount(memory, sizeof(double) + sizeof(std::int32_t), count)) {
+      return false;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
       TIgnoreItem item;
       bool decoded = false;
-      whole = ReadEntry(memory, item, decoded);
-      if (whole && decoded) loaded.push_back(std::move(item));
+      if (!ReadEntry(memory, item, decoded)) return false;
+      if (decoded) loaded.push_back(std::move(item));
     }
-  }
-  loadFailed_ = !whole && !missing;
-  if (whole) items_.insert(items_.end(), loaded.begin(), loaded.end());
+    return true;
+  });
+  loadFailed_ = load == TDataFileLoad::Failed;
+  if (loadFailed_) ReportUnreadableList(FilePath);
+  if (load == TDataFileLoad::Loaded) items_.insert(items_.end(), loaded.begin(), loaded.end());
   LastAccess = GetTickCount();
-  return whole || missing;
+  return !loadFailed_;
 }
 
 bool TIgnoreList::SaveToFile() {

@@ -8,7 +8,7 @@
 #include "bench/common/ratio_main.h"
 #include "data/data_globals.h"
 #include "data/form_items.h"
-#include "data/secrets.h"
+#include "data/user_keys.h"
 
 namespace {
 
@@ -27,6 +27,7 @@ struct Sample {
   Sample() {
     std::string pattern = (std::filesystem::temp_directory_path() / "pellix-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) return;
+    setenv("PELLIX_HOME", pattern.c_str(), 1);  // the sample's keys stay in the sample
     DataFolder = pattern + "/";
     CreateFixedCrypt();
     for (int i = 0; i < kBookmarks; ++i) {
@@ -76,8 +77,8 @@ void BM_LoadBookmarks(benchmark::State& state) {
 
 void BM_DecipherRecordsRaw(benchmark::State& state) {
   Sample& sample = TheSample();
-  const auto& table = secrets::BuiltInKeyTable();
-  const TCryptKey key(table.begin(), table.end());
+  const auto keys = UserKeys();
+  const TCryptKey key(keys->Table.Get().begin(), keys->Table.Get().end());
   std::string plain;
   for (auto _ : state) {
     for (int i = 0; i < sample.list.Count(); ++i) {

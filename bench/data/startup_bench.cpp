@@ -14,7 +14,7 @@
 #include "data/data_startup.h"
 #include "data/form_items.h"
 #include "data/password_key.h"
-#include "data/secrets.h"
+#include "data/user_keys.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ void BM_DataStartup(benchmark::State& state) {
 // (the bookmark file's folder block is empty here).
 void BM_ReadAndDecipherRaw(benchmark::State& state) {
   Sample& sample = TheSample();
-  const auto& table = secrets::BuiltInKeyTable();
-  const TCryptKey key(table.begin(), table.end());
+  const auto keys = UserKeys();
+  const TCryptKey key(keys->Table.Get().begin(), keys->Table.Get().end());
   std::string plain;
   for (auto _ : state) {
     for (const char* name : kListFiles) {

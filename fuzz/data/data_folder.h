@@ -17,11 +17,13 @@ inline std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Makes DataFolder point at a fresh temporary folder on the first call.
+// Makes DataFolder point at a fresh temporary folder on the first call; the state
+// root (and with it the user's keys) lies there too, never in the real one.
 inline void EnsureDataFolder() {
   if (!DataFolder.empty()) return;
   std::string pattern = (std::filesystem::temp_directory_path() / "pellix-fuzz-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  setenv("PELLIX_HOME", pattern.c_str(), 1);
   DataFolder = pattern + "/";
   std::atexit([] {
     std::error_code ignored;

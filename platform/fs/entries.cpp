@@ -173,6 +173,13 @@ BOOL MoveFileExOf(const char* operation, const Char* existingFileName, const Cha
   struct stat target {};
   const bool replacing = replace && lstat(to.c_str(), &target) == 0;
   if (replacing && (S_ISDIR(target.st_mode) || IsReadOnly(target))) return Fail(ERROR_ACCESS_DENIED);
+  if (replacing && info.st_dev == target.st_dev && info.st_ino == target.st_ino) {
+    // Two names of one file: rename would keep both, and guarding the file twice
+    // would wait on itself. The moving name goes; the file stays under the new one.
+    return Answer(platform::WithDeleteAccess(from, [&] {
+      return unlink(from.c_str()) == 0 ? ERROR_SUCCESS : platform::ErrorFromErrno(errno);
+    }));
+  }
   const DWORD error = platform::WithDeleteAccess(from, [&] {
     if (!replacing || S_ISLNK(target.st_mode)) return Rename(from, to, replace);
     return platform::WithDeleteAccess(to, [&] { return Rename(from, to, replace); });
@@ -187,6 +194,15 @@ BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD fl
 
 BOOL MoveFileExW(const char16_t* existingFileName, const char16_t* newFileName, DWORD flags) {
   return MoveFileExOf("MoveFileExW", existingFileName, newFileName, flags);
+}
+
+BOOL CreateHardLinkA(const char* fileName, const char* existingFileName, SECURITY_ATTRIBUTES* /*securityAttributes*/) {
+  std::string to;
+  std::string from;
+  if (!Prepare("CreateHardLinkA", fileName, to)) return FALSE;
+  if (!ToNative(existingFileName, from) || from.empty()) return Fail(ERROR_INVALID_PARAMETER);
+  if (link(from.c_str(), to.c_str()) == 0) return Answer(ERROR_SUCCESS);
+  return Fail(errno == ENOENT ? platform::NameError(errno, from) : platform::ErrorFromErrno(errno));
 }
 
 BOOL CreateDirectoryA(const char* pathName, SECURITY_ATTRIBUTES* /*securityAttributes*/) {

@@ -50,6 +50,11 @@ BOOL MoveFileA(const char* existingFileName, const char* newFileName);
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
 BOOL MoveFileExW(const char16_t* existingFileName, const char16_t* newFileName, DWORD flags);
 
+// A second name for an existing file (a hard link); the security attributes are not
+// used. ERROR_ALREADY_EXISTS when the new name exists, ERROR_NOT_SAME_DEVICE across
+// file systems.
+BOOL CreateHardLinkA(const char* fileName, const char* existingFileName, SECURITY_ATTRIBUTES* securityAttributes);
+
 // Creates one folder, private to the user (0700); the security attributes are not
 // used. ERROR_ALREADY_EXISTS when the name exists, ERROR_PATH_NOT_FOUND when its
 // parent is missing.

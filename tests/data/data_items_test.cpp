@@ -218,6 +218,7 @@ TEST_F(DataItemsTest, AFailedSaveLeavesFileAndBackupIntact) {
       {"CreateFileA", 2, ERROR_DISK_FULL},
       {"WriteFile", 1, ERROR_DISK_FULL},
       {"FlushFileBuffers", 1, ERROR_WRITE_FAULT},
+      {"CreateHardLinkA", 1, ERROR_ACCESS_DENIED},
       {"MoveFileExA", 1, ERROR_ACCESS_DENIED},
   };
   THistoryItems list;
@@ -240,6 +241,114 @@ TEST_F(DataItemsTest, AFailedSaveLeavesFileAndBackupIntact) {
   THistoryItems reloaded;
   ASSERT_TRUE(reloaded.LoadFromFile());
   EXPECT_EQ(reloaded.Count(), 3);
+}
+
+// When the last step fails (a read-only file is not replaced) the file stays whole
+// and no ".tmp" is left behind.
+TEST_F(DataItemsTest, AFailedFinalRenameKeepsTheFileWhole) {
+  THistoryItems list;
+  AddForm<TFormItem>(list, u"http://first/");
+  ASSERT_TRUE(list.SaveToFile());
+  const std::string file = FileBytes(kHistoryFile);
+  AddForm<TFormItem>(list, u"http://second/");
+  ASSERT_TRUE(SetFileAttributesA(PathOf(kHistoryFile).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(list.SaveToFile());
+  EXPECT_EQ(FileBytes(kHistoryFile), file);
+  EXPECT_EQ(FileBytes("history.bak"), file);
+  EXPECT_FALSE(Exists("history.pxd.tmp"));
+  EXPECT_FALSE(Exists("history.bak.new"));
+}
+
+// A missing list file beside its backup is never taken for a new empty list: a whole
+// copy is loaded, else the load fails and nothing is written over.
+TEST_F(DataItemsTest, AMissingFileBesideACopyIsRecoveredOrRefused) {
+  THistoryItems older;
+  AddForm<TFormItem>(older, u"http://older/");
+  ASSERT_TRUE(older.SaveToFile());
+  const std::string olderBytes = FileBytes(kHistoryFile);
+  AddForm<TFormItem>(older, u"http://newer/");
+  ASSERT_TRUE(older.SaveToFile());
+  const std::string newerBytes = FileBytes(kHistoryFile);
+  struct Case {
+    const char* what;
+    std::string tmp;  // empty: none
+    std::string bak;
+    bool loads;
+    int count;
+  };
+  const Case cases[] = {
+      {"whole .tmp of a first save cut short", newerBytes, "", true, 2},
+      {"whole .tmp beside the backup", newerBytes, olderBytes, true, 2},
+      {"cut .tmp beside the backup", newerBytes.substr(0, 20), olderBytes, true, 1},
+      {"only the backup", "", olderBytes, true, 1},
+      {"cut .tmp of a first save: nothing was saved yet", newerBytes.substr(0, 20), "", true, 0},
+      {"damaged backup only", "", olderBytes.substr(0, 9), false, 0},
+  };
+  for (const Case& c : cases) {
+    for (const char* name : {kHistoryFile, "history.pxd.tmp", "history.bak"}) std::filesystem::remove(PathOf(name));
+    if (!c.tmp.empty()) pellix_test::WriteBytes(PathOf("history.pxd.tmp"), c.tmp);
+    if (!c.bak.empty()) pellix_test::WriteBytes(PathOf("history.bak"), c.bak);
+    THistoryItems list;
+    EXPECT_EQ(list.LoadFromFile(), c.loads) << c.what;
+    EXPECT_EQ(list.LoadFailed(), !c.loads) << c.what;
+    EXPECT_EQ(list.Count(), c.count) << c.what;
+    AddForm<TFormItem>(list, u"http://added/");
+    EXPECT_EQ(list.SaveToFile(), c.loads) << c.what;
+    if (!c.loads) {
+      EXPECT_FALSE(Exists(kHistoryFile)) << c.what;
+      EXPECT_EQ(FileBytes("history.bak"), c.bak) << c.what;
+    }
+  }
+}
+
+// The user hears once that a list could not be read and is not being kept, and which
+// copy to go back to.
+TEST_F(DataItemsTest, AnUnreadableListIsToldOnceWithItsBackup) {
+  RecordingNotice notice;
+  InstallListNotice(&notice);
+  pellix_test::WriteBytes(PathOf(kPasswordsFile), "damaged");
+  pellix_test::WriteBytes(PathOf("passwords.bak"), Int32Bytes(kPasswordsMagic) + Int32Bytes(0));
+  for (int i = 0; i < 2; ++i) {
+    TPasswordItems list;
+    EXPECT_FALSE(list.LoadFromFile());
+    EXPECT_FALSE(list.SaveToFile());
+  }
+  InstallListNotice(nullptr);
+  ASSERT_EQ(notice.texts.size(), 1u);
+  const std::string text(notice.texts[0].begin(), notice.texts[0].end());
+  EXPECT_NE(text.find(PathOf(kPasswordsFile) + " could not be read"), std::string::npos) << text;
+  EXPECT_NE(text.find("not being kept"), std::string::npos) << text;
+  EXPECT_NE(text.find(PathOf("passwords.bak")), std::string::npos) << text;
+  EXPECT_EQ(FileBytes(kPasswordsFile), "damaged");
+}
+
+// A save cut after the backup was made leaves the backup as a second name of the
+// file; the next save goes through all the same.
+TEST_F(DataItemsTest, ASaveAfterOneCutBetweenBackupAndRenameGoesThrough) {
+  THistoryItems list;
+  AddForm<TFormItem>(list, u"http://first/");
+  ASSERT_TRUE(list.SaveToFile());
+  std::filesystem::create_hard_link(PathOf(kHistoryFile), PathOf("history.bak"));
+  std::filesystem::create_hard_link(PathOf(kHistoryFile), PathOf("history.bak.new"));
+  const std::string first = FileBytes(kHistoryFile);
+  AddForm<TFormItem>(list, u"http://second/");
+  ASSERT_TRUE(list.SaveToFile());
+  EXPECT_EQ(FileBytes("history.bak"), first);
+  EXPECT_FALSE(Exists("history.bak.new"));
+  THistoryItems reloaded;
+  ASSERT_TRUE(reloaded.LoadFromFile());
+  EXPECT_EQ(reloaded.Count(), 2);
+}
+
+// A file far larger than any list is refused before it is read, and kept.
+TEST_F(DataItemsTest, AnOversizedFileIsRefusedUnread) {
+  pellix_test::WriteBytes(PathOf(kHistoryFile), Int32Bytes(kHistoryMagic) + Int32Bytes(1));
+  std::filesystem::resize_file(PathOf(kHistoryFile), kMaxDataFileSize + 1);
+  THistoryItems list;
+  EXPECT_FALSE(list.LoadFromFile());
+  EXPECT_TRUE(list.LoadFailed());
+  EXPECT_FALSE(list.SaveToFile());
+  EXPECT_EQ(std::filesystem::file_size(PathOf(kHistoryFile)), static_cast<std::uintmax_t>(kMaxDataFileSize + 1));
 }
 
 // Records under another key keep empty texts but are written back unchanged.

@@ -159,6 +159,33 @@ TEST_F(DataStartupTest, TheSecurityRecordRoundTripsThroughTheHostStore) {
   EXPECT_FALSE(MasterPasswordMatches(u"", MasterCrypt));
 }
 
+// Two installs given one master password keep different records (their own keys and
+// salts), and each accepts the password.
+TEST_F(DataStartupTest, TwoInstallsOfOnePasswordHaveRecordsOfTheirOwnThatBothAcceptIt) {
+  const std::string home = std::getenv("PELLIX_HOME");
+  pellix_test::TempDir installs[2];
+  std::string records[2];
+  std::string checks[2];
+  for (int i = 0; i < 2; ++i) {
+    setenv("PELLIX_HOME", installs[i].path().c_str(), 1);
+    records[i] = MakeSecurityRecord(u"One pw", kSecurityOnce, 30);
+    ASSERT_TRUE(ApplySecurityRecord(records[i]));
+    checks[i] = MasterCrypt;
+  }
+  EXPECT_NE(records[0], records[1]);
+  EXPECT_NE(checks[0], checks[1]);
+  for (int i = 0; i < 2; ++i) {
+    setenv("PELLIX_HOME", installs[i].path().c_str(), 1);
+    ASSERT_TRUE(ApplySecurityRecord(records[i]));
+    EXPECT_TRUE(MasterPasswordMatches(u"One pw", MasterCrypt));
+    EXPECT_FALSE(MasterPasswordMatches(u"One pW", MasterCrypt));
+    // One install's record is not read with the other's keys.
+    setenv("PELLIX_HOME", installs[1 - i].path().c_str(), 1);
+    EXPECT_FALSE(ApplySecurityRecord(records[i]));
+  }
+  setenv("PELLIX_HOME", home.c_str(), 1);
+}
+
 TEST_F(DataStartupTest, ADamagedSecurityRecordGivesLevel99AndNoRecordChangesNothing) {
   std::string record = MakeSecurityRecord(u"Master pw", 1, 30);
   std::string flipped = record;

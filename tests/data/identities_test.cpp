@@ -6,6 +6,7 @@
 #include "data/data_startup.h"
 #include "data/field_dictionary.h"
 #include "data/list_fixture.h"
+#include "data/password_key.h"
 #include "platform/base/text.h"
 
 namespace {
@@ -82,6 +83,29 @@ TEST_F(IdentitiesTest, IdentityFilesOpenWithTheirPasswordOnly) {
       EXPECT_EQ(pellix_test::ReadBytes(identity.FilePath), before);
     }
   }
+}
+
+// An identity's check has its own salt and domain: it is not the master check of the
+// same password, and a master check put in its place does not open it. A wrong
+// password is no damaged file: nobody is told the list cannot be read.
+TEST_F(IdentitiesTest, IdentityChecksAreSaltedAndApartFromTheMasterCheck) {
+  RecordingNotice notice;
+  InstallListNotice(&notice);
+  const std::u16string fileNo = MakeIdentity(u"Work", u"Shared pw", {{u"EMAIL", u"ann@work.example"}});
+  TIdentity identity(IdentityFilePath(fileNo));
+  ASSERT_TRUE(identity.LoadFromFile(u"Shared pw"));
+  const std::string master = MakePasswordCheck(u"Shared pw", TCheckDomain::Master);
+  EXPECT_NE(identity.CheckText, master);
+  EXPECT_TRUE(PasswordCheckMatches(u"Shared pw", identity.CheckText, TCheckDomain::Identity));
+  EXPECT_FALSE(identity.LoadFromFile(u"Wrong pw"));
+  // Written through a second object: the one whose load failed never saves.
+  TIdentity forged(identity.FilePath);
+  ASSERT_TRUE(forged.LoadFromFile(u"Shared pw"));
+  forged.CheckText = master;
+  ASSERT_TRUE(forged.SaveToFile());
+  EXPECT_FALSE(TIdentity(identity.FilePath).LoadFromFile(u"Shared pw"));
+  InstallListNotice(nullptr);
+  EXPECT_TRUE(notice.texts.empty());
 }
 
 TEST_F(IdentitiesTest, ValuesAreSetReplacedAndRemovedByUpperCaseKey) {

@@ -6,12 +6,21 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/test_env.h"
 #include "data/data_globals.h"
 #include "data/form_items.h"
+#include "data/list_notice.h"
 #include "platform/base/clock.h"
 #include "platform/base/faults.h"
+
+// Keeps the texts of the notices about lists that could not be read.
+class RecordingNotice : public TListNotice {
+ public:
+  void ShowListNotice(const std::u16string& text) override { texts.push_back(text); }
+  std::vector<std::u16string> texts;
+};
 
 class ListTest : public ::testing::Test {
  protected:

@@ -129,6 +129,22 @@ TEST(Move, RenamesReplacesOnlyWhenAskedAndNeverOverAFolder) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
+// Hard links: a second name shares the file; moving one name over another name of the
+// same file leaves the file under the new name only (and never waits on itself).
+TEST(Move, HardLinksShareTheFileAndMoveOverEachOther) {
+  TempDir dir;
+  WriteBytes(dir / "file", "F");
+  ASSERT_TRUE(CreateHardLinkA(S(dir / "second").c_str(), S(dir / "file").c_str(), nullptr));
+  EXPECT_EQ(pellix_test::ReadBytes(dir / "second"), "F");
+  EXPECT_FALSE(CreateHardLinkA(S(dir / "second").c_str(), S(dir / "file").c_str(), nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_FALSE(CreateHardLinkA(S(dir / "third").c_str(), S(dir / "none").c_str(), nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(MoveFileExA(S(dir / "second").c_str(), S(dir / "file").c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(fs::exists(dir / "second"));
+  EXPECT_EQ(pellix_test::ReadBytes(dir / "file"), "F");
+}
+
 TEST(Move, AReplacedFileHeldWithoutDeleteSharingStays) {
   TempDir dir;
   WriteBytes(dir / "new", "N");
