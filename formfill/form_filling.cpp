@@ -202,8 +202,9 @@ FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool s
       counted(CurrentValue(field.input.get()).empty() && WriteValue(field.input.get(), value));
     });
   });
-  // Mended: a browser without a document filled nothing; it is no success.
-  if (!walked) return frNothingFilled;
+  // A browser without a document has no page to fill: neither a success nor a page
+  // whose fields were filled already.
+  if (!walked) return frNoForms;
   if (formCount > 0) noForms = false;
   if (submit) {
     if (firstForm && platform::com::IsSameObject(firstForm.get(), lastForm.get())) {

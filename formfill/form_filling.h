@@ -20,9 +20,10 @@ namespace formfill {
 
 enum FillResult : int {
   frFilled = 0,         // a field was filled (and with submitting, values went to one form)
-  frNoForms = 1,        // no form, or no text input, password input or select in them
+  frNoForms = 1,        // no page (no document), no form, or no text input, password input
+                        // or select in them
   frNoValues = 2,       // no field carries a value to fill
-  frNothingFilled = 3,  // values exist but no field was written; also: no document
+  frNothingFilled = 3,  // values exist but no field was written
   frManyForms = 4,      // submitting was asked and several forms received values
 };
 

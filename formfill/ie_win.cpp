@@ -361,6 +361,10 @@ void TIEWin::TakePendingNavigation(const std::u16string& url) {
 }
 
 void TIEWin::OnDocumentComplete(IDispatch* frame, const std::u16string& url) {
+  // A frame's completion is part of its page's load: the page's own completion, which
+  // comes last, starts the one pass over it (the page's collections hold no frame's
+  // elements), and a pending request waits for it.
+  if (!platform::com::IsSameObject(frame, browser_.get())) return;
   FreePasswordContext();
   std::u16string address = platform::LowerCase(url);
   if (address.rfind(u"http", 0) != 0) return;
@@ -370,10 +374,8 @@ void TIEWin::OnDocumentComplete(IDispatch* frame, const std::u16string& url) {
     std::lock_guard guard(lock_);
     if (!pending_url_.empty()) {
       if (url != pending_url_) {
-        // A frame of the page completed first: the request waits for its page. The
-        // top-level page completing at another address was redirected: the request
-        // expires and the page is handled as any other.
-        if (!platform::com::IsSameObject(frame, browser_.get())) return;
+        // The page completing at another address was redirected: the request expires
+        // and the page is handled as any other.
         pending_url_.clear();
         pending_item_.reset();
         pending_action_ = 0;

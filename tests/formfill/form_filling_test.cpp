@@ -172,10 +172,10 @@ TEST_F(FormFilling, FillResultCodes) {
   }
 }
 
-TEST_F(FormFilling, NoDocumentIsNotASuccess) {
+TEST_F(FormFilling, NoDocumentGetsTheNoPageAnswer) {
   ComPtr<IWebBrowser2> blank = Open();
-  EXPECT_EQ(formfill::FillFormsFromRecord(blank.get(), true, true), formfill::frNothingFilled);
-  EXPECT_EQ(formfill::FillFormsFromRecord(nullptr, true, true), formfill::frNothingFilled);
+  EXPECT_EQ(formfill::FillFormsFromRecord(blank.get(), true, true), formfill::frNoForms);
+  EXPECT_EQ(formfill::FillFormsFromRecord(nullptr, true, true), formfill::frNoForms);
 }
 
 TEST_F(FormFilling, IdentityKeysAndPasswords) {

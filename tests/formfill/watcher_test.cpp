@@ -23,6 +23,7 @@
 #include "support/registry_access.h"
 #include "common/test_env.h"
 #include "data/data_globals.h"
+#include "data/data_startup.h"
 #include "data/ignore_lists.h"
 #include "tests/data/recording_app_services.h"
 #include "tools/match-fields/field_matches.h"
@@ -475,6 +476,30 @@ TEST_F(WatcherTest, MinimiseAndRestoreHideAndShowTheFloatingButton) {
   EXPECT_EQ(static_cast<platform::ObjectId>(Posts(kCmdShowFloat)[0].argument), button);
 }
 
+TEST_F(WatcherTest, TheProgramsEndStopsRunningPassesBeforeTheListsGo) {
+  ComPtr<IWebBrowser2> browser = Open(u"/login");
+  StartWatcher();
+  std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+  ASSERT_TRUE(watcher);
+  ComPtr<IHTMLElement> body;
+  formfill::GetDocumentBody(browser.get(), body);
+  formfill::WriteMark(body.get(), formfill::kFormsCountMark, Variant::Text(u"before"));
+  // While the data is locked, a pass over the page cannot read the lists: the end waits
+  // for it only as long as it was told to, and then refuses new passes.
+  DataLock.Enter();
+  ASSERT_NE(TAfterNavigateThr::Start(watcher->Id(), u"", nullptr, 0, false), 0u);
+  EXPECT_FALSE(TAfterNavigateThr::EndAll(20));
+  EXPECT_EQ(TAfterNavigateThr::Start(watcher->Id(), u"", nullptr, 0, false), 0u);
+  DataLock.Leave();
+  // Told to end, the pass reads nothing and marks nothing more.
+  EXPECT_TRUE(TAfterNavigateThr::EndAll(60000));
+  EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"before");
+  // Once none runs, passes start again.
+  ASSERT_NE(TAfterNavigateThr::Start(watcher->Id(), u"", nullptr, 0, false), 0u);
+  TAfterNavigateThr::WaitForAll();
+  EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"0");
+}
+
 TEST_F(WatcherTest, AStoredFormRequestIsTakenOnlyByItsIdAndOnlyForItsAddress) {
   ComPtr<IWebBrowser2> browser = Open();
   StartWatcher();
@@ -718,25 +743,29 @@ TEST_F(StoredFormTest, ARedirectedRequestExpiresAndThePageIsHandledAsAnyOther) {
   EXPECT_EQ(shell_.Calls().back().command, kCmdPasswordMenuEmpty);
 }
 
-TEST_F(StoredFormTest, FramesThatCompleteFirstLeaveTheRequestToThePage) {
+TEST_F(StoredFormTest, APageWithFramesGetsOnePassAndOneNotice) {
   pages_->Add(u"http://site.test/framed",
-              "<html><body><form name='login'><input name='user' id='user'>"
-              "<input type='password' name='pw' id='pw'></form><iframe src='/ad'></iframe></body></html>");
+              "<html><body><iframe src='/ad'></iframe><form name='login'><input name='user' id='user'>"
+              "<input type='password' name='pw' id='pw'></form><iframe src='/ad2'></iframe></body></html>");
   AddPage(u"/ad", "<html><body><form><input name='other'></form></body></html>");
+  AddPage(u"/ad2", "<html><body><form><input name='firstname'></form></body></html>");
   struct Case {
     const char* what;
     bool requested;
-    std::size_t passes;  // each pass over a page with forms asks the gate once
+    bool autoFill;
     std::u16string user;
   } cases[] = {
-      {"with a stored-form request", true, 1, u"requested"},
-      {"without one: the frame's completion is handled too", false, 2, u""},
+      {"with a stored-form request", true, false, u"requested"},
+      {"the page's bookmark, filled by auto-fill", false, true, u"ann"},
   };
   for (const Case& each : cases) {
     SCOPED_TRACE(each.what);
     while (BookmarkList->Count() > 0) BookmarkList->Delete(0);
     TFormItem* stored = AddBookmark();
     stored->SetURL(u"http://site.test/framed");
+    formfill::TPageFillSettings settings;
+    settings.AutoFill = each.autoFill;
+    formfill::SetPageFillSettings(settings);
     ComPtr<IWebBrowser2> browser = Open();
     StartWatcher();
     if (each.requested) RequestLogin(browser.get(), *stored, kNavigateFill);
@@ -747,8 +776,10 @@ TEST_F(StoredFormTest, FramesThatCompleteFirstLeaveTheRequestToThePage) {
       }));
     };
     std::size_t before = gateCalls();
+    std::size_t notices = Posts(formfill::kCmdAutoFillNotice).size();
     NavigateAndSettle(browser.get(), u"http://site.test/framed");
-    EXPECT_EQ(gateCalls() - before, each.passes);
+    EXPECT_EQ(gateCalls() - before, 1u);  // each pass over a page with forms asks the gate once
+    EXPECT_EQ(Posts(formfill::kCmdAutoFillNotice).size() - notices, 1u);
     EXPECT_EQ(ValueOf(browser.get(), u"user"), each.user);
     watcher_.reset();
     platform::browser::InProcessBrowser::Instance().CloseAll();
