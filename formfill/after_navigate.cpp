@@ -340,12 +340,12 @@ void TAfterNavigateThr::Execute() {
                               filled, win_id_);
           }
           if (allowed && plan.filler) {
-            BString html;
-            if (FAILED(page.element->get_outerHTML(html.Put()))) continue;
+            std::u16string html;
+            if (!ReadFormHtml(page.element.get(), html)) continue;
             if (settings.AutoFill && !unlocked) needLogin = true;
             plan.filler->Identity = identity.get();
             plan.filler->DebugFill = settings.DebugFill;
-            plan.filler->Fill(page.element.get(), html.Text(), win_id_, true,
+            plan.filler->Fill(page.element.get(), html, win_id_, true,
                               settings.AutoFill && unlocked, fill_option_);
             if (plan.filler->Matched) {
               anyPrepared = true;

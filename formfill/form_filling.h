@@ -50,6 +50,10 @@ platform::com::ComPtr<IHTMLOptionElement> FindMatchingOption(IHTMLSelectElement*
 // Selects the option FindMatchingOption gives; false when none does (the selection stays).
 bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value);
 
+// A value as it goes into a text input: identity values kept as "value TAB
+// alternatives" (a country, a state, a title) give the part before the first TAB.
+std::u16string CutAtTab(std::u16string_view value);
+
 // Colours a filled field light green and marks it "Pellix_Colored" (a byte 1).
 void ColorFilledField(IHTMLElement* field);
 

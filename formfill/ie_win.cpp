@@ -176,7 +176,7 @@ void TIEWin::Attach() {
                         self.OnBeforeNavigate2(ArgumentText(params, 1));
                       }));
     events->AddMember(u"NavigateComplete2", DISPID_NAVIGATECOMPLETE2, handle([](TIEWin& self, DISPPARAMS* params) {
-                        self.OnNavigateComplete2(ArgumentText(params, 1));
+                        self.OnNavigateComplete2(ArgumentObject(params, 0).get(), ArgumentText(params, 1));
                       }));
     events->AddMember(u"DocumentComplete", DISPID_DOCUMENTCOMPLETE, handle([](TIEWin& self, DISPPARAMS* params) {
                         self.OnDocumentComplete(ArgumentObject(params, 0).get(), ArgumentText(params, 1));
@@ -218,7 +218,7 @@ void TIEWin::Release() {
     form_sinks_.clear();
   }
   FreePasswordContext();
-  PreparedValues::Instance().DropWindow(win_id_);
+  PreparedValues::Instance().CloseWindow(win_id_);
 }
 
 void TIEWin::ReadToolbarClientId() {
@@ -344,7 +344,11 @@ void TIEWin::OnBeforeNavigate2(const std::u16string& url) {
   TakePendingNavigation(url);
 }
 
-void TIEWin::OnNavigateComplete2(const std::u16string& url) { TakePendingNavigation(url); }
+void TIEWin::OnNavigateComplete2(IDispatch* frame, const std::u16string& url) {
+  // The window shows another page: what was prepared for the last one goes with it.
+  if (platform::com::IsSameObject(frame, browser_.get())) PreparedValues::Instance().DropWindow(win_id_);
+  TakePendingNavigation(url);
+}
 
 void TIEWin::TakePendingNavigation(const std::u16string& url) {
   LONG action = IntegerProperty(browser_.get(), kNavActionProperty);

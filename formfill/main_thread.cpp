@@ -80,9 +80,10 @@ void TMainThread::QueueNavigate(std::unique_ptr<TNavigateItem> item) {
   lock_.Leave();
 }
 
-void TMainThread::QueuePasswordFill(platform::ObjectId ieWin) {
+void TMainThread::QueuePasswordFill(platform::ObjectId ieWin, std::shared_ptr<TInputPasswordContext> context) {
+  if (!context) return;
   lock_.Enter();
-  password_queue_.push_back(ieWin);
+  password_queue_.emplace_back(ieWin, std::move(context));
   password_pending_.store(true);
   lock_.Leave();
 }
@@ -273,11 +274,12 @@ void TMainThread::ProcessNavigateQueue() {
 
 void TMainThread::ProcessPasswordQueue() {
   if (!password_queue_.empty()) {
-    const std::u16string key = HexId(password_queue_.front());
+    auto [watcher, context] = std::move(password_queue_.front());
     password_queue_.pop_front();
+    const std::u16string key = HexId(watcher);
     for (auto& entry : windows_) {
       if (entry.first != key) continue;
-      if (std::shared_ptr<TInputPasswordContext> context = entry.second->PasswordContext()) context->FillPassword();
+      context->FillPassword();
       break;
     }
   }
