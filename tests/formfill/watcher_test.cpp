@@ -487,10 +487,10 @@ TEST_F(WatcherTest, SubmittedFormsWithTextLikeTypesAndTableLayoutsArePosted) {
     NavigateAndSettle(browser.get(), u"http://site.test/signin");
     platform::browser::TypeInto(browser.get(), ById(browser.get(), u"user").get(), u"ann@site.test");
     platform::browser::TypeInto(browser.get(), ById(browser.get(), u"pw").get(), u"secret");
-    std::size_t before = Posts(formfill::kCmdFormSubmitted).size();
+    std::size_t before = Posts(kCmdFormSubmitted).size();
     ASSERT_EQ(platform::browser::SubmitByUser(browser.get(), ById(browser.get(), u"f").get()), S_OK);
     TAfterNavigateThr::WaitForAll();
-    auto submitted = Posts(formfill::kCmdFormSubmitted);
+    auto submitted = Posts(kCmdFormSubmitted);
     ASSERT_EQ(submitted.size(), before + 1);
     std::shared_ptr<TMessageItem> item = ReceiveMessageObject<TMessageItem>(submitted.back().argument);
     ASSERT_TRUE(item);
@@ -849,10 +849,10 @@ TEST_F(StoredFormTest, APageWithFramesGetsOnePassAndOneNotice) {
       }));
     };
     std::size_t before = gateCalls();
-    std::size_t notices = Posts(formfill::kCmdAutoFillNotice).size();
+    std::size_t notices = Posts(kCmdAutoFillNotice).size();
     NavigateAndSettle(browser.get(), u"http://site.test/framed");
     EXPECT_EQ(gateCalls() - before, 1u);  // each pass over a page with forms asks the gate once
-    EXPECT_EQ(Posts(formfill::kCmdAutoFillNotice).size() - notices, 1u);
+    EXPECT_EQ(Posts(kCmdAutoFillNotice).size() - notices, 1u);
     EXPECT_EQ(ValueOf(browser.get(), u"user"), each.user);
     watcher_.reset();
     platform::browser::InProcessBrowser::Instance().CloseAll();
@@ -916,9 +916,9 @@ TEST_F(StoredFormTest, ATableLaidOutRegistrationIsFilledFromTheIdentity) {
     shell_.unlocked.store(each.unlocked);
     ComPtr<IWebBrowser2> browser = Open();
     StartWatcher();
-    std::size_t before19 = Posts(formfill::kCmdFillPageById).size();
+    std::size_t before19 = Posts(kCmdFillPageById).size();
     NavigateAndSettle(browser.get(), u"http://site.test/register.aspx");
-    ASSERT_EQ(Posts(formfill::kCmdFillPageById).size() - before19, each.fillAfterLogin ? 1u : 0u);
+    ASSERT_EQ(Posts(kCmdFillPageById).size() - before19, each.fillAfterLogin ? 1u : 0u);
     if (each.fillAfterLogin) {
       EXPECT_EQ(ValueOf(browser.get(), u"first"), u"");
       EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), false, false), formfill::frFilled);
@@ -951,8 +951,8 @@ TEST_F(StoredFormTest, ASearchBoxAloneAsksForNothing) {
     NavigateAndSettle(browser.get(), u"http://site.test/search");
     EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"0");
     for (std::size_t i = before; i < shell_.Calls().size(); ++i) {
-      EXPECT_NE(shell_.Calls()[i].command, formfill::kCmdFillPageById);
-      EXPECT_NE(shell_.Calls()[i].command, formfill::kCmdAutoFillNotice);
+      EXPECT_NE(shell_.Calls()[i].command, kCmdFillPageById);
+      EXPECT_NE(shell_.Calls()[i].command, kCmdAutoFillNotice);
     }
   }
   match_fields::ClearFixedIdentity();
