@@ -99,8 +99,8 @@ bool LoadPictureIcon(const char* name, bool magentaTransparent, TIcon& icon) {
 
 TMainForm::TMainForm(TDialogLauncher& launcher) : launcher_(launcher), gate_(launcher), dispatcher_(*this) {}
 
-// Destruction: the refresh threads end, the watcher thread ends, the stop-watch thread
-// ends, the floating windows go.
+// Destruction: the refresh threads end, the watcher thread ends, the passes over pages
+// end, the stop-watch thread ends, the floating windows go.
 TMainForm::~TMainForm() {
   InstallAppServices(nullptr);
   if (handle_ != 0) formfill::InstallFloatFormOwner(nullptr);
@@ -109,6 +109,8 @@ TMainForm::~TMainForm() {
   WaitToolbarMenuRefresh(kStopLockWait);
   WaitToolbarButtonRefresh(kStopLockWait);
   Watcher.reset();
+  // The passes over pages read the lists, which go when the program ends.
+  formfill::TAfterNavigateThr::EndAll(kStopLockWait);
   terminated_ = true;
   if (stopThread_.joinable()) stopThread_.join();
   ClearTrayMenu();

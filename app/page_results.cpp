@@ -248,7 +248,7 @@ void RunPasswordEntry(TMainForm& main, platform::ObjectId watcherId, TPasswordEn
   const HWND owner = watcher->FrameWnd();
   auto queue = [&](std::u16string value) {
     context->SetNewValue(std::move(value));
-    if (main.Watcher) main.Watcher->QueuePasswordFill(watcherId);
+    if (main.Watcher) main.Watcher->QueuePasswordFill(watcherId, context);
   };
   switch (entry) {
     case peGenerate: {

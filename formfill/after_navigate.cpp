@@ -1,6 +1,10 @@
 #include "formfill/after_navigate.h"
 
+#include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <map>
+#include <optional>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -30,10 +34,87 @@ using platform::com::Variant;
 std::mutex settings_lock;
 TPageFillSettings settings_value;
 
-std::mutex passes_lock;
-std::condition_variable passes_done;
-int passes_running = 0;
-std::uint64_t last_pass = 0;
+// The threads of the passes. A finished thread is joined by the next start or wait;
+// the table, made at the first pass (after the program's lists), is destroyed before
+// them and joins whatever still runs.
+class PassTable {
+ public:
+  ~PassTable() {
+    std::unique_lock guard(lock_);
+    stopping_ = true;
+    done_.wait(guard, [this] { return running_.empty(); });
+    guard.unlock();
+    JoinFinished();
+  }
+
+  // Runs Work(pass number) on a new thread; 0 (nothing runs) while stopping.
+  std::uint64_t Start(std::function<void(std::uint64_t)> work) {
+    JoinFinished();
+    std::lock_guard guard(lock_);
+    if (stopping_) return 0;
+    const std::uint64_t pass = ++last_;
+    // The thread files itself as finished under the lock, so never before it is filed
+    // as running here.
+    running_.emplace(pass, std::thread([this, pass, work = std::move(work)] {
+                       work(pass);
+                       std::lock_guard end(lock_);
+                       auto node = running_.extract(pass);
+                       finished_.push_back(std::move(node.mapped()));
+                       if (running_.empty()) done_.notify_all();
+                     }));
+    return pass;
+  }
+
+  bool Wait(std::optional<std::chrono::milliseconds> timeout) {
+    std::unique_lock guard(lock_);
+    auto none = [this] { return running_.empty(); };
+    bool ended = timeout ? done_.wait_for(guard, *timeout, none) : (done_.wait(guard, none), true);
+    guard.unlock();
+    JoinFinished();
+    return ended;
+  }
+
+  bool End(std::chrono::milliseconds timeout) {
+    {
+      std::lock_guard guard(lock_);
+      stopping_ = true;
+    }
+    if (!Wait(timeout)) return false;
+    std::lock_guard guard(lock_);
+    stopping_ = !running_.empty();
+    return !stopping_;
+  }
+
+  bool Stopping() {
+    std::lock_guard guard(lock_);
+    return stopping_;
+  }
+
+ private:
+  void JoinFinished() {
+    std::vector<std::thread> finished;
+    {
+      std::lock_guard guard(lock_);
+      finished.swap(finished_);
+    }
+    for (std::thread& each : finished) each.join();
+  }
+
+  std::mutex lock_;
+  std::condition_variable done_;
+  std::map<std::uint64_t, std::thread> running_;
+  std::vector<std::thread> finished_;
+  std::uint64_t last_ = 0;
+  bool stopping_ = false;
+};
+
+PassTable& Passes() {
+  static PassTable table;
+  return table;
+}
+
+// True once the program's end asked the passes to end.
+bool Stopping() { return Passes().Stopping(); }
 
 // One form of the page as the pass met it.
 struct PageForm {
@@ -96,6 +177,8 @@ std::vector<FormPlan> ReadPlans(const std::u16string& url, const std::vector<Pag
                                 std::unique_ptr<TIdentity>& identity) {
   std::vector<FormPlan> plans(forms.size());
   std::scoped_lock hold(DataLock);
+  // The lists may be on their way out: a pass told to end reads nothing.
+  if (Stopping()) return {};
   requestStands = requested != nullptr && StillSaved(*requested);
   if (!requestStands) identity = CopyActiveIdentity();
   for (std::size_t i = 0; i < forms.size(); ++i) {
@@ -165,10 +248,9 @@ TPageFillSettings PageFillSettings() {
   return settings_value;
 }
 
-TAfterNavigateThr::TAfterNavigateThr(std::uint64_t pass, platform::ObjectId ieWin, std::u16string winId,
+TAfterNavigateThr::TAfterNavigateThr(platform::ObjectId ieWin, std::u16string winId,
                                      std::shared_ptr<TFormItem> item, std::uint8_t action, bool fillOption)
-    : pass_(pass),
-      ie_win_(ieWin),
+    : ie_win_(ieWin),
       win_id_(std::move(winId)),
       item_(std::move(item)),
       action_(action),
@@ -176,26 +258,17 @@ TAfterNavigateThr::TAfterNavigateThr(std::uint64_t pass, platform::ObjectId ieWi
 
 std::uint64_t TAfterNavigateThr::Start(platform::ObjectId ieWin, std::u16string winId,
                                        std::shared_ptr<TFormItem> item, std::uint8_t action, bool fillOption) {
-  std::uint64_t pass = 0;
-  {
-    std::lock_guard guard(passes_lock);
-    pass = ++last_pass;
-    ++passes_running;
-  }
-  std::unique_ptr<TAfterNavigateThr> thread(
-      new TAfterNavigateThr(pass, ieWin, std::move(winId), std::move(item), action, fillOption));
-  std::thread([thread = std::move(thread)] {
-    thread->Execute();
-    std::lock_guard guard(passes_lock);
-    if (--passes_running == 0) passes_done.notify_all();
-  }).detach();
-  return pass;
+  std::shared_ptr<TAfterNavigateThr> state(
+      new TAfterNavigateThr(ieWin, std::move(winId), std::move(item), action, fillOption));
+  return Passes().Start([state](std::uint64_t pass) {
+    state->pass_ = pass;
+    state->Execute();
+  });
 }
 
-void TAfterNavigateThr::WaitForAll() {
-  std::unique_lock guard(passes_lock);
-  passes_done.wait(guard, [] { return passes_running == 0; });
-}
+void TAfterNavigateThr::WaitForAll() { Passes().Wait(std::nullopt); }
+
+bool TAfterNavigateThr::EndAll(unsigned timeoutMs) { return Passes().End(std::chrono::milliseconds(timeoutMs)); }
 
 void TAfterNavigateThr::Execute() {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -220,8 +293,10 @@ void TAfterNavigateThr::Execute() {
         bool requestStands = false;
         std::unique_ptr<TIdentity> identity;
         std::vector<FormPlan> plans = ReadPlans(url, forms, item_.get(), action_, requestStands, identity);
+        if (plans.size() != forms.size()) return EndPass();
         const bool unlocked = CheckUnlock(0, 0, false);
         for (std::size_t i = 0; i < forms.size(); ++i) {
+          if (Stopping()) return EndPass();
           const PageForm& page = forms[i];
           FormPlan& plan = plans[i];
           bool allowed = true;
@@ -255,12 +330,12 @@ void TAfterNavigateThr::Execute() {
                               filled, win_id_);
           }
           if (allowed && plan.filler) {
-            BString html;
-            if (FAILED(page.element->get_outerHTML(html.Put()))) continue;
+            std::u16string html;
+            if (!ReadFormHtml(page.element.get(), html)) continue;
             if (settings.AutoFill && !unlocked) needLogin = true;
             plan.filler->Identity = identity.get();
             plan.filler->DebugFill = settings.DebugFill;
-            plan.filler->Fill(page.element.get(), html.Text(), win_id_, true,
+            plan.filler->Fill(page.element.get(), html, win_id_, true,
                               settings.AutoFill && unlocked, fill_option_);
             if (plan.filler->Matched) {
               anyPrepared = true;
@@ -271,6 +346,7 @@ void TAfterNavigateThr::Execute() {
           WriteMark(page.element.get(), kFormDoneMark, Variant::Text(u"DONE"));
         }
       }
+      if (Stopping()) return EndPass();
       ComPtr<IHTMLElement> body;
       GetDocumentBody(browser.get(), body);
       if (body) WriteMark(body.get(), kFormsCountMark, Variant::Int(filledForms));

@@ -7,7 +7,9 @@
 // Each pass runs on a thread of its own that ends by itself. It reaches its watcher
 // only by id, and its browser only through a reference it finds itself. The data is
 // locked only while the lists are read into a snapshot; every call into the page is
-// made outside the lock.
+// made outside the lock. The passes' threads are kept in one table, so that the
+// program's end can stop them (each ends at its next step) and wait for them before
+// the lists go; the table joins any thread left when the program ends.
 #pragma once
 
 #include <cstdint>
@@ -46,20 +48,25 @@ class TAfterNavigateThr {
   // Starts a pass for the browser whose "Pellix_Win_ID" is WinId (the watcher's when
   // empty), with the stored form requested for the page (may be null) and its action
   // (0 none, 1 fill, 2 fill and submit, 3 open only). FillOption is the HTML-text
-  // filler's Overwrite. Answers the pass's number (never 0).
+  // filler's Overwrite. Answers the pass's number; 0 (no pass) while the passes are
+  // being ended.
   static std::uint64_t Start(platform::ObjectId ieWin, std::u16string winId, std::shared_ptr<TFormItem> item,
                              std::uint8_t action, bool fillOption);
-  // Waits until no pass runs (the program's end and tests).
+  // Waits until no pass runs (tests).
   static void WaitForAll();
+  // The program's end: refuses new passes, tells the running ones to end at their next
+  // step and waits for them at most Timeout ms. True when none runs any more (passes
+  // may then start again); false leaves new passes refused.
+  static bool EndAll(unsigned timeoutMs);
 
  private:
-  TAfterNavigateThr(std::uint64_t pass, platform::ObjectId ieWin, std::u16string winId,
-                    std::shared_ptr<TFormItem> item, std::uint8_t action, bool fillOption);
+  TAfterNavigateThr(platform::ObjectId ieWin, std::u16string winId, std::shared_ptr<TFormItem> item,
+                    std::uint8_t action, bool fillOption);
   void Execute();
   // Lets the watcher forget this pass and ends the thread's COM use.
   void EndPass();
 
-  const std::uint64_t pass_;
+  std::uint64_t pass_ = 0;  // set by the thread before the pass runs
   const platform::ObjectId ie_win_;
   std::u16string win_id_;
   const std::shared_ptr<TFormItem> item_;

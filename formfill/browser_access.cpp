@@ -172,13 +172,52 @@ bool ForEachItem(IHTMLElementCollection* collection, const std::function<bool(ID
 }
 
 ComPtr<IHTMLElementCollection> ElementsByTag(IUnknown* element, std::u16string_view tag) {
-  ComPtr<IHTMLElement2> container;
-  ComPtr<IHTMLElementCollection> found;
-  if (element == nullptr || FAILED(element->QueryInterface(IID_IHTMLElement2, container.PutVoid())) ||
-      FAILED(container->getElementsByTagName(BString(tag).get(), found.Put()))) {
-    found.Reset();
+  ComPtr<IHTMLElement> container;
+  ComPtr<IDispatch> all, tagged;
+  if (element == nullptr || FAILED(element->QueryInterface(IID_IHTMLElement, container.PutVoid())) ||
+      FAILED(container->get_all(all.Put())) || !all) {
+    return {};
   }
-  return found;
+  ComPtr<IHTMLElementCollection> elements = all.As<IHTMLElementCollection>();
+  if (!elements || FAILED(elements->tags(Variant::Text(tag).raw(), tagged.Put())) || !tagged) return {};
+  return tagged.As<IHTMLElementCollection>();
+}
+
+namespace {
+
+// True when Holder is Element or stands around it.
+bool Holds(IHTMLElement* holder, IHTMLElement* element) {
+  for (ComPtr<IHTMLElement> up(element); up;) {
+    if (platform::com::IsSameObject(up.get(), holder)) return true;
+    ComPtr<IHTMLElement> parent;
+    if (FAILED(up->get_parentElement(parent.Put()))) return false;
+    up = parent;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ReadFormHtml(IHTMLElement* form, std::u16string& html) {
+  html.clear();
+  if (form == nullptr) return false;
+  ComPtr<IHTMLElement> holder(form);
+  ComPtr<IDispatch> all;
+  if (SUCCEEDED(form->get_all(all.Put())) && all) {
+    ForEachItem(all.As<IHTMLElementCollection>().get(), [&](IDispatch* item) {
+      ComPtr<IHTMLElement> element = ComPtr<IDispatch>(item).As<IHTMLElement>();
+      while (element && holder && !Holds(holder.get(), element.get())) {
+        ComPtr<IHTMLElement> parent;
+        if (FAILED(holder->get_parentElement(parent.Put()))) parent.Reset();
+        holder = parent;
+      }
+      return true;
+    });
+  }
+  BString text;
+  if (!holder || FAILED(holder->get_outerHTML(text.Put()))) return false;
+  html = text.Text();
+  return true;
 }
 
 Variant ReadMark(IHTMLElement* element, std::u16string_view name) {
@@ -208,6 +247,13 @@ bool ReadInputType(IHTMLElement* element, std::string& type) {
   if (value.type() != VT_BSTR) return false;
   type = LowerAscii8(value.StringValue());
   return true;
+}
+
+bool IsTextType(std::string_view type) {
+  for (std::string_view each : {"text", "email", "tel", "url", "search", "number"}) {
+    if (type == each) return true;
+  }
+  return false;
 }
 
 std::string LowerAscii8(std::u16string_view text) {

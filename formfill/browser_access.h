@@ -38,8 +38,15 @@ void GetDocumentBody(IWebBrowser2* browser, ComPtr<IHTMLElement>& body);
 // until it answers false; an item whose call fails or that is nil is skipped. False
 // when the length cannot be read.
 bool ForEachItem(IHTMLElementCollection* collection, const std::function<bool(IDispatch* item)>& visit);
-// The elements of a form (or any element) with the tag; nil when they cannot be taken.
+// The elements of a form (or any element) with the tag, taken from its all collection,
+// which for a form holds its own controls also where the page's tree puts them outside
+// it; nil when they cannot be taken.
 ComPtr<IHTMLElementCollection> ElementsByTag(IUnknown* element, std::u16string_view tag);
+// The HTML text that shows a form with its fields: its outer HTML, or, for a form whose
+// controls stand outside it (a form the tree builder left empty inside a table), the
+// outer HTML of the nearest element around it that holds them all. False (and empty)
+// when it cannot be read.
+bool ReadFormHtml(IHTMLElement* form, std::u16string& html);
 // getAttribute with flags 0; VT_EMPTY when the call fails.
 platform::com::Variant ReadMark(IHTMLElement* element, std::u16string_view name);
 // The attribute when it is a wide string, else empty.
@@ -49,6 +56,11 @@ std::u16string ElementId(IHTMLElement* element);
 // An input's type as the page side compares it: the "type" attribute as 8-bit text,
 // ASCII letters lower-cased; false when it cannot be read as text.
 bool ReadInputType(IHTMLElement* element, std::string& type);
+// True for the input types the page side treats as text: "text" and the text-like
+// types pages use for names, addresses, phones and search boxes ("email", "tel",
+// "url", "search", "number"). Type is as ReadInputType gives it; "password" is the
+// only password type.
+bool IsTextType(std::string_view type);
 // Wide text as 8-bit text with the ASCII letters lower-cased.
 std::string LowerAscii8(std::u16string_view text);
 

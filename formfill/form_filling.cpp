@@ -138,7 +138,7 @@ bool PrepareFormFields(IUnknown* form, const TFormFieldList* fields, std::u16str
       } else {
         result = true;
       }
-    } else if (field.type == "text") {
+    } else if (IsTextType(field.type)) {
       if (!fields) return;
       if (FindFieldValue(fields, NameOf(field.input.get()), ElementId(field.element.get()), value)) {
         prepare(field, value, u"VALUE");
@@ -187,9 +187,9 @@ FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool s
         counted(SelectMatchingOption(field.select.get(), value));
         return;
       }
-      if (field.type == "text") {
+      if (IsTextType(field.type)) {
         noFields = false;
-        value = FillValue(field.element.get(), windowId);
+        value = CutAtTab(FillValue(field.element.get(), windowId));
       } else if (field.type == "password") {
         noFields = false;
         if (!fillPasswords) return;
@@ -202,8 +202,9 @@ FillResult FillFormsFromRecord(IWebBrowser2* browser, bool fillPasswords, bool s
       counted(CurrentValue(field.input.get()).empty() && WriteValue(field.input.get(), value));
     });
   });
-  // Mended: a browser without a document filled nothing; it is no success.
-  if (!walked) return frNothingFilled;
+  // A browser without a document has no page to fill: neither a success nor a page
+  // whose fields were filled already.
+  if (!walked) return frNoForms;
   if (formCount > 0) noForms = false;
   if (submit) {
     if (firstForm && platform::com::IsSameObject(firstForm.get(), lastForm.get())) {
@@ -228,8 +229,8 @@ void FillFormsOnPage(IWebBrowser2* browser) {
       if (field.select) {
         value = FillValue(field.element.get(), windowId);
         if (!value.empty()) SelectMatchingOption(field.select.get(), value);
-      } else if (field.type == "text") {
-        value = FillValue(field.element.get(), windowId);
+      } else if (IsTextType(field.type)) {
+        value = CutAtTab(FillValue(field.element.get(), windowId));
         if (!value.empty()) WriteValue(field.input.get(), value);
       } else if (field.type == "password") {
         ReadPreparedValue(field.element.get(), windowId, value);
@@ -274,6 +275,8 @@ bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value)
   option->put_selected(VARIANT_TRUE);
   return true;
 }
+
+std::u16string CutAtTab(std::u16string_view value) { return std::u16string(value.substr(0, value.find(u'\t'))); }
 
 void ColorFilledField(IHTMLElement* field) {
   if (field == nullptr) return;

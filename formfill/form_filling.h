@@ -20,9 +20,10 @@ namespace formfill {
 
 enum FillResult : int {
   frFilled = 0,         // a field was filled (and with submitting, values went to one form)
-  frNoForms = 1,        // no form, or no text input, password input or select in them
+  frNoForms = 1,        // no page (no document), no form, or no text input, password input
+                        // or select in them
   frNoValues = 2,       // no field carries a value to fill
-  frNothingFilled = 3,  // values exist but no field was written; also: no document
+  frNothingFilled = 3,  // values exist but no field was written
   frManyForms = 4,      // submitting was asked and several forms received values
 };
 
@@ -48,6 +49,10 @@ void FillFormsOnPage(IWebBrowser2* browser);
 platform::com::ComPtr<IHTMLOptionElement> FindMatchingOption(IHTMLSelectElement* select, std::u16string_view value);
 // Selects the option FindMatchingOption gives; false when none does (the selection stays).
 bool SelectMatchingOption(IHTMLSelectElement* select, std::u16string_view value);
+
+// A value as it goes into a text input: identity values kept as "value TAB
+// alternatives" (a country, a state, a title) give the part before the first TAB.
+std::u16string CutAtTab(std::u16string_view value);
 
 // Colours a filled field light green and marks it "Pellix_Colored" (a byte 1).
 void ColorFilledField(IHTMLElement* field);

@@ -37,13 +37,13 @@ void ReadFormFields(IUnknown* form, TFormFieldList* fields, TWideStrings* passwo
     ComPtr<IHTMLInputElement> input = ComPtr<IDispatch>(item).As<IHTMLInputElement>();
     std::string type;
     if (!element || !input || !ReadInputType(element.get(), type)) return true;
-    if (type != "text" && type != "password") return true;
+    if (!IsTextType(type) && type != "password") return true;
     TFormListItem field;
     field.ID = ElementId(element.get());
     BString name, value;
     field.Name = Text(input->get_name(name.Put()), name);
     field.FieldType = platform::AnsiToWide(type);
-    if (type == "text" && IsBuiltInIgnored(field.Name, field.ID)) return true;
+    if (type != "password" && IsBuiltInIgnored(field.Name, field.ID)) return true;
     field.Value = Text(input->get_value(value.Put()), value);
     if (type == "password") {
       field.Generated = true;

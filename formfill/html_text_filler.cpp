@@ -11,6 +11,7 @@
 #include "formfill/browser_access.h"
 #include "formfill/form_filling.h"
 #include "formfill/prepared_values.h"
+#include "platform/base/text.h"
 #include "platform/browser/html_rules.h"
 
 namespace formfill {
@@ -24,6 +25,7 @@ constexpr std::size_t npos = std::u16string::npos;
 constexpr std::size_t kCaptionReach = 1024;  // how far back caption text is looked for
 constexpr int kHeaderRows = 3;
 constexpr char16_t kKeyMark[] = u"Pellix_Key";
+constexpr char16_t kIgnoreKey[] = u"IGNORE";
 
 // Letters of scripts with letter case (the text is lower-cased) and digits. Letters of
 // scripts without case (Chinese, Japanese) are not: their words are not set apart by
@@ -99,8 +101,6 @@ bool HasWholeWords(const std::u16string& text, const std::vector<std::u16string>
   return true;
 }
 
-std::u16string CutAtTab(const std::u16string& value) { return value.substr(0, value.find(u'\t')); }
-
 }  // namespace
 
 std::pair<std::size_t, std::size_t> GetTagAttribute(std::u16string_view tag, std::u16string_view attribute) {
@@ -153,6 +153,8 @@ TDynamicVedoZorere::TDynamicVedoZorere() {
     const std::u16string line = map.Get(i);
     const std::size_t eq = line.find(u'=');
     if (eq == npos) continue;
+    // The dictionary's IGNORE line names fields that are never handled: no key.
+    if (UpperCaseWide(line.substr(eq + 1)) == kIgnoreKey) continue;
     MapLine entry;
     entry.name = line.substr(0, eq);
     entry.lower = LowerCaseWide(entry.name);
@@ -233,12 +235,12 @@ void TDynamicVedoZorere::ScanFields() {
     TagStart = start;
     current = close;
     const std::u16string type = kind == Kind::TextInput ? AttributeText(Tag, u"type=") : std::u16string();
-    const bool skipped = !type.empty() && type != u"text";
+    const bool skipped = !type.empty() && !IsTextType(platform::WideToAnsi(type));
     // Names as the page spells them: the page looks them up, and counts them, so.
     const auto nameAt = GetTagAttribute(Tag, u"name=");
     const auto idAt = GetTagAttribute(Tag, u"id=");
     Scanned field{Source.substr(start + nameAt.first, nameAt.second), Source.substr(start + idAt.first, idAt.second)};
-    if (!skipped && (!field.name.empty() || !field.id.empty())) {
+    if (!skipped && (!field.name.empty() || !field.id.empty()) && !IsBuiltInIgnored(field.name, field.id)) {
       try {
         HandleField(field, kind);
       } catch (const std::exception&) {

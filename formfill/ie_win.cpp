@@ -176,7 +176,7 @@ void TIEWin::Attach() {
                         self.OnBeforeNavigate2(ArgumentText(params, 1));
                       }));
     events->AddMember(u"NavigateComplete2", DISPID_NAVIGATECOMPLETE2, handle([](TIEWin& self, DISPPARAMS* params) {
-                        self.OnNavigateComplete2(ArgumentText(params, 1));
+                        self.OnNavigateComplete2(ArgumentObject(params, 0).get(), ArgumentText(params, 1));
                       }));
     events->AddMember(u"DocumentComplete", DISPID_DOCUMENTCOMPLETE, handle([](TIEWin& self, DISPPARAMS* params) {
                         self.OnDocumentComplete(ArgumentObject(params, 0).get(), ArgumentText(params, 1));
@@ -218,7 +218,7 @@ void TIEWin::Release() {
     form_sinks_.clear();
   }
   FreePasswordContext();
-  PreparedValues::Instance().DropWindow(win_id_);
+  PreparedValues::Instance().CloseWindow(win_id_);
 }
 
 void TIEWin::ReadToolbarClientId() {
@@ -344,7 +344,11 @@ void TIEWin::OnBeforeNavigate2(const std::u16string& url) {
   TakePendingNavigation(url);
 }
 
-void TIEWin::OnNavigateComplete2(const std::u16string& url) { TakePendingNavigation(url); }
+void TIEWin::OnNavigateComplete2(IDispatch* frame, const std::u16string& url) {
+  // The window shows another page: what was prepared for the last one goes with it.
+  if (platform::com::IsSameObject(frame, browser_.get())) PreparedValues::Instance().DropWindow(win_id_);
+  TakePendingNavigation(url);
+}
 
 void TIEWin::TakePendingNavigation(const std::u16string& url) {
   LONG action = IntegerProperty(browser_.get(), kNavActionProperty);
@@ -361,6 +365,10 @@ void TIEWin::TakePendingNavigation(const std::u16string& url) {
 }
 
 void TIEWin::OnDocumentComplete(IDispatch* frame, const std::u16string& url) {
+  // A frame's completion is part of its page's load: the page's own completion, which
+  // comes last, starts the one pass over it (the page's collections hold no frame's
+  // elements), and a pending request waits for it.
+  if (!platform::com::IsSameObject(frame, browser_.get())) return;
   FreePasswordContext();
   std::u16string address = platform::LowerCase(url);
   if (address.rfind(u"http", 0) != 0) return;
@@ -370,10 +378,8 @@ void TIEWin::OnDocumentComplete(IDispatch* frame, const std::u16string& url) {
     std::lock_guard guard(lock_);
     if (!pending_url_.empty()) {
       if (url != pending_url_) {
-        // A frame of the page completed first: the request waits for its page. The
-        // top-level page completing at another address was redirected: the request
-        // expires and the page is handled as any other.
-        if (!platform::com::IsSameObject(frame, browser_.get())) return;
+        // The page completing at another address was redirected: the request expires
+        // and the page is handled as any other.
         pending_url_.clear();
         pending_item_.reset();
         pending_action_ = 0;

@@ -7,7 +7,8 @@
 //
 // Ownership and threads: the watcher thread (main_thread.h) creates each watcher, holds
 // it in its window table and is the only one that releases it (Release cuts every sink,
-// drops the password context and the page's prepared values). Everyone else reaches a
+// drops the password context and closes the window's prepared values). The prepared
+// values of a page are dropped when the window's page changes. Everyone else reaches a
 // watcher by its object id (registered weakly, so a gone watcher answers nothing) and
 // holds it only while using it. The browser's events arrive on the browser's own thread;
 // the sinks hold the watcher weakly and do nothing once it is released. The watcher's
@@ -99,7 +100,7 @@ class TIEWin : public std::enable_shared_from_this<TIEWin> {
   void StartAfterNavigate(std::shared_ptr<TFormItem> item, std::uint8_t action);
 
   void OnBeforeNavigate2(const std::u16string& url);
-  void OnNavigateComplete2(const std::u16string& url);
+  void OnNavigateComplete2(IDispatch* frame, const std::u16string& url);
   void OnDocumentComplete(IDispatch* frame, const std::u16string& url);
   void OnWindowStateChanged(LONG flags, LONG validMask);
   bool OnPasswordContextMenu(IHTMLEventObj* event);

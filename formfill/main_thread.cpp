@@ -79,9 +79,10 @@ void TMainThread::QueueNavigate(std::unique_ptr<TNavigateItem> item) {
   navigate_pending_.store(true);
 }
 
-void TMainThread::QueuePasswordFill(platform::ObjectId ieWin) {
+void TMainThread::QueuePasswordFill(platform::ObjectId ieWin, std::shared_ptr<TInputPasswordContext> context) {
+  if (!context) return;
   std::scoped_lock hold(lock_);
-  password_queue_.push_back(ieWin);
+  password_queue_.emplace_back(ieWin, std::move(context));
   password_pending_.store(true);
 }
 
@@ -269,11 +270,12 @@ void TMainThread::ProcessNavigateQueue() {
 
 void TMainThread::ProcessPasswordQueue() {
   if (!password_queue_.empty()) {
-    const std::u16string key = HexId(password_queue_.front());
+    auto [watcher, context] = std::move(password_queue_.front());
     password_queue_.pop_front();
+    const std::u16string key = HexId(watcher);
     for (auto& entry : windows_) {
       if (entry.first != key) continue;
-      if (std::shared_ptr<TInputPasswordContext> context = entry.second->PasswordContext()) context->FillPassword();
+      context->FillPassword();
       break;
     }
   }

@@ -40,8 +40,11 @@ class TMainThread {
   void RequestScan();
   // Queues a stored form to open (the queue owns the request).
   void QueueNavigate(std::unique_ptr<TNavigateItem> item);
-  // Queues the watcher (by id) whose password context holds the password to write.
-  void QueuePasswordFill(platform::ObjectId ieWin);
+  // Queues a password to write: the context of the input chosen (its new value set),
+  // for the watcher (by id) of its window. The request holds its own context, so a
+  // later right click, which gives the watcher another, cannot change it; it is
+  // dropped when the watcher is gone by the time it runs.
+  void QueuePasswordFill(platform::ObjectId ieWin, std::shared_ptr<TInputPasswordContext> context);
 
   // Cuts the current pause short and waits until a whole cycle begun after the call
   // has ended (tests and the program's end use it to see queued work done).
@@ -71,7 +74,7 @@ class TMainThread {
 
   support::TCriticalSection lock_;  // guards both queues
   std::deque<std::unique_ptr<TNavigateItem>> navigate_queue_;
-  std::deque<platform::ObjectId> password_queue_;
+  std::deque<std::pair<platform::ObjectId, std::shared_ptr<TInputPasswordContext>>> password_queue_;
   std::atomic<bool> navigate_pending_{false};
   std::atomic<bool> password_pending_{false};
   std::atomic<bool> rescan_requested_{false};

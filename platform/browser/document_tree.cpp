@@ -2,6 +2,7 @@
 
 #include <gumbo.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/base/text.h"
@@ -29,6 +30,43 @@ ElementKind KindOf(std::u16string_view tag) {
   return ElementKind::Other;
 }
 
+// A piece of the parsed text: its offset and length.
+struct Span {
+  std::size_t start = 0;
+  std::size_t length = 0;
+};
+
+Span SpanOf(const std::string& text, const GumboStringPiece& piece) {
+  if (piece.data == nullptr || piece.data < text.data() || piece.data > text.data() + text.size()) return {};
+  return {static_cast<std::size_t>(piece.data - text.data()), piece.length};
+}
+
+// Where the source closes a form: every end tag "</form" that the tokenizer met as a
+// tag. An occurrence inside a start tag (an attribute value), a comment or raw text
+// (script, style, textarea ...) is no tag; the parsed nodes cover those.
+std::vector<std::size_t> FormEndTags(const std::string& text, std::vector<Span> covered) {
+  std::sort(covered.begin(), covered.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+  std::vector<std::size_t> ends;
+  std::size_t reach = 0;  // the end of the covered spans that start before the position
+  std::size_t next = 0;
+  for (std::size_t at = text.find("</"); at != std::string::npos; at = text.find("</", at + 2)) {
+    if (text.size() - at < 7) break;
+    std::string name = text.substr(at + 2, 4);
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const char after = text[at + 6];
+    if (name != "form" || !(after == '>' || after == '/' || after == ' ' || after == '\t' || after == '\n' ||
+                            after == '\r' || after == '\f')) {
+      continue;
+    }
+    while (next < covered.size() && covered[next].start <= at) {
+      reach = std::max(reach, covered[next].start + covered[next].length);
+      ++next;
+    }
+    if (at >= reach) ends.push_back(at);
+  }
+  return ends;
+}
+
 // Holds the text and gumbo's output (which points into the text) for the walk, and
 // gives the output back in every case.
 struct GumboResult {
@@ -38,6 +76,27 @@ struct GumboResult {
   std::string text;
   GumboOutput* output;
 };
+
+// The parser's form element pointer, replayed over the source: a form's start tag sets
+// it (the parser makes no form while one is set), an end tag "</form" clears it, and a
+// control whose tag comes while it is set belongs to that form. Any other control
+// belongs to the nearest form around it.
+void AssociateForms(const DocumentTree& tree, std::vector<std::pair<std::size_t, Node*>> forms,
+                    const std::vector<std::pair<std::size_t, Node*>>& controls, const std::vector<std::size_t>& ends) {
+  for (Node* node : tree.elements()) {
+    if (IsFormControl(*node)) node->form = FormAround(*node);
+  }
+  // The tree builder moves elements (out of tables, for one): the source decides.
+  std::sort(forms.begin(), forms.end());
+  for (const auto& [at, control] : controls) {
+    auto open = std::lower_bound(forms.begin(), forms.end(), at,
+                                 [](const auto& form, std::size_t offset) { return form.first < offset; });
+    if (open == forms.begin()) continue;
+    --open;
+    auto closed = std::lower_bound(ends.begin(), ends.end(), open->first);
+    if (closed == ends.end() || *closed > at) control->form = open->second;
+  }
+}
 
 }  // namespace
 
@@ -55,14 +114,17 @@ std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u1
   // Walks the tree without recursion, so that deep nesting cannot exhaust the stack;
   // children are pushed last first, so nodes come off in document order.
   std::vector<std::pair<const GumboNode*, Node*>> pending;
+  std::vector<Span> covered;              // start tags, comments and text of the source
+  std::vector<std::pair<std::size_t, Node*>> forms, controls;  // by the offset of their tag
   const GumboVector& top = parsed.output->document->v.document.children;
   for (unsigned i = top.length; i-- > 0;) pending.emplace_back(static_cast<const GumboNode*>(top.data[i]), nullptr);
   while (!pending.empty()) {
     auto [source, parent] = pending.back();
     pending.pop_back();
     if (source->type == GUMBO_NODE_TEXT || source->type == GUMBO_NODE_WHITESPACE ||
-        source->type == GUMBO_NODE_CDATA) {
-      if (parent == nullptr) continue;
+        source->type == GUMBO_NODE_CDATA || source->type == GUMBO_NODE_COMMENT) {
+      covered.push_back(SpanOf(parsed.text, source->v.text.original_text));
+      if (parent == nullptr || source->type == GUMBO_NODE_COMMENT) continue;
       Node* text = tree->NewNode();
       text->isText = true;
       text->text = Utf8ToWide(source->v.text.text);
@@ -85,6 +147,10 @@ std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u1
           {Utf8ToWide(attribute->name), platform::com::Variant::Text(Utf8ToWide(attribute->value))});
     }
     LoadParsedState(*node);
+    const Span tag = SpanOf(parsed.text, element.original_tag);
+    covered.push_back(tag);
+    if (tag.length > 0 && node->kind == ElementKind::Form) forms.emplace_back(tag.start, node);
+    if (tag.length > 0 && IsFormControl(*node)) controls.emplace_back(tag.start, node);
     for (unsigned i = element.children.length; i-- > 0;) {
       pending.emplace_back(static_cast<const GumboNode*>(element.children.data[i]), node);
     }
@@ -102,6 +168,7 @@ std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u1
   for (Node* node : tree->elements_) {
     if (node->kind == ElementKind::Select) NormaliseSelection(*tree, *node);
   }
+  AssociateForms(*tree, forms, controls, FormEndTags(parsed.text, std::move(covered)));
   return tree;
 }
 

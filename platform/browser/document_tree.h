@@ -37,6 +37,11 @@ struct Node {
   Node* parent = nullptr;       // null for the root element
   std::size_t order = 0;        // position among the document's elements
   std::size_t end = 0;          // one past the position of the last element inside
+  // Form controls: the form that owns the control, as the parser associated it (the
+  // form open in the source when the control's tag came, also where the tree builder
+  // moved the form away, as it does with a form inside a table), else the nearest
+  // form around it; null for none.
+  Node* form = nullptr;
   // Inputs: the value the user or the program set, once set ("dirty").
   std::u16string value;
   bool valueDirty = false;

@@ -92,11 +92,6 @@ class HtmlEventObj : public ModelObject<IHTMLEventObj> {
   Variant return_value_;
 };
 
-bool IsFormControl(const Node& node) {
-  return node.kind == ElementKind::Input || node.kind == ElementKind::Select || node.tag == u"textarea" ||
-         node.tag == u"button";
-}
-
 IDispatch* AsDispatch(HtmlElement* element) { return static_cast<IHTMLElement*>(element); }
 
 }  // namespace
@@ -215,7 +210,7 @@ HRESULT HtmlElement::get_all(IDispatch** all) {
   std::shared_ptr<DocumentTree> tree = tree_.lock();
   if (!tree) return E_FAIL;
   std::lock_guard guard(tree->lock());
-  auto collection = CollectElements(tree, tree->Descendants(*node_), [](const Node&) { return true; });
+  auto collection = CollectElements(tree, ElementsOf(*tree, *node_), [](const Node&) { return true; });
   *all = collection.Detach();
   return S_OK;
 }
@@ -309,7 +304,7 @@ HRESULT HtmlElement::get_length(LONG* length) {
     if (node.kind == ElementKind::Select) {
       count = SelectOptions(tree, node).size();
     } else {
-      for (Node* each : tree.Descendants(node)) count += IsFormControl(*each) ? 1 : 0;
+      count = FormControls(tree, node).size();
     }
     *length = static_cast<LONG>(count);
     return S_OK;
@@ -326,9 +321,7 @@ HRESULT HtmlElement::item(VARIANT name, VARIANT index, IDispatch** element) {
   if (node_->kind == ElementKind::Select) {
     list = SelectOptions(*tree, *node_);
   } else {
-    for (Node* each : tree->Descendants(*node_)) {
-      if (IsFormControl(*each)) list.push_back(each);
-    }
+    list = FormControls(*tree, *node_);
   }
   ItemChoice choice = ChooseItem(list, name, index);
   if (FAILED(choice.result)) return choice.result;

@@ -219,11 +219,36 @@ std::u16string TextContent(const Node& node) {
   return CollapseSpaces(raw);
 }
 
-Node* FormOf(const Node& node) {
+bool IsFormControl(const Node& node) {
+  return node.kind == ElementKind::Input || node.kind == ElementKind::Select || node.tag == u"textarea" ||
+         node.tag == u"button";
+}
+
+Node* FormAround(const Node& node) {
   for (Node* up = node.parent; up; up = up->parent) {
     if (up->kind == ElementKind::Form) return up;
   }
   return nullptr;
+}
+
+Node* FormOf(const Node& node) { return IsFormControl(node) ? node.form : FormAround(node); }
+
+std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form) {
+  std::vector<Node*> controls;
+  for (Node* each : tree.elements()) {
+    if (IsFormControl(*each) && each->form == &form) controls.push_back(each);
+  }
+  return controls;
+}
+
+std::vector<Node*> ElementsOf(const DocumentTree& tree, const Node& node) {
+  std::vector<Node*> inside = tree.Descendants(node);
+  if (node.kind != ElementKind::Form) return inside;
+  for (Node* each : FormControls(tree, node)) {
+    if (each->order < node.order || each->order >= node.end) inside.push_back(each);
+  }
+  std::sort(inside.begin(), inside.end(), [](const Node* a, const Node* b) { return a->order < b->order; });
+  return inside;
 }
 
 std::u16string InputValue(const Node& node) {

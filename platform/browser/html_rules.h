@@ -28,8 +28,17 @@
 // value is its "value" attribute, else its text. A select without "multiple" always
 // has exactly one selected option when it has any: the last one marked selected, else
 // the first; selecting one option deselects the others. A select's value is the value
-// of its first selected option, else empty. An element's form is the nearest form
-// element around it.
+// of its first selected option, else empty.
+//
+// Form owners. A control (input, select, textarea, button) belongs to the form the
+// parser associated it with: the form whose start tag came last before the control's
+// tag with no "</form" end tag between them. That holds where the tree builder leaves
+// the form empty (a form written between a table and its rows is moved out of them,
+// but its controls are still its own). A control outside any such form belongs to the
+// nearest form around it. A control's form is its owner; a form's length and item are
+// its controls; its all collection holds the elements inside it and the controls it
+// owns outside it, in document order. getElementsByTagName stays with the
+// elements inside. Any other element's form is the nearest form around it.
 //
 // outerHTML. One fixed form: "<" + upper-case tag, then for each attribute in order a
 // blank, the name as stored, "=" and the value as text in double quotes (values that
@@ -95,7 +104,17 @@ std::u16string InputType(const Node& node);
 bool NameMatches(const Node& node, std::u16string_view name);
 bool TagMatches(const Node& node, std::u16string_view tag);
 std::u16string TextContent(const Node& node);
+// Input, select, textarea and button: the elements a form counts as its own.
+bool IsFormControl(const Node& node);
+// The nearest form element around Node.
+Node* FormAround(const Node& node);
+// The form a control belongs to (its owner), else the nearest form around the element.
 Node* FormOf(const Node& node);
+// The controls Form owns, in document order.
+std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form);
+// What a form's all collection holds: the elements inside it and the controls it owns
+// outside it, in document order; for any other element, the elements inside it.
+std::vector<Node*> ElementsOf(const DocumentTree& tree, const Node& node);
 
 // Values and selection.
 std::u16string InputValue(const Node& node);

@@ -172,10 +172,10 @@ TEST_F(FormFilling, FillResultCodes) {
   }
 }
 
-TEST_F(FormFilling, NoDocumentIsNotASuccess) {
+TEST_F(FormFilling, NoDocumentGetsTheNoPageAnswer) {
   ComPtr<IWebBrowser2> blank = Open();
-  EXPECT_EQ(formfill::FillFormsFromRecord(blank.get(), true, true), formfill::frNothingFilled);
-  EXPECT_EQ(formfill::FillFormsFromRecord(nullptr, true, true), formfill::frNothingFilled);
+  EXPECT_EQ(formfill::FillFormsFromRecord(blank.get(), true, true), formfill::frNoForms);
+  EXPECT_EQ(formfill::FillFormsFromRecord(nullptr, true, true), formfill::frNoForms);
 }
 
 TEST_F(FormFilling, IdentityKeysAndPasswords) {
@@ -204,6 +204,29 @@ TEST_F(FormFilling, FillOnPageOverwrites) {
   formfill::FillFormsOnPage(browser.get());
   EXPECT_EQ(Value(browser.get(), u"city"), u"Paris");
   EXPECT_EQ(Value(browser.get(), u"email"), u"");
+}
+
+// Identity values kept as "value TAB alternatives" go into text inputs (of any
+// text-like type) cut at the TAB; selects still choose among the alternatives.
+TEST_F(FormFilling, TextInputsGetTheValueBeforeTheTab) {
+  AddPage(u"/contact", "<form id=f><input name='ctl00$Main$txtCountry' id=country>"
+                       "<input type=search name='s[country]' id=s><select name=title id=title>"
+                       "<option>Mrs</option><option value=mr>Mr</option></select></form>");
+  ComPtr<IWebBrowser2> browser = OpenPage(u"/contact");
+  for (const auto& [id, key] : {std::pair{u"country", u"COUNTRY"}, {u"s", u"COUNTRY"}, {u"title", u"TITLE"}}) {
+    formfill::WriteMark(ById(browser.get(), id).get(), u"Pellix_Key", Variant::Text(key));
+  }
+  ActiveIdentity = std::make_unique<TIdentity>("");
+  ActiveIdentity->SetValue(u"COUNTRY", u"Germany\tDeutschland\tDE");
+  ActiveIdentity->SetValue(u"TITLE", u"Mister\tMr");
+  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), false, false), formfill::frFilled);
+  EXPECT_EQ(Value(browser.get(), u"country"), u"Germany");
+  EXPECT_EQ(Value(browser.get(), u"s"), u"Germany");
+  EXPECT_EQ(Value(browser.get(), u"title"), u"mr");
+  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"country").get(), u"typed");
+  formfill::FillFormsOnPage(browser.get());
+  EXPECT_EQ(Value(browser.get(), u"country"), u"Germany");
+  ActiveIdentity.reset();
 }
 
 TEST_F(FormFilling, ValuesOfAnotherWindowAreNotFilled) {

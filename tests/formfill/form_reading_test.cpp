@@ -114,4 +114,40 @@ TEST_F(ReadFields, TextAndPasswordInputsThenSelects) {
   EXPECT_EQ(again.size(), fields.size());
 }
 
+// Pages mark user names, addresses and phones with the text-like input types, and lay
+// forms out between a table and its rows: both are read as any form.
+TEST_F(ReadFields, TextLikeTypesAndAFormTheTableBuilderLeftEmpty) {
+  auto document = platform::browser::HtmlDocument::Load(
+      R"(<table><form id=f name=signup>
+           <tr><td>E-mail</td><td><input type=email name=login id=login value=ann@site.test></td></tr>
+           <tr><td><input type=tel name="phone[home]" value="+49 30 1234"></td></tr>
+           <tr><td><input type=url name=site value=http://ann.test><input type=NUMBER name=age value=42></td></tr>
+           <tr><td><input type=search name=look value=x><input type=date name=born value=2000-01-01></td></tr>
+           <tr><td><input type=hidden name=token value=t><input type=range name=r></td></tr>
+           <tr><td><input type=password name=pw value=pw1></td></tr>
+           <tr><td><select name="ctl00$Main$ddlCountry"><option selected>Germany</select></td></tr>
+         </form></table>)",
+      u"http://site.test/");
+  ComPtr<IHTMLElement> form;
+  ASSERT_EQ(document->getElementById(BString(u"f").get(), form.Put()), S_OK);
+  TFormFieldList fields;
+  TUniStringList passwords;
+  formfill::ReadFormFields(form.get(), &fields, &passwords);
+  struct Expected {
+    std::u16string name, type, value;
+  } expected[] = {
+      {u"login", u"email", u"ann@site.test"}, {u"phone[home]", u"tel", u"+49 30 1234"},
+      {u"site", u"url", u"http://ann.test"},  {u"age", u"number", u"42"},
+      {u"look", u"search", u"x"},             {u"pw", u"password", u"pw1"},
+      {u"ctl00$Main$ddlCountry", u"", u"Germany"},
+  };
+  ASSERT_EQ(fields.size(), std::size(expected));
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    EXPECT_EQ(fields[i].Name, expected[i].name) << i;
+    EXPECT_EQ(fields[i].FieldType, expected[i].type) << i;  // as the page reports it
+    EXPECT_EQ(fields[i].Value, expected[i].value) << i;
+  }
+  ASSERT_EQ(passwords.GetCount(), 1);
+}
+
 }  // namespace

@@ -97,8 +97,10 @@ TEST_F(HtmlTextFillerTest, FieldsMatchTheirKeys) {
        R"(<form>First name <input type="checkbox" name="c"> <input name="a1"></form>)", "FIRSTNAME", nullptr},
       {"a type in single quotes is not text in the written HTML",
        R"(<form><input type='text' name='fname'></form>)", "FIRSTNAME", "-"},
-      {"other input types are skipped", R"(<form><input type="email" name="email"><input type="hidden" name="fname">
-          <input type="TEXT" name="city"></form>)", "CITY", nullptr},
+      {"text-like types are text, other types are skipped",
+       R"(<form><input type="email" name="email"><input type="hidden" name="fname">
+          <input type="TEXT" name="city"><input type="tel" name="phone"><input type="date" name="dob"></form>)",
+       "EMAIL CITY PHONE", nullptr},
       {"a label for= the id", R"(<form><label for="a1">First Name</label><input id="a1"></form>)", "FIRSTNAME",
        nullptr},
       {"a label word must stand alone", R"(<form><label for="a1">Firstnames</label><input id="a1"></form>)", "-",
@@ -151,8 +153,10 @@ TEST_F(HtmlTextFillerTest, FieldsMatchTheirKeys) {
       {"selects match like inputs", R"(<form><select name="state"><option>CA</option></select></form>)", "STATE",
        nullptr},
       {"fields without name or id", R"(<form>First name <input></form>)", "-", nullptr},
-      {"names of the built-in ignore list stop the search", R"(<form>First name <input name="q"></form>)", "IGNORE",
-       nullptr},
+      {"names of the built-in ignore list are never handled, and IGNORE is no key",
+       R"(<form>First name <input name="q"> <label for="s">Search</label><input type="search" id="s"
+          name="site-search"> Query <input name="x1"></form>)",
+       "- - -", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -285,9 +289,10 @@ TEST_F(HtmlTextFillerTest, NothingHappensWithoutFormOrText) {
 }
 
 // Text that is no well-formed HTML: the filler reads what it can and never reads
-// outside the text.
+// outside the text. It writes only into a field the text names, and only the field's
+// whole value; the rest of the page is untouched.
 TEST_F(HtmlTextFillerTest, HostileTextIsReadSafely) {
-  const Page page = Load(R"(<form><input name="fname" id="a"></form>)");
+  const Page page = Load(R"(<form><input name="fname" id="a"><input name="other" id="b" value="kept"></form>)");
   const std::u16string texts[] = {
       u"<input",
       u"<input name=\"fname",
@@ -306,17 +311,25 @@ TEST_F(HtmlTextFillerTest, HostileTextIsReadSafely) {
       std::u16string(5000, u'<') + u"input name=fname>",
       u"<input name=fname>" + std::u16string(3000, u'x') + u"<label for=fname>Last name</label",
   };
+  BString untouched;
+  ASSERT_EQ(page.ById(u"b")->get_outerHTML(untouched.Put()), S_OK);
   for (const std::u16string& text : texts) {
+    SCOPED_TRACE(Narrow(text.substr(0, 60)));
     TDynamicVedoZorere filler;
     filler.Fill(page.Form(0).get(), text, kWindow, true, true, true);
+    const std::u16string first = page.Value(u"a");
+    EXPECT_TRUE(first.empty() || first == u"value of FIRSTNAME") << Narrow(first);
+    BString other;
+    ASSERT_EQ(page.ById(u"b")->get_outerHTML(other.Put()), S_OK);
+    EXPECT_EQ(other.Text(), untouched.Text());
+    EXPECT_EQ(page.Value(u"b"), u"kept");
   }
-  SUCCEED();
 }
 
 // Whole pages as the match-fields tool reads them: the keys each field receives are
 // the recorded ones (a change in matching quality shows here first).
 TEST_F(HtmlTextFillerTest, FixturePagesMatchAsRecorded) {
-  for (const char* name : {"checkout", "two_forms", "scripts"}) {
+  for (const char* name : {"checkout", "two_forms", "scripts", "table_form"}) {
     SCOPED_TRACE(name);
     const std::string html = pellix_test::ReadBytes(pellix_test::Fixture(std::string("forms/") + name + ".html"));
     const std::string expected = pellix_test::ReadBytes(pellix_test::Fixture(std::string("forms/") + name + ".expected"));

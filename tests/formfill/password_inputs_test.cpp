@@ -142,21 +142,40 @@ TEST_F(PasswordInputs, AQueuedFillKeepsItsContextAfterTheWatcherDropsIt) {
   EXPECT_EQ(Value(u"b"), u"queued");
 }
 
-TEST(PreparedValues, TokensBelongToTheirWindowUntilDropped) {
+TEST(PreparedValues, TokensBelongToTheirWindowAndDocumentUntilDropped) {
   auto& table = formfill::PreparedValues::Instance();
-  std::u16string first = table.Add(u"PXID_A", u"one");
-  std::u16string second = table.Add(u"PXID_B", u"two");
+  auto documentOf = [](const platform::com::ComPtr<platform::browser::HtmlDocument>& page) {
+    platform::com::ComPtr<IHTMLElement> field;
+    page->getElementById(platform::com::BString(u"x").get(), field.Put());
+    return formfill::DocumentOf(field.get());
+  };
+  auto pageA = platform::browser::HtmlDocument::Load("<form><input id=x></form>", u"http://site.test/a");
+  auto pageB = platform::browser::HtmlDocument::Load("<form><input id=x></form>", u"http://site.test/b");
+  auto a = documentOf(pageA), b = documentOf(pageB);
+  ASSERT_TRUE(a && b);
+  const std::size_t before = table.Count();
+  std::u16string first = table.Add(u"PXID_UNIT_A", a.get(), u"one");
+  std::u16string second = table.Add(u"PXID_UNIT_B", a.get(), u"two");
   EXPECT_NE(first, second);
   std::u16string value;
-  EXPECT_TRUE(table.Find(u"PXID_A", first, value));
+  EXPECT_TRUE(table.Find(u"PXID_UNIT_A", a.get(), first, value));
   EXPECT_EQ(value, u"one");
-  EXPECT_FALSE(table.Find(u"PXID_B", first, value));
+  EXPECT_FALSE(table.Find(u"PXID_UNIT_B", a.get(), first, value));  // another window
   EXPECT_EQ(value, u"");
-  EXPECT_FALSE(table.Find(u"PXID_A", u"PXV_00000000", value));
-  table.DropWindow(u"PXID_A");
-  EXPECT_FALSE(table.Find(u"PXID_A", first, value));
-  EXPECT_TRUE(table.Find(u"PXID_B", second, value));
-  table.DropWindow(u"PXID_B");
+  EXPECT_FALSE(table.Find(u"PXID_UNIT_A", b.get(), first, value));  // another page of the window
+  EXPECT_FALSE(table.Find(u"PXID_UNIT_A", nullptr, first, value));
+  EXPECT_FALSE(table.Find(u"PXID_UNIT_A", a.get(), u"PXV_00000000", value));
+  EXPECT_EQ(table.Add(u"PXID_UNIT_A", nullptr, u"nowhere"), u"");
+  table.DropWindow(u"PXID_UNIT_A");
+  EXPECT_FALSE(table.Find(u"PXID_UNIT_A", a.get(), first, value));
+  EXPECT_TRUE(table.Find(u"PXID_UNIT_B", a.get(), second, value));
+  // A page of the window that comes later keeps values again; a closed window does not.
+  EXPECT_NE(table.Add(u"PXID_UNIT_A", b.get(), u"again"), u"");
+  table.DropWindow(u"PXID_UNIT_A");
+  table.CloseWindow(u"PXID_UNIT_B");
+  EXPECT_FALSE(table.Find(u"PXID_UNIT_B", a.get(), second, value));
+  EXPECT_EQ(table.Add(u"PXID_UNIT_B", a.get(), u"late"), u"");
+  EXPECT_EQ(table.Count(), before);
 }
 
 }  // namespace

@@ -11,11 +11,13 @@
 #include "formfill/after_navigate.h"
 #include "formfill/browser_access.h"
 #include "formfill/float_buttons.h"
+#include "formfill/form_filling.h"
 #include "formfill/ie_win.h"
 #include "formfill/main_thread.h"
 #include "formfill/prepared_values.h"
 #include "platform/base/faults.h"
 #include "platform/base/text.h"
+#include "platform/browser/html_document.h"
 #include "platform/kernel/debug_output.h"
 #include "platform/kernel/registry.h"
 #include "platform/win/window.h"
@@ -23,6 +25,8 @@
 #include "support/registry_access.h"
 #include "common/test_env.h"
 #include "data/data_globals.h"
+#include "data/data_startup.h"
+#include "data/identities.h"
 #include "data/ignore_lists.h"
 #include "tests/data/recording_app_services.h"
 #include "tools/match-fields/field_matches.h"
@@ -416,15 +420,85 @@ TEST_F(WatcherTest, AChosenPasswordIsWrittenByTheWatcherThreadIntoBothInputsOfTh
   auto call = shell_.Calls().back();
   std::shared_ptr<TIEWin> watcher = platform::LookupObject<TIEWin>(static_cast<platform::ObjectId>(call.argument));
   ASSERT_TRUE(watcher);
-  watcher->PasswordContext()->SetNewValue(u"Chosen#1");
-  watcher_->QueuePasswordFill(watcher->Id());
-  watcher_->QueuePasswordFill(0x7FFFFFF0);  // an id of no watcher is dropped
+  std::shared_ptr<formfill::TInputPasswordContext> context = watcher->PasswordContext();
+  context->SetNewValue(u"Chosen#1");
+  watcher_->QueuePasswordFill(watcher->Id(), context);
+  watcher_->QueuePasswordFill(0x7FFFFFF0, context);  // an id of no watcher is dropped
   watcher_->WaitForCycle();
   watcher_->WaitForCycle();
   for (const char16_t* id : {u"pw1", u"pw2"}) {
     BString value;
     ById(browser.get(), id).As<IHTMLInputElement>()->get_value(value.Put());
     EXPECT_EQ(value.Text(), u"Chosen#1");
+  }
+}
+
+TEST_F(WatcherTest, EachQueuedPasswordGoesIntoTheInputItWasChosenFor) {
+  AddPage(u"/two", "<html><body><form name='a'><input type='password' name='pa' id='pa'></form>"
+                   "<form name='b'><input type='password' name='pb' id='pb'></form></body></html>");
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  NavigateAndSettle(browser.get(), u"http://site.test/two");
+  std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+  ASSERT_TRUE(watcher);
+  // Two right clicks before the queue runs: each menu choice keeps its own input.
+  std::vector<std::shared_ptr<formfill::TInputPasswordContext>> chosen;
+  for (const char16_t* id : {u"pa", u"pb"}) {
+    ASSERT_EQ(platform::browser::RightClick(browser.get(), ById(browser.get(), id).get()), S_OK);
+    chosen.push_back(watcher->PasswordContext());
+    ASSERT_TRUE(chosen.back());
+  }
+  chosen[0]->SetNewValue(u"first-choice");
+  chosen[1]->SetNewValue(u"second-choice");
+  for (const auto& context : chosen) watcher_->QueuePasswordFill(watcher->Id(), context);
+  watcher_->WaitForCycle();
+  watcher_->WaitForCycle();
+  BString first, second;
+  ById(browser.get(), u"pa").As<IHTMLInputElement>()->get_value(first.Put());
+  ById(browser.get(), u"pb").As<IHTMLInputElement>()->get_value(second.Put());
+  EXPECT_EQ(first.Text(), u"first-choice");
+  EXPECT_EQ(second.Text(), u"second-choice");
+}
+
+// A login whose user name is an e-mail input, and a form the table builder left empty
+// (an ASP.NET page laid out in a table): each is remembered with its fields.
+TEST_F(WatcherTest, SubmittedFormsWithTextLikeTypesAndTableLayoutsArePosted) {
+  struct Case {
+    const char* what;
+    std::string html;
+    std::vector<std::u16string> fields;
+  } cases[] = {
+      {"an e-mail login",
+       "<html><body><form id='f' name='signin' action='/done'><input type='email' name='email' id='user'>"
+       "<input type='password' name='pw' id='pw'></form></body></html>",
+       {u"email", u"pw"}},
+      {"a form between a table and its rows",
+       "<html><body><table><form id='f' name='aspnetForm' action='/done'>"
+       "<tr><td>User</td><td><input name='ctl00$Main$txtUser' id='user'></td></tr>"
+       "<tr><td>Password</td><td><input type='password' name='ctl00$Main$txtPass' id='pw'></td></tr>"
+       "</form></table></body></html>",
+       {u"ctl00$Main$txtUser", u"ctl00$Main$txtPass"}},
+  };
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    pages_->Add(u"http://site.test/signin", each.html);
+    NavigateAndSettle(browser.get(), u"http://site.test/signin");
+    platform::browser::TypeInto(browser.get(), ById(browser.get(), u"user").get(), u"ann@site.test");
+    platform::browser::TypeInto(browser.get(), ById(browser.get(), u"pw").get(), u"secret");
+    std::size_t before = Posts(kCmdFormSubmitted).size();
+    ASSERT_EQ(platform::browser::SubmitByUser(browser.get(), ById(browser.get(), u"f").get()), S_OK);
+    TAfterNavigateThr::WaitForAll();
+    auto submitted = Posts(kCmdFormSubmitted);
+    ASSERT_EQ(submitted.size(), before + 1);
+    std::shared_ptr<TMessageItem> item = ReceiveMessageObject<TMessageItem>(submitted.back().argument);
+    ASSERT_TRUE(item);
+    std::vector<std::u16string> names;
+    for (const TFormListItem& field : item->Fields) names.push_back(field.Name);
+    EXPECT_EQ(names, each.fields);
+    ASSERT_FALSE(item->Fields.empty());
+    EXPECT_EQ(item->Fields[0].Value, u"ann@site.test");
   }
 }
 
@@ -473,6 +547,31 @@ TEST_F(WatcherTest, MinimiseAndRestoreHideAndShowTheFloatingButton) {
   ASSERT_EQ(platform::browser::Restore(browser.get()), S_OK);
   ASSERT_EQ(Posts(kCmdShowFloat).size(), 1u);
   EXPECT_EQ(static_cast<platform::ObjectId>(Posts(kCmdShowFloat)[0].argument), button);
+}
+
+TEST_F(WatcherTest, TheProgramsEndStopsRunningPassesBeforeTheListsGo) {
+  ComPtr<IWebBrowser2> browser = Open(u"/login");
+  StartWatcher();
+  std::shared_ptr<TIEWin> watcher = WatcherOf(browser.get());
+  ASSERT_TRUE(watcher);
+  ComPtr<IHTMLElement> body;
+  formfill::GetDocumentBody(browser.get(), body);
+  formfill::WriteMark(body.get(), formfill::kFormsCountMark, Variant::Text(u"before"));
+  // While the data is locked, a pass over the page cannot read the lists: the end waits
+  // for it only as long as it was told to, and then refuses new passes.
+  {
+    std::scoped_lock held(DataLock);
+    ASSERT_NE(TAfterNavigateThr::Start(watcher->Id(), u"", nullptr, 0, false), 0u);
+    EXPECT_FALSE(TAfterNavigateThr::EndAll(20));
+    EXPECT_EQ(TAfterNavigateThr::Start(watcher->Id(), u"", nullptr, 0, false), 0u);
+  }
+  // Told to end, the pass reads nothing and marks nothing more.
+  EXPECT_TRUE(TAfterNavigateThr::EndAll(60000));
+  EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"before");
+  // Once none runs, passes start again.
+  ASSERT_NE(TAfterNavigateThr::Start(watcher->Id(), u"", nullptr, 0, false), 0u);
+  TAfterNavigateThr::WaitForAll();
+  EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"0");
 }
 
 TEST_F(WatcherTest, AStoredFormRequestIsTakenOnlyByItsIdAndOnlyForItsAddress) {
@@ -718,25 +817,29 @@ TEST_F(StoredFormTest, ARedirectedRequestExpiresAndThePageIsHandledAsAnyOther) {
   EXPECT_EQ(shell_.Calls().back().command, kCmdPasswordMenuEmpty);
 }
 
-TEST_F(StoredFormTest, FramesThatCompleteFirstLeaveTheRequestToThePage) {
+TEST_F(StoredFormTest, APageWithFramesGetsOnePassAndOneNotice) {
   pages_->Add(u"http://site.test/framed",
-              "<html><body><form name='login'><input name='user' id='user'>"
-              "<input type='password' name='pw' id='pw'></form><iframe src='/ad'></iframe></body></html>");
+              "<html><body><iframe src='/ad'></iframe><form name='login'><input name='user' id='user'>"
+              "<input type='password' name='pw' id='pw'></form><iframe src='/ad2'></iframe></body></html>");
   AddPage(u"/ad", "<html><body><form><input name='other'></form></body></html>");
+  AddPage(u"/ad2", "<html><body><form><input name='firstname'></form></body></html>");
   struct Case {
     const char* what;
     bool requested;
-    std::size_t passes;  // each pass over a page with forms asks the gate once
+    bool autoFill;
     std::u16string user;
   } cases[] = {
-      {"with a stored-form request", true, 1, u"requested"},
-      {"without one: the frame's completion is handled too", false, 2, u""},
+      {"with a stored-form request", true, false, u"requested"},
+      {"the page's bookmark, filled by auto-fill", false, true, u"ann"},
   };
   for (const Case& each : cases) {
     SCOPED_TRACE(each.what);
     while (BookmarkList->Count() > 0) BookmarkList->Delete(0);
     TFormItem* stored = AddBookmark();
     stored->SetURL(u"http://site.test/framed");
+    formfill::TPageFillSettings settings;
+    settings.AutoFill = each.autoFill;
+    formfill::SetPageFillSettings(settings);
     ComPtr<IWebBrowser2> browser = Open();
     StartWatcher();
     if (each.requested) RequestLogin(browser.get(), *stored, kNavigateFill);
@@ -747,12 +850,113 @@ TEST_F(StoredFormTest, FramesThatCompleteFirstLeaveTheRequestToThePage) {
       }));
     };
     std::size_t before = gateCalls();
+    std::size_t notices = Posts(kCmdAutoFillNotice).size();
     NavigateAndSettle(browser.get(), u"http://site.test/framed");
-    EXPECT_EQ(gateCalls() - before, each.passes);
+    EXPECT_EQ(gateCalls() - before, 1u);  // each pass over a page with forms asks the gate once
+    EXPECT_EQ(Posts(kCmdAutoFillNotice).size() - notices, 1u);
     EXPECT_EQ(ValueOf(browser.get(), u"user"), each.user);
     watcher_.reset();
     platform::browser::InProcessBrowser::Instance().CloseAll();
   }
+}
+
+TEST_F(StoredFormTest, APreparedValueStaysWithItsPage) {
+  AddBookmark();
+  AddStoredPassword();
+  pages_->Add(u"http://site.test/other", "<html><body><form name='other'><input name='user' id='user'>"
+                                         "<input type='password' name='pw' id='pw'></form></body></html>");
+  const std::size_t kept = formfill::PreparedValues::Instance().Count();  // by tests without windows
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  NavigateAndSettle(browser.get(), u"http://site.test/login");  // auto-fill off: prepared only
+  const std::u16string token = formfill::ReadTextMark(ById(browser.get(), u"pw").get(), u"Pellix_Value");
+  ASSERT_FALSE(token.empty());
+  const std::u16string winId = WatcherOf(browser.get())->WinId();
+  // The next page of the window copies the token into its own field, as a script can.
+  NavigateAndSettle(browser.get(), u"http://site.test/other");
+  formfill::WriteMark(ById(browser.get(), u"pw").get(), u"Pellix_Value", Variant::Text(token));
+  formfill::WriteMark(ById(browser.get(), u"pw").get(), u"Pellix_Key", Variant::Text(u"VALUE"));
+  EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), true, false), formfill::frNoValues);
+  EXPECT_EQ(ValueOf(browser.get(), u"pw"), u"");
+  // Once every window has closed, nothing is kept, and a pass still running over the
+  // last page of a closed window keeps nothing either.
+  NavigateAndSettle(browser.get(), u"http://site.test/login");
+  platform::browser::InProcessBrowser::Instance().CloseAll();
+  Settle();
+  EXPECT_EQ(formfill::PreparedValues::Instance().Count(), kept);
+  auto late = platform::browser::HtmlDocument::Load("<input type=password id=pw>", u"http://site.test/login");
+  ComPtr<IHTMLElement> field;
+  late->getElementById(BString(u"pw").get(), field.Put());
+  EXPECT_EQ(formfill::WritePreparedValue(field.get(), winId, u"s3cret"), E_ACCESSDENIED);
+  EXPECT_EQ(formfill::PreparedValues::Instance().Count(), kept);
+}
+
+// A registration page laid out in a table, with text-like inputs and identity values
+// that carry alternatives after a TAB: the pass fills it when it may, the main thread
+// after the login otherwise; text inputs get the value before the TAB.
+TEST_F(StoredFormTest, ATableLaidOutRegistrationIsFilledFromTheIdentity) {
+  pages_->Add(u"http://site.test/register.aspx",
+              "<html><body><table><form name='aspnetForm' id='aspnetForm' action='/done'>"
+              "<tr><td>First name</td><td><input name='ctl00$Main$txtFirst' id='first'></td></tr>"
+              "<tr><td>E-mail</td><td><input type='email' name='ctl00$Main$txtMail' id='mail'></td></tr>"
+              "<tr><td>Phone</td><td><input type='tel' name='contact[phone]' id='phone'></td></tr>"
+              "<tr><td>Country</td><td><input name='contact[country]' id='country'></td></tr>"
+              "</form></table></body></html>");
+  match_fields::UseFixedIdentity();
+  ActiveIdentity->SetValue(u"COUNTRY", u"Germany\tDeutschland\tDE");
+  struct Case {
+    const char* what;
+    bool unlocked;
+    bool fillAfterLogin;  // command 19, then the main thread fills
+  } cases[] = {{"unlocked", true, false}, {"locked", false, true}};
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    formfill::TPageFillSettings settings;
+    settings.AutoFill = true;
+    formfill::SetPageFillSettings(settings);
+    shell_.unlocked.store(each.unlocked);
+    ComPtr<IWebBrowser2> browser = Open();
+    StartWatcher();
+    std::size_t before19 = Posts(kCmdFillPageById).size();
+    NavigateAndSettle(browser.get(), u"http://site.test/register.aspx");
+    ASSERT_EQ(Posts(kCmdFillPageById).size() - before19, each.fillAfterLogin ? 1u : 0u);
+    if (each.fillAfterLogin) {
+      EXPECT_EQ(ValueOf(browser.get(), u"first"), u"");
+      EXPECT_EQ(formfill::FillFormsFromRecord(browser.get(), false, false), formfill::frFilled);
+    }
+    EXPECT_EQ(ValueOf(browser.get(), u"first"), u"value of FIRSTNAME");
+    EXPECT_EQ(ValueOf(browser.get(), u"mail"), u"value of EMAIL");
+    EXPECT_EQ(ValueOf(browser.get(), u"phone"), u"value of PHONE");
+    EXPECT_EQ(ValueOf(browser.get(), u"country"), u"Germany");
+    EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"1");
+    watcher_.reset();
+    platform::browser::InProcessBrowser::Instance().CloseAll();
+  }
+  match_fields::ClearFixedIdentity();
+}
+
+// A search box is no form to fill: it is not counted and asks for no login.
+TEST_F(StoredFormTest, ASearchBoxAloneAsksForNothing) {
+  match_fields::UseFixedIdentity();
+  formfill::TPageFillSettings settings;
+  settings.AutoFill = true;
+  formfill::SetPageFillSettings(settings);
+  shell_.unlocked.store(false);
+  ComPtr<IWebBrowser2> browser = Open();
+  StartWatcher();
+  for (const char* box : {"<input name='q'>", "<input type='search' name='q' placeholder='Search'>"}) {
+    SCOPED_TRACE(box);
+    pages_->Add(u"http://site.test/search", std::string("<html><body><form action='/search' class='search'>") +
+                                                box + "<input type='submit' value='Go'></form></body></html>");
+    std::size_t before = shell_.Calls().size();
+    NavigateAndSettle(browser.get(), u"http://site.test/search");
+    EXPECT_EQ(BodyMark(browser.get(), formfill::kFormsCountMark), u"0");
+    for (std::size_t i = before; i < shell_.Calls().size(); ++i) {
+      EXPECT_NE(shell_.Calls()[i].command, kCmdFillPageById);
+      EXPECT_NE(shell_.Calls()[i].command, kCmdAutoFillNotice);
+    }
+  }
+  match_fields::ClearFixedIdentity();
 }
 
 TEST_F(StoredFormTest, APageNoStoredFormClaimsIsFilledFromTheActiveIdentity) {

@@ -271,8 +271,27 @@ TEST(MkParser, PositionsOfPieces) {
   EXPECT_EQ(parser.PieceOffset(), 6u);
 }
 
-// Damaged and hostile input: every prefix of a document full of markup tokenizes
-// to its end without fault, and large runs that force look-ahead stay linear.
+// Where the delivered pieces of a text start (counted from 1), and how many characters
+// the reader read.
+struct Coverage {
+  std::vector<std::uint32_t> starts;
+  std::uint32_t end = 0;
+};
+
+Coverage Cover(const std::string& html, const Configure& configure) {
+  TMkHtmlParser parser;
+  configure(parser);
+  parser.SetSourceString(html);
+  Coverage coverage;
+  while (parser.ReadNextPiece()) coverage.starts.push_back(parser.PieceOffset());
+  coverage.end = parser.Position();
+  return coverage;
+}
+
+// Damaged and hostile input: every prefix of a document full of markup tokenizes to
+// its end with every piece shown, and the pieces re-join to the input: the first
+// starts at its first character, each after the one before, and the reader ends at its
+// last character. Large runs that force look-ahead stay linear.
 TEST(MkParser, TruncatedAndHostileInput) {
   const std::string doc =
       "<!DOCTYPE x><html><head><title>T &amp; t</title><meta http-equiv=\"Content-Type\" content=\"text/html; "
@@ -287,15 +306,37 @@ TEST(MkParser, TruncatedAndHostileInput) {
     p.SetEnableSSI(true);
     p.SetNormalizeWhiteSpace(true);
   };
-  for (std::size_t cut = 0; cut <= doc.size(); ++cut) Pieces(doc.substr(0, cut), all);
-  std::string bytes;
-  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
-  Pieces(bytes + bytes, all);
+  auto rejoins = [&](const std::string& input) {
+    const Coverage coverage = Cover(input, all);
+    EXPECT_EQ(coverage.end, input.size());
+    if (input.empty()) {
+      EXPECT_TRUE(coverage.starts.empty());
+      return;
+    }
+    ASSERT_FALSE(coverage.starts.empty());
+    EXPECT_EQ(coverage.starts.front(), 1u);  // offsets count characters from 1
+    for (std::size_t i = 1; i < coverage.starts.size(); ++i) EXPECT_LT(coverage.starts[i - 1], coverage.starts[i]);
+    EXPECT_LE(coverage.starts.back(), coverage.end);
+  };
+  for (std::size_t cut = 0; cut <= doc.size(); ++cut) {
+    SCOPED_TRACE(doc.substr(0, cut));
+    rejoins(doc.substr(0, cut));
+  }
   const std::string runs[] = {std::string(200000, '-'), "<!--" + std::string(200000, '-'),
                               "<script>//" + std::string(200000, '-'), "<!--#x " + std::string(200000, '-'),
                               "<script>x</script" + std::string(200000, ' '), std::string(200000, '<'),
                               "&" + std::string(200000, 'a'), "<a " + std::string(100000, '"')};
-  for (const std::string& run : runs) Pieces(run, all);
+  for (const std::string& run : runs) {
+    SCOPED_TRACE(run.substr(0, 12));
+    rejoins(run);
+  }
+  // Every byte value, as characters the reader decodes: the pieces still come in order.
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
+  const Coverage coverage = Cover(bytes + bytes, all);
+  ASSERT_FALSE(coverage.starts.empty());
+  for (std::size_t i = 1; i < coverage.starts.size(); ++i) EXPECT_LT(coverage.starts[i - 1], coverage.starts[i]);
+  EXPECT_LE(coverage.starts.back(), coverage.end);
 }
 
 }  // namespace

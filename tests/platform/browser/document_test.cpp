@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "model_helpers.h"
 
 namespace {
@@ -47,6 +50,92 @@ TEST(Document, FormsReachTheirOwnFieldsOnly) {
   LONG length = 0;
   ASSERT_EQ(ById(document.get(), u"f1").As<IHTMLFormElement>()->get_length(&length), S_OK);
   EXPECT_EQ(length, 2);
+}
+
+// Each control belongs to the form the parser associated it with, also where the tree
+// builder left the form empty; the form answers its controls from length, item and
+// all, and getElementsByTagName stays with the elements inside it.
+TEST(Document, FormsOwnTheControlsTheParserGaveThem) {
+  struct Case {
+    const char* what;
+    std::string html;
+    std::vector<std::u16string> owned;  // ids of the controls of form "f", in order
+    std::vector<std::u16string> free;   // ids of controls of no form
+  } cases[] = {
+      {"a form between a table and its rows",
+       R"(<table><form id=f name=aspnetForm><tr><td>First name</td>
+          <td><input name="ctl00$Main$txtFirst" id=first></td></tr>
+          <tr><td><select name="country[code]" id=country><option>DE</select></td></tr></form></table>
+          <input id=after>)",
+       {u"first", u"country"},
+       {u"after"}},
+      {"a form left in one cell keeps the next cell's controls until its end tag",
+       "<table><tr><td><form id=f><input id=a></td><td><input type=email id=b></td></tr></table></form>"
+       "<input id=c>",
+       {u"a", u"b"},
+       {u"c"}},
+      {"an end tag in a script, an attribute or a comment ends nothing",
+       "<table><form id=f><tr><td><script>var s = '</form>';</script><input id=a value='</form>'>"
+       "<!-- </form> --><input id=b><textarea id=t></form></textarea></td></tr></table>",
+       {u"a", u"b", u"t"},
+       {}},
+      {"a form inside another is no form",
+       "<form id=f><form id=inner><input id=a></form><input id=b>",
+       {u"a"},
+       {u"b"}},
+      {"plain forms", "<form id=f><input id=a><button id=go>Go</button></form><form id=g><input id=b></form>",
+       {u"a", u"go"},
+       {}},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.what);
+    auto document = Load(each.html);
+    ComPtr<IHTMLElement> form = ById(document.get(), u"f");
+    ASSERT_TRUE(form);
+    // The form an input or select names (buttons and text areas have no such call here).
+    auto ownerOf = [&](const std::u16string& id) {
+      ComPtr<IHTMLElement> element = ById(document.get(), id);
+      ComPtr<IHTMLFormElement> owner;
+      if (auto input = element.As<IHTMLInputElement>()) {
+        EXPECT_EQ(input->get_form(owner.Put()), S_OK);
+      } else if (auto select = element.As<IHTMLSelectElement>()) {
+        EXPECT_EQ(select->get_form(owner.Put()), S_OK);
+      } else {
+        return form;  // not asked
+      }
+      return owner.As<IHTMLElement>();
+    };
+    for (const std::u16string& id : each.owned) {
+      EXPECT_TRUE(platform::com::IsSameObject(ownerOf(id).get(), form.get())) << Narrow(id);
+    }
+    for (const std::u16string& id : each.free) EXPECT_FALSE(ownerOf(id)) << Narrow(id);
+    auto asForm = form.As<IHTMLFormElement>();
+    LONG length = 0;
+    ASSERT_EQ(asForm->get_length(&length), S_OK);
+    std::vector<std::u16string> items, inAll;
+    for (LONG i = 0; i < length; ++i) {
+      ComPtr<IDispatch> item;
+      ASSERT_EQ(asForm->item(Variant::Int(i).raw(), Variant::Int(i).raw(), item.Put()), S_OK);
+      items.push_back(Id(item.As<IHTMLElement>().get()));
+    }
+    EXPECT_EQ(items, each.owned);
+    ComPtr<IDispatch> all;
+    ASSERT_EQ(form->get_all(all.Put()), S_OK);
+    auto collection = all.As<IHTMLElementCollection>();
+    for (LONG i = 0; i < Length(collection.get()); ++i) {
+      std::u16string id = Id(Item(collection.get(), i).get());
+      if (std::find(each.owned.begin(), each.owned.end(), id) != each.owned.end()) inAll.push_back(id);
+      EXPECT_EQ(std::find(each.free.begin(), each.free.end(), id), each.free.end()) << Narrow(id);
+    }
+    EXPECT_EQ(inAll, each.owned);
+  }
+  // The tree stays as it was built: the form between the table and its rows is empty.
+  auto document = Load(cases[0].html);
+  ComPtr<IHTMLElementCollection> inside;
+  ASSERT_EQ(ById(document.get(), u"f").As<IHTMLElement2>()->getElementsByTagName(BString(u"input").get(),
+                                                                                 inside.Put()),
+            S_OK);
+  EXPECT_EQ(Length(inside.get()), 0);
 }
 
 TEST(Document, KindInterfacesFollowTheTag) {

@@ -5,6 +5,7 @@
 #include "data/identities.h"
 #include "formfill/browser_access.h"
 #include "formfill/html_text_filler.h"
+#include "formfill/prepared_values.h"
 #include "platform/base/text.h"
 #include "platform/browser/html_document.h"
 
@@ -16,7 +17,7 @@ using platform::com::ComPtr;
 
 constexpr char16_t kWindowId[] = u"PXID_MATCH_FIELDS";
 
-// Text inputs (as the page reports their type) and selects of a form, in document order.
+// Text inputs (text-like types as the page reports them) and selects of a form, in document order.
 std::vector<ComPtr<IHTMLElement>> Fields(IHTMLElement* form) {
   std::vector<ComPtr<IHTMLElement>> fields;
   ComPtr<IDispatch> all;
@@ -26,7 +27,7 @@ std::vector<ComPtr<IHTMLElement>> Fields(IHTMLElement* form) {
     std::string type;
     if (element.As<IHTMLSelectElement>() ||
         (element.As<IHTMLInputElement>() && formfill::ReadInputType(element.As<IHTMLElement>().get(), type) &&
-         type == "text")) {
+         formfill::IsTextType(type))) {
       fields.push_back(element.As<IHTMLElement>());
     }
     return true;
@@ -66,9 +67,12 @@ std::vector<FieldMatch> MatchFields(std::string_view html, const std::vector<std
   formfill::ForEachItem(forms.get(), [&](IDispatch* item) {
     ComPtr<IHTMLElement> form = ComPtr<IDispatch>(item).As<IHTMLElement>();
     if (!form) return true;
-    BString outer;
-    form->get_outerHTML(outer.Put());
-    const std::u16string text = static_cast<std::size_t>(index) < formTexts.size() ? formTexts[index] : outer.Text();
+    std::u16string text;
+    if (static_cast<std::size_t>(index) < formTexts.size()) {
+      text = formTexts[index];
+    } else {
+      formfill::ReadFormHtml(form.get(), text);
+    }
     formfill::TDynamicVedoZorere filler;
     filler.Fill(form.get(), text, kWindowId, true, true, false);
     for (const ComPtr<IHTMLElement>& field : Fields(form.get())) {
@@ -79,6 +83,7 @@ std::vector<FieldMatch> MatchFields(std::string_view html, const std::vector<std
     ++index;
     return true;
   });
+  formfill::PreparedValues::Instance().DropWindow(kWindowId);
   return matches;
 }
 

@@ -27,7 +27,7 @@ void UseFixedIdentity();
 void ClearFixedIdentity();
 
 // Builds a page from HTML (UTF-8) and runs the filler on each of its forms with the
-// form's outer HTML, or with FormTexts[i] for form i when given.
+// form's HTML text (ReadFormHtml), or with FormTexts[i] for form i when given.
 std::vector<FieldMatch> MatchFields(std::string_view html, const std::vector<std::u16string>& formTexts = {});
 
 // One line per field: form index, name, id and key, separated by TABs (UTF-8).
