@@ -51,10 +51,11 @@ inline int StartProgram(const Start& start) {
 
 inline int StartProgram(const std::vector<std::string>& args = {}) { return StartProgram(Start{args, {}, {}, {}}); }
 
-// Polls (bounded) until the condition holds; the bound only guards against a hang.
+// Polls (bounded) until the condition holds; the bound (two minutes, for a machine
+// under heavy load) only guards against a hang.
 template <typename F>
 bool Eventually(F condition) {
-  for (int i = 0; i < 600; ++i) {
+  for (int i = 0; i < 2400; ++i) {
     if (condition()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }

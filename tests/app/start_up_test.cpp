@@ -254,7 +254,10 @@ TEST_F(ProgramTest, StartAndStopLeaveNothingBehind) {
   };
   for (int round = 0; round < 20; ++round) {
     const int pid = StartProgram();
-    ASSERT_TRUE(Eventually(InstanceRuns)) << round;
+    if (!Eventually(InstanceRuns)) {
+      kill(pid, SIGKILL);
+      FAIL() << "round " << round << ": no instance; the program ended with " << WaitEnd(pid);
+    }
     stops[round % 3](pid);
     ASSERT_EQ(WaitEnd(pid), 0) << round;
     EXPECT_EQ(testing::PrintToString(Leftovers()), "{}") << round;
