@@ -32,25 +32,25 @@ struct KindInfo {
   bool isDefault;
   bool cancel;
   int modalResult;
-  const char* caption;
+  const char16_t* caption;
   const char* glyph;
 };
 
 // Indexed by kind; the custom and drop-down kinds have no standard values.
 constexpr std::array<KindInfo, 13> kKinds = {{
-    {false, false, 0, "", ""},
-    {true, false, 1, "OK", "HIGBBOK"},
-    {false, true, 2, "Cancel", "HIGBBCANCEL"},
-    {false, false, 0, "&Help", "HIGBBHELP"},
-    {true, false, 6, "&Yes", "HIGBBYES"},
-    {false, true, 7, "&No", "HIGBBNO"},
-    {false, false, 0, "&Close", "HIGBBCLOSE"},
-    {false, false, 3, "Abort", "HIGBBABORT"},
-    {false, false, 4, "&Retry", "HIGBBRETRY"},
-    {false, false, 5, "&Ignore", "HIGBBIGNORE"},
-    {false, false, 8, "&All", "HIGBBALL"},
-    {false, false, 0, "", ""},
-    {false, false, 0, "", ""},
+    {false, false, 0, u"", ""},
+    {true, false, 1, u"OK", "HIGBBOK"},
+    {false, true, 2, u"Cancel", "HIGBBCANCEL"},
+    {false, false, 0, u"&Help", "HIGBBHELP"},
+    {true, false, 6, u"&Yes", "HIGBBYES"},
+    {false, true, 7, u"&No", "HIGBBNO"},
+    {false, false, 0, u"&Close", "HIGBBCLOSE"},
+    {false, false, 3, u"Abort", "HIGBBABORT"},
+    {false, false, 4, u"&Retry", "HIGBBRETRY"},
+    {false, false, 5, u"&Ignore", "HIGBBIGNORE"},
+    {false, false, 8, u"&All", "HIGBBALL"},
+    {false, false, 0, u"", ""},
+    {false, false, 0, u"", ""},
 }};
 
 bool IsStandardKind(THIGBtnKind kind) { return kind >= bkOK && kind <= bkAll; }
@@ -524,6 +524,16 @@ void THIGButton::CreateParams(TCreateParams& params) {
   params.Style |= BS_OWNERDRAW | WS_TABSTOP;
 }
 
+std::u16string THIGButton::Caption() { return GetWideControlText(this); }
+
+void THIGButton::SetCaption(const std::u16string& value) {
+  SetWideControlText(this, value);
+  Invalidate();
+}
+
+// A Unicode window of its own class: the caption is held and drawn wide.
+void THIGButton::CreateWindowHandle(const TCreateParams& params) { CreateUnicodeHandle(this, params, u""); }
+
 void THIGButton::CreateHandle() {
   TWinControl::CreateHandle();
   glyph_->CreateButtonGlyph(Enabled() ? bsUp : bsDisabled, look_style_->ButtonLightColor(),
@@ -989,14 +999,14 @@ void THIGButton::DrawArrow(const RECT& client, const Colors& c, bool pressed, bo
 }
 
 THIGButton::Placement THIGButton::CalcLayout(TCanvas& canvas, const RECT& client, POINT offset) {
-  std::string caption = Caption();
+  std::u16string caption = Caption();
   SIZE glyph = glyph_->GlyphSize();
   SIZE text{0, 0};
   int clientWidth = client.right - client.left, clientHeight = client.bottom - client.top;
   if (!caption.empty()) {
     RECT measure{0, 0, clientWidth, 0};
     canvas.RequiredState(csHandleValid | csFontValid);
-    DrawTextA(canvas.Handle(), caption.c_str(), -1, &measure, DT_CALCRECT);
+    DrawTextW(canvas.Handle(), caption.c_str(), static_cast<int>(caption.size()), &measure, DT_CALCRECT);
     text = SIZE{measure.right - measure.left, measure.bottom - measure.top};
   }
   bool across = layout_ == blGlyphLeft || layout_ == blGlyphRight;
@@ -1043,12 +1053,12 @@ void THIGButton::DrawCaptionAndGlyph(const RECT& client, POINT offset, TButtonSt
   Placement placement = CalcLayout(canvas, client, offset);
   glyph_->DrawButtonGlyph(canvas, placement.glyph, state, transparent, look_style_->ButtonLightColor(),
                           look_style_->ButtonDarkColor());
-  std::string caption = Caption();
+  std::u16string caption = Caption();
   if (caption.empty()) return;
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   canvas.RequiredState(csHandleValid | csFontValid | csBrushValid);
   HDC dc = canvas.Handle();
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ColorToRGB(state == bsDisabled ? look_style_->ButtonDarkColor() : textColor));
-  DrawTextA(dc, caption.c_str(), -1, &placement.text, DT_CENTER | DT_VCENTER);
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &placement.text, DT_CENTER | DT_VCENTER);
 }
