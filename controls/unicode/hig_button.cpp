@@ -418,6 +418,7 @@ THIGButton::THIGButton(TComponent* owner)
       glyph_(std::make_unique<TButtonGlyph>()),
       look_style_(std::make_unique<THIGLookStyle>(this)) {
   glyph_->OnChange = [this](TObject*) { Invalidate(); };
+  SetTabStop(true);
   SetBounds(0, 0, 75, 25);
 }
 
@@ -521,7 +522,7 @@ void THIGButton::Notification(TComponent* component, TOperation operation) {
 
 void THIGButton::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
-  params.Style |= BS_OWNERDRAW | WS_TABSTOP;
+  params.Style |= BS_OWNERDRAW;
 }
 
 std::u16string THIGButton::Caption() { return GetWideControlText(this); }
@@ -749,10 +750,7 @@ void THIGButton::Dispatch(TMessage& message) {
       KeyDown(key, KeyboardShiftState());
       if (key == VK_SPACE && message.Msg == WM_KEYDOWN && Enabled()) SetPushed(true);
       if (key == VK_RETURN && Enabled()) Click();
-      if (key == VK_TAB) {
-        HWND next = GetNextDlgTabItem(GetAncestor(Handle(), GA_ROOT), Handle(), GetKeyState(VK_SHIFT) < 0);
-        if (next != 0) ::SetFocus(next);
-      }
+      if (key == VK_TAB) DoDialogKey(key, message.LParam);
       if (key == 0 || key == VK_SPACE || key == VK_RETURN || key == VK_TAB) return;
       message.WParam = key;
       DefaultHandler(message);
