@@ -32,25 +32,25 @@ struct KindInfo {
   bool isDefault;
   bool cancel;
   int modalResult;
-  const char* caption;
+  const char16_t* caption;
   const char* glyph;
 };
 
 // Indexed by kind; the custom and drop-down kinds have no standard values.
 constexpr std::array<KindInfo, 13> kKinds = {{
-    {false, false, 0, "", ""},
-    {true, false, 1, "OK", "HIGBBOK"},
-    {false, true, 2, "Cancel", "HIGBBCANCEL"},
-    {false, false, 0, "&Help", "HIGBBHELP"},
-    {true, false, 6, "&Yes", "HIGBBYES"},
-    {false, true, 7, "&No", "HIGBBNO"},
-    {false, false, 0, "&Close", "HIGBBCLOSE"},
-    {false, false, 3, "Abort", "HIGBBABORT"},
-    {false, false, 4, "&Retry", "HIGBBRETRY"},
-    {false, false, 5, "&Ignore", "HIGBBIGNORE"},
-    {false, false, 8, "&All", "HIGBBALL"},
-    {false, false, 0, "", ""},
-    {false, false, 0, "", ""},
+    {false, false, 0, u"", ""},
+    {true, false, 1, u"OK", "HIGBBOK"},
+    {false, true, 2, u"Cancel", "HIGBBCANCEL"},
+    {false, false, 0, u"&Help", "HIGBBHELP"},
+    {true, false, 6, u"&Yes", "HIGBBYES"},
+    {false, true, 7, u"&No", "HIGBBNO"},
+    {false, false, 0, u"&Close", "HIGBBCLOSE"},
+    {false, false, 3, u"Abort", "HIGBBABORT"},
+    {false, false, 4, u"&Retry", "HIGBBRETRY"},
+    {false, false, 5, u"&Ignore", "HIGBBIGNORE"},
+    {false, false, 8, u"&All", "HIGBBALL"},
+    {false, false, 0, u"", ""},
+    {false, false, 0, u"", ""},
 }};
 
 bool IsStandardKind(THIGBtnKind kind) { return kind >= bkOK && kind <= bkAll; }
@@ -418,6 +418,7 @@ THIGButton::THIGButton(TComponent* owner)
       glyph_(std::make_unique<TButtonGlyph>()),
       look_style_(std::make_unique<THIGLookStyle>(this)) {
   glyph_->OnChange = [this](TObject*) { Invalidate(); };
+  SetTabStop(true);
   SetBounds(0, 0, 75, 25);
 }
 
@@ -521,8 +522,18 @@ void THIGButton::Notification(TComponent* component, TOperation operation) {
 
 void THIGButton::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
-  params.Style |= BS_OWNERDRAW | WS_TABSTOP;
+  params.Style |= BS_OWNERDRAW;
 }
+
+std::u16string THIGButton::Caption() { return GetWideControlText(this); }
+
+void THIGButton::SetCaption(const std::u16string& value) {
+  SetWideControlText(this, value);
+  Invalidate();
+}
+
+// A Unicode window of its own class: the caption is held and drawn wide.
+void THIGButton::CreateWindowHandle(const TCreateParams& params) { CreateUnicodeHandle(this, params, u""); }
 
 void THIGButton::CreateHandle() {
   TWinControl::CreateHandle();
@@ -739,10 +750,7 @@ void THIGButton::Dispatch(TMessage& message) {
       KeyDown(key, KeyboardShiftState());
       if (key == VK_SPACE && message.Msg == WM_KEYDOWN && Enabled()) SetPushed(true);
       if (key == VK_RETURN && Enabled()) Click();
-      if (key == VK_TAB) {
-        HWND next = GetNextDlgTabItem(GetAncestor(Handle(), GA_ROOT), Handle(), GetKeyState(VK_SHIFT) < 0);
-        if (next != 0) ::SetFocus(next);
-      }
+      if (key == VK_TAB) DoDialogKey(key, message.LParam);
       if (key == 0 || key == VK_SPACE || key == VK_RETURN || key == VK_TAB) return;
       message.WParam = key;
       DefaultHandler(message);
@@ -989,14 +997,14 @@ void THIGButton::DrawArrow(const RECT& client, const Colors& c, bool pressed, bo
 }
 
 THIGButton::Placement THIGButton::CalcLayout(TCanvas& canvas, const RECT& client, POINT offset) {
-  std::string caption = Caption();
+  std::u16string caption = Caption();
   SIZE glyph = glyph_->GlyphSize();
   SIZE text{0, 0};
   int clientWidth = client.right - client.left, clientHeight = client.bottom - client.top;
   if (!caption.empty()) {
     RECT measure{0, 0, clientWidth, 0};
     canvas.RequiredState(csHandleValid | csFontValid);
-    DrawTextA(canvas.Handle(), caption.c_str(), -1, &measure, DT_CALCRECT);
+    DrawTextW(canvas.Handle(), caption.c_str(), static_cast<int>(caption.size()), &measure, DT_CALCRECT);
     text = SIZE{measure.right - measure.left, measure.bottom - measure.top};
   }
   bool across = layout_ == blGlyphLeft || layout_ == blGlyphRight;
@@ -1043,12 +1051,12 @@ void THIGButton::DrawCaptionAndGlyph(const RECT& client, POINT offset, TButtonSt
   Placement placement = CalcLayout(canvas, client, offset);
   glyph_->DrawButtonGlyph(canvas, placement.glyph, state, transparent, look_style_->ButtonLightColor(),
                           look_style_->ButtonDarkColor());
-  std::string caption = Caption();
+  std::u16string caption = Caption();
   if (caption.empty()) return;
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   canvas.RequiredState(csHandleValid | csFontValid | csBrushValid);
   HDC dc = canvas.Handle();
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ColorToRGB(state == bsDisabled ? look_style_->ButtonDarkColor() : textColor));
-  DrawTextA(dc, caption.c_str(), -1, &placement.text, DT_CENTER | DT_VCENTER);
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &placement.text, DT_CENTER | DT_VCENTER);
 }

@@ -1,4 +1,4 @@
-// The glyph button: an owner-drawn push button with a bitmap glyph beside its 8-bit
+// The glyph button: an owner-drawn push button with a bitmap glyph beside its wide
 // caption, the standard kinds (OK, Cancel, Help, ...) with their glyphs and modal
 // results, two drop-down kinds that open a popup menu, arrow keys that move the focus
 // to neighbouring controls, and a look style that draws it 3D, flat or ultra-flat with
@@ -215,6 +215,9 @@ class THIGButton : public TWinControl {
   ~THIGButton() override;
   std::string ClassName() const override { return "THIGButton"; }
 
+  // The caption is wide text end to end: kept, measured and drawn wide.
+  std::u16string Caption();
+  void SetCaption(const std::u16string& value);
   THIGBtnKind Kind();
   void SetKind(THIGBtnKind value);
   TBitmap& Glyph() { return glyph_->Glyph(); }
@@ -278,6 +281,7 @@ class THIGButton : public TWinControl {
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateWindowHandle(const TCreateParams& params) override;
   void CreateHandle() override;
   void Notification(TComponent* component, TOperation operation) override;
   // The class library's mouse-down step of the button.

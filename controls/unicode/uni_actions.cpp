@@ -8,8 +8,6 @@ namespace {
 std::u16string Widen(const std::string& text) { return platform::AnsiToWide(text); }
 std::string Narrow(const std::u16string& text) { return platform::WideToAnsi(text); }
 
-bool IsWide(TBasicAction* action) { return dynamic_cast<IWideCustomAction*>(action) != nullptr; }
-
 TCustomActionHelper* HelperOf(TCustomAction* action) {
   for (int i = 0; i < action->ComponentCount(); ++i) {
     if (auto* helper = dynamic_cast<TCustomActionHelper*>(action->Components(i))) return helper;
@@ -37,7 +35,7 @@ constexpr WideText kHint{&TCustomActionHelper::WideHint, &TCustomActionHelper::S
 std::u16string Get(TBasicAction* action, const WideText& text) {
   auto* custom = dynamic_cast<TCustomAction*>(action);
   if (custom == nullptr) return {};
-  if (!IsWide(action)) return Widen((custom->*text.get)());
+  if (!IsWideAction(action)) return Widen((custom->*text.get)());
   TCustomActionHelper* helper = HelperOf(custom);
   // Clients told in the middle of a change still read the old wide text.
   if (helper->*text.setting && (custom->*text.get)() != helper->*text.newAnsi) return helper->*text.old;
@@ -47,7 +45,7 @@ std::u16string Get(TBasicAction* action, const WideText& text) {
 void Set(TBasicAction* action, const std::u16string& value, const WideText& text) {
   auto* custom = dynamic_cast<TCustomAction*>(action);
   if (custom == nullptr) return;
-  if (!IsWide(action)) {
+  if (!IsWideAction(action)) {
     (custom->*text.set)(Narrow(value));
     return;
   }
@@ -64,7 +62,7 @@ void Set(TBasicAction* action, const std::u16string& value, const WideText& text
 
 std::u16string GetNew(TBasicAction* action, const std::u16string& defaultValue, const WideText& text) {
   auto* custom = dynamic_cast<TCustomAction*>(action);
-  if (custom == nullptr || !IsWide(action)) return defaultValue;
+  if (custom == nullptr || !IsWideAction(action)) return defaultValue;
   TCustomActionHelper* helper = HelperOf(custom);
   return helper->*text.setting ? helper->*text.wide : defaultValue;
 }
@@ -83,6 +81,8 @@ void AssignWide(TBasicAction* target, const TPersistent* source) {
 }
 
 }  // namespace
+
+bool IsWideAction(TBasicAction* action) { return dynamic_cast<IWideCustomAction*>(action) != nullptr; }
 
 std::u16string UniActionGetCaption(TBasicAction* action) { return Get(action, kCaption); }
 void UniActionSetCaption(TBasicAction* action, const std::u16string& value) { Set(action, value, kCaption); }
@@ -114,7 +114,7 @@ void TUniHintAction::Assign(const TPersistent* source) {
 }
 
 void UniControlActionChange(TControl* control, TBasicAction* action, bool checkDefaults) {
-  if (!IsWide(action) || dynamic_cast<TCustomAction*>(action) == nullptr) return;
+  if (!IsWideAction(action) || dynamic_cast<TCustomAction*>(action) == nullptr) return;
   std::u16string text = GetWideControlText(control);
   if (!checkDefaults || text.empty() || text == Widen(control->Name())) {
     SetWideControlText(control, UniActionGetCaption(action));
@@ -146,7 +146,24 @@ void UniActionLinkSetHint(TControlActionLink& link, const std::string& value) {
   if (link.IsHintLinked()) SetWideControlHint(link.Client(), UniActionGetNewHint(link.Action(), Widen(value)));
 }
 
+namespace {
+
+template <typename Kind, typename Link>
+std::unique_ptr<TControlActionLink> LinkFor(TControl* control) {
+  return dynamic_cast<Kind*>(control) != nullptr ? std::make_unique<Link>(control) : nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<TControlActionLink> UniControlGetActionLinkClass(TControl* control) {
-  if (dynamic_cast<TWinControl*>(control) != nullptr) return std::make_unique<TUniWinControlActionLink>(control);
+  using Chooser = std::unique_ptr<TControlActionLink> (*)(TControl*);
+  static constexpr Chooser kInOrder[] = {
+      LinkFor<TCustomListView, TUniListViewActionLink>, LinkFor<TSpeedButton, TUniSpeedButtonActionLink>,
+      LinkFor<TBitBtn, TUniBitBtnActionLink>,           LinkFor<TToolButton, TUniToolButtonActionLink>,
+      LinkFor<TButtonControl, TUniButtonActionLink>,    LinkFor<TWinControl, TUniWinControlActionLink>,
+  };
+  for (Chooser choose : kInOrder) {
+    if (auto link = choose(control)) return link;
+  }
   return std::make_unique<TUniControlActionLink>(control);
 }

@@ -7,7 +7,10 @@
 #include <string>
 
 #include "platform/classlib/actions.h"
+#include "platform/classlib/buttons.h"
+#include "platform/classlib/com_ctrls.h"
 #include "platform/classlib/controls.h"
+#include "platform/classlib/std_ctrls.h"
 
 // The wide action interface {59D0AE37-8161-4AD6-9102-14B28E5761EB}: an action that
 // offers it keeps wide texts.
@@ -59,6 +62,9 @@ void UniActionSetHint(TBasicAction* action, const std::u16string& value);
 std::u16string UniActionGetNewCaption(TBasicAction* action, const std::u16string& defaultValue);
 std::u16string UniActionGetNewHint(TBasicAction* action, const std::u16string& defaultValue);
 
+// Whether the action offers the wide action interface.
+bool IsWideAction(TBasicAction* action);
+
 // Run by every wide control before the class library's own action change.
 void UniControlActionChange(TControl* control, TBasicAction* action, bool checkDefaults);
 
@@ -68,24 +74,62 @@ bool UniActionLinkIsHintLinked(const TControlActionLink& link);
 void UniActionLinkSetCaption(TControlActionLink& link, const std::string& value);
 void UniActionLinkSetHint(TControlActionLink& link, const std::string& value);
 
-class TUniControlActionLink : public TControlActionLink {
+// The generic wide rules over one of the class library's links.
+template <typename Base>
+class TUniActionLinkRules : public Base {
  public:
-  using TControlActionLink::TControlActionLink;
+  using Base::Base;
   bool IsCaptionLinked() const override { return UniActionLinkIsCaptionLinked(*this); }
   bool IsHintLinked() const override { return UniActionLinkIsHintLinked(*this); }
   void SetCaption(const std::string& value) override { UniActionLinkSetCaption(*this, value); }
   void SetHint(const std::string& value) override { UniActionLinkSetHint(*this, value); }
 };
 
-class TUniWinControlActionLink : public TWinControlActionLink {
+// Speed and bitmap buttons keep the picture they have: their image index counts as
+// linked whenever the action is a custom action, and the action never sets it.
+template <typename Base>
+class TUniImageKeepingActionLink : public TUniActionLinkRules<Base> {
  public:
-  using TWinControlActionLink::TWinControlActionLink;
-  bool IsCaptionLinked() const override { return UniActionLinkIsCaptionLinked(*this); }
-  bool IsHintLinked() const override { return UniActionLinkIsHintLinked(*this); }
-  void SetCaption(const std::string& value) override { UniActionLinkSetCaption(*this, value); }
-  void SetHint(const std::string& value) override { UniActionLinkSetHint(*this, value); }
+  using TUniActionLinkRules<Base>::TUniActionLinkRules;
+  bool IsImageIndexLinked() const override { return this->TActionLink::IsImageIndexLinked(); }
+  void SetImageIndex(int) override {}
 };
 
-// The link a wide control gets: the windowed kind for windowed controls, the plain
-// one for the rest.
+class TUniListViewActionLink : public TUniActionLinkRules<TListViewActionLink> {
+ public:
+  using TUniActionLinkRules::TUniActionLinkRules;
+};
+
+class TUniSpeedButtonActionLink : public TUniImageKeepingActionLink<TSpeedButtonActionLink> {
+ public:
+  using TUniImageKeepingActionLink::TUniImageKeepingActionLink;
+};
+
+class TUniBitBtnActionLink : public TUniImageKeepingActionLink<TBitBtnActionLink> {
+ public:
+  using TUniImageKeepingActionLink::TUniImageKeepingActionLink;
+};
+
+class TUniToolButtonActionLink : public TUniActionLinkRules<TToolButtonActionLink> {
+ public:
+  using TUniActionLinkRules::TUniActionLinkRules;
+};
+
+class TUniButtonActionLink : public TUniActionLinkRules<TButtonActionLink> {
+ public:
+  using TUniActionLinkRules::TUniActionLinkRules;
+};
+
+class TUniWinControlActionLink : public TUniActionLinkRules<TWinControlActionLink> {
+ public:
+  using TUniActionLinkRules::TUniActionLinkRules;
+};
+
+class TUniControlActionLink : public TUniActionLinkRules<TControlActionLink> {
+ public:
+  using TUniActionLinkRules::TUniActionLinkRules;
+};
+
+// The link a wide control gets, by its kind: list view, speed button, bitmap button,
+// tool button, button control, other windowed control, other control.
 std::unique_ptr<TControlActionLink> UniControlGetActionLinkClass(TControl* control);

@@ -105,6 +105,35 @@ void TUniMenuItem::SetHint(const std::u16string& value) {
   SetSyncedWideString(value, hint_, TMenuItem::Hint(), [this](const std::string& ansi) { TMenuItem::SetHint(ansi); });
 }
 
+void TUniMenuItem::ActionChange(TObject* sender, bool checkDefaults) {
+  auto* action = dynamic_cast<TCustomAction*>(sender);
+  if (action != nullptr && IsWideAction(action)) {
+    if (!checkDefaults || Caption().empty()) SetCaption(UniActionGetCaption(action));
+    if (!checkDefaults || Hint().empty()) SetHint(UniActionGetHint(action));
+  }
+  TMenuItem::ActionChange(sender, checkDefaults);
+}
+
+std::unique_ptr<TMenuActionLink> TUniMenuItem::CreateActionLink() {
+  return std::make_unique<TUniMenuActionLink>(this);
+}
+
+bool TUniMenuActionLink::IsCaptionLinked() const {
+  return TActionLink::IsCaptionLinked() && WideSameCaption(Item()->Caption(), UniActionGetCaption(Action()));
+}
+
+bool TUniMenuActionLink::IsHintLinked() const {
+  return TActionLink::IsHintLinked() && Item()->Hint() == UniActionGetHint(Action());
+}
+
+void TUniMenuActionLink::SetCaption(const std::string& value) {
+  if (IsCaptionLinked()) Item()->SetCaption(UniActionGetNewCaption(Action(), platform::AnsiToWide(value)));
+}
+
+void TUniMenuActionLink::SetHint(const std::string& value) {
+  if (IsHintLinked()) Item()->SetHint(UniActionGetNewHint(Action(), platform::AnsiToWide(value)));
+}
+
 std::u16string WideGetMenuItemHint(TMenuItem* item) {
   if (auto* wide = dynamic_cast<TUniMenuItem*>(item)) return wide->Hint();
   return platform::AnsiToWide(item->Hint());

@@ -5,8 +5,10 @@
 // with wide text, and popup menus whose pointed-at item shows its wide hint.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "controls/unicode/uni_actions.h"
 #include "platform/classlib/menu_items.h"
 #include "platform/win/keyboard.h"
 
@@ -32,10 +34,29 @@ class TUniMenuItem : public TMenuItem {
 
  protected:
   void Loaded() override;
+  // A wide action gives its wide caption and hint first, then the class library's
+  // handling follows.
+  void ActionChange(TObject* sender, bool checkDefaults) override;
+  std::unique_ptr<TMenuActionLink> CreateActionLink() override;
 
  private:
   std::u16string caption_;
   std::u16string hint_;
+};
+
+// The link of a wide menu item: captions count as linked when they are the same apart
+// from hot keys (the class library may move an item's hot key), and changes reach the
+// item's wide caption and hint.
+class TUniMenuActionLink : public TMenuActionLink {
+ public:
+  using TMenuActionLink::TMenuActionLink;
+  bool IsCaptionLinked() const override;
+  bool IsHintLinked() const override;
+  void SetCaption(const std::string& value) override;
+  void SetHint(const std::string& value) override;
+
+ private:
+  TUniMenuItem* Item() const { return static_cast<TUniMenuItem*>(Client()); }
 };
 
 // The wide hint of a wide item, else the 8-bit hint widened.

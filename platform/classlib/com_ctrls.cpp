@@ -328,6 +328,7 @@ int DefaultListViewSort(LPARAM item1, LPARAM item2, LPARAM listWindow) {
 TCustomListView::TCustomListView(TComponent* owner)
     : TWinControl(owner), columns_(std::make_unique<TListColumns>(this)), items_(std::make_unique<TListItems>(this)) {
   InitCommonControl(ICC_LISTVIEW_CLASSES);
+  SetTabStop(true);
   SetBounds(0, 0, 250, 150);
   SetColor(clWindow);
 }
@@ -417,7 +418,7 @@ void TCustomListView::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   CreateSubClass(params, WC_LISTVIEWA);
   static constexpr DWORD kViewStyles[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
-  params.Style |= WS_TABSTOP | LVS_SHAREIMAGELISTS | kViewStyles[static_cast<int>(viewStyle_)];
+  params.Style |= LVS_SHAREIMAGELISTS | kViewStyles[static_cast<int>(viewStyle_)];
   if (ReadOnly == false) params.Style |= LVS_EDITLABELS;
   if (!MultiSelect) params.Style |= LVS_SINGLESEL;
   if (!HideSelection) params.Style |= LVS_SHOWSELALWAYS;
@@ -883,6 +884,7 @@ void TTabSheet::Dispatch(TMessage& message) {
 TPageControl::TPageControl(TComponent* owner) : TWinControl(owner) {
   InitCommonControl(ICC_TAB_CLASSES);
   ControlStyle |= csAcceptsControls;
+  SetTabStop(true);
   SetBounds(0, 0, 289, 193);
 }
 
@@ -971,7 +973,6 @@ void TPageControl::Change() {
 void TPageControl::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   CreateSubClass(params, WC_TABCONTROLA);
-  params.Style |= WS_TABSTOP;
 }
 
 void TPageControl::CreateWnd() {
@@ -1093,4 +1094,12 @@ void TCustomUpDown::Dispatch(TMessage& message) {
     default:
       TWinControl::Dispatch(message);
   }
+}
+
+std::unique_ptr<TControlActionLink> TCustomListView::CreateActionLink() {
+  return std::make_unique<TListViewActionLink>(this);
+}
+
+std::unique_ptr<TControlActionLink> TToolButton::CreateActionLink() {
+  return std::make_unique<TToolButtonActionLink>(this);
 }

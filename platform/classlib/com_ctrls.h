@@ -228,6 +228,7 @@ class TCustomListView : public TWinControl {
   void CreateWnd() override;
   void DestroyWnd() override;
   void Dispatch(TMessage& message) override;
+  std::unique_ptr<TControlActionLink> CreateActionLink() override;
   // The answer to a window's notification (CN_NOTIFY).
   virtual void CNNotify(TMessage& message);
   virtual void Change(TListItem* item, TItemChange change);
@@ -246,6 +247,12 @@ class TCustomListView : public TWinControl {
   bool rowSelect_ = false;
   // Items in window order while the window is made again.
   std::vector<std::pair<std::uint32_t, UINT>> saved_;
+};
+
+// The link of list views.
+class TListViewActionLink : public TWinControlActionLink {
+ public:
+  using TWinControlActionLink::TWinControlActionLink;
 };
 
 class TListView : public TCustomListView {
@@ -290,6 +297,7 @@ class TToolButton : public TGraphicControl {
  protected:
   void Dispatch(TMessage& message) override;
   void Notification(TComponent* component, TOperation operation) override;
+  std::unique_ptr<TControlActionLink> CreateActionLink() override;
 
  private:
   friend class TToolBar;
@@ -298,6 +306,12 @@ class TToolButton : public TGraphicControl {
   int imageIndex_ = -1;
   int command_;
   TMenuItem* menuItem_ = nullptr;
+};
+
+// The link of tool buttons.
+class TToolButtonActionLink : public TControlActionLink {
+ public:
+  using TControlActionLink::TControlActionLink;
 };
 
 class TToolBar : public TWinControl {

@@ -32,7 +32,7 @@ std::string Hex8(DWORD value) {
   return text;
 }
 
-bool IsDialogKey(WORD key) { return key == VK_RETURN || key == VK_ESCAPE; }
+bool IsDialogKey(WORD key) { return key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE; }
 
 }  // namespace
 
@@ -266,6 +266,9 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
 
 TWinControl::~TWinControl() {
   Destroying();
+  // The plain control's part takes it from its parent's controls, where it no longer
+  // counts as windowed; the tab order forgets it here.
+  if (Parent() != nullptr) std::erase(Parent()->tabList_, this);
   DestroyHandle();
   while (!controls_.empty()) {
     TControl* child = controls_.back();
@@ -293,6 +296,10 @@ void TWinControl::InsertControl(TControl* control) {
   controls_.push_back(control);
   control->parent_ = this;
   auto* win = dynamic_cast<TWinControl*>(control);
+  if (win != nullptr) {
+    tabList_.push_back(win);
+    if (win->tabOrder_ >= 0) win->SetTabOrder(win->tabOrder_);
+  }
   if (win != nullptr && HandleAllocated()) {
     if (win->HandleAllocated()) {
       ::SetParent(win->handle_, handle_);
@@ -307,7 +314,82 @@ void TWinControl::RemoveControl(TControl* control) {
   control->Invalidate();
   if (auto* win = dynamic_cast<TWinControl*>(control)) win->DestroyHandle();
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+  if (auto* win = dynamic_cast<TWinControl*>(control)) {
+    win->tabOrder_ = -1;
+    std::erase(tabList_, win);
+  }
   control->parent_ = nullptr;
+}
+
+bool CanFocus(TWinControl* control) {
+  for (TControl* c = control; c != nullptr; c = c->Parent()) {
+    if (!c->Visible() || !c->Enabled()) return false;
+  }
+  return control != nullptr;
+}
+
+int TWinControl::TabOrder() const {
+  if (Parent() == nullptr) return tabOrder_;
+  auto& list = Parent()->tabList_;
+  return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
+}
+
+void TWinControl::SetTabOrder(int value) {
+  if (Parent() == nullptr) {
+    tabOrder_ = value;
+    return;
+  }
+  auto& list = Parent()->tabList_;
+  std::erase(list, this);
+  std::size_t at = value < 0 ? list.size() : std::min(static_cast<std::size_t>(value), list.size());
+  list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), this);
+}
+
+void TWinControl::SetTabStop(bool value) {
+  tabStop_ = value;
+  if (!HandleAllocated()) return;
+  auto style = static_cast<DWORD>(GetWindowLongW(handle_, GWL_STYLE));
+  SetWindowLongW(handle_, GWL_STYLE, static_cast<LONG>(value ? style | WS_TABSTOP : style & ~WS_TABSTOP));
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) const {
+  for (TWinControl* control : tabList_) {
+    list.push_back(control);
+    control->GetTabOrderList(list);
+  }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool goForward, bool checkTabStop,
+                                          bool checkParent) const {
+  std::vector<TWinControl*> list;
+  GetTabOrderList(list);
+  if (list.empty()) return nullptr;
+  auto count = static_cast<std::ptrdiff_t>(list.size());
+  std::ptrdiff_t start = std::find(list.begin(), list.end(), current) - list.begin();
+  // Without a current control the search starts at one end.
+  if (start == count) start = goForward ? count - 1 : 0;
+  std::ptrdiff_t i = start;
+  do {
+    i = goForward ? (i + 1) % count : (i + count - 1) % count;
+    TWinControl* candidate = list[static_cast<std::size_t>(i)];
+    if (candidate != current && CanFocus(candidate) && (!checkTabStop || candidate->TabStop()) &&
+        (!checkParent || candidate->Parent() == this)) {
+      return candidate;
+    }
+  } while (i != start);
+  return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* current, bool goForward, bool checkTabStop) {
+  if (TWinControl* next = FindNextControl(current, goForward, checkTabStop, !checkTabStop)) next->SetFocus();
+}
+
+bool TWinControl::DoDialogKey(WORD key, LPARAM keyData) {
+  LRESULT code = SendMessageW(handle_, WM_GETDLGCODE, key, 0);
+  if ((code & DLGC_WANTALLKEYS) || (key == VK_TAB && (code & DLGC_WANTTAB))) return false;
+  TControl* top = this;
+  while (top->Parent() != nullptr) top = top->Parent();
+  return top->Perform(CM_DIALOGKEY, key, keyData) != 0;
 }
 
 void TWinControl::SetParent(TWinControl* parent) {
@@ -339,6 +421,7 @@ void TWinControl::CreateParams(TCreateParams& params) {
   params.Caption = text_;
   params.Style = WS_CHILD | WS_CLIPSIBLINGS;
   if (ControlStyle & csAcceptsControls) params.Style |= WS_CLIPCHILDREN;
+  if (tabStop_) params.Style |= WS_TABSTOP;
   if (!Enabled()) params.Style |= WS_DISABLED;
   params.X = Left();
   params.Y = Top();
@@ -515,12 +598,9 @@ void TWinControl::Dispatch(TMessage& message) {
       KeyDown(key, KeyboardShiftState());
       if (key == 0) return;
       message.WParam = key;
-      if (IsDialogKey(key) && !(SendMessageW(handle_, WM_GETDLGCODE, key, 0) & DLGC_WANTALLKEYS)) {
-        // Return and Escape go to the form's default and cancel buttons first.
-        TControl* top = this;
-        while (top->Parent() != nullptr) top = top->Parent();
-        if (top->Perform(CM_DIALOGKEY, key, message.LParam) != 0) return;
-      }
+      // Tab moves the focus; Return and Escape go to the form's default and cancel
+      // buttons first.
+      if (IsDialogKey(key) && DoDialogKey(key, message.LParam)) return;
       DefaultHandler(message);
       return;
     }

@@ -219,6 +219,23 @@ class TWinControl : public TControl {
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
 
+  // The place among the parent's windowed controls that Tab goes through, from 0; a
+  // control without a parent keeps the place it asked for (-1: the end) until it gets
+  // one. A place out of range means the last.
+  int TabOrder() const;
+  void SetTabOrder(int value);
+  // Whether Tab stops at the control (WS_TABSTOP of its window).
+  bool TabStop() const { return tabStop_; }
+  void SetTabStop(bool value);
+  // The windowed controls below this one in tab order, each followed by its own.
+  void GetTabOrderList(std::vector<TWinControl*>& list) const;
+  // The control after (before) `current` in tab order, wrapping round, that can take
+  // the focus and, as asked, is a tab stop and a child of this control; null if none.
+  TWinControl* FindNextControl(TWinControl* current, bool goForward, bool checkTabStop,
+                               bool checkParent) const;
+  // Focuses the next (previous) tab stop after `current`.
+  void SelectNext(TWinControl* current, bool goForward, bool checkTabStop);
+
   // The default procedure the class library passes unhandled messages to.
   WNDPROC DefWndProc = nullptr;
   // The stub that is the window's procedure after creation; it reaches MainWndProc.
@@ -256,15 +273,24 @@ class TWinControl : public TControl {
   void PaintControls(HDC dc);
   virtual void KeyDown(WORD& key, TShiftState shift);
   virtual void KeyPress(char& key);
+  // Offers a dialog key (Tab, Return, Escape) to the form the control stands on,
+  // unless the control's window wants the key itself; true when the form took it.
+  bool DoDialogKey(WORD key, LPARAM keyData);
 
  private:
   friend LRESULT InitWndProc(HWND, UINT, WPARAM, LPARAM);
   void PaintHandler();
   HWND handle_ = 0;
   std::vector<TControl*> controls_;
+  std::vector<TWinControl*> tabList_;  // the windowed children in tab order
+  int tabOrder_ = -1;                  // asked for while without a parent
+  bool tabStop_ = false;
   std::unique_ptr<platform::win::WindowProcStub> objectInstance_;
   std::uint32_t id_ = 0;  // what the window's control property holds
 };
+
+// A control can take the focus when it and every parent are visible and enabled.
+bool CanFocus(TWinControl* control);
 
 // The control whose window is being created right now (between CreateWindowEx's
 // start and the window's first message).

@@ -198,9 +198,33 @@ void TCustomForm::Dispatch(TMessage& message) {
     case WM_CLOSE:
       Close();
       return;
+    case CM_DIALOGKEY:
+      // Tab and Shift+Tab move through the form's tab stops; Ctrl+Tab is left to the
+      // controls.
+      if (message.WParam == VK_TAB && !(KeyboardShiftState() & (ssCtrl | ssAlt))) {
+        SelectNext(ActiveControl(), !(KeyboardShiftState() & ssShift), true);
+        message.Result = 1;
+        return;
+      }
+      TWinControl::Dispatch(message);
+      return;
     default:
       TWinControl::Dispatch(message);
   }
+}
+
+TWinControl* TCustomForm::ActiveControl() {
+  if (!HandleAllocated()) return nullptr;
+  // The focus may sit in a window a control made itself (a combo box's edit).
+  for (HWND window = GetFocus(); window != 0 && window != Handle(); window = GetParent(window)) {
+    TWinControl* control = FindControl(window);
+    if (control == nullptr) continue;
+    for (TControl* c = control; c != nullptr; c = c->Parent()) {
+      if (c == this) return control;
+    }
+    return nullptr;
+  }
+  return nullptr;
 }
 
 namespace {

@@ -56,6 +56,8 @@ class TCustomForm : public TWinControl {
   void Release();
   void SetVisible(bool visible) override;
   void Dispatch(TMessage& message) override;
+  // The control of this form that holds the keyboard focus, or null.
+  TWinControl* ActiveControl();
   // Lets every visible control of the form update its action, and updates every
   // action of the form's action lists.
   void UpdateActions();

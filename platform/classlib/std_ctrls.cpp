@@ -33,23 +33,17 @@ TCustomForm* GetParentForm(TControl* control) {
   return nullptr;
 }
 
-bool CanFocus(TWinControl* control) {
-  for (TControl* c = control; c != nullptr; c = c->Parent()) {
-    if (!c->Visible() || !c->Enabled()) return false;
-  }
-  return control != nullptr;
-}
-
 // --- TCustomEdit -----------------------------------------------------------------------------
 
 TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
+  SetTabStop(true);
   SetBounds(0, 0, 121, 21);
 }
 
 void TCustomEdit::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   CreateSubClass(params, "EDIT");
-  params.Style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
+  params.Style |= ES_AUTOHSCROLL | ES_LEFT;
   if (passwordChar_ != 0) params.Style |= ES_PASSWORD;
   if (readOnly_) params.Style |= ES_READONLY;
   if (borderStyle_ == TBorderStyle::bsSingle) params.ExStyle |= WS_EX_CLIENTEDGE;
@@ -202,6 +196,7 @@ void TComboBoxStrings::SetUpdateState(bool updating) {
 
 TCustomComboBox::TCustomComboBox(TComponent* owner)
     : TCustomListControl(owner), items_(std::make_unique<TComboBoxStrings>(this)) {
+  SetTabStop(true);
   SetBounds(0, 0, 145, 21);
   SetColor(clWindow);
 }
@@ -231,7 +226,7 @@ void TCustomComboBox::CreateParams(TCreateParams& params) {
   CreateSubClass(params, "COMBOBOX");
   static constexpr DWORD kStyles[] = {CBS_DROPDOWN, CBS_SIMPLE, CBS_DROPDOWNLIST, CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED,
                                       CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE};
-  params.Style |= WS_VSCROLL | WS_TABSTOP | CBS_HASSTRINGS | CBS_AUTOHSCROLL | kStyles[style_];
+  params.Style |= WS_VSCROLL | CBS_HASSTRINGS | CBS_AUTOHSCROLL | kStyles[style_];
 }
 
 void TCustomComboBox::CreateWnd() {
@@ -394,10 +389,15 @@ void TCustomComboBox::CloseUp() {
 
 // --- buttons ---------------------------------------------------------------------------------
 
+TButtonControl::TButtonControl(TComponent* owner) : TWinControl(owner) { SetTabStop(true); }
+
+std::unique_ptr<TControlActionLink> TButtonControl::CreateActionLink() {
+  return std::make_unique<TButtonActionLink>(this);
+}
+
 void TButtonControl::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   CreateSubClass(params, "BUTTON");
-  params.Style |= WS_TABSTOP;
   if (WordWrap) params.Style |= BS_MULTILINE;
 }
 

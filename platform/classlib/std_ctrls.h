@@ -179,12 +179,19 @@ class TComboBox : public TCustomComboBox {
 
 class TButtonControl : public TWinControl {
  public:
-  using TWinControl::TWinControl;
+  explicit TButtonControl(TComponent* owner);
   std::string ClassName() const override { return "TButtonControl"; }
   bool WordWrap = false;
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  std::unique_ptr<TControlActionLink> CreateActionLink() override;
+};
+
+// The link of button controls (push buttons, check boxes, radio buttons).
+class TButtonActionLink : public TWinControlActionLink {
+ public:
+  using TWinControlActionLink::TWinControlActionLink;
 };
 
 class TButton : public TButtonControl {
@@ -322,6 +329,3 @@ class TLabel : public TCustomLabel {
   using TCustomLabel::TCustomLabel;
   std::string ClassName() const override { return "TLabel"; }
 };
-
-// A control can take the focus when it and every parent are visible and enabled.
-bool CanFocus(TWinControl* control);

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "platform/base/types.h"
+#include "platform/kernel/memory.h"
 
 using HRSRC = std::uintptr_t;
-using HGLOBAL = const void*;
 
 inline const char* MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id)); }
 inline bool IS_INTRESOURCE(const char* name) { return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0; }

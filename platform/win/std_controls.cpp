@@ -11,6 +11,7 @@
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
 #include "platform/win/atoms.h"
+#include "platform/win/clipboard.h"
 #include "platform/win/keyboard.h"
 #include "platform/win/message_queue.h"
 
@@ -307,20 +308,68 @@ void EditChar(HWND window, Control& c, char16_t ch) {
   ReplaceSelection(window, c, typed, true);
 }
 
-// A combo box's edit hands the keys that work the list to its combo box.
+// A combo box's edit hands the keys that work the list to its combo box, and Tab,
+// which moves on from the combo box as a whole.
 bool ForwardToCombo(HWND window, WPARAM key) {
   HWND parent = GetParent(window);
   auto combo = parent ? Of(parent) : nullptr;
   if (!combo || combo->kind != Kind::ComboBox || combo->edit != window) return false;
   bool listKey = key == VK_UP || key == VK_DOWN || key == kKeyF4 || key == VK_PRIOR || key == VK_NEXT;
   bool closeKey = combo->dropped && (key == VK_RETURN || key == VK_ESCAPE);
-  if (!listKey && !closeKey) return false;
+  if (!listKey && !closeKey && key != VK_TAB) return false;
   SendMessageW(parent, WM_KEYDOWN, key, 0);
   return true;
 }
 
+// The clipboard keys: Ctrl with X, C or V, and Shift+Del, Ctrl+Ins and Shift+Ins. The
+// message goes to the window itself, so that a subclass sees it.
+UINT ClipboardMessageOfKey(WPARAM key) {
+  bool ctrl = KeyDown(VK_CONTROL), shift = KeyDown(VK_SHIFT);
+  if (KeyDown(VK_MENU)) return 0;
+  if (ctrl && !shift) {
+    if (key == 'X') return WM_CUT;
+    if (key == 'C' || key == VK_INSERT) return WM_COPY;
+    if (key == 'V') return WM_PASTE;
+  }
+  if (shift && !ctrl) {
+    if (key == VK_DELETE) return WM_CUT;
+    if (key == VK_INSERT) return WM_PASTE;
+  }
+  return 0;
+}
+
+// The selection to the clipboard as Unicode text; a password edit gives nothing away.
+bool CopySelection(HWND window, const Control& c) {
+  auto [start, end] = Selection(c);
+  if (c.password != 0 || start == end) return false;
+  std::u16string text = c.text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+  HGLOBAL memory = platform::win::NewTextBlock(text);
+  if (memory == nullptr) return false;
+  if (!OpenClipboard(window)) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  if (!set) GlobalFree(memory);
+  CloseClipboard();
+  return set;
+}
+
+void Paste(HWND window, Control& c) {
+  if ((Style(window) & ES_READONLY) || !OpenClipboard(window)) return;
+  std::u16string text;
+  if (HGLOBAL memory = GetClipboardData(CF_UNICODETEXT)) text = platform::win::WideTextOfBlock(memory);
+  CloseClipboard();
+  if (!text.empty()) ReplaceSelection(window, c, text, true);
+}
+
 void EditKey(HWND window, Control& c, WPARAM key) {
   if (ForwardToCombo(window, key)) return;
+  if (UINT message = ClipboardMessageOfKey(key)) {
+    SendMessageW(window, message, 0, 0);
+    return;
+  }
   DWORD style = Style(window);
   bool shift = KeyDown(VK_SHIFT);
   auto [start, end] = Selection(c);
@@ -551,6 +600,16 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLEAR:
       if (!(Style(window) & ES_READONLY)) ReplaceSelection(window, *c, u"", true);
+      return 0;
+    case WM_COPY:
+      CopySelection(window, *c);
+      return 0;
+    case WM_CUT:
+      if (!(Style(window) & ES_READONLY) && CopySelection(window, *c))
+        ReplaceSelection(window, *c, u"", true);
+      return 0;
+    case WM_PASTE:
+      Paste(window, *c);
       return 0;
     case EM_LIMITTEXT:
       c->limit = wParam == 0 ? kMaxLimit : std::min<std::size_t>(wParam, kMaxLimit);

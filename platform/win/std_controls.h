@@ -1,7 +1,9 @@
 // The system's standard control classes "EDIT", "COMBOBOX" (with its list
 // "ComboLBox"), "BUTTON" and "STATIC": global classes whose windows are ANSI or
 // Unicode as the call that creates them, with their messages, notifications to the
-// parent (WM_COMMAND), keyboard and mouse behaviour. Drawing belongs to the drawing
+// parent (WM_COMMAND), keyboard and mouse behaviour. Edits cut, copy and paste through
+// the clipboard (WM_CUT, WM_COPY, WM_PASTE; Ctrl+X, C, V, Shift+Del, Ctrl+Ins and
+// Shift+Ins send them). Drawing belongs to the drawing
 // layer, which installs the painter (StdControlDrawing) the controls call at WM_PAINT.
 #pragma once
 
@@ -13,6 +15,9 @@
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 
+inline constexpr UINT WM_CUT = 0x0300;
+inline constexpr UINT WM_COPY = 0x0301;
+inline constexpr UINT WM_PASTE = 0x0302;
 inline constexpr UINT WM_CLEAR = 0x0303;
 
 // WM_GETDLGCODE answers.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../../platform/gdi/picture_compare.h"
+#include "platform/base/text.h"
 #include "platform/classlib/forms.h"
 #include "platform/gdi/system_metrics.h"
 #include "platform/gdi/window_picture.h"
@@ -182,7 +183,7 @@ class HigButtonTest : public testing::Test {
     button->Font().SetHeight(-10);
     button->SetKind(kind);
     if (kind == bkDropDown || kind == bkDropDownButton) button->SetDropDownMenu(menu_);
-    if (kind == bkCustom || kind == bkDropDown || kind == bkDropDownButton) button->SetCaption("Go");
+    if (kind == bkCustom || kind == bkDropDown || kind == bkDropDownButton) button->SetCaption(u"Go");
     button->OnClick = [this](TObject*) { ++clicks_; };
     button->HandleNeeded();
     return button;
@@ -218,24 +219,24 @@ class HigButtonTest : public testing::Test {
 TEST_F(HigButtonTest, StandardKindsSetTheirValuesUntilOneIsChangedByHand) {
   struct Case {
     THIGBtnKind kind;
-    const char* caption;
+    const char16_t* caption;
     bool isDefault, cancel;
     int modalResult;
   };
   const Case cases[] = {
-      {bkOK, "OK", true, false, 1},           {bkCancel, "Cancel", false, true, 2},
-      {bkHelp, "&Help", false, false, 0},     {bkYes, "&Yes", true, false, 6},
-      {bkNo, "&No", false, true, 7},          {bkClose, "&Close", false, false, 0},
-      {bkAbort, "Abort", false, false, 3},    {bkRetry, "&Retry", false, false, 4},
-      {bkIgnore, "&Ignore", false, false, 5}, {bkAll, "&All", false, false, 8},
+      {bkOK, u"OK", true, false, 1},           {bkCancel, u"Cancel", false, true, 2},
+      {bkHelp, u"&Help", false, false, 0},     {bkYes, u"&Yes", true, false, 6},
+      {bkNo, u"&No", false, true, 7},          {bkClose, u"&Close", false, false, 0},
+      {bkAbort, u"Abort", false, false, 3},    {bkRetry, u"&Retry", false, false, 4},
+      {bkIgnore, u"&Ignore", false, false, 5}, {bkAll, u"&All", false, false, 8},
   };
   for (const Case& c : cases) {
     THIGButton* button = MakeButton(c.kind);
     EXPECT_EQ(button->Kind(), c.kind);
     EXPECT_EQ(button->Caption(), c.caption);
-    EXPECT_EQ(button->Default(), c.isDefault) << c.caption;
-    EXPECT_EQ(button->Cancel(), c.cancel) << c.caption;
-    EXPECT_EQ(button->ModalResult, c.modalResult) << c.caption;
+    EXPECT_EQ(button->Default(), c.isDefault) << c.kind;
+    EXPECT_EQ(button->Cancel(), c.cancel) << c.kind;
+    EXPECT_EQ(button->ModalResult, c.modalResult) << c.kind;
     EXPECT_EQ(button->NumGlyphs(), 2);
     EXPECT_FALSE(button->Glyph().Empty());
     delete button;
@@ -252,7 +253,7 @@ TEST_F(HigButtonTest, StandardKindsSetTheirValuesUntilOneIsChangedByHand) {
   own.SetSize(16, 16);
   no->SetGlyph(&own);
   EXPECT_EQ(no->Kind(), bkCustom);
-  EXPECT_EQ(no->Caption(), "&No");  // the caption stays
+  EXPECT_EQ(no->Caption(), u"&No");  // the caption stays
 }
 
 TEST_F(HigButtonTest, AGlyphOfSquareImagesGivesNumGlyphsUpToFour) {
@@ -278,7 +279,7 @@ TEST_F(HigButtonTest, AGlyphOfSquareImagesGivesNumGlyphsUpToFour) {
 TEST_F(HigButtonTest, LayoutPlacesGlyphAndCaptionByMarginAndSpacing) {
   THIGButton* button = MakeButton(bkCustom);
   button->Font().SetHeight(-16);  // the fixed font's characters are 8 pixels wide
-  button->SetCaption("Sized");    // 40 pixels
+  button->SetCaption(u"Sized");    // 40 pixels
   TBitmap glyph;
   glyph.SetSize(16, 16);
   button->SetGlyph(&glyph);
@@ -319,7 +320,7 @@ TEST_F(HigButtonTest, LayoutPlacesGlyphAndCaptionByMarginAndSpacing) {
     EXPECT_EQ(at.text.right - at.text.left, 40);
   }
   // Without a caption the spacing counts as 0 and the glyph alone is centred.
-  button->SetCaption("");
+  button->SetCaption(u"");
   button->SetLayout(blGlyphLeft);
   button->SetMargin(-1);
   button->SetSpacing(10);
@@ -685,6 +686,28 @@ TEST_F(HigButtonTest, PicturesOfTheLookStylesAndStates) {
   EXPECT_EQ(
       pellix_test::CompareWithExpected(*Sheet(cells, 6), "../controls/hig_button_styles.png", kTolerance),
       "");
+}
+
+// A translated caption is wide text end to end: Greek and Russian are measured and
+// drawn as themselves, not as the question marks of their 8-bit forms.
+TEST_F(HigButtonTest, PicturesOfWideCaptions) {
+  const std::u16string captions[] = {u"\u0386\u03ba\u03c5\u03c1\u03bf", u"\u041e\u0442\u043c\u0435\u043d\u0430"};
+  std::vector<std::shared_ptr<platform::gdi::Bitmap>> cells;
+  for (const std::u16string& caption : captions) {
+    THIGButton* button = MakeButton(bkCancel, 10, 10, kCellWidth, kCellHeight);
+    button->Font().SetName("Tahoma");
+    button->Font().SetHeight(-11);
+    button->SetCaption(caption);
+    button->SetButtonStyle(false);
+    EXPECT_EQ(button->Caption(), caption);
+    EXPECT_EQ(button->Kind(), bkCancel);
+    auto wide = Copy(Picture(button));
+    button->SetCaption(platform::AnsiToWide(platform::WideToAnsi(caption)));
+    EXPECT_NE(pellix_test::ComparePictures(*wide, *Copy(Picture(button)), kTolerance), "");
+    cells.push_back(wide);
+    delete button;
+  }
+  EXPECT_EQ(pellix_test::CompareWithExpected(*Sheet(cells, 2), "../controls/hig_button_wide_captions.png", 8), "");
 }
 
 }  // namespace

@@ -375,6 +375,44 @@ TEST_F(UniStdCtrlsTest, UserWorksTheControlsWithMouseAndKeyboard) {
   EXPECT_EQ(chosen, (std::vector<std::u16string>{kCyrillic, u"plain"}));
 }
 
+// The keyboard moves wide text between the wide edits through the clipboard, and Tab
+// moves the focus between the wide controls in tab order; a wide password stays put.
+TEST_F(UniStdCtrlsTest, ClipboardKeysAndTabWorkInWideEdits) {
+  namespace input = platform::input_driver;
+  auto* from = Make<TUniEdit>(8, 8);
+  auto* to = Make<TUniEdit>(8, 40);
+  auto* password = Make<TUniEdit>(8, 70);
+  auto* button = Make<TUniButton>(150, 8);
+  to->SetTabOrder(0);
+  password->SetPasswordChar(u'\u25cf');
+  password->SetText(u"secret");
+  form_->Show();
+  input::RunPending();
+  from->SetText(u"x" + kCyrillic);
+  from->SetFocus();
+  SendMessageW(from->Handle(), EM_SETSEL, 1, -1);
+  input::Chord({VK_CONTROL, 'X'});
+  input::Chord({VK_SHIFT, VK_TAB});  // back to the edit first in tab order
+  input::Chord({VK_CONTROL, 'V'});
+  input::Chord({VK_CONTROL, 'V'});
+  input::RunPending();
+  EXPECT_TRUE(to->Focused());
+  EXPECT_EQ(from->Text(), u"x");
+  EXPECT_EQ(to->Text(), kCyrillic + kCyrillic);
+
+  password->SetFocus();
+  SendMessageW(password->Handle(), EM_SETSEL, 0, -1);
+  input::Chord({VK_CONTROL, 'C'});
+  input::Key(VK_TAB);
+  input::RunPending();
+  EXPECT_TRUE(button->Focused());
+  to->SetFocus();
+  SendMessageW(to->Handle(), EM_SETSEL, 0, -1);
+  input::Chord({VK_CONTROL, 'V'});
+  input::RunPending();
+  EXPECT_EQ(to->Text(), kCyrillic);
+}
+
 TEST_F(UniStdCtrlsTest, OwnerDrawnComboBoxDrawsItsWideItems) {
   auto* combo = Make<TUniComboBox>();
   combo->SetStyle(csOwnerDrawFixed);

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/classlib/ext_ctrls.h"
 #include "platform/classlib/forms.h"
-#include "platform/gdi/window_picture.h"
 #include "platform/gdi/picture_compare.h"
+#include "platform/gdi/window_picture.h"
 #include "platform/win/input_driver.h"
 #include "platform/win/keyboard.h"
 
@@ -182,6 +183,65 @@ TEST_F(StdCtrlsTest, ReturnAndEscapeReachTheDefaultAndCancelButtons) {
   press(cancel, VK_RETURN);
   EXPECT_EQ(clicks.back(), "cancel");
   EXPECT_EQ(clicks.size(), 3u);
+}
+
+// Tab and Shift+Tab go round the form's tab stops in tab order, into containers,
+// past hidden and disabled controls and controls that are no tab stops.
+TEST_F(StdCtrlsTest, TabAndShiftTabMoveTheFocusInTabOrder) {
+  namespace input = platform::input_driver;
+  std::map<TWinControl*, std::string> names;
+  auto make = [&](auto* control, TWinControl* parent, const std::string& name) {
+    control->SetParent(parent);
+    control->SetBounds(8, 8 + 24 * static_cast<int>(names.size() % 6), 60, 20);
+    names[control] = name;
+    return control;
+  };
+  auto* a = make(new TEdit(form_), form_, "a");
+  auto* panel = make(new TPanel(form_), form_, "panel");
+  panel->SetBounds(120, 8, 150, 80);
+  make(new TEdit(form_), panel, "p1");
+  make(new TButton(form_), panel, "p2");
+  make(new TEdit(form_), form_, "hidden")->SetVisible(false);
+  make(new TEdit(form_), form_, "disabled")->SetEnabled(false);
+  make(new TEdit(form_), form_, "no stop")->SetTabStop(false);
+  auto* hiddenPanel = make(new TPanel(form_), form_, "hidden panel");
+  make(new TEdit(form_), hiddenPanel, "in hidden panel");
+  hiddenPanel->SetVisible(false);
+  make(new TComboBox(form_), form_, "combo")->SetStyle(csDropDownList);
+  make(new TComboBox(form_), form_, "typed combo")->SetStyle(csDropDown);
+  auto* check = make(new TCheckBox(form_), form_, "check");
+  check->SetTabOrder(0);
+  // A place asked for before the control has a parent is taken when it gets one.
+  auto* early = new TEdit(form_);
+  early->SetTabOrder(1);
+  make(early, form_, "early");
+  EXPECT_EQ(early->TabOrder(), 1);
+  EXPECT_EQ(a->TabOrder(), 2);
+  form_->Show();
+  input::RunPending();
+
+  auto walk = [&](std::vector<int> keys, int steps) {
+    check->SetFocus();
+    std::vector<std::string> seen;
+    for (int i = 0; i < steps; ++i) {
+      input::Chord(keys);
+      input::RunPending();
+      TWinControl* active = form_->ActiveControl();
+      seen.push_back(active == nullptr ? "none" : names[active]);
+    }
+    return seen;
+  };
+  // The focus of a typed combo box sits in its edit part.
+  EXPECT_EQ(walk({VK_TAB}, 7),
+            (std::vector<std::string>{"early", "a", "p1", "p2", "combo", "typed combo", "check"}));
+  EXPECT_EQ(walk({VK_SHIFT, VK_TAB}, 7),
+            (std::vector<std::string>{"typed combo", "combo", "p2", "p1", "a", "early", "check"}));
+  // A control that stops being a tab stop is passed over from then on.
+  a->SetTabStop(false);
+  EXPECT_EQ(walk({VK_TAB}, 2), (std::vector<std::string>{"early", "p1"}));
+  // A control freed leaves the tab order.
+  delete early;
+  EXPECT_EQ(walk({VK_TAB}, 1), (std::vector<std::string>{"p1"}));
 }
 
 TEST_F(StdCtrlsTest, LabelSizesToItsTextAndFocusesItsControl) {

@@ -1,0 +1,164 @@
+#include "platform/win/clipboard.h"
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/base/errors.h"
+#include "platform/base/text.h"
+#include "platform/win/window.h"
+
+namespace {
+
+struct Store {
+  std::mutex lock;
+  DWORD openThread = 0;  // 0: closed
+  HWND openWindow = 0;
+  HWND owner = 0;
+  // Each format's block; a converted text block was made here from the other text.
+  struct Entry {
+    HGLOBAL memory = nullptr;
+    bool converted = false;
+  };
+  std::map<UINT, Entry> data;
+};
+
+Store& S() {
+  static Store store;
+  return store;
+}
+
+bool IsText(UINT format) { return format == CF_TEXT || format == CF_UNICODETEXT; }
+
+bool OpenedHere(const Store& store) {
+  if (store.openThread != 0 && store.openThread == platform::win::ThisThreadId()) return true;
+  SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+  return false;
+}
+
+void FreeAll(Store& store) {
+  for (auto& [format, entry] : store.data) GlobalFree(entry.memory);
+  store.data.clear();
+}
+
+// The other text format, converted, kept beside the one that was set.
+HGLOBAL Converted(Store& store, UINT format) {
+  HGLOBAL memory = nullptr;
+  if (format == CF_TEXT && store.data.count(CF_UNICODETEXT)) {
+    memory = platform::win::NewTextBlock(
+        platform::WideToAnsi(platform::win::WideTextOfBlock(store.data[CF_UNICODETEXT].memory)));
+  } else if (format == CF_UNICODETEXT && store.data.count(CF_TEXT)) {
+    memory = platform::win::NewTextBlock(
+        platform::AnsiToWide(platform::win::AnsiTextOfBlock(store.data[CF_TEXT].memory)));
+  }
+  if (memory != nullptr) store.data[format] = Store::Entry{memory, true};
+  return memory;
+}
+
+template <typename Char>
+std::basic_string<Char> TextOf(HGLOBAL memory) {
+  auto* chars = static_cast<const Char*>(GlobalLock(memory));
+  if (chars == nullptr) return {};
+  std::size_t most = GlobalSize(memory) / sizeof(Char), length = 0;
+  while (length < most && chars[length] != 0) ++length;
+  std::basic_string<Char> text(chars, length);
+  GlobalUnlock(memory);
+  return text;
+}
+
+template <typename Char>
+HGLOBAL BlockOf(std::basic_string_view<Char> text) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(Char));
+  if (memory == nullptr) return nullptr;
+  auto* chars = static_cast<Char*>(GlobalLock(memory));
+  std::memcpy(chars, text.data(), text.size() * sizeof(Char));
+  chars[text.size()] = 0;
+  GlobalUnlock(memory);
+  return memory;
+}
+
+}  // namespace
+
+HGLOBAL platform::win::NewTextBlock(std::u16string_view text) { return BlockOf(text); }
+HGLOBAL platform::win::NewTextBlock(std::string_view text) { return BlockOf(text); }
+std::u16string platform::win::WideTextOfBlock(HGLOBAL memory) { return TextOf<char16_t>(memory); }
+std::string platform::win::AnsiTextOfBlock(HGLOBAL memory) { return TextOf<char>(memory); }
+
+BOOL OpenClipboard(HWND owner) {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  DWORD thread = platform::win::ThisThreadId();
+  if (store.openThread != 0 && store.openThread != thread) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  store.openThread = thread;
+  store.openWindow = owner;
+  return TRUE;
+}
+
+BOOL CloseClipboard() {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  if (!OpenedHere(store)) return FALSE;
+  store.openThread = 0;
+  store.openWindow = 0;
+  return TRUE;
+}
+
+BOOL EmptyClipboard() {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  if (!OpenedHere(store)) return FALSE;
+  FreeAll(store);
+  store.owner = store.openWindow;
+  return TRUE;
+}
+
+HGLOBAL SetClipboardData(UINT format, HGLOBAL memory) {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  if (!OpenedHere(store)) return nullptr;
+  if (memory == nullptr || GlobalLock(memory) == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  GlobalUnlock(memory);
+  // A text set anew makes the other text's converted form stale.
+  UINT other = format == CF_TEXT ? CF_UNICODETEXT : CF_TEXT;
+  if (auto it = store.data.find(other); IsText(format) && it != store.data.end() && it->second.converted) {
+    GlobalFree(it->second.memory);
+    store.data.erase(it);
+  }
+  if (auto it = store.data.find(format); it != store.data.end() && it->second.memory != memory) {
+    GlobalFree(it->second.memory);
+  }
+  store.data[format] = Store::Entry{memory, false};
+  return memory;
+}
+
+HGLOBAL GetClipboardData(UINT format) {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  if (!OpenedHere(store)) return nullptr;
+  if (auto it = store.data.find(format); it != store.data.end()) return it->second.memory;
+  if (IsText(format)) {
+    if (HGLOBAL memory = Converted(store, format)) return memory;
+  }
+  SetLastError(ERROR_SUCCESS);
+  return nullptr;
+}
+
+BOOL IsClipboardFormatAvailable(UINT format) {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  if (store.data.count(format)) return TRUE;
+  return IsText(format) && (store.data.count(CF_TEXT) || store.data.count(CF_UNICODETEXT)) ? TRUE : FALSE;
+}
+
+HWND GetClipboardOwner() {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  return store.owner;
+}
