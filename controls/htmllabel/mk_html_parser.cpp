@@ -402,8 +402,8 @@ void TMkHtmlParser::AppendReference(std::u16string* out, bool normalize) {
     }
     std::uint32_t value = 0;
     std::int32_t digits = 0;
-    // Digits stop being read once the value passes 65535.
-    while (CharValid() && value <= 0xFFFF) {
+    // Digits stop being read once the value passes the last code point.
+    while (CharValid() && value <= 0x10FFFF) {
       std::int32_t d = hex ? HexDigitValue(Char()) : (IsDigit(Char()) ? Char() - u'0' : -1);
       if (d < 0) break;
       value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
@@ -411,9 +411,16 @@ void TMkHtmlParser::AppendReference(std::u16string* out, bool normalize) {
       ++digits;
       ReadChar();
     }
-    if (digits > 0 && value <= 0xFFFF && ends()) {
+    if (digits > 0 && value <= 0x10FFFF && ends()) {
       if (CharValid() && Char() == u';') ReadChar();
-      AppendDecoded(MapNumericReference(value), out, normalize);
+      if (value > 0xFFFF) {
+        // A character beyond the basic plane takes a surrogate pair.
+        value -= 0x10000;
+        AppendDecoded(static_cast<char16_t>(0xD800 + (value >> 10)), out, normalize);
+        AppendDecoded(static_cast<char16_t>(0xDC00 + (value & 0x3FF)), out, normalize);
+      } else {
+        AppendDecoded(MapNumericReference(value), out, normalize);
+      }
       return;
     }
   } else {

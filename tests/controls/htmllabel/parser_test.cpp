@@ -164,8 +164,9 @@ TEST(MkParser, References) {
 }
 
 // NUL and surrogate halves are no characters: their references give U+FFFD in text,
-// attribute values and titles, also for a pair spelled as two references. Compared
-// as UTF-16, so that a lone half cannot hide behind a conversion.
+// attribute values and titles, also for a pair spelled as two references; a code
+// point beyond the basic plane gives its pair. Compared as UTF-16, so that a lone
+// half cannot hide behind a conversion.
 TEST(MkParser, ReferencesToNulAndSurrogatesGiveReplacementCharacters) {
   struct Case {
     const char* html;
@@ -176,6 +177,9 @@ TEST(MkParser, ReferencesToNulAndSurrogatesGiveReplacementCharacters) {
       {"&#xD800;&#56320;&#XDFFF;", u"\uFFFD\uFFFD\uFFFD"},
       {"&#xD83D;&#xDE00;", u"\uFFFD\uFFFD"},
       {"&#xD7FF;&#xE000;", u"\uD7FF\uE000"},
+      // A character beyond the basic plane is one reference and becomes its pair.
+      {"&#x1F600;&#1114111;&#65536;", u"\U0001F600\U0010FFFF\U00010000"},
+      {"&#x110000;", u"&#x110000;"},
   };
   for (const Case& c : cases) {
     for (const std::string& html : {std::string(c.html), "<p title=\"" + std::string(c.html) + "\">",
