@@ -2,10 +2,9 @@
 // red in the low byte, then green, then blue; the high byte 0.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-using TColor = std::uint32_t;
+#include "platform/classlib/graphics.h"
 
 // False only for an empty or blank value; an unknown name is read as hexadecimal
 // digits, and a character that is no digit counts as 0.

@@ -28,8 +28,11 @@ bool IsTagKind(TMkPieceKind kind) { return kind == pkCustomTag || kind == pkHtml
 bool IsNameStart(char16_t c) { return CharIsAsciiLetter(c); }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// Numeric references 128..159 mean what code page 1252 puts there.
+// Numeric references 128..159 mean what code page 1252 puts there; NUL and lone
+// surrogate halves, which no text may hold, become U+FFFD as in every current HTML
+// parser (two references never join into one surrogate pair).
 char16_t MapNumericReference(std::uint32_t value) {
+  if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return 0xFFFD;
   static const char16_t kCp1252[32] = {
       0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
       0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -399,8 +402,8 @@ void TMkHtmlParser::AppendReference(std::u16string* out, bool normalize) {
     }
     std::uint32_t value = 0;
     std::int32_t digits = 0;
-    // Digits stop being read once the value passes 65535.
-    while (CharValid() && value <= 0xFFFF) {
+    // Digits stop being read once the value passes the last code point.
+    while (CharValid() && value <= 0x10FFFF) {
       std::int32_t d = hex ? HexDigitValue(Char()) : (IsDigit(Char()) ? Char() - u'0' : -1);
       if (d < 0) break;
       value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
@@ -408,9 +411,16 @@ void TMkHtmlParser::AppendReference(std::u16string* out, bool normalize) {
       ++digits;
       ReadChar();
     }
-    if (digits > 0 && value <= 0xFFFF && ends()) {
+    if (digits > 0 && value <= 0x10FFFF && ends()) {
       if (CharValid() && Char() == u';') ReadChar();
-      AppendDecoded(MapNumericReference(value), out, normalize);
+      if (value > 0xFFFF) {
+        // A character beyond the basic plane takes a surrogate pair.
+        value -= 0x10000;
+        AppendDecoded(static_cast<char16_t>(0xD800 + (value >> 10)), out, normalize);
+        AppendDecoded(static_cast<char16_t>(0xDC00 + (value & 0x3FF)), out, normalize);
+      } else {
+        AppendDecoded(MapNumericReference(value), out, normalize);
+      }
       return;
     }
   } else {

@@ -12,6 +12,7 @@
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
 #include "platform/win/common_controls.h"
+#include "platform/win/input.h"
 #include "platform/win/menus.h"
 #include "platform/win/std_controls.h"
 
@@ -83,6 +84,12 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   width_ = width;
   height_ = height;
   if (parent_ != nullptr && visible_) parent_->Invalidate();
+}
+
+void TControl::SetAlign(TAlign value) {
+  if (value == align_) return;
+  align_ = value;
+  if (parent_ != nullptr) parent_->AlignControls();
 }
 
 void TControl::SetVisible(bool visible) {
@@ -308,6 +315,7 @@ void TWinControl::InsertControl(TControl* control) {
     }
   }
   control->Invalidate();
+  if (control->Align() != alNone) AlignControls();
 }
 
 void TWinControl::RemoveControl(TControl* control) {
@@ -319,6 +327,7 @@ void TWinControl::RemoveControl(TControl* control) {
     std::erase(tabList_, win);
   }
   control->parent_ = nullptr;
+  if (control == pressedChild_) pressedChild_ = nullptr;
 }
 
 bool CanFocus(TWinControl* control) {
@@ -404,6 +413,40 @@ void TWinControl::SetParent(TWinControl* parent) {
 void TWinControl::SetBounds(int left, int top, int width, int height) {
   TControl::SetBounds(left, top, width, height);
   if (HandleAllocated()) MoveWindow(handle_, left, top, width, height, TRUE);
+  AlignControls();
+}
+
+void TWinControl::AlignControls() {
+  if (aligning_) return;
+  aligning_ = true;
+  RECT rest = ClientRect();
+  for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
+    for (TControl* child : controls_) {
+      if (child->Align() != align || !child->Visible()) continue;
+      const int width = rest.right - rest.left, height = rest.bottom - rest.top;
+      switch (align) {
+        case alTop:
+          child->SetBounds(rest.left, rest.top, width, child->Height());
+          rest.top = std::min(rest.bottom, rest.top + child->Height());
+          break;
+        case alBottom:
+          child->SetBounds(rest.left, rest.bottom - child->Height(), width, child->Height());
+          rest.bottom = std::max(rest.top, rest.bottom - child->Height());
+          break;
+        case alLeft:
+          child->SetBounds(rest.left, rest.top, child->Width(), height);
+          rest.left = std::min(rest.right, rest.left + child->Width());
+          break;
+        case alRight:
+          child->SetBounds(rest.right - child->Width(), rest.top, child->Width(), height);
+          rest.right = std::max(rest.left, rest.right - child->Width());
+          break;
+        default:
+          child->SetBounds(rest.left, rest.top, width, height);
+      }
+    }
+  }
+  aligning_ = false;
 }
 
 void TWinControl::SetVisible(bool visible) {
@@ -545,7 +588,34 @@ HWND ChildOfMessage(const TMessage& message) {
 
 }  // namespace
 
+bool TWinControl::RouteMouseToGraphicChild(TMessage& message) {
+  const bool down = message.Msg == WM_LBUTTONDOWN || message.Msg == WM_RBUTTONDOWN || message.Msg == WM_MBUTTONDOWN;
+  const bool up = message.Msg == WM_LBUTTONUP || message.Msg == WM_RBUTTONUP || message.Msg == WM_MBUTTONUP;
+  if (!down && !up && message.Msg != WM_MOUSEMOVE) return false;
+  // A window of a system class (a tool bar, a list) handles its own mouse.
+  if (DefWndProc != nullptr && DefWndProc != DefWindowProcA) return false;
+  const POINT point{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+  TControl* target = pressedChild_;
+  for (auto child = controls_.rbegin(); target == nullptr && child != controls_.rend(); ++child) {
+    if (dynamic_cast<TWinControl*>(*child) != nullptr || !(*child)->Visible() || !(*child)->Enabled()) continue;
+    const RECT r = (*child)->BoundsRect();
+    if (point.x >= r.left && point.x < r.right && point.y >= r.top && point.y < r.bottom) target = *child;
+  }
+  if (target == nullptr) return false;
+  if (down) {
+    pressedChild_ = target;
+    SetCapture(handle_);
+  } else if (up && pressedChild_ != nullptr) {
+    pressedChild_ = nullptr;
+    ReleaseCapture();
+  }
+  const LPARAM local = MAKELPARAM(point.x - target->Left(), point.y - target->Top());
+  message.Result = target->Perform(message.Msg, message.WParam, local);
+  return true;
+}
+
 void TWinControl::Dispatch(TMessage& message) {
+  if (RouteMouseToGraphicChild(message)) return;
   switch (message.Msg) {
     case WM_NOTIFY:
     case WM_DRAWITEM:

@@ -76,6 +76,16 @@ inline constexpr unsigned csOpaque = 0x0040;
 inline constexpr unsigned csCreating = 0x0008;
 inline constexpr unsigned csRecreating = 0x0010;
 
+// Cursors by their class-library numbers (the headless screen shows none).
+using TCursor = std::int16_t;
+inline constexpr TCursor crDefault = 0;
+inline constexpr TCursor crHandPoint = -21;
+
+// Where a control is placed in its parent: alTop and alBottom take the parent's width
+// at their own height, alLeft and alRight its height at their own width, in that
+// order, and alClient what is left.
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+
 struct TCreateParams {
   std::string Caption;
   DWORD Style = 0;
@@ -123,6 +133,9 @@ class TControl : public TComponent {
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& value) { hint_ = value; }
   bool ShowHint = false;
+  TCursor Cursor = crDefault;
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign value);
   TColor Color() const { return color_; }
   void SetColor(TColor color);
   TFont& Font() { return font_; }
@@ -169,6 +182,7 @@ class TControl : public TComponent {
   bool visible_ = true;
   bool enabled_ = true;
   std::string hint_;
+  TAlign align_ = alNone;
   TColor color_ = clWindow;
   TFont font_;
   std::unique_ptr<TControlActionLink> actionLink_;
@@ -218,6 +232,8 @@ class TWinControl : public TControl {
   TControl* Controls(int index) const { return controls_.at(index); }
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
+  // Places the aligned children in the client area.
+  void AlignControls();
 
   // The place among the parent's windowed controls that Tab goes through, from 0; a
   // control without a parent keeps the place it asked for (-1: the end) until it gets
@@ -280,7 +296,13 @@ class TWinControl : public TControl {
  private:
   friend LRESULT InitWndProc(HWND, UINT, WPARAM, LPARAM);
   void PaintHandler();
+  // Hands a mouse message over the client area to the graphic child under it (or to
+  // the one that was pressed, until the release); false when there is none, and for
+  // windows of system classes, which handle their own mouse.
+  bool RouteMouseToGraphicChild(TMessage& message);
   HWND handle_ = 0;
+  bool aligning_ = false;
+  TControl* pressedChild_ = nullptr;
   std::vector<TControl*> controls_;
   std::vector<TWinControl*> tabList_;  // the windowed children in tab order
   int tabOrder_ = -1;                  // asked for while without a parent

@@ -18,7 +18,7 @@ TEST(MkColors, ValuesAndTheirColours) {
       {u"#0000ff", 0xFF0000},
   };
   for (const Case& c : cases) {
-    TColor color = 0xDEADBEEF;
+    TColor color = 0x0EADBEEF;
     EXPECT_TRUE(ColorFromHtml(c.value, color));
     EXPECT_EQ(color, c.color) << std::hex << color;
   }
@@ -28,7 +28,7 @@ TEST(MkColors, EmptyOrBlankIsNoColour) {
   for (const std::u16string& value : {std::u16string(u""), std::u16string(u"   "), std::u16string(u"\t\r\n")}) {
     TColor color = 7;
     EXPECT_FALSE(ColorFromHtml(value, color));
-    EXPECT_EQ(color, 7u);
+    EXPECT_EQ(color, 7);
   }
 }
 
@@ -36,10 +36,10 @@ TEST(MkColors, RegistrationReplacesAName) {
   TColor color = 0;
   RegisterHtmlColor(u"Brand", 0x123456);
   ASSERT_TRUE(ColorFromHtml(u"brand", color));
-  EXPECT_EQ(color, 0x123456u);
+  EXPECT_EQ(color, 0x123456);
   RegisterHtmlColor(u"BRAND", 0x654321);
   ASSERT_TRUE(ColorFromHtml(u"brand", color));
-  EXPECT_EQ(color, 0x654321u);
+  EXPECT_EQ(color, 0x654321);
 }
 
 }  // namespace

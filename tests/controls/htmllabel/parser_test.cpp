@@ -163,6 +163,40 @@ TEST(MkParser, References) {
   }
 }
 
+// NUL and surrogate halves are no characters: their references give U+FFFD in text,
+// attribute values and titles, also for a pair spelled as two references; a code
+// point beyond the basic plane gives its pair. Compared as UTF-16, so that a lone
+// half cannot hide behind a conversion.
+TEST(MkParser, ReferencesToNulAndSurrogatesGiveReplacementCharacters) {
+  struct Case {
+    const char* html;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"a&#0;b&#x0000;c", u"a\uFFFDb\uFFFDc"},
+      {"&#xD800;&#56320;&#XDFFF;", u"\uFFFD\uFFFD\uFFFD"},
+      {"&#xD83D;&#xDE00;", u"\uFFFD\uFFFD"},
+      {"&#xD7FF;&#xE000;", u"\uD7FF\uE000"},
+      // A character beyond the basic plane is one reference and becomes its pair.
+      {"&#x1F600;&#1114111;&#65536;", u"\U0001F600\U0010FFFF\U00010000"},
+      {"&#x110000;", u"&#x110000;"},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& html : {std::string(c.html), "<p title=\"" + std::string(c.html) + "\">",
+                                    "<title>" + std::string(c.html) + "</title>"}) {
+      TMkHtmlParser parser;
+      ShowEverything(parser);
+      parser.SetSourceString(html);
+      ASSERT_TRUE(parser.ReadNextPiece()) << html;
+      if (parser.Tag() != nullptr && parser.Tag()->ID == kMkTagTitle) {
+        ASSERT_TRUE(parser.ReadNextPiece()) << html;
+      }
+      std::u16string got = parser.Tag() != nullptr ? parser.Tag()->ValueAt(0) : parser.PieceText();
+      EXPECT_EQ(got, c.text) << html;
+    }
+  }
+}
+
 TEST(MkParser, WhiteSpaceNormalisationOutsidePre) {
   auto normalise = [](TMkHtmlParser& p) {
     ShowEverything(p);

@@ -227,4 +227,14 @@ TEST(Document, InvalidUtf8BecomesReplacementCharacters) {
   EXPECT_EQ(Value(ById(document.get(), u"x").get()), u"a\uFFFDb");
 }
 
+// References to NUL and to surrogate halves name no character: the page's values and
+// title hold U+FFFD for them, also for a pair spelled as two references.
+TEST(Document, ReferencesToNulAndSurrogatesGiveReplacementCharacters) {
+  auto document = Load("<title>a&#0;b</title><input id=x value=\"&#0;&#xD800;&#56320;&#xD83D;&#xDE00;&#xE000;\">");
+  EXPECT_EQ(Value(ById(document.get(), u"x").get()), u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uE000");
+  BString title;
+  ASSERT_EQ(document->get_title(title.Put()), S_OK);
+  EXPECT_EQ(title.Text(), u"a\uFFFDb");
+}
+
 }  // namespace

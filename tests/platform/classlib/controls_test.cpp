@@ -8,6 +8,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
+#include "platform/win/input.h"
 
 namespace {
 
@@ -150,6 +151,85 @@ TEST_F(ControlsTest, GraphicControlsPaintOnTheirParentsWindow) {
   swatch->SetVisible(false);
   Pump();
   EXPECT_EQ(pixel(10, 5), GetSysColor(COLOR_BTNFACE));
+}
+
+// A graphic control that notes the mouse messages it gets, in its own coordinates.
+class MouseNotes : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  std::vector<std::string> notes;
+  void Dispatch(TMessage& message) override {
+    if (message.Msg >= WM_MOUSEMOVE && message.Msg <= WM_MBUTTONUP) {
+      notes.push_back(std::to_string(message.Msg) + "@" + std::to_string(GET_X_LPARAM(message.LParam)) + "," +
+                      std::to_string(GET_Y_LPARAM(message.LParam)));
+    }
+    TGraphicControl::Dispatch(message);
+  }
+};
+
+TEST_F(ControlsTest, MouseMessagesReachTheGraphicChildUnderThemAndFollowAPress) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 100, 80);
+  auto* under = new MouseNotes(&form);
+  under->SetParent(&form);
+  under->SetBounds(10, 10, 30, 20);
+  auto* over = new MouseNotes(&form);
+  over->SetParent(&form);
+  over->SetBounds(30, 10, 30, 20);
+  auto send = [&](UINT message, int x, int y) { SendMessageW(form.Handle(), message, 0, MAKELPARAM(x, y)); };
+  send(WM_MOUSEMOVE, 5, 5);
+  send(WM_MOUSEMOVE, 12, 14);
+  send(WM_MOUSEMOVE, 35, 14);  // both hold the point: the later one is on top
+  // A press keeps the messages with its control until the release, also outside it.
+  send(WM_LBUTTONDOWN, 15, 15);
+  send(WM_MOUSEMOVE, 80, 70);
+  EXPECT_EQ(GetCapture(), form.Handle());
+  send(WM_LBUTTONUP, 36, 12);
+  EXPECT_EQ(GetCapture(), HWND(0));
+  send(WM_MOUSEMOVE, 36, 12);
+  const std::string move = std::to_string(WM_MOUSEMOVE), down = std::to_string(WM_LBUTTONDOWN),
+                    up = std::to_string(WM_LBUTTONUP);
+  EXPECT_EQ(under->notes, (std::vector<std::string>{move + "@2,4", down + "@5,5", move + "@70,60", up + "@26,2"}));
+  EXPECT_EQ(over->notes, (std::vector<std::string>{move + "@5,4", move + "@6,2"}));
+  // A hidden or disabled control gets none.
+  over->SetEnabled(false);
+  under->SetVisible(false);
+  send(WM_MOUSEMOVE, 36, 12);
+  EXPECT_EQ(over->notes.size(), 2u);
+  EXPECT_EQ(under->notes.size(), 4u);
+}
+
+TEST_F(ControlsTest, AlignedChildrenShareTheClientArea) {
+  Box box(nullptr);
+  box.SetBounds(0, 0, 100, 80);
+  auto child = [&](TAlign align, int width, int height) {
+    auto* control = new Swatch(&box);
+    control->SetParent(&box);
+    control->SetBounds(3, 3, width, height);
+    control->SetAlign(align);
+    return control;
+  };
+  TControl* client = child(alClient, 5, 5);
+  TControl* top = child(alTop, 5, 10);
+  TControl* bottom = child(alBottom, 5, 20);
+  TControl* left = child(alLeft, 15, 5);
+  TControl* right = child(alRight, 25, 5);
+  TControl* none = child(alNone, 7, 8);
+  auto bounds = [](TControl* c) {
+    RECT r = c->BoundsRect();
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+  };
+  EXPECT_EQ(bounds(top), "0,0-100,10");
+  EXPECT_EQ(bounds(bottom), "0,60-100,80");
+  EXPECT_EQ(bounds(left), "0,10-15,60");
+  EXPECT_EQ(bounds(right), "75,10-100,60");
+  EXPECT_EQ(bounds(client), "15,10-75,60");
+  EXPECT_EQ(bounds(none), "3,3-10,11");
+  // The parent's new size places them again.
+  box.SetBounds(0, 0, 60, 40);
+  EXPECT_EQ(bounds(client), "15,10-35,20");
+  EXPECT_EQ(bounds(bottom), "0,20-60,40");
 }
 
 TEST_F(ControlsTest, LinkedControlsFollowTheirActionWhileTheyMatchIt) {
