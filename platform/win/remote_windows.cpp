@@ -18,7 +18,6 @@
 #include "platform/base/errors.h"
 #include "platform/base/state_root.h"
 #include "platform/base/text.h"
-#include "platform/kernel/process.h"
 #include "platform/win/atoms.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
@@ -245,17 +244,6 @@ HWND ProxyFor(const Remote& remote) {
   return handle;
 }
 
-// What other processes would find of this one once it has ended.
-void RemoveOwnSocket() { ::unlink(SocketOf(::getpid()).c_str()); }
-
-// Sockets left by processes that were killed: asking removes one nobody listens on.
-void RemoveStaleSockets() {
-  for (int pid : OtherProcesses()) {
-    std::string answer;
-    Ask(pid, "ISWINDOW 0", "", answer, kAnswerTimeoutMs);
-  }
-}
-
 }  // namespace
 
 namespace platform::win::detail {
@@ -288,8 +276,6 @@ void StartRemoteListener() {
       std::filesystem::remove(building, ignored);
       return;
     }
-    platform::AtProcessEnd(RemoveOwnSocket);
-    RemoveStaleSockets();
     // The listener lives as long as the process.
     std::thread(Serve, listener).detach();
   });
