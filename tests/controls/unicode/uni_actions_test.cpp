@@ -158,7 +158,8 @@ TEST_F(UniActionsTest, EachKindGetsItsWideLinkAndFollowsWideTexts) {
     TControl* control = kind.make(form_);
     control->SetAction(action);
     ASSERT_NE(control->ActionLink(), nullptr) << kind.name;
-    EXPECT_EQ(typeid(*control->ActionLink()), kind.link) << kind.name;
+    const TControlActionLink& link = *control->ActionLink();
+    EXPECT_EQ(typeid(link), kind.link) << kind.name;
     EXPECT_EQ(GetWideControlText(control), kGreek) << kind.name;
     EXPECT_EQ(GetWideControlHint(control), kHebrew) << kind.name;
     EXPECT_TRUE(control->ActionLink()->IsCaptionLinked()) << kind.name;
@@ -241,7 +242,8 @@ TEST_F(UniActionsTest, MenuItemsCompareCaptionsWithoutHotKeys) {
     action->SetWideCaption(save);
     action->SetWideHint(kHebrew);
     item->SetAction(action);
-    EXPECT_EQ(typeid(*item->ActionLink()), typeid(TUniMenuActionLink));
+    const auto& itemLink = *item->ActionLink();
+    EXPECT_EQ(typeid(itemLink), typeid(TUniMenuActionLink));
     EXPECT_EQ(item->Caption(), save);
     EXPECT_EQ(item->Hint(), kHebrew);
     item->SetCaption(c.ownCaption);
