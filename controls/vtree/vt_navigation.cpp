@@ -370,29 +370,32 @@ void TViewTreeNavigation::ValidateCache() {
   DoStateChange(tsUseCache, tsValidationNeeded | tsStopValidation);
 }
 
-PViewNode TViewTreeNavigation::FindInPositionCache(PViewNode node, std::uint32_t& top) {
-  auto at = std::partition_point(positionCache_.begin(), positionCache_.end(), [&](const TCacheEntry& entry) {
-    return CompareNodePositions(entry.Node, node) <= 0;
-  });
-  if (at == positionCache_.begin()) {
+namespace {
+
+// The last cache entry that Before accepts (the entries are in row order, so those it
+// accepts come first); null and a top of 0 when there is none.
+template <typename Entries, typename Before>
+PViewNode LastCachedBefore(const Entries& cache, Before before, std::uint32_t& top) {
+  auto after = std::partition_point(cache.begin(), cache.end(), before);
+  if (after == cache.begin()) {
     top = 0;
     return nullptr;
   }
-  --at;
-  top = at->AbsoluteTop;
-  return at->Node;
+  --after;
+  top = after->AbsoluteTop;
+  return after->Node;
+}
+
+}  // namespace
+
+PViewNode TViewTreeNavigation::FindInPositionCache(PViewNode node, std::uint32_t& top) {
+  return LastCachedBefore(
+      positionCache_, [&](const TCacheEntry& entry) { return CompareNodePositions(entry.Node, node) <= 0; }, top);
 }
 
 PViewNode TViewTreeNavigation::FindInPositionCache(std::uint32_t position, std::uint32_t& top) {
-  auto at = std::partition_point(positionCache_.begin(), positionCache_.end(),
-                                 [&](const TCacheEntry& entry) { return entry.AbsoluteTop <= position; });
-  if (at == positionCache_.begin()) {
-    top = 0;
-    return nullptr;
-  }
-  --at;
-  top = at->AbsoluteTop;
-  return at->Node;
+  return LastCachedBefore(
+      positionCache_, [&](const TCacheEntry& entry) { return entry.AbsoluteTop <= position; }, top);
 }
 
 void TViewTreeNavigation::InvalidateNode(PViewNode node) {
