@@ -49,15 +49,6 @@ class THelpForm : public TForm {
     close->OnClick = [this](TObject*) { Close(); };
     OnShow = [this](TObject*) { ShowPending(); };
     OnClose = [](TObject*, TCloseAction& action) { action = TCloseAction::caFree; };
-    TWndMethod previous = WindowProc;
-    WindowProc = [this, previous](TMessage& message) {
-      if (message.Msg == topicMessage_) {
-        if (message.LParam != 0) Navigate(std::to_string(message.LParam));
-        BringWindowToFront(Handle());
-        return;
-      }
-      previous(message);
-    };
   }
   ~THelpForm() override {
     if (browser_) browser_->Quit();
@@ -68,6 +59,16 @@ class THelpForm : public TForm {
   std::string PendingTopic;
 
  protected:
+  // An override, not a hook: while the form is destroyed its window still gets
+  // messages, and only virtual dispatch then stops reaching this class.
+  void WndProc(TMessage& message) override {
+    if (message.Msg == topicMessage_) {
+      if (message.LParam != 0) Navigate(std::to_string(message.LParam));
+      BringWindowToFront(Handle());
+      return;
+    }
+    TForm::WndProc(message);
+  }
   void CreateParams(TCreateParams& params) override {
     TForm::CreateParams(params);
     params.WinClassName = kHelpFormClass;

@@ -1,9 +1,11 @@
 #include "app/install_actions.h"
 
 #include <exception>
+#include <functional>
 #include <utility>
 #include <vector>
 
+#include "data/config.h"
 #include "data/data_startup.h"
 #include "formfill/pellix_obj.h"
 #include "platform/com/server_registration.h"
@@ -113,6 +115,18 @@ void ChangeShortcuts(bool create, int kind) {
   }
 }
 
+// Deletes a key with its subkeys; true when it is not there afterwards.
+bool RemoveKey(HKEY root, const std::string& key) {
+  RegDeleteKeyTree(root, key);
+  return !RegKeyExists(root, key);
+}
+
+// Deletes a file; true when it is not there afterwards.
+bool RemoveFile(const std::string& file) {
+  ForceDeleteFileEx(file, false);
+  return !IsExistingFile(file);
+}
+
 }  // namespace
 
 std::string ShortPathOf(const std::string& path) {
@@ -157,9 +171,8 @@ void RegisterIEButton(const std::string& text) {
   }
 }
 
-void UnregisterIEButton() {
-  RegDeleteKeyTree(HKEY_LOCAL_MACHINE, IEButtonKey());
-  ForceDeleteFileEx(IconFile(), false);
+bool UnregisterIEButton() {
+  return RemoveKey(HKEY_LOCAL_MACHINE, IEButtonKey()) && RemoveFile(IconFile());
 }
 
 void UnregisterIEMenus() {
@@ -195,20 +208,45 @@ void ApplyInstallerChoices() {
   if (TakeInstallerValue("ADD_IEBTN") == "1") RegisterIEButton(kProgramName);
 }
 
-void RemoveDataFolder(const std::string& base) {
-  if (base.empty()) return;
-  DeleteDirectoryTree(base + (base.back() == '/' ? "" : "/") + kDataFolderName, false);
+bool RemoveDataFolder(const std::string& base) {
+  if (base.empty()) return true;
+  const std::string folder = base + (base.back() == '/' ? "" : "/") + kDataFolderName;
+  DeleteDirectoryTree(folder, false);
+  return !IsExistingDir(folder);
 }
 
-void UninstallCleanup() {
-  UnregisterIEButton();
-  for (int kind : {kShortcutDesktop, kShortcutQuickLaunch, kShortcutStartMenu, kShortcutRunEntry}) {
-    CreateShortcuts(false, kind);
+bool UninstallCleanup() {
+  const std::string standAlone = StandAloneFolder();
+  const std::pair<const char*, std::function<bool()>> steps[] = {
+      {"the browser's toolbar button", [] { return UnregisterIEButton(); }},
+      {"the shortcuts and the start entry",
+       [] {
+         for (int kind : {kShortcutDesktop, kShortcutQuickLaunch, kShortcutStartMenu, kShortcutRunEntry}) {
+           CreateShortcuts(false, kind);
+         }
+         return !RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue);
+       }},
+      {"the user's settings key", [] { return RemoveKey(HKEY_CURRENT_USER, kPluginKey); }},
+      {"the machine's settings key", [] { return RemoveKey(HKEY_LOCAL_MACHINE, kPluginKey); }},
+      {"the data folder beside the program", [] { return RemoveDataFolder(ProgramFolder()); }},
+      {"the shared data folder", [] { return RemoveDataFolder(AppDataDir()); }},
+      // A stand-alone start keeps its lists and settings file in the state root.
+      {"the stand-alone data folder", [&] { return RemoveDataFolder(standAlone); }},
+      {"the stand-alone settings file",
+       [&] { return standAlone.empty() || RemoveFile(standAlone + ConfigFileName); }},
+  };
+  bool clean = true;
+  for (const auto& [what, step] : steps) {
+    bool done = false;
+    try {
+      done = step();
+    } catch (const std::exception& e) {
+      LogError(std::string("uninstall: ") + what + ": " + e.what());
+    }
+    if (!done) LogError(std::string("uninstall: ") + what + " could not be removed");
+    clean = clean && done;
   }
-  RegDeleteKeyTree(HKEY_CURRENT_USER, kPluginKey);
-  RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kPluginKey);
-  RemoveDataFolder(ProgramFolder());
-  RemoveDataFolder(AppDataDir());
+  return clean;
 }
 
 void LoadLanguageSetting() {

@@ -42,7 +42,8 @@ void SetRunEntry(bool create);
 
 // The browser's toolbar button running this program; nothing for an empty text.
 void RegisterIEButton(const std::string& text);
-void UnregisterIEButton();
+// True when the button's key and icon file are gone.
+bool UnregisterIEButton();
 // Deletes the browser's context-menu entries that this program added (their default
 // value starts with kMenuExtMarker, compared without case).
 void UnregisterIEMenus();
@@ -52,13 +53,15 @@ void UnregisterIEMenus();
 // once read. The Start-menu group is always made.
 void ApplyInstallerChoices();
 
-// Deletes Base + "PXData/" with its contents. An empty base is never taken as the
-// current folder: nothing is deleted then.
-void RemoveDataFolder(const std::string& base);
+// Deletes Base + "PXData/" with its contents; true when it is not there afterwards. An
+// empty base is never taken as the current folder: nothing is deleted then.
+bool RemoveDataFolder(const std::string& base);
 
-// Toolbar button, shortcuts, start entry, both plug-in keys and both data folders; each
-// step runs whatever the one before it answered.
-void UninstallCleanup();
+// Toolbar button, shortcuts, start entry, both plug-in keys, the data folders beside
+// the program and in application data, and the stand-alone data folder and settings
+// file in the state root. Each step runs whatever the ones before it did; a step that
+// leaves its part behind is logged. True when everything is gone.
+bool UninstallCleanup();
 
 // Configures the program-wide translator (registry bases, pack folders, prefix "PX")
 // and loads the chosen language.

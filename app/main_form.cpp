@@ -18,6 +18,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/text.h"
 #include "platform/classlib/forms.h"
+#include "platform/kernel/process.h"
 #include "platform/kernel/resources.h"
 #include "platform/win/atoms.h"
 #include "platform/win/message_box.h"
@@ -66,7 +67,7 @@ bool ComingSoon(int command) { return command == 5 || command == 6 || (command >
 [[noreturn]] void FinishAndExit(const char* why) {
   if (!DataLock.Enter(kStopLockWait)) LogError(std::string(why) + ": data lock not free, ending anyway");
   if (Config && Config->IniFile) Config->IniFile->UpdateFile();
-  std::_Exit(0);
+  ExitProcess(0);
 }
 
 // Reads a setting into Value only when it is there.
@@ -186,7 +187,12 @@ LRESULT TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     } else if (message == WM_TIMER && wParam == kMainTimerId) {
       form->MainFormTimerTimer();
       return 0;
-    } else if (message == WM_COPYDATA || message == WM_ENDSESSION) {
+    } else if (message == WM_ENDSESSION) {
+      // The session ends: nothing else will end this process, so it writes its settings
+      // and ends, as it does on the stop switch.
+      if (wParam != 0) FinishAndExit("end of session");
+      return 0;
+    } else if (message == WM_COPYDATA) {
       return 0;
     }
   }

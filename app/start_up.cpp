@@ -16,10 +16,16 @@
 #include "platform/com/server_registration.h"
 #include "platform/host/host_toolbar.h"
 #include "platform/base/clock.h"
+#include "platform/base/errors.h"
+#include "platform/base/state_root.h"
+#include "platform/classlib/exceptions.h"
 #include "platform/classlib/forms.h"
+#include "platform/kernel/named_objects.h"
 #include "platform/kernel/process.h"
+#include "platform/kernel/registry.h"
 #include "platform/win/atoms.h"
 #include "platform/win/message_queue.h"
+#include "platform/win/session_end.h"
 #include "platform/win/window.h"
 #include "support/debug_log.h"
 #include "support/files_folders.h"
@@ -38,6 +44,24 @@ constexpr DWORD kStopSignalTime = 2000;
 std::string LowerCase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
+}
+
+// A start that cannot go on says why on standard error and ends with exit code 1. Not
+// in the debug log: its settings live in the state this may be about.
+int StartFailure(const std::string& problem) {
+  std::fprintf(stderr, "pellix: %s.\n", problem.c_str());
+  return 1;
+}
+
+// What keeps the user's state from being kept: a state root that cannot be made or
+// written, or a registry store that does not open. Empty when nothing does.
+std::string StateProblem() {
+  if (std::string problem = platform::StateRootProblem(); !problem.empty()) return problem;
+  const LSTATUS status = RegQueryInfoKeyA(HKEY_CURRENT_USER, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) return {};
+  return "the registry store \"" + platform::registry::DatabasePath().string() + "\" cannot be opened (" +
+         SysErrorMessage(static_cast<DWORD>(status)) + ")";
 }
 
 HWND FindRunningInstance() {
@@ -86,6 +110,10 @@ int ShowHelp(const std::vector<std::string>& arguments, TDialogLauncher& launche
 // The first instance: data layer, main window, message loop.
 int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& launcher) {
   support::TMutex running(kRunMutex);
+  if (running.Handle == 0) {
+    return StartFailure("the run mutex cannot be made in \"" + platform::NamedObjectFolder().string() + "\" (" +
+                        SysErrorMessage(GetLastError()) + ")");
+  }
   if (!running.Wait(0)) return 0;
   // A multithreaded apartment: the plug-in object is served on COM's own threads.
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -99,6 +127,8 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
   }
   // The application object runs the modal loops of the program's windows.
   TApplication application(nullptr);
+  // Before the main window can be found: from then on the session's end reaches it.
+  platform::win::EndSessionOnSignals();
   TMainForm form(launcher);
   form.FormCreate();
   form.StartCommand = postCode;
@@ -114,6 +144,7 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
 }
 
 int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) {
+  platform::RemoveStaleNamedObjects();
   LogProcessInfo();
   LogMessage(std::string("cmdline:") + GetCommandLineA());
   TStartCode code = ParseCommandLine(arguments);
@@ -123,11 +154,14 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
     case scUnregServer: return RegisterServer(code == scRegServer);
     case scInstall: return 0;
     case scHelp: return ShowHelp(arguments, launcher);
-    case scUninstall:
+    case scUninstall: {
       CoInitialize(nullptr);
-      UninstallCleanup();
+      const bool clean = UninstallCleanup();
       CoUninitialize();
-      return 0;
+      if (clean) return 0;
+      std::fprintf(stderr, "pellix uninstall: not everything could be removed; see the debug log.\n");
+      return 1;
+    }
     case scAfterInstall:
       CoInitialize(nullptr);
       LoadLanguageSetting();
@@ -163,17 +197,13 @@ int Start(const std::vector<std::string>& arguments, TDialogLauncher& launcher) 
 }  // namespace
 
 int StartApplication(const std::vector<std::string>& arguments, TDialogLauncher& launcher) {
-  // The program names its files in the 8-bit code page from the state root: a root
-  // that cannot be made, or named so, ends the start before anything is written.
-  if (StandAloneFolder().empty()) {
-    std::fprintf(stderr, "pellix: the state folder cannot be made, or its name has a letter outside the 8-bit code page.\n");
-    return 1;
-  }
+  // Nothing is written before the state's place is known to be sound: no file name is
+  // ever built from a root that is not there.
+  if (const std::string problem = StateProblem(); !problem.empty()) return StartFailure(problem);
   try {
     return Start(arguments, launcher);
   } catch (const std::exception& e) {
-    LogError(std::string("start-up failed: ") + e.what());
-    return 0;
+    return StartFailure(std::string("the start failed: ") + e.what());
   }
 }
 

@@ -1,9 +1,14 @@
 #include "platform/base/state_root.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
+
+#include "platform/base/text.h"
 
 namespace platform {
 namespace {
@@ -35,6 +40,32 @@ std::filesystem::path StateRoot() {
   std::filesystem::path root = ChooseRoot();
   if (root.empty() || !MakePrivateFolders(root)) return {};
   return root;
+}
+
+std::string StateRootProblem() {
+  const std::filesystem::path root = ChooseRoot();
+  if (root.empty()) return "there is no state folder: none of PELLIX_HOME, XDG_DATA_HOME and HOME is set";
+  const std::string named = "the state folder \"" + root.string() + "\"";
+  // Checked before anything is made: the program names its files in the 8-bit code
+  // page, and a root it cannot name so would be left behind empty.
+  if (std::string ansi; !NativeToAnsiName(root.string(), ansi)) {
+    return named + " has a letter outside the 8-bit code page, so the program cannot name its files in it";
+  }
+  std::error_code error;
+  for (std::filesystem::path part = root; !part.empty(); part = part.parent_path()) {
+    if (std::filesystem::exists(part, error) && !std::filesystem::is_directory(part, error)) {
+      return named + " cannot be made: \"" + part.string() + "\" is not a folder";
+    }
+    if (part == part.parent_path()) break;
+  }
+  errno = 0;
+  if (!MakePrivateFolders(root)) return named + " cannot be made (" + std::strerror(errno) + ")";
+  std::string probe = (root / ".pellix-write-XXXXXX").string();
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return named + " is not writable (" + std::strerror(errno) + ")";
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return {};
 }
 
 std::filesystem::path StateFolder(const std::filesystem::path& relative) {

@@ -67,15 +67,55 @@ std::string Hex(std::uint64_t value) {
   return text;
 }
 
-// The objects of one user under one state root share a prefix, so that test
-// programs running side by side never meet.
-std::string NamespacePrefix() {
-  return "/pellix." + std::to_string(getuid()) + "." + Hex(Fnv1a(platform::StateRoot().string())) + ".";
+// A folder of the user's own that no one else may write in (lstat: no link followed).
+bool IsPrivateFolder(const std::filesystem::path& folder) {
+  struct stat status{};
+  return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() &&
+         (status.st_mode & 077) == 0;
 }
 
-// Turns an object name into a shared-memory name; empty (with the last error) when it
+// The user's runtime folder when it is a usable one; empty otherwise.
+std::filesystem::path RuntimeFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime == nullptr || *runtime != '/' || !IsPrivateFolder(runtime)) return {};
+  return runtime;
+}
+
+// The folder of the objects of one user under one state root, so that test programs
+// running side by side never meet: in the user's runtime folder, else in the state root.
+std::filesystem::path FolderPath() {
+  const std::filesystem::path root = platform::StateRoot();
+  if (root.empty()) return {};
+  const std::filesystem::path runtime = RuntimeFolder();
+  return (runtime.empty() ? root : runtime) / ("pellix-" + Hex(Fnv1a(root.string())));
+}
+
+// The folder, made when missing. Empty with the last error when there is none, or when
+// someone else owns it or may write in it: objects found there could have been put
+// there by another user.
+std::filesystem::path ObjectFolder() {
+  const std::filesystem::path folder = FolderPath();
+  if (folder.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return {};
+  }
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    platform::SetLastErrorFromErrno();
+    return {};
+  }
+  if (!IsPrivateFolder(folder)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return {};
+  }
+  return folder;
+}
+
+// Removes the folder once its last object is gone.
+void RemoveEmptyFolder(const std::filesystem::path& folder) { ::rmdir(folder.c_str()); }
+
+// Turns an object name into the name of its file; empty (with the last error) when it
 // is not a valid object name.
-std::string SharedName(const char* name) {
+std::string FileName(const char* name) {
   std::string text(name);
   for (const char* scope : {"Global\\", "Local\\"}) {
     if (text.rfind(scope, 0) == 0) text.erase(0, std::strlen(scope));
@@ -95,7 +135,28 @@ std::string SharedName(const char* name) {
     }
   }
   if (encoded.size() > 160) encoded = "~" + Hex(Fnv1a(text));
-  return NamespacePrefix() + "o." + encoded;
+  return "o." + encoded;
+}
+
+// The file behind an open object: a regular file of the user's. One of another owner
+// is refused, never used or removed.
+bool IsOwnObjectFile(int fd, struct stat& status) {
+  if (::fstat(fd, &status) != 0) {
+    platform::SetLastErrorFromErrno();
+    return false;
+  }
+  if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return true;
+}
+
+// Removes the file at Path when it is still the one opened (it may have been replaced
+// by a new object of the same name since).
+void UnlinkIfSame(const std::string& path, dev_t device, ino_t inode) {
+  struct stat status{};
+  if (::lstat(path.c_str(), &status) == 0 && status.st_dev == device && status.st_ino == inode) ::unlink(path.c_str());
 }
 
 long Futex(std::atomic<std::uint32_t>* word, int operation, std::uint32_t value, const timespec* timeout) {
@@ -105,14 +166,21 @@ long Futex(std::atomic<std::uint32_t>* word, int operation, std::uint32_t value,
 // One mapped object in this process; every handle to it shares this.
 class Region {
  public:
-  Region(Shared* shared, std::string sharedName) : shared_(shared), sharedName_(std::move(sharedName)) {}
+  Region(Shared* shared, std::string path, dev_t device, ino_t inode)
+      : shared_(shared), path_(std::move(path)), device_(device), inode_(inode) {}
   ~Region();
   Shared* shared() const { return shared_; }
   std::atomic<int>& ownedHere() { return ownedHere_; }
+  // Lets go of the object as this process ends: no holder any more, and the file gone
+  // when no one else holds it. Called with the namespace lock held.
+  void Leave();
 
  private:
   Shared* shared_;
-  std::string sharedName_;  // empty for an unnamed object
+  std::string path_;  // empty for an unnamed object
+  dev_t device_;
+  ino_t inode_;
+  bool left_ = false;
   std::atomic<int> ownedHere_{0};  // how often threads of this process hold the mutex
 };
 
@@ -123,9 +191,10 @@ struct Table {
   std::map<std::string, std::weak_ptr<Region>> regions;
 };
 
+// Never freed: the process's end reads it after static objects are gone.
 Table& TheTable() {
-  static Table table;
-  return table;
+  static Table* table = new Table;
+  return *table;
 }
 
 // The lock file lives in the state root, so that it goes with the root.
@@ -180,15 +249,21 @@ void InitShared(Shared* shared, Kind kind, bool manualReset, bool signalled) {
   shared->magic = kMagic;
 }
 
-Region::~Region() {
-  if (sharedName_.empty()) {
-    if (ownedHere_ == 0) munmap(shared_, sizeof(Shared));
-    return;
-  }
-  platform::FileLock namespaceFile(NamespaceLockFile());
-  std::scoped_lock hold(TheTable().lock, namespaceFile);
+void Region::Leave() {
+  if (left_ || path_.empty()) return;
+  left_ = true;
   DropHolder(shared_, getpid());
-  if (!AnyLiveHolder(shared_)) shm_unlink(sharedName_.c_str());
+  if (AnyLiveHolder(shared_)) return;
+  UnlinkIfSame(path_, device_, inode_);
+  RemoveEmptyFolder(std::filesystem::path(path_).parent_path());
+}
+
+Region::~Region() {
+  if (!path_.empty()) {
+    platform::FileLock namespaceFile(NamespaceLockFile());
+    std::scoped_lock hold(TheTable().lock, namespaceFile);
+    Leave();
+  }
   // A mutex still held by a thread of this process stays mapped: the kernel marks it
   // abandoned through that mapping when the thread ends.
   if (ownedHere_ == 0) munmap(shared_, sizeof(Shared));
@@ -199,31 +274,54 @@ Shared* MapShared(int fd) {
   return memory == MAP_FAILED ? nullptr : static_cast<Shared*>(memory);
 }
 
+// Opens the file of an object: an existing one, or a new one when Create is set and
+// there is none (Fresh then tells so). -1 with the last error on failure.
+int OpenObjectFile(const std::string& path, bool create, bool& fresh, struct stat& status) {
+  fresh = false;
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0 && errno == ENOENT && create) {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    fresh = true;
+  }
+  if (fd < 0) {
+    // A link in the object's place was put there by someone: refused like a stranger's file.
+    SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND
+                 : errno == ELOOP ? ERROR_ACCESS_DENIED
+                                  : platform::ErrorFromErrno(errno));
+    return -1;
+  }
+  if (!IsOwnObjectFile(fd, status)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool IsSized(const struct stat& status) { return status.st_size >= static_cast<off_t>(sizeof(Shared)); }
+
 struct Opened {
   std::shared_ptr<Region> region;
   bool existed = false;
 };
 
-// Opens the object of a name, or creates it when Create is set. Null region with the
-// last error on failure.
-Opened OpenRegion(const char* name, Kind kind, bool create, bool manualReset, bool signalled) {
+Opened OpenUnnamed(Kind kind, bool manualReset, bool signalled) {
   Opened result;
-  if (!name || !*name) {
-    void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) {
-      platform::SetLastErrorFromErrno();
-      return result;
-    }
-    InitShared(static_cast<Shared*>(memory), kind, manualReset, signalled);
-    result.region = std::make_shared<Region>(static_cast<Shared*>(memory), std::string());
+  void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) {
+    platform::SetLastErrorFromErrno();
     return result;
   }
-  std::string sharedName = SharedName(name);
-  if (sharedName.empty()) return result;
-  platform::FileLock namespaceFile(NamespaceLockFile());
-  std::scoped_lock hold(TheTable().lock, namespaceFile);
+  InitShared(static_cast<Shared*>(memory), kind, manualReset, signalled);
+  result.region = std::make_shared<Region>(static_cast<Shared*>(memory), std::string(), 0, 0);
+  return result;
+}
+
+// The object at Path, opened or made; called with the namespace lock held. Null
+// region with the last error on failure.
+Opened OpenNamed(const std::string& path, Kind kind, bool create, bool manualReset, bool signalled) {
+  Opened result;
   Table& table = TheTable();
-  if (auto live = table.regions[sharedName].lock()) {
+  if (auto live = table.regions[path].lock()) {
     if (live->shared()->kind != kind) {
       SetLastError(ERROR_INVALID_HANDLE);
       return result;
@@ -232,19 +330,11 @@ Opened OpenRegion(const char* name, Kind kind, bool create, bool manualReset, bo
     result.existed = true;
     return result;
   }
-  int fd = shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0600);
   bool fresh = false;
-  if (fd < 0 && errno == ENOENT && create) {
-    fd = shm_open(sharedName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    fresh = true;
-  }
-  if (fd < 0) {
-    SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : platform::ErrorFromErrno(errno));
-    return result;
-  }
   struct stat status{};
-  bool sized = fstat(fd, &status) == 0 && status.st_size >= static_cast<off_t>(sizeof(Shared));
-  if (!sized && ftruncate(fd, sizeof(Shared)) != 0) {
+  const int fd = OpenObjectFile(path, create, fresh, status);
+  if (fd < 0) return result;
+  if (!IsSized(status) && ftruncate(fd, sizeof(Shared)) != 0) {
     platform::SetLastErrorFromErrno();
     close(fd);
     return result;
@@ -259,7 +349,7 @@ Opened OpenRegion(const char* name, Kind kind, bool create, bool manualReset, bo
   // counts as gone, as the object would be once its last handle closed.
   bool stale = fresh || shared->magic != kMagic || !AnyLiveHolder(shared);
   if (stale && !create) {
-    shm_unlink(sharedName.c_str());
+    UnlinkIfSame(path, status.st_dev, status.st_ino);
     munmap(shared, sizeof(Shared));
     SetLastError(ERROR_FILE_NOT_FOUND);
     return result;
@@ -275,10 +365,39 @@ Opened OpenRegion(const char* name, Kind kind, bool create, bool manualReset, bo
     SetLastError(ERROR_TOO_MANY_OPEN_FILES);
     return result;
   }
-  result.region = std::make_shared<Region>(shared, sharedName);
+  result.region = std::make_shared<Region>(shared, path, status.st_dev, status.st_ino);
   result.existed = !stale;
-  table.regions[sharedName] = result.region;
+  table.regions[path] = result.region;
+  platform::AtProcessEnd(platform::RemoveOwnNamedObjects);
   return result;
+}
+
+// True when the file at Path holds an object that a live process holds.
+bool IsLiveObjectFile(const std::string& path) {
+  bool fresh = false;
+  struct stat status{};
+  const int fd = OpenObjectFile(path, false, fresh, status);
+  if (fd < 0) return false;
+  Shared* shared = IsSized(status) ? MapShared(fd) : nullptr;
+  ::close(fd);
+  const bool alive = shared && shared->magic == kMagic && AnyLiveHolder(shared);
+  if (shared) munmap(shared, sizeof(Shared));
+  return alive;
+}
+
+// Opens the object of a name, or creates it when Create is set. Null region with the
+// last error on failure.
+Opened OpenRegion(const char* name, Kind kind, bool create, bool manualReset, bool signalled) {
+  if (!name || !*name) return OpenUnnamed(kind, manualReset, signalled);
+  const std::string fileName = FileName(name);
+  if (fileName.empty()) return {};
+  platform::FileLock namespaceFile(NamespaceLockFile());
+  std::scoped_lock hold(TheTable().lock, namespaceFile);
+  const std::filesystem::path folder = ObjectFolder();
+  if (folder.empty()) return {};
+  Opened opened = OpenNamed((folder / fileName).string(), kind, create, manualReset, signalled);
+  if (!opened.region) RemoveEmptyFolder(folder);
+  return opened;
 }
 
 class MutexObject : public platform::Waitable {
@@ -455,21 +574,49 @@ namespace platform {
 
 bool NamedObjectExists(const char* name) {
   if (!name || !*name) return false;
-  std::string sharedName = SharedName(name);
-  if (sharedName.empty()) return false;
+  const std::string fileName = FileName(name);
+  if (fileName.empty()) return false;
   platform::FileLock namespaceFile(NamespaceLockFile());
   std::scoped_lock hold(TheTable().lock, namespaceFile);
-  auto known = TheTable().regions.find(sharedName);
+  const std::filesystem::path folder = FolderPath();
+  if (folder.empty() || !IsPrivateFolder(folder)) return false;
+  const std::string path = (folder / fileName).string();
+  auto known = TheTable().regions.find(path);
   if (known != TheTable().regions.end() && known->second.lock()) return true;
-  int fd = shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  struct stat status{};
-  Shared* shared = fstat(fd, &status) == 0 && status.st_size >= static_cast<off_t>(sizeof(Shared)) ? MapShared(fd)
-                                                                                                     : nullptr;
-  close(fd);
-  bool alive = shared && shared->magic == kMagic && AnyLiveHolder(shared);
-  if (shared) munmap(shared, sizeof(Shared));
-  return alive;
+  return IsLiveObjectFile(path);
+}
+
+std::filesystem::path NamedObjectFolder() { return FolderPath(); }
+
+std::filesystem::path NamedObjectPath(const char* name) {
+  const std::string fileName = FileName(name != nullptr ? name : "");
+  const std::filesystem::path folder = FolderPath();
+  return fileName.empty() || folder.empty() ? std::filesystem::path() : folder / fileName;
+}
+
+void RemoveOwnNamedObjects() {
+  platform::FileLock namespaceFile(NamespaceLockFile());
+  std::scoped_lock hold(TheTable().lock, namespaceFile);
+  for (auto& [path, known] : TheTable().regions) {
+    if (auto region = known.lock()) region->Leave();
+  }
+}
+
+void RemoveStaleNamedObjects() {
+  platform::FileLock namespaceFile(NamespaceLockFile());
+  std::scoped_lock hold(TheTable().lock, namespaceFile);
+  const std::filesystem::path folder = FolderPath();
+  if (folder.empty() || !IsPrivateFolder(folder)) return;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string path = entry.path().string();
+    auto known = TheTable().regions.find(path);
+    if (known != TheTable().regions.end() && known->second.lock()) continue;
+    struct stat status{};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) continue;
+    if (!IsLiveObjectFile(path)) UnlinkIfSame(path, status.st_dev, status.st_ino);
+  }
+  RemoveEmptyFolder(folder);
 }
 
 }  // namespace platform

@@ -8,8 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -275,6 +278,54 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) {
   auto object = ProcessOf(process);
   return object ? object->Terminate(exitCode) : FALSE;
 }
+
+namespace {
+
+struct EndRoutines {
+  std::mutex lock;
+  std::vector<void (*)()> routines;
+  bool hooked = false;
+  bool ran = false;
+};
+
+// Never freed: it is read while the process ends.
+EndRoutines& TheEndRoutines() {
+  static EndRoutines* routines = new EndRoutines;
+  return *routines;
+}
+
+void RunEndRoutines() {
+  EndRoutines& end = TheEndRoutines();
+  std::vector<void (*)()> routines;
+  {
+    std::lock_guard guard(end.lock);
+    if (end.ran) return;
+    end.ran = true;
+    routines.swap(end.routines);
+  }
+  for (auto routine = routines.rbegin(); routine != routines.rend(); ++routine) (*routine)();
+}
+
+}  // namespace
+
+void ExitProcess(UINT exitCode) {
+  RunEndRoutines();
+  std::fflush(nullptr);
+  std::_Exit(static_cast<int>(exitCode));
+}
+
+namespace platform {
+
+void AtProcessEnd(void (*routine)()) {
+  EndRoutines& end = TheEndRoutines();
+  std::lock_guard guard(end.lock);
+  if (!end.hooked) end.hooked = std::atexit(RunEndRoutines) == 0;
+  if (std::find(end.routines.begin(), end.routines.end(), routine) == end.routines.end()) {
+    end.routines.push_back(routine);
+  }
+}
+
+}  // namespace platform
 
 DWORD GetProcessId(HANDLE process) {
   auto object = ProcessOf(process);

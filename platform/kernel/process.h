@@ -108,7 +108,17 @@ struct UNICODE_STRING {
 NTSTATUS NtQueryInformationProcess(HANDLE process, PROCESSINFOCLASS infoClass, void* info, ULONG length,
                                    ULONG* returnLength);
 
+// Ends the process at once with the exit code: no destructor runs and no other thread
+// is waited for, but the routines given to AtProcessEnd run first, and buffered output
+// is written out.
+[[noreturn]] void ExitProcess(UINT exitCode);
+
 namespace platform {
+
+// A routine that removes what this process leaves for others to find (its named
+// objects, its window socket). Each runs once, the last given first, when the process
+// ends by ExitProcess or by a normal end (a return from main, exit).
+void AtProcessEnd(void (*routine)());
 
 // From /proc/<pid>/stat: the start time in clock ticks since boot (0 when the process
 // does not exist or has ended) and the parent's id (0 when unknown).

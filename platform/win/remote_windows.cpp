@@ -18,11 +18,16 @@
 #include "platform/base/errors.h"
 #include "platform/base/state_root.h"
 #include "platform/base/text.h"
+#include "platform/kernel/process.h"
 #include "platform/win/atoms.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
 namespace {
+
+// Most system messages carry pointers into their sender's memory, so they cannot
+// cross to another process; those that carry none can, as on the platform.
+bool CrossesProcesses(UINT message) { return message >= WM_USER || message == WM_NULL || message == WM_CLOSE; }
 
 constexpr int kAnswerTimeoutMs = 500;
 constexpr std::size_t kMaxCopyData = 1 << 20;
@@ -157,7 +162,7 @@ std::string Answer(const std::string& request, int fd) {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     in >> message >> wParam >> lParam;
-    if (message < WM_USER) return "0";  // system messages may carry objects
+    if (!CrossesProcesses(message)) return "0";
     // The answer is written before the window can take the message: a receiver that
     // ends on it must not leave the sender thinking that it failed.
     auto answer = [fd] { WriteAll(fd, "1\n"); };
@@ -244,6 +249,17 @@ HWND ProxyFor(const Remote& remote) {
   return handle;
 }
 
+// What other processes would find of this one once it has ended.
+void RemoveOwnSocket() { ::unlink(SocketOf(::getpid()).c_str()); }
+
+// Sockets left by processes that were killed: asking removes one nobody listens on.
+void RemoveStaleSockets() {
+  for (int pid : OtherProcesses()) {
+    std::string answer;
+    Ask(pid, "ISWINDOW 0", "", answer, kAnswerTimeoutMs);
+  }
+}
+
 }  // namespace
 
 namespace platform::win::detail {
@@ -276,6 +292,8 @@ void StartRemoteListener() {
       std::filesystem::remove(building, ignored);
       return;
     }
+    platform::AtProcessEnd(RemoveOwnSocket);
+    RemoveStaleSockets();
     // The listener lives as long as the process.
     std::thread(Serve, listener).detach();
   });
@@ -295,7 +313,7 @@ HWND FindRemoteWindow(const std::u16string& classKey, const char16_t* windowName
 BOOL PostRemote(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Remote remote;
   std::string answer;
-  if (message < WM_USER) {
+  if (!CrossesProcesses(message)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }

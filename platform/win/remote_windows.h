@@ -15,7 +15,8 @@ namespace platform::win::detail {
 inline constexpr HWND kFirstRemoteHandle = 0x80000000;
 bool IsRemoteHandle(HWND window);
 
-// Starts answering other processes (once per process).
+// Starts answering other processes (once per process), removing the sockets of
+// processes that were killed; the socket goes when this process ends.
 void StartRemoteListener();
 
 // A top-level window of another process by upper-cased class and window name (null:

@@ -1,19 +1,41 @@
 #include "app/install_actions.h"
+#include "app/start_up.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "app/program_run.h"
+#include "app/recording_launcher.h"
 #include "common/test_env.h"
+#include "data/config.h"
+#include "platform/base/errors.h"
+#include "platform/base/faults.h"
+#include "platform/kernel/debug_output.h"
 #include "platform/com/class_table.h"
 #include "platform/fs/special_folders.h"
 #include "platform/kernel/registry.h"
+#include "platform/win/window.h"
 #include "support/files_folders.h"
 #include "support/program_paths.h"
 #include "support/registry_access.h"
 
 namespace {
+
+// Uninstalls with every key deletion failing; the debug log goes to the file named.
+const bool kFailingUninstall = pellix_test::RegisterChildRole("failing-uninstall", [](const std::vector<std::string>& args) {
+  const std::string log = args.at(0);
+  platform::SetDebugOutputSink([log](std::string_view line) {
+    std::ofstream(log, std::ios::app) << line << '\n';
+  });
+  platform::faults::FailNext("RegDeleteTreeA", 1000, ERROR_ACCESS_DENIED);
+  TRecordingLauncher launcher;
+  return StartApplication({"uninstall"}, launcher);
+});
 
 TEST(InstallActions, RunEntryIsWrittenAndDeleted) {
   SetRunEntry(true);
@@ -136,6 +158,42 @@ TEST(InstallActions, OnlyThisProgramsBrowserMenuEntriesAreRemoved) {
   EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, ours));
   EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, theirs));
   RegDeleteKeyTree(HKEY_CURRENT_USER, theirs);
+}
+
+using program_run::ProgramTest;
+
+// A stand-alone start keeps its lists and settings in the state root: uninstalling
+// removes them there, with the program's keys; what is not the program's stays.
+TEST_F(ProgramTest, UninstallRemovesTheDataWhereItIs) {
+  const int pid = program_run::StartProgram();
+  ASSERT_TRUE(program_run::Eventually([] { return FindWindowA("PellixMainForm", nullptr) != 0; }));
+  kill(pid, SIGTERM);
+  ASSERT_EQ(program_run::WaitEnd(pid), 0);
+  pellix_test::WriteBytes(home() / "PXData" / "bookmarks.pxl", "a list");
+  pellix_test::WriteBytes(home() / "notes.txt", "the user's own");
+  RegWriteString(HKEY_CURRENT_USER, kPluginKey, "SHOW_TRAY", "1");
+  ASSERT_TRUE(std::filesystem::exists(home() / ConfigFileName));
+
+  EXPECT_EQ(program_run::RunProgram({"uninstall"}), 0);
+  EXPECT_FALSE(std::filesystem::exists(home() / "PXData"));
+  EXPECT_FALSE(std::filesystem::exists(home() / ConfigFileName));
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kPluginKey));
+  EXPECT_EQ(pellix_test::ReadBytes(home() / "notes.txt"), "the user's own");
+}
+
+// A step that fails is logged and reported; the steps after it still run.
+TEST_F(ProgramTest, AFailingUninstallStepIsLoggedAndTheOthersRun) {
+  RegWriteString(HKEY_CURRENT_USER, "SOFTWARE\\RD", "VERSION", "1");
+  RegWriteString(HKEY_CURRENT_USER, kPluginKey, "SHOW_TRAY", "1");
+  pellix_test::WriteBytes(home() / ConfigFileName, "[Settings]\r\n");
+  std::filesystem::create_directory(home() / "PXData");
+  const std::filesystem::path log = home() / "debug.log";
+  EXPECT_EQ(pellix_test::RunChild("failing-uninstall", {log.string()}), 1);
+  EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kPluginKey));
+  EXPECT_FALSE(std::filesystem::exists(home() / "PXData"));
+  EXPECT_FALSE(std::filesystem::exists(home() / ConfigFileName));
+  EXPECT_NE(pellix_test::ReadBytes(log).find("uninstall: the user's settings key could not be removed"), std::string::npos)
+      << pellix_test::ReadBytes(log);
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include "platform/kernel/critical_section.h"
 #include "platform/kernel/fresh_home.h"
 #include "platform/kernel/memory.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/registry.h"
 #include "platform/kernel/security.h"
 #include "platform/kernel/threads.h"
 
@@ -73,7 +75,132 @@ const bool kSetAndDie = pellix_test::RegisterChildRole("set-and-die", [](const s
   return 3;
 });
 
+// Makes objects, then ends: by ExitProcess with code 3 ("exit"), or by returning with a
+// handle never closed ("return").
+const bool kEndWithObjects = pellix_test::RegisterChildRole("end-with-objects", [](const std::vector<std::string>& args) {
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, "PellixRunMtx");
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "RE4Stop");
+  if (!mutex || !event) return 2;
+  if (args.at(0) == "exit") ExitProcess(3);
+  return 0;
+});
+
 using NamedObjects = FreshHome;
+
+// Sets (or, with null, removes) an environment variable for the life of the object.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    const char* previous = std::getenv(name);
+    if (previous) previous_ = previous;
+    had_ = previous != nullptr;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedVariable() { had_ ? setenv(name_, previous_.c_str(), 1) : unsetenv(name_); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::string previous_;
+  bool had_ = false;
+};
+
+std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) names.push_back(entry.path().filename());
+  return names;
+}
+
+// A process that ends, at once or by returning from main, takes its objects with it;
+// objects that another process still holds stay.
+TEST_F(NamedObjects, AnEndingProcessRemovesItsObjects) {
+  EXPECT_EQ(pellix_test::RunChild("end-with-objects", {"exit"}), 3);
+  EXPECT_EQ(pellix_test::RunChild("end-with-objects", {"return"}), 0);
+  EXPECT_FALSE(std::filesystem::exists(platform::NamedObjectFolder())) << testing::PrintToString(FilesIn(platform::NamedObjectFolder()));
+  Handle kept(CreateEventA(nullptr, TRUE, FALSE, "RE4Stop"));
+  EXPECT_EQ(pellix_test::RunChild("end-with-objects", {"exit"}), 3);
+  EXPECT_TRUE(platform::NamedObjectExists("RE4Stop"));
+  EXPECT_FALSE(platform::NamedObjectExists("PellixRunMtx"));
+  EXPECT_EQ(FilesIn(platform::NamedObjectFolder()).size(), 1u);
+}
+
+// What a killed process left is removed by the sweep; objects alive stay.
+TEST_F(NamedObjects, TheSweepRemovesWhatAKilledProcessLeft) {
+  Handle alive(CreateMutexA(nullptr, FALSE, "alive"));
+  EXPECT_EQ(pellix_test::RunChild("set-and-die", {"RE4Stop"}), 128 + SIGKILL);
+  ASSERT_TRUE(std::filesystem::exists(platform::NamedObjectPath("RE4Stop")));
+  pellix_test::WriteBytes(platform::NamedObjectFolder() / "o.cut-short", "");
+  platform::RemoveStaleNamedObjects();
+  EXPECT_EQ(FilesIn(platform::NamedObjectFolder()), std::vector<std::string>{platform::NamedObjectPath("alive").filename()});
+  EXPECT_EQ(WaitForSingleObject(alive.value, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(ReleaseMutex(alive.value));
+}
+
+// Another user could have made an object first, or the folder, or made them open to
+// others: any of these is refused with ERROR_ACCESS_DENIED and left as it is.
+TEST_F(NamedObjects, AnObjectOrFolderThatIsNotTheUsersOwnIsRefused) {
+  constexpr uid_t kOtherUser = 4242;
+  ScopedVariable noRuntime("XDG_RUNTIME_DIR", nullptr);
+  struct Case {
+    const char* what;
+    std::function<bool(const std::filesystem::path& folder, const std::filesystem::path& object)> plant;
+  };
+  const Case cases[] = {
+      {"object of another user",
+       [](const auto&, const auto& object) {
+         pellix_test::WriteBytes(object, std::string(4096, 'x'));
+         return ::chown(object.c_str(), kOtherUser, kOtherUser) == 0;
+       }},
+      {"object that is a link",
+       [](const auto& folder, const auto& object) {
+         pellix_test::WriteBytes(folder.parent_path() / "elsewhere", std::string(4096, 'x'));
+         std::filesystem::create_symlink(folder.parent_path() / "elsewhere", object);
+         return true;
+       }},
+      {"folder of another user",
+       [](const auto& folder, const auto&) { return ::chown(folder.c_str(), kOtherUser, kOtherUser) == 0; }},
+      {"folder open to others", [](const auto& folder, const auto&) { return ::chmod(folder.c_str(), 0777) == 0; }},
+  };
+  for (const Case& c : cases) {
+    platform::registry::CloseDatabase();
+    pellix_test::TempDir home;
+    setenv("PELLIX_HOME", home.path().c_str(), 1);
+    const std::filesystem::path folder = platform::NamedObjectFolder();
+    const std::filesystem::path object = platform::NamedObjectPath("PellixRunMtx");
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    if (!c.plant(folder, object)) {
+      std::printf("skipped (needs root): %s\n", c.what);
+      continue;
+    }
+    const std::string planted = pellix_test::ReadBytes(object);
+    SetLastError(0);
+    EXPECT_EQ(CreateMutexA(nullptr, FALSE, "PellixRunMtx"), 0) << c.what;
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED) << c.what;
+    EXPECT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "PellixRunMtx"), 0) << c.what;
+    EXPECT_FALSE(platform::NamedObjectExists("PellixRunMtx")) << c.what;
+    platform::RemoveStaleNamedObjects();
+    EXPECT_EQ(pellix_test::ReadBytes(object), planted) << c.what;
+    ::chown(folder.c_str(), geteuid(), getegid());
+  }
+}
+
+// The user's runtime folder holds the objects when it is private; one that others may
+// enter is passed over for the state root.
+TEST_F(NamedObjects, ObjectsLiveInAPrivateRuntimeFolder) {
+  pellix_test::TempDir runtime;
+  ScopedVariable inRuntime("XDG_RUNTIME_DIR", runtime.path().c_str());
+  EXPECT_EQ(platform::NamedObjectFolder().parent_path(), runtime.path());
+  {
+    Handle mutex(CreateMutexA(nullptr, FALSE, "PellixRunMtx"));
+    EXPECT_TRUE(std::filesystem::exists(platform::NamedObjectPath("PellixRunMtx")));
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(runtime.path())) << "the last object takes its folder with it";
+  std::filesystem::permissions(runtime.path(), std::filesystem::perms::all);
+  EXPECT_EQ(platform::NamedObjectFolder().parent_path(), home());
+}
 
 TEST_F(NamedObjects, MutexHeldByALiveChildIsNotAcquired) {
   Handle ready(CreateEventA(nullptr, TRUE, FALSE, "ready"));
@@ -144,21 +271,19 @@ TEST_F(NamedObjects, ObjectsOpenToAnotherProcessOfTheUserButStayPrivate) {
   EXPECT_EQ(calls[0], "CreateMutexA Shared Mutex dacl allow S-1-1-0 0x1F0001 flags 0x3");
 
   EXPECT_EQ(pellix_test::RunChild("open-objects", {"Shared Mutex", "Shared Event"}), 0);
+  const std::filesystem::path folder = platform::NamedObjectFolder();
+  struct stat status{};
+  ASSERT_EQ(::lstat(folder.c_str(), &status), 0) << folder;
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  EXPECT_EQ(status.st_uid, geteuid());
   int objects = 0;
-  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
-    std::string name = entry.path().filename().string();
-    if (name.find("pellix." + std::to_string(getuid()) + ".") != 0) continue;
-    struct stat status{};
-    if (::stat(entry.path().c_str(), &status) != 0) {
-      // Another test program's object, closed since the folder was listed.
-      ASSERT_EQ(errno, ENOENT) << name;
-      continue;
-    }
-    EXPECT_EQ(status.st_mode & 0777, 0600u) << name;
-    EXPECT_EQ(status.st_uid, getuid());
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    ASSERT_EQ(::lstat(entry.path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << entry.path();
+    EXPECT_EQ(status.st_uid, geteuid());
     ++objects;
   }
-  EXPECT_GE(objects, 2);
+  EXPECT_EQ(objects, 2);
 }
 
 TEST_F(NamedObjects, ObjectsLeftByAKilledProcessStartAfresh) {

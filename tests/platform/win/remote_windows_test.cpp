@@ -95,7 +95,7 @@ TEST(RemoteWindows, ASecondInstanceFindsTheFirstAndTalksToIt) {
   ASSERT_TRUE(SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 2000, &answer));
   EXPECT_EQ(answer, 42u);
   // Messages that could carry objects do not cross processes.
-  EXPECT_FALSE(PostMessageW(window, WM_CLOSE, 0, 0));
+  EXPECT_FALSE(PostMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"x")));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"x")), 0);
 
