@@ -1,7 +1,12 @@
 #include "app/dialog_launcher.h"
 
 #include "app/help_window.h"
+#include "app/ignore_list_form.h"
 #include "app/notice_windows.h"
+#include "app/password_windows.h"
+#include "app/record_editor.h"
+#include "data/ignore_lists.h"
+#include "data/menu_messages.h"
 #include "controls/unicode/uni_sysutils.h"
 #include "platform/classlib/forms.h"
 #include "platform/kernel/terminal.h"
@@ -43,18 +48,28 @@ bool TDialogLauncher::ShowAfterInstallWizard(HWND) {
   return FrontIfOpen(TDialogSlot::AfterInstall) || NotAvailable("first-run wizard");
 }
 
-bool TDialogLauncher::ShowPasswordWindow(HWND, std::shared_ptr<formfill::TInputPasswordContext>,
-                                         const std::u16string&) {
-  return FrontIfOpen(TDialogSlot::PasswordShow) || NotAvailable("password display");
+bool TDialogLauncher::ShowPasswordWindow(HWND owner, std::shared_ptr<formfill::TInputPasswordContext> context,
+                                         const std::u16string& password) {
+  if (FrontIfOpen(TDialogSlot::PasswordShow)) return true;
+  ShowModeless(TDialogSlot::PasswordShow, *new TPasswordShow(*this, owner, std::move(context), password), owner);
+  return true;
 }
 
-bool TDialogLauncher::ShowPasswordGeneratorWindow(HWND, std::shared_ptr<formfill::TInputPasswordContext>,
-                                                  const std::u16string&) {
-  return FrontIfOpen(TDialogSlot::PasswordGenerator) || NotAvailable("password generator");
+bool TDialogLauncher::ShowPasswordGeneratorWindow(HWND owner, std::shared_ptr<formfill::TInputPasswordContext> context,
+                                                  const std::u16string& password) {
+  if (FrontIfOpen(TDialogSlot::PasswordGenerator)) return true;
+  auto* form = new TPasswordGen(*this, owner, std::move(context), password);
+  form->butHistory->SetEnabled(!IsOpen(TDialogSlot::PasswordHistory));
+  ShowModeless(TDialogSlot::PasswordGenerator, *form, owner);
+  return true;
 }
 
-bool TDialogLauncher::ShowPasswordHistoryWindow(HWND) {
-  return FrontIfOpen(TDialogSlot::PasswordHistory) || NotAvailable("password history");
+bool TDialogLauncher::ShowPasswordHistoryWindow(HWND owner) {
+  if (FrontIfOpen(TDialogSlot::PasswordHistory)) return true;
+  auto* form = new TFormPasswordHistory(*this, owner);
+  form->LoadList();
+  ShowModeless(TDialogSlot::PasswordHistory, *form, owner);
+  return true;
 }
 
 bool TDialogLauncher::ShowIdentityEditor(HWND, const std::u16string&, bool) {
@@ -80,8 +95,12 @@ bool TDialogLauncher::ShowHistoryBrowser(HWND) {
   return FrontIfOpen(TDialogSlot::HistoryBrowser) || NotAvailable("history browser");
 }
 
-bool TDialogLauncher::ShowIgnoreList(HWND) {
-  return FrontIfOpen(TDialogSlot::IgnoreList) || NotAvailable("ignore list");
+bool TDialogLauncher::ShowIgnoreList(HWND owner) {
+  if (FrontIfOpen(TDialogSlot::IgnoreList)) return true;
+  auto* form = new TIgnoreListForm(*this, owner);
+  form->LoadList();
+  ShowModeless(TDialogSlot::IgnoreList, *form, owner);
+  return true;
 }
 
 bool TDialogLauncher::ShowCloseDialog() {
@@ -91,13 +110,33 @@ bool TDialogLauncher::ShowCloseDialog() {
   return AskClose(*this);
 }
 
-bool TDialogLauncher::ShowBookmarkDialog(HWND, const TMessageItem&, bool, const std::vector<std::u16string>&,
-                                         TBookmarkChoice& choice) {
+bool TDialogLauncher::ShowBookmarkDialog(HWND owner, const TMessageItem& message, TBookmarkOffer offer, bool,
+                                         const std::vector<std::u16string>& candidates, TBookmarkChoice& choice) {
   choice = TBookmarkChoice{};
-  return NotAvailable("bookmark form");
+  TBookmarkForm form(Application, owner);
+  form.Candidates = candidates;
+  const bool submitted = offer == TBookmarkOffer::SubmittedForm;
+  if (submitted) form.Message = &message;
+  const int mode = submitted ? (candidates.empty() ? kBookmarkAddSubmitted : kBookmarkReplaceSubmitted)
+                             : (candidates.empty() ? kBookmarkAddPage : kBookmarkReplacePage);
+  CenterOnWindow(form, owner);
+  TBookmarkResult result;
+  if (form.Execute(message.Caption, mode, offer == TBookmarkOffer::HistoryRecord, result) != mrOk) {
+    // The menu's Tags 1 to 3 stand for one form, its page and its domain.
+    choice.IgnoreKind = result.IgnoreChoice == 0 ? 0 : kIgnoreForm + 1 - result.IgnoreChoice;
+    return false;
+  }
+  choice.Caption = result.Name;
+  choice.Replace = result.SaveAsNew ? -1 : result.Index;
+  return true;
 }
 
-bool TDialogLauncher::ShowRecordEditor(HWND, TFormItem&) { return NotAvailable("record editor"); }
+bool TDialogLauncher::ShowRecordEditor(HWND owner, TFormItem& item) {
+  TEditItemForm form(Application);
+  form.Execute(item, false, false, false);
+  CenterOnWindow(form, owner);
+  return form.ShowModal() == mrOk;
+}
 
 bool TDialogLauncher::ShowSettings(HWND, int) { return NotAvailable("settings"); }
 
@@ -121,19 +160,30 @@ HWND TDialogLauncher::Slot(TDialogSlot slot) const { return table_[static_cast<i
 void TDialogLauncher::SetSlot(TDialogSlot slot, HWND window) { table_[static_cast<int>(slot)] = window; }
 
 bool TDialogLauncher::AnyDialogOpen() const {
-  for (HWND window : table_) {
-    if (window != 0 && IsWindow(window)) return true;
+  for (int slot = 0; slot < kDialogSlots; ++slot) {
+    if (IsOpen(static_cast<TDialogSlot>(slot))) return true;
   }
   return false;
 }
 
 void TDialogLauncher::ClearDialogTable() { table_.fill(0); }
 
-bool TDialogLauncher::FrontIfOpen(TDialogSlot slot) {
+bool TDialogLauncher::IsOpen(TDialogSlot slot) const {
   const HWND window = Slot(slot);
-  if (window == 0 || !IsWindow(window)) return false;
-  BringWindowToFront(window);
+  return window != 0 && IsWindow(window);
+}
+
+bool TDialogLauncher::FrontIfOpen(TDialogSlot slot) {
+  if (!IsOpen(slot)) return false;
+  BringWindowToFront(Slot(slot));
   return true;
+}
+
+void TDialogLauncher::ShowModeless(TDialogSlot slot, TCustomForm& form, HWND owner) {
+  CenterOnWindow(form, owner);
+  form.HandleNeeded();
+  SetSlot(slot, form.Handle());
+  form.Show();
 }
 
 int TDialogLauncher::RunModalSlot(TDialogSlot slot, TCustomForm& form, HWND owner) {

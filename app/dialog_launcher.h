@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,10 @@ enum class TDialogSlot : int {
   CloseForm = 9,
 };
 inline constexpr int kDialogSlots = 10;
+
+// What the bookmark form is offered: a submitted form (whose Cancel menu can ignore
+// it), the page open in the browser, or a form of the history.
+enum class TBookmarkOffer { SubmittedForm, Page, HistoryRecord };
 
 // What the bookmark form answers for a submitted form.
 struct TBookmarkChoice {
@@ -76,10 +81,10 @@ class TDialogLauncher {
   virtual bool ShowCloseDialog();
 
   // Windows outside the table.
-  // The bookmark form for a submitted form; Candidates are the captions of the stored
+  // The bookmark form for a form or page; Candidates are the captions of the stored
   // bookmarks of the same form (empty when the program is locked). True when a
   // bookmark is to be saved; false when declined, with Choice.IgnoreKind set.
-  virtual bool ShowBookmarkDialog(HWND owner, const TMessageItem& message, bool unlocked,
+  virtual bool ShowBookmarkDialog(HWND owner, const TMessageItem& message, TBookmarkOffer offer, bool unlocked,
                                   const std::vector<std::u16string>& candidates, TBookmarkChoice& choice);
   // The record editor for a stored form; true when it ended with OK.
   virtual bool ShowRecordEditor(HWND owner, TFormItem& item);
@@ -93,6 +98,10 @@ class TDialogLauncher {
   // The identity switch window; true while it is open (then it comes to the front).
   virtual bool BringIdentitySwitchToFront();
 
+  // Queues a password fill (a context of its own with its new value) to the browser
+  // watcher thread; the main window sets it while that thread runs.
+  std::function<void(std::shared_ptr<formfill::TInputPasswordContext>)> QueuePasswordFill;
+
   // The table.
   HWND Slot(TDialogSlot slot) const;
   void SetSlot(TDialogSlot slot, HWND window);
@@ -100,6 +109,8 @@ class TDialogLauncher {
   void ClearDialogTable();
   // Shows the form modally in the slot, centred on Owner; answers its modal result.
   int RunModalSlot(TDialogSlot slot, TCustomForm& form, HWND owner);
+  // True while the slot holds a live window.
+  bool IsOpen(TDialogSlot slot) const;
   // How many requests found no window to open (counted as cancelled).
   int Unavailable() const { return unavailable_; }
 
@@ -108,6 +119,8 @@ class TDialogLauncher {
   bool NotAvailable(const char* window);
   // When the slot's window lives: brings it to the front and answers true.
   bool FrontIfOpen(TDialogSlot slot);
+  // Shows a modeless form (which frees itself) in the slot, centred on Owner.
+  void ShowModeless(TDialogSlot slot, TCustomForm& form, HWND owner);
 
  private:
   std::array<HWND, kDialogSlots> table_{};

@@ -13,9 +13,12 @@ constexpr long kUntranslatedTag = 666;
 constexpr std::size_t kHintLine = 60;
 
 // The translation of Text under Key; Text itself when there is none or it is empty.
+// Without a translation the translator answers the 8-bit fallback, which would lose
+// every character outside the code page: the wide text stays then.
 std::u16string TranslateKeyed(const std::u16string& text, const std::string& key) {
-  const std::u16string translated = Translate(platform::WideToAnsi(text), key);
-  return translated.empty() ? text : translated;
+  const std::string fallback = platform::WideToAnsi(text);
+  const std::u16string translated = Translate(fallback, key);
+  return translated.empty() || translated == platform::AnsiToWide(fallback) ? text : translated;
 }
 
 // The items as one text, lines ended by CR LF, translated as a whole.

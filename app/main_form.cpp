@@ -109,6 +109,7 @@ TMainForm::~TMainForm() {
   // running once it is gone.
   WaitToolbarMenuRefresh(kStopLockWait);
   WaitToolbarButtonRefresh(kStopLockWait);
+  launcher_.QueuePasswordFill = nullptr;
   Watcher.reset();
   // The passes over pages read the lists, which go when the program ends.
   formfill::TAfterNavigateThr::EndAll(kStopLockWait);
@@ -137,6 +138,9 @@ void TMainForm::FormCreate() {
   ScanTicks = 0;
   LoadSaveSettings(true);
   Watcher = std::make_unique<formfill::TMainThread>(handle_);
+  launcher_.QueuePasswordFill = [this](std::shared_ptr<formfill::TInputPasswordContext> context) {
+    if (Watcher) Watcher->QueuePasswordFill(context->Watcher(), std::move(context));
+  };
 
   PwdMenu = std::make_unique<TUniPopupMenu>(nullptr);
   TrayMenu = std::make_unique<TUniPopupMenu>(nullptr);

@@ -345,6 +345,7 @@ void TMenuDispatcher::EditBookmark(HWND owner, std::int32_t item) {
   TFormItem* record = RecordIn(BookmarkList.get(), item);
   if (record == nullptr) return;
   record->SetCaption(copy->Caption());
+  record->SetURL(copy->URL());
   record->VaultID = copy->VaultID;
   if (!record->HasFields()) record->DecodeFields();
   for (int i = 0; i < copy->FieldCount(); ++i) record->MergeFields({*copy->GetField(i)});
@@ -369,7 +370,7 @@ void TMenuDispatcher::CreateBookmark(HWND owner, platform::ObjectId watcher, con
   }
   if (page.URL.empty()) return;
   TBookmarkChoice choice;
-  if (main_.Launcher().ShowBookmarkDialog(owner, page, true, {}, choice)) InsertBookmark(page, choice);
+  if (main_.Launcher().ShowBookmarkDialog(owner, page, TBookmarkOffer::Page, true, {}, choice)) InsertBookmark(page, choice);
 }
 
 // A form of the history saved as a bookmark through the bookmark form.
@@ -388,7 +389,7 @@ void TMenuDispatcher::HistoryToBookmark(HWND owner, std::int32_t item) {
     for (int i = 0; i < record->FieldCount(); ++i) form.Fields.push_back(*record->GetField(i));
   }
   TBookmarkChoice choice;
-  if (main_.Launcher().ShowBookmarkDialog(owner, form, true, {}, choice)) InsertBookmark(form, choice);
+  if (main_.Launcher().ShowBookmarkDialog(owner, form, TBookmarkOffer::HistoryRecord, true, {}, choice)) InsertBookmark(form, choice);
 }
 
 void TMenuDispatcher::DeleteHistoryRecord(HWND owner, std::int32_t item) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/dialog_launcher.h"
+#include "app/form_building.h"
 #include "app/form_translation.h"
 #include "app/install_actions.h"
 #include "data/app_services.h"
@@ -45,31 +46,6 @@ bool Setting(const char16_t* key, bool fallback) {
 
 void WriteSetting(const char16_t* key, bool value) {
   if (Config) Config->WriteBool(key, value);
-}
-
-// A child control of Parent, owned by the form, at the given place.
-template <typename T>
-T* Place(TCustomForm& form, TWinControl& parent, const char* name, const std::u16string& caption, RECT bounds) {
-  auto* control = new T(&form);
-  control->SetName(name);
-  control->SetParent(&parent);
-  control->SetBounds(bounds.left, bounds.top, bounds.right, bounds.bottom);
-  SetWideControlText(control, caption);
-  return control;
-}
-
-TUniLabel* BoldLabel(TCustomForm& form, TWinControl& parent, const char* name, const std::u16string& caption,
-                     RECT bounds) {
-  auto* label = Place<TUniLabel>(form, parent, name, caption, bounds);
-  label->Font().SetStyle(fsBold);
-  return label;
-}
-
-TUniButton* Button(TCustomForm& form, TWinControl& parent, const char* name, const std::u16string& caption,
-                   RECT bounds, TModalResult result) {
-  auto* button = Place<TUniButton>(form, parent, name, caption, bounds);
-  button->ModalResult = result;
-  return button;
 }
 
 // The notice and the question in one window: two panels, one of them shown.

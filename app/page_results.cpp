@@ -111,7 +111,7 @@ void OfferBookmark(TMainForm& main, TSubmission& s, const std::vector<std::int32
   }
   const bool unlocked = !candidates.empty() && main.Gate().CheckUnlock(s.Owner, false, true);
   TBookmarkChoice choice;
-  const bool save = main.Launcher().ShowBookmarkDialog(s.Owner, s.Message, unlocked,
+  const bool save = main.Launcher().ShowBookmarkDialog(s.Owner, s.Message, TBookmarkOffer::SubmittedForm, unlocked,
                                                        unlocked ? captions : std::vector<std::u16string>(), choice);
   if (!save) {
     s.IgnoreKind = choice.IgnoreKind;

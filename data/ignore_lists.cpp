@@ -2,6 +2,7 @@
 
 #include "data/list_notice.h"
 
+#include <algorithm>
 #include <charconv>
 #include <mutex>
 
@@ -145,6 +146,19 @@ bool TIgnoreList::Add(std::u16string_view caption, std::u16string_view url, int 
   item.Caption = caption;
   items_.insert(items_.begin(), std::move(item));
   return SaveToFile();
+}
+
+bool TIgnoreList::Remove(const TIgnoreItem& entry) {
+  std::scoped_lock hold(lock_);
+  const auto found = std::find(items_.begin(), items_.end(), entry);
+  if (found == items_.end()) return false;
+  items_.erase(found);
+  return true;
+}
+
+void TIgnoreList::Clear() {
+  std::scoped_lock hold(lock_);
+  items_.clear();
 }
 
 // TInternalIgnoreList

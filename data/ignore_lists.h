@@ -31,6 +31,7 @@ struct TIgnoreItem {
   std::u16string FormID;
   std::u16string FormName;
   int Kind = 0;
+  bool operator==(const TIgnoreItem&) const = default;
 };
 
 // Owns its entries (newest first). Every operation takes the list's own lock, which
@@ -54,8 +55,16 @@ class TIgnoreList {
   bool Add(std::u16string_view caption, std::u16string_view url, int kind, std::u16string_view formId,
            std::u16string_view formName);
 
+  // Take out the first entry equal to Entry (false when there is none), or every
+  // entry; the caller saves.
+  bool Remove(const TIgnoreItem& entry);
+  void Clear();
+
   void Lock();
   void Unlock();
+  // The standard names, for std::scoped_lock.
+  void lock() { Lock(); }
+  void unlock() { Unlock(); }
   // Entries are read under the lock.
   const std::vector<TIgnoreItem>& Items() const { return items_; }
 

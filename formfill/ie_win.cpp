@@ -417,7 +417,7 @@ bool TIEWin::OnPasswordContextMenu(IHTMLEventObj* event) {
     FreePasswordContext();
     ComPtr<IHTMLElement> element;
     if (event != nullptr && FAILED(event->get_srcElement(element.Put()))) element.Reset();
-    auto context = std::make_shared<TInputPasswordContext>(element, win_id_);
+    auto context = std::make_shared<TInputPasswordContext>(element, win_id_, id_);
     WPARAM command = context->Value().empty() ? kCmdPasswordMenuEmpty
                      : context->ValueTyped()  ? kCmdPasswordMenuTyped
                                               : kCmdPasswordMenuPrepared;

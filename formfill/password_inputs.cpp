@@ -62,8 +62,9 @@ int MarkPasswordPair(IUnknown* form) {
   return count;
 }
 
-TInputPasswordContext::TInputPasswordContext(ComPtr<IHTMLElement> element, std::u16string windowId)
-    : window_id_(std::move(windowId)), element_(std::move(element)) {
+TInputPasswordContext::TInputPasswordContext(ComPtr<IHTMLElement> element, std::u16string windowId,
+                                             platform::ObjectId watcher)
+    : window_id_(std::move(windowId)), watcher_(watcher), element_(std::move(element)) {
   if (!element_ || FAILED(element_.As(input_)) || !input_) {
     input_.Reset();
     return;
@@ -80,6 +81,18 @@ TInputPasswordContext::TInputPasswordContext(ComPtr<IHTMLElement> element, std::
 }
 
 TInputPasswordContext::~TInputPasswordContext() = default;
+
+std::shared_ptr<TInputPasswordContext> TInputPasswordContext::CopyForFill(std::u16string newValue) const {
+  // Made empty (no input to read), then given this context's input and values.
+  auto copy = std::make_shared<TInputPasswordContext>(nullptr, window_id_, watcher_);
+  copy->element_ = element_;
+  copy->input_ = input_;
+  std::lock_guard guard(lock_);
+  copy->value_ = value_;
+  copy->value_typed_ = value_typed_;
+  copy->new_value_ = std::move(newValue);
+  return copy;
+}
 
 std::u16string TInputPasswordContext::Value() const {
   std::lock_guard guard(lock_);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/base/object_registry.h"
 #include "platform/browser/mshtml.h"
 
 namespace formfill {
@@ -27,8 +28,9 @@ class TInputPasswordContext {
  public:
   // Reads what the input holds now (never fails; an error leaves Value empty and
   // ValueTyped false). WindowId is the watcher's window id, under which the values
-  // prepared for this page are kept.
-  TInputPasswordContext(platform::com::ComPtr<IHTMLElement> element, std::u16string windowId);
+  // prepared for this page are kept; Watcher is that watcher's object id.
+  TInputPasswordContext(platform::com::ComPtr<IHTMLElement> element, std::u16string windowId,
+                        platform::ObjectId watcher = 0);
   ~TInputPasswordContext();
   TInputPasswordContext(const TInputPasswordContext&) = delete;
   TInputPasswordContext& operator=(const TInputPasswordContext&) = delete;
@@ -40,6 +42,11 @@ class TInputPasswordContext {
   bool ValueTyped() const;
   void SetNewValue(std::u16string value);
   std::u16string NewValue() const;
+  platform::ObjectId Watcher() const { return watcher_; }
+  // A context of its own for one queued fill: the same input, window and values, with
+  // NewValue as given, so that a later change of this context's value cannot reach a
+  // fill that is already queued.
+  std::shared_ptr<TInputPasswordContext> CopyForFill(std::u16string newValue) const;
 
   // Writes NewValue into the input and into its paired input (watcher thread).
   void FillPassword();
@@ -53,6 +60,7 @@ class TInputPasswordContext {
   bool value_typed_ = false;
   std::u16string new_value_;
   const std::u16string window_id_;
+  const platform::ObjectId watcher_;
   platform::com::ComPtr<IHTMLElement> element_;
   platform::com::ComPtr<IHTMLInputElement> input_;
 };

@@ -283,12 +283,16 @@ TUniPopupList* UniPopupList = nullptr;
 
 TUniPopupMenu::TUniPopupMenu(TComponent* owner) : TPopupMenu(owner) {
   SetItems(std::make_unique<TUniMenuItem>(nullptr));
+  // Before the layer's popup list is made the menu stays in the class library's, so
+  // that its clicks still reach it.
+  if (UniPopupList == nullptr) return;
   TheClassLibraryPopupList().Remove(this);
-  if (UniPopupList != nullptr) UniPopupList->Add(this);
+  UniPopupList->Add(this);
 }
 
 TUniPopupMenu::~TUniPopupMenu() {
-  if (UniPopupList != nullptr) UniPopupList->Remove(this);
+  if (UniPopupList == nullptr) return;
+  UniPopupList->Remove(this);
   TheClassLibraryPopupList().Add(this);
 }
 

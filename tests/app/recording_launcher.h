@@ -37,7 +37,7 @@ class TRecordingLauncher : public TDialogLauncher {
     Note("close dialog");
     return CloseAgrees;
   }
-  bool ShowBookmarkDialog(HWND, const TMessageItem&, bool unlocked, const std::vector<std::u16string>& candidates,
+  bool ShowBookmarkDialog(HWND, const TMessageItem&, TBookmarkOffer, bool unlocked, const std::vector<std::u16string>& candidates,
                           TBookmarkChoice& choice) override {
     Note(unlocked ? "bookmark form unlocked" : "bookmark form");
     Candidates = candidates;
