@@ -12,6 +12,7 @@
 #include "platform/base/text.h"
 #include "platform/com/class_table.h"
 #include "platform/classlib/date_text.h"
+#include "platform/classlib/forms.h"
 #include "platform/win/message_box.h"
 #include "support/debug_log.h"
 #include "support/files_folders.h"
@@ -105,6 +106,8 @@ std::string ExportBackupText(HWND owner, TSecurityGate& gate, std::string& error
 int RunBackup(TDialogLauncher& launcher) {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   LoadLanguageSetting();
+  // Runs the modal loop of the password prompt.
+  TApplication application(nullptr);
   const bool standAlone = !IsComServerRegistered();
   StandaloneMode = standAlone;
   const int answer = MessageBoxW(0, Translate("Do you want to backup your passwords?").c_str(),

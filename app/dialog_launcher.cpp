@@ -1,13 +1,16 @@
 #include "app/dialog_launcher.h"
 
+#include "app/form_translation.h"
 #include "app/help_window.h"
 #include "app/ignore_list_form.h"
 #include "app/notice_windows.h"
 #include "app/password_windows.h"
 #include "app/record_editor.h"
+#include "app/vault_pwd_form.h"
 #include "data/ignore_lists.h"
 #include "data/menu_messages.h"
 #include "controls/unicode/uni_sysutils.h"
+#include "platform/base/errors.h"
 #include "platform/classlib/forms.h"
 #include "platform/kernel/terminal.h"
 #include "platform/win/metrics.h"
@@ -76,12 +79,24 @@ bool TDialogLauncher::ShowIdentityEditor(HWND, const std::u16string&, bool) {
   return FrontIfOpen(TDialogSlot::IdentityEditor) || NotAvailable("identity editor");
 }
 
-// Without a prompt window the password is asked on the controlling terminal, when the
-// program runs on one.
-bool TDialogLauncher::AskVaultPassword(HWND, bool isMaster, const std::u16string& text, std::u16string& password) {
+// The prompt window; when no one can answer it (no screen), the password is asked on
+// the controlling terminal, when the program runs on one.
+bool TDialogLauncher::AskVaultPassword(HWND owner, bool isMaster, const std::u16string& text,
+                                       std::u16string& password) {
   password.clear();
   // An open prompt comes to the front; this request is not the one it answers.
   if (FrontIfOpen(TDialogSlot::VaultPassword)) return false;
+  TVaultPwdForm form(Application, owner);
+  form.IsMaster = isMaster;
+  form.VaultName = text;
+  TranslateForm(form);
+  form.PrepareTexts();
+  SetLastError(ERROR_SUCCESS);
+  if (RunModalSlot(TDialogSlot::VaultPassword, form, owner) == mrOk) {
+    password = form.txtPassword->Text();
+    return true;
+  }
+  if (GetLastError() != ERROR_NOT_SUPPORTED) return false;
   if (AskPasswordOnTerminal(isMaster, text, password)) return true;
   password.clear();
   return NotAvailable("master-password prompt");

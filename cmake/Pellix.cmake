@@ -42,9 +42,13 @@ function(pellix_test name)
     set(labels threads)
   endif()
   # Parameterised cases are named by their generator or index, never by the bytes of
-  # their parameter.
+  # their parameter. The leak checker of a test, and of the programs it starts, knows
+  # the libraries' own caches (a property of its own: discovered tests take one value
+  # a property).
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
-    PROPERTIES ENVIRONMENT "PELLIX_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures" LABELS "${labels}")
+    PROPERTIES ENVIRONMENT "PELLIX_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures"
+               ENVIRONMENT_MODIFICATION "LSAN_OPTIONS=set:suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp"
+               LABELS "${labels}")
   if(ARG_THREADS)
     add_dependencies(thread_tests ${name})
   endif()

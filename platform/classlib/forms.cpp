@@ -170,10 +170,11 @@ TModalResult TCustomForm::ShowModal() {
   ModalResult = mrNone;
   Show();
   if (auto step = TakeModalStep(ClassName())) step(*this);
+  bool unanswerable = false;
   while (ModalResult == mrNone && !Application->Terminated()) {
     MSG pending{};
     if (!PeekMessageA(&pending, 0, 0, 0, PM_NOREMOVE)) {
-      SetLastError(ERROR_NOT_SUPPORTED);
+      unanswerable = true;
       ModalResult = mrCancel;
       break;
     }
@@ -183,6 +184,9 @@ TModalResult TCustomForm::ShowModal() {
   modal_ = false;
   for (HWND window : disabled) EnableWindow(window, TRUE);
   Hide();
+  // Set last, so that the calls above cannot hide from the caller that no one could
+  // answer the window.
+  if (unanswerable) SetLastError(ERROR_NOT_SUPPORTED);
   return ModalResult;
 }
 

@@ -1427,11 +1427,15 @@ struct UpDown : Control {
 bool Horizontal(HWND window) { return (StyleOf(window) & UDS_HORZ) != 0; }
 
 std::u16string FormatPosition(int value, bool thousands) {
-  std::u16string digits = platform::AnsiToWide(std::to_string(value < 0 ? -static_cast<long>(value) : value));
-  if (thousands) {
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), u",");
+  const std::u16string digits = platform::AnsiToWide(std::to_string(value < 0 ? -static_cast<long>(value) : value));
+  // Appended, not inserted into the digits: g++ 12 warns falsely (-Wrestrict) on the
+  // optimized insert.
+  std::u16string text = value < 0 ? u"-" : u"";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (thousands && i > 0 && (digits.size() - i) % 3 == 0) text += u',';
+    text += digits[i];
   }
-  return value < 0 ? u"-" + digits : digits;
+  return text;
 }
 
 // The buddy's text read as a number (thousands separators allowed); false when it is

@@ -1,6 +1,7 @@
 // The vault password prompt: its caption with hostile vault names (read back through
 // the label's own parser, so that nothing is markup and nothing is lost), its texts for
-// the master password, the unlock button's state, and the keys that end it.
+// the master password, the unlock button's state, the keys that end it, and the
+// launcher that shows it.
 #include "app/vault_pwd_form.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/dialog_launcher.h"
 #include "platform/classlib/forms.h"
 #include "platform/gdi/picture_compare.h"
 #include "platform/gdi/window_picture.h"
@@ -117,6 +119,32 @@ TEST_F(VaultPwdFormTest, EscapeCancelsAndEnterWithAPasswordUnlocks) {
     EXPECT_EQ(result, c.ok ? mrOk : mrCancel);
     EXPECT_EQ(form.txtPassword->Text(), c.typed);
   }
+}
+
+// The launcher shows the prompt in its slot with the texts of the request and answers
+// the password typed there; a cancelled prompt answers nothing.
+TEST_F(VaultPwdFormTest, TheLauncherShowsThePromptAndAnswersTheTypedPassword) {
+  TDialogLauncher launcher;
+  HWND slot = 0;
+  std::string caption;
+  platform::modal_driver::Answer([&](TCustomForm& shown) {
+    auto& prompt = dynamic_cast<TVaultPwdForm&>(shown);
+    slot = launcher.Slot(TDialogSlot::VaultPassword);
+    caption = prompt.lblCaption->Caption();
+    prompt.txtPassword->SetText(u"s\u00e9cret");
+    prompt.butUnlock->Click();
+  });
+  platform::modal_driver::Answer([](TCustomForm& shown) { shown.ModalResult = mrCancel; });
+  std::u16string password;
+  EXPECT_TRUE(launcher.AskVaultPassword(0, false, u"M\u00fcller & <Co>", password));
+  EXPECT_EQ(password, u"s\u00e9cret");
+  EXPECT_NE(slot, HWND(0));
+  EXPECT_EQ(caption, "Enter your password to unlock the \"<b>M&#252;ller &amp; &lt;Co&gt;</b>\" vault.");
+  EXPECT_FALSE(launcher.AskVaultPassword(0, true, u"", password));
+  EXPECT_TRUE(password.empty());
+  EXPECT_EQ(launcher.Unavailable(), 0);
+  EXPECT_EQ(platform::modal_driver::Shown(), (std::vector<std::string>{"TVaultPwdForm", "TVaultPwdForm"}));
+  platform::modal_driver::Clear();
 }
 
 TEST_F(VaultPwdFormTest, Picture) {

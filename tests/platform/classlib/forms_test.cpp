@@ -1,4 +1,5 @@
 #include "platform/classlib/forms.h"
+#include "platform/base/errors.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,19 @@ TEST_F(FormsTest, ShowModalRunsALoopUntilAResultAndDisablesOtherForms) {
   EXPECT_FALSE(mainEnabledDuring);
   EXPECT_TRUE(IsWindowEnabled(main->Handle()));
   EXPECT_FALSE(dialog->Visible());
+}
+
+// With nothing left to answer it (no screen, no input), a modal window ends as
+// cancelled and says so in the last error, however the window is put away after.
+TEST_F(FormsTest, ShowModalThatNoOneCanAnswerEndsCancelledWithItsReason) {
+  auto* main = app_->CreateForm<TForm>();
+  main->Show();
+  auto* dialog = app_->CreateForm<TForm>();
+  dialog->OnHide = [](TObject*) { SetLastError(ERROR_INVALID_HANDLE); };
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+  EXPECT_TRUE(IsWindowEnabled(main->Handle()));
 }
 
 TEST_F(FormsTest, TimerTicksWithTheFrozenClock) {

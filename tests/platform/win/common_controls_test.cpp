@@ -684,9 +684,13 @@ TEST_F(UpDownTest, TextThatIsNoPositionIsReportedAndThousandsAreGrouped) {
     EXPECT_EQ(HIWORD(answer) != 0, c.error) << "text " << platform::WideToAnsi(c.text);
     EXPECT_EQ(LOWORD(answer), c.position);
   }
-  SendMessageW(upDown_, UDM_SETRANGE32, 0, 100000);
-  SendMessageW(upDown_, UDM_SETPOS32, 0, 12345);
-  EXPECT_EQ(BuddyText(), u"12,345");
+  SendMessageW(upDown_, UDM_SETRANGE32, -2000000, 2000000);
+  const std::pair<int, std::u16string> shown[] = {
+      {999, u"999"}, {-1000, u"-1,000"}, {123456, u"123,456"}, {-1234567, u"-1,234,567"}, {12345, u"12,345"}};
+  for (const auto& [position, text] : shown) {
+    SendMessageW(upDown_, UDM_SETPOS32, 0, position);
+    EXPECT_EQ(BuddyText(), text) << position;
+  }
   BOOL error = TRUE;
   EXPECT_EQ(SendMessageW(upDown_, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error)), 12345);
   EXPECT_FALSE(error);
