@@ -10,6 +10,7 @@
 #include "data/menu_messages.h"
 #include "platform/base/text.h"
 #include "platform/classlib/date_text.h"
+#include "support/alpha_bitmaps.h"
 #include "support/translator.h"
 
 namespace {
@@ -232,6 +233,9 @@ TBookmarkForm::TBookmarkForm(TComponent* owner, HWND ownerWindow) : TForm(owner)
   SetWideControlText(this, u"Pellix - Form Bookmark");
   SetBounds(0, 0, 384, 260);
   Img = Place<TImage>(*this, *this, "Img", u"", {12, 12, 32, 32});
+  if (std::unique_ptr<TBitmap> picture{LoadRCDataBitmap(HInstance, "ICON_NEW_BOOKMARK")}) {
+    Img->Picture().Bitmap().Assign(picture.get());
+  }
   mainLabel = BoldLabel(*this, *this, "mainLabel", u"Add New Form Bookmark", {56, 12, 316, 16});
   messLabel = Place<TUniLabel>(*this, *this, "messLabel", u"", {56, 32, 316, 30});
   messLabel->SetAutoSize(false);
