@@ -2,10 +2,13 @@
 
 #include "app/form_translation.h"
 #include "app/help_window.h"
+#include "app/ident_edit.h"
 #include "app/ignore_list_form.h"
+#include "app/master_pass_form.h"
 #include "app/notice_windows.h"
 #include "app/password_windows.h"
 #include "app/record_editor.h"
+#include "app/security_level_form.h"
 #include "app/vault_pwd_form.h"
 #include "data/ignore_lists.h"
 #include "data/menu_messages.h"
@@ -75,8 +78,8 @@ bool TDialogLauncher::ShowPasswordHistoryWindow(HWND owner) {
   return true;
 }
 
-bool TDialogLauncher::ShowIdentityEditor(HWND, const std::u16string&, bool) {
-  return FrontIfOpen(TDialogSlot::IdentityEditor) || NotAvailable("identity editor");
+bool TDialogLauncher::ShowIdentityEditor(HWND owner, const std::u16string& name, bool isNew) {
+  return FrontIfOpen(TDialogSlot::IdentityEditor) || RunIdentityEditor(*this, owner, name, isNew);
 }
 
 // The prompt window; when no one can answer it (no screen), the password is asked on
@@ -155,16 +158,13 @@ bool TDialogLauncher::ShowRecordEditor(HWND owner, TFormItem& item) {
 
 bool TDialogLauncher::ShowSettings(HWND, int) { return NotAvailable("settings"); }
 
-bool TDialogLauncher::ShowSecurityLevelDialog(HWND, std::int32_t&, std::int32_t&) {
-  return NotAvailable("security level");
+bool TDialogLauncher::ShowSecurityLevelDialog(HWND owner, std::int32_t& level, std::int32_t& expires) {
+  return ChooseSecurityLevel(owner, level, expires);
 }
 
-bool TDialogLauncher::ShowMasterPasswordDialog(HWND) { return NotAvailable("master password"); }
+bool TDialogLauncher::ShowMasterPasswordDialog(HWND owner) { return ChangeMasterPassword(owner); }
 
-int TDialogLauncher::AskIdentityChange(HWND) {
-  NotAvailable("identity change question");
-  return 0;
-}
+int TDialogLauncher::AskIdentityChange(HWND owner) { return ::AskIdentityChange(owner); }
 
 bool TDialogLauncher::ShowHelpWindow(long topic) { return RunHelpWindow(std::to_string(topic)) == 0; }
 

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr long kUntranslatedTag = 666;
 constexpr std::size_t kHintLine = 60;
 
 // The translation of Text under Key; Text itself when there is none or it is empty.

@@ -6,6 +6,9 @@
 
 class TCustomForm;
 
+// Components with this Tag keep their texts.
+inline constexpr long kUntranslatedTag = 666;
+
 // Translates the form's caption and every owned component whose Tag is not 666:
 // captions and hints of controls (hints wrapped), texts and items of wide edits and
 // combo boxes (the selected item kept), captions of menu items. A text without

@@ -10,6 +10,7 @@
 #include "app/install_actions.h"
 #include "app/list_notice_box.h"
 #include "app/main_form.h"
+#include "controls/unicode/uni_forms.h"
 #include "data/data_startup.h"
 #include "formfill/pellix_obj.h"
 #include "platform/com/class_table.h"
@@ -129,6 +130,8 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
   TApplication application(nullptr);
   // Before the main window can be found: from then on the session's end reaches it.
   platform::win::EndSessionOnSignals();
+  // Wide characters typed into the windows reach them whole, in modal loops too.
+  StartUniApplication();
   TMainForm form(launcher);
   form.FormCreate();
   form.StartCommand = postCode;
@@ -138,6 +141,7 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  FinishUniApplication();
   InstallListNotice(nullptr);
   CoUninitialize();
   return 0;

@@ -5,8 +5,12 @@
 
 #include "platform/base/text.h"
 #include "platform/gdi/common_control_paint.h"
+#include "platform/gdi/device_context.h"
+#include "platform/gdi/frame_drawing.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
+#include "platform/win/input.h"
+#include "platform/win/keyboard.h"
 
 void InitCommonControl(DWORD classes) {
   INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), classes};
@@ -1102,4 +1106,146 @@ std::unique_ptr<TControlActionLink> TCustomListView::CreateActionLink() {
 
 std::unique_ptr<TControlActionLink> TToolButton::CreateActionLink() {
   return std::make_unique<TToolButtonActionLink>(this);
+}
+
+// --- track bar -------------------------------------------------------------------------
+
+namespace {
+
+// Half the thumb's length along the channel, its width across it, and the ticks.
+constexpr int kThumbHalf = 5;
+constexpr int kThumbWidth = 20;
+constexpr int kTickLength = 4;
+
+}  // namespace
+
+TTrackBar::TTrackBar(TComponent* owner) : TCustomControl(owner) {
+  SetTabStop(true);
+  SetColor(clBtnFace);
+  SetBounds(0, 0, 150, 45);
+}
+
+void TTrackBar::SetRange(int min, int max) {
+  min_ = min;
+  max_ = std::max(min, max);
+  SetPosition(position_);  // a position now outside the range is moved into it
+}
+
+void TTrackBar::SetPosition(int value) {
+  value = std::clamp(value, min_, max_);
+  if (value == position_) return;
+  position_ = value;
+  Invalidate();
+  if (OnChange) OnChange(this);
+}
+
+int TTrackBar::TrackLength() const {
+  const int length = Orientation == TTrackBarOrientation::trVertical ? Height() : Width();
+  return std::max(0, length - 2 * (kThumbHalf + 2));
+}
+
+int TTrackBar::Offset(int position) const {
+  const int span = max_ - min_;
+  const int along = span == 0 ? 0 : (position - min_) * TrackLength() / span;
+  return kThumbHalf + 2 + along;
+}
+
+int TTrackBar::PositionAt(int x, int y) const {
+  const int span = max_ - min_;
+  const int length = TrackLength();
+  if (span == 0 || length == 0) return min_;
+  const int along = (Orientation == TTrackBarOrientation::trVertical ? y : x) - (kThumbHalf + 2);
+  // The nearest position: rounded, not cut.
+  return min_ + (std::clamp(along, 0, length) * span + length / 2) / length;
+}
+
+bool TTrackBar::MoveByKey(WORD key) {
+  switch (key) {
+    case VK_LEFT:
+    case VK_UP: SetPosition(position_ - 1); return true;
+    case VK_RIGHT:
+    case VK_DOWN: SetPosition(position_ + 1); return true;
+    case VK_PRIOR: SetPosition(position_ - PageSize); return true;
+    case VK_NEXT: SetPosition(position_ + PageSize); return true;
+    case VK_HOME: SetPosition(min_); return true;
+    case VK_END: SetPosition(max_); return true;
+    default: return false;
+  }
+}
+
+void TTrackBar::Dispatch(TMessage& message) {
+  const int x = static_cast<short>(LOWORD(static_cast<DWORD>(message.LParam)));
+  const int y = static_cast<short>(HIWORD(static_cast<DWORD>(message.LParam)));
+  switch (message.Msg) {
+    case WM_GETDLGCODE:
+      message.Result = DLGC_WANTARROWS;
+      return;
+    case WM_KEYDOWN: {
+      auto key = static_cast<WORD>(message.WParam);
+      KeyDown(key, KeyboardShiftState());
+      if (key != 0 && MoveByKey(key)) return;
+      if (key != 0) TCustomControl::Dispatch(message);
+      return;
+    }
+    case WM_LBUTTONDOWN:
+      if (CanFocus(this)) SetFocus();
+      SetCapture(Handle());
+      dragging_ = true;
+      SetPosition(PositionAt(x, y));
+      return;
+    case WM_MOUSEMOVE:
+      if (dragging_) SetPosition(PositionAt(x, y));
+      return;
+    case WM_LBUTTONUP:
+      if (dragging_ && GetCapture() == Handle()) ReleaseCapture();
+      dragging_ = false;
+      return;
+    case WM_CAPTURECHANGED:
+      dragging_ = false;
+      return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      Invalidate();
+      TCustomControl::Dispatch(message);
+      return;
+    default:
+      TCustomControl::Dispatch(message);
+  }
+}
+
+void TTrackBar::Paint() {
+  TCanvas& canvas = Canvas();
+  const bool vertical = Orientation == TTrackBarOrientation::trVertical;
+  // Along: the channel's direction; across: the other one. Rect makes a rectangle from
+  // the two, so that both orientations share the drawing.
+  const int across = (vertical ? Width() : Height()) / 2;
+  auto rect = [vertical](int along1, int across1, int along2, int across2) {
+    return vertical ? RECT{across1, along1, across2, along2} : RECT{along1, across1, along2, across2};
+  };
+  canvas.Brush().SetColor(Color());
+  canvas.FillRect(RECT{0, 0, Width(), Height()});
+  RECT channel = rect(Offset(min_) - 2, across - 2, Offset(max_) + 2, across + 2);
+  DrawEdge(canvas.Handle(), &channel, EDGE_SUNKEN, BF_RECT);
+  canvas.Pen().SetColor(clWindowText);
+  const int tickFrom = across - kThumbWidth / 2 - 2;
+  const int tickTo = across + kThumbWidth / 2 + 2;
+  for (int position = min_; position <= max_; ++position) {
+    const int at = Offset(position);
+    auto line = [&](int from, int to) {
+      const RECT r = rect(at, from, at, to);
+      canvas.MoveTo(r.left, r.top);
+      canvas.LineTo(vertical ? r.right : r.right + 1, vertical ? r.bottom + 1 : r.bottom);
+    };
+    if (TickMarks != TTickMark::tmBottomRight) line(tickFrom - kTickLength, tickFrom);
+    if (TickMarks != TTickMark::tmTopLeft) line(tickTo, tickTo + kTickLength);
+  }
+  const int at = Offset(position_);
+  RECT thumb = rect(at - kThumbHalf, across - kThumbWidth / 2, at + kThumbHalf + 1, across + kThumbWidth / 2);
+  canvas.Brush().SetColor(clBtnFace);
+  canvas.FillRect(thumb);
+  DrawEdge(canvas.Handle(), &thumb, EDGE_RAISED, BF_RECT);
+  if (Focused()) {
+    const RECT focus{0, 0, Width(), Height()};
+    DrawFocusRect(canvas.Handle(), &focus);
+  }
 }

@@ -478,3 +478,45 @@ class TUpDown : public TCustomUpDown {
   using TCustomUpDown::TCustomUpDown;
   std::string ClassName() const override { return "TUpDown"; }
 };
+
+// --- track bar -------------------------------------------------------------------------
+
+enum class TTrackBarOrientation { trHorizontal, trVertical };
+enum class TTickMark { tmBottomRight, tmTopLeft, tmBoth };
+
+// A slider that the class library draws itself: a sunken channel, a tick mark per
+// position and a raised thumb; Min lies at the left (horizontal) or the top (vertical).
+// The arrow keys move the thumb by one, Page Up and Page Down by PageSize, Home and End
+// to Min and Max; a press moves it to the nearest position and a drag follows the
+// mouse. Every change of the position runs OnChange.
+class TTrackBar : public TCustomControl {
+ public:
+  explicit TTrackBar(TComponent* owner);
+  std::string ClassName() const override { return "TTrackBar"; }
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  // Max below Min is taken as Min; the position is kept within the range.
+  void SetRange(int min, int max);
+  int Position() const { return position_; }
+  // Clamped to the range; nothing happens when the position stays.
+  void SetPosition(int value);
+  int PageSize = 2;
+  TTrackBarOrientation Orientation = TTrackBarOrientation::trHorizontal;
+  TTickMark TickMarks = TTickMark::tmBottomRight;
+  TNotifyEvent OnChange;
+
+ protected:
+  void Paint() override;
+  void Dispatch(TMessage& message) override;
+
+ private:
+  // The channel's length in pixels and the place of a position along it.
+  int TrackLength() const;
+  int Offset(int position) const;
+  int PositionAt(int x, int y) const;
+  bool MoveByKey(WORD key);
+  int min_ = 0;
+  int max_ = 10;
+  int position_ = 0;
+  bool dragging_ = false;
+};
