@@ -1,5 +1,6 @@
 #include "app/dialog_launcher.h"
 
+#include "app/after_inst.h"
 #include "app/form_translation.h"
 #include "app/help_window.h"
 #include "app/ident_edit.h"
@@ -50,8 +51,8 @@ bool TDialogLauncher::NotAvailable(const char* window) {
   return false;
 }
 
-bool TDialogLauncher::ShowAfterInstallWizard(HWND) {
-  return FrontIfOpen(TDialogSlot::AfterInstall) || NotAvailable("first-run wizard");
+bool TDialogLauncher::ShowAfterInstallWizard(HWND owner) {
+  return FrontIfOpen(TDialogSlot::AfterInstall) || RunAfterInstallWizard(*this, owner);
 }
 
 bool TDialogLauncher::ShowPasswordWindow(HWND owner, std::shared_ptr<formfill::TInputPasswordContext> context,

@@ -6,6 +6,7 @@
 #include "app/form_translation.h"
 #include "app/install_actions.h"
 #include "app/main_form.h"
+#include "app/window_parts.h"
 #include "controls/unicode/uni_controls.h"
 #include "controls/unicode/uni_ext_ctrls.h"
 #include "controls/unicode/uni_std_ctrls.h"
@@ -133,5 +134,7 @@ int RunHelpWindow(const std::string& topic) {
 }
 
 TImageHelp::TImageHelp(TImage& picture) : picture_(picture), topic_(picture.Tag) {
+  LoadResourcePicture(picture_, "HELP_ICON");
+  picture_.Cursor = crHandPoint;
   picture_.OnClick = [this](TObject*) { PostToMainWindow(kCmdHelpTopic, static_cast<LPARAM>(topic_)); };
 }

@@ -21,7 +21,8 @@ std::u16string HelpAddress(const std::u16string& addressTemplate, const std::u16
 // Runs the help window on Topic (decimal digits) until it is closed; the exit code.
 int RunHelpWindow(const std::string& topic);
 
-// A help picture: a click asks the main window for the topic in the picture's Tag.
+// A help picture: it shows the question mark, and a click asks the main window for
+// the topic in the picture's Tag.
 // Lives as long as the dialog that made it.
 class TImageHelp {
  public:

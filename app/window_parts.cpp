@@ -1,5 +1,10 @@
 #include "app/window_parts.h"
 
+#include <memory>
+
+#include "platform/kernel/resources.h"
+#include "support/alpha_bitmaps.h"
+
 namespace {
 
 constexpr int kButtonWidth = 75;
@@ -86,4 +91,11 @@ void FocusOnShow(TCustomForm& form, TWinControl* control) {
       form.SelectNext(nullptr, true, true);
     }
   };
+}
+
+void LoadResourcePicture(TImage& image, const char* name) {
+  std::unique_ptr<TBitmap> bitmap(LoadResourceBitmap(HInstance, name, RT_BITMAP));
+  if (!bitmap) return;
+  image.Picture().Bitmap().Assign(bitmap.get());
+  image.SetBounds(image.Left(), image.Top(), bitmap->Width(), bitmap->Height());
 }

@@ -9,6 +9,7 @@
 #include "controls/unicode/uni_ext_ctrls.h"
 #include "controls/unicode/uni_std_ctrls.h"
 #include "platform/classlib/forms.h"
+#include "platform/classlib/image_control.h"
 
 // Colours in the class library's blue-green-red order.
 inline constexpr TColor kRequiredMarkColor = 0x0000FF;
@@ -61,5 +62,7 @@ TUniEdit* PlaceEdit(TCustomForm& form, TWinControl& parent, const std::string& n
                     char16_t passwordChar = 0);
 // When the form shows, the focus goes to Control, or to the first tab stop when null.
 void FocusOnShow(TCustomForm& form, TWinControl* control = nullptr);
+// Shows the bitmap resource Name in the image, sized to it; nothing when it is missing.
+void LoadResourcePicture(TImage& image, const char* name);
 // A panel without bevels along the form's bottom.
 TUniPanel* PlaceBottomPanel(TCustomForm& form, const std::string& name, int height);

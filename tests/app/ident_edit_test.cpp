@@ -13,6 +13,7 @@
 
 #include "app/dialog_launcher.h"
 #include "common/test_env.h"
+#include "started_data.h"
 #include "controls/unicode/uni_forms.h"
 #include "data/data_globals.h"
 #include "data/data_startup.h"
@@ -31,24 +32,13 @@ namespace input = platform::input_driver;
 namespace boxes = platform::message_box_driver;
 
 // A user with one identity, "Home", active.
-class IdentityEditTest : public testing::Test {
+class IdentityEditTest : public StartedDataTest {
  protected:
   void SetUp() override {
-    StartUniApplication();
-    InitData(true);
+    StartedDataTest::SetUp();
     ASSERT_TRUE(CreateIdentityFile(u"Home", u"", home_));
     ASSERT_TRUE(LoadAllData(home_, u""));
     ASSERT_TRUE(Config->WriteString(u"IDENTITY", home_));
-    boxes::Clear();
-  }
-  void TearDown() override {
-    platform::modal_driver::Clear();
-    boxes::Clear();
-    FinishUniApplication();
-    Config->WriteString(u"IDENTITY", u"");
-    const std::string folder = DataFolder;
-    FinalizeData();
-    std::filesystem::remove_all(folder);
   }
   // The identity's values as its file holds them.
   static std::unique_ptr<TIdentity> Reread(const std::u16string& fileNo) {
@@ -56,13 +46,6 @@ class IdentityEditTest : public testing::Test {
     EXPECT_TRUE(identity->LoadFromFile(u""));
     return identity;
   }
-  // The focus moves at once, the typing when the messages are handled: now.
-  static void TypeInto(TWinControl& control, const std::u16string& text) {
-    control.SetFocus();
-    input::Type(text);
-    input::RunPending();
-  }
-  TApplication app_{nullptr};
   std::u16string home_;
 };
 

@@ -1,4 +1,5 @@
-// The floating button's pictures: "pictures draw <folder>" draws them with cairo into
+// The program's drawn pictures (the floating button's, the first-run wizard's and the
+// dialogs' help picture): "pictures draw <folder>" draws them with cairo into
 // PNG files (run by hand; the files are kept under resources/pictures, look at them
 // before keeping them); "pictures bmp <in.png> <out.bmp>" turns one into a 24-bit
 // bitmap file, the form in which the build embeds them.
@@ -190,6 +191,58 @@ bool WriteBmp(cairo_surface_t* surface, const std::string& path) {
   return static_cast<bool>(out);
 }
 
+// The first-run wizard's side picture: a key over a deep blue that lightens downwards.
+cairo_surface_t* DrawWizardBanner() {
+  constexpr int kWidth = 150, kHeight = 300;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
+  cairo_t* cr = cairo_create(surface);
+  cairo_pattern_t* pattern = cairo_pattern_create_linear(0, 0, 0, kHeight);
+  cairo_pattern_add_color_stop_rgb(pattern, 0, 0x1F / 255.0, 0x3F / 255.0, 0x7F / 255.0);
+  cairo_pattern_add_color_stop_rgb(pattern, 1, 0x6F / 255.0, 0x9F / 255.0, 0xDF / 255.0);
+  cairo_set_source(cr, pattern);
+  cairo_paint(cr);
+  cairo_pattern_destroy(pattern);
+  Key(cr, 45, 120, 60, 0xF4C430);
+  cairo_destroy(cr);
+  return surface;
+}
+
+// The wizard's icon in its top panel: a key on a rounded blue square, on white.
+cairo_surface_t* DrawWizardIcon() {
+  constexpr int kSize = 48;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kSize, kSize);
+  cairo_t* cr = cairo_create(surface);
+  Rgb(cr, 0xFFFFFF);
+  cairo_paint(cr);
+  RoundedRect(cr, 2, 2, kSize - 4, kSize - 4, 8);
+  Rgb(cr, 0x2F5FAF);
+  cairo_fill(cr);
+  Key(cr, 15, 24, 24, 0xF4C430);
+  cairo_destroy(cr);
+  return surface;
+}
+
+// The dialogs' help picture: a white question mark on a blue disc.
+cairo_surface_t* DrawHelpIcon() {
+  constexpr int kSize = 16;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kSize, kSize);
+  cairo_t* cr = cairo_create(surface);
+  Rgb(cr, 0xD4D0C8);
+  cairo_paint(cr);
+  cairo_arc(cr, 8, 8, 7.5, 0, 2 * M_PI);
+  Rgb(cr, 0x2F5FAF);
+  cairo_fill(cr);
+  Rgb(cr, 0xFFFFFF);
+  cairo_set_line_width(cr, 2);
+  cairo_arc(cr, 8, 6, 2.6, M_PI, 2.3 * M_PI);
+  cairo_line_to(cr, 8, 10);
+  cairo_stroke(cr);
+  cairo_rectangle(cr, 7, 11.5, 2, 2);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  return surface;
+}
+
 bool Keep(cairo_surface_t* surface, const std::string& folder, const char* name) {
   bool ok = cairo_surface_write_to_png(surface, (folder + "/" + name + ".png").c_str()) == CAIRO_STATUS_SUCCESS;
   cairo_surface_destroy(surface);
@@ -199,7 +252,8 @@ bool Keep(cairo_surface_t* surface, const std::string& folder, const char* name)
 
 bool DrawAll(const std::string& folder) {
   bool ok = Keep(DrawFloat(nullptr, Look::Plain), folder, "FLOAT_BACKGROUND") &&
-            Keep(DrawFloatMask(), folder, "FLOAT_BACK_MAP");
+            Keep(DrawFloatMask(), folder, "FLOAT_BACK_MAP") && Keep(DrawWizardBanner(), folder, "WIZ_IMG") &&
+            Keep(DrawWizardIcon(), folder, "WIZ_ICON") && Keep(DrawHelpIcon(), folder, "HELP_ICON");
   struct State {
     const char* name;
     const Zone* zone;
