@@ -220,7 +220,7 @@ std::unique_ptr<TIdentEditParts> MakeEditParts(TFieldKind kind, const std::u16st
 class TExitEdit : public TUniEdit {
  public:
   using TUniEdit::TUniEdit;
-  std::string ClassName() const override { return "TUniEdit"; }
+  std::string ClassName() const override { return "TExitEdit"; }
   TNotifyEvent OnExit;
 
  protected:

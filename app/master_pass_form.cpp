@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/dialog_launcher.h"
 #include "app/form_translation.h"
 #include "data/app_services.h"
 #include "data/crypt_wide.h"
@@ -144,5 +145,6 @@ void TMasterPassForm::Save() {
 
 bool ChangeMasterPassword(HWND owner) {
   auto form = std::make_unique<TMasterPassForm>(Application, owner);
+  CenterOnWindow(*form, 0);
   return form->ShowModal() == mrOk;
 }

@@ -6,6 +6,9 @@
 #include <mutex>
 
 #include "platform/base/errors.h"
+#include "platform/win/input.h"
+#include "platform/win/scroll.h"
+#include "platform/win/std_controls.h"
 
 TApplication* Application = nullptr;
 
@@ -61,9 +64,97 @@ TScreen& Screen() {
 
 void TScreen::RemoveForm(TCustomForm* form) { forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end()); }
 
+namespace {
+
+constexpr int kScrollLine = 8;
+constexpr int kWheelLines = 3;
+
+}  // namespace
+
 void TScrollingWinControl::Dispatch(TMessage& message) {
-  if (message.Msg == WM_SIZE) UpdateScrollBars();
+  switch (message.Msg) {
+    case WM_SIZE: UpdateScrollBars(); break;
+    case WM_VSCROLL: {
+      const int page = PageHeight();
+      switch (LOWORD(static_cast<DWORD>(message.WParam))) {
+        case SB_LINEUP: ScrollTo(position_ - kScrollLine); break;
+        case SB_LINEDOWN: ScrollTo(position_ + kScrollLine); break;
+        case SB_PAGEUP: ScrollTo(position_ - page); break;
+        case SB_PAGEDOWN: ScrollTo(position_ + page); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: ScrollTo(HIWORD(static_cast<DWORD>(message.WParam))); break;
+        case SB_TOP: ScrollTo(0); break;
+        case SB_BOTTOM: ScrollTo(ContentHeight()); break;
+        default: break;
+      }
+      message.Result = 0;
+      return;
+    }
+    case WM_MOUSEWHEEL:
+      ScrollTo(position_ - GET_WHEEL_DELTA_WPARAM(message.WParam) / WHEEL_DELTA * kWheelLines * kScrollLine);
+      message.Result = 0;
+      return;
+    case WM_COMMAND: {
+      const WORD code = HIWORD(static_cast<DWORD>(message.WParam));
+      if (code == EN_SETFOCUS || code == CBN_SETFOCUS) {
+        if (TWinControl* child = FindControl(static_cast<HWND>(message.LParam))) ScrollInView(child);
+      }
+      break;
+    }
+    default: break;
+  }
   TWinControl::Dispatch(message);
+}
+
+int TScrollingWinControl::ContentHeight() const {
+  int bottom = 0;
+  for (int i = 0; i < ControlCount(); ++i) {
+    const TControl* child = Controls(i);
+    if (child->Visible()) bottom = std::max(bottom, child->Top() + child->Height() + position_);
+  }
+  return bottom;
+}
+
+int TScrollingWinControl::PageHeight() {
+  RECT client{};
+  if (HandleAllocated()) GetClientRect(Handle(), &client);
+  return client.bottom - client.top;
+}
+
+void TScrollingWinControl::UpdateScrollBars() {
+  if (!HandleAllocated()) return;
+  const int content = ContentHeight();
+  const int page = PageHeight();
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, content - 1),
+                  static_cast<UINT>(std::max(0, page)), position_, 0};
+  SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+  // Contents that shrank, or a page that grew, may leave nothing below the top.
+  ScrollTo(position_);
+}
+
+void TScrollingWinControl::ScrollTo(int position) {
+  position = std::clamp(position, 0, std::max(0, ContentHeight() - PageHeight()));
+  const int delta = position_ - position;
+  if (delta == 0) return;
+  position_ = position;
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl* child = Controls(i);
+    child->SetBounds(child->Left(), child->Top() + delta, child->Width(), child->Height());
+  }
+  if (HandleAllocated()) SetScrollPos(Handle(), SB_VERT, position_, TRUE);
+  Invalidate();
+}
+
+void TScrollingWinControl::ScrollInView(TControl* control) {
+  // The child of this control that holds Control, with its place in this one.
+  while (control != nullptr && control->Parent() != this) control = control->Parent();
+  if (control == nullptr) return;
+  const int page = PageHeight();
+  if (control->Top() < 0 || control->Height() > page) {
+    ScrollTo(position_ + control->Top());
+  } else if (control->Top() + control->Height() > page) {
+    ScrollTo(position_ + control->Top() + control->Height() - page);
+  }
 }
 
 // --- forms -----------------------------------------------------------------------------

@@ -19,16 +19,28 @@ inline constexpr TModalResult mrNone = 0;
 inline constexpr TModalResult mrOk = 1;
 inline constexpr TModalResult mrCancel = 2;
 
-// A windowed control whose contents may scroll; its WM_SIZE handling brings the
-// scroll ranges up to date (no scroll bars are drawn on the headless screen).
+// A windowed control whose contents scroll up and down: a vertical scroll bar comes
+// when the controls reach below the client area, the bar and the mouse wheel move
+// them, and a control that takes the focus (an edit or a combo box telling so) is
+// scrolled into view. Its WM_SIZE handling brings the scroll range up to date.
 class TScrollingWinControl : public TWinControl {
  public:
   explicit TScrollingWinControl(TComponent* owner) : TWinControl(owner) { ControlStyle |= csAcceptsControls; }
   std::string ClassName() const override { return "TScrollingWinControl"; }
   void Dispatch(TMessage& message) override;
+  // How far the contents are scrolled up, in pixels.
+  int VertScrollPosition() const { return position_; }
+  // Scrolls so that the child Control is wholly in view (its top when it is taller).
+  void ScrollInView(TControl* control);
 
  protected:
-  virtual void UpdateScrollBars() {}
+  virtual void UpdateScrollBars();
+
+ private:
+  int ContentHeight() const;
+  int PageHeight();
+  void ScrollTo(int position);
+  int position_ = 0;
 };
 
 class TScrollBox : public TScrollingWinControl {

@@ -25,6 +25,7 @@
 #include "platform/win/input_driver.h"
 #include "platform/win/keyboard.h"
 #include "platform/win/message_box.h"
+#include "platform/win/scroll.h"
 
 namespace {
 
@@ -159,6 +160,35 @@ TEST_F(IdentityEditTest, BirthDateIsCheckedWhenLeft) {
   EXPECT_FALSE(IsValidBirthDate(u"2", u"29", u"2023"));
   EXPECT_FALSE(IsValidBirthDate(u"13", u"1", u"2023"));
   EXPECT_FALSE(IsValidBirthDate(u"x", u"1", u"2023"));
+}
+
+// Tab goes through a page's fields in order, and each field that takes the focus comes
+// into view on its scrolled page.
+TEST_F(IdentityEditTest, TheFocusedFieldComesIntoView) {
+  TIdentityEdit editor(nullptr, 0, false);
+  editor.Show();
+  editor.Pages->SetActivePage(editor.Tabs[1]);
+  input::RunPending();
+  TUniEdit* skype = editor.EditOf(u"SKYPENAME");
+  editor.EditOf(u"EMAIL")->SetFocus();
+  int tabs = 0;
+  for (; tabs < 40 && !skype->Focused(); ++tabs) {
+    input::Key(VK_TAB);
+    input::RunPending();
+  }
+  ASSERT_TRUE(skype->Focused());
+  auto* box = dynamic_cast<TScrollingWinControl*>(skype->Parent());
+  ASSERT_NE(box, nullptr);
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(GetScrollInfo(box->Handle(), SB_VERT, &info));
+  EXPECT_GT(info.nMax + 1, static_cast<int>(info.nPage)) << "the page is longer than the box";
+  EXPECT_EQ(info.nPos, box->VertScrollPosition());
+  EXPECT_GT(box->VertScrollPosition(), 0);
+  EXPECT_EQ(tabs, 5 * 4 + 7) << "five phones of four parts, then seven edits";
+  RECT client;
+  GetClientRect(skype->Parent()->Handle(), &client);
+  EXPECT_GE(skype->Top(), 0);
+  EXPECT_LE(skype->Top() + skype->Height(), client.bottom);
 }
 
 TEST_F(IdentityEditTest, NameRuleAndItsCaption) {

@@ -7,7 +7,11 @@
 #include <vector>
 
 #include "platform/base/clock.h"
+#include "platform/classlib/std_ctrls.h"
 #include "platform/classlib/timers.h"
+#include "platform/win/input.h"
+#include "platform/win/input_driver.h"
+#include "platform/win/scroll.h"
 
 namespace {
 
@@ -155,6 +159,56 @@ TEST_F(FormsTest, TitleIsTheApplicationWindowsText) {
   char text[16];
   GetWindowTextA(app_->Handle(), text, 16);
   EXPECT_STREQ(text, "Pellix");
+}
+
+}  // namespace
+
+namespace {
+
+// Controls below the box's client area: the bar comes, the bar and the wheel move them,
+// and an edit that takes the focus comes into view.
+TEST_F(FormsTest, ScrollBoxScrollsItsControlsAndBringsTheFocusedOneIntoView) {
+  namespace input = platform::input_driver;
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 160);
+  auto* box = new TScrollBox(&form);
+  box->SetParent(&form);
+  box->SetBounds(0, 0, 200, 100);
+  std::vector<TEdit*> edits;
+  for (int i = 0; i < 8; ++i) {
+    auto* edit = new TEdit(&form);
+    edit->SetParent(box);
+    edit->SetBounds(10, 10 + i * 40, 100, 20);
+    edits.push_back(edit);
+  }
+  form.Show();
+  SendMessageW(box->Handle(), WM_SIZE, 0, 0);
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(GetScrollInfo(box->Handle(), SB_VERT, &info));
+  RECT client;
+  GetClientRect(box->Handle(), &client);
+  EXPECT_EQ(info.nMax, 10 + 7 * 40 + 20 - 1);
+  EXPECT_EQ(static_cast<int>(info.nPage), client.bottom);
+
+  edits[5]->SetFocus();  // 210 to 230: below the page
+  input::RunPending();
+  EXPECT_EQ(box->VertScrollPosition(), 230 - client.bottom);
+  EXPECT_EQ(edits[5]->Top() + edits[5]->Height(), client.bottom);
+  edits[0]->SetFocus();
+  input::RunPending();
+  EXPECT_EQ(box->VertScrollPosition(), 10);
+  EXPECT_EQ(edits[0]->Top(), 0);
+
+  SendMessageW(box->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(box->VertScrollPosition(), 18);
+  EXPECT_EQ(edits[0]->Top(), -8);
+  SendMessageW(box->Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+  EXPECT_EQ(box->VertScrollPosition(), 310 - client.bottom) << "never past the last control";
+  SendMessageW(box->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+  EXPECT_EQ(box->VertScrollPosition(), 310 - client.bottom - 24);
+  SendMessageW(box->Handle(), WM_VSCROLL, SB_TOP, 0);
+  EXPECT_EQ(box->VertScrollPosition(), 0);
+  EXPECT_EQ(edits[0]->Top(), 10);
 }
 
 }  // namespace
