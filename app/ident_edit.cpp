@@ -751,7 +751,7 @@ TChangeIdentityForm::TChangeIdentityForm(TComponent* owner) : TForm(owner) {
   BorderStyle = TFormBorderStyle::bsDialog;
   SetWideControlText(this, u"Pellix - Identity Change");
   SetBounds(0, 0, 476, 204);
-  PlaceControl<TImage>(*this, *this, "Image1", 12, 12, 32, 32);
+  LoadResourcePicture(*PlaceControl<TImage>(*this, *this, "Image1", 8, 12, 0, 0), "WIZ_ICON");
   PlaceBoldLabel(*this, *this, "lblTitle", u"Identity Change", 60, 12);
   PlaceWrappedLabel(*this, *this, "lblText",
                     u"You are attempting to change your identity while the current page contains forms. Please "
