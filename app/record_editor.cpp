@@ -215,6 +215,8 @@ void TEditItemForm::SaveClick() {
 }
 
 void TEditItemForm::ClearFields() {
+  // A password edit that goes has nothing more to store.
+  for (TPasswordField& field : passwords_) field.Edit->OnEnter = field.Edit->OnExit = nullptr;
   while (UniScrollBox->ControlCount() > 0) delete UniScrollBox->Controls(UniScrollBox->ControlCount() - 1);
   position_ = 12;
 }

@@ -263,11 +263,17 @@ TEST_F(RecordEditorTest, TheProposedNameIsCutAndMadeUnique) {
     EXPECT_EQ(bookmark.nameEdit->Text(), u"Mail (2)");
     EXPECT_EQ(bookmark.cbBookmarks->ItemIndex(), 0);
     EXPECT_TRUE(bookmark.optReplaceExisting->Checked());
+    Click(*bookmark.cbBookmarks);
+    input::Key(VK_DOWN);
+    input::Key(VK_RETURN);
+    input::RunPending();
+    EXPECT_EQ(bookmark.cbBookmarks->Text(), u"Mail (1)");
     Click(*bookmark.butSave);
   });
   ASSERT_TRUE(launcher.ShowBookmarkDialog(0, *Submitted(u"Mail"), TBookmarkOffer::SubmittedForm, true,
                                           {u"Mail", u"Mail (1)"}, choice));
-  EXPECT_EQ(choice.Replace, 0) << "the first candidate is replaced";
+  EXPECT_EQ(choice.Replace, 1) << "the chosen candidate is replaced";
+  EXPECT_EQ(choice.Caption, u"Mail (2)");
 
   AnswerAs([](TCustomForm& form) {
     auto& bookmark = dynamic_cast<TBookmarkForm&>(form);
