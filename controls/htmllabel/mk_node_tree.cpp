@@ -213,6 +213,14 @@ void TDefaultParser::Build(const std::string& text, TParentNode& parent, bool li
   parser.SetSourceString(text);
   TMkHtmlCharSetPlugin plugin;
   plugin.SetHtmlParser(&parser);
+  // The outermost call starts the parse's node budget.
+  struct Nesting {
+    explicit Nesting(TDefaultParser& owner) : parser_(owner) {
+      if (parser_.building_++ == 0) parser_.nodesLeft_ = kMkMaxNodeCount;
+    }
+    ~Nesting() { --parser_.building_; }
+    TDefaultParser& parser_;
+  } nesting(*this);
   TParentNode* open = &parent;
   int depth = Depth(parent);
   while (parser.ReadNextPiece()) {
@@ -220,7 +228,7 @@ void TDefaultParser::Build(const std::string& text, TParentNode& parent, bool li
       std::u16string piece = parser.PieceText();
       if (lineStart) piece = WithoutLeadingSpace(piece);
       lineStart = false;
-      open->Append(std::make_unique<TStringNode>(std::move(piece)));
+      if (!Add(*open, std::make_unique<TStringNode>(std::move(piece)))) return;
       continue;
     }
     const TMkTag* tag = parser.Tag();
@@ -238,7 +246,8 @@ void TDefaultParser::Build(const std::string& text, TParentNode& parent, bool li
     const bool opens = dynamic_cast<TParentNode*>(node.get()) != nullptr;
     if (opens && depth >= kMkMaxNodeDepth) continue;
     if (!opens) lineStart = true;
-    TNode* added = open->Append(std::move(node));
+    TNode* added = nullptr;
+    if (!Add(*open, std::move(node), &added)) return;
     if (auto* dynamic = dynamic_cast<TDynamicNode*>(added)) {
       LoadDynamicNode(*dynamic);
     } else if (opens) {
@@ -246,4 +255,12 @@ void TDefaultParser::Build(const std::string& text, TParentNode& parent, bool li
       ++depth;
     }
   }
+}
+
+bool TDefaultParser::Add(TParentNode& parent, std::unique_ptr<TNode> node, TNode** added) {
+  if (nodesLeft_ <= 0) return false;
+  --nodesLeft_;
+  TNode* appended = parent.Append(std::move(node));
+  if (added != nullptr) *added = appended;
+  return true;
 }

@@ -12,7 +12,9 @@
 // Hostile text never raises: unknown tags are ignored, end tags that do not close the
 // innermost open node are ignored, and start tags that would nest nodes deeper than
 // kMkMaxNodeDepth are ignored like unknown tags, so that no walk of the tree can run
-// out of stack.
+// out of stack. One parse (with the dynamic nodes it loads) makes at most
+// kMkMaxNodeCount nodes and ignores the rest of the text: dynamic sources that hold
+// dynamic tags again would otherwise grow the tree exponentially.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,7 @@
 #include "platform/classlib/graphics.h"
 
 inline constexpr int kMkMaxNodeDepth = 100;
+inline constexpr int kMkMaxNodeCount = 10000;
 
 // Tag and attribute IDs of the parser's tables that the builder acts on.
 inline constexpr std::uint32_t kMkTagA = 1;
@@ -216,5 +219,9 @@ class TDefaultParser {
 
  private:
   void Build(const std::string& text, TParentNode& parent, bool lineStart);
+  // Appends a node unless the parse has made all it may; false when it has.
+  bool Add(TParentNode& parent, std::unique_ptr<TNode> node, TNode** added = nullptr);
   IDynamicNodeHandler* handler_;
+  int building_ = 0;  // nesting of Build through dynamic nodes
+  int nodesLeft_ = 0;
 };

@@ -46,7 +46,10 @@ std::string TreeOf(const TParentNode& parent) {
 class Sources : public IDynamicNodeHandler {
  public:
   void GetDynamicSource(TDynamicNode& node, std::string& source) override {
-    source = node.ID == u"name" ? "<b>Ann</b> &amp; Bob" : node.ID == u"self" ? "<dynamic id=self>x" : "";
+    source = node.ID == u"name"    ? "<b>Ann</b> &amp; Bob"
+             : node.ID == u"self"  ? "<dynamic id=self>x"
+             : node.ID == u"twice" ? "<dynamic id=twice>x<dynamic id=twice>"
+                                   : "";
   }
 };
 
@@ -104,6 +107,26 @@ TEST(MkNodeTree, DeepNestingStopsAtTheLimit) {
 
   auto self = TDefaultParser(&sources).Parse("<dynamic id=self>");
   EXPECT_EQ(GetText(self->Root()), std::u16string(kMkMaxNodeDepth, u'x'));
+}
+
+int CountNodes(const TParentNode& parent) {
+  int count = 0;
+  for (const auto& child : parent.Children) {
+    ++count;
+    if (const auto* inner = dynamic_cast<const TParentNode*>(child.get())) count += CountNodes(*inner);
+  }
+  return count;
+}
+
+// A dynamic source that names itself twice would double the tree at every level; one
+// parse stops at its node budget, and a later parse has a budget of its own.
+TEST(MkNodeTree, DynamicSourcesCannotGrowTheTreeWithoutBound) {
+  Sources sources;
+  TDefaultParser parser(&sources);
+  for (int parse = 0; parse < 2; ++parse) {
+    auto tree = parser.Parse("<dynamic id=twice>");
+    EXPECT_EQ(CountNodes(tree->Root()), kMkMaxNodeCount) << parse;
+  }
 }
 
 // A canvas on a bitmap with the fixed font.
