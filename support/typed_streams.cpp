@@ -134,6 +134,11 @@ bool TStreamWriter::CopyFromStream(TStream& source) {
 
 bool TStreamWriter::WriteStream(TStream& source) {
   if (!stream_) return false;
+  // A memory stream's bytes go as they are, without a copy.
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
+    memory->SetPosition(memory->Size());  // where reading it whole would leave it
+    return WriteBuffer(memory->Memory().data(), static_cast<std::int32_t>(memory->Memory().size()));
+  }
   std::vector<std::uint8_t> buffer;
   bool read = Guarded([&] {
     source.SetPosition(0);
@@ -235,6 +240,17 @@ bool TStreamReader::ReadToStream(TStream& target) {
 TMemoryStreamWriter::TMemoryStreamWriter() : TStreamWriter(&memory_) {}
 
 TMemoryStreamReader::TMemoryStreamReader() : TStreamReader(&memory_) {}
+
+bool TMemoryStreamWriter::WriteBuffer(const void* buffer, std::int32_t count) {
+  if (stream_ != &memory_ || count < 0) return TStreamWriter::WriteBuffer(buffer, count);
+  return Guarded([&] { return memory_.Write(buffer, count) == count; });
+}
+
+// A read of its own memory stream raises nothing.
+bool TMemoryStreamReader::ReadBuffer(void* buffer, std::int32_t count) {
+  if (stream_ != &memory_ || count < 0) return TStreamReader::ReadBuffer(buffer, count);
+  return memory_.Read(buffer, count) == count;
+}
 
 TFileWriter::~TFileWriter() { Close(); }
 

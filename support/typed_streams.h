@@ -79,10 +79,13 @@ class TStreamReader : public TStreamBase {
 };
 
 // Each owns its own memory stream, reached through Stream().
+// Their buffer calls reach the memory stream directly: a list file is written and
+// read field by field.
 class TMemoryStreamWriter : public TStreamWriter {
  public:
   TMemoryStreamWriter();
   TMemoryStream& Memory() { return memory_; }
+  bool WriteBuffer(const void* buffer, std::int32_t count) override;
 
  private:
   TMemoryStream memory_;
@@ -92,6 +95,7 @@ class TMemoryStreamReader : public TStreamReader {
  public:
   TMemoryStreamReader();
   TMemoryStream& Memory() { return memory_; }
+  bool ReadBuffer(void* buffer, std::int32_t count) override;
 
  private:
   TMemoryStream memory_;
