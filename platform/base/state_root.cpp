@@ -42,6 +42,12 @@ std::filesystem::path StateRoot() {
   return root;
 }
 
+bool StateRootExists() {
+  const std::filesystem::path root = ChooseRoot();
+  std::error_code error;
+  return !root.empty() && std::filesystem::is_directory(root, error);
+}
+
 std::string StateRootProblem() {
   const std::filesystem::path root = ChooseRoot();
   if (root.empty()) return "there is no state folder: none of PELLIX_HOME, XDG_DATA_HOME and HOME is set";

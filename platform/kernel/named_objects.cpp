@@ -203,6 +203,12 @@ std::filesystem::path NamespaceLockFile() {
   return root.empty() ? root : root / "named-objects.lock";
 }
 
+// The lock file for taking objects down: a root that was taken away (a test's, say) is
+// not made again for it, and then no one can be making objects under it.
+std::filesystem::path TeardownLockFile() {
+  return platform::StateRootExists() ? NamespaceLockFile() : std::filesystem::path();
+}
+
 bool HolderAlive(const Holder& holder) {
   return holder.pid > 0 && platform::ProcessStartTime(static_cast<DWORD>(holder.pid)) == holder.startTime;
 }
@@ -260,7 +266,7 @@ void Region::Leave() {
 
 Region::~Region() {
   if (!path_.empty()) {
-    platform::FileLock namespaceFile(NamespaceLockFile());
+    platform::FileLock namespaceFile(TeardownLockFile());
     std::scoped_lock hold(TheTable().lock, namespaceFile);
     Leave();
   }
@@ -595,7 +601,7 @@ std::filesystem::path NamedObjectPath(const char* name) {
 }
 
 void RemoveOwnNamedObjects() {
-  platform::FileLock namespaceFile(NamespaceLockFile());
+  platform::FileLock namespaceFile(TeardownLockFile());
   std::scoped_lock hold(TheTable().lock, namespaceFile);
   for (auto& [path, known] : TheTable().regions) {
     if (auto region = known.lock()) region->Leave();

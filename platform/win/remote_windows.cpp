@@ -250,7 +250,9 @@ HWND ProxyFor(const Remote& remote) {
 }
 
 // What other processes would find of this one once it has ended.
-void RemoveOwnSocket() { ::unlink(SocketOf(::getpid()).c_str()); }
+void RemoveOwnSocket() {
+  if (platform::StateRootExists()) ::unlink(SocketOf(::getpid()).c_str());
+}
 
 // Sockets left by processes that were killed: asking removes one nobody listens on.
 void RemoveStaleSockets() {

@@ -5,12 +5,16 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "common/test_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
+#include "platform/base/handles.h"
+#include "platform/kernel/named_objects.h"
 #include "platform/win/atoms.h"
 #include "platform/win/message_queue.h"
 
@@ -58,6 +62,21 @@ LRESULT EndingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 const bool kEnding = pellix_test::RegisterChildRole("ending-instance", [](const std::vector<std::string>&) {
   RunMainWindow(EndingProc);
   return 1;
+});
+
+// A process whose state root is taken away while it runs (as a test's temporary root
+// is) holds a window, so a socket, and a named mutex, then ends normally.
+const bool kRootless = pellix_test::RegisterChildRole("rootless-instance", [](const std::vector<std::string>&) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpszClassName = u"PellixRootless";
+  RegisterClassW(&wc);
+  CreateWindowExW(0, u"PellixRootless", u"Pellix", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, "PellixRootlessMtx");
+  std::error_code ignored;
+  std::filesystem::remove_all(std::getenv("PELLIX_HOME"), ignored);
+  CloseHandle(mutex);
+  return mutex != 0 ? 0 : 1;
 });
 
 // The window is there once its title is: its creation has passed WM_NCCREATE.
@@ -131,6 +150,18 @@ TEST(RemoteWindows, ABroadcastOfARegisteredMessageReachesTheOtherProcesses) {
   ASSERT_TRUE(PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(u"PellixMessage"), 13, 0));
   guard.waited = true;
   EXPECT_EQ(pellix_test::WaitChild(child), 13);
+}
+
+// Taking a process's objects down as it ends never makes its state root again.
+TEST(RemoteWindows, AnEndingProcessDoesNotMakeItsTakenRootAgain) {
+  pellix_test::TempDir parent;
+  const std::filesystem::path root = parent / "state";
+  const std::string saved = std::getenv("PELLIX_HOME");
+  setenv("PELLIX_HOME", root.c_str(), 1);
+  const int exitCode = pellix_test::RunChild("rootless-instance");
+  setenv("PELLIX_HOME", saved.c_str(), 1);
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(root));
 }
 
 }  // namespace
