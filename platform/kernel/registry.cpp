@@ -179,6 +179,15 @@ class Database {
     Check(result);
   }
 
+  // A statement that returns no rows, kept prepared: transactions begin and end on
+  // every call.
+  void Run(const char* sql) {
+    sqlite3_stmt* statement = Statement(sql);
+    const int result = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    Check(result);
+  }
+
   void Check(int result) {
     if (result == SQLITE_OK || result == SQLITE_ROW || result == SQLITE_DONE) return;
     LSTATUS code = CodeFromSqlite(result);
@@ -189,7 +198,7 @@ class Database {
   bool damaged() const { return damaged_; }
 
   sqlite3_stmt* Statement(const char* sql) {
-    auto found = statements_.find(sql);
+    auto found = statements_.find(std::string_view(sql));
     if (found != statements_.end()) return found->second;
     sqlite3_stmt* statement = nullptr;
     Check(sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr));
@@ -207,7 +216,7 @@ class Database {
 
   sqlite3* db_ = nullptr;
   bool damaged_ = false;
-  std::map<std::string, sqlite3_stmt*> statements_;
+  std::map<std::string, sqlite3_stmt*, std::less<>> statements_;
 };
 
 Query::Query(Database& database, const char* sql) : database_(database), statement_(database.Statement(sql)) {}
@@ -224,20 +233,20 @@ void Query::Check(int result) { database_.Check(result); }
 class Transaction {
  public:
   Transaction(Database& database, bool write) : database_(database) {
-    database_.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    database_.Run(write ? "BEGIN IMMEDIATE" : "BEGIN");
   }
   ~Transaction() {
     if (!done_) Rollback();
   }
   void Commit() {
-    database_.Exec("COMMIT");
+    database_.Run("COMMIT");
     done_ = true;
   }
 
  private:
   void Rollback() {
     try {
-      database_.Exec("ROLLBACK");
+      database_.Run("ROLLBACK");
     } catch (const RegistryError&) {
       // A failed step may already have ended the transaction.
     }
