@@ -30,7 +30,9 @@ struct DcState {
   int bkMode = OPAQUE;
   UINT textAlign = TA_LEFT | TA_TOP;
   POINT position{};
-  POINT origin{};  // viewport origin: logical (0, 0) lands here
+  POINT brushOrigin{};  // where pattern brushes start, from the DC's own corner
+  POINT dcOrigin{};  // where the DC's own (0, 0) lies in its picture (a client area's corner)
+  POINT origin{};    // dcOrigin plus the viewport origin: logical (0, 0) lands here
   RECT base{};     // the DC's own area (a window's, a bitmap's), device pixels
   platform::gdi::Region clip;  // where drawing lands: the base less what the program clipped away
   int stretchMode = BLACKONWHITE;
@@ -133,6 +135,62 @@ std::shared_ptr<platform::gdi::Brush> BrushFor(HBRUSH brush) {
 void FillWith(const DcState& state, const RECT& rect, COLORREF color) {
   Canvas canvas(state);
   SetColor(canvas.get(), color);
+  cairo_rectangle(canvas.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  cairo_fill(canvas.get());
+}
+
+// The colour of a pattern brush at a device pixel.
+COLORREF PatternColorAt(const DcState& state, const platform::gdi::Brush& brush, int dx, int dy) {
+  const Bitmap& pattern = *brush.pattern;
+  const int w = pattern.width(), h = pattern.height();
+  int px = (dx - state.dcOrigin.x - state.brushOrigin.x) % w, py = (dy - state.dcOrigin.y - state.brushOrigin.y) % h;
+  if (px < 0) px += w;
+  if (py < 0) py += h;
+  const std::uint8_t* p = pattern.Row(py) + px * 4;
+  const COLORREF color = RGB(p[2], p[1], p[0]);
+  if (!pattern.monochrome) return color;
+  return color == RGB(255, 255, 255) ? state.bkColor : state.textColor;
+}
+
+// Makes the brush cairo's source in the DC's logical space.
+void SetBrushSource(cairo_t* cr, const DcState& state, const platform::gdi::Brush& brush) {
+  if (!brush.pattern) {
+    SetColor(cr, brush.color);
+    return;
+  }
+  const int w = brush.pattern->width(), h = brush.pattern->height();
+  cairo_surface_t* tile = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+  unsigned char* data = cairo_image_surface_get_data(tile);
+  const int stride = cairo_image_surface_get_stride(tile);
+  // Tile pixel (x, y) is the colour at the device pixel that many steps from the origin.
+  const int baseX = state.dcOrigin.x + state.brushOrigin.x, baseY = state.dcOrigin.y + state.brushOrigin.y;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const COLORREF c = PatternColorAt(state, brush, baseX + x, baseY + y);
+      unsigned char* p = data + y * stride + x * 4;
+      p[0] = GetBValue(c);
+      p[1] = GetGValue(c);
+      p[2] = GetRValue(c);
+      p[3] = 255;
+    }
+  }
+  cairo_surface_mark_dirty(tile);
+  cairo_pattern_t* source = cairo_pattern_create_for_surface(tile);
+  cairo_pattern_set_extend(source, CAIRO_EXTEND_REPEAT);
+  cairo_pattern_set_filter(source, CAIRO_FILTER_NEAREST);
+  cairo_matrix_t matrix;
+  // Logical x lies at device x + origin; the tile starts at device baseX.
+  cairo_matrix_init_translate(&matrix, state.origin.x - baseX, state.origin.y - baseY);
+  cairo_pattern_set_matrix(source, &matrix);
+  cairo_set_source(cr, source);
+  cairo_pattern_destroy(source);
+  cairo_surface_destroy(tile);
+}
+
+void FillWithBrush(const DcState& state, const RECT& rect, const platform::gdi::Brush& brush) {
+  if (brush.hollow) return;
+  Canvas canvas(state);
+  SetBrushSource(canvas.get(), state, brush);
   cairo_rectangle(canvas.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
   cairo_fill(canvas.get());
 }
@@ -329,7 +387,7 @@ std::vector<Line> LayOut(const platform::gdi::Font& font, std::u16string_view te
 
 // --- platform::gdi -----------------------------------------------------------------
 
-HDC platform::gdi::NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip) {
+HDC platform::gdi::NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip, POINT dcOrigin) {
   auto dc = std::make_shared<DeviceContext>();
   dc->window = window;
   auto& state = dc->state;
@@ -340,6 +398,8 @@ HDC platform::gdi::NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip)
   state.brushObject = BrushOf(state.brush);
   state.fontObject = FontOf(state.font);
   state.target = std::move(target);
+  state.dcOrigin = dcOrigin;
+  state.origin = dcOrigin;
   state.base = clip;
   state.clip = Region(clip);
   return NewHandle(dc, window ? OBJ_DC : OBJ_MEMDC);
@@ -451,15 +511,17 @@ UINT SetTextAlign(HDC dc, UINT align) { return Exchange(dc, &DcState::textAlign,
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old) {
   auto context = Dc(dc);
   if (!context) return FALSE;
-  if (old) *old = context->state.origin;
-  context->state.origin = POINT{x, y};
+  auto& state = context->state;
+  if (old) *old = POINT{state.origin.x - state.dcOrigin.x, state.origin.y - state.dcOrigin.y};
+  state.origin = POINT{state.dcOrigin.x + x, state.dcOrigin.y + y};
   return TRUE;
 }
 
 BOOL GetViewportOrgEx(HDC dc, POINT* origin) {
   auto context = Dc(dc);
   if (!context || origin == nullptr) return FALSE;
-  *origin = context->state.origin;
+  const auto& state = context->state;
+  *origin = POINT{state.origin.x - state.dcOrigin.x, state.origin.y - state.dcOrigin.y};
   return TRUE;
 }
 
@@ -492,17 +554,20 @@ int ExtSelectClipRgn(HDC dc, HRGN region, int mode) {
     state.clip = area;
     return state.clip.Kind();
   }
-  auto given = platform::gdi::RegionOf(region);
-  if (!given) return ERROR;
+  auto found = platform::gdi::RegionOf(region);
+  if (!found) return ERROR;
+  // Regions count from the DC's own corner (a client area's), not the picture's.
+  Region given = *found;
+  given.Offset(state.dcOrigin.x, state.dcOrigin.y);
   switch (mode) {
-    case RGN_COPY: state.clip = *given; break;
-    case RGN_AND: state.clip.Intersect(*given); break;
-    case RGN_OR: state.clip.Unite(*given); break;
-    case RGN_DIFF: state.clip.Subtract(*given); break;
+    case RGN_COPY: state.clip = given; break;
+    case RGN_AND: state.clip.Intersect(given); break;
+    case RGN_OR: state.clip.Unite(given); break;
+    case RGN_DIFF: state.clip.Subtract(given); break;
     case RGN_XOR: {
-      Region back = *given;
+      Region back = given;
       back.Subtract(state.clip);
-      state.clip.Subtract(*given);
+      state.clip.Subtract(given);
       state.clip.Unite(back);
       break;
     }
@@ -517,6 +582,7 @@ int GetClipRgn(HDC dc, HRGN region) {
   auto target = platform::gdi::RegionOf(region);
   if (!context || !target) return -1;
   *target = context->state.clip;
+  target->Offset(-context->state.dcOrigin.x, -context->state.dcOrigin.y);
   return 1;
 }
 
@@ -556,7 +622,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   auto context = Dc(dc);
   auto object = BrushFor(brush);
   if (!context || !object || rect == nullptr) return 0;
-  if (!object->hollow) FillWith(context->state, *rect, object->color);
+  FillWithBrush(context->state, *rect, *object);
   return 1;
 }
 
@@ -568,7 +634,7 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
   const RECT& r = *rect;
   for (const RECT& side : {RECT{r.left, r.top, r.right, r.top + 1}, RECT{r.left, r.bottom - 1, r.right, r.bottom},
                            RECT{r.left, r.top, r.left + 1, r.bottom}, RECT{r.right - 1, r.top, r.right, r.bottom}}) {
-    FillWith(context->state, side, object->color);
+    FillWithBrush(context->state, side, *object);
   }
   return 1;
 }
@@ -577,15 +643,100 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   auto context = Dc(dc);
   if (!context) return FALSE;
   const auto& state = context->state;
-  if (state.brushObject && !state.brushObject->hollow) {
-    FillWith(state, RECT{left, top, right, bottom}, state.brushObject->color);
-  }
+  if (state.brushObject) FillWithBrush(state, RECT{left, top, right, bottom}, *state.brushObject);
   if (state.penObject && state.penObject->style != PS_NULL && right - left > 0 && bottom - top > 0) {
     Canvas canvas(state);
     SetPen(canvas.get(), *state.penObject);
     cairo_rectangle(canvas.get(), left + 0.5, top + 0.5, right - left - 1, bottom - top - 1);
     cairo_stroke(canvas.get());
   }
+  return TRUE;
+}
+
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  const auto& state = context->state;
+  if (right - left <= 0 || bottom - top <= 0) return TRUE;
+  // Corner ellipses of width x height, no larger than the rectangle.
+  const double rx = std::min(width, right - left) / 2.0, ry = std::min(height, bottom - top) / 2.0;
+  auto path = [&](cairo_t* cr, double l, double t, double r, double b) {
+    if (rx <= 0 || ry <= 0) {
+      cairo_rectangle(cr, l, t, r - l, b - t);
+      return;
+    }
+    cairo_new_path(cr);
+    const double corners[4][3] = {{r - rx, t + ry, -M_PI / 2}, {r - rx, b - ry, 0}, {l + rx, b - ry, M_PI / 2},
+                                  {l + rx, t + ry, M_PI}};
+    for (const auto& c : corners) {
+      cairo_save(cr);
+      cairo_translate(cr, c[0], c[1]);
+      cairo_scale(cr, rx, ry);
+      cairo_arc(cr, 0, 0, 1, c[2], c[2] + M_PI / 2);
+      cairo_restore(cr);
+    }
+    cairo_close_path(cr);
+  };
+  Canvas canvas(state);
+  cairo_t* cr = canvas.get();
+  if (state.brushObject && !state.brushObject->hollow) {
+    SetBrushSource(cr, state, *state.brushObject);
+    path(cr, left, top, right, bottom);
+    cairo_fill(cr);
+  }
+  if (state.penObject && state.penObject->style != PS_NULL) {
+    SetPen(cr, *state.penObject);
+    path(cr, left + 0.5, top + 0.5, right - 0.5, bottom - 0.5);
+    cairo_stroke(cr);
+  }
+  return TRUE;
+}
+
+BOOL Polygon(HDC dc, const POINT* points, int count) {
+  auto context = Dc(dc);
+  if (!context || points == nullptr || count < 2) return FALSE;
+  const auto& state = context->state;
+  Canvas canvas(state);
+  cairo_t* cr = canvas.get();
+  // Pixel centres, so that the filled area covers the pixels the outline passes.
+  auto path = [&] {
+    cairo_new_path(cr);
+    for (int i = 0; i < count; ++i) cairo_line_to(cr, points[i].x + 0.5, points[i].y + 0.5);
+    cairo_close_path(cr);
+  };
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  if (state.brushObject && !state.brushObject->hollow) {
+    SetBrushSource(cr, state, *state.brushObject);
+    path();
+    if (state.penObject && state.penObject->style == PS_NULL) {
+      cairo_fill(cr);
+    } else {
+      cairo_fill_preserve(cr);
+      SetPen(cr, *state.penObject);
+      cairo_stroke(cr);
+      return TRUE;
+    }
+  }
+  if (state.penObject && state.penObject->style != PS_NULL) {
+    SetPen(cr, *state.penObject);
+    path();
+    cairo_stroke(cr);
+  }
+  return TRUE;
+}
+
+BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old) {
+  auto context = Dc(dc);
+  if (!context) return FALSE;
+  if (old) *old = context->state.brushOrigin;
+  context->state.brushOrigin = POINT{x, y};
+  return TRUE;
+}
+
+BOOL GetBrushOrgEx(HDC dc, POINT* origin) {
+  auto context = Dc(dc);
+  if (!context || origin == nullptr) return FALSE;
+  *origin = context->state.brushOrigin;
   return TRUE;
 }
 
@@ -984,6 +1135,10 @@ void RasterBlit(const DcState& dest, const Axis& columns, const Axis& rows, cons
         // A plain copy keeps the source's alpha.
         std::memcpy(d, s, 4);
         continue;
+      }
+      if (dest.brushObject && dest.brushObject->pattern) {
+        Put(pattern, PatternColorAt(dest, *dest.brushObject, dx, dy));
+        if (dest.target->monochrome) ToMonochrome(pattern);
       }
       for (int channel = 0; channel < 3; ++channel) d[channel] = Ternary(index, pattern[channel], s[channel], d[channel]);
       d[3] = 255;

@@ -133,6 +133,13 @@ BOOL RestoreDC(HDC dc, int saved);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+// A rectangle with corners rounded by ellipses of width x height.
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
+// A closed shape filled with the brush (alternate filling) and outlined with the pen.
+BOOL Polygon(HDC dc, const POINT* points, int count);
+// Where pattern brushes start, counted from the DC's own corner.
+BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old);
+BOOL GetBrushOrgEx(HDC dc, POINT* origin);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
 BOOL LineTo(HDC dc, int x, int y);
 BOOL Polyline(HDC dc, const POINT* points, int count);
@@ -167,7 +174,9 @@ BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int s
 namespace platform::gdi {
 
 // A DC drawing into a bitmap; `window` is the window it paints (0 for memory DCs).
-HDC NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip);
+// `clip` is in the bitmap's pixels; the DC's own (0, 0) lies at `dcOrigin` of the
+// bitmap (a client area's corner within its window's picture).
+HDC NewDC(std::shared_ptr<Bitmap> target, HWND window, RECT clip, POINT dcOrigin = POINT{0, 0});
 
 // The bitmap a DC draws into, and its window.
 std::shared_ptr<Bitmap> TargetOf(HDC dc);

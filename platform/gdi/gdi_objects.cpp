@@ -228,6 +228,24 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
   return CreateSolidBrush(brush->lbColor);
 }
 
+HBRUSH CreatePatternBrush(HBITMAP bitmap) {
+  auto source = platform::gdi::BitmapOf(bitmap);
+  if (!source) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  auto copy = platform::gdi::NewBitmap(source->width(), source->height());
+  if (!copy) return 0;
+  for (int y = 0; y < source->height(); ++y) {
+    std::memcpy(copy->Row(y), source->Row(y), static_cast<std::size_t>(source->width()) * 4);
+  }
+  cairo_surface_mark_dirty(copy->surface);
+  copy->monochrome = source->monochrome;
+  auto brush = std::make_shared<platform::gdi::Brush>();
+  brush->pattern = std::move(copy);
+  return platform::gdi::NewHandle(brush, platform::gdi::OBJ_BRUSH);
+}
+
 HFONT CreateFontIndirectW(const LOGFONTW* logFont) {
   if (logFont == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -94,6 +94,9 @@ struct LOGBRUSH {
 HPEN CreatePen(int style, int width, COLORREF color);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
+// A brush that repeats a copy of the bitmap (of any size), aligned to the DC's brush
+// origin; 0 with ERROR_INVALID_HANDLE for what is no bitmap.
+HBRUSH CreatePatternBrush(HBITMAP bitmap);
 
 // Fonts. lfHeight < 0 is the character height in pixels, > 0 the cell height; 0 a
 // default. The face "Pellix Test Fixed" is a built-in font of boxes with fixed
@@ -230,6 +233,9 @@ struct Pen {
 struct Brush {
   bool hollow = false;
   COLORREF color = 0;
+  // A pattern brush's own copy of its bitmap; a monochrome one paints black in the
+  // DC's text colour and white in its background colour.
+  std::shared_ptr<Bitmap> pattern;
 };
 
 // The object a handle names, when it is alive and of that kind.

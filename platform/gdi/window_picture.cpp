@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "platform/base/errors.h"
+#include "platform/gdi/frame_drawing.h"
 #include "platform/gdi/std_control_paint.h"
+#include "platform/gdi/system_metrics.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/scroll.h"
 #include "platform/win/window.h"
@@ -29,6 +31,17 @@ void Forget(HWND window) {
   Store().byWindow.erase(window);
 }
 
+// Where the client area's corner lies in the window's picture.
+POINT ClientOffset(HWND window) {
+  RECT rect{};
+  POINT client{0, 0};
+  GetWindowRect(window, &rect);
+  ClientToScreen(window, &client);
+  return POINT{client.x - rect.left, client.y - rect.top};
+}
+
+RECT Moved(const RECT& r, POINT by) { return RECT{r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y}; }
+
 LRESULT EraseWithClassBrush(HWND window, HDC dc) {
   auto brush = static_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND));
   if (brush == 0) return 0;
@@ -39,7 +52,9 @@ LRESULT EraseWithClassBrush(HWND window, HDC dc) {
 }
 
 // ScrollWindow: the pixels of `area` move by (dx, dy), landing only within `clip`.
-void ScrollPixels(HWND window, const RECT& area, const RECT& clip, int dx, int dy) {
+void ScrollPixels(HWND window, const RECT& clientArea, const RECT& clientClip, int dx, int dy) {
+  const POINT offset = ClientOffset(window);
+  const RECT area = Moved(clientArea, offset), clip = Moved(clientClip, offset);
   std::shared_ptr<Bitmap> picture;
   {
     std::lock_guard guard(Store().lock);
@@ -68,9 +83,45 @@ void ScrollPixels(HWND window, const RECT& area, const RECT& clip, int dx, int d
   cairo_surface_flush(picture->surface);
 }
 
+// The default WM_NCPAINT: the window's scroll bars, arrows and thumb raised on the
+// scroll bar colour. Bars that no program has set are left to the window's class (the
+// system classes here draw their own lists).
+void PaintScrollBars(HWND window) {
+  RECT outer;
+  if (!(GetWindowLongW(window, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL)) || !GetWindowRect(window, &outer) ||
+      !platform::win::detail::ScrollBarsSet(window)) {
+    return;
+  }
+  HDC dc = GetWindowDC(window);
+  for (int bar : {SB_VERT, SB_HORZ}) {
+    RECT rect;
+    if (!platform::win::detail::ScrollBarOnScreen(window, bar, &rect)) continue;
+    rect = Moved(rect, POINT{-outer.left, -outer.top});
+    FillRect(dc, &rect, GetSysColorBrush(COLOR_SCROLLBAR));
+    const bool vertical = bar == SB_VERT;
+    const int arrow = GetSystemMetrics(vertical ? SM_CYVSCROLL : SM_CXHSCROLL);
+    RECT first = rect, last = rect;
+    if (vertical) {
+      first.bottom = std::min(rect.top + arrow, rect.bottom);
+      last.top = std::max(rect.bottom - arrow, rect.top);
+    } else {
+      first.right = std::min(rect.left + arrow, rect.right);
+      last.left = std::max(rect.right - arrow, rect.left);
+    }
+    for (RECT button : {first, last}) DrawEdge(dc, &button, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+    int start = 0, size = 0;
+    if (!platform::win::detail::ScrollThumb(window, bar, &start, &size)) continue;
+    RECT thumb = vertical ? RECT{rect.left, rect.top + start, rect.right, rect.top + start + size}
+                          : RECT{rect.left + start, rect.top, rect.left + start + size, rect.bottom};
+    DrawEdge(dc, &thumb, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+  }
+  ReleaseDC(window, dc);
+}
+
 void Install() {
   static const bool installed = [] {
     platform::win::detail::AddWindowGoneListener(Forget);
+    platform::win::detail::SetNonClientPainter(PaintScrollBars);
     platform::win::detail::SetEraseBackgroundHandler(EraseWithClassBrush);
     platform::win::detail::SetScrollPixelsHandler(ScrollPixels);
     platform::gdi::InstallStdControlDrawing();
@@ -79,12 +130,18 @@ void Install() {
   (void)installed;
 }
 
-// The window's own picture at its current size; a resize keeps the top-left part.
+// The default procedures draw through this layer from the first message on (the
+// first frame is painted before any picture is asked for).
+[[maybe_unused]] const bool kInstalledAtStart = (Install(), true);
+
+
+// The window's own picture, frame and client area, at its current size; a resize
+// keeps the top-left part.
 std::shared_ptr<Bitmap> OwnPicture(HWND window) {
   Install();
   RECT rect;
-  if (!GetClientRect(window, &rect)) return nullptr;
-  int width = std::max<int>(rect.right, 1), height = std::max<int>(rect.bottom, 1);
+  if (!GetWindowRect(window, &rect)) return nullptr;
+  int width = std::max<int>(rect.right - rect.left, 1), height = std::max<int>(rect.bottom - rect.top, 1);
   std::lock_guard guard(Store().lock);
   auto& picture = Store().byWindow[window];
   if (!picture || picture->width() != width || picture->height() != height) {
@@ -101,13 +158,16 @@ std::shared_ptr<Bitmap> OwnPicture(HWND window) {
   return picture;
 }
 
-HDC WindowDC(HWND window, RECT clip) {
+// A DC on the client area (clip in client coordinates), or on the whole window.
+HDC WindowDC(HWND window, RECT clip, bool wholeWindow = false) {
   auto picture = OwnPicture(window);
   if (!picture) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  return platform::gdi::NewDC(picture, window, clip);
+  if (wholeWindow) return platform::gdi::NewDC(picture, window, RECT{0, 0, picture->width(), picture->height()});
+  const POINT offset = ClientOffset(window);
+  return platform::gdi::NewDC(picture, window, Moved(clip, offset), offset);
 }
 
 void PaintOver(cairo_t* cr, const Bitmap& picture, double x, double y) {
@@ -124,19 +184,24 @@ std::vector<HWND> ChildrenBottomUp(HWND window) {
   return children;
 }
 
+// Draws the window's whole picture (frame included) with its corner at (x, y).
 void ComposeInto(cairo_t* cr, HWND window, double x, double y) {
   auto own = OwnPicture(window);
   if (!own) return;
   PaintOver(cr, *own, x, y);
-  // The picture is the client area's; children sit in client coordinates.
-  POINT parent{0, 0};
-  ClientToScreen(window, &parent);
+  // Children sit in the client area and never cover the frame.
+  RECT outer{}, client{};
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  const POINT offset = ClientOffset(window);
   for (HWND child : ChildrenBottomUp(window)) {
     if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
     RECT rect;
     GetWindowRect(child, &rect);
     cairo_save(cr);
-    double cx = x + rect.left - parent.x, cy = y + rect.top - parent.y;
+    cairo_rectangle(cr, x + offset.x, y + offset.y, client.right, client.bottom);
+    cairo_clip(cr);
+    double cx = x + rect.left - outer.left, cy = y + rect.top - outer.top;
     cairo_rectangle(cr, cx, cy, rect.right - rect.left, rect.bottom - rect.top);
     cairo_clip(cr);
     ComposeInto(cr, child, cx, cy);
@@ -153,7 +218,10 @@ HDC GetDC(HWND window) {
   return WindowDC(window, rect);
 }
 
-HDC GetWindowDC(HWND window) { return GetDC(window); }
+HDC GetWindowDC(HWND window) {
+  if (window == 0) return GetDC(0);
+  return WindowDC(window, RECT{}, true);
+}
 
 int ReleaseDC(HWND, HDC dc) { return DeleteDC(dc) ? 1 : 0; }
 
@@ -210,6 +278,18 @@ std::shared_ptr<Bitmap> platform::gdi::WindowPicture(HWND window) {
   if (!GetClientRect(window, &rect)) return nullptr;
   auto result = NewBitmap(rect.right, rect.bottom);
   if (!result) return nullptr;
+  const POINT offset = ClientOffset(window);
+  cairo_t* cr = cairo_create(result->surface);
+  ComposeInto(cr, window, -offset.x, -offset.y);
+  cairo_destroy(cr);
+  return result;
+}
+
+std::shared_ptr<Bitmap> platform::gdi::WholeWindowPicture(HWND window) {
+  RECT rect;
+  if (!GetWindowRect(window, &rect)) return nullptr;
+  auto result = NewBitmap(rect.right - rect.left, rect.bottom - rect.top);
+  if (!result) return nullptr;
   cairo_t* cr = cairo_create(result->surface);
   ComposeInto(cr, window, 0, 0);
   cairo_destroy(cr);
@@ -229,9 +309,9 @@ std::shared_ptr<Bitmap> platform::gdi::ScreenPicture() {
   }
   for (HWND top : windows) {
     if (!IsWindowVisible(top)) continue;
-    POINT client{0, 0};
-    ClientToScreen(top, &client);
-    if (auto picture = WindowPicture(top)) PaintOver(cr, *picture, client.x, client.y);
+    RECT rect;
+    GetWindowRect(top, &rect);
+    ComposeInto(cr, top, rect.left, rect.top);
   }
   cairo_destroy(cr);
   return result;

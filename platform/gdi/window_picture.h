@@ -24,7 +24,9 @@ inline constexpr DWORD ULW_COLORKEY = 0x00000001;
 inline constexpr DWORD ULW_ALPHA = 0x00000002;
 inline constexpr DWORD ULW_OPAQUE = 0x00000004;
 
-// GetDC(0) gives a DC on a small scratch picture, for measuring text.
+// GetDC(0) gives a DC on a small scratch picture, for measuring text. GetDC and
+// BeginPaint draw in client coordinates within the client area; GetWindowDC draws
+// on the whole window, its corner at (0, 0).
 HDC GetDC(HWND window);
 HDC GetWindowDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
@@ -38,8 +40,12 @@ BOOL UpdateLayeredWindow(HWND window, HDC destDc, const POINT* destPoint, const 
 
 namespace platform::gdi {
 
-// A window's whole picture: its own with its visible children composed on top.
+// A window's client area as shown: its own picture with its visible children
+// composed on top.
 std::shared_ptr<Bitmap> WindowPicture(HWND window);
+// The same for the whole window, its non-client area (scroll bars, what its
+// WM_NCCALCSIZE keeps) included.
+std::shared_ptr<Bitmap> WholeWindowPicture(HWND window);
 
 // The headless screen: the desktop colour and the visible top-level windows.
 std::shared_ptr<Bitmap> ScreenPicture();

@@ -385,8 +385,13 @@ std::optional<MSG> Take(ThreadQueue& queue, HWND filter, UINT low, UINT high, bo
     }
   }
   if (InRange(WM_PAINT, low, high) && filter != static_cast<HWND>(-1)) {
-    HWND paint = platform::win::detail::NextWindowToPaint(queue.thread, filter);
-    if (paint != 0) return MSG{paint, WM_PAINT, 0, 0, GetTickCount(), POINT{}};
+    for (HWND paint = platform::win::detail::NextWindowToPaint(queue.thread, filter); paint != 0;
+         paint = platform::win::detail::NextWindowToPaint(queue.thread, filter)) {
+      // The frame is painted first, as BeginPaint would; a window whose client area
+      // needs nothing gets no WM_PAINT.
+      if (!platform::win::detail::TakeFrameDirty(paint)) return MSG{paint, WM_PAINT, 0, 0, GetTickCount(), POINT{}};
+      SendMessageW(paint, WM_NCPAINT, 1, 0);
+    }
   }
   if (!InRange(WM_TIMER, low, high)) return std::nullopt;
   std::vector<Timer> due;

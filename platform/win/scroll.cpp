@@ -296,6 +296,29 @@ bool platform::win::detail::ScrollBarOnScreen(HWND window, int bar, RECT* rect) 
   return true;
 }
 
+bool platform::win::detail::ScrollBarsSet(HWND window) {
+  Lock guard(St().lock);
+  return St().bars.count(window) > 0;
+}
+
+bool platform::win::detail::ScrollThumb(HWND window, int bar, int* start, int* size) {
+  RECT rect;
+  if (!ScrollBarOnScreen(window, bar, &rect)) return false;
+  const bool vertical = bar == SB_VERT;
+  Bar state;
+  {
+    Lock guard(St().lock);
+    state = BarLocked(window, bar);
+  }
+  if (!Needed(state)) return false;
+  if (state.tracking) state.pos = state.trackPos;
+  const int length = vertical ? rect.bottom - rect.top : rect.right - rect.left;
+  const Thumb thumb = ThumbOf(state, length, GetSystemMetrics(vertical ? SM_CYVSCROLL : SM_CXHSCROLL));
+  *start = thumb.start;
+  *size = thumb.size;
+  return true;
+}
+
 void platform::win::detail::TrackScrollBar(HWND window, int bar, POINT point) {
   RECT rect;
   if (!ScrollBarOnScreen(window, bar, &rect)) return;

@@ -84,6 +84,14 @@ namespace platform::win::detail {
 // A bar's rectangle on the screen; false when the window shows no such bar.
 bool ScrollBarOnScreen(HWND window, int bar, RECT* rect);
 
+// Whether a program has set or asked for the window's bars (their range, page or
+// position).
+bool ScrollBarsSet(HWND window);
+
+// The thumb of a window's bar, in pixels from the bar's start (where it is dragged to
+// while tracking); false when the bar is not shown or has nothing to scroll.
+bool ScrollThumb(HWND window, int bar, int* start, int* size);
+
 // Tracks a press on a window's bar at a screen point until the button comes up.
 void TrackScrollBar(HWND window, int bar, POINT point);
 

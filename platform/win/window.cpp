@@ -62,6 +62,7 @@ struct Window {
   bool destroying = false;
   bool hasUpdate = false;
   bool erase = false;
+  bool frameDirty = false;  // the non-client area waits for WM_NCPAINT
   RECT update{};
 };
 
@@ -85,6 +86,7 @@ struct State {
   POINT cursor{};
   std::vector<void (*)(HWND)> goneListeners;
   LRESULT (*eraseHandler)(HWND, HDC) = nullptr;
+  void (*nonClientPainter)(HWND) = nullptr;
   // The desktop window has no record of its own, but programs keep properties on it.
   std::map<ATOM, HANDLE> desktopProps;
 };
@@ -701,6 +703,7 @@ LONG_PTR SetLongImpl(HWND handle, int index, LONG_PTR value, bool unicode, std::
       window->style = static_cast<DWORD>(value);
       if (!wasVisible && (window->style & WS_VISIBLE)) {
         window->hasUpdate = true;
+        window->frameDirty = true;
         window->update = ClientRectOf(*window);
       }
       return old;
@@ -799,6 +802,15 @@ LRESULT DefWindowProcImpl(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
     case WM_PAINT:
       ValidateRect(handle, nullptr);
       return 0;
+    case WM_NCPAINT: {
+      void (*painter)(HWND);
+      {
+        Lock guard(S().lock);
+        painter = S().nonClientPainter;
+      }
+      if (painter) painter(handle);
+      return 0;
+    }
     case WM_ERASEBKGND: {
       LRESULT (*handler)(HWND, HDC);
       {
@@ -900,6 +912,7 @@ void MoveImpl(HWND handle, const RECT& rect, bool repaint, bool frameChanged = f
       window->hasUpdate = true;
       window->update = ClientRectOf(*window);
     }
+    if (sized || frameChanged) window->frameDirty = true;
     position = POINT{window->rect.left + window->client.left, window->rect.top + window->client.top};
     size = SIZE{window->client.right - window->client.left, window->client.bottom - window->client.top};
   }
@@ -974,7 +987,7 @@ HWND platform::win::detail::NextWindowToPaint(DWORD threadId, HWND filter) {
   Lock guard(S().lock);
   HWND best = 0;
   for (auto& [handle, window] : S().windows) {
-    if (window->thread != threadId || !window->hasUpdate || window->destroying) continue;
+    if (window->thread != threadId || !(window->hasUpdate || window->frameDirty) || window->destroying) continue;
     if (!VisibleLocked(*window)) continue;
     if (filter != 0 && !IsDescendantLocked(filter, handle)) continue;
     // The oldest handle first keeps the order stable between runs.
@@ -997,6 +1010,19 @@ void platform::win::detail::AddWindowGoneListener(void (*listener)(HWND)) {
   Lock guard(S().lock);
   auto& listeners = S().goneListeners;
   if (std::find(listeners.begin(), listeners.end(), listener) == listeners.end()) listeners.push_back(listener);
+}
+
+bool platform::win::detail::TakeFrameDirty(HWND handle) {
+  Lock guard(S().lock);
+  auto window = FindLocked(handle);
+  if (!window || !window->frameDirty) return false;
+  window->frameDirty = false;
+  return true;
+}
+
+void platform::win::detail::SetNonClientPainter(void (*painter)(HWND window)) {
+  Lock guard(S().lock);
+  S().nonClientPainter = painter;
 }
 
 void platform::win::detail::SetEraseBackgroundHandler(LRESULT (*handler)(HWND, HDC)) {
@@ -1552,6 +1578,7 @@ BOOL ShowWindow(HWND handle, int command) {
     if (show) {
       window->style |= WS_VISIBLE;
       window->hasUpdate = true;
+      window->frameDirty = true;
       window->erase = true;
       window->update = ClientRectOf(*window);
     } else {
@@ -1772,8 +1799,51 @@ BOOL GetUpdateRect(HWND handle, RECT* rect, BOOL) {
 }
 
 BOOL UpdateWindow(HWND handle) {
+  if (!IsWindowVisible(handle)) return IsWindow(handle);
+  if (platform::win::detail::TakeFrameDirty(handle)) SendMessageW(handle, WM_NCPAINT, 1, 0);
   RECT rect;
-  if (!GetUpdateRect(handle, &rect, FALSE)) return IsWindow(handle);
-  if (IsWindowVisible(handle)) SendMessageW(handle, WM_PAINT, 0, 0);
+  if (GetUpdateRect(handle, &rect, FALSE)) SendMessageW(handle, WM_PAINT, 0, 0);
+  return TRUE;
+}
+
+BOOL RedrawWindow(HWND handle, const RECT* rect, HRGN region, UINT flags) {
+  if (!IsWindow(handle)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  if (region != 0) {
+    // Update regions are single rectangles here.
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  RECT client{};
+  GetClientRect(handle, &client);
+  RECT inside = client;
+  if (rect != nullptr) {
+    inside = RECT{std::max(rect->left, client.left), std::max(rect->top, client.top),
+                  std::min(rect->right, client.right), std::min(rect->bottom, client.bottom)};
+  }
+  // With RDW_FRAME a rectangle that reaches past the client area takes in the frame.
+  const bool frame = (flags & RDW_FRAME) != 0 &&
+                     (rect == nullptr || rect->left < client.left || rect->top < client.top ||
+                      rect->right > client.right || rect->bottom > client.bottom);
+  if (flags & RDW_INVALIDATE) {
+    if (!Empty(inside)) InvalidateRect(handle, &inside, (flags & RDW_ERASE) != 0 && !(flags & RDW_NOERASE));
+    if (frame) {
+      DWORD thread = 0;
+      {
+        Lock guard(S().lock);
+        if (auto window = FindLocked(handle)) {
+          window->frameDirty = true;
+          thread = window->thread;
+        }
+      }
+      platform::win::detail::WakeThread(thread);
+    }
+  } else if (flags & RDW_VALIDATE) {
+    ValidateRect(handle, rect != nullptr ? &inside : nullptr);
+    if (frame) platform::win::detail::TakeFrameDirty(handle);
+  }
+  if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) UpdateWindow(handle);
   return TRUE;
 }

@@ -181,6 +181,8 @@ inline constexpr UINT SWP_NOACTIVATE = 0x0010;
 inline constexpr UINT SWP_FRAMECHANGED = 0x0020;
 inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
 inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
+inline constexpr UINT SWP_NOOWNERZORDER = 0x0200;
+inline constexpr UINT SWP_NOSENDCHANGING = 0x0400;
 
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOWNORMAL = 1;
@@ -397,6 +399,25 @@ BOOL ValidateRect(HWND window, const RECT* rect);
 BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);
 BOOL UpdateWindow(HWND window);
 
+inline constexpr UINT RDW_INVALIDATE = 0x0001;
+inline constexpr UINT RDW_INTERNALPAINT = 0x0002;
+inline constexpr UINT RDW_ERASE = 0x0004;
+inline constexpr UINT RDW_VALIDATE = 0x0008;
+inline constexpr UINT RDW_NOINTERNALPAINT = 0x0010;
+inline constexpr UINT RDW_NOERASE = 0x0020;
+inline constexpr UINT RDW_NOCHILDREN = 0x0040;
+inline constexpr UINT RDW_ALLCHILDREN = 0x0080;
+inline constexpr UINT RDW_UPDATENOW = 0x0100;
+inline constexpr UINT RDW_ERASENOW = 0x0200;
+inline constexpr UINT RDW_FRAME = 0x0400;
+inline constexpr UINT RDW_NOFRAME = 0x0800;
+// Invalidates or validates the client rectangle (client coordinates; null: all of
+// it) and, with RDW_FRAME, the non-client area when the rectangle reaches into it
+// (the window then gets WM_NCPAINT before its next WM_PAINT); RDW_UPDATENOW paints at
+// once. Update regions are not kept by this window system: a region fails with
+// ERROR_NOT_SUPPORTED.
+BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags);
+
 namespace platform::win {
 
 // The id of the calling thread, the same number the kernel's GetCurrentThreadId gives.
@@ -438,6 +459,14 @@ HWND NextWindowToPaint(DWORD threadId, HWND filter);
 
 // Whether a window is the filter window or one of its descendants.
 bool MatchesFilter(HWND window, HWND filter);
+
+// Takes the pending non-client paint of a window: true when its frame was waiting for
+// WM_NCPAINT (which the caller then sends).
+bool TakeFrameDirty(HWND window);
+
+// The default procedure's WM_NCPAINT (the scroll bars) belongs to the drawing layer,
+// which installs it.
+void SetNonClientPainter(void (*painter)(HWND window));
 
 // Takes the update rectangle of a window for painting (empty when none); `erase`
 // tells whether the background is to be erased first.

@@ -101,6 +101,50 @@ TEST(DeviceContext, ShapesCoverExactlyThePlatformsPixels) {
          DrawFocusRect(dc, &r);
        },
        "#.#.#.\n......\n#...#.\n#.#.#.\n"},
+      {"pattern brush repeats from the brush origin, mono bits in text and background colours",
+       [](HDC dc) {
+         const BYTE checker[] = {0x80, 0, 0x40, 0};  // 2 x 2: set (white) on the diagonal
+         HBITMAP pattern = CreateBitmap(2, 2, 1, 1, checker);
+         HBRUSH brush = CreatePatternBrush(pattern);
+         DeleteObject(pattern);
+         SetTextColor(dc, RGB(255, 255, 255));
+         SetBkColor(dc, RGB(0, 0, 0));
+         SetBrushOrgEx(dc, 1, 0, nullptr);
+         RECT r{0, 0, 6, 2};
+         FillRect(dc, &r, brush);
+         DeleteObject(brush);
+       },
+       ".#.#.#\n#.#.#.\n......\n......\n"},
+      {"pattern brush in PatBlt", [](HDC dc) {
+         const BYTE stripes[] = {0x80, 0, 0x80, 0};  // 2 x 2: the left column set, aligned to the DC, not the blit
+         HBITMAP pattern = CreateBitmap(2, 2, 1, 1, stripes);
+         HBRUSH brush = CreatePatternBrush(pattern);
+         DeleteObject(pattern);
+         SetTextColor(dc, RGB(255, 255, 255));
+         SetBkColor(dc, RGB(0, 0, 0));
+         HGDIOBJ old = SelectObject(dc, brush);
+         PatBlt(dc, 1, 2, 4, 2, PATCOPY);
+         SelectObject(dc, old);
+         DeleteObject(brush);
+       },
+       "......\n......\n..#.#.\n..#.#.\n"},
+      {"polygon fills and outlines its corners", [](HDC dc) {
+         SelectObject(dc, GetStockObject(BLACK_BRUSH));
+         const POINT points[] = {{1, 0}, {4, 0}, {4, 3}, {1, 3}};
+         Polygon(dc, points, 4);
+       },
+       ".####.\n.####.\n.####.\n.####.\n"},
+      {"round rect without corners is a rectangle", [](HDC dc) {
+         SelectObject(dc, GetStockObject(BLACK_BRUSH));
+         RoundRect(dc, 0, 0, 3, 3, 0, 0);
+       },
+       "###...\n###...\n###...\n......\n"},
+      {"round rect cuts its corners", [](HDC dc) {
+         SelectObject(dc, GetStockObject(BLACK_BRUSH));
+         SelectObject(dc, GetStockObject(NULL_PEN));
+         RoundRect(dc, 0, 0, 6, 4, 4, 4);
+       },
+       ".####.\n######\n######\n.####.\n"},
       {"focus rect twice leaves nothing", [](HDC dc) {
          RECT r{0, 0, 5, 4};
          DrawFocusRect(dc, &r);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "picture_compare.h"
 #include "platform/win/message_queue.h"
+#include "platform/win/metrics.h"
 #include "platform/win/scroll.h"
 
 namespace {
@@ -143,19 +145,35 @@ TEST_F(WindowPictureTest, ScrollWindowMovesThePixelsAndLeavesTheUncoveredPartToR
   DestroyWindow(window);
 }
 
-// Keeps its top ten rows out of its client area, as a tree keeps its header.
+// Keeps its top ten rows out of its client area, as a tree keeps its header, and
+// paints them red at WM_NCPAINT, counting the frame paints and the paints in order.
+std::string paintLog;
 LRESULT HeaderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCCALCSIZE) reinterpret_cast<RECT*>(lParam)->top += 10;
+  if (message == WM_NCPAINT) {
+    paintLog += "nc ";
+    HDC dc = GetWindowDC(window);
+    RECT header{0, 0, 40, 10};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, &header, red);
+    DeleteObject(red);
+    ReleaseDC(window, dc);
+  }
+  if (message == WM_PAINT) paintLog += "client ";
   return result;
 }
 
-TEST_F(WindowPictureTest, ChildrenSitInTheClientAreaOfAWindowWithANonClientPart) {
+void RegisterHeaderWindow() {
   WNDCLASSW wc{};
   wc.lpfnWndProc = HeaderProc;
   wc.hbrBackground = static_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = u"HeaderWindow";
   RegisterClassW(&wc);
+}
+
+TEST_F(WindowPictureTest, ChildrenSitInTheClientAreaOfAWindowWithANonClientPart) {
+  RegisterHeaderWindow();
   HWND top = CreateWindowExW(0, u"HeaderWindow", u"", WS_POPUP | WS_VISIBLE, 30, 40, 40, 30, 0, 0, 0, nullptr);
   CreateWindowExW(0, u"PaintingWindow", u"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, top, 0, 0, nullptr);
   Pump();
@@ -169,6 +187,82 @@ TEST_F(WindowPictureTest, ChildrenSitInTheClientAreaOfAWindowWithANonClientPart)
   auto screen = platform::gdi::ScreenPicture();
   EXPECT_EQ(pellix_test::PixelOf(*screen, 31, 51), face);
   DestroyWindow(top);
+}
+
+TEST_F(WindowPictureTest, TheFrameIsPaintedBeforeTheClientAndOnlyWhenAsked) {
+  RegisterHeaderWindow();
+  paintLog.clear();
+  HWND top = CreateWindowExW(0, u"HeaderWindow", u"", WS_POPUP | WS_VISIBLE, 30, 40, 40, 30, 0, 0, 0, nullptr);
+  Pump();
+  EXPECT_EQ(paintLog, "nc client ");
+  const pellix_test::Bgra red{0, 0, 255, 255};
+  auto whole = platform::gdi::WholeWindowPicture(top);
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(whole->height(), 30);
+  EXPECT_EQ(pellix_test::PixelOf(*whole, 5, 5), red);
+  EXPECT_NE(pellix_test::PixelOf(*whole, 5, 15), red);
+  EXPECT_EQ(pellix_test::PixelOf(*platform::gdi::ScreenPicture(), 35, 45), red);
+  // A client DC reaches only the client area, counted from its corner.
+  HDC dc = GetDC(top);
+  HBRUSH redBrush = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all{-5, -10, 40, 1};
+  FillRect(dc, &all, redBrush);
+  ReleaseDC(top, dc);
+  whole = platform::gdi::WholeWindowPicture(top);
+  EXPECT_EQ(pellix_test::PixelOf(*whole, 5, 10), red);
+  EXPECT_NE(pellix_test::PixelOf(*whole, 5, 11), red);
+  // A clip region counts from the client's corner too.
+  dc = GetDC(top);
+  HRGN region = CreateRectRgn(0, 4, 2, 6);
+  SelectClipRgn(dc, region);
+  RECT inside{0, 0, 40, 20};
+  FillRect(dc, &inside, redBrush);
+  DeleteObject(region);
+  ReleaseDC(top, dc);
+  whole = platform::gdi::WholeWindowPicture(top);
+  EXPECT_EQ(pellix_test::PixelOf(*whole, 1, 14), red);
+  EXPECT_NE(pellix_test::PixelOf(*whole, 3, 14), red);
+  DeleteObject(redBrush);
+  // The client alone: no frame paint; the frame with the client: frame first.
+  paintLog.clear();
+  InvalidateRect(top, nullptr, FALSE);
+  Pump();
+  EXPECT_EQ(paintLog, "client ");
+  paintLog.clear();
+  RECT header{0, -10, 40, 0};
+  RedrawWindow(top, &header, 0, RDW_INVALIDATE | RDW_FRAME);
+  Pump();
+  EXPECT_EQ(paintLog, "nc ");
+  paintLog.clear();
+  SetWindowPos(top, 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  RedrawWindow(top, nullptr, 0, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(paintLog, "nc client ");
+  DestroyWindow(top);
+}
+
+TEST_F(WindowPictureTest, ScrollBarsArePaintedInTheFrameWithTheirThumb) {
+  HWND window = CreateWindowExW(0, u"PaintingWindow", u"", WS_VISIBLE | WS_VSCROLL, 0, 0, 40, 60, 0, 0, 0, nullptr);
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 99, 50, 0, 0};
+  SetScrollInfo(window, SB_VERT, &info, TRUE);
+  Pump();
+  RECT client{};
+  GetClientRect(window, &client);
+  ASSERT_EQ(client.right, 40 - GetSystemMetrics(SM_CXVSCROLL));
+  auto whole = platform::gdi::WholeWindowPicture(window);
+  const int x = client.right + GetSystemMetrics(SM_CXVSCROLL) / 2;
+  const int arrow = GetSystemMetrics(SM_CYVSCROLL);
+  // The thumb, raised in the button face, fills half the track from its top; below it
+  // the track shows the scroll bar colour.
+  const COLORREF face = GetSysColor(COLOR_BTNFACE), track = GetSysColor(COLOR_SCROLLBAR);
+  auto colour = [&](int y) {
+    const pellix_test::Bgra p = pellix_test::PixelOf(*whole, x, y);
+    return RGB(p.r, p.g, p.b);
+  };
+  EXPECT_EQ(colour(arrow + 4), face);
+  if (face != track) {
+    EXPECT_EQ(colour(60 - arrow - 3), track);
+  }
+  DestroyWindow(window);
 }
 
 }  // namespace
