@@ -2,15 +2,22 @@
 
 #include <algorithm>
 
+#include "controls/vtree/vt_worker.h"
+#include "platform/gdi/window_picture.h"
+#include "platform/win/scroll.h"
+
 std::unique_ptr<TCustomViewTreeOptions> TBaseViewTree::MakeOptions(TViewTreeObject& owner) {
   return std::make_unique<TCustomViewTreeOptions>(owner);
 }
 
 TBaseViewTree::TBaseViewTree(TComponent* owner, const TTreeClass& treeClass, TOptionsFactory makeOptions)
-    : TViewTreeChecks(owner, treeClass, makeOptions) {}
+    : TViewTreePainting(owner, treeClass, makeOptions) {
+  AcquireValidationWorker();
+}
 
 TBaseViewTree::~TBaseViewTree() {
   Destroying();
+  ReleaseValidationWorker(*this);
   TreeOptions().SetMiscOptions(TreeOptions().MiscOptions() & ~toReadOnly);
   CancelEditNode();
   Clear();
@@ -74,6 +81,7 @@ std::uint32_t TBaseViewTree::GetNodeHeight(PViewNode node) {
 
 void TBaseViewTree::SetNodeHeight(PViewNode node, std::uint32_t value) {
   if (node == nullptr || node == root_ || IsReadOnly() || node->NodeHeight == value) return;
+  StopCacheValidation();
   const std::int64_t delta = static_cast<std::int64_t>(value) - node->NodeHeight;
   node->NodeHeight = static_cast<std::uint16_t>(value);
   AdjustTotalHeight(node, delta);
@@ -88,6 +96,7 @@ bool TBaseViewTree::GetVisible(PViewNode node) {
 
 void TBaseViewTree::SetVisible(PViewNode node, bool value) {
   if (node == nullptr || node == root_ || node->Has(vsVisible) == value) return;
+  StopCacheValidation();
   PViewNode parent = node->Parent;
   const bool shown = parent->Has(vsExpanded) && (parent == root_ || FullyVisible(parent));
   const std::int64_t rows = 1 + VisibleChildCount(node);
@@ -108,25 +117,6 @@ void TBaseViewTree::SetVisible(PViewNode node, bool value) {
   StructureSettled();
 }
 
-bool TBaseViewTree::HasVisibleNextSibling(PViewNode node) const {
-  for (PViewNode s = node ? node->NextSibling : nullptr; s != nullptr; s = s->NextSibling) {
-    if (s->Has(vsVisible)) return true;
-  }
-  return false;
-}
-
-bool TBaseViewTree::IsFirstVisibleChild(PViewNode parent, PViewNode node) const {
-  PViewNode child = (parent ? parent : root_)->FirstChild;
-  while (child != nullptr && !child->Has(vsVisible)) child = child->NextSibling;
-  return child != nullptr && child == node;
-}
-
-bool TBaseViewTree::IsLastVisibleChild(PViewNode parent, PViewNode node) const {
-  PViewNode child = (parent ? parent : root_)->LastChild;
-  while (child != nullptr && !child->Has(vsVisible)) child = child->PrevSibling;
-  return child != nullptr && child == node;
-}
-
 std::uint32_t TBaseViewTree::GetDisplayTop(PViewNode node) {
   if (node == nullptr || node == root_) return 0;
   if (!FullyVisible(node)) {
@@ -140,6 +130,8 @@ std::uint32_t TBaseViewTree::GetDisplayTop(PViewNode node) {
   for (; walk != nullptr && walk != node; walk = GetNextVisibleNoInit(walk)) top += walk->NodeHeight;
   return top;
 }
+
+PViewNode TBaseViewTree::GetTopNode() { return GetNodeAtPosition(static_cast<std::uint32_t>(-offsetY_)); }
 
 PViewNode TBaseViewTree::GetNodeAtPosition(std::uint32_t position) {
   ValidateCache();
@@ -158,7 +150,7 @@ void TBaseViewTree::SetTopNode(PViewNode node) {
   for (PViewNode p = node->Parent; p != root_; p = p->Parent) {
     if (!p->Has(vsExpanded)) ToggleNode(p);
   }
-  offsetY_ = static_cast<int>(GetDisplayTop(node));
+  SetOffsetY(-static_cast<int>(GetDisplayTop(node)));
 }
 
 void TBaseViewTree::ApplyClickSelection(PViewNode lastFocused, PViewNode newNode, TShiftState shift,
@@ -205,4 +197,122 @@ void TBaseViewTree::FixupTotals(PViewNode node) {
 std::size_t TBaseViewTree::PackArray(TNodeArray& nodes) {
   std::erase_if(nodes, [](PViewNode node) { return (reinterpret_cast<std::uintptr_t>(node) & 1) != 0; });
   return nodes.size();
+}
+
+// --- the window ---
+
+void TBaseViewTree::CreateParams(TCreateParams& params) {
+  TViewTreePainting::CreateParams(params);
+  params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  const TScrollStyle bars = ScrollBarOptions().ScrollBars();
+  if (bars == ssHorizontal || bars == ssBoth) params.Style |= WS_HSCROLL;
+  if (bars == ssVertical || bars == ssBoth) params.Style |= WS_VSCROLL;
+  if ((TreeOptions().MiscOptions() & toFullRepaintOnResize) != 0) {
+    params.WindowClass.style |= CS_HREDRAW | CS_VREDRAW;
+  } else {
+    params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  }
+}
+
+void TBaseViewTree::CreateWnd() {
+  DoStateChange(tsWindowCreating);
+  try {
+    TViewTreePainting::CreateWnd();
+  } catch (...) {
+    DoStateChange(0, tsWindowCreating);
+    throw;
+  }
+  DoStateChange(0, tsWindowCreating);
+  UpdateHeaderRect();
+  if ((Header().Options() & hoVisible) != 0) Header().RefreshHeaderFrame();
+  if ((Header().Options() & hoAutoResize) != 0) Header().Columns().ResizeAutoSizeColumn(false);
+  UpdateScrollBars(true);
+}
+
+void TBaseViewTree::PaintHeaderFrame() {
+  if ((Header().Options() & hoVisible) == 0) return;
+  HDC dc = GetWindowDC(Handle());
+  Header().Columns().PaintHeader(dc, HeaderRect(), -EffectiveOffsetX());
+  ReleaseDC(Handle(), dc);
+}
+
+void TBaseViewTree::HandleScroll(int bar, int code) {
+  const bool vertical = bar == SB_VERT;
+  const RECT client = TreeClientRect();
+  const int line = vertical ? static_cast<int>(DefaultNodeHeight()) : static_cast<int>(Indent());
+  const int page = vertical ? client.bottom : client.right;
+  // Positions grow downwards and rightwards; the offsets are their negation.
+  const int current = vertical ? -OffsetY() : EffectiveOffsetX();
+  int position = current;
+  switch (code) {
+    case SB_LINEUP: position -= line; break;
+    case SB_LINEDOWN: position += line; break;
+    case SB_PAGEUP: position -= page; break;
+    case SB_PAGEDOWN: position += page; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+      SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+      GetScrollInfo(Handle(), bar, &info);
+      position = info.nTrackPos;
+      break;
+    }
+    case SB_TOP: position = 0; break;
+    case SB_BOTTOM: position = vertical ? VerticalRange() : RangeX(); break;
+    default: return;
+  }
+  if (vertical) {
+    SetOffsetY(-position);
+  } else {
+    SetOffsetX(UseRightToLeftReading() ? client.right - RangeX() + position : -position);
+  }
+}
+
+void TBaseViewTree::WndProc(TMessage& message) {
+  if (HandleAllocated() && Header().HandleHeaderMessage(message)) return;
+  switch (message.Msg) {
+    case WM_NCCALCSIZE: {
+      TViewTreePainting::WndProc(message);
+      // The header takes its height from the top of the client area.
+      auto* rect = reinterpret_cast<RECT*>(message.LParam);
+      if (rect != nullptr && (Header().Options() & hoVisible) != 0) {
+        rect->top = std::min<LONG>(rect->top + static_cast<LONG>(Header().Height()), rect->bottom);
+      }
+      return;
+    }
+    case WM_NCPAINT:
+      TViewTreePainting::WndProc(message);
+      PaintHeaderFrame();
+      return;
+    case WM_ERASEBKGND:
+      message.Result = 1;
+      return;
+    case WM_SIZE:
+      TViewTreePainting::WndProc(message);
+      if (HandleAllocated() && !InState(tsWindowCreating) && TreeClientRect().bottom > 0) {
+        DoStateChange(tsSizing);
+        UpdateHeaderRect();
+        Header().ShareSpringWidth();
+        UpdateScrollBars(true);
+        DoStateChange(0, tsSizing);
+      }
+      return;
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+      HandleScroll(message.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(static_cast<DWORD>(message.WParam)));
+      return;
+    case WM_CHANGESTATE: {
+      auto states = [](WPARAM flags) {
+        return ((flags & ChangeStopValidation) != 0 ? tsStopValidation : 0) |
+               ((flags & ChangeUseCache) != 0 ? tsUseCache : 0) | ((flags & ChangeValidating) != 0 ? tsValidating : 0) |
+               ((flags & ChangeValidationNeeded) != 0 ? tsValidationNeeded : 0);
+      };
+      const TViewTreeStates enter = states(message.WParam & 0xFF);
+      DoStateChange(enter, states(static_cast<WPARAM>(message.LParam) & 0xFF));
+      // What the worker may not do itself: heights may be new, the bars follow.
+      if ((enter & tsUseCache) != 0 && (TreeOptions().MiscOptions() & toVariableNodeHeight) != 0) UpdateScrollBars(true);
+      return;
+    }
+    default:
+      TViewTreePainting::WndProc(message);
+  }
 }

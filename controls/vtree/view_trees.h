@@ -1,16 +1,17 @@
 // The tree control: TBaseViewTree, the tree every tree of the program is built on.
 // It stands on the layers of this folder (object, dispatch, selection, structure,
-// navigation, sorting, checks) and adds the node accessors: expanded, selected,
-// focused, height and visibility, the rule by which a click changes the selection,
-// and the destruction of the nodes.
+// navigation, sorting, checks, positions, painting) and adds the node accessors:
+// expanded, selected, focused, height and visibility, the rule by which a click
+// changes the selection, the destruction of the nodes, and its window: the header in
+// the non-client area, the scroll bars and the validation worker's reports.
 //
 // Ownership: made with an owner component, which frees it; the tree frees its nodes,
 // telling OnFreeNode for every node the application knows, also when it is destroyed.
 #pragma once
 
-#include "controls/vtree/vt_checks.h"
+#include "controls/vtree/vt_paint.h"
 
-class TBaseViewTree : public TViewTreeChecks {
+class TBaseViewTree : public TViewTreePainting {
  public:
   explicit TBaseViewTree(TComponent* owner, const TTreeClass& treeClass = BaseViewTreeClass,
                          TOptionsFactory makeOptions = &MakeOptions);
@@ -26,11 +27,8 @@ class TBaseViewTree : public TViewTreeChecks {
   void SetNodeHeight(PViewNode node, std::uint32_t value);
   bool GetVisible(PViewNode node);
   void SetVisible(PViewNode node, bool value);
-  using TViewTreeChecks::SetVisible;  // the control's own visibility
+  using TViewTreePainting::SetVisible;  // the control's own visibility
   bool GetFullyVisible(PViewNode node) const { return FullyVisible(node); }
-  bool HasVisibleNextSibling(PViewNode node) const;
-  bool IsFirstVisibleChild(PViewNode parent, PViewNode node) const;
-  bool IsLastVisibleChild(PViewNode parent, PViewNode node) const;
 
   // The row's top in content coordinates; nodes that are not shown answer the top of
   // the row that stands for them.
@@ -38,7 +36,7 @@ class TBaseViewTree : public TViewTreeChecks {
   // The shown node whose row holds the content position; nil below the last row.
   PViewNode GetNodeAtPosition(std::uint32_t position);
   // The node at the top of the view, and scrolling so that a node is there.
-  PViewNode GetTopNode() { return GetNodeAtPosition(static_cast<std::uint32_t>(offsetY_)); }
+  PViewNode GetTopNode();
   void SetTopNode(PViewNode node);
 
   // The selection rule of a click (the mouse handling decides when it runs).
@@ -49,7 +47,14 @@ class TBaseViewTree : public TViewTreeChecks {
   // Drops entries marked for removal (bit 0 set); the new count.
   static std::size_t PackArray(TNodeArray& nodes);
 
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void WndProc(TMessage& message) override;
+
  private:
   static std::unique_ptr<TCustomViewTreeOptions> MakeOptions(TViewTreeObject& owner);
+  void HandleScroll(int bar, int code);
+  void PaintHeaderFrame();
   void MeasureNodeHeight(PViewNode node);
 };

@@ -1,6 +1,78 @@
 #include "controls/vtree/vt_header.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "controls/vtree/vt_globals.h"
 #include "controls/vtree/vt_object.h"
+#include "platform/classlib/exceptions.h"
+#include "platform/gdi/device_context.h"
+#include "platform/gdi/frame_drawing.h"
+#include "platform/gdi/window_picture.h"
+#include "platform/win/input.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/metrics.h"
+
+namespace {
+
+RECT Moved(RECT r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+bool Inside(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+// The header stream's fields before they are applied, so that a damaged stream
+// changes nothing it has not fully read.
+struct HeaderRecord {
+  std::int32_t autoSizeIndex, background, height, options, style, fontColor, fontHeight;
+  std::string fontName;
+  std::int32_t fontPitch, fontStyle;
+  std::int32_t mainColumn = 0, sortColumn = NoColumn, sortDirection = sdAscending;
+};
+
+constexpr std::int32_t kLongestFontName = 255;
+
+}  // namespace
+
+void DrawUtilityGlyph(HDC dc, TUtilityGlyph glyph, int x, int y, COLORREF color) {
+  // Small triangles centred in the 16-pixel square: the sort arrows point up for an
+  // ascending sort and down for a descending one; the drop marks point at the edge the
+  // dragged column would land on.
+  POINT points[3];
+  switch (glyph) {
+    case ugSortAscending: points[0] = {x + 4, y + 10}, points[1] = {x + 11, y + 10}, points[2] = {x + 7, y + 6}; break;
+    case ugSortDescending: points[0] = {x + 4, y + 6}, points[1] = {x + 11, y + 6}, points[2] = {x + 7, y + 10}; break;
+    case ugDropMarkLeft: points[0] = {x + 6, y + 4}, points[1] = {x + 6, y + 11}, points[2] = {x + 2, y + 7}; break;
+    case ugDropMarkRight: points[0] = {x + 9, y + 4}, points[1] = {x + 9, y + 11}, points[2] = {x + 13, y + 7}; break;
+  }
+  HBRUSH brush = CreateSolidBrush(color);
+  HPEN pen = CreatePen(PS_SOLID, 1, color);
+  HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
+  Polygon(dc, points, 3);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(brush);
+  DeleteObject(pen);
+}
+
+TVTHeader::TVTHeader(TViewTreeObject& owner) : owner_(owner), columns_(std::make_unique<TViewTreeColumns>(*this)) {}
+
+TVTHeader::~TVTHeader() { columns_->Clear(); }
+
+void TVTHeader::ResetToDefaults() {
+  states_ = hstLoading;
+  columns_->Clear();
+  states_ = 0;
+  options_ = DefaultHeaderOptions;
+  height_ = 17;
+  const TFont defaults;
+  font_.Assign(&defaults);
+  fontPitch_ = 0;
+  style_ = hsThickButtons;
+  background_ = clBtnFace;
+  autoSizeIndex_ = 0;
+  mainColumn_ = 0;
+  sortColumn_ = NoColumn;
+  sortDirection_ = sdAscending;
+}
 
 void TVTHeader::SortWhenAutomatic() {
   if ((owner_.TreeOptions().AutoOptions() & toAutoSort) != 0 && owner_.UpdateCount() == 0) {
@@ -9,16 +81,89 @@ void TVTHeader::SortWhenAutomatic() {
 }
 
 void TVTHeader::SetSortColumn(TColumnIndex value) {
-  if (value < NoColumn) value = NoColumn;
+  if (owner_.IsLoading()) {
+    sortColumn_ = value;
+    return;
+  }
+  value = std::min(std::max(value, NoColumn), ColumnCount() - 1);
   if (sortColumn_ == value) return;
+  if (sortColumn_ >= 0) InvalidateHeader(sortColumn_);
   sortColumn_ = value;
+  if (sortColumn_ >= 0) InvalidateHeader(sortColumn_);
   SortWhenAutomatic();
 }
 
 void TVTHeader::SetSortDirection(TSortDirection value) {
   if (sortDirection_ == value) return;
   sortDirection_ = value;
+  InvalidateHeader();
   SortWhenAutomatic();
+}
+
+void TVTHeader::SetMainColumn(TColumnIndex value) {
+  if (owner_.IsLoading()) {
+    mainColumn_ = value;
+    return;
+  }
+  value = std::clamp(value, 0, std::max(ColumnCount() - 1, 0));
+  if (value == mainColumn_) return;
+  mainColumn_ = value;
+  owner_.MainColumnChanged();
+  if ((owner_.TreeOptions().SelectionOptions() & toExtendedFocus) == 0) owner_.focusedColumn_ = MainColumn();
+  owner_.InvalidateTree();
+}
+
+void TVTHeader::SetAutoSizeIndex(TColumnIndex value) {
+  autoSizeIndex_ = value;
+  if ((options_ & hoAutoResize) != 0) columns_->ResizeAutoSizeColumn(false);
+}
+
+void TVTHeader::SetBackground(TColor value) {
+  background_ = value;
+  InvalidateHeader();
+}
+
+void TVTHeader::SetFont(const TFont& value) {
+  font_.Assign(&value);
+  parentFont_ = false;
+  InvalidateHeader();
+}
+
+void TVTHeader::SetParentFont(bool value) {
+  parentFont_ = value;
+  if (value) font_.Assign(&owner_.Font());
+}
+
+void TVTHeader::SetHeight(std::uint32_t value) {
+  height_ = value;
+  if (!owner_.IsLoading()) RefreshHeaderFrame();
+}
+
+void TVTHeader::SetImages(TImageList* value) {
+  images_ = value;
+  if (!owner_.IsLoading()) InvalidateHeader();
+}
+
+void TVTHeader::SetStyle(TVTHeaderStyle value) {
+  style_ = value;
+  if (!owner_.IsLoading()) InvalidateHeader();
+}
+
+void TVTHeader::SetOptions(TVTHeaderOptions value) {
+  const TVTHeaderOptions old = options_;
+  options_ = value;
+  const TVTHeaderOptions changed = old ^ value;
+  if ((changed & hoAutoResize) != 0 && ColumnCount() > 0) {
+    columns_->ResizeAutoSizeColumn(false);
+    if (owner_.HandleAllocated()) {
+      owner_.UpdateHorizontalScrollBar(false);
+      if ((value & hoAutoResize) != 0) owner_.InvalidateTree();
+    }
+  }
+  if (owner_.IsLoading() || !owner_.HandleAllocated()) return;
+  if ((changed & hoVisible) != 0) RefreshHeaderFrame();
+  InvalidateHeader();
+  owner_.InvalidateTree();
 }
 
 void TVTHeader::Assign(const TPersistent* source) {
@@ -27,9 +172,659 @@ void TVTHeader::Assign(const TPersistent* source) {
     TPersistent::Assign(source);
     return;
   }
-  options_ = other->options_;
-  height_ = other->height_;
-  mainColumn_ = other->mainColumn_;
-  sortColumn_ = other->sortColumn_;
-  sortDirection_ = other->sortDirection_;
+  SetAutoSizeIndex(other->autoSizeIndex_);
+  SetBackground(other->background_);
+  SetColumns(*other->columns_);
+  SetFont(other->font_);
+  fontPitch_ = other->fontPitch_;
+  SetHeight(other->height_);
+  SetImages(other->images_);
+  SetMainColumn(other->MainColumn());
+  SetOptions(other->options_);
+  SetParentFont(other->parentFont_);
+  PopupMenu = other->PopupMenu;
+  SetSortColumn(other->sortColumn_);
+  SetSortDirection(other->sortDirection_);
+  SetStyle(other->style_);
+}
+
+void TVTHeader::RefreshHeaderFrame() {
+  if (!owner_.HandleAllocated()) return;
+  owner_.UpdateHeaderRect();
+  SetWindowPos(owner_.Handle(), 0, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER |
+                   SWP_NOSENDCHANGING);
+}
+
+bool TVTHeader::PointInHeader(POINT p) const {
+  return (options_ & hoVisible) != 0 && Inside(Moved(owner_.HeaderRect(), 0, -static_cast<int>(height_)), p);
+}
+
+void TVTHeader::InvalidateHeader(TColumnIndex column, bool expandToBorder) {
+  if ((options_ & hoVisible) == 0 || !owner_.HandleAllocated()) return;
+  RECT r = owner_.HeaderRect();
+  if (columns_->IsValidColumn(column)) {
+    const TViewTreeColumn& c = columns_->Items(column);
+    r = c.HeaderCellRect();
+    if (!c.Has(coFixed)) r = Moved(r, -owner_.EffectiveOffsetX(), 0);
+    if (expandToBorder) {
+      if (owner_.UseRightToLeftReading()) {
+        r.left = owner_.HeaderRect().left;
+      } else {
+        r.right = owner_.HeaderRect().right;
+      }
+    }
+  } else if (column >= 0) {
+    return;
+  }
+  // Window coordinates to client ones: the header lies above the client area.
+  r = Moved(r, 0, -static_cast<int>(height_));
+  RedrawWindow(owner_.Handle(), &r, 0,
+               RDW_FRAME | RDW_INVALIDATE | RDW_VALIDATE | RDW_NOINTERNALPAINT | RDW_NOERASE | RDW_NOCHILDREN);
+}
+
+void TVTHeader::FitColumnsToText(bool animated) {
+  for (TColumnIndex index : columns_->PositionToIndex()) {
+    TViewTreeColumn& column = columns_->Items(index);
+    if (!column.Has(coVisible) || !column.Has(coResizable)) continue;
+    const int width = owner_.GetMaxColumnWidth(index);
+    if (animated) {
+      columns_->ResizeAnimated(index, width);
+    } else {
+      column.SetWidth(width);
+    }
+  }
+}
+
+void TVTHeader::RestoreColumnWidths() {
+  const auto& positions = columns_->PositionToIndex();
+  for (auto it = positions.rbegin(); it != positions.rend(); ++it) {
+    TViewTreeColumn& column = columns_->Items(*it);
+    if (column.Has(coVisible) && column.Has(coResizable)) column.RestorePreviousWidth();
+  }
+}
+
+void TVTHeader::FixMainColumn() {
+  if (mainColumn_ < 0) mainColumn_ = 0;
+  if (mainColumn_ > ColumnCount() - 1) mainColumn_ = ColumnCount() - 1;
+}
+
+void TVTHeader::ShareSpringWidth() {
+  const int width = owner_.HeaderRect().right - owner_.HeaderRect().left;
+  const int delta = width - LastWidth;
+  if ((options_ & hoAutoSpring) != 0 && LastWidth != 0 && delta != 0) {
+    int springs = 0;
+    for (int i = 0; i < ColumnCount(); ++i) {
+      if (columns_->Items(i).Has(coVisible) && columns_->Items(i).Has(coAutoSpring)) ++springs;
+    }
+    if (springs > 0) {
+      const float share = static_cast<float>(std::abs(delta)) / static_cast<float>(springs);
+      float remaining = static_cast<float>(std::abs(delta));
+      for (int i = 0; i < ColumnCount() && remaining >= 0; ++i) {
+        TViewTreeColumn& column = columns_->Items(i);
+        if (!column.Has(coVisible) || !column.Has(coAutoSpring)) continue;
+        const float rest = column.SpringRest + share;
+        const int whole = static_cast<int>(rest);
+        if (whole >= 1) column.SetWidth(column.Width() + (delta < 0 ? -whole : whole));
+        column.SpringRest = rest - static_cast<float>(whole);
+        remaining -= share;
+      }
+    }
+  }
+  LastWidth = width;
+}
+
+bool TVTHeader::FindSplitter(POINT p) {
+  columns_->TrackIndex = NoColumn;
+  if (ColumnCount() == 0) return false;
+  const auto& positions = columns_->PositionToIndex();
+  if (!owner_.UseRightToLeftReading()) {
+    int x = owner_.RangeX() - owner_.EffectiveOffsetX();
+    for (auto it = positions.rbegin(); it != positions.rend(); ++it) {
+      TViewTreeColumn& column = columns_->Items(*it);
+      if (!column.Has(coVisible)) continue;
+      if (x - 3 < p.x && p.x < x + 5) {
+        if (!column.Has(coResizable)) return false;
+        columns_->TrackIndex = *it;
+        trackStart_ = x - column.Width();
+        return true;
+      }
+      x -= column.Width();
+    }
+    return false;
+  }
+  int x = -owner_.EffectiveOffsetX();
+  const int clientWidth = owner_.TreeClientRect().right;
+  if (clientWidth > owner_.RangeX()) x += clientWidth - owner_.RangeX();
+  for (TColumnIndex index : positions) {
+    TViewTreeColumn& column = columns_->Items(index);
+    if (!column.Has(coVisible)) continue;
+    if (x - 5 < p.x && p.x < x + 3) {
+      if (!column.Has(coResizable)) return false;
+      columns_->TrackIndex = index;
+      trackStart_ = x + column.Width();
+      return true;
+    }
+    x += column.Width();
+  }
+  return false;
+}
+
+POINT TVTHeader::MessagePoint(const TMessage& message) const {
+  POINT p{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+  const bool nonClient = (message.Msg >= WM_NCMOUSEMOVE && message.Msg <= WM_NCMBUTTONDBLCLK);
+  if (nonClient && owner_.HandleAllocated()) ScreenToClient(owner_.Handle(), &p);
+  return p;
+}
+
+void TVTHeader::EndTracking() {
+  columns_->InvalidateCell(columns_->DownIndex);
+  columns_->TrackIndex = NoColumn;
+  columns_->DownIndex = NoColumn;
+  states_ &= static_cast<THeaderStates>(~(hstDragging | hstDragPending | hstWidthTracking | hstWidthTrackPending));
+}
+
+bool TVTHeader::ButtonUp(TMessage& message, bool nonClient) {
+  const POINT p = MessagePoint(message);
+  const bool tracking = (states_ & ~hstLoading) != 0;
+  if (tracking) {
+    ReleaseCapture();
+    if ((states_ & hstDragging) != 0) {
+      POINT screen = p;
+      ClientToScreen(owner_.Handle(), &screen);
+      FinishColumnDrag(screen);
+    }
+  }
+  if (nonClient) {
+    columns_->HandleHeaderClick(p, TMouseButton::mbLeft, false, false);
+    if (owner_.OnHeaderMouseUp) owner_.OnHeaderMouseUp(this, TMouseButton::mbLeft, KeyboardShiftState(), p.x, p.y + static_cast<int>(height_));
+  } else {
+    if (columns_->DownIndex >= 0) columns_->HandleHeaderClick(p, TMouseButton::mbLeft, false, false);
+    if (tracking && owner_.OnHeaderMouseUp) {
+      owner_.OnHeaderMouseUp(this, TMouseButton::mbLeft, KeyboardShiftState(), p.x, p.y + static_cast<int>(height_));
+    }
+  }
+  const bool consumed = tracking;
+  EndTracking();
+  return consumed;
+}
+
+bool TVTHeader::TrackHeaderMouse(POINT p) {
+  if ((states_ & hstWidthTrackPending) != 0) {
+    owner_.StopTimer(HeaderTimer);
+    states_ = static_cast<THeaderStates>((states_ & ~hstWidthTrackPending) | hstWidthTracking);
+    return true;
+  }
+  if ((states_ & hstWidthTracking) != 0) {
+    const int width = owner_.UseRightToLeftReading() ? trackStart_ - p.x : p.x - trackStart_;
+    if (columns_->IsValidColumn(columns_->TrackIndex)) columns_->Items(columns_->TrackIndex).SetWidth(width);
+    return true;
+  }
+  if ((states_ & hstDragPending) != 0 && (options_ & hoDrag) != 0) {
+    bool allowed = true;
+    if (owner_.OnHeaderDragging) owner_.OnHeaderDragging(this, columns_->DownIndex, allowed);
+    if (!allowed) return false;
+    POINT screen = p;
+    ClientToScreen(owner_.Handle(), &screen);
+    if (std::abs(screen.x - DragStart.x) <= GetSystemMetrics(SM_CXDRAG) &&
+        std::abs(screen.y - DragStart.y) <= GetSystemMetrics(SM_CYDRAG)) {
+      return false;
+    }
+    owner_.StopTimer(HeaderTimer);
+    columns_->InvalidateCell(columns_->DownIndex);
+    columns_->DownIndex = NoColumn;
+    columns_->HoverIndex = NoColumn;
+    StartColumnDrag();
+    states_ = static_cast<THeaderStates>((states_ & ~hstDragPending) | hstDragging);
+    return true;
+  }
+  if ((states_ & hstDragging) != 0) {
+    POINT screen = p;
+    ClientToScreen(owner_.Handle(), &screen);
+    DragColumnTo(screen);
+    return true;
+  }
+  return false;
+}
+
+void TVTHeader::StartColumnDrag() {
+  columns_->DropTarget = NoColumn;
+  POINT start = DragStart;
+  ScreenToClient(owner_.Handle(), &start);
+  columns_->DragIndex = columns_->ColumnAtPoint(POINT{start.x, start.y + static_cast<LONG>(height_)}, true);
+}
+
+void TVTHeader::DragColumnTo(POINT screenPoint) {
+  POINT p = screenPoint;
+  ScreenToClient(owner_.Handle(), &p);
+  p.y += static_cast<LONG>(height_);
+  int left = 0, right = 0;
+  const TColumnIndex column = columns_->ColumnAtX(p, true, left, right);
+  bool repaint = column != InvalidColumn && column != columns_->DropTarget;
+  if (column >= 0) {
+    const bool before = (left + right) / 2 > p.x;
+    repaint = repaint || before != columns_->DropBefore;
+    columns_->DropBefore = before;
+  }
+  if (repaint) {
+    columns_->InvalidateCell(columns_->DropTarget);
+    columns_->DropTarget = column;
+    columns_->InvalidateCell(column);
+  }
+}
+
+void TVTHeader::FinishColumnDrag(POINT screenPoint) {
+  RECT window{};
+  GetWindowRect(owner_.Handle(), &window);
+  const TColumnIndex target = columns_->DropTarget, dragged = columns_->DragIndex;
+  if (columns_->IsValidColumn(target) && columns_->IsValidColumn(dragged) && target != dragged &&
+      Inside(window, screenPoint)) {
+    TViewTreeColumn& column = columns_->Items(dragged);
+    const TColumnPosition q = column.Position(), t = columns_->Items(target).Position();
+    const TColumnPosition position = columns_->DropBefore ? (q >= t ? t : t - 1) : (q >= t ? t + 1 : t);
+    column.SetPosition(position);
+    if (owner_.OnHeaderDragged) owner_.OnHeaderDragged(this, dragged, q);
+  } else if (owner_.OnHeaderDraggedOut) {
+    owner_.OnHeaderDraggedOut(this, dragged, screenPoint);
+  }
+  columns_->DropTarget = NoColumn;
+  InvalidateHeader();
+}
+
+bool TVTHeader::HandleHeaderMessage(TMessage& message) {
+  const POINT p = MessagePoint(message);
+  const int y = p.y + static_cast<int>(height_);
+  auto mouseDown = [&](TMouseButton button) {
+    if (PointInHeader(p) && owner_.OnHeaderMouseDown) owner_.OnHeaderMouseDown(this, button, KeyboardShiftState(), p.x, y);
+  };
+  switch (message.Msg) {
+    case WM_SIZE:
+      if ((options_ & hoAutoResize) != 0 && !owner_.InState(tsWindowCreating)) {
+        columns_->ResizeAutoSizeColumn(false);
+        InvalidateHeader();
+      }
+      return false;
+    case WM_NCLBUTTONDOWN: {
+      owner_.StopTimer(ScrollTimer);
+      owner_.StopTimer(EditTimer);
+      owner_.DoStateChange(0, tsScrolling | tsScrollPending | tsEditPending);
+      DragStart = POINT{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+      mouseDown(TMouseButton::mbLeft);
+      if (FindSplitter(p) && (options_ & hoColumnResize) != 0) {
+        columns_->HoverIndex = NoColumn;
+        states_ |= hstWidthTrackPending;
+        SetCapture(owner_.Handle());
+        return true;
+      }
+      const TColumnIndex down = columns_->UpdateDownColumn(p);
+      if ((options_ & hoDrag) != 0 && columns_->IsValidColumn(down) && columns_->Items(down).Has(coDraggable)) {
+        states_ |= hstDragPending;
+        SetCapture(owner_.Handle());
+        return true;
+      }
+      return false;
+    }
+    case WM_NCLBUTTONUP: return ButtonUp(message, true);
+    case WM_LBUTTONUP: return ButtonUp(message, false);
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCRBUTTONDBLCLK:
+    case WM_NCMBUTTONDBLCLK: {
+      if (!PointInHeader(p)) return false;
+      const TMouseButton button = message.Msg == WM_NCLBUTTONDBLCLK   ? TMouseButton::mbLeft
+                                  : message.Msg == WM_NCRBUTTONDBLCLK ? TMouseButton::mbRight
+                                                                      : TMouseButton::mbMiddle;
+      const bool splitter = FindSplitter(p);
+      if ((options_ & hoDblClickResize) == 0 || !splitter) {
+        columns_->HandleHeaderClick(p, button, true, true);
+      } else {
+        TViewTreeColumn& column = columns_->Items(columns_->TrackIndex);
+        columns_->ResizeAnimated(columns_->TrackIndex,
+                                 std::max(column.MinWidth(), owner_.GetMaxColumnWidth(columns_->TrackIndex)));
+      }
+      if (columns_->ClickIndex >= 0 && owner_.OnHeaderDblClick) {
+        owner_.OnHeaderDblClick(this, columns_->ClickIndex, button, KeyboardShiftState() | ssDouble, p.x, y);
+      }
+      return false;
+    }
+    case WM_NCRBUTTONDOWN: mouseDown(TMouseButton::mbRight); return false;
+    case WM_NCMBUTTONDOWN: mouseDown(TMouseButton::mbMiddle); return false;
+    case WM_NCRBUTTONUP:
+    case WM_NCMBUTTONUP: {
+      const TMouseButton button = message.Msg == WM_NCRBUTTONUP ? TMouseButton::mbRight : TMouseButton::mbMiddle;
+      if (PointInHeader(p)) {
+        columns_->HandleHeaderClick(p, button, false, true);
+        if (owner_.OnHeaderMouseUp) owner_.OnHeaderMouseUp(this, button, KeyboardShiftState(), p.x, y);
+        columns_->DownIndex = NoColumn;
+        if (button == TMouseButton::mbRight) columns_->TrackIndex = NoColumn;
+      }
+      if (button == TMouseButton::mbRight && PopupMenu != nullptr) {
+        owner_.StopTimer(ScrollTimer);
+        owner_.StopTimer(HeaderTimer);
+        columns_->HoverIndex = NoColumn;
+        owner_.DoStateChange(0, tsScrolling | tsScrollPending);
+        PopupMenu->PopupComponent = &owner_;
+        PopupMenu->Popup(GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam));
+        return true;
+      }
+      return false;
+    }
+    case WM_NCMOUSEMOVE:
+      if (owner_.OnHeaderMouseMove) owner_.OnHeaderMouseMove(this, KeyboardShiftState(), p.x, y);
+      if (PointInHeader(p) &&
+          (columns_->UpdateHoverColumn(p) || (columns_->DownIndex >= 0 && columns_->DownIndex != columns_->HoverIndex))) {
+        SetTimer(owner_.Handle(), HeaderTimer, 50, nullptr);
+      }
+      return false;
+    case WM_TIMER: {
+      if (message.WParam != HeaderTimer) return false;
+      POINT cursor{};
+      GetCursorPos(&cursor);
+      ScreenToClient(owner_.Handle(), &cursor);
+      if (PointInHeader(cursor) && (columns_->DownIndex < 0 || columns_->DownIndex == columns_->HoverIndex)) return true;
+      owner_.StopTimer(HeaderTimer);
+      columns_->HoverIndex = columns_->ClickIndex = columns_->DownIndex = NoColumn;
+      InvalidateHeader();
+      return true;
+    }
+    case WM_MOUSEMOVE: return TrackHeaderMouse(p);
+    case WM_SETCURSOR:
+      // While a column is tracked or dragged the header keeps the cursor.
+      if ((states_ & ~hstLoading) == 0) return false;
+      message.Result = 1;
+      return true;
+    case WM_KEYDOWN:
+      if (message.WParam != VK_ESCAPE) return false;
+      [[fallthrough]];
+    case WM_KILLFOCUS:
+      if ((states_ & hstDragging) != 0) {
+        ReleaseCapture();
+        states_ &= static_cast<THeaderStates>(~hstDragging);
+        columns_->DropTarget = NoColumn;
+        InvalidateHeader();
+        return true;
+      }
+      if ((states_ & hstWidthTracking) != 0) {
+        ReleaseCapture();
+        states_ &= static_cast<THeaderStates>(~hstWidthTracking);
+        return true;
+      }
+      return false;
+    default: return false;
+  }
+}
+
+// --- stream ---
+
+void TVTHeader::SaveToStream(TStream& stream) const {
+  WriteStreamInt(stream, -1);
+  WriteStreamInt(stream, 3);
+  columns_->SaveToStream(stream);
+  WriteStreamInt(stream, autoSizeIndex_);
+  WriteStreamInt(stream, background_);
+  WriteStreamInt(stream, static_cast<std::int32_t>(height_));
+  WriteStreamInt(stream, options_);
+  WriteStreamInt(stream, style_);
+  TFont& font = const_cast<TFont&>(font_);
+  WriteStreamInt(stream, font.Color());
+  WriteStreamInt(stream, font.Height());
+  WriteStreamInt(stream, static_cast<std::int32_t>(font.Name().size()));
+  if (!font.Name().empty()) stream.WriteBuffer(font.Name().data(), static_cast<std::int32_t>(font.Name().size()));
+  WriteStreamInt(stream, fontPitch_ & 0x7F);
+  WriteStreamInt(stream, static_cast<std::int32_t>(font.Style()));
+  WriteStreamInt(stream, mainColumn_);
+  WriteStreamInt(stream, sortColumn_);
+  WriteStreamInt(stream, sortDirection_);
+}
+
+void TVTHeader::LoadFromStream(TStream& stream) {
+  states_ |= hstLoading;
+  const TVTHeaderOptions keptOptions = options_;
+  options_ = 0;
+  try {
+    std::int32_t version = ReadStreamInt(stream);
+    if (version >= 0) {
+      stream.Seek(-4, soCurrent);
+      version = -1;
+    } else {
+      version = ReadStreamInt(stream);
+      if (version < 0 || version > 3) RefuseStream("unknown header version");
+    }
+    columns_->LoadFromStream(stream, version);
+    HeaderRecord r{};
+    r.autoSizeIndex = ReadStreamInt(stream);
+    r.background = ReadStreamInt(stream);
+    r.height = ReadStreamInt(stream);
+    r.options = ReadStreamInt(stream);
+    r.style = ReadStreamInt(stream);
+    r.fontColor = ReadStreamInt(stream);
+    r.fontHeight = ReadStreamInt(stream);
+    const std::int32_t nameLength = ReadStreamInt(stream);
+    if (nameLength < 0 || nameLength > kLongestFontName || nameLength > StreamRemaining(stream)) {
+      RefuseStream("bad font name length");
+    }
+    r.fontName.resize(static_cast<std::size_t>(nameLength));
+    if (nameLength > 0) stream.ReadBuffer(r.fontName.data(), nameLength);
+    r.fontPitch = ReadStreamInt(stream);
+    r.fontStyle = ReadStreamInt(stream);
+    if (version > 0) {
+      r.mainColumn = ReadStreamInt(stream);
+      r.sortColumn = ReadStreamInt(stream);
+      r.sortDirection = ReadStreamInt(stream);
+    }
+    if (r.height < 0 || r.height > 10000) RefuseStream("bad header height");
+    autoSizeIndex_ = r.autoSizeIndex;
+    background_ = r.background;
+    SetHeight(static_cast<std::uint32_t>(r.height));
+    options_ = keptOptions;
+    SetOptions(static_cast<TVTHeaderOptions>(r.options));
+    style_ = static_cast<TVTHeaderStyle>(std::clamp(r.style, 0, 3));
+    font_.SetColor(r.fontColor);
+    font_.SetHeight(r.fontHeight);
+    font_.SetName(r.fontName);
+    fontPitch_ = static_cast<std::uint8_t>(r.fontPitch & 0x7F);
+    font_.SetStyle(static_cast<TFontStyles>(r.fontStyle & 0x0F));
+    mainColumn_ = std::clamp(r.mainColumn, ColumnCount() > 0 ? 0 : NoColumn, ColumnCount() - 1);
+    sortColumn_ = std::clamp(r.sortColumn, NoColumn, ColumnCount() - 1);
+    sortDirection_ = r.sortDirection == sdDescending ? sdDescending : sdAscending;
+  } catch (const EReadError&) {
+    // A damaged header is no header: the defaults keep it usable.
+    ResetToDefaults();
+    throw;
+  }
+  states_ &= static_cast<THeaderStates>(~hstLoading);
+  owner_.DoColumnResize(NoColumn);
+}
+
+// --- painting ---
+
+namespace {
+
+struct EdgeStyle {
+  UINT edge;
+  UINT flags;
+};
+
+struct HeaderEdges {
+  EdgeStyle normal, pressed, hot;
+};
+
+HeaderEdges EdgesOf(TVTHeaderStyle style) {
+  switch (style) {
+    case hsThickButtons:
+      return {{EDGE_RAISED, BF_LEFT | BF_TOP | BF_BOTTOM | BF_MIDDLE | BF_SOFT | BF_ADJUST},
+              {EDGE_RAISED, BF_RECT | BF_MIDDLE | BF_SOFT | BF_ADJUST | BF_FLAT},
+              {EDGE_RAISED, BF_LEFT | BF_TOP | BF_BOTTOM | BF_MIDDLE | BF_SOFT | BF_ADJUST}};
+    case hsFlatButtons:
+      return {{BDR_RAISEDINNER, BF_LEFT | BF_TOP | BF_BOTTOM | BF_MIDDLE | BF_ADJUST},
+              {BDR_SUNKENOUTER, BF_RECT | BF_MIDDLE | BF_ADJUST},
+              {BDR_RAISEDINNER, BF_LEFT | BF_TOP | BF_BOTTOM | BF_MIDDLE | BF_ADJUST}};
+    default:
+      return {{BDR_RAISEDINNER, BF_RECT | BF_MIDDLE | BF_SOFT | BF_ADJUST},
+              {BDR_SUNKENOUTER, BF_RECT | BF_MIDDLE | BF_ADJUST},
+              {BDR_RAISEDINNER, BF_LEFT | BF_TOP | BF_BOTTOM | BF_MIDDLE | BF_ADJUST}};
+  }
+}
+
+void FillSolid(HDC dc, const RECT& r, COLORREF color) {
+  HBRUSH brush = CreateSolidBrush(color);
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
+  HPEN pen = CreatePen(PS_SOLID, 1, color);
+  HGDIOBJ old = SelectObject(dc, pen);
+  MoveToEx(dc, x1, y1, nullptr);
+  LineTo(dc, x2, y2);
+  SelectObject(dc, old);
+  DeleteObject(pen);
+}
+
+void DrawXPStyleButton(HDC dc, const RECT& r, bool pressed, bool hot, bool rightBorder) {
+  FillSolid(dc, r, pressed ? RGB(222, 223, 216) : hot ? RGB(250, 248, 243) : RGB(235, 234, 219));
+  if (pressed) {
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(165, 165, 151));
+    HGDIOBJ old = SelectObject(dc, pen);
+    const POINT outline[] = {{r.left, r.top}, {r.left, r.bottom - 1}, {r.right - 1, r.bottom - 1}, {r.right - 1, r.top - 1}};
+    Polyline(dc, outline, 4);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+    Line(dc, r.left + 1, r.bottom - 2, r.left + 1, r.top, RGB(193, 194, 184));
+    Line(dc, r.left + 1, r.top, r.right - 1, r.top, RGB(193, 194, 184));
+    Line(dc, r.left + 2, r.bottom - 2, r.left + 2, r.top + 1, RGB(208, 209, 201));
+    Line(dc, r.left + 2, r.top + 1, r.right - 1, r.top + 1, RGB(208, 209, 201));
+  } else if (hot) {
+    FillSolid(dc, RECT{r.left, r.bottom - 3, r.right, r.bottom}, RGB(248, 169, 0));
+  } else {
+    if (rightBorder) {
+      Line(dc, r.right - 2, r.top + 3, r.right - 2, r.bottom - 5, RGB(199, 197, 178));
+      Line(dc, r.right - 1, r.top + 3, r.right - 1, r.bottom - 5, RGB(255, 255, 255));
+    }
+    Line(dc, r.left, r.bottom - 3, r.right, r.bottom - 3, RGB(224, 222, 207));
+    Line(dc, r.left, r.bottom - 2, r.right, r.bottom - 2, RGB(213, 210, 195));
+    Line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, RGB(203, 199, 184));
+  }
+}
+
+void DrawCaptionText(HDC dc, const std::u16string& caption, RECT bounds, bool enabled, COLORREF color, UINT format) {
+  std::u16string text = caption;
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+  if (size.cx > bounds.right - bounds.left) text = ShortenString(dc, text, bounds.right - bounds.left);
+  SetBkMode(dc, TRANSPARENT);
+  if (enabled) {
+    SetTextColor(dc, color);
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &bounds, format);
+    return;
+  }
+  RECT shifted = Moved(bounds, 1, 1);
+  SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &shifted, format);
+  SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &bounds, format);
+}
+
+}  // namespace
+
+void TViewTreeColumns::PaintHeader(HDC dc, const RECT& r, int hOffset) {
+  TViewTreeObject& tree = header_.Treeview();
+  const RECT headerRect = tree.HeaderRect();
+  const int height = static_cast<int>(header_.Height());
+  const int width = std::max<int>(r.right - r.left, headerRect.right);
+  if (width <= 0 || height <= 0) return;
+  // The off-screen surface: one bitmap per paint, copied to the target at the end.
+  HDC surface = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+  HGDIOBJ oldBitmap = SelectObject(surface, bitmap);
+  HGDIOBJ oldFont = SelectObject(surface, header_.Font().Handle());
+  const bool ownerDraw = (header_.Options() & hoOwnerDraw) != 0 && tree.OnHeaderDraw;
+  const HeaderEdges edges = EdgesOf(header_.Style());
+  const RECT whole{0, 0, width, height};
+  if (header_.Style() == hsXPStyle) {
+    DrawXPStyleButton(surface, whole, false, false, false);
+  } else {
+    FillSolid(surface, whole, ColorToRGB(header_.Background()));
+  }
+  TCanvas canvas;
+  canvas.SetHandle(surface);
+  const int lastPosition = Count() - 1;
+  int left = 0;
+  bool scrolled = false;
+  for (TColumnIndex index : positionToIndex_) {
+    TViewTreeColumn& column = *items_[static_cast<std::size_t>(index)];
+    if (!column.Has(coVisible)) continue;
+    if (!scrolled && !column.Has(coFixed)) {
+      left += hOffset;
+      scrolled = true;
+    }
+    RECT cell{left, 0, left + column.Width(), height};
+    left = cell.right;
+    if (cell.left >= r.right) break;
+    if (cell.right <= r.left) continue;
+    SaveDC(surface);
+    IntersectClipRect(surface, cell.left, cell.top, cell.right, cell.bottom);
+    const bool enabled = column.Has(coEnabled) && tree.Enabled();
+    const bool hot = index == HoverIndex && (header_.Options() & hoHotTrack) != 0 && column.Has(coEnabled);
+    const bool pressed = index == DownIndex;
+    const int dropMark = column.Has(coShowDropMark) && index == DropTarget && index != DragIndex ? (DropBefore ? 1 : 2) : 0;
+    const bool headerGlyph = (header_.Options() & hoShowImages) != 0 && header_.Images() != nullptr && column.ImageIndex() >= 0;
+    const bool sortGlyph = index == header_.SortColumn() && (header_.Options() & hoShowSortGlyphs) != 0;
+    if (column.Style() == vsOwnerDraw && ownerDraw) {
+      tree.OnHeaderDraw(&header_, canvas, &column, cell, hot, pressed, dropMark);
+      RestoreDC(surface, -1);
+      continue;
+    }
+    const bool rightBorder = header_.Style() == hsThickButtons || (header_.Options() & hoAutoResize) == 0 ||
+                             static_cast<int>(column.Position()) != lastPosition;
+    RECT face = cell;
+    if (header_.Style() == hsXPStyle) {
+      DrawXPStyleButton(surface, face, pressed, hot, rightBorder);
+    } else if (pressed) {
+      DrawEdge(surface, &face, edges.pressed.edge, edges.pressed.flags);
+    } else if (hot && header_.Style() == hsPlates && column.Has(coAllowClick)) {
+      DrawEdge(surface, &face, edges.hot.edge, edges.hot.flags);
+    } else {
+      DrawEdge(surface, &face, edges.normal.edge, edges.normal.flags | (rightBorder ? BF_RIGHT : 0u));
+    }
+    RECT content{cell.left + 2, cell.top + 2, cell.right - 2, cell.bottom - 2};
+    UINT format = DT_LEFT | DT_TOP | DT_NOPREFIX;
+    if (column.ReadsRightToLeft()) format |= DT_RTLREADING;
+    POINT glyphPos{}, sortPos{};
+    RECT textBounds{};
+    column.ComputeHeaderLayout(surface, content, headerGlyph, sortGlyph, glyphPos, sortPos, textBounds);
+    if (pressed) {
+      glyphPos = POINT{glyphPos.x + 1, glyphPos.y + 1};
+      sortPos = POINT{sortPos.x + 1, sortPos.y + 1};
+      textBounds = Moved(textBounds, 1, 1);
+    }
+    if (headerGlyph && !(sortGlyph && !column.ReadsRightToLeft() &&
+                         glyphPos.x + header_.Images()->Width() > sortPos.x)) {
+      TCanvas glyphCanvas;
+      glyphCanvas.SetHandle(surface);
+      header_.Images()->Draw(glyphCanvas, glyphPos.x, glyphPos.y, column.ImageIndex(), enabled);
+      glyphCanvas.SetHandle(0);
+    }
+    if (!column.Text().empty()) {
+      const COLORREF color = hot && (header_.Options() & hoHotTrack) != 0
+                                 ? ColorToRGB(tree.Colors().Color(TVTColors::HeaderHotColor))
+                                 : ColorToRGB(header_.Font().Color());
+      DrawCaptionText(surface, column.Text(), textBounds, enabled, color, format);
+    }
+    const COLORREF glyphColor = GetSysColor(COLOR_BTNSHADOW);
+    if (sortGlyph) {
+      DrawUtilityGlyph(surface, header_.SortDirection() == sdAscending ? ugSortAscending : ugSortDescending, sortPos.x,
+                       sortPos.y, glyphColor);
+    }
+    if (dropMark == 1) DrawUtilityGlyph(surface, ugDropMarkLeft, cell.left, (height - UtilityGlyphSize) / 2, glyphColor);
+    if (dropMark == 2) {
+      DrawUtilityGlyph(surface, ugDropMarkRight, cell.right - UtilityGlyphSize, (height - UtilityGlyphSize) / 2, glyphColor);
+    }
+    RestoreDC(surface, -1);
+  }
+  canvas.SetHandle(0);
+  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, surface, r.left, 0, SRCCOPY);
+  SelectObject(surface, oldFont);
+  SelectObject(surface, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(surface);
 }

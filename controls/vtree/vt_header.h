@@ -1,11 +1,20 @@
-// The tree's header as far as the tree's model needs it: the options, the height, the
-// main column and the sort column and direction. Columns, painting and mouse handling
-// build on this class.
+// The tree's header: the row of column captions that lives in the tree window's
+// non-client area above the client area while hoVisible is set. It owns the column
+// collection, paints the captions in one of four styles, lets the user resize columns
+// on their splitters, reorder them by dragging and click them, shows the sort glyph,
+// and reads and writes the header stream.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "controls/vtree/vt_columns.h"
 #include "controls/vtree/vt_nodes.h"
+#include "platform/classlib/controls.h"
+#include "platform/classlib/graphics.h"
+#include "platform/classlib/icons.h"
+#include "platform/classlib/menu_items.h"
+#include "platform/classlib/menus.h"
 #include "platform/classlib/persistent.h"
 
 using TVTHeaderOptions = std::uint16_t;
@@ -27,43 +36,131 @@ inline constexpr TVTHeaderOptions hoAutoSpring = 1u << 11;
 // included).
 inline constexpr TVTHeaderOptions DefaultHeaderOptions = hoColumnResize | hoDrag | hoShowSortGlyphs;
 
+enum TVTHeaderStyle : std::uint8_t { hsThickButtons, hsFlatButtons, hsPlates, hsXPStyle };
+
+using THeaderStates = std::uint8_t;
+inline constexpr THeaderStates hstDragging = 1u << 0;
+inline constexpr THeaderStates hstDragPending = 1u << 1;
+inline constexpr THeaderStates hstLoading = 1u << 2;
+inline constexpr THeaderStates hstWidthTracking = 1u << 3;
+inline constexpr THeaderStates hstWidthTrackPending = 1u << 4;
+
+
+// The tree unit's small glyphs of the header, 16 pixels square.
+enum TUtilityGlyph { ugDropMarkLeft, ugDropMarkRight, ugSortDescending, ugSortAscending };
+inline constexpr int UtilityGlyphSize = 16;
+void DrawUtilityGlyph(HDC dc, TUtilityGlyph glyph, int x, int y, COLORREF color);
+
+// The mouse cursor over a splitter.
+inline constexpr int crHeaderSplit = 63;
+
 class TViewTreeObject;
 
 // Owned by its tree.
 class TVTHeader : public TPersistent {
  public:
-  explicit TVTHeader(TViewTreeObject& owner) : owner_(owner) {}
+  explicit TVTHeader(TViewTreeObject& owner);
+  ~TVTHeader() override;
   std::string ClassName() const override { return "TVTHeader"; }
   TViewTreeObject& Treeview() const { return owner_; }
 
+  TViewTreeColumns& Columns() { return *columns_; }
+  const TViewTreeColumns& Columns() const { return *columns_; }
+  void SetColumns(const TViewTreeColumns& value) { columns_->Assign(value); }
+  int ColumnCount() const { return columns_->Count(); }
+  bool UseColumns() const { return columns_->Count() > 0; }
+  bool IsColumnVisible(TColumnIndex column) const {
+    return columns_->IsValidColumn(column) && columns_->Items(column).Has(coVisible);
+  }
+  TColumnIndex FirstVisibleColumn() const { return columns_->FirstVisibleColumn(); }
+
   TVTHeaderOptions Options() const { return options_; }
-  void SetOptions(TVTHeaderOptions value) { options_ = value; }
+  void SetOptions(TVTHeaderOptions value);
   // True when the options differ from the default and go into a form description.
   bool IsOptionsStored() const { return options_ != DefaultHeaderOptions; }
   std::uint32_t Height() const { return height_; }
-  void SetHeight(std::uint32_t value) { height_ = value; }
-
-  // The columns come with the column collection; until then there is none.
-  int ColumnCount() const { return 0; }
+  void SetHeight(std::uint32_t value);
+  TFont& Font() { return font_; }
+  void SetFont(const TFont& value);
+  bool ParentFont() const { return parentFont_; }
+  void SetParentFont(bool value);
+  std::uint8_t FontPitch() const { return fontPitch_; }
+  THeaderStates States() const { return states_; }
+  bool InHeaderState(THeaderStates states) const { return (states_ & states) != 0; }
+  TVTHeaderStyle Style() const { return style_; }
+  void SetStyle(TVTHeaderStyle value);
+  TColor Background() const { return background_; }
+  void SetBackground(TColor value);
+  TColumnIndex AutoSizeIndex() const { return autoSizeIndex_; }
+  void SetAutoSizeIndex(TColumnIndex value);
+  TPopupMenu* PopupMenu = nullptr;
+  TImageList* Images() const { return images_; }
+  void SetImages(TImageList* value);
   // The column with the tree lines; -1 while there are no columns.
   TColumnIndex MainColumn() const { return ColumnCount() > 0 ? mainColumn_ : NoColumn; }
-  bool IsColumnVisible(TColumnIndex column) const { return column >= 0 && column < ColumnCount(); }
-  TColumnIndex FirstVisibleColumn() const { return ColumnCount() > 0 ? 0 : InvalidColumn; }
-
+  void SetMainColumn(TColumnIndex value);
   // Changing the sort column or direction sorts the tree when it sorts automatically.
   TColumnIndex SortColumn() const { return sortColumn_; }
   void SetSortColumn(TColumnIndex value);
   TSortDirection SortDirection() const { return sortDirection_; }
   void SetSortDirection(TSortDirection value);
+  int TrackStart() const { return trackStart_; }
+  POINT DragStart{};
+  int LastWidth = 0;
 
   void Assign(const TPersistent* source) override;
 
+  // Repaints a column's cell (ExpandToBorder: to the header's far edge), or the whole
+  // header for a column below 0.
+  void InvalidateHeader(TColumnIndex column = NoColumn, bool expandToBorder = false);
+  void FitColumnsToText(bool animated);
+  void RestoreColumnWidths();
+  void FixMainColumn();
+  void ShareSpringWidth();
+  void RefreshHeaderFrame();
+  // Whether the client point lies in the header.
+  bool PointInHeader(POINT p) const;
+  // Finds the splitter under the client point and sets the tracked column.
+  bool FindSplitter(POINT p);
+  // The header's share of the tree's messages; true when it consumed the message.
+  bool HandleHeaderMessage(TMessage& message);
+
+  // The header stream. A short or damaged stream raises EReadError and leaves the
+  // header with its defaults.
+  void LoadFromStream(TStream& stream);
+  void SaveToStream(TStream& stream) const;
+
+  // While set, column changes skip auto-sizing and repainting.
+  void EnterState(THeaderStates states) { states_ |= states; }
+  void LeaveState(THeaderStates states) { states_ &= static_cast<THeaderStates>(~states); }
+
  private:
+  friend class TViewTreeColumns;
+  friend class TViewTreeColumn;
   void SortWhenAutomatic();
+  void ResetToDefaults();
+  // The client point of a message, and whether it lies in the header.
+  POINT MessagePoint(const TMessage& message) const;
+  bool TrackHeaderMouse(POINT p);
+  void StartColumnDrag();
+  void DragColumnTo(POINT screenPoint);
+  void FinishColumnDrag(POINT screenPoint);
+  void EndTracking();
+  bool ButtonUp(TMessage& message, bool nonClient);
 
   TViewTreeObject& owner_;
+  std::unique_ptr<TViewTreeColumns> columns_;
   TVTHeaderOptions options_ = DefaultHeaderOptions;
   std::uint32_t height_ = 17;
+  TFont font_;
+  bool parentFont_ = false;
+  std::uint8_t fontPitch_ = 0;
+  THeaderStates states_ = 0;
+  int trackStart_ = 0;
+  TVTHeaderStyle style_ = hsThickButtons;
+  TColor background_ = clBtnFace;
+  TColumnIndex autoSizeIndex_ = 0;
+  TImageList* images_ = nullptr;
   TColumnIndex mainColumn_ = 0;
   TColumnIndex sortColumn_ = NoColumn;
   TSortDirection sortDirection_ = sdAscending;

@@ -216,6 +216,7 @@ void TViewTreeNavigation::SelectAll(bool visibleOnly) {
 
 void TViewTreeNavigation::ToggleNode(PViewNode node) {
   if (node == nullptr || node == root_ || node->Has(vsToggling | vsDeleting)) return;
+  StopCacheValidation();
   node->Include(vsToggling);
   bool changed = false;
   try {
@@ -325,6 +326,7 @@ void TViewTreeNavigation::EndUpdate() {
     PackSelection();
     InvalidateCache();
     ValidateCache();
+    UpdateScrollBars(true);
     if (InState(tsStructureChangePending)) DoStructureChange(lastStructureChangeNode_, lastStructureChangeReason_);
     if (InState(tsChangePending)) DoChange(lastChangedNode_);
     if ((TreeOptions().AutoOptions() & toAutoSort) != 0) SortTree(Header().SortColumn(), Header().SortDirection(), true);
@@ -356,20 +358,6 @@ std::size_t TViewTreeNavigation::CacheEntryCount(std::uint32_t visibleCount) {
   return visibleCount < 2 ? 0 : (visibleCount + 1999) / 2000;
 }
 
-void TViewTreeNavigation::ValidateCache() {
-  if (InState(tsUseCache)) return;
-  positionCache_.clear();
-  if (visibleCount_ >= 2) {
-    positionCache_.reserve(CacheEntryCount(visibleCount_));
-    std::uint32_t top = 0, index = 0;
-    for (PViewNode node = FirstVisible(false); node != nullptr; node = NextVisible(node, false), ++index) {
-      if (index % 2000 == 0) positionCache_.push_back(TCacheEntry{node, top});
-      top += node->NodeHeight;
-    }
-  }
-  DoStateChange(tsUseCache, tsValidationNeeded | tsStopValidation);
-}
-
 namespace {
 
 // The last cache entry that Before accepts (the entries are in row order, so those it
@@ -389,11 +377,15 @@ PViewNode LastCachedBefore(const Entries& cache, Before before, std::uint32_t& t
 }  // namespace
 
 PViewNode TViewTreeNavigation::FindInPositionCache(PViewNode node, std::uint32_t& top) {
+  top = 0;
+  if (!InState(tsUseCache)) return nullptr;
   return LastCachedBefore(
       positionCache_, [&](const TCacheEntry& entry) { return CompareNodePositions(entry.Node, node) <= 0; }, top);
 }
 
 PViewNode TViewTreeNavigation::FindInPositionCache(std::uint32_t position, std::uint32_t& top) {
+  top = 0;
+  if (!InState(tsUseCache)) return nullptr;
   return LastCachedBefore(
       positionCache_, [&](const TCacheEntry& entry) { return entry.AbsoluteTop <= position; }, top);
 }

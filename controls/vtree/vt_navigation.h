@@ -66,12 +66,11 @@ class TViewTreeNavigation : public TViewTreeStructure {
   void ValidateNode(PViewNode node, bool recursive);
   void ValidateChildren(PViewNode node, bool recursive);
 
-  // Rebuilds the position cache when it is not valid.
-  void ValidateCache() override;
-  // 0 for fewer than 2 visible nodes, else one entry per started 2000.
+  // 0 for fewer than 2 visible nodes, else one entry per started 2000. A cache is
+  // built only for more than 2000 visible nodes; smaller trees walk from the start.
   static std::size_t CacheEntryCount(std::uint32_t visibleCount);
   // The nearest cache entry at or before the node / the vertical position: its node
-  // and its top. Nil when the cache is empty.
+  // and its top. Nil (top 0) when the cache is empty or not valid.
   PViewNode FindInPositionCache(PViewNode node, std::uint32_t& top);
   PViewNode FindInPositionCache(std::uint32_t position, std::uint32_t& top);
 

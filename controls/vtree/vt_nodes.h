@@ -7,6 +7,7 @@
 // pointers need no special care.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -65,9 +66,18 @@ struct TViewNode {
   PViewNode FirstChild;
   PViewNode LastChild;
 
-  bool Has(TViewNodeStates state) const { return (States & state) != 0; }
-  void Include(TViewNodeStates state) { States = static_cast<TViewNodeStates>(States | state); }
-  void Exclude(TViewNodeStates state) { States = static_cast<TViewNodeStates>(States & ~state); }
+  // The flags are read by the cache-validation worker while the tree's thread may
+  // change other flags of the same node (selection, measuring), so they change as
+  // one atomic word.
+  bool Has(TViewNodeStates state) const {
+    return (std::atomic_ref<TViewNodeStates>(const_cast<TViewNodeStates&>(States)).load(std::memory_order_relaxed) & state) != 0;
+  }
+  void Include(TViewNodeStates state) {
+    std::atomic_ref<TViewNodeStates>(States).fetch_or(state, std::memory_order_relaxed);
+  }
+  void Exclude(TViewNodeStates state) {
+    std::atomic_ref<TViewNodeStates>(States).fetch_and(static_cast<TViewNodeStates>(~state), std::memory_order_relaxed);
+  }
 };
 static_assert(sizeof(TViewNode) % 8 == 0, "data behind the record must stay 8-aligned");
 

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <thread>
 
+#include "controls/vtree/vt_worker.h"
 #include "platform/base/clock.h"
 #include "platform/classlib/forms.h"
 #include "platform/win/message_queue.h"
@@ -103,6 +106,7 @@ void TViewTreeObject::DoStateChange(TViewTreeStates enter, TViewTreeStates leave
     if (entering != 0 || leaving != 0) OnStateChange(this, enter, leave);
   }
   states_ = (states_ | enter) & ~leave;
+  stopValidation_.store((states_ & tsStopValidation) != 0);
 }
 
 void TViewTreeObject::InitRootNode(std::size_t oldSize) {
@@ -163,7 +167,10 @@ PViewNode TViewTreeObject::MakeNewNode() {
   return node;
 }
 
-void TViewTreeObject::FreeNodeMemory(PViewNode node) { std::free(node); }
+void TViewTreeObject::FreeNodeMemory(PViewNode node) {
+  StopCacheValidation();
+  std::free(node);
+}
 
 void TViewTreeObject::ForgetNode(PViewNode node) {
   // An edit of a node that goes ends, even when its editor would rather not.
@@ -210,13 +217,37 @@ void TViewTreeObject::SetEditLink(std::shared_ptr<IVTEditLink> link, PViewNode n
 }
 
 void TViewTreeObject::InvalidateCache() {
-  positionCache_.clear();
+  StopCacheValidation();
   DoStateChange(tsValidationNeeded, tsUseCache);
 }
 
 void TViewTreeObject::StopCacheValidation() {
-  // Validation runs on this thread here, so there is never a worker to wait for.
-  DoStateChange(tsStopValidation, tsUseCache | tsValidating);
+  if (!validationQueued_) return;
+  const bool removed = UnqueueTree(*this);
+  const bool held = WorkerHoldsTree(*this);
+  validationQueued_ = false;
+  if (!removed && !held) return;
+  DoStateChange(tsStopValidation, tsUseCache);
+  // The worker reports through this window: its messages are taken until it lets go
+  // of the tree, so that nothing changes under a running build. A quit request taken
+  // meanwhile is passed on afterwards.
+  std::optional<int> quit;
+  while (WorkerHoldsTree(*this)) {
+    MSG msg;
+    if (PeekMessageW(&msg, Handle(), 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = static_cast<int>(msg.wParam);
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    } else {
+      std::this_thread::yield();
+    }
+  }
+  if (quit) PostQuitMessage(*quit);
+  // An interrupted build is made again later.
+  if (!InState(tsUseCache)) DoStateChange(tsValidationNeeded);
 }
 
 void TViewTreeObject::StopTimer(UINT_PTR id) {
@@ -226,6 +257,40 @@ void TViewTreeObject::StopTimer(UINT_PTR id) {
 void TViewTreeObject::SetUpdateState(bool updating) {
   if (Visible() && HandleAllocated()) SendMessageA(Handle(), WM_SETREDRAW, updating ? 0 : 1, 0);
 }
+
+void TViewTreeObject::UpdateHeaderRect() {
+  headerRect_ = RECT{0, 0, Width(), Height()};
+  if ((header_->Options() & hoVisible) == 0) {
+    headerRect_.bottom = headerRect_.top;
+  } else if (headerRect_.left > headerRect_.right) {
+    headerRect_ = RECT{};
+  } else {
+    headerRect_.bottom = headerRect_.top + static_cast<LONG>(header_->Height());
+  }
+}
+
+RECT TViewTreeObject::TreeClientRect() {
+  if (HandleAllocated()) {
+    RECT r{};
+    GetClientRect(Handle(), &r);
+    return r;
+  }
+  const int header = (header_->Options() & hoVisible) != 0 ? static_cast<int>(header_->Height()) : 0;
+  return RECT{0, 0, Width(), std::max(Height() - header, 0)};
+}
+
+void TViewTreeObject::SetBiDiMode(TBiDiMode value) {
+  if (biDiMode_ == value) return;
+  biDiMode_ = value;
+  for (int i = 0; i < header_->ColumnCount(); ++i) header_->Columns()[i].TakeTreeReadingOrder();
+  InvalidateTree();
+}
+
+void TViewTreeObject::DoColumnResize(TColumnIndex column) {
+  if (OnColumnResize) OnColumnResize(header_.get(), column);
+}
+
+void TViewTreeObject::MainColumnChanged() { CancelEditNode(); }
 
 void TViewTreeObject::InvalidateTree() {
   if (HandleAllocated()) Invalidate();
@@ -282,6 +347,7 @@ void TViewTreeObject::Animate(std::uint32_t steps, std::uint32_t duration,
 
 void TViewTreeObject::Loaded() {
   TCustomControl::Loaded();
+  if (header_->Columns().NeedPositionsFix) header_->Columns().RebuildPositions();
   if (InState(tsNeedRootCountUpdate) && storedRootCount_ > 0) {
     DoStateChange(0, tsNeedRootCountUpdate);
     const TVTMiscOptions misc = options_->MiscOptions();
@@ -331,6 +397,7 @@ void TViewTreeObject::SetDefaultNodeHeight(std::uint32_t value) {
   InvalidateCache();
   if (updateCount_ == 0 && IsLive()) {
     ValidateCache();
+    UpdateScrollBars(true);
     InvalidateTree();
   }
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -158,6 +159,19 @@ using TVTCreateEditorEvent = std::function<void(TViewTreeObject* sender, PViewNo
                                                 std::shared_ptr<IVTEditLink>& editLink)>;
 using TVTKeyActionEvent =
     std::function<void(TViewTreeObject* sender, WORD& charCode, TShiftState& shift, bool& doDefault)>;
+using TVTColumnResizeEvent = std::function<void(TVTHeader* sender, TColumnIndex column)>;
+using TVTHeaderClickEvent = std::function<void(TVTHeader* sender, TColumnIndex column, TMouseButton button,
+                                               TShiftState shift, int x, int y)>;
+using TVTHeaderMouseEvent =
+    std::function<void(TVTHeader* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TVTHeaderMouseMoveEvent = std::function<void(TVTHeader* sender, TShiftState shift, int x, int y)>;
+using TVTHeaderDraggingEvent = std::function<void(TVTHeader* sender, TColumnIndex column, bool& allowed)>;
+using TVTHeaderDraggedEvent =
+    std::function<void(TVTHeader* sender, TColumnIndex column, TColumnPosition oldPosition)>;
+using TVTHeaderDraggedOutEvent =
+    std::function<void(TVTHeader* sender, TColumnIndex column, const POINT& dropPosition)>;
+using TVTHeaderPaintEvent = std::function<void(TVTHeader* sender, TCanvas& canvas, TViewTreeColumn* column,
+                                               const RECT& r, bool hover, bool pressed, int dropMark)>;
 
 // An in-place editor as the tree sees it; the editing work supplies the editors.
 class IVTEditLink {
@@ -304,8 +318,15 @@ class TViewTreeObject : public TCustomControl {
   bool CacheIsValid() const { return InState(tsUseCache); }
   void InvalidateCache();
   virtual void ValidateCache() = 0;
-  // Stops a background validation of this tree and drops the cache.
+  // Builds the cache; the validation worker runs it while the tree's thread waits
+  // for its report.
+  virtual bool DoValidateCache() = 0;
+  // Stops a background validation of this tree, queued or running, and waits until
+  // the worker has let go of it; an interrupted cache is built again later. Every
+  // change of the structure, of heights and of expansion runs it first.
   void StopCacheValidation();
+  // Read by the worker between the steps of a build.
+  bool ValidationStopped() const { return stopValidation_.load(); }
 
   // Structure and selection operations the lower layers and the setters call.
   virtual void BeginUpdate() = 0;
@@ -331,6 +352,33 @@ class TViewTreeObject : public TCustomControl {
   bool IsLive() const { return !IsLoading() && HandleAllocated(); }
   // Repaints the whole tree; nothing without a window.
   void InvalidateTree();
+  // Stops a tree timer; nothing without a window.
+  void StopTimer(UINT_PTR id);
+
+  // Geometry the header and its columns share with the tree. The horizontal scroll
+  // position (0 or more), the content width, and the header's rectangle in window
+  // coordinates (empty without hoVisible).
+  int EffectiveOffsetX() const { return effectiveOffsetX_; }
+  int RangeX() const { return rangeX_; }
+  const RECT& HeaderRect() const { return headerRect_; }
+  // Recomputes HeaderRect from the control's size and the header.
+  void UpdateHeaderRect();
+  // The client area: the window's when it exists, else the control's size less the
+  // header.
+  RECT TreeClientRect();
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode value);
+  bool UseRightToLeftReading() const { return biDiMode_ != bdLeftToRight; }
+  bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
+  // A column's width changed (-1: all of them); tells OnColumnResize.
+  virtual void DoColumnResize(TColumnIndex column);
+  // The header's main column changed: a running edit ends.
+  virtual void MainColumnChanged();
+  // The widest content of a column's cells.
+  virtual int GetMaxColumnWidth(TColumnIndex column) = 0;
+  virtual void UpdateHorizontalScrollBar(bool doRepaint) = 0;
+  // Brings both bars and the view to the content; nothing without a window.
+  virtual void UpdateScrollBars(bool doRepaint) = 0;
 
   TVTInitNodeEvent OnInitNode;
   TVTInitChildrenEvent OnInitChildren;
@@ -368,10 +416,21 @@ class TViewTreeObject : public TCustomControl {
   TVTKeyActionEvent OnKeyAction;
   TVTPopupEvent OnGetPopupMenu;
   TVTCreateEditorEvent OnCreateEditor;
+  TVTColumnResizeEvent OnColumnResize;
+  TVTHeaderClickEvent OnHeaderClick;
+  TVTHeaderClickEvent OnHeaderDblClick;
+  TVTHeaderMouseEvent OnHeaderMouseDown;
+  TVTHeaderMouseEvent OnHeaderMouseUp;
+  TVTHeaderMouseMoveEvent OnHeaderMouseMove;
+  TVTHeaderDraggingEvent OnHeaderDragging;
+  TVTHeaderDraggedEvent OnHeaderDragged;
+  TVTHeaderDraggedOutEvent OnHeaderDraggedOut;
+  TVTHeaderPaintEvent OnHeaderDraw;
 
  protected:
   friend class TCustomViewTreeOptions;
   friend class TVTColors;
+  friend class TVTHeader;
 
   void Loaded() override;
   // Makes a zero-filled node: user data of NodeDataSize bytes (asking
@@ -379,7 +438,6 @@ class TViewTreeObject : public TCustomControl {
   PViewNode MakeNewNode();
   // Releases a node's memory; the caller has unlinked it and told the application.
   void FreeNodeMemory(PViewNode node);
-  void StopTimer(UINT_PTR id);
   void SetUpdateState(bool updating);
   // Every node reference the tree keeps is dropped for a node about to be freed.
   void ForgetNode(PViewNode node);
@@ -419,7 +477,15 @@ class TViewTreeObject : public TCustomControl {
   int offsetX_ = 0;
   int offsetY_ = 0;
   std::vector<TCacheEntry> positionCache_;
+  // Where an interrupted build resumes.
+  std::size_t cacheStartIndex_ = 0;
+  // Set when the tree was handed to the worker and not yet found let go.
+  bool validationQueued_ = false;
   std::uint32_t storedRootCount_ = 0;
+  int effectiveOffsetX_ = 0;
+  int rangeX_ = 0;
+  RECT headerRect_{};
+  TBiDiMode biDiMode_ = bdLeftToRight;
 
  private:
   void InitRootNode(std::size_t oldSize);
@@ -427,6 +493,8 @@ class TViewTreeObject : public TCustomControl {
   void RepaintWhenLive();
 
   const TTreeClass& treeClass_;
+  // tsStopValidation as the worker thread sees it.
+  std::atomic<bool> stopValidation_{false};
   std::unique_ptr<TVTHeader> header_;
   std::unique_ptr<TCustomViewTreeOptions> options_;
   std::unique_ptr<TVTColors> colors_;

@@ -10,6 +10,7 @@ void TViewTreeStructure::AdjustTotalCount(PViewNode node, std::int64_t delta) {
 }
 
 void TViewTreeStructure::AdjustTotalHeight(PViewNode node, std::int64_t delta) {
+  StopCacheValidation();
   for (PViewNode p = node;; p = p->Parent) {
     p->TotalHeight = static_cast<std::uint32_t>(p->TotalHeight + delta);
     if (!p->Has(vsVisible) || p == root_ || !p->Parent->Has(vsExpanded)) break;
@@ -69,6 +70,7 @@ void TViewTreeStructure::UpdateAllChildrenHiddenFlags() {
 }
 
 void TViewTreeStructure::LinkNode(PViewNode node, PViewNode destination, TVTNodeAttachMode mode) {
+  StopCacheValidation();
   PViewNode parent = nullptr;
   switch (mode) {
     case amInsertBefore:
@@ -145,6 +147,7 @@ void TViewTreeStructure::LinkNode(PViewNode node, PViewNode destination, TVTNode
 }
 
 void TViewTreeStructure::UnlinkNode(PViewNode node, bool keepFocus, bool reindex) {
+  StopCacheValidation();
   if (node == focusedNode_ && !keepFocus) {
     focusedNode_ = nullptr;
     DoFocusChange(nullptr, focusedColumn_);
@@ -191,6 +194,7 @@ void TViewTreeStructure::StructureSettled() {
   InvalidateCache();
   if (updateCount_ != 0) return;
   ValidateCache();
+  UpdateScrollBars(true);
   InvalidateTree();
 }
 
@@ -271,6 +275,7 @@ PViewNode TViewTreeStructure::AppendChildNode(PViewNode parent, std::uintptr_t u
   InvalidateCache();
   if (updateCount_ == 0) {
     ValidateCache();
+    UpdateScrollBars(true);
     if (InState(tsStructureChangePending)) StructureChange(ReportedNode(parent), crChildAdded);
     AutoSortChildren(parent);
     InvalidateTree();

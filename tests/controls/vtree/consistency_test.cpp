@@ -294,7 +294,8 @@ class Consistency {
     ASSERT_EQ(back, rows) << where;
     ASSERT_EQ(tree_->UpdateCount(), 0u);
     ASSERT_TRUE(tree_->CacheIsValid()) << where;
-    ASSERT_EQ(tree_->PositionCache().size(), TBaseViewTree::CacheEntryCount(tree_->VisibleCount())) << where;
+    const std::uint32_t visible = tree_->VisibleCount();
+    ASSERT_EQ(tree_->PositionCache().size(), visible > 2000 ? TBaseViewTree::CacheEntryCount(visible) : 0u) << where;
   }
 
   std::mt19937 random_;

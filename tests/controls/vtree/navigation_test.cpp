@@ -216,6 +216,8 @@ TEST(TreeNavigation, CacheEntriesAndNodeHeights) {
   EXPECT_EQ(tree.GetNodeAtPosition(40), n.at("A1"));
   EXPECT_EQ(tree.GetNodeAtPosition(41), n.at("B"));
   EXPECT_EQ(tree.GetNodeAtPosition(59), nullptr);
+  // A view lower than the content, so that A11 can scroll to its top.
+  tree.SetBounds(0, 0, 200, 40);
   tree.SetTopNode(n.at("A11"));
   EXPECT_TRUE(n.at("A1")->Has(vsExpanded));
   EXPECT_EQ(tree.GetTopNode(), n.at("A11"));

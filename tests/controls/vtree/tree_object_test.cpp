@@ -179,9 +179,11 @@ TEST(TreeObject, OwnedPartsAssign) {
   other.ScrollBarOptions().Assign(&tree.ScrollBarOptions());
   EXPECT_EQ(other.ScrollBarOptions().ScrollBars(), ssVertical);
   EXPECT_EQ(other.ScrollBarOptions().VerticalIncrement(), 7);
+  for (int i = 0; i < 3; ++i) tree.Header().Columns().Add();
   tree.Header().SetSortColumn(2);
   other.Header().Assign(&tree.Header());
   EXPECT_EQ(other.Header().SortColumn(), 2);
+  EXPECT_EQ(other.Header().ColumnCount(), 3);
   EXPECT_THROW(other.Colors().Assign(&tree.Header()), EConvertError);
 }
 

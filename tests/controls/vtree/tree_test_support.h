@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "controls/vtree/view_trees.h"
+#include "platform/classlib/forms.h"
+#include "platform/gdi/device_context.h"
+#include "platform/gdi/window_picture.h"
 
 namespace vtree_test {
 
@@ -56,6 +59,25 @@ class TestTree : public TBaseViewTree {
     OnKeyAction = nullptr;
     OnGetPopupMenu = nullptr;
     OnCreateEditor = nullptr;
+    OnColumnResize = nullptr;
+    OnHeaderClick = nullptr;
+    OnHeaderDblClick = nullptr;
+    OnHeaderMouseDown = nullptr;
+    OnHeaderMouseUp = nullptr;
+    OnHeaderMouseMove = nullptr;
+    OnHeaderDragging = nullptr;
+    OnHeaderDragged = nullptr;
+    OnHeaderDraggedOut = nullptr;
+    OnHeaderDraw = nullptr;
+    OnBeforePaint = nullptr;
+    OnAfterPaint = nullptr;
+    OnBeforeItemErase = nullptr;
+    OnAfterItemErase = nullptr;
+    OnBeforeItemPaint = nullptr;
+    OnAfterItemPaint = nullptr;
+    OnBeforeCellPaint = nullptr;
+    OnAfterCellPaint = nullptr;
+    OnPaintBackground = nullptr;
   }
 
   PViewNode Add(PViewNode parent, const char* name) {
@@ -95,12 +117,68 @@ class TestTree : public TBaseViewTree {
   PViewNode& LastChangedRef() { return lastChangedNode_; }
   PViewNode& StructureChangeRef() { return lastStructureChangeNode_; }
   TNodeArray& DragSelectionRef() { return dragSelection_; }
+  // Text for the cells, so that widths, hits and pictures have content: the name
+  // in column 0 (and without columns), "d" + name in column 1, "w" + name beyond.
+  std::u16string CellText(PViewNode node, TColumnIndex column) const {
+    std::string text = Name(node);
+    if (column == 1) text = "d" + text;
+    if (column >= 2) text = "w" + text;
+    return std::u16string(text.begin(), text.end());
+  }
+  bool ShowText = false;
+  int DoGetNodeWidth(PViewNode node, TColumnIndex column, TCanvas*) override {
+    if (!ShowText) return 0;
+    const std::u16string text = CellText(node, column);
+    HDC dc = GetDC(0);
+    HGDIOBJ old = SelectObject(dc, Font().Handle());
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(0, dc);
+    return size.cx;
+  }
+  void DoPaintNode(TVTPaintInfo& info) override {
+    if (!ShowText) return;
+    const std::u16string text = CellText(info.Node, info.Column);
+    HDC dc = info.Canvas->Handle();
+    SetBkMode(dc, TRANSPARENT);
+    const bool onSelection = info.Node->Has(vsSelected) && info.Column == FocusedColumn();
+    SetTextColor(dc, ColorToRGB(onSelection ? clHighlightText : clWindowText));
+    RECT r = info.ContentRect;
+    const UINT align = info.Alignment == taRightJustify ? DT_RIGHT : info.Alignment == taCenter ? DT_CENTER : DT_LEFT;
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &r, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
   using TBaseViewTree::DoCreateEditor;
   using TBaseViewTree::DoFocusNode;
   using TBaseViewTree::DoGetHelpContext;
   using TBaseViewTree::DoGetPopupMenu;
   using TBaseViewTree::ReportChange;
   using TBaseViewTree::SetCheckStateCore;
+};
+
+// A tree in a form's window, for what the window shows and does. The form owns
+// nothing of the tree, which goes first.
+class WindowedTree {
+ public:
+  WindowedTree(int width, int height) : form(std::make_unique<TForm>(nullptr)), tree(new TestTree()) {
+    form->SetBounds(0, 0, width + 100, height + 100);
+    tree->SetParent(form.get());
+    tree->SetBounds(0, 0, width, height);
+  }
+  ~WindowedTree() { delete tree; }
+  WindowedTree(const WindowedTree&) = delete;
+  WindowedTree& operator=(const WindowedTree&) = delete;
+  void Show() {
+    form->HandleNeeded();
+    ShowWindow(form->Handle(), SW_SHOW);
+  }
+  // The tree goes before its test ends (the form stays).
+  void DeleteTree() {
+    delete tree;
+    tree = nullptr;
+  }
+  std::unique_ptr<TForm> form;
+  TestTree* tree;
 };
 
 // Builds a tree from lines "name" (top level) or "path/to/parent/name".
