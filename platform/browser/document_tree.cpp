@@ -105,9 +105,50 @@ Node* DocumentTree::NewNode() {
   return storage_.back().get();
 }
 
-std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u16string url) {
+std::shared_ptr<DocumentTree> DocumentTree::Empty(std::u16string url) {
   std::shared_ptr<DocumentTree> tree(new DocumentTree());
   tree->url_ = std::move(url);
+  return tree;
+}
+
+Node* DocumentTree::AddElement(Node* parent, std::u16string tag) {
+  Node* node = NewNode();
+  node->kind = KindOf(tag);
+  node->tag = std::move(tag);
+  node->parent = parent;
+  node->order = elements_.size();
+  elements_.push_back(node);
+  if (parent) parent->children.push_back(node);
+  return node;
+}
+
+Node* DocumentTree::AddText(Node* parent, std::u16string text) {
+  Node* node = NewNode();
+  node->isText = true;
+  node->text = std::move(text);
+  node->parent = parent;
+  parent->children.push_back(node);
+  return node;
+}
+
+void DocumentTree::Finish() {
+  // Each element's range ends where the next element outside it begins.
+  std::vector<Node*> open;
+  for (Node* node : elements_) {
+    while (!open.empty() && open.back() != node->parent) {
+      open.back()->end = node->order;
+      open.pop_back();
+    }
+    open.push_back(node);
+  }
+  for (Node* node : open) node->end = elements_.size();
+  for (Node* node : elements_) {
+    if (node->kind == ElementKind::Select) NormaliseSelection(*this, *node);
+  }
+}
+
+std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u16string url) {
+  std::shared_ptr<DocumentTree> tree = Empty(std::move(url));
   // Gumbo wants well-formed UTF-8: invalid bytes are replaced first.
   GumboResult parsed(WideToUtf8(Utf8ToWide(html)));
 
@@ -125,22 +166,12 @@ std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u1
         source->type == GUMBO_NODE_CDATA || source->type == GUMBO_NODE_COMMENT) {
       covered.push_back(SpanOf(parsed.text, source->v.text.original_text));
       if (parent == nullptr || source->type == GUMBO_NODE_COMMENT) continue;
-      Node* text = tree->NewNode();
-      text->isText = true;
-      text->text = Utf8ToWide(source->v.text.text);
-      text->parent = parent;
-      parent->children.push_back(text);
+      tree->AddText(parent, Utf8ToWide(source->v.text.text));
       continue;
     }
     if (source->type != GUMBO_NODE_ELEMENT && source->type != GUMBO_NODE_TEMPLATE) continue;
     const GumboElement& element = source->v.element;
-    Node* node = tree->NewNode();
-    node->tag = TagOf(element);
-    node->kind = KindOf(node->tag);
-    node->parent = parent;
-    node->order = tree->elements_.size();
-    tree->elements_.push_back(node);
-    if (parent) parent->children.push_back(node);
+    Node* node = tree->AddElement(parent, TagOf(element));
     for (unsigned i = 0; i < element.attributes.length; ++i) {
       const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
       node->attributes.push_back(
@@ -155,19 +186,7 @@ std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u1
       pending.emplace_back(static_cast<const GumboNode*>(element.children.data[i]), node);
     }
   }
-  // Each element's range ends where the next element outside it begins.
-  std::vector<Node*> open;
-  for (Node* node : tree->elements_) {
-    while (!open.empty() && open.back() != node->parent) {
-      open.back()->end = node->order;
-      open.pop_back();
-    }
-    open.push_back(node);
-  }
-  for (Node* node : open) node->end = tree->elements_.size();
-  for (Node* node : tree->elements_) {
-    if (node->kind == ElementKind::Select) NormaliseSelection(*tree, *node);
-  }
+  tree->Finish();
   AssociateForms(*tree, forms, controls, FormEndTags(parsed.text, std::move(covered)));
   return tree;
 }

@@ -52,18 +52,33 @@ struct Node {
   platform::com::ComPtr<IHTMLElement> object;
 };
 
+class DocumentTree;
+
 // What a document needs of the browser that shows it.
 class PageHost {
  public:
   virtual ~PageHost() = default;
-  // A form was sent: load the address (asynchronously, on the browser's thread).
-  virtual void NavigateFromPage(const std::u16string& url) = 0;
+  // The program sent a form (submit()): the browser sends it to Target, the form's
+  // address (asynchronously, on the browser's thread).
+  virtual void SubmitForm(const Node& form, const std::u16string& target) = 0;
+  // The program changed an element's attributes, value, selection or style; a browser
+  // that shows the page in another process applies the change there. Called under the
+  // document's lock; it must not wait.
+  virtual void Changed(const DocumentTree&, const Node&) {}
 };
 
 class DocumentTree {
  public:
   // Parses HTML text (UTF-8; invalid bytes become U+FFFD).
   static std::shared_ptr<DocumentTree> Parse(std::string_view html, std::u16string url);
+  // An empty tree to be built node by node from a page another browser parsed: the
+  // nodes come in document order (each after its parent; the first element is the
+  // root), then Finish.
+  static std::shared_ptr<DocumentTree> Empty(std::u16string url);
+  Node* AddElement(Node* parent, std::u16string tag);
+  Node* AddText(Node* parent, std::u16string text);
+  // Sets each element's range and applies the selection rule of single selects.
+  void Finish();
 
   DocumentTree(const DocumentTree&) = delete;
   DocumentTree& operator=(const DocumentTree&) = delete;

@@ -9,7 +9,10 @@ using platform::com::ComPtr;
 using platform::com::ToText;
 
 ComPtr<HtmlDocument> HtmlDocument::Load(std::string_view html, std::u16string url) {
-  std::shared_ptr<DocumentTree> tree = DocumentTree::Parse(html, std::move(url));
+  return Adopt(DocumentTree::Parse(html, std::move(url)));
+}
+
+ComPtr<HtmlDocument> HtmlDocument::Adopt(std::shared_ptr<DocumentTree> tree) {
   CreateElementObjects(tree);
   return platform::com::MakeComObject<HtmlDocument>(std::move(tree));
 }

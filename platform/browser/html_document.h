@@ -14,6 +14,8 @@ class HtmlDocument : public ModelObject<IHTMLDocument2, IHTMLDocument3> {
  public:
   // Builds the document of a page from its HTML text (UTF-8).
   static platform::com::ComPtr<HtmlDocument> Load(std::string_view html, std::u16string url);
+  // The document of a tree built elsewhere (its element objects are made here).
+  static platform::com::ComPtr<HtmlDocument> Adopt(std::shared_ptr<DocumentTree> tree);
 
   explicit HtmlDocument(std::shared_ptr<DocumentTree> tree) : tree_(std::move(tree)) {}
 

@@ -48,14 +48,17 @@ class HtmlStyle : public ModelObject<IHTMLStyle> {
  private:
   template <typename Work>
   HRESULT Change(Work work) {
-    return element_->WithNode([&](DocumentTree&, Node& node) {
+    return element_->ChangeNode([&](DocumentTree&, Node& node) {
       work(node);
       return S_OK;
     });
   }
   template <typename Work>
   HRESULT Read(Work work) {
-    return Change([&](Node& node) { work(static_cast<const Node&>(node)); });
+    return element_->WithNode([&](DocumentTree&, Node& node) {
+      work(static_cast<const Node&>(node));
+      return S_OK;
+    });
   }
 
   ComPtr<HtmlElement> element_;
@@ -144,7 +147,7 @@ void* HtmlElement::QueryOther(REFIID iid) {
 
 HRESULT HtmlElement::setAttribute(BSTR name, VARIANT value, LONG) {
   if (SysStringLen(name) == 0) return E_INVALIDARG;
-  return WithNode([&](DocumentTree&, Node& node) {
+  return ChangeNode([&](DocumentTree&, Node& node) {
     WriteAttribute(node, ToText(name), value);
     return S_OK;
   });
@@ -160,7 +163,7 @@ HRESULT HtmlElement::getAttribute(BSTR name, LONG, VARIANT* value) {
 }
 
 HRESULT HtmlElement::removeAttribute(BSTR name, LONG, VARIANT_BOOL* removed) {
-  return WithNode([&](DocumentTree&, Node& node) { return ReturnBool(RemoveAttribute(node, ToText(name)), removed); });
+  return ChangeNode([&](DocumentTree&, Node& node) { return ReturnBool(RemoveAttribute(node, ToText(name)), removed); });
 }
 
 HRESULT HtmlElement::get_id(BSTR* id) {
@@ -168,7 +171,7 @@ HRESULT HtmlElement::get_id(BSTR* id) {
 }
 
 HRESULT HtmlElement::put_id(BSTR id) {
-  return WithNode([&](DocumentTree&, Node& node) {
+  return ChangeNode([&](DocumentTree&, Node& node) {
     WriteAttribute(node, u"id", Variant::Text(ToText(id)).raw());
     return S_OK;
   });
@@ -267,7 +270,7 @@ HRESULT HtmlElement::get_value(BSTR* value) {
 }
 
 HRESULT HtmlElement::put_value(BSTR value) {
-  return WithNode([&](DocumentTree& tree, Node& node) {
+  return ChangeNode([&](DocumentTree& tree, Node& node) {
     if (node.kind == ElementKind::Select) {
       // Selects the first option of that value; no match leaves none selected.
       for (Node* option : SelectOptions(tree, node)) option->selected = false;
@@ -357,7 +360,7 @@ HRESULT HtmlElement::submit() {
   if (!tree) return E_FAIL;
   std::u16string target = SubmitTarget();
   // The navigation is started without the document's lock: the browser takes it.
-  if (std::shared_ptr<PageHost> host = tree->Host()) host->NavigateFromPage(target);
+  if (std::shared_ptr<PageHost> host = tree->Host()) host->SubmitForm(*node_, target);
   return S_OK;
 }
 
@@ -377,7 +380,7 @@ HRESULT HtmlElement::get_selectedIndex(LONG* index) {
 }
 
 HRESULT HtmlElement::put_selected(VARIANT_BOOL selected) {
-  return WithNode([&](DocumentTree& tree, Node& node) {
+  return ChangeNode([&](DocumentTree& tree, Node& node) {
     SetOptionSelected(tree, node, selected != VARIANT_FALSE);
     return S_OK;
   });

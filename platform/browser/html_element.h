@@ -104,6 +104,16 @@ class HtmlElement : public ModelObject<IHTMLElement, IHTMLElement2, IConnectionP
     std::lock_guard guard(tree->lock());
     return work(*tree, *node_);
   }
+  // WithNode for a change: the document's host hears of it afterwards.
+  template <typename Work>
+  HRESULT ChangeNode(Work work) {
+    return WithNode([&](DocumentTree& tree, Node& node) {
+      HRESULT hr = work(tree, node);
+      std::shared_ptr<PageHost> host = tree.Host();
+      if (SUCCEEDED(hr) && host) host->Changed(tree, node);
+      return hr;
+    });
+  }
 
  protected:
   void* QueryOther(REFIID iid) override;

@@ -1,5 +1,7 @@
-// The browser's rules: how the in-process browser answers the object-model calls
-// where a browser has a choice, in one place. The program relies on each of them.
+// The browser's rules: how the browser model answers the object-model calls where a
+// browser has a choice, in one place. The program relies on each of them. Both
+// backends keep them: the in-process browser on the tree it parsed, the Chromium
+// backend on its copy of the page's tree.
 //
 // Attributes. getAttribute and setAttribute (flags 0) find an attribute by its name
 // regardless of ASCII case. A value keeps the type it was written with (text, 32-bit
@@ -58,10 +60,11 @@
 // element with a non-empty "src", in document order, loads that address (resolved
 // against the page's address as a form's action is) into a frame object of its own:
 // an IWebBrowser2 that answers its document, address and title and nothing else (a
-// form inside a frame sends nothing). The
-// window fires BeforeNavigate2 (a sink may cancel that frame), NavigateComplete2 and
-// DocumentComplete for the frame, naming the frame object; then DocumentComplete for
-// the page, naming the window's browser. A frame's own frames are not loaded, and the
+// form inside a frame sends nothing). The window fires BeforeNavigate2 (a sink may
+// cancel that frame), NavigateComplete2 and DocumentComplete for the frame, naming
+// the frame object; then DocumentComplete for the page, naming the window's browser.
+// (Chromium loads the frames side by side: a frame's BeforeNavigate2 may come before
+// an earlier frame's other events.) A frame's own frames are not loaded, and the
 // page's collections do not reach into its frames.
 //
 // Context menu. A right click fires the element's context-menu event; the sinks'

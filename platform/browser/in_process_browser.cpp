@@ -94,6 +94,11 @@ ComPtr<IWebBrowser2> InProcessBrowser::OpenWindow(const WindowOptions& options) 
   if (!window->Start()) return {};
   IWebBrowser2* raw = window.get();
   window->SetCloseHandler([this, raw] { CloseWindow(raw); });
+  AddWindow(window);
+  return ComPtr<IWebBrowser2>(window.get());
+}
+
+void InProcessBrowser::AddWindow(const ComPtr<WebBrowser>& window) {
   LONG cookie = 0;
   {
     std::lock_guard guard(lock_);
@@ -101,7 +106,6 @@ ComPtr<IWebBrowser2> InProcessBrowser::OpenWindow(const WindowOptions& options) 
     windows_.emplace_back(cookie, window);
   }
   FireShellEvent(*shell_events_, DISPID_WINDOWREGISTERED, cookie);
-  return ComPtr<IWebBrowser2>(window.get());
 }
 
 void InProcessBrowser::CloseWindow(IWebBrowser2* browser) {

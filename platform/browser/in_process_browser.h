@@ -1,5 +1,5 @@
-// The in-process browser: the default backend of the browser model. It keeps the
-// open browser windows of this process, serves the shell-windows collection
+// The in-process browser: the tests' backend of the browser model and the fallback.
+// It keeps the open browser windows of this process (of both backends), serves the shell-windows collection
 // (CLSID_ShellWindows) through the class table, and lets tests (and later the whole
 // program) act as a user would: open and close windows, navigate, type, right-click,
 // submit, minimise and restore. Each action returns when the browser has handled it
@@ -26,15 +26,19 @@ class InProcessBrowser {
   // Opens a window (WindowRegistered goes to the shell-windows sinks); null when its
   // frame window could not be made.
   platform::com::ComPtr<IWebBrowser2> OpenWindow(const WindowOptions& options = {});
+  // Puts a started window in the list (WindowRegistered goes to the sinks); the
+  // Chromium backend's windows join the list this way.
+  void AddWindow(const platform::com::ComPtr<WebBrowser>& window);
   // Closes a window as the user does (WindowRevoked goes to the sinks).
   void CloseWindow(IWebBrowser2* browser);
   void CloseAll();
   std::vector<platform::com::ComPtr<WebBrowser>> Windows();
   platform::com::ComPtr<platform::com::ConnectionPoint> ShellEvents() const { return shell_events_; }
+  // The listed window that is Browser, or null.
+  platform::com::ComPtr<WebBrowser> Find(IWebBrowser2* browser);
 
  private:
   InProcessBrowser();
-  platform::com::ComPtr<WebBrowser> Find(IWebBrowser2* browser);
 
   std::mutex lock_;
   std::shared_ptr<PageSource> pages_;

@@ -42,53 +42,6 @@ VARIANT Long(LONG number) {
   return value;
 }
 
-// A frame of a page: its own address and, once loaded, its document.
-class FrameBrowser : public ModelObject<IWebBrowser2> {
- public:
-  explicit FrameBrowser(std::u16string url) : url_(std::move(url)) {}
-  void Loaded(ComPtr<HtmlDocument> document) {
-    std::lock_guard guard(lock_);
-    url_ = document->tree()->url();
-    document_ = std::move(document);
-  }
-  HRESULT get_Document(IDispatch** document) override {
-    std::lock_guard guard(lock_);
-    return platform::com::ReturnInterface(ComPtr<IDispatch>(static_cast<IHTMLDocument2*>(document_.get())),
-                                          document);
-  }
-  HRESULT get_LocationURL(BSTR* url) override {
-    std::lock_guard guard(lock_);
-    return ReturnText(url_, url);
-  }
-  HRESULT get_LocationName(BSTR* name) override {
-    ComPtr<HtmlDocument> document;
-    {
-      std::lock_guard guard(lock_);
-      document = document_;
-    }
-    return document ? document->get_title(name) : ReturnText(u"", name);
-  }
-  HRESULT get_Busy(VARIANT_BOOL* busy) override {
-    std::lock_guard guard(lock_);
-    return ReturnBool(!document_, busy);
-  }
-  HRESULT Navigate2(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
-  HRESULT get_HWND(SHANDLE_PTR*) override { return E_NOTIMPL; }
-  HRESULT get_Visible(VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT put_Visible(VARIANT_BOOL) override { return E_NOTIMPL; }
-  HRESULT get_ToolBar(int*) override { return E_NOTIMPL; }
-  HRESULT get_MenuBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT get_AddressBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT PutProperty(BSTR, VARIANT) override { return E_NOTIMPL; }
-  HRESULT GetProperty(BSTR, VARIANT*) override { return E_NOTIMPL; }
-  HRESULT Quit() override { return E_NOTIMPL; }
-
- private:
-  std::mutex lock_;
-  std::u16string url_;
-  ComPtr<HtmlDocument> document_;
-};
-
 // The active view of a window: a web page's, or a folder's (which answers IFolderView).
 class PageView : public platform::com::ComObject<IShellView> {
  public:
@@ -144,13 +97,45 @@ class TabBrowser : public platform::com::ComObject<IShellBrowser> {
 
 }  // namespace
 
+FrameBrowser::FrameBrowser(std::u16string url) : url_(std::move(url)) {}
+
+void FrameBrowser::Loaded(ComPtr<HtmlDocument> document) {
+  std::lock_guard guard(lock_);
+  url_ = document->tree()->url();
+  document_ = std::move(document);
+}
+
+HRESULT FrameBrowser::get_Document(IDispatch** document) {
+  std::lock_guard guard(lock_);
+  return platform::com::ReturnInterface(ComPtr<IDispatch>(static_cast<IHTMLDocument2*>(document_.get())), document);
+}
+
+HRESULT FrameBrowser::get_LocationURL(BSTR* url) {
+  std::lock_guard guard(lock_);
+  return ReturnText(url_, url);
+}
+
+HRESULT FrameBrowser::get_LocationName(BSTR* name) {
+  ComPtr<HtmlDocument> document;
+  {
+    std::lock_guard guard(lock_);
+    document = document_;
+  }
+  return document ? document->get_title(name) : ReturnText(u"", name);
+}
+
+HRESULT FrameBrowser::get_Busy(VARIANT_BOOL* busy) {
+  std::lock_guard guard(lock_);
+  return ReturnBool(!document_, busy);
+}
+
 // The page side's way back to its browser; cut when the browser goes.
 class WebBrowser::FrameHost : public PageHost {
  public:
   explicit FrameHost(WebBrowser* browser) : browser_(browser) {}
-  void NavigateFromPage(const std::u16string& url) override {
+  void SubmitForm(const Node&, const std::u16string& target) override {
     std::lock_guard guard(lock_);
-    if (browser_) browser_->NavigateFromPage(url);
+    if (browser_) browser_->NavigateFromPage(target);
   }
   void Cut() {
     std::lock_guard guard(lock_);
@@ -329,6 +314,10 @@ std::vector<ComPtr<IWebBrowser2>> WebBrowser::LoadFrames(const HtmlDocument& pag
 }
 
 void WebBrowser::Navigation(const std::u16string& url) {
+  if (remote_) {
+    remote_->Navigate(url);
+    return;
+  }
   IDispatch* self = static_cast<IWebBrowser2*>(this);
   if (FireBeforeNavigate(self, url)) {
     std::lock_guard guard(state_lock_);
@@ -372,6 +361,41 @@ void WebBrowser::NavigateFromPage(const std::u16string& url) {
   Run([this, url] { Navigation(url); }, false);
 }
 
+void WebBrowser::RemoteNavigated(const std::u16string& url) {
+  {
+    std::lock_guard guard(state_lock_);
+    if (closed_) return;
+    busy_ = true;
+    location_ = url;
+  }
+  FireUrlEvent(DISPID_NAVIGATECOMPLETE2, static_cast<IWebBrowser2*>(this), url);
+}
+
+void WebBrowser::RemoteCompleted(ComPtr<HtmlDocument> page, std::vector<ComPtr<IWebBrowser2>> frames) {
+  std::u16string url;
+  ComPtr<HtmlDocument> previous;
+  std::vector<ComPtr<IWebBrowser2>> previousFrames;
+  {
+    std::lock_guard guard(state_lock_);
+    if (closed_) return;
+    previous = std::exchange(document_, std::move(page));
+    previousFrames = std::exchange(frames_, std::move(frames));
+    busy_ = hold_busy_;
+    url = location_;
+  }
+  FireUrlEvent(DISPID_DOCUMENTCOMPLETE, static_cast<IWebBrowser2*>(this), url);
+}
+
+void WebBrowser::RemoteStarted() {
+  std::lock_guard guard(state_lock_);
+  busy_ = true;
+}
+
+void WebBrowser::RemoteStopped() {
+  std::lock_guard guard(state_lock_);
+  busy_ = hold_busy_;
+}
+
 void WebBrowser::HoldBusy(bool hold) {
   std::lock_guard guard(state_lock_);
   hold_busy_ = hold;
@@ -401,6 +425,11 @@ HRESULT WebBrowser::Navigate2(VARIANT* url, VARIANT*, VARIANT*, VARIANT*, VARIAN
 HRESULT WebBrowser::get_Document(IDispatch** document) {
   if (document == nullptr) return E_POINTER;
   *document = nullptr;
+  if (remote_ && !Closed()) {
+    ComPtr<HtmlDocument> current = remote_->Document();
+    std::lock_guard guard(state_lock_);
+    if (current) document_ = std::move(current);
+  }
   std::lock_guard guard(state_lock_);
   if (closed_) return RPC_E_DISCONNECTED;
   if (document_) {

@@ -1,9 +1,10 @@
-// One browser window of the in-process browser: the browser object (IWebBrowser2 with
+// One browser window of the browser model: the browser object (IWebBrowser2 with
 // its named-property store, busy state and location, and the DWebBrowserEvents2
 // connection point), its frame window (class "IEFrame") with the window of its tab
 // (class "TabWindowClass", a child of the frame), its services (IServiceProvider: the
 // tab's shell browser and the active view) and its own thread. A page's frames are
-// loaded into frame objects of their own (html_rules.h, Frames).
+// loaded into frame objects of their own (html_rules.h, Frames). The window loads its
+// pages itself (the in-process browser) or has a remote page load them (Chromium).
 //
 // Threads: like a real browser window, each has a thread of its own that owns the
 // frame window and runs a message loop. Navigations and the user's actions run there,
@@ -41,6 +42,44 @@ struct WindowOptions {
   bool addressBar = true;
   // A folder window of the shell: its active view answers IFolderView.
   bool folder = false;
+};
+
+// A frame of a page: its own address and, once loaded, its document. It answers its
+// document, address, title and busy state and nothing else.
+class FrameBrowser : public ModelObject<IWebBrowser2> {
+ public:
+  explicit FrameBrowser(std::u16string url);
+  void Loaded(platform::com::ComPtr<HtmlDocument> document);
+  HRESULT get_Document(IDispatch** document) override;
+  HRESULT get_LocationURL(BSTR* url) override;
+  HRESULT get_LocationName(BSTR* name) override;
+  HRESULT get_Busy(VARIANT_BOOL* busy) override;
+  HRESULT Navigate2(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT get_HWND(SHANDLE_PTR*) override { return E_NOTIMPL; }
+  HRESULT get_Visible(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT put_Visible(VARIANT_BOOL) override { return E_NOTIMPL; }
+  HRESULT get_ToolBar(int*) override { return E_NOTIMPL; }
+  HRESULT get_MenuBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT get_AddressBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT PutProperty(BSTR, VARIANT) override { return E_NOTIMPL; }
+  HRESULT GetProperty(BSTR, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT Quit() override { return E_NOTIMPL; }
+
+ private:
+  std::mutex lock_;
+  std::u16string url_;
+  platform::com::ComPtr<HtmlDocument> document_;
+};
+
+// The pages of a window that another browser process shows (the Chromium backend):
+// it loads them, and answers the page's document brought up to date.
+class RemotePage {
+ public:
+  virtual ~RemotePage() = default;
+  // On the window's thread: starts loading an address.
+  virtual void Navigate(const std::u16string& url) = 0;
+  // The page's document as it is now; null when it cannot be had.
+  virtual platform::com::ComPtr<HtmlDocument> Document() = 0;
 };
 
 class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer, IServiceProvider> {
@@ -91,6 +130,20 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer, I
   HWND FrameWindow() const { return frame_; }
   HWND TabWindow() const { return tab_; }
   void SetCloseHandler(std::function<void()> onQuit) { on_quit_ = std::move(onQuit); }
+  // Before Start: the window's pages are shown by another browser.
+  void SetRemote(std::shared_ptr<RemotePage> remote) { remote_ = std::move(remote); }
+
+  // For a remote page, on the window's thread: BeforeNavigate2 (true when a sink
+  // cancelled), a navigation the page started (busy), one that committed at Url
+  // (NavigateComplete2), the page and its frames loaded (DocumentComplete), and a
+  // navigation that stopped unfinished.
+  bool FireBeforeNavigate(IDispatch* source, const std::u16string& url);
+  void FireUrlEvent(DISPID id, IDispatch* source, const std::u16string& url);
+  void RemoteNavigated(const std::u16string& url);
+  void RemoteCompleted(platform::com::ComPtr<HtmlDocument> page,
+                       std::vector<platform::com::ComPtr<IWebBrowser2>> frames);
+  void RemoteStarted();
+  void RemoteStopped();
 
  private:
   class FrameHost;
@@ -98,10 +151,6 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer, I
   void ThreadMain(std::promise<bool>* started);
   void RunQueued();
   void Navigation(const std::u16string& url);
-  // Fires BeforeNavigate2 for Source (the window's browser or a frame's); true when a
-  // sink cancelled the navigation.
-  bool FireBeforeNavigate(IDispatch* source, const std::u16string& url);
-  void FireUrlEvent(DISPID id, IDispatch* source, const std::u16string& url);
   // Loads the frames of Page, each with its own events.
   std::vector<platform::com::ComPtr<IWebBrowser2>> LoadFrames(const HtmlDocument& page);
   bool Closed() const;
@@ -132,6 +181,7 @@ class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer, I
   HWND frame_ = 0;
   HWND tab_ = 0;
   std::function<void()> on_quit_;
+  std::shared_ptr<RemotePage> remote_;
 };
 
 }  // namespace platform::browser

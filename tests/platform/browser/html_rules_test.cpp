@@ -2,7 +2,7 @@
 // object model as the program calls it.
 #include <gtest/gtest.h>
 
-#include "model_helpers.h"
+#include "backends.h"
 #include "platform/browser/html_rules.h"
 
 namespace {
@@ -10,7 +10,10 @@ namespace {
 using namespace browser_test;
 using platform::com::BString;
 
-TEST(BrowserRules, AttributeNamesMatchRegardlessOfCaseAndKeepTheirType) {
+class BrowserRules : public DocumentConformance {};
+INSTANTIATE_TEST_SUITE_P(Backends, BrowserRules, ::testing::Values(Backend::kInProcess, Backend::kChromium), BackendName);
+
+TEST_P(BrowserRules, AttributeNamesMatchRegardlessOfCaseAndKeepTheirType) {
   auto document = Load(R"(<input id=field Data-Mark="parsed">)");
   ComPtr<IHTMLElement> field = ById(document.get(), u"field");
   EXPECT_EQ(Attribute(field.get(), u"DATA-MARK").StringValue(), u"parsed");
@@ -36,7 +39,7 @@ TEST(BrowserRules, AttributeNamesMatchRegardlessOfCaseAndKeepTheirType) {
             u"Pellix_FormVault=\"7\" Pellix_Key=\"EMAIL\">");
 }
 
-TEST(BrowserRules, InputTypes) {
+TEST_P(BrowserRules, InputTypes) {
   struct Case {
     std::string html;
     std::u16string type;
@@ -59,7 +62,7 @@ TEST(BrowserRules, InputTypes) {
   }
 }
 
-TEST(BrowserRules, ElementsByNameMatchNameOrIdWithoutCase) {
+TEST_P(BrowserRules, ElementsByNameMatchNameOrIdWithoutCase) {
   auto document = Load(R"(<form><input id=a name=Email><input id=EMAIL name=other>
       <input id=c name=emailx><select id=d name=email></select></form>)");
   auto found = ByName(document.get(), u"email");
@@ -70,7 +73,7 @@ TEST(BrowserRules, ElementsByNameMatchNameOrIdWithoutCase) {
   EXPECT_EQ(Length(ByName(document.get(), u"").get()), 0);
 }
 
-TEST(BrowserRules, TagNamesReadUpperCaseAndMatchWithoutCase) {
+TEST_P(BrowserRules, TagNamesReadUpperCaseAndMatchWithoutCase) {
   auto document = Load("<p id=p><custom-tag id=c></custom-tag><Input id=i></p>");
   BString tag;
   ASSERT_EQ(ById(document.get(), u"c")->get_tagName(tag.Put()), S_OK);
@@ -81,7 +84,7 @@ TEST(BrowserRules, TagNamesReadUpperCaseAndMatchWithoutCase) {
   EXPECT_EQ(Length(ByTag(document.get(), u"*").get()), 6);
 }
 
-TEST(BrowserRules, OuterHtmlHasOneFixedForm) {
+TEST_P(BrowserRules, OuterHtmlHasOneFixedForm) {
   struct Case {
     std::string html;
     std::u16string outer;
@@ -101,7 +104,7 @@ TEST(BrowserRules, OuterHtmlHasOneFixedForm) {
   }
 }
 
-TEST(BrowserRules, TypedValuesStayOutOfAttributesAndOuterHtml) {
+TEST_P(BrowserRules, TypedValuesStayOutOfAttributesAndOuterHtml) {
   auto document = Load(R"(<input id=x type=password value=initial>)");
   ComPtr<IHTMLElement> input = ById(document.get(), u"x");
   EXPECT_EQ(Value(input.get()), u"initial");
@@ -114,7 +117,7 @@ TEST(BrowserRules, TypedValuesStayOutOfAttributesAndOuterHtml) {
   EXPECT_EQ(OuterHtml(input.get()).find(u"secret"), std::u16string::npos);
 }
 
-TEST(BrowserRules, SelectionOfSingleAndMultipleSelects) {
+TEST_P(BrowserRules, SelectionOfSingleAndMultipleSelects) {
   auto document = Load(R"(
       <select id=none><option value=a>A<option>  B   b </select>
       <select id=two><option id=o1 selected>One<option id=o2 selected>Two<option id=o3>Three</select>
@@ -149,7 +152,7 @@ TEST(BrowserRules, SelectionOfSingleAndMultipleSelects) {
   EXPECT_EQ(Value(ById(document.get(), u"two").get()), u"One");
 }
 
-TEST(BrowserRules, CollectionItems) {
+TEST_P(BrowserRules, CollectionItems) {
   auto document = Load(R"(<input id=a name=x><input id=b name=X><input id=c name=y>)");
   auto all = ByTag(document.get(), u"input");
   struct Case {
@@ -185,7 +188,7 @@ TEST(BrowserRules, CollectionItems) {
   }
 }
 
-TEST(BrowserRules, IdentityFollowsTheElementNotTheInterface) {
+TEST_P(BrowserRules, IdentityFollowsTheElementNotTheInterface) {
   auto document = Load(R"(<form id=f><input id=a></form>)");
   ComPtr<IHTMLElement> byId = ById(document.get(), u"a");
   ComPtr<IHTMLElement> byTag = Item(ByTag(document.get(), u"input").get(), 0);

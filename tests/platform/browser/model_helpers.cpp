@@ -8,9 +8,15 @@ namespace browser_test {
 
 using platform::com::BString;
 
+namespace {
+PageLoader loader;
+}  // namespace
+
 ComPtr<platform::browser::HtmlDocument> Load(const std::string& html, const std::u16string& url) {
-  return platform::browser::HtmlDocument::Load(html, url);
+  return loader ? loader(html, url) : platform::browser::HtmlDocument::Load(html, url);
 }
+
+void LoadThrough(PageLoader pages) { loader = std::move(pages); }
 
 ComPtr<IHTMLElement> ById(IHTMLDocument3* document, const std::u16string& id) {
   ComPtr<IHTMLElement> element;

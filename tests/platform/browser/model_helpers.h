@@ -2,6 +2,7 @@
 // attributes and values.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/browser/html_document.h"
@@ -11,8 +12,13 @@ namespace browser_test {
 using platform::com::ComPtr;
 using platform::com::Variant;
 
+// A page's document from its HTML text: the in-process parser's, unless a test has
+// set another way (a browser window that loads the page) with LoadThrough; an empty
+// function goes back to the parser.
 ComPtr<platform::browser::HtmlDocument> Load(const std::string& html,
                                              const std::u16string& url = u"http://site.test/page.html");
+using PageLoader = std::function<ComPtr<platform::browser::HtmlDocument>(const std::string&, const std::u16string&)>;
+void LoadThrough(PageLoader loader);
 ComPtr<IHTMLElement> ById(IHTMLDocument3* document, const std::u16string& id);
 ComPtr<IHTMLElementCollection> ByTag(IHTMLDocument3* document, const std::u16string& tag);
 ComPtr<IHTMLElementCollection> ByName(IHTMLDocument3* document, const std::u16string& name);
