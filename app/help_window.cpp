@@ -13,7 +13,7 @@
 #include "data/app_services.h"
 #include "data/data_startup.h"
 #include "platform/base/text.h"
-#include "platform/browser/in_process_browser.h"
+#include "platform/browser/default_browser.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/image_control.h"
 #include "platform/com/variant.h"
@@ -86,7 +86,7 @@ class THelpForm : public TForm {
     std::u16string addressTemplate;
     if (Config) Config->ReadString(u"HELP_ID_URL", addressTemplate);
     const std::u16string address = HelpAddress(addressTemplate, std::u16string(topic.begin(), topic.end()));
-    if (!browser_) browser_ = platform::browser::InProcessBrowser::Instance().OpenWindow();
+    if (!browser_) browser_ = platform::browser::OpenBrowserWindow();
     if (!browser_) {
       LogError("help: no browser window for the help page");
       return;
@@ -121,7 +121,7 @@ int RunHelpWindow(const std::string& topic) {
   if (topic.empty()) return 0;
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   LoadLanguageSetting();
-  platform::browser::InProcessBrowser::Instance().Install();
+  platform::browser::InstallBrowser();
   TApplication application(nullptr);
   application.SetTitle(platform::WideToAnsi(Translate("Pellix - Help")));
   auto* form = application.CreateForm<THelpForm>();
@@ -129,6 +129,7 @@ int RunHelpWindow(const std::string& topic) {
   form->PendingTopic = topic;
   form->Show();
   application.Run();
+  platform::browser::CloseBrowser();
   CoUninitialize();
   return 0;
 }

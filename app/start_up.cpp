@@ -19,6 +19,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
 #include "platform/base/state_root.h"
+#include "platform/browser/default_browser.h"
 #include "platform/classlib/exceptions.h"
 #include "platform/classlib/forms.h"
 #include "platform/kernel/named_objects.h"
@@ -118,6 +119,9 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
   if (!running.Wait(0)) return 0;
   // A multithreaded apartment: the plug-in object is served on COM's own threads.
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  // The browser the watcher finds its windows in: Chromium when it is installed.
+  platform::browser::InstallBrowser();
+  platform::browser::StartBrowser();
   LoadLanguageSetting();
   TListNoticeBox listNotice;
   InstallListNotice(&listNotice);
@@ -143,6 +147,7 @@ int RunFirstInstance(TStartCode code, std::uint8_t postCode, TDialogLauncher& la
   }
   FinishUniApplication();
   InstallListNotice(nullptr);
+  platform::browser::CloseBrowser();
   CoUninitialize();
   return 0;
 }

@@ -648,12 +648,15 @@ ChromiumBrowser& ChromiumBrowser::Instance() {
 ChromiumBrowser::ChromiumBrowser() : options_(DefaultOptions()), token_(NewToken()) {}
 
 LaunchOptions ChromiumBrowser::DefaultOptions() {
+  return Options(std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr);
+}
+
+LaunchOptions ChromiumBrowser::Options(bool onScreen) {
   LaunchOptions options;
   options.profile = platform::StateRoot() / "browser";
-  const bool screen = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
   const std::filesystem::path desktop = "/usr/bin/chromium";
   const std::filesystem::path shell = "/usr/lib/chromium/chromium-headless-shell";
-  if (screen && access(desktop.c_str(), X_OK) == 0) {
+  if (onScreen && access(desktop.c_str(), X_OK) == 0) {
     options.program = desktop;
     options.headless = false;
   } else if (access(shell.c_str(), X_OK) == 0) {
@@ -803,6 +806,15 @@ void ChromiumBrowser::OnEnd() {
     }
   }
   for (const std::string& session : gone) Detached(session);
+}
+
+void ChromiumBrowser::StartOnScreen() {
+  bool onScreen = false;
+  {
+    std::lock_guard guard(lock_);
+    onScreen = !options_.headless && !options_.program.empty();
+  }
+  if (onScreen) EnsureRunning();
 }
 
 ComPtr<IWebBrowser2> ChromiumBrowser::OpenWindow() {

@@ -38,14 +38,20 @@ class ChromiumBrowser {
  public:
   static ChromiumBrowser& Instance();
 
-  // The Chromium program of this system, or empty: the desktop browser for a window
-  // on the screen, else the headless shell (or the desktop browser run headless).
+  // How Chromium is started, with its profile under the state root: the desktop
+  // browser when windows can be shown on a screen, else the headless shell (or the
+  // desktop browser run headless); no program when none is installed. The default
+  // shows windows when the session has a display.
+  static LaunchOptions Options(bool onScreen);
   static LaunchOptions DefaultOptions();
   // How the browser is started from the next start on (tests: the headless shell).
   void Configure(LaunchOptions options);
   // Pages answered from here instead of the network (tests); null for the network.
   void SetPages(std::shared_ptr<PageSource> pages);
 
+  // Starts the browser now when it shows its windows on a screen, so that a person has
+  // one to use from the start; a headless browser starts on the first request.
+  void StartOnScreen();
   // Opens a page window, starting the browser when none runs; null when it cannot.
   platform::com::ComPtr<IWebBrowser2> OpenWindow();
   // Closes the windows and ends the browser.

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@ constexpr HINSTANCE kSuccess = 42;
 
 std::mutex openerLock;
 std::string opener = "xdg-open";
+std::function<bool(const std::string&)> webOpener;
 
 std::string Native(const char* name) {
   std::string path = platform::AnsiToUtf8(name != nullptr ? name : "");
@@ -40,6 +42,11 @@ bool IsAddress(const std::string& name) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
   }
   return true;
+}
+
+bool IsWebAddress(const std::string& name) {
+  const std::string lower = platform::AnsiLowerCase(name);
+  return lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0;
 }
 
 // Parameters split at blanks; double quotes keep blanks inside one argument.
@@ -93,6 +100,14 @@ HINSTANCE ShellExecuteA(HWND /*owner*/, const char* operation, const char* file,
   std::string target = IsAddress(file != nullptr ? file : "") ? std::string(file) : Native(file);
   std::string folder = Native(directory);
   std::vector<std::string> arguments;
+  if (IsWebAddress(target)) {
+    std::function<bool(const std::string&)> browser;
+    {
+      std::lock_guard guard(openerLock);
+      browser = webOpener;
+    }
+    if (browser) return browser(target) ? kSuccess : SE_ERR_NOASSOC;
+  }
   if (!IsAddress(target)) {
     struct stat info {};
     if (target.empty() || stat(target.c_str(), &info) != 0) return SE_ERR_FNF;
@@ -122,6 +137,11 @@ namespace platform {
 void SetShellOpener(const std::string& program) {
   std::lock_guard guard(openerLock);
   opener = program.empty() ? "xdg-open" : program;
+}
+
+void SetWebOpener(std::function<bool(const std::string& address)> open) {
+  std::lock_guard guard(openerLock);
+  webOpener = std::move(open);
 }
 
 }  // namespace platform

@@ -1,8 +1,10 @@
 // Opening a file or address with the program the desktop associates with it: the
 // desktop's opener (xdg-open) for documents and addresses, the program itself for an
-// executable file. The answer is above 32 on success, else an error number.
+// executable file; web addresses (http, https) go to the program's own browser when
+// one is installed. The answer is above 32 on success, else an error number.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/base/types.h"
@@ -30,5 +32,8 @@ namespace platform {
 
 // The opener program; "xdg-open" unless a test names another (empty restores it).
 void SetShellOpener(const std::string& program);
+// Where web addresses open instead (the program's own browser, installed by the
+// browser model); it answers whether the address opened. Empty restores the opener.
+void SetWebOpener(std::function<bool(const std::string& address)> open);
 
 }  // namespace platform

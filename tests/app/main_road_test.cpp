@@ -1,6 +1,6 @@
 // The program's main road, end to end in a process of its own: the real main window,
-// launcher, watcher thread and in-process browser, the data of a user who has set the
-// program up; a login form is submitted and remembered, the page is filled from it when
+// launcher, watcher thread and browser (the in-process one, and Chromium), the data of
+// a user who has set the program up; a login form is submitted and remembered, the page is filled from it when
 // it comes again, an identity fills a registration form, and Exit from the tray menu
 // ends the program with the lists saved.
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@
 #include "platform/base/clock.h"
 #include "platform/base/text.h"
 #include "platform/browser/in_process_browser.h"
+#include "platform/browser/backends.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/std_ctrls.h"
 #include "platform/com/bstr.h"
@@ -105,16 +106,18 @@ int ExitPosition(TMainForm& form) {
   return -1;
 }
 
-// Exit code 10 + step for a step that failed; Exit itself ends the process with 0.
-const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std::vector<std::string>&) {
+// Exit code 10 + step for a step that failed; Exit itself ends the process with 0. The
+// argument names the browser: "in-process" or "chromium".
+const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std::vector<std::string>& args) {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  auto& browsers = platform::browser::InProcessBrowser::Instance();
-  if (FAILED(browsers.Install())) return 10;
-  auto pages = std::make_shared<platform::browser::PageMap>();
-  pages->Add(std::u16string(kSite) + u"/login", kLoginPage);
-  pages->Add(u"http://shop.test/register", kRegisterPage);
-  pages->Add(std::u16string(kSite) + u"/done", "<html><body>thanks</body></html>");
-  browsers.SetPages(pages);
+  if (FAILED(platform::browser::InProcessBrowser::Instance().Install())) return 10;
+  auto pages = std::make_shared<browser_test::TestPages>();
+  pages->texts().Add(std::u16string(kSite) + u"/login", kLoginPage);
+  pages->texts().Add(u"http://shop.test/register", kRegisterPage);
+  pages->texts().Add(std::u16string(kSite) + u"/done", "<html><body>thanks</body></html>");
+  const bool chromium = !args.empty() && args[0] == "chromium";
+  std::unique_ptr<browser_test::Driver> user = browser_test::Driver::For(
+      chromium ? browser_test::Backend::kChromium : browser_test::Backend::kInProcess, pages);
   StandaloneMode = true;
   SetUpUser();
   if (::testing::Test::HasFailure()) return 11;
@@ -127,7 +130,8 @@ const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std:
   form.FormCreate();
   if (!FirstRunCompleted) return 12;
 
-  ComPtr<IWebBrowser2> browser = browsers.OpenWindow();
+  ComPtr<IWebBrowser2> browser = user->Open();
+  if (!browser) return 23;
   // Two whole cycles of the watcher thread: the window is found and its watcher set up.
   std::atomic<bool> cycled{false};
   std::thread cycles([&] {
@@ -141,22 +145,22 @@ const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std:
   if (!settled || !Watched(browser.get())) return 13;
 
   // The user logs in.
-  if (platform::browser::NavigateAndWait(browser.get(), std::u16string(kSite) + u"/login") != S_OK) return 14;
+  if (user->NavigateAndWait(browser.get(), std::u16string(kSite) + u"/login") != S_OK) return 14;
   // The page's forms are hooked by the pass that follows its loading.
   formfill::TAfterNavigateThr::WaitForAll();
-  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"user").get(), u"ann");
-  platform::browser::TypeInto(browser.get(), ById(browser.get(), u"pw").get(), u"secret");
+  user->TypeInto(browser.get(), ById(browser.get(), u"user").get(), u"ann");
+  user->TypeInto(browser.get(), ById(browser.get(), u"pw").get(), u"secret");
   ComPtr<IHTMLFormElement> login;
   ById(browser.get(), u"pw").As<IHTMLInputElement>()->get_form(login.Put());
-  if (platform::browser::SubmitByUser(browser.get(), login.As<IHTMLElement>().get()) != S_OK) return 15;
+  if (user->SubmitByUser(browser.get(), login.As<IHTMLElement>().get()) != S_OK) return 15;
   if (!PumpUntil([] { return HistoryList && HistoryList->Count() == 1; })) return 16;
 
   // The page comes again and is filled from what was stored.
-  if (platform::browser::NavigateAndWait(browser.get(), std::u16string(kSite) + u"/login") != S_OK) return 17;
+  if (user->NavigateAndWait(browser.get(), std::u16string(kSite) + u"/login") != S_OK) return 17;
   if (!PumpUntil([&] { return ValueOf(browser.get(), u"user") == u"ann"; })) return 18;
 
   // The identity fills a registration form of another site.
-  if (platform::browser::NavigateAndWait(browser.get(), u"http://shop.test/register") != S_OK) return 19;
+  if (user->NavigateAndWait(browser.get(), u"http://shop.test/register") != S_OK) return 19;
   if (!PumpUntil([&] { return ValueOf(browser.get(), u"firstname") == u"Ann"; })) return 20;
 
   // Exit from the tray menu (its entry clicked); the close dialog is answered "Close".
@@ -170,8 +174,14 @@ const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std:
   return 22;  // not reached: Exit ends the process
 });
 
-TEST(MainRoad, WhatTheUserSubmitsIsKeptFilledAgainAndSavedAtExit) {
-  ASSERT_EQ(pellix_test::RunChild("main-road"), 0);
+class MainRoad : public ::testing::TestWithParam<browser_test::Backend> {};
+INSTANTIATE_TEST_SUITE_P(Backends, MainRoad,
+                         ::testing::Values(browser_test::Backend::kInProcess, browser_test::Backend::kChromium),
+                         browser_test::BackendName);
+
+TEST_P(MainRoad, WhatTheUserSubmitsIsKeptFilledAgainAndSavedAtExit) {
+  ASSERT_EQ(pellix_test::RunChild("main-road", {GetParam() == browser_test::Backend::kChromium ? "chromium" : "in-process"}),
+            0);
   // The lists as the files hold them.
   InitData(true);
   ASSERT_TRUE(HistoryList && PasswordList && BookmarkList);

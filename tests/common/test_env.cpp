@@ -158,6 +158,8 @@ int main(int argc, char** argv) {
   if (std::freopen("/dev/null", "r", stdin) == nullptr) return 125;
   pellix_test::TempDir home;
   setenv("PELLIX_HOME", home.path().c_str(), 1);
+  // The in-process browser unless a test asks for Chromium itself.
+  setenv("PELLIX_BROWSER", "in-process", 1);
   // The user's own secret store is never touched: a test that needs one starts its own.
   unsetenv("DBUS_SESSION_BUS_ADDRESS");
   ::testing::InitGoogleTest(&argc, argv);

@@ -2,7 +2,6 @@
 
 #include <thread>
 
-#include "chromium_fixture.h"
 #include "common/test_env.h"
 #include "platform/browser/chromium_browser.h"
 #include "platform/browser/in_process_browser.h"
@@ -49,11 +48,27 @@ class InProcessDriver : public Driver {
   void CloseAll() override { InProcessBrowser::Instance().CloseAll(); }
 };
 
+// A right click in the middle of an element (a script expression) as the user makes
+// it, with the mouse.
+bool ChromiumRightClick(IWebBrowser2* browser, const std::string& element) {
+  std::optional<platform::browser::Json> place = ChromiumPageScript(
+      browser, "(() => { const r = " + element + ".getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()");
+  if (!place || !place->is_array() || place->size() != 2) return false;
+  for (const char* type : {"mousePressed", "mouseReleased"}) {
+    if (!ChromiumBrowser::Instance().Command(
+            browser, "Input.dispatchMouseEvent",
+            {{"type", type}, {"x", (*place)[0]}, {"y", (*place)[1]}, {"button", "right"}, {"clickCount", 1}})) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The user stands behind page scripts run in the page's own world.
 class ChromiumDriver : public Driver {
  public:
   explicit ChromiumDriver(std::shared_ptr<TestPages> pages) {
-    ChromiumBrowser::Instance().Configure(chromium_test::HeadlessOptions());
+    ChromiumBrowser::Instance().Configure(platform::browser::ChromiumBrowser::Options(false));
     ChromiumBrowser::Instance().SetPages(pages);
   }
   ComPtr<IWebBrowser2> Open() override { return ChromiumBrowser::Instance().OpenWindow(); }
@@ -63,7 +78,7 @@ class ChromiumDriver : public Driver {
     return FAILED(hr) ? hr : Settle(browser);
   }
   HRESULT TypeInto(IWebBrowser2* browser, IHTMLElement* field, const std::u16string& text) override {
-    if (!Run(browser, "const e = " + Find(field) + "; e.focus(); e.value = " + Quoted(text) +
+    if (!Run(browser, "const e = " + Find(browser, field) + "; e.focus(); e.value = " + Quoted(text) +
                           "; e.dispatchEvent(new Event('input', {bubbles: true}));")) {
       return E_FAIL;
     }
@@ -71,20 +86,34 @@ class ChromiumDriver : public Driver {
     return Document(browser) ? S_OK : E_FAIL;
   }
   HRESULT SubmitByUser(IWebBrowser2* browser, IHTMLElement* form) override {
-    return Report(browser, [&] { return Run(browser, Find(form) + ".requestSubmit();"); });
+    return Report(browser, [&] { return Run(browser, Find(browser, form) + ".requestSubmit();"); });
   }
   HRESULT RightClick(IWebBrowser2* browser, IHTMLElement* element) override {
-    return Report(browser, [&] { return ChromiumRightClick(browser, Id(element)); });
+    return Report(browser, [&] { return ChromiumRightClick(browser, Find(browser, element)); });
   }
   void CloseAll() override { ChromiumBrowser::Instance().Shutdown(); }
 
  private:
   static std::string Quoted(const std::u16string& text) { return platform::browser::Json(Narrow(text)).dump(); }
-  static std::string Find(IHTMLElement* element) {
-    return element ? "document.getElementById(" + Quoted(Id(element)) + ")" : "null";
+  // The page's element that the model's element stands for, by its place among the
+  // document's elements (which the model keeps in the page's order).
+  static std::string Find(IWebBrowser2* browser, IHTMLElement* element) {
+    ComPtr<IDispatch> document;
+    ComPtr<IHTMLElementCollection> all;
+    if (!element || FAILED(browser->get_Document(document.Put())) || !document ||
+        FAILED(document.As<IHTMLDocument2>()->get_all(all.Put()))) {
+      return "null";
+    }
+    for (LONG i = 0; i < Length(all.get()); ++i) {
+      if (platform::com::IsSameObject(Item(all.get(), i).get(), element)) {
+        return "document.getElementsByTagName('*')[" + std::to_string(i) + "]";
+      }
+    }
+    return "null";
   }
+  // Runs a script in the page; false when it could not run or threw.
   static bool Run(IWebBrowser2* browser, const std::string& script) {
-    return ChromiumPageScript(browser, "(() => { " + script + " })()").has_value();
+    return ChromiumPageScript(browser, "(() => { " + script + "; return true; })()") == platform::browser::Json(true);
   }
   // Does what makes the page report, waits for the report to be handled and for what
   // it started.
@@ -117,20 +146,6 @@ std::optional<platform::browser::Json> ChromiumPageScript(IWebBrowser2* browser,
   return (*answer)["result"].value("value", platform::browser::Json());
 }
 
-bool ChromiumRightClick(IWebBrowser2* browser, const std::u16string& id) {
-  std::optional<platform::browser::Json> place = ChromiumPageScript(
-      browser, "(() => { const r = document.getElementById(" + platform::browser::Json(Narrow(id)).dump() +
-                   ").getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()");
-  if (!place || !place->is_array() || place->size() != 2) return false;
-  for (const char* type : {"mousePressed", "mouseReleased"}) {
-    if (!ChromiumBrowser::Instance().Command(
-            browser, "Input.dispatchMouseEvent",
-            {{"type", type}, {"x", (*place)[0]}, {"y", (*place)[1]}, {"button", "right"}, {"clickCount", 1}})) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::unique_ptr<Driver> Driver::For(Backend backend, std::shared_ptr<TestPages> pages) {
   if (backend == Backend::kInProcess) return std::make_unique<InProcessDriver>(std::move(pages));

@@ -82,10 +82,8 @@ class DocumentConformance : public ::testing::TestWithParam<Backend> {
   ComPtr<IWebBrowser2> window_;
 };
 
-// The user at a Chromium window: a script run in the page's own world (its value),
-// and a right click in the middle of the element with the id.
+// The user at a Chromium window: a script run in the page's own world, and its value.
 std::optional<platform::browser::Json> ChromiumPageScript(IWebBrowser2* browser, const std::string& script);
-bool ChromiumRightClick(IWebBrowser2* browser, const std::u16string& id);
 
 DWORD Advise(IUnknown* source, REFIID events, IUnknown* sink);
 ComPtr<IHTMLDocument3> Document(IWebBrowser2* browser);

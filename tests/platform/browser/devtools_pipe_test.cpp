@@ -6,8 +6,7 @@
 
 #include <atomic>
 
-#include "chromium_fixture.h"
-#include "platform/base/state_root.h"
+#include "platform/browser/chromium_browser.h"
 
 namespace {
 
@@ -72,7 +71,7 @@ TEST(ProtocolReaderTest, AnOversizedMessageIsSkippedWholeEvenAcrossFeeds) {
 class DevToolsPipeTest : public ::testing::Test {
  protected:
   std::unique_ptr<DevToolsPipe> Launch(std::chrono::milliseconds timeout = std::chrono::milliseconds(20000)) {
-    platform::browser::LaunchOptions options = chromium_test::HeadlessOptions();
+    platform::browser::LaunchOptions options = platform::browser::ChromiumBrowser::Options(false);
     options.callTimeout = timeout;
     auto pipe = DevToolsPipe::Launch(
         options,
@@ -110,7 +109,7 @@ TEST_F(DevToolsPipeTest, CommandsAnswerAndEventsArriveOverThePipe) {
   ASSERT_TRUE(version);
   EXPECT_NE((*version)["product"].get<std::string>().find("Chrome"), std::string::npos);
   struct stat profile{};
-  ASSERT_EQ(stat(chromium_test::HeadlessOptions().profile.c_str(), &profile), 0);
+  ASSERT_EQ(stat(platform::browser::ChromiumBrowser::Options(false).profile.c_str(), &profile), 0);
   EXPECT_EQ(profile.st_mode & 0777, 0700u);
 
   ASSERT_TRUE(pipe->Call("Target.setDiscoverTargets", {{"discover", true}}));
@@ -162,7 +161,7 @@ TEST_F(DevToolsPipeTest, ABrowserThatDiesFailsTheWaitingCallAndEveryLaterOne) {
 }
 
 TEST(DevToolsPipeStartTest, AProgramThatIsNotThereGivesNoPipe) {
-  platform::browser::LaunchOptions options = chromium_test::HeadlessOptions();
+  platform::browser::LaunchOptions options = platform::browser::ChromiumBrowser::Options(false);
   options.program = "/nonexistent/chromium";
   EXPECT_FALSE(DevToolsPipe::Launch(options, {}));
 }

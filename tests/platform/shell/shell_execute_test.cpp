@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/test_env.h"
 #include "platform/shell/shell_execute.h"
@@ -33,7 +34,10 @@ fs::path Script(const fs::path& folder, const std::string& name, int exitCode) {
 
 class ShellExecute : public ::testing::Test {
  protected:
-  void TearDown() override { platform::SetShellOpener(""); }
+  void TearDown() override {
+    platform::SetShellOpener("");
+    platform::SetWebOpener({});
+  }
   pellix_test::TempDir dir;
 };
 
@@ -53,6 +57,28 @@ TEST_F(ShellExecute, DocumentsAndAddressesGoToTheOpener) {
     EXPECT_TRUE(ShellOpen(c.file)) << c.file;
     EXPECT_EQ(ReadAll(dir / "opener.args"), c.expected);
   }
+}
+
+TEST_F(ShellExecute, WebAddressesGoToTheProgramsBrowserWhenItHasOne) {
+  platform::SetShellOpener(Script(dir.path(), "opener", 0).string());
+  std::vector<std::string> opened;
+  bool answer = true;
+  platform::SetWebOpener([&](const std::string& address) {
+    opened.push_back(address);
+    return answer;
+  });
+  EXPECT_GT(ShellExecuteA(0, "open", "https://example.org/a", "", "", SW_SHOW), 32u);
+  EXPECT_GT(ShellExecuteA(0, nullptr, "HTTP://example.org/b", nullptr, nullptr, SW_SHOW), 32u);
+  answer = false;
+  EXPECT_EQ(ShellExecuteA(0, "open", "http://example.org/c", "", "", SW_SHOW), SE_ERR_NOASSOC);
+  EXPECT_EQ(opened, (std::vector<std::string>{"https://example.org/a", "HTTP://example.org/b", "http://example.org/c"}));
+  // Other addresses still go to the desktop's opener.
+  EXPECT_TRUE(ShellOpen("mailto:someone@example.org"));
+  EXPECT_EQ(ReadAll(dir / "opener.args"), "mailto:someone@example.org\n");
+  platform::SetWebOpener({});
+  EXPECT_TRUE(ShellOpen("https://example.org/d"));
+  EXPECT_EQ(ReadAll(dir / "opener.args"), "https://example.org/d\n");
+  EXPECT_EQ(opened.size(), 3u);
 }
 
 TEST_F(ShellExecute, FailuresHaveTheirNumbers) {
