@@ -12,6 +12,7 @@
 #include "formfill/prepared_values.h"
 #include "platform/base/text.h"
 #include "platform/browser/html_document.h"
+#include "bench/common/order_form.h"
 #include "bench/common/ratio_main.h"
 
 namespace {
@@ -23,37 +24,13 @@ using platform::com::Variant;
 constexpr int kFields = 2000;
 
 const std::string& Page() {
-  static const std::string page = [] {
-    std::string html = "<html><head><title>Order</title></head><body><form id=order action=/send>";
-    for (int i = 0; i < kFields; ++i) {
-      std::string n = std::to_string(i);
-      if (i % 10 == 9) {
-        html += "<label for=s" + n + ">Choice " + n + "</label><select id=s" + n + " name=s" + n +
-                "><option>Alpha<option>Beta<option value=g>Gamma</select>";
-      } else {
-        html += "<tr><td>Field " + n + "</td><td><input id=f" + n + " name=f" + n +
-                (i % 7 == 0 ? " type=password" : "") + "></td></tr>";
-      }
-    }
-    return html + "</form></body></html>";
-  }();
+  static const std::string page = pellix_bench::OrderPage(kFields);
   return page;
 }
 
 // The stored form: every field of the page with a value.
 const TFormFieldList& StoredForm() {
-  static const TFormFieldList fields = [] {
-    TFormFieldList list;
-    for (int i = 0; i < kFields; ++i) {
-      std::u16string n = platform::AnsiToWide(std::to_string(i));
-      TFormListItem field;
-      field.Name = (i % 10 == 9 ? u"s" : u"f") + n;
-      field.ID = field.Name;
-      field.Value = i % 10 == 9 ? u"Gamma" : u"value " + n;
-      list.push_back(field);
-    }
-    return list;
-  }();
+  static const TFormFieldList fields = pellix_bench::OrderForm(kFields);
   return fields;
 }
 

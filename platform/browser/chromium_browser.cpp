@@ -230,6 +230,15 @@ std::optional<Mirror> BuildMirror(const Json& snapshot, const std::weak_ptr<Page
   return mirror;
 }
 
+}  // namespace
+
+ComPtr<HtmlDocument> DocumentFromSnapshot(const Json& snapshot) {
+  std::optional<Mirror> built = BuildMirror(snapshot, {});
+  return built ? built->document : ComPtr<HtmlDocument>();
+}
+
+namespace {
+
 // Brings a tree of the same structure up to date with a snapshot.
 void UpdateMirror(const Json& snapshot, Mirror& mirror) {
   const Json& entries = ObjectField(snapshot, "n");
@@ -366,6 +375,8 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
 
   bool Alive() const { return pipe_->Alive(); }
   void CloseTarget() { pipe_->Send("Target.closeTarget", {{"targetId", target_}}); }
+  // The target has gone: calls for it answer empty from now on.
+  void Gone() { pipe_->FailSession(session_); }
   int Count(ChromiumBrowser::Counted what) {
     std::lock_guard guard(lock_);
     return what == ChromiumBrowser::Counted::kLoads ? loads_ : reports_;
@@ -791,10 +802,10 @@ void ChromiumBrowser::CloseSession(const std::string& sessionId) {
 void ChromiumBrowser::Detached(const std::string& sessionId) {
   Entry entry = Take(sessionId);
   if (!entry.page) return;
-  // Closing waits for the window's thread, which may wait for this reader: close it
-  // from its own thread.
-  WebBrowser* window = entry.window.get();
-  window->Run([window] { InProcessBrowser::Instance().CloseWindow(window); }, false);
+  // The window's thread may wait for this reader; once its session answers at once,
+  // the window can be closed (and its thread joined) here.
+  entry.page->Gone();
+  InProcessBrowser::Instance().CloseWindow(entry.window.get());
 }
 
 void ChromiumBrowser::OnEnd() {

@@ -34,6 +34,11 @@ namespace platform::browser {
 
 class ChromiumPage;
 
+// The document a page snapshot describes (what the page script sends: the page's
+// elements and texts in document order), or null when it describes none. Outside
+// input: any JSON gives a sound document or null.
+platform::com::ComPtr<HtmlDocument> DocumentFromSnapshot(const Json& snapshot);
+
 class ChromiumBrowser {
  public:
   static ChromiumBrowser& Instance();

@@ -195,7 +195,7 @@ std::optional<std::int64_t> DevToolsPipe::Write(const std::string& method, const
   std::int64_t id = 0;
   {
     std::lock_guard guard(lock_);
-    if (!alive_) return std::nullopt;
+    if (!alive_ || (!sessionId.empty() && closed_sessions_.count(sessionId))) return std::nullopt;
     id = next_id_++;
     if (pending) pending_[id] = std::move(pending);
   }
@@ -220,6 +220,7 @@ std::optional<std::int64_t> DevToolsPipe::Write(const std::string& method, const
 
 std::optional<Json> DevToolsPipe::Call(const std::string& method, const Json& params, const std::string& sessionId) {
   auto pending = std::make_shared<Pending>();
+  pending->sessionId = sessionId;
   std::optional<std::int64_t> id = Write(method, params, sessionId, pending);
   if (!id) return std::nullopt;
   std::unique_lock guard(lock_);
@@ -234,6 +235,19 @@ std::optional<Json> DevToolsPipe::Call(const std::string& method, const Json& pa
 
 bool DevToolsPipe::Send(const std::string& method, const Json& params, const std::string& sessionId) {
   return Write(method, params, sessionId, nullptr).has_value();
+}
+
+void DevToolsPipe::FailSession(const std::string& sessionId) {
+  {
+    std::lock_guard guard(lock_);
+    closed_sessions_.insert(sessionId);
+    std::erase_if(pending_, [&](const auto& each) {
+      if (each.second->sessionId != sessionId) return false;
+      each.second->done = true;
+      return true;
+    });
+  }
+  replied_.notify_all();
 }
 
 void DevToolsPipe::ReaderMain() {

@@ -33,6 +33,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -101,6 +102,9 @@ class DevToolsPipe {
   // Sends a command without waiting; its reply is dropped. False when it was not sent.
   bool Send(const std::string& method, const Json& params = Json::object(), const std::string& sessionId = {});
   bool Alive() const;
+  // The session's target has closed: calls waiting in it, and every later call or
+  // command sent to it, answer empty at once.
+  void FailSession(const std::string& sessionId);
   // Ends the browser (asked first, then killed) and waits for the reader thread; never
   // called from the handlers.
   void Close();
@@ -108,6 +112,7 @@ class DevToolsPipe {
 
  private:
   struct Pending {
+    std::string sessionId;
     bool done = false;
     std::optional<Json> result;
   };
@@ -133,6 +138,7 @@ class DevToolsPipe {
   std::condition_variable replied_;
   std::int64_t next_id_ = 1;
   std::map<std::int64_t, std::shared_ptr<Pending>> pending_;
+  std::set<std::string> closed_sessions_;
   bool alive_ = false;
 };
 

@@ -114,6 +114,25 @@ TEST_F(ChromiumBrowserTest, PageScriptsCanNeitherCallTheProgramNorForgeItsEvents
   EXPECT_EQ(Length(ByTag(Document(browser.get()).get(), u"input").get()), 2);
 }
 
+TEST_F(ChromiumBrowserTest, APageThatClosesInACallFailsTheCallAtOnceAndItsWindowGoes) {
+  ComPtr<IWebBrowser2> browser = OpenPage("<input id=x>");
+  ASSERT_TRUE(browser);
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ChromiumBrowser::Instance().Command(browser.get(), "Page.close", Json::object());
+  });
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ChromiumBrowser::Instance().Command(
+      browser.get(), "Runtime.evaluate", {{"expression", "new Promise(() => {})"}, {"awaitPromise", true}}));
+  closer.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  VARIANT_BOOL busy = VARIANT_FALSE;
+  for (int i = 0; i < 1000 && browser->get_Busy(&busy) != RPC_E_DISCONNECTED; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(browser->get_Busy(&busy), RPC_E_DISCONNECTED);
+}
+
 TEST_F(ChromiumBrowserTest, ABrowserThatEndsClosesItsWindowsAndTheNextRequestStartsANewOne) {
   ComPtr<IWebBrowser2> browser = OpenPage("<input id=x>");
   ASSERT_TRUE(browser);
