@@ -253,6 +253,7 @@ void UpdateMirror(const Json& snapshot, Mirror& mirror) {
       ApplyEntry(entries[i], node, tree->elements());
     }
   }
+  tree->FormsChanged();
   for (Node* node : tree->elements()) {
     if (node->kind == ElementKind::Select) NormaliseSelection(*tree, *node);
   }

@@ -195,6 +195,18 @@ std::vector<Node*> DocumentTree::Descendants(const Node& node) const {
   return std::vector<Node*>(elements_.begin() + node.order + 1, elements_.begin() + node.end);
 }
 
+std::vector<Node*> DocumentTree::ControlsOf(const Node& form) const {
+  if (!controlsKnown_) {
+    controls_.clear();
+    for (Node* each : elements_) {
+      if (each->form != nullptr && IsFormControl(*each)) controls_[each->form].push_back(each);
+    }
+    controlsKnown_ = true;
+  }
+  auto found = controls_.find(&form);
+  return found != controls_.end() ? found->second : std::vector<Node*>();
+}
+
 Node* DocumentTree::FirstWithTag(std::u16string_view tag) const {
   for (Node* node : elements_) {
     if (node->tag == tag) return node;

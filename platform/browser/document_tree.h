@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/browser/mshtml.h"
@@ -93,6 +94,13 @@ class DocumentTree {
   // The first element with the tag (lower-case), or null.
   Node* FirstWithTag(std::u16string_view tag) const;
 
+  // The form controls that Form owns, in document order. Worked out for every form in
+  // one pass and kept until FormsChanged, since a page's form is asked for its controls
+  // one index at a time. Callers hold the tree's lock.
+  std::vector<Node*> ControlsOf(const Node& form) const;
+  // Controls may own other forms now (a page's new state was applied).
+  void FormsChanged() { controlsKnown_ = false; }
+
   void SetHost(std::weak_ptr<PageHost> host) { host_ = std::move(host); }
   std::shared_ptr<PageHost> Host() const { return host_.lock(); }
 
@@ -105,6 +113,8 @@ class DocumentTree {
   std::vector<std::unique_ptr<Node>> storage_;
   std::vector<Node*> elements_;
   std::weak_ptr<PageHost> host_;
+  mutable bool controlsKnown_ = false;
+  mutable std::unordered_map<const Node*, std::vector<Node*>> controls_;
 };
 
 }  // namespace platform::browser

@@ -233,13 +233,7 @@ Node* FormAround(const Node& node) {
 
 Node* FormOf(const Node& node) { return IsFormControl(node) ? node.form : FormAround(node); }
 
-std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form) {
-  std::vector<Node*> controls;
-  for (Node* each : tree.elements()) {
-    if (IsFormControl(*each) && each->form == &form) controls.push_back(each);
-  }
-  return controls;
-}
+std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form) { return tree.ControlsOf(form); }
 
 std::vector<Node*> ElementsOf(const DocumentTree& tree, const Node& node) {
   std::vector<Node*> inside = tree.Descendants(node);
