@@ -8,6 +8,7 @@
 #include "platform/gdi/frame_drawing.h"
 #include "platform/gdi/std_control_paint.h"
 #include "platform/gdi/system_metrics.h"
+#include "platform/win/display.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/scroll.h"
 #include "platform/win/window.h"
@@ -81,6 +82,7 @@ void ScrollPixels(HWND window, const RECT& clientArea, const RECT& clientClip, i
   cairo_destroy(cr);
   cairo_surface_destroy(copy);
   cairo_surface_flush(picture->surface);
+  platform::win::detail::NotifyDisplayChanged(window);
 }
 
 // The default WM_NCPAINT: the window's scroll bars, arrows and thumb raised on the
@@ -165,6 +167,8 @@ HDC WindowDC(HWND window, RECT clip, bool wholeWindow = false) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  // Whatever is drawn through the DC reaches the display at the next message retrieval.
+  platform::win::detail::NotifyDisplayChanged(window);
   if (wholeWindow) return platform::gdi::NewDC(picture, window, RECT{0, 0, picture->width(), picture->height()});
   const POINT offset = ClientOffset(window);
   return platform::gdi::NewDC(picture, window, Moved(clip, offset), offset);
@@ -270,6 +274,7 @@ BOOL UpdateLayeredWindow(HWND window, HDC, const POINT* destPoint, const SIZE* s
   double alpha = (blend && (flags & ULW_ALPHA)) ? blend->SourceConstantAlpha / 255.0 : 1.0;
   cairo_paint_with_alpha(cr, alpha);
   cairo_destroy(cr);
+  platform::win::detail::NotifyDisplayChanged(window);
   return TRUE;
 }
 

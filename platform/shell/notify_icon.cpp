@@ -1,7 +1,9 @@
 #include "platform/shell/notify_icon.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "platform/base/errors.h"
@@ -44,11 +46,26 @@ void Apply(NOTIFYICONDATAW& shown, const NOTIFYICONDATAW& data) {
   shown.szTip[127] = shown.szInfo[255] = shown.szInfoTitle[63] = u'\0';
 }
 
+std::vector<NOTIFYICONDATAW>::iterator FindLocked(HWND window, UINT id) {
+  Area& area = TheArea();
+  return std::find_if(area.shown.begin(), area.shown.end(),
+                      [&](const NOTIFYICONDATAW& icon) { return icon.hWnd == window && icon.uID == id; });
+}
+
+std::optional<NOTIFYICONDATAW> Find(HWND window, UINT id) {
+  auto found = FindLocked(window, id);
+  if (found == TheArea().shown.end()) return std::nullopt;
+  return *found;
+}
+
+std::atomic<platform::notify_icon::Host*>& TheHost() {
+  static std::atomic<platform::notify_icon::Host*> host{nullptr};
+  return host;
+}
+
 BOOL Change(DWORD message, const NOTIFYICONDATAW& data) {
   Area& area = TheArea();
-  auto found = std::find_if(area.shown.begin(), area.shown.end(), [&](const NOTIFYICONDATAW& icon) {
-    return icon.hWnd == data.hWnd && icon.uID == data.uID;
-  });
+  auto found = FindLocked(data.hWnd, data.uID);
   bool exists = found != area.shown.end();
   switch (message) {
     case NIM_ADD: {
@@ -85,13 +102,26 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     return FALSE;
   }
   BOOL result = platform::faults::ShouldFail("Shell_NotifyIconW") ? FALSE : -1;
-  std::lock_guard guard(TheArea().lock);
-  if (result != FALSE) result = Change(message, *data);
-  TheArea().calls.push_back({message, *data, result});
+  std::optional<NOTIFYICONDATAW> now;
+  {
+    std::lock_guard guard(TheArea().lock);
+    if (result != FALSE) result = Change(message, *data);
+    TheArea().calls.push_back({message, *data, result});
+    if (result != FALSE && message != NIM_DELETE) now = Find(data->hWnd, data->uID);
+  }
+  platform::notify_icon::Host* host = TheHost().load();
+  if (result == FALSE || host == nullptr) return result;
+  if (now) {
+    host->Show(*now);
+  } else {
+    host->Remove(data->hWnd, data->uID);
+  }
   return result;
 }
 
 namespace platform::notify_icon {
+
+void SetHost(Host* host) { TheHost().store(host); }
 
 std::vector<Call> Calls() {
   std::lock_guard guard(TheArea().lock);

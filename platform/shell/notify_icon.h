@@ -1,6 +1,6 @@
-// The notification-area icon. Headless, the notification area is a record of the
-// icons shown (by window and id) and of every call made, which tests read; a display
-// backend shows the same icons for real.
+// The notification-area icon. The notification area is a record of the icons shown
+// (by window and id) and of every call made, which tests read; a display backend's
+// host (below) shows the same icons for real.
 #pragma once
 
 #include <vector>
@@ -50,6 +50,19 @@ static_assert(sizeof(NOTIFYICONDATAW) == 936);
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data);
 
 namespace platform::notify_icon {
+
+// A desktop's notification area that shows the icons for real, installed by a display
+// backend. It hears of every icon shown or changed (the whole record as it stands)
+// and of every icon removed, after the record here has changed, on the caller's
+// thread and with no lock held.
+class Host {
+ public:
+  virtual ~Host() = default;
+  virtual void Show(const NOTIFYICONDATAW& icon) = 0;
+  virtual void Remove(HWND window, UINT id) = 0;
+};
+// nullptr: the icons live only in the record here.
+void SetHost(Host* host);
 
 struct Call {
   DWORD message;

@@ -13,6 +13,7 @@
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
 #include "platform/win/atoms.h"
+#include "platform/win/display.h"
 #include "platform/win/input.h"
 #include "platform/win/remote_windows.h"
 
@@ -449,6 +450,7 @@ BOOL Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT flags, bool wait,
   bool remove = (flags & PM_REMOVE) != 0;
   for (;;) {
     HandleSentMessages(queue);
+    platform::win::detail::PumpDisplay();
     std::uint64_t seen = 0;
     auto msg = Take(queue, filter, low, high, remove, seen);
     if (msg) {

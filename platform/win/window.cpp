@@ -12,6 +12,7 @@
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
 #include "platform/win/atoms.h"
+#include "platform/win/display.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/metrics.h"
@@ -431,6 +432,7 @@ void NotifyGone(const std::vector<HWND>& gone) {
   }
   for (HWND handle : gone) {
     for (auto listener : listeners) listener(handle);
+    platform::win::detail::NotifyDisplayGone(handle);
   }
 }
 
@@ -667,7 +669,7 @@ LONG_PTR GetLongImpl(HWND handle, int index) {
   return value;
 }
 
-LONG_PTR SetLongImpl(HWND handle, int index, LONG_PTR value, bool unicode, std::size_t width) {
+LONG_PTR StoreLong(HWND handle, int index, LONG_PTR value, bool unicode, std::size_t width) {
   std::unique_lock guard(S().lock);
   auto window = FindLocked(handle);
   if (!window) {
@@ -733,6 +735,15 @@ LONG_PTR SetLongImpl(HWND handle, int index, LONG_PTR value, bool unicode, std::
   return old;
 }
 
+// Styles and owner decide how the display shows a top-level window.
+LONG_PTR SetLongImpl(HWND handle, int index, LONG_PTR value, bool unicode, std::size_t width) {
+  LONG_PTR old = StoreLong(handle, index, value, unicode, width);
+  if (index == GWL_STYLE || index == GWL_EXSTYLE || index == GWL_HWNDPARENT) {
+    platform::win::detail::NotifyDisplayChanged(handle);
+  }
+  return old;
+}
+
 // --- default procedure -----------------------------------------------------------
 
 template <typename Char>
@@ -750,10 +761,13 @@ LRESULT DefWindowProcImpl(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
     } else {
       wide = Wide(text);
     }
-    Lock guard(S().lock);
-    auto window = FindLocked(handle);
-    if (!window) return FALSE;
-    window->text = std::move(wide);
+    {
+      Lock guard(S().lock);
+      auto window = FindLocked(handle);
+      if (!window) return FALSE;
+      window->text = std::move(wide);
+    }
+    platform::win::detail::NotifyDisplayChanged(handle);
     return TRUE;
   };
   auto getText = [&]() {
@@ -919,6 +933,7 @@ void MoveImpl(HWND handle, const RECT& rect, bool repaint, bool frameChanged = f
   if (moved) SendMessageW(handle, WM_MOVE, 0, MAKELONG(static_cast<WORD>(position.x), static_cast<WORD>(position.y)));
   if (sized) SendMessageW(handle, WM_SIZE, 0, MAKELONG(static_cast<WORD>(size.cx), static_cast<WORD>(size.cy)));
   if (repaint && (moved || sized)) platform::win::detail::WakeThread(platform::win::detail::WindowThread(handle));
+  platform::win::detail::NotifyDisplayChanged(handle);
 }
 
 }  // namespace
@@ -1587,6 +1602,7 @@ BOOL ShowWindow(HWND handle, int command) {
   }
   SendMessageW(handle, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
   if (show) platform::win::detail::WakeThread(platform::win::detail::WindowThread(handle));
+  platform::win::detail::NotifyDisplayChanged(handle);
   return wasVisible;
 }
 

@@ -1,0 +1,25 @@
+#include "platform/win/display.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<platform::win::DisplayBackend*> gBackend{nullptr};
+
+}  // namespace
+
+void platform::win::SetDisplayBackend(DisplayBackend* backend) { gBackend.store(backend); }
+
+platform::win::DisplayBackend* platform::win::CurrentDisplayBackend() { return gBackend.load(); }
+
+void platform::win::detail::NotifyDisplayChanged(HWND window) {
+  if (auto* backend = gBackend.load()) backend->WindowChanged(window);
+}
+
+void platform::win::detail::NotifyDisplayGone(HWND window) {
+  if (auto* backend = gBackend.load()) backend->WindowGone(window);
+}
+
+void platform::win::detail::PumpDisplay() {
+  if (auto* backend = gBackend.load()) backend->Pump();
+}

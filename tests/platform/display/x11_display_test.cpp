@@ -1,0 +1,368 @@
+#include "platform/display/x11_display.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <unistd.h>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "picture_compare.h"
+#include "platform/base/text.h"
+#include "platform/display/xserver.h"
+#include "platform/gdi/device_context.h"
+#include "platform/gdi/icons.h"
+#include "platform/kernel/debug_output.h"
+#include "platform/shell/notify_icon.h"
+#include "platform/gdi/window_picture.h"
+#include "platform/win/input.h"
+#include "platform/win/input_driver.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/window.h"
+
+namespace {
+
+using pellix_test::Eventually;
+using pellix_test::XServer;
+using pellix_test::XUser;
+
+// The X server keeps 8 bits per colour channel and no alpha, as the pictures do once
+// flattened over the desktop: an opaque window's picture comes back exactly; one step
+// per channel allows for the rounding of partly transparent pixels.
+constexpr int kPictureTolerance = 1;
+
+struct Seen {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+std::mutex g_lock;
+std::vector<Seen> g_seen;
+
+constexpr UINT kTrayCallback = WM_APP + 7;
+
+bool Logged(UINT message) {
+  return message == kTrayCallback || message == WM_LBUTTONDOWN || message == WM_RBUTTONUP || message == WM_CHAR || message == WM_KEYDOWN ||
+         message == WM_SIZE || message == WM_MOVE || message == WM_ACTIVATE || message == WM_CLOSE;
+}
+
+LRESULT TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (Logged(message)) {
+    std::lock_guard guard(g_lock);
+    g_seen.push_back({message, wParam, lParam});
+  }
+  if (message == WM_CLOSE) return 0;  // the test destroys its windows itself
+  if (message == WM_PAINT) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255)), red = CreateSolidBrush(RGB(200, 30, 40));
+    FillRect(dc, &client, white);
+    RECT band{10, 10, client.right - 10, 40};
+    FillRect(dc, &band, red);
+    RECT text{10, 50, client.right - 10, client.bottom - 10};
+    DrawTextW(dc, u"Pellix – Passwörter", -1, &text, DT_LEFT | DT_TOP);
+    DeleteObject(white);
+    DeleteObject(red);
+    EndPaint(window, &paint);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::vector<Seen> SeenOf(UINT message) {
+  std::lock_guard guard(g_lock);
+  std::vector<Seen> result;
+  for (const auto& seen : g_seen) {
+    if (seen.message == message) result.push_back(seen);
+  }
+  return result;
+}
+
+std::u16string Typed() {
+  std::u16string text;
+  for (const auto& seen : SeenOf(WM_CHAR)) text += static_cast<char16_t>(seen.wParam);
+  return text;
+}
+
+class X11Display : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XServer::Installed()) {
+      GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb): the X11 display is not tested";
+    }
+    server_ = std::make_unique<XServer>();
+    ASSERT_TRUE(server_->Running());
+    ASSERT_TRUE(platform::display::StartX11(server_->Name()));
+    user_ = std::make_unique<XUser>(*server_);
+    static const bool registered = [] {
+      WNDCLASSW cls{};
+      cls.lpfnWndProc = TestWindowProc;
+      cls.lpszClassName = u"PellixDisplayTest";
+      return RegisterClassW(&cls) != 0;
+    }();
+    ASSERT_TRUE(registered);
+    std::lock_guard guard(g_lock);
+    g_seen.clear();
+  }
+
+  void TearDown() override {
+    for (HWND window : windows_) DestroyWindow(window);
+    platform::input_driver::RunPending();
+    platform::display::StopX11();
+    user_.reset();
+    server_.reset();
+  }
+
+  HWND Show(DWORD style, DWORD exStyle, RECT rect, HWND owner = 0, const char16_t* title = u"Pellix") {
+    HWND window = CreateWindowExW(exStyle, u"PellixDisplayTest", title, style, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, owner, 0, 0, nullptr);
+    windows_.push_back(window);
+    ShowWindow(window, SW_SHOW);
+    EXPECT_TRUE(Eventually([&] { return platform::display::X11WindowOf(window) != 0; }));
+    return window;
+  }
+
+  xcb_window_t XOf(HWND window) { return platform::display::X11WindowOf(window); }
+
+  RECT XGeometry(xcb_window_t id) {
+    xcb_connection_t* c = user_->Connection();
+    auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
+    RECT rect{geometry->x, geometry->y, geometry->x + geometry->width, geometry->y + geometry->height};
+    std::free(geometry);
+    return rect;
+  }
+
+  std::unique_ptr<XServer> server_;
+  std::unique_ptr<XUser> user_;
+  std::vector<HWND> windows_;
+};
+
+std::shared_ptr<platform::gdi::Bitmap> Flattened(const platform::gdi::Bitmap& picture) {
+  auto result = platform::gdi::NewBitmap(picture.width(), picture.height());
+  cairo_t* cr = cairo_create(result->surface);
+  COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
+  cairo_set_source_rgb(cr, GetRValue(desktop) / 255.0, GetGValue(desktop) / 255.0, GetBValue(desktop) / 255.0);
+  cairo_paint(cr);
+  cairo_set_source_surface(cr, picture.Surface(), 0, 0);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  return result;
+}
+
+// The picture the X server holds is the headless one; a screenshot is kept where
+// $PELLIX_SCREENSHOTS names a folder.
+void ExpectSamePicture(HWND window, const char* screenshot) {
+  std::string difference = "no picture";
+  EXPECT_TRUE(Eventually([&] {
+    auto shown = platform::display::X11ClientPicture(window);
+    if (!shown) return false;
+    difference = pellix_test::ComparePictures(*shown, *Flattened(*platform::gdi::WindowPicture(window)),
+                                              kPictureTolerance);
+    return difference.empty();
+  })) << difference;
+  if (const char* folder = std::getenv("PELLIX_SCREENSHOTS")) {
+    platform::gdi::WritePng(*platform::display::X11ClientPicture(window), std::string(folder) + "/" + screenshot);
+  }
+}
+
+TEST(X11DisplayChoice, AServerThatDoesNotAnswerLeavesTheScreenHeadless) {
+  EXPECT_FALSE(platform::display::StartX11(":4987"));
+  EXPECT_FALSE(platform::display::X11Running());
+  EXPECT_EQ(platform::display::X11WindowOf(GetDesktopWindow()), 0u);
+}
+
+TEST_F(X11Display, AShownWindowHasItsHeadlessPictureOnTheServerAndFollowsRepaints) {
+  HWND window = Show(WS_OVERLAPPEDWINDOW, 0, RECT{100, 80, 420, 260});
+  ExpectSamePicture(window, "window.png");
+  SetWindowPos(window, 0, 0, 0, 360, 200, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(Eventually([&] {
+    RECT x = XGeometry(XOf(window));
+    return x.left == 100 && x.top == 80 && x.right == 460 && x.bottom == 280;
+  }));
+  ExpectSamePicture(window, "window-resized.png");
+  xcb_window_t id = XOf(window);
+  ShowWindow(window, SW_HIDE);
+  EXPECT_TRUE(Eventually([&] { return !user_->Viewable(id); }));
+  ShowWindow(window, SW_SHOW);
+  EXPECT_TRUE(Eventually([&] { return user_->Viewable(id); }));
+  DestroyWindow(window);
+  EXPECT_EQ(XOf(window), 0u);
+  EXPECT_TRUE(Eventually([&] { return !user_->Exists(id); }));
+}
+
+struct HintCase {
+  const char* name;
+  DWORD style;
+  DWORD exStyle;
+  bool owned;
+  bool overrideRedirect;
+  bool skipsTaskbar;
+  bool above;
+  bool framed;
+};
+
+TEST_F(X11Display, WindowManagerHintsFollowStylesAndOwner) {
+  const HintCase cases[] = {
+      {"plain", WS_OVERLAPPEDWINDOW, 0, false, false, false, false, true},
+      {"owned dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, true, false, true, false, true},
+      {"owned app window", WS_POPUP | WS_CAPTION, WS_EX_APPWINDOW, true, false, false, false, true},
+      {"tool window", WS_OVERLAPPED | WS_CAPTION, WS_EX_TOOLWINDOW, false, false, true, false, true},
+      {"top-most", WS_OVERLAPPEDWINDOW, WS_EX_TOPMOST, false, false, false, true, true},
+      {"hint popup", WS_POPUP | WS_BORDER, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, false, true, true, true, false},
+      {"frameless popup", WS_POPUP, 0, false, false, false, false, false},
+  };
+  HWND owner = Show(WS_OVERLAPPEDWINDOW, 0, RECT{10, 10, 110, 110});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND window = Show(c.style, c.exStyle, RECT{200, 200, 300, 260}, c.owned ? owner : 0, u"Pellix – Passwörter");
+    xcb_window_t id = XOf(window);
+    EXPECT_EQ(user_->OverrideRedirect(id), c.overrideRedirect);
+    EXPECT_EQ(user_->TextProperty(id, "_NET_WM_NAME"), "Pellix – Passwörter");
+    EXPECT_EQ(user_->TextProperty(id, "WM_CLASS"), std::string("pellix\0PellixDisplayTest\0", 25));
+    auto transient = user_->Property32(id, "WM_TRANSIENT_FOR");
+    EXPECT_EQ(transient, c.owned ? std::vector<std::uint32_t>{XOf(owner)} : std::vector<std::uint32_t>{});
+    auto state = user_->Property32(id, "_NET_WM_STATE");
+    auto has = [&](const char* atom) {
+      xcb_connection_t* conn = user_->Connection();
+      auto* reply = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 1, static_cast<std::uint16_t>(std::strlen(atom)), atom), nullptr);
+      bool found = reply && std::find(state.begin(), state.end(), reply->atom) != state.end();
+      std::free(reply);
+      return found;
+    };
+    EXPECT_EQ(has("_NET_WM_STATE_SKIP_TASKBAR"), c.skipsTaskbar);
+    EXPECT_EQ(has("_NET_WM_STATE_ABOVE"), c.above);
+    auto motif = user_->Property32(id, "_MOTIF_WM_HINTS");
+    ASSERT_EQ(motif.size(), 5u);
+    EXPECT_EQ(motif[2], c.framed ? 1u : 0u);
+  }
+}
+
+TEST_F(X11Display, ClicksAndTypedTextFromTheServerReachTheWindow) {
+  HWND window = Show(WS_OVERLAPPEDWINDOW, 0, RECT{100, 100, 400, 300});
+  user_->Focus(XOf(window));
+  ASSERT_TRUE(Eventually([&] { return GetActiveWindow() == window; }));
+  SetFocus(window);
+  user_->Click(100 + 25, 100 + 15, 1);
+  ASSERT_TRUE(Eventually([&] { return !SeenOf(WM_LBUTTONDOWN).empty(); }));
+  EXPECT_EQ(SeenOf(WM_LBUTTONDOWN)[0].lParam, MAKELPARAM(25, 15));
+  constexpr std::uint32_t kA = 0x61, kEacute = 0xE9, kCyrillicZhe = 0x6D6, kEuro = 0x20AC, kReturn = 0xFF0D;
+  user_->Type(kA);
+  user_->Type(kA, true);
+  user_->Type(kEacute);
+  user_->Type(kCyrillicZhe);
+  user_->Type(kEuro);
+  user_->Type(kReturn);
+  EXPECT_TRUE(Eventually([&] { return Typed().size() >= 6; }));
+  EXPECT_EQ(platform::WideToUtf8(Typed()), "aAéж€\r");
+  auto keys = SeenOf(WM_KEYDOWN);
+  ASSERT_FALSE(keys.empty());
+  EXPECT_EQ(keys.front().wParam, static_cast<WPARAM>('A'));
+}
+
+TEST_F(X11Display, MovesSizesFocusAndCloseFromTheDisplayBecomeMessages) {
+  HWND window = Show(WS_OVERLAPPEDWINDOW, 0, RECT{100, 100, 400, 300});
+  user_->Configure(XOf(window), 300, 200, 250, 150);
+  EXPECT_TRUE(Eventually([&] {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect.left == 300 && rect.top == 200 && rect.right == 550 && rect.bottom == 350;
+  }));
+  ASSERT_FALSE(SeenOf(WM_SIZE).empty());
+  EXPECT_EQ(SeenOf(WM_SIZE).back().lParam, MAKELPARAM(250, 150));
+  ExpectSamePicture(window, "window-sized-by-user.png");
+  user_->Focus(XOf(window));
+  EXPECT_TRUE(Eventually([&] { return GetActiveWindow() == window; }));
+  user_->AskToClose(XOf(window));
+  EXPECT_TRUE(Eventually([&] { return !SeenOf(WM_CLOSE).empty(); }));
+}
+
+HICON RedIcon() {
+  auto picture = platform::gdi::NewBitmap(16, 16);
+  cairo_t* cr = cairo_create(picture->surface);
+  cairo_set_source_rgb(cr, 0xCC / 255.0, 0x1A / 255.0, 0x1A / 255.0);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  ICONINFO info{TRUE, 0, 0, 0, platform::gdi::AddBitmap(picture)};
+  HICON icon = CreateIconIndirect(&info);
+  DeleteObject(info.hbmColor);
+  return icon;
+}
+
+NOTIFYICONDATAW TrayRecord(HWND window, UINT id, HICON icon) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = window;
+  data.uID = id;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = kTrayCallback;
+  data.hIcon = icon;
+  std::u16string tip = u"Pellix – Passwörter";
+  std::copy(tip.begin(), tip.end(), data.szTip);
+  return data;
+}
+
+TEST_F(X11Display, TheTrayIconDocksIntoTheTrayShowsItsPictureAndTellsItsWindowOfClicks) {
+  if (access("/usr/bin/trayer", X_OK) != 0) GTEST_SKIP() << "trayer is not installed: the tray icon is not tested";
+  pellix_test::XClient trayer(*server_, "/usr/bin/trayer", "--edge top --align right --widthtype request --height 24");
+  ASSERT_TRUE(Eventually([&] { return user_->SelectionOwner("_NET_SYSTEM_TRAY_S0") != 0; }));
+  HWND window = CreateWindowExW(0, u"PellixDisplayTest", u"", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+  windows_.push_back(window);
+  HICON icon = RedIcon();
+  NOTIFYICONDATAW data = TrayRecord(window, 3, icon);
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+  xcb_window_t id = platform::display::X11TrayIconWindow(window, 3);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(Eventually([&] { return user_->Viewable(id) && user_->ParentOf(id) != user_->Root(); }));
+  EXPECT_EQ(user_->TextProperty(id, "_NET_WM_NAME"), "Pellix – Passwörter");
+  // The tray lays its icons out in steps: the centre is asked again until it shows the icon.
+  POINT centre{};
+  EXPECT_TRUE(Eventually([&] {
+    centre = user_->CentreOf(id);
+    return user_->PixelAt(centre) == 0xCC1A1Au;
+  })) << std::hex << user_->PixelAt(centre);
+  user_->Click(centre.x, centre.y, 3);
+  EXPECT_TRUE(Eventually([&] { return SeenOf(kTrayCallback).size() >= 2; }));
+  auto seen = SeenOf(kTrayCallback);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].wParam, 3u);
+  EXPECT_EQ(seen[0].lParam, static_cast<LPARAM>(WM_RBUTTONDOWN));
+  EXPECT_EQ(seen[1].lParam, static_cast<LPARAM>(WM_RBUTTONUP));
+  POINT cursor;
+  GetCursorPos(&cursor);
+  EXPECT_EQ(cursor.x, centre.x);
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &data));
+  EXPECT_EQ(platform::display::X11TrayIconWindow(window, 3), 0u);
+  EXPECT_TRUE(Eventually([&] { return !user_->Exists(id); }));
+  DestroyIcon(icon);
+}
+
+TEST_F(X11Display, WithoutATrayTheIconsStayInTheRecordAndTheLogSaysSoOnce) {
+  std::vector<std::string> lines;
+  std::mutex linesLock;
+  platform::SetDebugOutputSink([&](std::string_view text) {
+    std::lock_guard guard(linesLock);
+    lines.emplace_back(text);
+  });
+  HWND window = CreateWindowExW(0, u"PellixDisplayTest", u"", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+  windows_.push_back(window);
+  HICON icon = RedIcon();
+  for (UINT id : {1u, 2u}) {
+    NOTIFYICONDATAW data = TrayRecord(window, id, icon);
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+    EXPECT_EQ(platform::display::X11TrayIconWindow(window, id), 0u);
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &data));
+  }
+  platform::SetDebugOutputSink({});
+  EXPECT_EQ(lines, std::vector<std::string>{"Tray: the display has no system tray; the tray icon is not shown"});
+  DestroyIcon(icon);
+}
+
+}  // namespace
