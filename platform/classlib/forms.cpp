@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/base/errors.h"
+#include "platform/win/display.h"
 #include "platform/win/input.h"
 #include "platform/win/scroll.h"
 #include "platform/win/std_controls.h"
@@ -264,7 +265,8 @@ TModalResult TCustomForm::ShowModal() {
   bool unanswerable = false;
   while (ModalResult == mrNone && !Application->Terminated()) {
     MSG pending{};
-    if (!PeekMessageA(&pending, 0, 0, 0, PM_NOREMOVE)) {
+    // On a display the user can still answer, so the loop waits for the user.
+    if (platform::win::CurrentDisplayBackend() == nullptr && !PeekMessageA(&pending, 0, 0, 0, PM_NOREMOVE)) {
       unanswerable = true;
       ModalResult = mrCancel;
       break;

@@ -62,9 +62,9 @@ class TCustomForm : public TWinControl {
   void Hide();
   void Close();
   bool CloseQuery();
-  // Runs the window's own loop until it has a result. When nothing is left that could
-  // answer it (no input waits: the headless screen), it ends as mrCancel with the last
-  // error ERROR_NOT_SUPPORTED.
+  // Runs the window's own loop until it has a result. On a display it waits for the
+  // user; on the headless screen, when nothing is left that could answer it (no input
+  // waits), it ends as mrCancel with the last error ERROR_NOT_SUPPORTED.
   TModalResult ShowModal();
   TModalResult ModalResult = mrNone;
   // Frees the form once the messages waiting now have been handled.

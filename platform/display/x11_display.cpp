@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -80,7 +81,8 @@ struct XWindow {
   xcb_window_t id = 0;
   cairo_surface_t* surface = nullptr;
   DWORD thread = 0;
-  RECT rect{};  // where the X window is, as last asked for or reported
+  RECT rect{};  // where the window system has the window, as last told to the server
+  std::deque<RECT> asked;  // places asked of the server that it has not reported yet
   bool mapped = false;
   bool overrideRedirect = false;
   Hints hints;
@@ -161,6 +163,9 @@ class X11Backend final : public platform::win::DisplayBackend {
   std::array<xcb_atom_t, kAtomCount> atoms_{};
   xcb_window_t helper_ = 0;  // receives the event thread's stop
   std::unique_ptr<platform::display::X11Tray> tray_;
+  // Cairo's state for the connection, finished before the connection goes: cairo finds
+  // it by the connection's address, which a later connection may have again.
+  cairo_device_t* cairoDevice_ = nullptr;
   std::thread events_;
 
   std::uint8_t xkbEvent_ = 0;
@@ -187,6 +192,9 @@ X11Backend::X11Backend(xcb_connection_t* connection, xcb_screen_t* screen)
       }
     }
   }
+  cairo_surface_t* probe = cairo_xcb_surface_create(connection_, screen_->root, visual_, 1, 1);
+  cairoDevice_ = cairo_device_reference(cairo_surface_get_device(probe));
+  cairo_surface_destroy(probe);
   InternAtoms();
   SetUpKeyboard();
   tray_ = std::make_unique<platform::display::X11Tray>(connection_, screen_, visual_);
@@ -212,6 +220,8 @@ X11Backend::~X11Backend() {
   xkb_state_unref(keyState_);
   xkb_keymap_unref(keymap_);
   xkb_context_unref(xkbContext_);
+  cairo_device_finish(cairoDevice_);
+  cairo_device_destroy(cairoDevice_);
   xcb_disconnect(connection_);
 }
 
@@ -402,6 +412,12 @@ void X11Backend::PlaceAndName(HWND root, XWindow& x) {
     std::lock_guard guard(lock_);
     move = !SameRect(rect, x.rect);
     x.rect = rect;
+    if (move) {
+      // A window manager may place it elsewhere: only a few asks are remembered.
+      constexpr std::size_t kRemembered = 8;
+      x.asked.push_back(rect);
+      if (x.asked.size() > kRemembered) x.asked.pop_front();
+    }
   }
   int width = std::max<int>(rect.right - rect.left, 1), height = std::max<int>(rect.bottom - rect.top, 1);
   if (move) {
@@ -650,10 +666,25 @@ void X11Backend::Configured(const xcb_configure_notify_event_t* event) {
   {
     std::lock_guard guard(lock_);
     auto found = windows_.find(window);
-    if (found == windows_.end() || SameRect(found->second.rect, rect)) return;
-    found->second.rect = rect;
+    if (found == windows_.end()) return;
+    // The answer to an ask of the program's own: the program is there already, or
+    // further on.
+    auto& asked = found->second.asked;
+    auto mine = std::find_if(asked.begin(), asked.end(), [&](const RECT& place) { return SameRect(place, rect); });
+    if (mine != asked.end()) {
+      asked.erase(asked.begin(), mine + 1);
+      return;
+    }
   }
-  Hand(window, [window, rect] {
+  // The window manager or the user put it there: the window follows, on its thread, so
+  // that a repaint there in between does not send it back.
+  Hand(window, [this, window, rect] {
+    {
+      std::lock_guard guard(lock_);
+      auto found = windows_.find(window);
+      if (found == windows_.end()) return;
+      found->second.rect = rect;
+    }
     MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
   });
 }

@@ -76,12 +76,17 @@ X11Tray::Icon* X11Tray::Create(const NOTIFYICONDATAW& data) {
   Icon icon;
   icon.id = xcb_generate_id(connection_);
   icon.width = icon.height = kIconSize;
-  const std::uint32_t values[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE,
-                                  XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
-                                      XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE};
+  const std::uint32_t values[] = {XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_BUTTON_PRESS |
+                                  XCB_EVENT_MASK_BUTTON_RELEASE};
   xcb_create_window(connection_, XCB_COPY_FROM_PARENT, icon.id, screen_->root, 0, 0, kIconSize, kIconSize, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_EVENT_MASK,
                     values);
+  // The picture is the background of a child window that the tray does not touch (a
+  // tray may set the background of the icon window itself as it likes).
+  icon.face = xcb_generate_id(connection_);
+  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, icon.face, icon.id, 0, 0, kIconSize, kIconSize, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, 0, nullptr);
+  xcb_map_window(connection_, icon.face);
   // XEmbed version 0, mapped once docked.
   const std::uint32_t info[] = {0, 1};
   xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, icon.id, xembedInfo_, xembedInfo_, 32, 2, info);
@@ -89,7 +94,6 @@ X11Tray::Icon* X11Tray::Create(const NOTIFYICONDATAW& data) {
   std::uint32_t sizeHints[18] = {16, 0, 0, 0, 0, kIconSize, kIconSize};
   xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, icon.id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS,
                       32, 18, sizeHints);
-  icon.surface = cairo_xcb_surface_create(connection_, icon.id, visual_, kIconSize, kIconSize);
   xcb_client_message_event_t dock{};
   dock.response_type = XCB_CLIENT_MESSAGE;
   dock.format = 32;
@@ -108,22 +112,38 @@ void X11Tray::Title(const Icon& icon) {
                       static_cast<std::uint32_t>(tip.size()), tip.data());
 }
 
+// The picture becomes the face window's background, which the server itself shows on
+// every exposure: the tray may clear and re-expose its icons at any time.
 void X11Tray::PaintLocked(Icon& icon) {
-  xcb_clear_area(connection_, 0, icon.id, 0, 0, 0, 0);
-  if (!icon.picture) return;
-  cairo_t* cr = cairo_create(icon.surface);
-  double scale = std::min(static_cast<double>(icon.width) / icon.picture->width(),
-                          static_cast<double>(icon.height) / icon.picture->height());
-  cairo_translate(cr, (icon.width - icon.picture->width() * scale) / 2, (icon.height - icon.picture->height() * scale) / 2);
-  cairo_scale(cr, scale, scale);
-  if (icon.picture->bottomUp) {
-    cairo_translate(cr, 0, icon.picture->height());
-    cairo_scale(cr, 1, -1);
-  }
-  cairo_set_source_surface(cr, icon.picture->Surface(), 0, 0);
+  xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+  xcb_create_pixmap(connection_, screen_->root_depth, pixmap, icon.face, static_cast<std::uint16_t>(icon.width),
+                    static_cast<std::uint16_t>(icon.height));
+  cairo_surface_t* surface = cairo_xcb_surface_create(connection_, pixmap, visual_, icon.width, icon.height);
+  cairo_t* cr = cairo_create(surface);
+  COLORREF face = GetSysColor(COLOR_BTNFACE);
+  cairo_set_source_rgb(cr, GetRValue(face) / 255.0, GetGValue(face) / 255.0, GetBValue(face) / 255.0);
   cairo_paint(cr);
+  if (icon.picture) {
+    double scale = std::min(static_cast<double>(icon.width) / icon.picture->width(),
+                            static_cast<double>(icon.height) / icon.picture->height());
+    cairo_translate(cr, (icon.width - icon.picture->width() * scale) / 2,
+                    (icon.height - icon.picture->height() * scale) / 2);
+    cairo_scale(cr, scale, scale);
+    if (icon.picture->bottomUp) {
+      cairo_translate(cr, 0, icon.picture->height());
+      cairo_scale(cr, 1, -1);
+    }
+    cairo_set_source_surface(cr, icon.picture->Surface(), 0, 0);
+    cairo_paint(cr);
+  }
   cairo_destroy(cr);
-  cairo_surface_flush(icon.surface);
+  cairo_surface_finish(surface);
+  cairo_surface_destroy(surface);
+  const std::uint32_t size[] = {static_cast<std::uint32_t>(icon.width), static_cast<std::uint32_t>(icon.height)};
+  xcb_configure_window(connection_, icon.face, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+  xcb_change_window_attributes(connection_, icon.face, XCB_CW_BACK_PIXMAP, &pixmap);
+  xcb_free_pixmap(connection_, pixmap);
+  xcb_clear_area(connection_, 0, icon.face, 0, 0, 0, 0);
 }
 
 void X11Tray::Remove(HWND window, UINT id) {
@@ -136,7 +156,6 @@ void X11Tray::Remove(HWND window, UINT id) {
 }
 
 void X11Tray::Destroy(Icon& icon) {
-  cairo_surface_destroy(icon.surface);
   xcb_destroy_window(connection_, icon.id);
 }
 
@@ -148,11 +167,8 @@ xcb_window_t X11Tray::WindowOf(HWND window, UINT id) {
 
 bool X11Tray::Handle(const xcb_generic_event_t* event) {
   std::uint8_t type = event->response_type & 0x7F;
-  // Expose, configure, press and release all name their window right after the
-  // sequence number, as "window" or "event".
   xcb_window_t target = 0;
   switch (type) {
-    case XCB_EXPOSE: target = reinterpret_cast<const xcb_expose_event_t*>(event)->window; break;
     case XCB_CONFIGURE_NOTIFY: target = reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window; break;
     case XCB_BUTTON_PRESS:
     case XCB_BUTTON_RELEASE: target = reinterpret_cast<const xcb_button_press_event_t*>(event)->event; break;
@@ -166,9 +182,6 @@ bool X11Tray::Handle(const xcb_generic_event_t* event) {
     auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
     icon.width = std::max<int>(configure->width, 1);
     icon.height = std::max<int>(configure->height, 1);
-    cairo_xcb_surface_set_size(icon.surface, icon.width, icon.height);
-  }
-  if (type == XCB_EXPOSE || type == XCB_CONFIGURE_NOTIFY) {
     PaintLocked(icon);
     xcb_flush(connection_);
     return true;

@@ -1,13 +1,12 @@
 // The notification-area icons on X11: each icon is a small X window that docks into
 // the desktop's system tray by the freedesktop system-tray protocol (XEmbed). It shows
-// the icon's picture over the tray's background and carries the tip as its name;
+// the icon's picture over the button face colour and carries the tip as its name;
 // presses and releases of the mouse on it reach the icon's window as its callback
 // message, as the platform's notification area sends them. Where no tray owns the
 // selection, the debug output says so once and the icons stay in the record only.
 // Balloons are not shown on the tray.
 #pragma once
 
-#include <cairo.h>
 #include <xcb/xcb.h>
 
 #include <map>
@@ -38,8 +37,8 @@ class X11Tray final : public platform::notify_icon::Host {
 
  private:
   struct Icon {
-    xcb_window_t id = 0;
-    cairo_surface_t* surface = nullptr;
+    xcb_window_t id = 0;    // docked in the tray
+    xcb_window_t face = 0;  // its child, showing the picture
     NOTIFYICONDATAW data{};
     std::shared_ptr<platform::gdi::Bitmap> picture;
     int width = 1, height = 1;

@@ -9,6 +9,7 @@
 #include "platform/base/clock.h"
 #include "platform/classlib/std_ctrls.h"
 #include "platform/classlib/timers.h"
+#include "platform/win/display.h"
 #include "platform/win/input.h"
 #include "platform/win/input_driver.h"
 #include "platform/win/scroll.h"
@@ -95,6 +96,26 @@ TEST_F(FormsTest, ShowModalThatNoOneCanAnswerEndsCancelledWithItsReason) {
   EXPECT_EQ(dialog->ShowModal(), mrCancel);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
   EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+}
+
+// A display whose user can answer: the window system tells it nothing here.
+class AnsweringDisplay : public platform::win::DisplayBackend {
+ public:
+  void WindowChanged(HWND) override {}
+  void WindowGone(HWND) override {}
+  void Pump() override {}
+};
+
+TEST_F(FormsTest, ShowModalOnADisplayWaitsForTheUser) {
+  AnsweringDisplay display;
+  platform::win::SetDisplayBackend(&display);
+  auto* dialog = app_->CreateForm<TForm>();
+  // The user answers a while after the window shows, when its loop has nothing left.
+  TTimer user(nullptr);
+  user.SetInterval(100);
+  user.SetOnTimer([&](TObject*) { dialog->ModalResult = mrOk; });
+  EXPECT_EQ(dialog->ShowModal(), mrOk);
+  platform::win::SetDisplayBackend(nullptr);
 }
 
 TEST_F(FormsTest, TimerTicksWithTheFrozenClock) {
