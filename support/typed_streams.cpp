@@ -242,14 +242,12 @@ TMemoryStreamWriter::TMemoryStreamWriter() : TStreamWriter(&memory_) {}
 TMemoryStreamReader::TMemoryStreamReader() : TStreamReader(&memory_) {}
 
 bool TMemoryStreamWriter::WriteBuffer(const void* buffer, std::int32_t count) {
-  if (stream_ != &memory_ || count < 0) return TStreamWriter::WriteBuffer(buffer, count);
-  return Guarded([&] { return memory_.Write(buffer, count) == count; });
+  return count >= 0 && Guarded([&] { return memory_.Write(buffer, count) == count; });
 }
 
 // A read of its own memory stream raises nothing.
 bool TMemoryStreamReader::ReadBuffer(void* buffer, std::int32_t count) {
-  if (stream_ != &memory_ || count < 0) return TStreamReader::ReadBuffer(buffer, count);
-  return memory_.Read(buffer, count) == count;
+  return count >= 0 && memory_.Read(buffer, count) == count;
 }
 
 TFileWriter::~TFileWriter() { Close(); }
