@@ -126,7 +126,12 @@ class X11Display : public ::testing::Test {
                                   rect.right - rect.left, rect.bottom - rect.top, owner, 0, 0, nullptr);
     windows_.push_back(window);
     ShowWindow(window, SW_SHOW);
-    EXPECT_TRUE(Eventually([&] { return platform::display::X11WindowOf(window) != 0; }));
+    // The X window is known as soon as it is made; its name and hints go to the server
+    // before it is mapped, so a window the server shows has them all.
+    EXPECT_TRUE(Eventually([&] {
+      const xcb_window_t id = platform::display::X11WindowOf(window);
+      return id != 0 && user_->Viewable(id);
+    }));
     return window;
   }
 
