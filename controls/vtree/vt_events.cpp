@@ -222,7 +222,7 @@ void TViewTreeEvents::DoEndEdit() {
   const PViewNode node = focusedNode_;
   const TColumnIndex column = editColumn_;
   editNode_ = nullptr;
-  editLink_.reset();
+  editLink_.Reset();
   if (OnEdited) OnEdited(this, node, column);
 }
 
@@ -274,8 +274,8 @@ int TViewTreeEvents::DoGetHelpContext(PViewNode node) {
   return helpContext;
 }
 
-std::shared_ptr<IVTEditLink> TViewTreeEvents::DoCreateEditor(PViewNode node, TColumnIndex column) {
-  std::shared_ptr<IVTEditLink> link;
+IVTEditLinkPtr TViewTreeEvents::DoCreateEditor(PViewNode node, TColumnIndex column) {
+  IVTEditLinkPtr link;
   if (!OnCreateEditor) return link;
   OnCreateEditor(this, node, column, link);
   if (!link) ShowError(u"Edit link must not be nil.", 2000);

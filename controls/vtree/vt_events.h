@@ -74,5 +74,5 @@ class TViewTreeEvents : public TViewTreeObject {
   virtual int DoGetHelpContext(PViewNode node);
   // The editor a bound OnCreateEditor supplies; a bound handler that gives none is an
   // error. Nil without a handler.
-  virtual std::shared_ptr<IVTEditLink> DoCreateEditor(PViewNode node, TColumnIndex column);
+  virtual IVTEditLinkPtr DoCreateEditor(PViewNode node, TColumnIndex column);
 };

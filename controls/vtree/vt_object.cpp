@@ -176,7 +176,7 @@ void TViewTreeObject::ForgetNode(PViewNode node) {
   // An edit of a node that goes ends, even when its editor would rather not.
   if (node == editNode_ && !CancelEditNode()) {
     DoStateChange(0, tsEditing);
-    editLink_.reset();
+    editLink_.Reset();
   }
   if (node == focusedNode_) focusedNode_ = nullptr;
   if (node == rangeAnchor_) rangeAnchor_ = nullptr;
@@ -200,16 +200,18 @@ bool TViewTreeObject::CancelEditNode() {
     DoStateChange(0, tsEditPending);
     return true;
   }
-  if (editLink_ && !editLink_->CancelEdit()) return false;
+  // The link may end the edit itself while it is asked; it stays alive for the call.
+  const IVTEditLinkPtr link = editLink_;
+  if (link && !link->CancelEdit()) return false;
   DoStateChange(0, tsEditing);
   const TColumnIndex column = editColumn_;
   editNode_ = nullptr;
-  if (!IsDestroying()) editLink_.reset();
+  if (!IsDestroying()) editLink_.Reset();
   if (OnEditCancelled) OnEditCancelled(this, column);
   return true;
 }
 
-void TViewTreeObject::SetEditLink(std::shared_ptr<IVTEditLink> link, PViewNode node, TColumnIndex column) {
+void TViewTreeObject::SetEditLink(IVTEditLinkPtr link, PViewNode node, TColumnIndex column) {
   editLink_ = std::move(link);
   editNode_ = node;
   editColumn_ = column;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/vtree/vt_edit_link.h"
 #include "controls/vtree/vt_globals.h"
 #include "controls/vtree/vt_header.h"
 #include "controls/vtree/vt_nodes.h"
@@ -154,9 +155,8 @@ using TVTDragAllowedEvent =
 using TVTScrollEvent = std::function<void(TViewTreeObject* sender, int deltaX, int deltaY)>;
 using TVTPopupEvent = std::function<void(TViewTreeObject* sender, PViewNode node, TColumnIndex column,
                                          const POINT& position, bool& askParent, TPopupMenu*& popupMenu)>;
-class IVTEditLink;
 using TVTCreateEditorEvent = std::function<void(TViewTreeObject* sender, PViewNode node, TColumnIndex column,
-                                                std::shared_ptr<IVTEditLink>& editLink)>;
+                                                IVTEditLinkPtr& editLink)>;
 using TVTKeyActionEvent =
     std::function<void(TViewTreeObject* sender, WORD& charCode, TShiftState& shift, bool& doDefault)>;
 using TVTColumnResizeEvent = std::function<void(TVTHeader* sender, TColumnIndex column)>;
@@ -172,15 +172,6 @@ using TVTHeaderDraggedOutEvent =
     std::function<void(TVTHeader* sender, TColumnIndex column, const POINT& dropPosition)>;
 using TVTHeaderPaintEvent = std::function<void(TVTHeader* sender, TCanvas& canvas, TViewTreeColumn* column,
                                                const RECT& r, bool hover, bool pressed, int dropMark)>;
-
-// An in-place editor as the tree sees it; the editing work supplies the editors.
-class IVTEditLink {
- public:
-  virtual ~IVTEditLink() = default;
-  virtual bool BeginEdit() = 0;
-  virtual bool CancelEdit() = 0;
-  virtual bool EndEdit() = 0;
-};
 
 class TViewTreeObject : public TCustomControl {
  public:
@@ -338,7 +329,7 @@ class TViewTreeObject : public TCustomControl {
   // Ends a running edit without accepting it; True when none runs afterwards.
   virtual bool CancelEditNode();
   // Hands over an in-place editor for the node; the editing work starts edits so.
-  void SetEditLink(std::shared_ptr<IVTEditLink> link, PViewNode node, TColumnIndex column);
+  void SetEditLink(IVTEditLinkPtr link, PViewNode node, TColumnIndex column);
 
   // Runs Callback(Step, StepSize) over Steps in about Duration ms on this thread; a
   // last call (0, 0) tells the end.
@@ -471,7 +462,7 @@ class TViewTreeObject : public TCustomControl {
   PViewNode lastSearchNode_ = nullptr;
   PViewNode editNode_ = nullptr;
   TColumnIndex editColumn_ = NoColumn;
-  std::shared_ptr<IVTEditLink> editLink_;
+  IVTEditLinkPtr editLink_;
   TNodeArray dragSelection_;
   std::u16string searchBuffer_;
   int offsetX_ = 0;

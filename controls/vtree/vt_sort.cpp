@@ -41,7 +41,8 @@ void TViewTreeSorting::Sort(PViewNode node, TColumnIndex column, TSortDirection 
     DoStateChange(0, tsEditPending);
   }
   if (InState(tsEditing)) {
-    if (editLink_ && !editLink_->EndEdit()) return;
+    const IVTEditLinkPtr link = editLink_;
+    if (link && !link->EndEdit()) return;
     DoEndEdit();
   }
   if (node == nullptr) node = root_;

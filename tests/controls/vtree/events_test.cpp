@@ -53,8 +53,8 @@ TEST(TreeEvents, HelpContextComesFromTheNearestNodeThatHasOne) {
 TEST(TreeEvents, ABoundEditorHandlerMustSupplyAnEditor) {
   TestTree tree;
   PViewNode node = tree.Add(nullptr, "A");
-  EXPECT_EQ(tree.DoCreateEditor(node, 0), nullptr);
-  tree.OnCreateEditor = [](TViewTreeObject*, PViewNode, TColumnIndex, std::shared_ptr<IVTEditLink>&) {};
+  EXPECT_FALSE(tree.DoCreateEditor(node, 0));
+  tree.OnCreateEditor = [](TViewTreeObject*, PViewNode, TColumnIndex, IVTEditLinkPtr&) {};
   try {
     tree.DoCreateEditor(node, 0);
     ADD_FAILURE() << "no error";

@@ -3,11 +3,13 @@
 
 #include <cstring>
 
+#include "test_edit_link.h"
 #include "tree_test_support.h"
 
 namespace {
 
 using vtree_test::Build;
+using vtree_test::MakeTestEditLink;
 using vtree_test::TestTree;
 
 // Compares by the first letter of the name; "b1" and "b2" compare equal.
@@ -77,18 +79,6 @@ TEST(TreeSort, SortTreeWithoutInitLeavesUninitialisedChildren) {
   EXPECT_FALSE(n.at("b")->Has(vsInitialized));
 }
 
-// An editor that may refuse to end.
-class EndingEditLink : public IVTEditLink {
- public:
-  explicit EndingEditLink(bool ends) : ends_(ends) {}
-  bool BeginEdit() override { return true; }
-  bool CancelEdit() override { return true; }
-  bool EndEdit() override { return ends_; }
-
- private:
-  bool ends_;
-};
-
 TEST(TreeSort, ARunningEditEndsFirstOrStopsTheSort) {
   for (bool ends : {true, false}) {
     TestTree tree;
@@ -96,7 +86,9 @@ TEST(TreeSort, ARunningEditEndsFirstOrStopsTheSort) {
     CompareFirstLetter(tree);
     int edited = 0;
     tree.OnEdited = [&](TViewTreeObject*, PViewNode, TColumnIndex) { ++edited; };
-    tree.SetEditLink(std::make_shared<EndingEditLink>(ends), n.at("b"), 0);
+    auto link = MakeTestEditLink();
+    link->agreesToEnd = ends;
+    tree.SetEditLink(link, n.at("b"), 0);
     tree.Sort(nullptr, 0, sdAscending);
     EXPECT_EQ(tree.Children(nullptr), ends ? "a b" : "b a");
     EXPECT_EQ(tree.InState(tsEditing), !ends);

@@ -5,11 +5,13 @@
 #include <functional>
 
 #include "common/test_env.h"
+#include "test_edit_link.h"
 #include "tree_test_support.h"
 
 namespace {
 
 using vtree_test::Build;
+using vtree_test::MakeTestEditLink;
 using vtree_test::TestTree;
 
 TEST(TreeStructure, InsertNodeAtPlacesTheNodeByMode) {
@@ -211,26 +213,10 @@ TEST(TreeStructure, FreeingANodeClearsEveryReferenceToIt) {
   }
 }
 
-// An editor that counts the requests to cancel it, agreeing or not.
-class CountingEditLink : public IVTEditLink {
- public:
-  explicit CountingEditLink(bool agrees = true) : agrees_(agrees) {}
-  bool BeginEdit() override { return true; }
-  bool CancelEdit() override {
-    ++cancels;
-    return agrees_;
-  }
-  bool EndEdit() override { return true; }
-  int cancels = 0;
-
- private:
-  bool agrees_;
-};
-
 TEST(TreeStructure, DeletingTheEditedNodeCancelsTheEdit) {
   TestTree tree;
   auto n = Build(tree, {"A", "A/A1", "B"});
-  auto link = std::make_shared<CountingEditLink>();
+  auto link = MakeTestEditLink();
   int cancelled = 0;
   tree.OnEditCancelled = [&](TViewTreeObject*, TColumnIndex) { ++cancelled; };
   tree.SetEditLink(link, n.at("A1"), 0);
@@ -244,13 +230,16 @@ TEST(TreeStructure, DeletingTheEditedNodeCancelsTheEdit) {
   EXPECT_EQ(link->cancels, 1);
   EXPECT_EQ(cancelled, 1);
   // An editor that refuses to stop still loses its node.
-  auto stubborn = std::make_shared<CountingEditLink>(false);
+  auto stubborn = MakeTestEditLink();
+  stubborn->agreesToCancel = false;
   PViewNode c = tree.Add(nullptr, "C");
   tree.SetEditLink(stubborn, c, 0);
   tree.DeleteNode(c);
   EXPECT_FALSE(tree.InState(tsEditing));
   EXPECT_EQ(tree.EditNode(), nullptr);
-  EXPECT_EQ(stubborn.use_count(), 1);
+  // Only the test's own reference is left.
+  EXPECT_EQ(stubborn->AddRef(), 2u);
+  stubborn->Release();
 }
 
 TEST(TreeStructure, ReadOnlyTreesRefuseStructureChanges) {
