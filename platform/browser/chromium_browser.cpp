@@ -13,6 +13,7 @@
 #include "platform/browser/html_element.h"
 #include "platform/browser/html_rules.h"
 #include "platform/browser/in_process_browser.h"
+#include "platform/win/window.h"
 
 namespace platform::browser {
 
@@ -33,7 +34,9 @@ constexpr std::chrono::seconds kLoadTimeout{30};
 // send() act on an element of the current generation only. Submits and context menus
 // are reported through the binding with a snapshot of their own (only those the user
 // made: events a page script dispatches are not reported); a submit the page did not
-// handle itself waits for the program's answer before it is sent.
+// handle itself waits for the program's answer before it is sent. The top frame also
+// reports when its page starts or stops being seen (another tab in front, the window
+// minimised).
 constexpr char kPageScript[] = R"JS((() => {
   if (globalThis.__pellix) return;
   const token = TOKEN;
@@ -106,6 +109,11 @@ constexpr char kPageScript[] = R"JS((() => {
     report('submit', ev.target, {h: handled, b});
   });
   addEventListener('contextmenu', ev => { if (ev.isTrusted) report('contextmenu', ev.target, {}); }, true);
+  if (window === top) {
+    const seen = () => globalThis[BINDING](JSON.stringify({t: token, k: 'seen', v: document.visibilityState === 'visible'}));
+    document.addEventListener('visibilitychange', ev => { if (ev.isTrusted) seen(); });
+    if (document.visibilityState !== 'visible') seen();
+  }
   globalThis.__pellix = {snapshot, apply, send};
 })();)JS";
 
@@ -312,14 +320,14 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   }
   const std::string& target() const { return target_; }
 
-  // On the window's thread, before the page runs: the domains, the page script in an
-  // isolated world of every frame, and the binding in that world only.
+  // On the window's thread, before the page runs: the domains, the binding in the
+  // isolated world only, and the page script in that world of every frame.
   bool Setup(const std::string& script) {
     return Call("Page.enable") && Call("Runtime.enable") &&
            Call("Fetch.enable", {{"patterns", Json::array({{{"resourceType", "Document"}}})}}) &&
+           Call("Runtime.addBinding", {{"name", kBinding}, {"executionContextName", kWorld}}) &&
            Call("Page.addScriptToEvaluateOnNewDocument",
                 {{"source", script}, {"worldName", kWorld}, {"runImmediately", true}}) &&
-           Call("Runtime.addBinding", {{"name", kBinding}, {"executionContextName", kWorld}}) &&
            Call("Runtime.runIfWaitingForDebugger");
   }
 
@@ -358,6 +366,31 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   }
 
   ComPtr<HtmlDocument> Document() override { return Refresh(); }
+
+  // What the program did to the frame window since the last look (moved, sized,
+  // minimised or restored it) goes to Chromium's window; else the frame window takes
+  // the place and state of Chromium's window. WindowStateChanged tells when the page
+  // starts or stops being seen.
+  void Follow(WebBrowser& window) override {
+    std::optional<Json> answer = pipe_->Call("Browser.getWindowForTarget", Json::object(), session_);
+    if (!answer) return;
+    const Placement remote = PlacementOf(ObjectField(*answer, "bounds"));
+    const Placement local = PlacementOf(window.FrameWindow());
+    if (placed_ && local != *placed_) {
+      Place(IntField(*answer, "windowId", -1), local, remote);
+      placed_ = local;
+    } else {
+      if (remote != local) Show(window, remote);
+      placed_ = remote;
+    }
+    bool minimised = IsIconic(window.FrameWindow());
+    // A minimised window hides its front tab's page too; the tab stays the front one.
+    if (!minimised && bool(IsWindowVisible(window.TabWindow())) != page_seen_) window.ShowTabWindow(page_seen_);
+    if (bool seen = !minimised && page_seen_; seen != window_seen_) {
+      window_seen_ = seen;
+      window.FireWindowState(seen);
+    }
+  }
 
   void SubmitForm(const Node& form, const std::u16string&) override {
     if (WebBrowser* window = CurrentWindow()) window->RemoteStarted();
@@ -615,6 +648,11 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       return;
     }
     std::string kind = TextField(report, "k");
+    if (kind == "seen") {
+      page_seen_ = BoolField(report, "v");
+      Follow(window);
+      return;
+    }
     std::int64_t index = IntField(report, "i", -1);
     ComPtr<HtmlDocument> page = Refresh(ObjectField(report, "s"));
     if (!page || index < 0 || static_cast<std::size_t>(index) >= page->tree()->elements().size()) return;
@@ -629,6 +667,56 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       std::lock_guard guard(lock_);
       SendIn(MainContext(), "return globalThis.__pellix.send(g, i, s);",
              {mirror_.generation, index, submitter.is_array() ? submitter : Json(nullptr)});
+    }
+  }
+
+  // A window's place on the screen, and whether it is minimised.
+  struct Placement {
+    RECT rect{};
+    bool minimised = false;
+    bool operator!=(const Placement& other) const {
+      return minimised != other.minimised || rect.left != other.rect.left || rect.top != other.rect.top ||
+             rect.right != other.rect.right || rect.bottom != other.rect.bottom;
+    }
+  };
+
+  static Placement PlacementOf(const Json& bounds) {
+    int left = static_cast<int>(IntField(bounds, "left", 0));
+    int top = static_cast<int>(IntField(bounds, "top", 0));
+    return {RECT{left, top, left + static_cast<int>(IntField(bounds, "width", 0)),
+                 top + static_cast<int>(IntField(bounds, "height", 0))},
+            TextField(bounds, "windowState") == "minimized"};
+  }
+
+  static Placement PlacementOf(HWND frame) {
+    Placement placement;
+    GetWindowRect(frame, &placement.rect);
+    placement.minimised = IsIconic(frame);
+    return placement;
+  }
+
+  // Chromium's window Id goes where the frame window is. Chromium takes a new place
+  // only for a window that is not minimised.
+  void Place(std::int64_t id, const Placement& local, const Placement& remote) {
+    if (local.minimised) {
+      Send("Browser.setWindowBounds", {{"windowId", id}, {"bounds", {{"windowState", "minimized"}}}});
+      return;
+    }
+    if (remote.minimised) Send("Browser.setWindowBounds", {{"windowId", id}, {"bounds", {{"windowState", "normal"}}}});
+    const RECT& rect = local.rect;
+    Send("Browser.setWindowBounds", {{"windowId", id},
+                                     {"bounds", {{"left", rect.left},
+                                                 {"top", rect.top},
+                                                 {"width", rect.right - rect.left},
+                                                 {"height", rect.bottom - rect.top}}}});
+  }
+
+  static void Show(WebBrowser& window, const Placement& remote) {
+    const RECT& rect = remote.rect;
+    SetWindowPos(window.FrameWindow(), 0, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (remote.minimised != bool(IsIconic(window.FrameWindow()))) {
+      window.ShowFrame(remote.minimised ? SW_MINIMIZE : SW_RESTORE);
     }
   }
 
@@ -649,6 +737,11 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   Mirror mirror_;
   int loads_ = 0;
   int reports_ = 0;
+  // On the window's thread only: where both windows were last seen alike, whether
+  // the page is seen in its window, and what WindowStateChanged told last.
+  std::optional<Placement> placed_;
+  bool page_seen_ = true;
+  bool window_seen_ = true;
 };
 
 ChromiumBrowser& ChromiumBrowser::Instance() {
@@ -776,6 +869,7 @@ void ChromiumBrowser::Attached(const ProtocolMessage& message) {
   window->Run(
       [this, page, window, script] {
         if (!page->Setup(script)) LogBrowserFault("a page could not be prepared");
+        page->Follow(*window);
         InProcessBrowser::Instance().AddWindow(window);
         { std::lock_guard guard(lock_); }
         ready_.notify_all();

@@ -13,6 +13,9 @@ using platform::com::Variant;
 namespace {
 
 constexpr UINT kRunTasks = WM_APP + 0x101;
+// A remote browser tells nothing when its window moves: it is asked this often.
+constexpr UINT_PTR kFollowTimer = 1;
+constexpr UINT kFollowInterval = 250;
 constexpr char16_t kFrameClass[] = u"IEFrame";
 constexpr char16_t kTabClass[] = u"TabWindowClass";
 
@@ -165,6 +168,10 @@ LRESULT WebBrowser::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     tls_window->RunQueued();
     return 0;
   }
+  if (message == WM_TIMER && wParam == kFollowTimer && tls_window && tls_window->remote_) {
+    tls_window->remote_->Follow(*tls_window);
+    return 0;
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -198,6 +205,7 @@ void WebBrowser::ThreadMain(std::promise<bool>* started) {
   if (frame_ != 0) tab_ = CreateWindowExW(0, kTabClass, u"", WS_CHILD | WS_VISIBLE, 0, 0, 800, 600, frame_, 0, 0, nullptr);
   if (frame_ != 0 && options_.visible) ShowWindow(frame_, SW_SHOW);
   bool ok = frame_ != 0 && tab_ != 0;
+  if (ok && remote_) SetTimer(frame_, kFollowTimer, kFollowInterval, nullptr);
   started->set_value(ok);
   if (ok) {
     running_ = true;

@@ -71,8 +71,11 @@ class FrameBrowser : public ModelObject<IWebBrowser2> {
   platform::com::ComPtr<HtmlDocument> document_;
 };
 
+class WebBrowser;
+
 // The pages of a window that another browser process shows (the Chromium backend):
-// it loads them, and answers the page's document brought up to date.
+// it loads them, answers the page's document brought up to date, and keeps the frame
+// window where the other browser's window is.
 class RemotePage {
  public:
   virtual ~RemotePage() = default;
@@ -80,6 +83,9 @@ class RemotePage {
   virtual void Navigate(const std::u16string& url) = 0;
   // The page's document as it is now; null when it cannot be had.
   virtual platform::com::ComPtr<HtmlDocument> Document() = 0;
+  // On the window's thread, now and then: the frame window and the other browser's
+  // window catch up with each other (place, size, minimised).
+  virtual void Follow(WebBrowser& window) = 0;
 };
 
 class WebBrowser : public ModelObject<IWebBrowser2, IConnectionPointContainer, IServiceProvider> {

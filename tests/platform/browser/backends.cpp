@@ -44,6 +44,9 @@ class InProcessDriver : public Driver {
   HRESULT RightClick(IWebBrowser2* browser, IHTMLElement* element) override {
     return platform::browser::RightClick(browser, element);
   }
+  HRESULT SetMinimised(IWebBrowser2* browser, bool minimised) override {
+    return minimised ? platform::browser::Minimise(browser) : platform::browser::Restore(browser);
+  }
   HRESULT Settle(IWebBrowser2* browser) override { return platform::browser::WaitIdle(browser); }
   void CloseAll() override { InProcessBrowser::Instance().CloseAll(); }
 };
@@ -90,6 +93,12 @@ class ChromiumDriver : public Driver {
   }
   HRESULT RightClick(IWebBrowser2* browser, IHTMLElement* element) override {
     return Report(browser, [&] { return ChromiumRightClick(browser, Find(browser, element)); });
+  }
+  // The page reports that it is no longer seen, or seen again.
+  HRESULT SetMinimised(IWebBrowser2* browser, bool minimised) override {
+    return Report(browser, [&] {
+      return SetChromiumWindow(browser, {{"windowState", minimised ? "minimized" : "normal"}});
+    });
   }
   void CloseAll() override { ChromiumBrowser::Instance().Shutdown(); }
 
@@ -146,6 +155,18 @@ std::optional<platform::browser::Json> ChromiumPageScript(IWebBrowser2* browser,
   return (*answer)["result"].value("value", platform::browser::Json());
 }
 
+platform::browser::Json ChromiumWindow(IWebBrowser2* browser) {
+  std::optional<platform::browser::Json> answer =
+      ChromiumBrowser::Instance().Command(browser, "Browser.getWindowForTarget", platform::browser::Json::object());
+  return answer ? answer->value("bounds", platform::browser::Json()) : platform::browser::Json();
+}
+
+bool SetChromiumWindow(IWebBrowser2* browser, const platform::browser::Json& bounds) {
+  std::optional<platform::browser::Json> window =
+      ChromiumBrowser::Instance().Command(browser, "Browser.getWindowForTarget", platform::browser::Json::object());
+  return window && ChromiumBrowser::Instance().Command(
+                       browser, "Browser.setWindowBounds", {{"windowId", window->value("windowId", -1)}, {"bounds", bounds}});
+}
 
 std::unique_ptr<Driver> Driver::For(Backend backend, std::shared_ptr<TestPages> pages) {
   if (backend == Backend::kInProcess) return std::make_unique<InProcessDriver>(std::move(pages));
@@ -223,6 +244,12 @@ DWORD Advise(IUnknown* source, REFIID events, IUnknown* sink) {
   DWORD cookie = 0;
   EXPECT_EQ(point->Advise(sink, &cookie), S_OK);
   return cookie;
+}
+
+HWND FrameWindow(IWebBrowser2* browser) {
+  SHANDLE_PTR handle = 0;
+  EXPECT_EQ(browser->get_HWND(&handle), S_OK);
+  return static_cast<HWND>(handle);
 }
 
 ComPtr<IHTMLDocument3> Document(IWebBrowser2* browser) {

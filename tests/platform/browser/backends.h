@@ -42,6 +42,8 @@ class Driver {
   virtual HRESULT TypeInto(IWebBrowser2* browser, IHTMLElement* field, const std::u16string& text) = 0;
   virtual HRESULT SubmitByUser(IWebBrowser2* browser, IHTMLElement* form) = 0;
   virtual HRESULT RightClick(IWebBrowser2* browser, IHTMLElement* element) = 0;
+  // Minimises the window, or restores it, as the user does.
+  virtual HRESULT SetMinimised(IWebBrowser2* browser, bool minimised) = 0;
   // Waits until what the program started in the window (a navigation) has finished.
   virtual HRESULT Settle(IWebBrowser2* browser) = 0;
   virtual void CloseAll() = 0;
@@ -84,8 +86,14 @@ class DocumentConformance : public ::testing::TestWithParam<Backend> {
 
 // The user at a Chromium window: a script run in the page's own world, and its value.
 std::optional<platform::browser::Json> ChromiumPageScript(IWebBrowser2* browser, const std::string& script);
+// The user at a Chromium window: gives its window Bounds (as the Browser domain has
+// them); false when it could not.
+bool SetChromiumWindow(IWebBrowser2* browser, const platform::browser::Json& bounds);
+// Chromium's own bounds of a window's Chromium window (null when they cannot be had).
+platform::browser::Json ChromiumWindow(IWebBrowser2* browser);
 
 DWORD Advise(IUnknown* source, REFIID events, IUnknown* sink);
+HWND FrameWindow(IWebBrowser2* browser);
 ComPtr<IHTMLDocument3> Document(IWebBrowser2* browser);
 std::u16string Location(IWebBrowser2* browser);
 

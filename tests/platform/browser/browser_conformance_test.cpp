@@ -8,6 +8,7 @@
 #include "backends.h"
 #include "platform/browser/in_process_browser.h"
 #include "platform/com/class_table.h"
+#include "platform/win/window.h"
 
 namespace {
 
@@ -161,6 +162,27 @@ TEST_P(BrowserConformance, ARedirectCompletesWhereItWasSentWithoutASecondBeforeN
   EXPECT_EQ(seen[2].text, u"http://site.test/login.html");
   EXPECT_EQ(Location(browser.get()), u"http://site.test/login.html");
   EXPECT_TRUE(ById(Document(browser.get()).get(), u"login"));
+}
+
+TEST_P(BrowserConformance, MinimisingAndRestoringShowOnTheFrameWindowAndTellTheWindowsState) {
+  ComPtr<IWebBrowser2> browser = Open(u"/index.html");
+  ASSERT_TRUE(browser);
+  HWND frame = FrameWindow(browser.get());
+  ASSERT_TRUE(IsWindow(frame));
+  Recorder recorder;
+  auto sink = recorder.Sink(DIID_DWebBrowserEvents2, {DISPID_WINDOWSTATECHANGED});
+  Advise(browser.get(), DIID_DWebBrowserEvents2, sink.get());
+
+  ASSERT_EQ(driver_->SetMinimised(browser.get(), true), S_OK);
+  EXPECT_TRUE(IsIconic(frame));
+  ASSERT_EQ(driver_->SetMinimised(browser.get(), false), S_OK);
+  EXPECT_FALSE(IsIconic(frame));
+  std::vector<Recorded> seen = recorder.Seen();
+  ASSERT_EQ(seen.size(), 2u);
+  // Flags first: not seen, then seen and enabled; both valid.
+  EXPECT_EQ(seen[0].text, u"0");
+  EXPECT_EQ(seen[1].text, u"3");
+  for (const Recorded& each : seen) EXPECT_NE(each.thread, std::this_thread::get_id());
 }
 
 TEST_P(BrowserConformance, PropertyStoreKeepsTypesAndExactNames) {

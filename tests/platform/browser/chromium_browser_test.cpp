@@ -10,6 +10,7 @@
 #include "backends.h"
 #include "platform/browser/in_process_browser.h"
 #include "platform/com/class_table.h"
+#include "platform/win/window.h"
 
 namespace {
 
@@ -112,6 +113,57 @@ TEST_F(ChromiumBrowserTest, PageScriptsCanNeitherCallTheProgramNorForgeItsEvents
   EXPECT_EQ(recorder.Ids(), std::vector<DISPID>{DISPID_HTMLELEMENTEVENTS2_ONCONTEXTMENU});
   EXPECT_EQ(Location(browser.get()), u"http://site.test/page.html");
   EXPECT_EQ(Length(ByTag(Document(browser.get()).get(), u"input").get()), 2);
+}
+
+// Waits until Check holds (Chromium's window and the frame window catch up with each
+// other now and then, not at once); whether it did.
+bool Eventually(const std::function<bool()>& check) {
+  for (int i = 0; i < 1000; ++i) {
+    if (check()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return check();
+}
+
+TEST_F(ChromiumBrowserTest, TheFrameWindowAndChromiumsWindowFollowEachOther) {
+  ComPtr<IWebBrowser2> browser = OpenPage("<input id=x>");
+  ASSERT_TRUE(browser);
+  Recorder recorder;
+  auto sink = recorder.Sink(DIID_DWebBrowserEvents2, {DISPID_WINDOWSTATECHANGED});
+  Advise(browser.get(), DIID_DWebBrowserEvents2, sink.get());
+  HWND frame = FrameWindow(browser.get());
+  auto frameAt = [&](RECT expected) {
+    RECT rect{};
+    return GetWindowRect(frame, &rect) && rect.left == expected.left && rect.top == expected.top &&
+           rect.right == expected.right && rect.bottom == expected.bottom;
+  };
+
+  // The user moves and sizes Chromium's window: the frame window follows.
+  ASSERT_TRUE(SetChromiumWindow(browser.get(), {{"left", 40}, {"top", 30}, {"width", 640}, {"height", 480}}));
+  EXPECT_TRUE(Eventually([&] { return frameAt(RECT{40, 30, 680, 510}); }));
+
+  // The program moves the frame window (as the floating button's owner may): Chromium's
+  // window goes there, and the frame window stays.
+  ASSERT_TRUE(SetWindowPos(frame, 0, 120, 90, 500, 400, SWP_NOZORDER | SWP_NOACTIVATE));
+  EXPECT_TRUE(Eventually([&] {
+    Json bounds = ChromiumWindow(browser.get());
+    return bounds.value("left", -1) == 120 && bounds.value("top", -1) == 90 && bounds.value("width", -1) == 500 &&
+           bounds.value("height", -1) == 400;
+  }));
+  EXPECT_TRUE(frameAt(RECT{120, 90, 620, 490}));
+
+  // The program restores a window the user minimised (the floating button does).
+  ASSERT_EQ(driver_->SetMinimised(browser.get(), true), S_OK);
+  EXPECT_TRUE(IsIconic(frame));
+  ShowWindow(frame, SW_RESTORE);
+  EXPECT_TRUE(Eventually([&] { return ChromiumWindow(browser.get()).value("windowState", "") == "normal"; }));
+  EXPECT_TRUE(Eventually([&] { return recorder.Seen().size() == 2u; }));
+  EXPECT_FALSE(IsIconic(frame));
+  EXPECT_TRUE(frameAt(RECT{120, 90, 620, 490}));
+  std::vector<Recorded> seen = recorder.Seen();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text, u"0");
+  EXPECT_EQ(seen[1].text, u"3");
 }
 
 TEST_F(ChromiumBrowserTest, APageThatClosesInACallFailsTheCallAtOnceAndItsWindowGoes) {
