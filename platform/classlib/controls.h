@@ -43,6 +43,9 @@ inline constexpr UINT CM_RECREATEWND = CM_BASE + 51;
 inline constexpr UINT CM_INVALIDATE = CM_BASE + 52;
 inline constexpr UINT CM_ACTIONUPDATE = CM_BASE + 63;
 inline constexpr UINT CM_ACTIONEXECUTE = CM_BASE + 64;
+// Asks a control for the pause before its hint shows: lParam points to the pause in
+// milliseconds, which the control may change; wParam is non-zero while a hint shows.
+inline constexpr UINT CM_HINTSHOWPAUSE = CM_BASE + 65;
 
 // Notifications a parent reflects back to the control that sent them.
 inline constexpr UINT CN_BASE = 0xBC00;

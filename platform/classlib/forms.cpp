@@ -458,7 +458,9 @@ void TApplication::HintMouseMessage(TControl* control, POINT screenPoint) {
     return;
   }
   if (next == hintControl_ && Inside(hintCursorRect_, screenPoint)) return;
-  StartHintTimer(hintActive_ ? HintShortPause : HintPause, true);
+  int pause = hintActive_ ? HintShortPause : HintPause;
+  next->Perform(CM_HINTSHOWPAUSE, hintActive_ ? 1 : 0, reinterpret_cast<LPARAM>(&pause));
+  StartHintTimer(pause, true);
   HideHint();
   hintControl_ = next;
   Track(next);
@@ -496,6 +498,8 @@ void TApplication::ActivateHint(POINT cursor) {
     rect = RECT{rect.left + info.HintPos.x, rect.top + info.HintPos.y, rect.right + info.HintPos.x,
                 rect.bottom + info.HintPos.y};
     hintWindow_->ActivateHintData(rect, info.HintStr, info.HintData);
+    // A window that found nothing to show cancelled the hint.
+    if (hintControl_ == nullptr) return;
     hintCursorRect_ = ScreenRectOf(hintControl_, info.CursorRect);
     if (info.ReshowTimeout > 0) {
       StartHintTimer(info.ReshowTimeout, true);
