@@ -11,7 +11,7 @@ std::unique_ptr<TCustomViewTreeOptions> TBaseViewTree::MakeOptions(TViewTreeObje
 }
 
 TBaseViewTree::TBaseViewTree(TComponent* owner, const TTreeClass& treeClass, TOptionsFactory makeOptions)
-    : TViewTreeHints(owner, treeClass, makeOptions) {
+    : TViewTreeMessages(owner, treeClass, makeOptions) {
   AcquireValidationWorker();
 }
 
@@ -26,21 +26,6 @@ TBaseViewTree::~TBaseViewTree() {
 void TBaseViewTree::SetExpanded(PViewNode node, bool value) {
   if (node == nullptr || node == root_ || node->Has(vsExpanded) == value) return;
   ToggleNode(node);
-}
-
-void TBaseViewTree::SetFocusedColumn(TColumnIndex value) {
-  if (value == focusedColumn_) return;
-  if (!DoFocusChanging(focusedNode_, focusedNode_, focusedColumn_, value)) return;
-  CancelEditNode();
-  focusedColumn_ = value;
-  if (focusedNode_ != nullptr) InvalidateNode(focusedNode_);
-  DoFocusChange(focusedNode_, focusedColumn_);
-}
-
-void TBaseViewTree::SetFocusedNode(PViewNode node) {
-  const PViewNode old = focusedNode_;
-  DoFocusNode(node, true);
-  if (focusedNode_ != old) DoFocusChange(focusedNode_, focusedColumn_);
 }
 
 void TBaseViewTree::SetSelected(PViewNode node, bool value) {
@@ -153,35 +138,6 @@ void TBaseViewTree::SetTopNode(PViewNode node) {
   SetOffsetY(-static_cast<int>(GetDisplayTop(node)));
 }
 
-void TBaseViewTree::ApplyClickSelection(PViewNode lastFocused, PViewNode newNode, TShiftState shift,
-                                        bool dragPending) {
-  (void)lastFocused;
-  const bool ctrl = (shift & ssCtrl) != 0, withShift = (shift & ssShift) != 0;
-  if (!ctrl && !withShift) {
-    if (!newNode->Has(vsSelected)) {
-      AddToSelection(newNode);
-      InvalidateNode(newNode);
-    }
-    rangeAnchor_ = newNode;
-  } else if (withShift && !ctrl) {
-    if (rangeAnchor_ == nullptr) rangeAnchor_ = root_->FirstChild;
-    SelectNodes(rangeAnchor_, newNode, false);
-    InvalidateTree();
-  } else if (ctrl && !withShift) {
-    if ((TreeOptions().SelectionOptions() & toSiblingSelectConstraint) == 0) rangeAnchor_ = newNode;
-    if (dragPending) {
-      DoStateChange(tsToggleFocusedSelection);
-    } else if (newNode->Has(vsSelected)) {
-      RemoveFromSelection(newNode);
-    } else {
-      AddToSelection(newNode);
-    }
-  } else {
-    SelectNodes(rangeAnchor_, newNode, true);
-    InvalidateTree();
-  }
-}
-
 void TBaseViewTree::FixupTotals(PViewNode node) {
   if (node == nullptr) node = root_;
   std::uint32_t count = 1, height = node->NodeHeight;
@@ -202,7 +158,7 @@ std::size_t TBaseViewTree::PackArray(TNodeArray& nodes) {
 // --- the window ---
 
 void TBaseViewTree::CreateParams(TCreateParams& params) {
-  TViewTreeHints::CreateParams(params);
+  TViewTreeMessages::CreateParams(params);
   params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
   const TScrollStyle bars = ScrollBarOptions().ScrollBars();
   if (bars == ssHorizontal || bars == ssBoth) params.Style |= WS_HSCROLL;
@@ -217,7 +173,7 @@ void TBaseViewTree::CreateParams(TCreateParams& params) {
 void TBaseViewTree::CreateWnd() {
   DoStateChange(tsWindowCreating);
   try {
-    TViewTreeHints::CreateWnd();
+    TViewTreeMessages::CreateWnd();
   } catch (...) {
     DoStateChange(0, tsWindowCreating);
     throw;
@@ -239,7 +195,7 @@ void TBaseViewTree::PaintHeaderFrame() {
 void TBaseViewTree::HandleScroll(int bar, int code) {
   const bool vertical = bar == SB_VERT;
   const RECT client = TreeClientRect();
-  const int line = vertical ? static_cast<int>(DefaultNodeHeight()) : static_cast<int>(Indent());
+  const int line = vertical ? ScrollBarOptions().VerticalIncrement() : ScrollBarOptions().HorizontalIncrement();
   const int page = vertical ? client.bottom : client.right;
   // Positions grow downwards and rightwards; the offsets are their negation.
   const int current = vertical ? -OffsetY() : EffectiveOffsetX();
@@ -251,6 +207,7 @@ void TBaseViewTree::HandleScroll(int bar, int code) {
     case SB_PAGEDOWN: position += page; break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION: {
+      DoStateChange(tsThumbTracking);
       SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
       GetScrollInfo(Handle(), bar, &info);
       position = info.nTrackPos;
@@ -258,6 +215,11 @@ void TBaseViewTree::HandleScroll(int bar, int code) {
     }
     case SB_TOP: position = 0; break;
     case SB_BOTTOM: position = vertical ? VerticalRange() : RangeX(); break;
+    case SB_ENDSCROLL:
+      DoStateChange(0, tsThumbTracking);
+      vertical ? UpdateVerticalScrollBar(true) : UpdateHorizontalScrollBar(true);
+      RedrawWindow(Handle(), nullptr, 0, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+      return;
     default: return;
   }
   if (vertical) {
@@ -271,7 +233,7 @@ void TBaseViewTree::WndProc(TMessage& message) {
   if (HandleAllocated() && Header().HandleHeaderMessage(message)) return;
   switch (message.Msg) {
     case WM_NCCALCSIZE: {
-      TViewTreeHints::WndProc(message);
+      TViewTreeMessages::WndProc(message);
       // The header takes its height from the top of the client area.
       auto* rect = reinterpret_cast<RECT*>(message.LParam);
       if (rect != nullptr && (Header().Options() & hoVisible) != 0) {
@@ -280,19 +242,20 @@ void TBaseViewTree::WndProc(TMessage& message) {
       return;
     }
     case WM_NCPAINT:
-      TViewTreeHints::WndProc(message);
+      TViewTreeMessages::WndProc(message);
       PaintHeaderFrame();
       return;
     case WM_ERASEBKGND:
       message.Result = 1;
       return;
     case WM_SIZE:
-      TViewTreeHints::WndProc(message);
+      TViewTreeMessages::WndProc(message);
       if (HandleAllocated() && !InState(tsWindowCreating) && TreeClientRect().bottom > 0) {
         DoStateChange(tsSizing);
         UpdateHeaderRect();
         Header().ShareSpringWidth();
         UpdateScrollBars(true);
+        if (InState(tsEditing) && !Header().UseColumns()) UpdateEditBounds();
         DoStateChange(0, tsSizing);
       }
       return;
@@ -313,7 +276,7 @@ void TBaseViewTree::WndProc(TMessage& message) {
       return;
     }
     default:
-      TViewTreeHints::WndProc(message);
+      TViewTreeMessages::WndProc(message);
   }
 }
 

@@ -1,9 +1,9 @@
 // The tree control: TBaseViewTree, the tree every tree of the program is built on.
 // It stands on the layers of this folder (object, dispatch, selection, structure,
-// navigation, sorting, checks, positions, painting) and adds the node accessors:
-// expanded, selected, focused, height and visibility, the rule by which a click
-// changes the selection, the destruction of the nodes, and its window: the header in
-// the non-client area, the scroll bars and the validation worker's reports.
+// navigation, sorting, checks, positions, painting, hints, mouse, messages) and adds the
+// node accessors: expanded, selected, height and visibility, the destruction of the
+// nodes, and its window: the header in the non-client area, the scroll bars and the
+// validation worker's reports.
 //
 // Ownership: made with an owner component, which frees it; the tree frees its nodes,
 // telling OnFreeNode for every node the application knows, also when it is destroyed.
@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "controls/vtree/vt_hint.h"
+#include "controls/vtree/vt_messages.h"
 
-class TBaseViewTree : public TViewTreeHints {
+class TBaseViewTree : public TViewTreeMessages {
  public:
   explicit TBaseViewTree(TComponent* owner, const TTreeClass& treeClass = BaseViewTreeClass,
                          TOptionsFactory makeOptions = &MakeOptions);
@@ -25,15 +25,13 @@ class TBaseViewTree : public TViewTreeHints {
 
   bool GetExpanded(PViewNode node) const { return node != nullptr && node->Has(vsExpanded); }
   void SetExpanded(PViewNode node, bool value);
-  void SetFocusedColumn(TColumnIndex value);
-  void SetFocusedNode(PViewNode node);
   bool GetSelected(PViewNode node) const { return node != nullptr && node->Has(vsSelected); }
   void SetSelected(PViewNode node, bool value);
   std::uint32_t GetNodeHeight(PViewNode node);
   void SetNodeHeight(PViewNode node, std::uint32_t value);
   bool GetVisible(PViewNode node);
   void SetVisible(PViewNode node, bool value);
-  using TViewTreeHints::SetVisible;  // the control's own visibility
+  using TViewTreeMessages::SetVisible;  // the control's own visibility
   bool GetFullyVisible(PViewNode node) const { return FullyVisible(node); }
 
   // The row's top in content coordinates; nodes that are not shown answer the top of
@@ -44,9 +42,6 @@ class TBaseViewTree : public TViewTreeHints {
   // The node at the top of the view, and scrolling so that a node is there.
   PViewNode GetTopNode();
   void SetTopNode(PViewNode node);
-
-  // The selection rule of a click (the mouse handling decides when it runs).
-  void ApplyClickSelection(PViewNode lastFocused, PViewNode newNode, TShiftState shift, bool dragPending);
 
   // Recomputes a node's counts and heights from its children, recursively.
   void FixupTotals(PViewNode node);
@@ -119,7 +114,7 @@ class TCustomViewStringTree : public TBaseViewTree {
   // The height of a multiline node's text wrapped to its column.
   int ComputeNodeHeight(TCanvas& canvas, PViewNode node, TColumnIndex column, std::u16string text = {});
   // Where a cell's text sits and in which font it is drawn, for the in-place editor.
-  void GetTextInfo(PViewNode node, TColumnIndex column, TFont& font, RECT& r, std::u16string& text);
+  void GetTextInfo(PViewNode node, TColumnIndex column, TFont& font, RECT& r, std::u16string& text) override;
   // The font's line height and the width of "..." in it.
   int TextHeight() const { return textHeight_; }
   int EllipsisWidth() const { return ellipsisWidth_; }

@@ -216,14 +216,34 @@ bool TViewTreeEvents::DoCanEdit(PViewNode node, TColumnIndex column) {
   return allowed;
 }
 
-void TViewTreeEvents::DoEndEdit() {
+bool TViewTreeEvents::DoEndEdit() {
   StopTimer(EditTimer);
-  DoStateChange(0, tsEditing | tsEditPending);
-  const PViewNode node = focusedNode_;
-  const TColumnIndex column = editColumn_;
+  DoStateChange(0, tsEditPending);
+  if (!InState(tsEditing)) return false;
+  // The link may end the edit itself while it is asked; it stays alive for the call.
+  const IVTEditLinkPtr link = editLink_;
+  if (link && !link->EndEdit()) return false;
+  if (!InState(tsEditing)) return true;
+  DoStateChange(0, tsEditing);
   editNode_ = nullptr;
   editLink_.Reset();
-  if (OnEdited) OnEdited(this, node, column);
+  if (OnEdited) OnEdited(this, focusedNode_, editColumn_);
+  return true;
+}
+
+bool TViewTreeEvents::DoCancelEdit() {
+  StopTimer(EditTimer);
+  DoStateChange(0, tsEditPending);
+  if (!InState(tsEditing)) return true;
+  const IVTEditLinkPtr link = editLink_;
+  if (link && !link->CancelEdit()) return false;
+  if (!InState(tsEditing)) return true;
+  DoStateChange(0, tsEditing);
+  editNode_ = nullptr;
+  // A tree being destroyed lets its fields release the link last.
+  if (!IsDestroying()) editLink_.Reset();
+  if (OnEditCancelled) OnEditCancelled(this, editColumn_);
+  return true;
 }
 
 bool TViewTreeEvents::DoGetCellIsEmpty(PViewNode node, TColumnIndex column) {

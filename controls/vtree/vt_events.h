@@ -29,6 +29,12 @@ class TViewTreeEvents : public TViewTreeObject {
   void Change(PViewNode node);
   void StructureChange(PViewNode node, TChangeReason reason);
 
+  // Ends an armed or running edit, storing the text; true when none was going on.
+  bool EndEditNode() { return InState(tsEditing | tsEditPending) ? DoEndEdit() : true; }
+  // Ends an armed or running edit without storing the text.
+  bool CancelEditNode() override { return InState(tsEditing | tsEditPending) ? DoCancelEdit() : true; }
+  bool IsEditing() const { return InState(tsEditing); }
+
   // What initialisation needs from the layers above.
   virtual void AddToSelection(PViewNode node) = 0;
   virtual void ToggleNode(PViewNode node) = 0;
@@ -62,7 +68,12 @@ class TViewTreeEvents : public TViewTreeObject {
   virtual void DoNodeCopied(PViewNode node);
   virtual void DoUpdating(TVTUpdateState state);
   virtual bool DoCanEdit(PViewNode node, TColumnIndex column);
-  virtual void DoEndEdit();
+  // Asks the editor to store its text and end (OnEdited after it agreed); the
+  // editor's answer, false when no edit ran.
+  virtual bool DoEndEdit();
+  // Asks the editor to drop its text (OnEditCancelled after it agreed); true when no
+  // edit runs afterwards.
+  virtual bool DoCancelEdit();
   virtual bool DoGetCellIsEmpty(PViewNode node, TColumnIndex column);
   virtual int DoGetImageIndex(PViewNode node, TVTImageKind kind, TColumnIndex column, bool& ghosted);
   virtual int DoIncrementalSearch(PViewNode node, const std::u16string& text);

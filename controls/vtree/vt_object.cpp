@@ -193,24 +193,6 @@ void TViewTreeObject::ForgetNode(PViewNode node) {
   std::erase(dragSelection_, node);
 }
 
-bool TViewTreeObject::CancelEditNode() {
-  if (!InState(tsEditing | tsEditPending)) return true;
-  if (InState(tsEditPending)) {
-    StopTimer(EditTimer);
-    DoStateChange(0, tsEditPending);
-    return true;
-  }
-  // The link may end the edit itself while it is asked; it stays alive for the call.
-  const IVTEditLinkPtr link = editLink_;
-  if (link && !link->CancelEdit()) return false;
-  DoStateChange(0, tsEditing);
-  const TColumnIndex column = editColumn_;
-  editNode_ = nullptr;
-  if (!IsDestroying()) editLink_.Reset();
-  if (OnEditCancelled) OnEditCancelled(this, column);
-  return true;
-}
-
 void TViewTreeObject::SetEditLink(IVTEditLinkPtr link, PViewNode node, TColumnIndex column) {
   editLink_ = std::move(link);
   editNode_ = node;

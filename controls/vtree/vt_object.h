@@ -327,7 +327,7 @@ class TViewTreeObject : public TCustomControl {
   virtual void SetChildCount(PViewNode node, std::uint32_t newCount) = 0;
   virtual void SortTree(TColumnIndex column, TSortDirection direction, bool doInit = true) = 0;
   // Ends a running edit without accepting it; True when none runs afterwards.
-  virtual bool CancelEditNode();
+  virtual bool CancelEditNode() = 0;
   // Hands over an in-place editor for the node; the editing work starts edits so.
   void SetEditLink(IVTEditLinkPtr link, PViewNode node, TColumnIndex column);
 

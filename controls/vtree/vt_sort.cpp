@@ -40,11 +40,7 @@ void TViewTreeSorting::Sort(PViewNode node, TColumnIndex column, TSortDirection 
     StopTimer(EditTimer);
     DoStateChange(0, tsEditPending);
   }
-  if (InState(tsEditing)) {
-    const IVTEditLinkPtr link = editLink_;
-    if (link && !link->EndEdit()) return;
-    DoEndEdit();
-  }
+  if (InState(tsEditing) && !DoEndEdit()) return;
   if (node == nullptr) node = root_;
   if (!node->Has(vsHasChildren)) return;
   if (doInit) {

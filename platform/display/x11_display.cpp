@@ -123,6 +123,10 @@ class X11Backend final : public platform::win::DisplayBackend {
   void WindowChanged(HWND window) override;
   void WindowGone(HWND window) override;
   void Pump() override;
+  void Bell() override {
+    xcb_bell(connection_, 0);
+    xcb_flush(connection_);
+  }
 
   xcb_window_t WindowOf(HWND window);
   std::shared_ptr<Bitmap> ClientPicture(HWND window);

@@ -89,6 +89,32 @@ inline constexpr DWORD LVS_EX_SUBITEMIMAGES = 0x00000002;
 inline constexpr DWORD LVS_EX_FULLROWSELECT = 0x00000020;
 inline constexpr DWORD LVS_EX_INFOTIP = 0x00000400;
 
+// Tree-view queries; an item handle (HTREEITEM) names a tree node.
+using HTREEITEM = void*;
+inline constexpr UINT TV_FIRST = 0x1100;
+inline constexpr UINT TVM_GETITEMRECT = TV_FIRST + 4;
+inline constexpr UINT TVM_GETNEXTITEM = TV_FIRST + 10;
+inline constexpr UINT TVM_GETITEMA = TV_FIRST + 12;
+inline constexpr WPARAM TVGN_ROOT = 0, TVGN_NEXT = 1, TVGN_PREVIOUS = 2, TVGN_PARENT = 3, TVGN_CHILD = 4,
+                        TVGN_FIRSTVISIBLE = 5, TVGN_NEXTVISIBLE = 6, TVGN_PREVIOUSVISIBLE = 7,
+                        TVGN_DROPHILITE = 8, TVGN_CARET = 9, TVGN_LASTVISIBLE = 10;
+inline constexpr UINT TVIF_TEXT = 0x0001, TVIF_IMAGE = 0x0002, TVIF_STATE = 0x0008, TVIF_HANDLE = 0x0010,
+                      TVIF_SELECTEDIMAGE = 0x0020, TVIF_CHILDREN = 0x0040;
+inline constexpr UINT TVIS_FOCUSED = 0x0001, TVIS_SELECTED = 0x0002, TVIS_CUT = 0x0004,
+                      TVIS_DROPHILITED = 0x0008, TVIS_EXPANDED = 0x0020;
+struct TVITEMA {
+  UINT mask;
+  HTREEITEM hItem;
+  UINT state;
+  UINT stateMask;
+  char* pszText;
+  int cchTextMax;
+  int iImage;
+  int iSelectedImage;
+  int cChildren;
+  LPARAM lParam;
+};
+
 inline constexpr UINT LVM_FIRST = 0x1000;
 inline constexpr UINT LVM_GETBKCOLOR = LVM_FIRST + 0;
 inline constexpr UINT LVM_SETBKCOLOR = LVM_FIRST + 1;

@@ -23,3 +23,10 @@ void platform::win::detail::NotifyDisplayGone(HWND window) {
 void platform::win::detail::PumpDisplay() {
   if (auto* backend = gBackend.load()) backend->Pump();
 }
+
+bool platform::win::detail::RingDisplayBell() {
+  auto* backend = gBackend.load();
+  if (backend == nullptr) return false;
+  backend->Bell();
+  return true;
+}

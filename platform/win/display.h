@@ -21,6 +21,8 @@ class DisplayBackend {
   // The calling thread is about to look for messages: the backend brings its windows
   // up to date and hands it the work that came from the display for it.
   virtual void Pump() = 0;
+  // Rings the screen's bell; a backend without one stays silent.
+  virtual void Bell() {}
 };
 
 // Installs the backend (nullptr: headless again). The backend outlives its use.
@@ -33,6 +35,8 @@ namespace detail {
 void NotifyDisplayChanged(HWND window);
 void NotifyDisplayGone(HWND window);
 void PumpDisplay();
+// False when headless: there is no bell to ring.
+bool RingDisplayBell();
 
 }  // namespace detail
 

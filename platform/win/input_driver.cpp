@@ -109,6 +109,17 @@ void RightClickAndPick(HWND window, int x, int y, std::vector<int> path) {
   Click(window, x, y, VK_RBUTTON);
 }
 
+void ReleaseAll() {
+  for (int key = 1; key < 256; ++key) {
+    if (GetAsyncKeyState(key) >= 0) continue;
+    if (key == VK_LBUTTON || key == VK_RBUTTON || key == VK_MBUTTON) {
+      Release(key);
+    } else {
+      KeyUp(key);
+    }
+  }
+}
+
 int RunPending() {
   int dispatched = 0;
   MSG msg;

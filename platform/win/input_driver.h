@@ -43,6 +43,10 @@ void Type(const std::u16string& text);
 // popup that the click opens on this thread (`path`: a position per menu level).
 void RightClickAndPick(HWND window, int x, int y, std::vector<int> path);
 
+// Lets go of every key and button still held, so that a test leaves the input state
+// clean; the messages come as with the other steps.
+void ReleaseAll();
+
 // Translates and dispatches the calling thread's waiting messages until none is left
 // (a WM_QUIT found is put back); answers how many were dispatched.
 int RunPending();

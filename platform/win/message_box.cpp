@@ -5,6 +5,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/kernel/terminal.h"
+#include "platform/win/display.h"
 
 namespace {
 
@@ -90,3 +91,9 @@ void Clear() {
 }
 
 }  // namespace platform::message_box_driver
+
+BOOL MessageBeep(UINT) {
+  if (platform::win::detail::RingDisplayBell()) return TRUE;
+  SetLastError(ERROR_NOT_SUPPORTED);
+  return FALSE;
+}

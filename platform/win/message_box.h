@@ -31,6 +31,10 @@ inline constexpr int IDNO = 7;
 // The button's id, or 0 with the thread's last error set.
 int MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, UINT type);
 
+// Rings the display's bell (the sound type is not told apart); headless there is none
+// to ring: FALSE with ERROR_NOT_SUPPORTED.
+BOOL MessageBeep(UINT type);
+
 namespace platform::message_box_driver {
 
 struct ShownBox {

@@ -240,12 +240,13 @@ TEST_F(TreeScrolling, TheBarFollowsTheContentByThePlatformsRules) {
   tree_->SetOffsetY(-10000);
   EXPECT_EQ(tree_->OffsetY(), height - 20 * 18);
   EXPECT_EQ(Bar().nPos, 20 * 18 - height);
-  // Bar requests move the view by rows and pages.
+  // Bar requests move the view by the bar's increment and by pages.
   tree_->SetOffsetY(0);
+  tree_->ScrollBarOptions().SetVerticalIncrement(7);
   SendMessageW(tree_->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
-  EXPECT_EQ(tree_->OffsetY(), -18);
+  EXPECT_EQ(tree_->OffsetY(), -7);
   SendMessageW(tree_->Handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
-  EXPECT_EQ(tree_->OffsetY(), -18 - height);
+  EXPECT_EQ(tree_->OffsetY(), -7 - height);
   SendMessageW(tree_->Handle(), WM_VSCROLL, SB_TOP, 0);
   EXPECT_EQ(tree_->OffsetY(), 0);
   // A node already in view is not scrolled to; one below is brought to the bottom.

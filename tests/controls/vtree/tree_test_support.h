@@ -58,6 +58,8 @@ class TestTree : public TBaseViewTree {
     OnScroll = nullptr;
     OnKeyAction = nullptr;
     OnGetPopupMenu = nullptr;
+    OnColumnClick = nullptr;
+    OnColumnDblClick = nullptr;
     OnCreateEditor = nullptr;
     OnColumnResize = nullptr;
     OnHeaderClick = nullptr;
@@ -147,6 +149,10 @@ class TestTree : public TBaseViewTree {
     RECT r = info.ContentRect;
     const UINT align = info.Alignment == taRightJustify ? DT_RIGHT : info.Alignment == taCenter ? DT_CENTER : DT_LEFT;
     DrawTextW(dc, text.data(), static_cast<int>(text.size()), &r, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
+  void GetTextInfo(PViewNode node, TColumnIndex column, TFont& font, RECT& r, std::u16string& text) override {
+    TBaseViewTree::GetTextInfo(node, column, font, r, text);
+    text = CellText(node, column);
   }
   using TBaseViewTree::DoCreateEditor;
   using TBaseViewTree::DoFocusNode;

@@ -134,14 +134,7 @@ class InputTest : public testing::Test {
   }
   void TearDown() override {
     // Whatever a test left held goes up, so that the thread's key state is clean.
-    for (int key = 1; key < 256; ++key) {
-      if (GetAsyncKeyState(key) >= 0) continue;
-      if (key == VK_LBUTTON || key == VK_RBUTTON || key == VK_MBUTTON) {
-        drive::Release(key);
-      } else {
-        drive::KeyUp(key);
-      }
-    }
+    drive::ReleaseAll();
     drive::RunPending();
     platform::test_clock::Release();
     std::lock_guard guard(g_lock);
