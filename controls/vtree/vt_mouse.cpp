@@ -616,6 +616,7 @@ void TViewTreeMouse::ApplyRubberBandSelection() {
 bool TViewTreeMouse::DoSetOffsetXY(POINT value, TScrollUpdateOptions options) {
   if (!TViewTreeHints::DoSetOffsetXY(value, options)) return false;
   if (Application != nullptr) Application->CancelHint();
+  UpdateEditBounds();
   if (HandleAllocated()) {
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -623,6 +624,11 @@ bool TViewTreeMouse::DoSetOffsetXY(POINT value, TScrollUpdateOptions options) {
     if (PointInside(TreeClientRect(), cursor)) HandleHotTrack(cursor.x, cursor.y);
   }
   return true;
+}
+
+void TViewTreeMouse::DoColumnResize(TColumnIndex column) {
+  TViewTreePainting::DoColumnResize(column);
+  UpdateEditBounds();
 }
 
 bool TViewTreeMouse::CanAutoScroll() {

@@ -65,7 +65,9 @@ class TViewTreeMouse : public TViewTreeHints {
   // Lays the editor over the edited cell.
   virtual void UpdateEditBounds();
   bool DoFocusNode(PViewNode node, bool ask) override;
+  // Both keep the editor over its cell.
   bool DoSetOffsetXY(POINT value, TScrollUpdateOptions options) override;
+  void DoColumnResize(TColumnIndex column) override;
   // One typed character of an incremental search; 0 only restarts nothing.
   virtual void HandleIncrementalSearch(WORD charCode);
 

@@ -632,6 +632,7 @@ TEST(TreeEditLink, TheTreeLetsGoOfLinksThatRefuseAndKeepsThoseThatRefuseToEnd) {
   WindowedTree view(200, 120);
   TestTree& tree = *view.tree;
   auto n = Build(tree, {"A", "B"});
+  for (int i = 0; i < 20; ++i) tree.Add(nullptr, "more");
   tree.TreeOptions().SetMiscOptions(tree.TreeOptions().MiscOptions() | toEditable);
   auto link = MakeTestEditLink();
   tree.OnCreateEditor = [&](TViewTreeObject*, PViewNode, TColumnIndex, IVTEditLinkPtr& out) { out = link; };
@@ -654,6 +655,9 @@ TEST(TreeEditLink, TheTreeLetsGoOfLinksThatRefuseAndKeepsThoseThatRefuseToEnd) {
   const RECT text = tree.GetDisplayRect(n.at("A"), NoColumn, true, true);
   EXPECT_EQ(link->bounds.left, text.left);
   EXPECT_EQ(link->bounds.top, text.top);
+  // The editor follows its cell when the view scrolls.
+  tree.SetOffsetY(-18);
+  EXPECT_EQ(link->bounds.top, text.top - 18);
   // An editor that refuses to end keeps the focus and the selection where they are.
   link->agreesToEnd = false;
   tree.SetFocusedNode(n.at("B"));
@@ -664,6 +668,41 @@ TEST(TreeEditLink, TheTreeLetsGoOfLinksThatRefuseAndKeepsThoseThatRefuseToEnd) {
   EXPECT_TRUE(tree.CancelEditNode());
   EXPECT_EQ(link->cancels, 1);
   EXPECT_EQ(references(), 1u);
+}
+
+TEST(TreeEntryPoints, AssignTakesSettingsAndTheRootCountButNoNodes) {
+  TestTree source;
+  source.SetRootNodeCount(5);
+  source.SetIndent(30);
+  source.SetEditDelay(250);
+  source.TreeOptions().SetMiscOptions(source.TreeOptions().MiscOptions() | toEditable);
+  source.GetFirst();  // initialised there, not here
+  TestTree target;
+  target.Assign(&source);
+  EXPECT_EQ(target.RootNodeCount(), 5u);
+  EXPECT_FALSE(target.GetFirstNoInit()->Has(vsInitialized));
+  EXPECT_NE(target.GetFirstNoInit(), source.GetFirstNoInit());
+  EXPECT_EQ(target.Indent(), 30u);
+  EXPECT_EQ(target.EditDelay(), 250u);
+  EXPECT_EQ(target.TreeOptions().MiscOptions(), source.TreeOptions().MiscOptions());
+  // A read-only tree keeps its settings.
+  TestTree readOnly;
+  readOnly.TreeOptions().SetMiscOptions(readOnly.TreeOptions().MiscOptions() | toReadOnly);
+  EXPECT_THROW(readOnly.Assign(&source), std::exception);
+  EXPECT_EQ(readOnly.RootNodeCount(), 0u);
+}
+
+TEST(TreeEntryPoints, AnOwnDragIsPreparedOnce) {
+  TestTree tree;
+  int entered = 0;
+  tree.OnStateChange = [&](TViewTreeObject*, TViewTreeStates enter, TViewTreeStates) {
+    if ((enter & tsOLEDragPending) != 0) ++entered;
+  };
+  EXPECT_FALSE(tree.Dragging());
+  tree.BeginDrag(false);
+  tree.BeginDrag(false);
+  EXPECT_EQ(entered, 1);
+  EXPECT_TRUE(tree.Dragging());
 }
 
 // --- tree-view queries ---
