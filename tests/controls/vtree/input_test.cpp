@@ -238,6 +238,61 @@ TEST_F(TreeInput, KeysMoveFocusSelectionAndExpansion) {
   }
 }
 
+TEST_F(TreeInput, KeysMoveBetweenColumns) {
+  for (int i = 0; i < 3; ++i) tree().Header().Columns().Add().SetWidth(60);
+  tree().Header().SetOptions(tree().Header().Options() | hoVisible);
+  tree().SetWantTabs(true);
+  struct Case {
+    const char* name;
+    TVTSelectionOptions selection;
+    TVTMiscOptions misc;
+    const char* node;
+    TColumnIndex column;
+    std::vector<std::vector<int>> keys;
+    const char* wantNode;
+    TColumnIndex wantColumn;
+  };
+  const std::vector<Case> cases = {
+      {"tab to the next column", toExtendedFocus, 0, "A", 0, {{VK_TAB}}, "A", 1},
+      {"tab past the last column", toExtendedFocus, 0, "A", 1, {{VK_TAB}, {VK_TAB}}, "B", 0},
+      {"shift tab back a row", toExtendedFocus, 0, "B", 0, {{VK_SHIFT, VK_TAB}}, "A", 2},
+      {"shift tab at the start stays", toExtendedFocus, 0, "A", 0, {{VK_SHIFT, VK_TAB}}, "A", 0},
+      {"right with grid moves the column", toExtendedFocus, toGridExtensions, "B", 0, {{VK_RIGHT}}, "B", 1},
+      {"home with grid: the first column", toExtendedFocus, toGridExtensions, "B", 2, {{VK_HOME}}, "B", 0},
+      {"end with grid: the last column", toExtendedFocus, toGridExtensions, "B", 0, {{VK_END}}, "B", 2},
+      {"ctrl end with grid: last node and column", toExtendedFocus, toGridExtensions, "A", 0,
+       {{VK_CONTROL, VK_END}}, "C", 2},
+      {"end without grid: the last node", toExtendedFocus, 0, "A", 1, {{VK_END}}, "C", 1},
+      {"ctrl end without grid only scrolls", toExtendedFocus, 0, "A", 1, {{VK_CONTROL, VK_END}}, "A", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    tree().Clear();
+    auto n = Build(tree(), {"A", "B", "C"});
+    tree().TreeOptions().SetSelectionOptions(c.selection);
+    tree().TreeOptions().SetMiscOptions((tree().TreeOptions().MiscOptions() & ~toGridExtensions) | c.misc);
+    tree().SetFocusedNode(n.at(c.node));
+    tree().SetFocusedColumn(c.column);
+    Keys(c.keys);
+    EXPECT_EQ(tree().Name(tree().FocusedNode()), c.wantNode);
+    EXPECT_EQ(tree().FocusedColumn(), c.wantColumn);
+  }
+}
+
+TEST_F(TreeInput, CtrlPlusAndMinusWorkOnColumnsNotNodes) {
+  for (int i = 0; i < 2; ++i) tree().Header().Columns().Add().SetWidth(150);
+  tree().Header().SetOptions(tree().Header().Options() | hoVisible);
+  auto n = Build(tree(), {"A", "A/A1"});
+  tree().SetFocusedNode(n.at("A"));
+  Keys({{VK_CONTROL, VK_ADD}});
+  EXPECT_FALSE(n.at("A")->Has(vsExpanded));
+  EXPECT_LT(tree().Header().Columns()[1].Width(), 150);
+  tree().SetExpanded(n.at("A"), true);
+  Keys({{VK_CONTROL, VK_SUBTRACT}});
+  EXPECT_TRUE(n.at("A")->Has(vsExpanded));
+  EXPECT_EQ(tree().Header().Columns()[1].Width(), 150);
+}
+
 TEST_F(TreeInput, PageKeysMoveByAWindowOfRows) {
   std::vector<std::string> names;
   for (int i = 0; i < 40; ++i) names.push_back("n" + std::to_string(i));
