@@ -25,6 +25,8 @@
 
 namespace {
 
+// The help window's Chromium profile, beside the running program's.
+constexpr char kHelpBrowserProfile[] = "help-browser";
 constexpr char16_t kBuiltInHelp[] = u"https://pellix.invalid/help?topic=%s";
 
 char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
@@ -121,6 +123,7 @@ int RunHelpWindow(const std::string& topic) {
   if (topic.empty()) return 0;
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   LoadLanguageSetting();
+  platform::browser::UseBrowserProfile(kHelpBrowserProfile);
   platform::browser::InstallBrowser();
   TApplication application(nullptr);
   application.SetTitle(platform::WideToAnsi(Translate("Pellix - Help")));

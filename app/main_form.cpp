@@ -262,7 +262,7 @@ void TMainForm::UpdateFloatPositions() { floatWindows_.UpdatePositions(); }
 // few entries only announce what is to come, the others are the dispatcher's commands.
 void TMainForm::MenuClick(int command, std::int32_t tag) {
   if (command >= kTrayOpenFirst && command <= kTrayOpenLast) {
-    LogMessage("a stored form cannot be opened in a new browser window here");
+    dispatcher_.OpenInNewWindow(tag, command - kTrayOpenFirst + 1);
   } else if (ComingSoon(command)) {
     MessageBoxW(0, kComingSoon, u"Pellix", MB_OK);
   } else if (command != kTrayCreateBookmark && command != kTrayEditHistory) {

@@ -1,7 +1,10 @@
 #include "app/menu_dispatcher.h"
 
+#include <chrono>
 #include <exception>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "app/list_changes.h"
 #include "app/main_form.h"
@@ -28,6 +31,10 @@
 #include "support/translator.h"
 
 namespace {
+
+using platform::com::BString;
+using platform::com::ComPtr;
+using platform::com::Variant;
 
 // Menu command numbers (the command table shared with the menus and the host).
 enum TMenuCommand : int {
@@ -76,6 +83,8 @@ constexpr char kQuindleKey[] = "Software\\Quindle\\";
 constexpr char16_t kBodyAttribute[] = u"Pellix_Body_ID";
 constexpr char kDefaultHelpUrl[] = "https://pellix.invalid/help";
 constexpr char kDefaultAboutUrl[] = "https://pellix.invalid/about";
+// How long a menu command waits for a new browser window to be made.
+constexpr int kNewWindowWait = 10000;
 
 bool Confirm(HWND owner, const std::u16string& text, const char* title) {
   return MessageBoxW(owner, text.c_str(), Translate(title).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -185,6 +194,42 @@ void DeleteConfirmed(HWND owner, TDataItems* list, std::int32_t item, const char
   list->Delete(list->IndexOf(record));
   if (!list->SaveToFile()) LogError("the list " + list->FileName + " could not be saved");
   StartToolbarMenuRefresh();
+}
+
+// A request for a stored record (by its menu item id) with a detached copy of it;
+// null when there is none, or it belongs to a vault (its fields are locked).
+std::unique_ptr<TNavigateItem> StoredFormRequest(std::int32_t item, int mode) {
+  TListChange change(nullptr);
+  TFormItem* record = RecordIn(BookmarkList.get(), item);
+  if (record == nullptr) record = RecordIn(HistoryList.get(), item);
+  if (record == nullptr || record->VaultID != 0) return nullptr;
+  auto request = std::make_unique<TNavigateItem>();
+  request->Item = DetachedCopy(*record);
+  request->Action = static_cast<std::uint8_t>(mode);
+  return request;
+}
+
+// A new browser window that the page side takes the request from once the record's
+// page begins to load, brought to the front.
+void OpenNewBrowserWindow(const std::shared_ptr<TNavigateItem>& request) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ComPtr<IWebBrowser2> browser;
+  if (SUCCEEDED(CoCreateInstance(CLSID_InternetExplorer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                 IID_IWebBrowser2, browser.PutVoid()))) {
+    const platform::ObjectId handed = platform::HandOverObject(request);
+    browser->PutProperty(BString(formfill::kNavObjProperty).get(), Variant::Int(static_cast<LONG>(handed)).raw());
+    browser->PutProperty(BString(formfill::kNavActionProperty).get(), Variant::Int(request->Action).raw());
+    Variant url = Variant::Text(request->Item->URL());
+    Variant top = Variant::Text(u"_top");
+    browser->Navigate2(url.get(), nullptr, top.get(), nullptr, nullptr);
+    browser->put_Visible(VARIANT_TRUE);
+    const HWND window = formfill::GetBrowserWindowHandle(browser.get());
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  } else {
+    LogError("no browser window could be opened for a stored form");
+  }
+  CoUninitialize();
 }
 
 }  // namespace
@@ -311,19 +356,26 @@ void TMenuDispatcher::FillOpenForm(HWND owner, platform::ObjectId watcher, const
 void TMenuDispatcher::OpenStoredForm(HWND owner, std::int32_t item, platform::ObjectId watcher,
                                      const std::u16string& clientId, int mode) {
   if (!main_.Watcher || !Unlocked(owner)) return;
-  auto request = std::make_unique<TNavigateItem>();
-  {
-    TListChange change(nullptr);
-    TFormItem* record = RecordIn(BookmarkList.get(), item);
-    if (record == nullptr) record = RecordIn(HistoryList.get(), item);
-    // A record of a locked vault is not opened.
-    if (record == nullptr || record->VaultID != 0) return;
-    request->Item = DetachedCopy(*record);
-  }
+  if (watcher == 0 && clientId.empty()) return OpenInNewWindow(item, mode);
+  auto request = StoredFormRequest(item, mode);
+  if (!request) return;
   request->IEWin = watcher;
   request->ClientID = clientId;
-  request->Action = static_cast<std::uint8_t>(mode);
   main_.Watcher->QueueNavigate(std::move(request));
+}
+
+void TMenuDispatcher::OpenInNewWindow(std::int32_t item, int mode) {
+  std::shared_ptr<TNavigateItem> request = StoredFormRequest(item, mode);
+  if (!request || request->Item->URL().empty()) return;
+  // The window is made on a thread of its own; one that takes longer is left to it.
+  auto made = std::make_shared<std::promise<void>>();
+  std::future<void> done = made->get_future();
+  std::thread([request, made] {
+    OpenNewBrowserWindow(request);
+    made->set_value();
+  }).detach();
+  done.wait_for(std::chrono::milliseconds(kNewWindowWait));
+  if (main_.Watcher) main_.Watcher->RequestScan();
 }
 
 void TMenuDispatcher::DeleteBookmark(HWND owner, std::int32_t item) {

@@ -46,8 +46,14 @@ class TMenuDispatcher {
   void ShowSettings(HWND owner, int page);
   void FillOpenForm(HWND owner, platform::ObjectId watcher, const std::u16string& bodyId,
                     const std::u16string& bodyValue, const std::u16string& clientId);
+  // A stored record (by its menu item id) opened in the browser the command came
+  // from; in a new window when it names none.
   void OpenStoredForm(HWND owner, std::int32_t item, platform::ObjectId watcher, const std::u16string& clientId,
                       int mode);
+  // A stored record opened in a new window of the program's browser (Mode 1 fill, 2
+  // fill and submit, 3 open without filling): waits up to 10 s for the window to be
+  // made, then has the watcher thread look for it.
+  void OpenInNewWindow(std::int32_t item, int mode);
 
  private:
   void Run(const TMenuRequest& r);

@@ -193,8 +193,16 @@ void TIEWin::Attach() {
     HookForms();
 
     VARIANT_BOOL busy = VARIANT_TRUE;
+    BString location;
     if (FirstRunCompleted.load() && SUCCEEDED(browser_->get_Busy(&busy)) && busy == VARIANT_FALSE) {
-      StartAfterNavigate(nullptr, 0);
+      // A window opened for a stored form may have loaded its page before it was
+      // watched: its request is taken now, as the page's completion takes it.
+      if (IntegerProperty(browser_.get(), kNavActionProperty) != 0 &&
+          SUCCEEDED(browser_->get_LocationURL(location.Put()))) {
+        OnDocumentComplete(browser_.get(), location.Text());
+      } else {
+        StartAfterNavigate(nullptr, 0);
+      }
     }
     if (!StandaloneMode.load() && !InprocHostMode.load()) ReadToolbarClientId();
   } catch (const std::exception&) {
@@ -370,6 +378,8 @@ void TIEWin::OnDocumentComplete(IDispatch* frame, const std::u16string& url) {
   // elements), and a pending request waits for it.
   if (!platform::com::IsSameObject(frame, browser_.get())) return;
   FreePasswordContext();
+  // A request handed over while the window was not yet watched is still there.
+  TakePendingNavigation(url);
   std::u16string address = platform::LowerCase(url);
   if (address.rfind(u"http", 0) != 0) return;
   std::shared_ptr<TFormItem> record;

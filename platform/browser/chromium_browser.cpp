@@ -752,13 +752,13 @@ ChromiumBrowser& ChromiumBrowser::Instance() {
 
 ChromiumBrowser::ChromiumBrowser() : options_(DefaultOptions()), token_(NewToken()) {}
 
-LaunchOptions ChromiumBrowser::DefaultOptions() {
-  return Options(std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr);
+LaunchOptions ChromiumBrowser::DefaultOptions(std::string_view profile) {
+  return Options(std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr, profile);
 }
 
-LaunchOptions ChromiumBrowser::Options(bool onScreen) {
+LaunchOptions ChromiumBrowser::Options(bool onScreen, std::string_view profile) {
   LaunchOptions options;
-  options.profile = platform::StateRoot() / "browser";
+  options.profile = platform::StateRoot() / profile;
   const std::filesystem::path desktop = "/usr/bin/chromium";
   const std::filesystem::path shell = "/usr/lib/chromium/chromium-headless-shell";
   if (onScreen && access(desktop.c_str(), X_OK) == 0) {

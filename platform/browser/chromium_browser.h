@@ -24,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/browser/devtools_pipe.h"
@@ -43,12 +44,13 @@ class ChromiumBrowser {
  public:
   static ChromiumBrowser& Instance();
 
-  // How Chromium is started, with its profile under the state root: the desktop
-  // browser when windows can be shown on a screen, else the headless shell (or the
-  // desktop browser run headless); no program when none is installed. The default
-  // shows windows when the session has a display.
-  static LaunchOptions Options(bool onScreen);
-  static LaunchOptions DefaultOptions();
+  // How Chromium is started, with its profile in the folder Profile under the state
+  // root: the desktop browser when windows can be shown on a screen, else the headless
+  // shell (or the desktop browser run headless); no program when none is installed.
+  // The default shows windows when the session has a display.
+  static constexpr char kProfile[] = "browser";
+  static LaunchOptions Options(bool onScreen, std::string_view profile = kProfile);
+  static LaunchOptions DefaultOptions(std::string_view profile = kProfile);
   // How the browser is started from the next start on (tests: the headless shell).
   void Configure(LaunchOptions options);
   // Pages answered from here instead of the network (tests); null for the network.

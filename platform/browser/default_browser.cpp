@@ -1,11 +1,13 @@
 #include "platform/browser/default_browser.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
 
 #include "platform/base/text.h"
 #include "platform/browser/chromium_browser.h"
 #include "platform/browser/in_process_browser.h"
+#include "platform/com/class_table.h"
 #include "platform/shell/shell_execute.h"
 
 namespace platform::browser {
@@ -27,15 +29,34 @@ platform::com::ComPtr<IWebBrowser2> Showing(platform::com::ComPtr<IWebBrowser2> 
   return window;
 }
 
+HRESULT ServeNewWindows() {
+  static std::once_flag served;
+  static HRESULT result = S_OK;
+  std::call_once(served, [] {
+    auto factory = platform::com::MakeComObject<platform::com::ClassFactory>(
+        [] { return platform::com::ComPtr<IUnknown>(OpenBrowserWindow().get()); });
+    DWORD cookie = 0;
+    result = CoRegisterClassObject(CLSID_InternetExplorer, factory.get(), CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                   REGCLS_MULTIPLEUSE, &cookie);
+  });
+  return result;
+}
+
 }  // namespace
 
 HRESULT InstallBrowser() {
   HRESULT hr = InProcessBrowser::Instance().Install();
-  if (FAILED(hr) || DefaultBrowserKind() != BrowserKind::kChromium) return hr;
+  if (FAILED(hr)) return hr;
+  if (HRESULT served = ServeNewWindows(); FAILED(served)) return served;
+  if (DefaultBrowserKind() != BrowserKind::kChromium) return hr;
   platform::SetWebOpener([](const std::string& address) {
     return bool(Showing(ChromiumBrowser::Instance().OpenWindow(), AnsiToWide(address)));
   });
   return hr;
+}
+
+void UseBrowserProfile(std::string_view profile) {
+  ChromiumBrowser::Instance().Configure(ChromiumBrowser::DefaultOptions(profile));
 }
 
 void StartBrowser() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/browser/exdisp.h"
 
@@ -16,10 +17,14 @@ namespace platform::browser {
 enum class BrowserKind { kInProcess, kChromium };
 BrowserKind DefaultBrowserKind();
 
-// Serves the collection of browser windows (CLSID_ShellWindows) in this process and,
-// with Chromium, takes over opening web addresses (false when Chromium cannot open
-// one).
+// Serves the collection of browser windows (CLSID_ShellWindows) and new browser
+// windows (CLSID_InternetExplorer: OpenBrowserWindow's) in this process and, with
+// Chromium, takes over opening web addresses (false when Chromium cannot open one).
 HRESULT InstallBrowser();
+// For a process of the program's other than the running program (the help window):
+// its Chromium keeps a profile of its own, in the folder Profile under the state root,
+// since the running program's Chromium holds the program's profile.
+void UseBrowserProfile(std::string_view profile);
 // The running program's start: Chromium on a screen starts now, with a window for the
 // person to use.
 void StartBrowser();

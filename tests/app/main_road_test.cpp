@@ -1,8 +1,9 @@
 // The program's main road, end to end in a process of its own: the real main window,
 // launcher, watcher thread and browser (the in-process one, and Chromium), the data of
 // a user who has set the program up; a login form is submitted and remembered, the page is filled from it when
-// it comes again, an identity fills a registration form, and Exit from the tray menu
-// ends the program with the lists saved.
+// it comes again, an identity fills a registration form, the stored login opened from
+// the tray comes filled in a new window, and Exit from the tray menu ends the program
+// with the lists saved.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,6 +21,7 @@
 #include "formfill/ie_win.h"
 #include "platform/base/clock.h"
 #include "platform/base/text.h"
+#include "platform/browser/default_browser.h"
 #include "platform/browser/in_process_browser.h"
 #include "platform/browser/backends.h"
 #include "platform/classlib/forms.h"
@@ -73,6 +75,11 @@ std::u16string ValueOf(IWebBrowser2* browser, const std::u16string& id) {
   return value.Text();
 }
 
+std::u16string Location(IWebBrowser2* browser) {
+  BString url;
+  return SUCCEEDED(browser->get_LocationURL(url.Put())) ? url.Text() : u"";
+}
+
 // True once the watcher has marked the browser as its own.
 bool Watched(IWebBrowser2* browser) {
   platform::com::Variant id;
@@ -96,26 +103,44 @@ void SetUpUser() {
   FinalizeData();
 }
 
-// The tray menu's position of Exit, built as the user's click would build it.
-int ExitPosition(TMainForm& form) {
+// The tray menu's entry down a path of captions (each matched at its start), built as
+// the user's click would build it; null when there is none.
+TMenuItem* TrayEntry(TMainForm& form, const std::vector<std::u16string>& path) {
   form.TrayMenuPopup();
-  TMenuItem* root = form.TrayMenu->Items();
-  for (int i = 0; i < root->Count(); ++i) {
-    if (MenuItemCaption(root->Items(i)) == u"Exit") return i;
+  TMenuItem* item = form.TrayMenu->Items();
+  for (const std::u16string& caption : path) {
+    TMenuItem* found = nullptr;
+    for (int i = 0; i < item->Count() && !found; ++i) {
+      if (MenuItemCaption(item->Items(i)).rfind(caption, 0) == 0) found = item->Items(i);
+    }
+    if (!found) return nullptr;
+    item = found;
   }
-  return -1;
+  return item;
+}
+
+// The browser window other than Known, once there is one.
+ComPtr<IWebBrowser2> OtherWindow(IWebBrowser2* known) {
+  for (const auto& each : platform::browser::InProcessBrowser::Instance().Windows()) {
+    if (!platform::com::IsSameObject(static_cast<IWebBrowser2*>(each.get()), known)) {
+      return ComPtr<IWebBrowser2>(each.get());
+    }
+  }
+  return {};
 }
 
 // Exit code 10 + step for a step that failed; Exit itself ends the process with 0. The
 // argument names the browser: "in-process" or "chromium".
 const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std::vector<std::string>& args) {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  if (FAILED(platform::browser::InProcessBrowser::Instance().Install())) return 10;
+  const bool chromium = !args.empty() && args[0] == "chromium";
+  // The program's own browser opens its new windows: Chromium in this run.
+  if (chromium) unsetenv("PELLIX_BROWSER");
+  if (FAILED(platform::browser::InstallBrowser())) return 10;
   auto pages = std::make_shared<browser_test::TestPages>();
   pages->texts().Add(std::u16string(kSite) + u"/login", kLoginPage);
   pages->texts().Add(u"http://shop.test/register", kRegisterPage);
   pages->texts().Add(std::u16string(kSite) + u"/done", "<html><body>thanks</body></html>");
-  const bool chromium = !args.empty() && args[0] == "chromium";
   std::unique_ptr<browser_test::Driver> user = browser_test::Driver::For(
       chromium ? browser_test::Backend::kChromium : browser_test::Backend::kInProcess, pages);
   StandaloneMode = true;
@@ -163,13 +188,22 @@ const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std:
   if (user->NavigateAndWait(browser.get(), u"http://shop.test/register") != S_OK) return 19;
   if (!PumpUntil([&] { return ValueOf(browser.get(), u"firstname") == u"Ann"; })) return 20;
 
+  // The stored login, opened from the tray's history with submit, comes in a new
+  // window, filled and sent.
+  TMenuItem* open = TrayEntry(form, {u"Form History", u"Log in", u"Open with Submit"});
+  if (!open) return 24;
+  open->Click();
+  ComPtr<IWebBrowser2> opened;
+  if (!PumpUntil([&] { return bool(opened = OtherWindow(browser.get())); })) return 25;
+  if (!PumpUntil([&] { return Location(opened.get()).rfind(std::u16string(kSite) + u"/done", 0) == 0; })) return 26;
+
   // Exit from the tray menu (its entry clicked); the close dialog is answered "Close".
-  const int exit = ExitPosition(form);
-  if (exit < 0) return 21;
+  TMenuItem* exit = TrayEntry(form, {u"Exit"});
+  if (!exit) return 21;
   platform::modal_driver::Answer([](TCustomForm& dialog) {
     if (auto* close = dynamic_cast<TButton*>(dialog.FindComponent("butSave"))) close->Click();
   });
-  form.TrayMenu->Items()->Items(exit)->Click();
+  exit->Click();
   PumpUntil([] { return false; });
   return 22;  // not reached: Exit ends the process
 });

@@ -14,6 +14,11 @@
 #include "data/form_items.h"
 #include "data/menu_messages.h"
 #include "formfill/app_menus.h"
+#include "formfill/ie_win.h"
+#include "platform/browser/default_browser.h"
+#include "platform/browser/in_process_browser.h"
+#include "platform/com/bstr.h"
+#include "platform/com/variant.h"
 #include "platform/classlib/forms.h"
 #include "platform/win/message_box.h"
 
@@ -144,6 +149,53 @@ TEST_F(MenuDispatcherTest, EveryCommandIsCarriedOutOnce) {
       EXPECT_EQ(launcher.Passwords, std::vector<std::u16string>{u"secret"});
     }
   }
+}
+
+// A stored form opened in a new window: a window of the program's browser loads the
+// record's page and holds the request for the window's watcher; a record of a vault,
+// or one without an address, opens nothing.
+TEST_F(MenuDispatcherTest, AStoredFormOpensInANewWindowThatHoldsItsRequest) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+  ASSERT_TRUE(SUCCEEDED(platform::browser::InstallBrowser()));
+  auto pages = std::make_shared<platform::browser::PageMap>();
+  pages->Add(u"http://site.test/login", "<form name=login><input name=user></form>");
+  platform::browser::InProcessBrowser::Instance().SetPages(pages);
+  TRecordingLauncher launcher;
+  TMainForm form(launcher);
+  std::int32_t stored = 0, vault = 0, blank = 0;
+  {
+    TListChange change(nullptr);
+    stored = MenuItemId(AddRecord<TBookmarkItem>(*BookmarkList, u"stored"));
+    TBookmarkItem* locked = AddRecord<TBookmarkItem>(*BookmarkList, u"vault");
+    locked->VaultID = 7;
+    vault = MenuItemId(locked);
+    TFormItem* nowhere = AddRecord<TFormItem>(*HistoryList, u"nowhere");
+    nowhere->SetURL(u"");
+    blank = MenuItemId(nowhere);
+  }
+  for (std::int32_t none : {vault, blank, std::int32_t{0}}) form.Dispatcher().OpenInNewWindow(none, 2);
+  EXPECT_TRUE(platform::browser::InProcessBrowser::Instance().Windows().empty());
+
+  form.Dispatcher().OpenInNewWindow(stored, 2);
+  auto windows = platform::browser::InProcessBrowser::Instance().Windows();
+  ASSERT_EQ(windows.size(), 1u);
+  IWebBrowser2* browser = windows[0].get();
+  ASSERT_EQ(platform::browser::WaitIdle(browser), S_OK);
+  platform::com::BString url;
+  ASSERT_EQ(browser->get_LocationURL(url.Put()), S_OK);
+  EXPECT_EQ(url.Text(), u"http://site.test/login");
+  platform::com::Variant action, request;
+  ASSERT_EQ(browser->GetProperty(platform::com::BString(formfill::kNavActionProperty).get(), action.Put()), S_OK);
+  EXPECT_EQ(action.AsText(), u"2");
+  ASSERT_EQ(browser->GetProperty(platform::com::BString(formfill::kNavObjProperty).get(), request.Put()), S_OK);
+  std::shared_ptr<TNavigateItem> handed =
+      platform::TakeObject<TNavigateItem>(static_cast<platform::ObjectId>(request.raw().lVal));
+  ASSERT_TRUE(handed);
+  EXPECT_EQ(handed->Item->URL(), u"http://site.test/login");
+  ASSERT_EQ(handed->Item->FieldCount(), 1);
+  EXPECT_EQ(handed->Item->GetField(0)->Value, u"ann");
+  platform::browser::InProcessBrowser::Instance().CloseAll();
+  CoUninitialize();
 }
 
 // After Logout, the next protected action asks for the master password again.
