@@ -43,7 +43,7 @@ constexpr char kPageScript[] = R"JS((() => {
   const controls = new Set(['input', 'select', 'textarea', 'button']);
   let elements = [], signature = '', generation = 0, passing = null;
   const snapshot = () => {
-    const list = [], at = new Map(), entries = [], shape = [];
+    const list = [], at = new Map(), entries = [], shape = [], owned = [];
     const root = document.documentElement;
     if (root) {
       const walker = document.createTreeWalker(root, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
@@ -54,7 +54,7 @@ constexpr char kPageScript[] = R"JS((() => {
         list.push(node);
         shape.push(node.localName + p);
         const entry = {e: node.localName, p, a: Array.from(node.attributes, a => [a.name, a.value])};
-        if (controls.has(node.localName) && node.form && at.has(node.form)) entry.f = at.get(node.form);
+        if (controls.has(node.localName)) owned.push([entry, node.form]);
         if (node.localName === 'input') {
           entry.v = node.value;
           entry.d = node.type !== 'checkbox' && node.type !== 'radio' && node.value !== (node.getAttribute('value') ?? '');
@@ -63,6 +63,8 @@ constexpr char kPageScript[] = R"JS((() => {
         entries.push(entry);
       }
     }
+    // A control's form may come after it (a form attribute names a later one).
+    for (const [entry, form] of owned) entry.f = form && at.has(form) ? at.get(form) : -1;
     const joined = shape.join(',');
     if (joined !== signature) { signature = joined; generation++; }
     elements = list;
@@ -203,7 +205,7 @@ void ApplyEntry(const Json& entry, Node& node, const std::vector<Node*>& element
     std::int64_t owner = IntField(entry, "f", -1);
     bool known = owner >= 0 && static_cast<std::size_t>(owner) < elements.size() &&
                  elements[owner]->kind == ElementKind::Form;
-    node.form = known ? elements[owner] : FormAround(node);
+    node.form = known ? elements[owner] : nullptr;
   }
 }
 
@@ -297,6 +299,13 @@ Json CallIn(std::int64_t context, const std::string& body, Json arguments) {
 // document, and the loads in progress. Owned by the browser's session list (and by
 // the window's tasks while they run); the window is cut off when it closes.
 class ChromiumPage : public RemotePage, public PageHost, public std::enable_shared_from_this<ChromiumPage> {
+  // An isolated world: the session it is reached through, and its id there.
+  struct World {
+    std::string session;
+    std::int64_t id = -1;
+    bool operator==(const World&) const = default;
+  };
+
  public:
   ChromiumPage(std::shared_ptr<DevToolsPipe> pipe, std::string session, std::string target,
                std::shared_ptr<PageSource> pages, std::string token)
@@ -325,10 +334,35 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   bool Setup(const std::string& script) {
     return Call("Page.enable") && Call("Runtime.enable") &&
            Call("Fetch.enable", {{"patterns", Json::array({{{"resourceType", "Document"}}})}}) &&
+           Call("Target.setAutoAttach", {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}}) &&
            Call("Runtime.addBinding", {{"name", kBinding}, {"executionContextName", kWorld}}) &&
            Call("Page.addScriptToEvaluateOnNewDocument",
                 {{"source", script}, {"worldName", kWorld}, {"runImmediately", true}}) &&
            Call("Runtime.runIfWaitingForDebugger");
+  }
+
+  // On the reader thread: a frame of the page that runs in a process of its own (a
+  // page of another site) gets the page script in its isolated world, as the page
+  // does; its requests are still announced by the page's session. It waits until
+  // then.
+  void AttachFrame(const std::string& session, const std::string& script, const Json& info) {
+    if (TextField(info, "parentFrameId") == target_) {
+      std::lock_guard guard(lock_);
+      remote_frames_[session] = TextField(info, "targetId");
+    }
+    pipe_->Send("Page.enable", Json::object(), session);
+    pipe_->Send("Runtime.enable", Json::object(), session);
+    pipe_->Send("Runtime.addBinding", {{"name", kBinding}, {"executionContextName", kWorld}}, session);
+    pipe_->Send("Page.addScriptToEvaluateOnNewDocument",
+                {{"source", script}, {"worldName", kWorld}, {"runImmediately", true}}, session);
+    pipe_->Send("Runtime.runIfWaitingForDebugger", Json::object(), session);
+  }
+
+  // A frame's session ended: its worlds go with it.
+  void DetachFrame(const std::string& session) {
+    std::lock_guard guard(lock_);
+    remote_frames_.erase(session);
+    std::erase_if(worlds_, [&session](const auto& each) { return each.second.session == session; });
   }
 
   // On the reader thread.
@@ -338,14 +372,16 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       const Json& context = ObjectField(params, "context");
       if (TextField(context, "name") != kWorld) return;
       std::lock_guard guard(lock_);
-      contexts_[TextField(ObjectField(context, "auxData"), "frameId")] = IntField(context, "id", -1);
+      worlds_[TextField(ObjectField(context, "auxData"), "frameId")] = World{event.sessionId, IntField(context, "id", -1)};
     } else if (event.method == "Runtime.executionContextDestroyed") {
-      std::int64_t gone = IntField(params, "executionContextId", -1);
+      World gone{event.sessionId, IntField(params, "executionContextId", -1)};
       std::lock_guard guard(lock_);
-      std::erase_if(contexts_, [gone](const auto& each) { return each.second == gone; });
+      std::erase_if(worlds_, [&gone](const auto& each) { return each.second == gone; });
     } else if (event.method == "Runtime.executionContextsCleared") {
       std::lock_guard guard(lock_);
-      contexts_.clear();
+      std::erase_if(worlds_, [&event](const auto& each) { return each.second.session == event.sessionId; });
+    } else if (event.sessionId != session_) {
+      return;  // the sessions of frames in processes of their own tell only of their worlds
     } else if (event.method == "Fetch.requestPaused") {
       Post([self = shared_from_this(), params](WebBrowser& window) { self->RequestPaused(window, params); });
     } else if (event.method == "Page.frameNavigated") {
@@ -362,10 +398,20 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   }
 
   void Navigate(const std::u16string& url) override {
+    // Only requests over the network reach the interception that announces them; the
+    // others (about:, data:, file: ...) are announced here, where they can be stopped.
+    const std::u16string address = LowerCaseAscii(url);
+    if (address.rfind(u"http:", 0) != 0 && address.rfind(u"https:", 0) != 0) {
+      WebBrowser* window = CurrentWindow();
+      if (window && window->FireBeforeNavigate(static_cast<IWebBrowser2*>(window), url)) {
+        window->RemoteStopped();
+        return;
+      }
+    }
     Send("Page.navigate", {{"url", Narrow(url)}});
   }
 
-  ComPtr<HtmlDocument> Document() override { return Refresh(); }
+  ComPtr<HtmlDocument> Document() override { return Refresh(target_); }
 
   // What the program did to the frame window since the last look (moved, sized,
   // minimised or restored it) goes to Chromium's window; else the frame window takes
@@ -396,15 +442,19 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
     if (WebBrowser* window = CurrentWindow()) window->RemoteStarted();
     std::lock_guard guard(lock_);
     if (!IsCurrent(form)) return;
-    SendIn(MainContext(), "return globalThis.__pellix.send(g, i, s);",
-           {mirror_.generation, static_cast<std::int64_t>(form.order), nullptr});
+    SendIn(WorldOf(target_), "return globalThis.__pellix.send(g, i, s);",
+           {mirrors_[target_].generation, static_cast<std::int64_t>(form.order), nullptr});
   }
 
+  // A change to the page's document or to a frame's goes to that document's page.
   void Changed(const DocumentTree& tree, const Node& node) override {
     std::lock_guard guard(lock_);
-    if (!mirror_.document || mirror_.document->tree().get() != &tree) return;
-    SendIn(MainContext(), "return globalThis.__pellix.apply(g, i, s);",
-           {mirror_.generation, static_cast<std::int64_t>(node.order), StateOf(tree, node)});
+    auto shown = std::find_if(mirrors_.begin(), mirrors_.end(), [&tree](const auto& each) {
+      return each.second.document && each.second.document->tree().get() == &tree;
+    });
+    if (shown == mirrors_.end()) return;
+    SendIn(WorldOf(shown->first), "return globalThis.__pellix.apply(g, i, s);",
+           {shown->second.generation, static_cast<std::int64_t>(node.order), StateOf(tree, node)});
   }
 
   bool Alive() const { return pipe_->Alive(); }
@@ -430,17 +480,18 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
     return pipe_->Call(method, params, session_).has_value();
   }
   void Send(const std::string& method, const Json& params) { pipe_->Send(method, params, session_); }
-  void SendIn(std::int64_t context, const std::string& body, Json arguments) {
-    if (context >= 0) Send("Runtime.callFunctionOn", CallIn(context, body, std::move(arguments)));
+  void SendIn(const World& world, const std::string& body, Json arguments) {
+    if (world.id >= 0) pipe_->Send("Runtime.callFunctionOn", CallIn(world.id, body, std::move(arguments)), world.session);
   }
-  // Under lock_.
-  std::int64_t MainContext() const {
-    auto found = contexts_.find(target_);
-    return found == contexts_.end() ? -1 : found->second;
+  // Under lock_: the isolated world of a frame (the page's own: the target's id).
+  World WorldOf(const std::string& frame) const {
+    auto found = worlds_.find(frame);
+    return found == worlds_.end() ? World() : found->second;
   }
-  bool IsCurrent(const Node& node) const {
-    if (!mirror_.document) return false;
-    const std::vector<Node*>& elements = mirror_.document->tree()->elements();
+  bool IsCurrent(const Node& node) {
+    const Mirror& page = mirrors_[target_];
+    if (!page.document) return false;
+    const std::vector<Node*>& elements = page.document->tree()->elements();
     return node.order < elements.size() && elements[node.order] == &node;
   }
 
@@ -453,27 +504,28 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
         [window, task = std::move(task)]() mutable { task(*window); }, false);
   }
 
-  std::optional<Json> SnapshotIn(std::int64_t context) {
-    if (context < 0) return std::nullopt;
-    std::optional<Json> answer =
-        pipe_->Call("Runtime.callFunctionOn", CallIn(context, "return globalThis.__pellix.snapshot();", Json::array()),
-                    session_);
+  std::optional<Json> SnapshotIn(const World& world) {
+    if (world.id < 0) return std::nullopt;
+    std::optional<Json> answer = pipe_->Call(
+        "Runtime.callFunctionOn", CallIn(world.id, "return globalThis.__pellix.snapshot();", Json::array()),
+        world.session);
     if (!answer) return std::nullopt;
     return ObjectField(ObjectField(*answer, "result"), "value");
   }
 
-  // Brings the main frame's copy up to date with a snapshot (taken now when none is
-  // given); the current document, or null when there is none.
-  ComPtr<HtmlDocument> Refresh(const std::optional<Json>& given = std::nullopt) {
+  // Brings the copy of a frame's document (the page's own: the target's id) up to date
+  // with a snapshot (taken now when none is given); the current document, or null
+  // when there is none.
+  ComPtr<HtmlDocument> Refresh(const std::string& frame, const std::optional<Json>& given = std::nullopt) {
     std::lock_guard refreshing(refresh_lock_);
-    std::int64_t context;
+    World world;
     Mirror current;
     {
       std::lock_guard guard(lock_);
-      context = MainContext();
-      current = mirror_;
+      world = WorldOf(frame);
+      current = mirrors_[frame];
     }
-    std::optional<Json> snapshot = given ? given : SnapshotIn(context);
+    std::optional<Json> snapshot = given ? given : SnapshotIn(world);
     if (!snapshot) return current.document;
     if (current.document && IntField(*snapshot, "g", -2) == current.generation &&
         current.document->tree()->url() == Wide(TextField(*snapshot, "u"))) {
@@ -486,8 +538,17 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       return current.document;
     }
     std::lock_guard guard(lock_);
-    mirror_ = *built;
-    return mirror_.document;
+    mirrors_[frame] = *built;
+    return built->document;
+  }
+
+  // A frame's document brought up to date while its page is the window's; null after.
+  ComPtr<HtmlDocument> FrameDocument(const std::string& frame) {
+    {
+      std::lock_guard guard(lock_);
+      if (!frames_.count(frame)) return {};
+    }
+    return Refresh(frame);
   }
 
   void RequestPaused(WebBrowser& window, const Json& params) {
@@ -576,7 +637,7 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       std::lock_guard guard(lock_);
       frames_.clear();
       cancelled_.clear();
-      mirror_ = Mirror();
+      mirrors_.clear();
     }
     window.RemoteNavigated(url);
   }
@@ -584,32 +645,25 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   // The page and its frames have loaded: the frames' events (each direct frame the
   // program let load), then the page's DocumentComplete.
   void Loaded(WebBrowser& window) {
-    ComPtr<HtmlDocument> page = Refresh();
+    ComPtr<HtmlDocument> page = Refresh(target_);
     std::vector<ComPtr<IWebBrowser2>> frames;
-    const Json tree = pipe_->Call("Page.getFrameTree", Json::object(), session_).value_or(Json::object());
-    const Json& children = ObjectField(ObjectField(tree, "frameTree"), "childFrames");
-    for (const Json& child : children.is_array() ? children : Json::array()) {
-      const Json& frame = ObjectField(child, "frame");
-      std::string id = TextField(frame, "id");
-      std::u16string url = Wide(TextField(frame, "url"));
-      std::int64_t context = -1;
-      {
-        std::lock_guard guard(lock_);
-        if (cancelled_.count(id)) continue;
-        auto found = contexts_.find(id);
-        if (found != contexts_.end()) context = found->second;
-      }
+    for (const std::string& id : DirectFrames()) {
       ComPtr<FrameBrowser> object;
       {
         std::lock_guard guard(lock_);
+        if (cancelled_.count(id)) continue;
         auto requested = frames_.find(id);
         if (requested != frames_.end()) object = requested->second;
       }
       if (!object) continue;  // a frame without an address of its own loads nothing
-      std::optional<Json> snapshot = SnapshotIn(context);
-      std::optional<Mirror> built = snapshot ? BuildMirror(*snapshot, weak_from_this()) : std::nullopt;
-      if (!built) continue;
-      object->Loaded(built->document);
+      ComPtr<HtmlDocument> document = Refresh(id);
+      if (!document) continue;
+      object->Loaded(document);
+      const std::u16string url = document->tree()->url();
+      object->SetSource([weak = weak_from_this(), id] {
+        std::shared_ptr<ChromiumPage> self = weak.lock();
+        return self ? self->FrameDocument(id) : ComPtr<HtmlDocument>();
+      });
       IDispatch* source = static_cast<IWebBrowser2*>(object.get());
       window.FireUrlEvent(DISPID_NAVIGATECOMPLETE2, source, url);
       window.FireUrlEvent(DISPID_DOCUMENTCOMPLETE, source, url);
@@ -621,6 +675,22 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       ++loads_;
     }
     loaded_.notify_all();
+  }
+
+  // The page's own frames: those in its process, as its frame tree lists them, and
+  // those of other sites, which run in processes of their own.
+  std::vector<std::string> DirectFrames() {
+    std::vector<std::string> ids;
+    const Json tree = pipe_->Call("Page.getFrameTree", Json::object(), session_).value_or(Json::object());
+    const Json& children = ObjectField(ObjectField(tree, "frameTree"), "childFrames");
+    for (const Json& child : children.is_array() ? children : Json::array()) {
+      ids.push_back(TextField(ObjectField(child, "frame"), "id"));
+    }
+    std::lock_guard guard(lock_);
+    for (const auto& [session, id] : remote_frames_) {
+      if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    return ids;
   }
 
   // A report from the page script: counted only from the isolated world of the
@@ -637,7 +707,7 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   void Report(WebBrowser& window, const Json& params) {
     {
       std::lock_guard guard(lock_);
-      if (IntField(params, "executionContextId", -2) != MainContext()) {
+      if (IntField(params, "executionContextId", -2) != WorldOf(target_).id) {
         LogBrowserFault("a report from outside the page's isolated world was ignored");
         return;
       }
@@ -654,7 +724,7 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       return;
     }
     std::int64_t index = IntField(report, "i", -1);
-    ComPtr<HtmlDocument> page = Refresh(ObjectField(report, "s"));
+    ComPtr<HtmlDocument> page = Refresh(target_, ObjectField(report, "s"));
     if (!page || index < 0 || static_cast<std::size_t>(index) >= page->tree()->elements().size()) return;
     ComPtr<HtmlElement> element(HtmlElement::Of(page->tree()->elements()[index]));
     if (kind == "contextmenu") {
@@ -665,8 +735,8 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
       const Json& submitter = ObjectField(report, "b");
       window.RemoteStarted();
       std::lock_guard guard(lock_);
-      SendIn(MainContext(), "return globalThis.__pellix.send(g, i, s);",
-             {mirror_.generation, index, submitter.is_array() ? submitter : Json(nullptr)});
+      SendIn(WorldOf(target_), "return globalThis.__pellix.send(g, i, s);",
+             {mirrors_[target_].generation, index, submitter.is_array() ? submitter : Json(nullptr)});
     }
   }
 
@@ -730,11 +800,12 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   std::mutex lock_;
   std::condition_variable loaded_;
   WebBrowser* window_ = nullptr;
-  std::map<std::string, std::int64_t> contexts_;  // the isolated world of each frame
+  std::map<std::string, std::string> remote_frames_;  // the page's frames in processes of their own, by session
+  std::map<std::string, World> worlds_;  // the isolated world of each frame, by frame id
   std::map<std::string, ComPtr<FrameBrowser>> frames_;
   std::set<std::string> cancelled_;
   std::map<std::string, std::u16string> redirects_;  // by frame: the address a redirect goes to
-  Mirror mirror_;
+  std::map<std::string, Mirror> mirrors_;  // the copies of the page's and its frames' documents, by frame id
   int loads_ = 0;
   int reports_ = 0;
   // On the window's thread only: where both windows were last seen alike, whether
@@ -825,14 +896,16 @@ void ChromiumBrowser::OnEvent(const ProtocolMessage& message) {
   if (message.method == "Target.detachedFromTarget") return Detached(TextField(message.params, "sessionId"));
   if (message.method == "Inspector.detached") return Detached(message.sessionId);
   if (message.sessionId.empty()) return;
-  std::shared_ptr<ChromiumPage> page;
-  {
-    std::lock_guard guard(lock_);
-    auto found = sessions_.find(message.sessionId);
-    if (found == sessions_.end()) return;
-    page = found->second.page;
-  }
-  page->OnEvent(message);
+  std::shared_ptr<ChromiumPage> page = PageOfSession(message.sessionId);
+  if (page) page->OnEvent(message);
+}
+
+std::shared_ptr<ChromiumPage> ChromiumBrowser::PageOfSession(const std::string& sessionId) {
+  std::lock_guard guard(lock_);
+  auto found = sessions_.find(sessionId);
+  if (found != sessions_.end()) return found->second.page;
+  auto frame = frame_sessions_.find(sessionId);
+  return frame != frame_sessions_.end() ? frame->second : nullptr;
 }
 
 void ChromiumBrowser::Attached(const ProtocolMessage& message) {
@@ -846,6 +919,20 @@ void ChromiumBrowser::Attached(const ProtocolMessage& message) {
     pages = pages_;
   }
   if (!pipe) return;
+  const std::string script =
+      Replace(Replace(kPageScript, "TOKEN", Json(token_).dump()), "BINDING", Json(kBinding).dump());
+  if (TextField(info, "type") == "iframe") {
+    // A frame of a watched page (the page's session announces it) that runs in a
+    // process of its own.
+    std::shared_ptr<ChromiumPage> owner;
+    {
+      std::lock_guard guard(lock_);
+      auto found = sessions_.find(message.sessionId);
+      if (found != sessions_.end()) owner = found->second.page;
+      if (owner) frame_sessions_[session] = owner;
+    }
+    if (owner) return owner->AttachFrame(session, script, info);
+  }
   if (TextField(info, "type") != "page") {
     // Workers and the like run on unwatched.
     pipe->Send("Runtime.runIfWaitingForDebugger", Json::object(), session);
@@ -865,7 +952,6 @@ void ChromiumBrowser::Attached(const ProtocolMessage& message) {
     std::lock_guard guard(lock_);
     sessions_[session] = Entry{page, window};
   }
-  std::string script = Replace(Replace(kPageScript, "TOKEN", Json(token_).dump()), "BINDING", Json(kBinding).dump());
   window->Run(
       [this, page, window, script] {
         if (!page->Setup(script)) LogBrowserFault("a page could not be prepared");
@@ -883,6 +969,7 @@ ChromiumBrowser::Entry ChromiumBrowser::Take(const std::string& sessionId) {
   if (found == sessions_.end()) return {};
   Entry entry = std::move(found->second);
   sessions_.erase(found);
+  std::erase_if(frame_sessions_, [&entry](const auto& each) { return each.second == entry.page; });
   entry.page->Cut();
   return entry;
 }
@@ -895,6 +982,16 @@ void ChromiumBrowser::CloseSession(const std::string& sessionId) {
 }
 
 void ChromiumBrowser::Detached(const std::string& sessionId) {
+  std::shared_ptr<ChromiumPage> framed;
+  {
+    std::lock_guard guard(lock_);
+    auto frame = frame_sessions_.find(sessionId);
+    if (frame != frame_sessions_.end()) {
+      framed = frame->second;
+      frame_sessions_.erase(frame);
+    }
+  }
+  if (framed) return framed->DetachFrame(sessionId);
   Entry entry = Take(sessionId);
   if (!entry.page) return;
   // The window's thread may wait for this reader; once its session answers at once,
@@ -973,6 +1070,7 @@ void ChromiumBrowser::Shutdown() {
     std::lock_guard guard(lock_);
     sessions = std::move(sessions_);
     sessions_.clear();
+    frame_sessions_.clear();
     pipe = std::move(pipe_);
     retired = std::move(retired_);
   }

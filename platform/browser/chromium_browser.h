@@ -94,6 +94,8 @@ class ChromiumBrowser {
   // The window's Quit: the target is closed and the window leaves the list at once.
   void CloseSession(const std::string& sessionId);
   std::shared_ptr<ChromiumPage> PageOf(IWebBrowser2* browser);
+  // The page a session belongs to: its own, or one of its frames'.
+  std::shared_ptr<ChromiumPage> PageOfSession(const std::string& sessionId);
 
   std::mutex lock_;
   std::condition_variable ready_;
@@ -104,6 +106,8 @@ class ChromiumBrowser {
   // its own reader thread.
   std::vector<std::shared_ptr<DevToolsPipe>> retired_;
   std::map<std::string, Entry> sessions_;  // by session id
+  // The sessions of frames that run in processes of their own, with their pages.
+  std::map<std::string, std::shared_ptr<ChromiumPage>> frame_sessions_;
   const std::string token_;
 };
 

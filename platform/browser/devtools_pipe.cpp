@@ -35,7 +35,9 @@ std::vector<std::string> ArgumentsFor(const LaunchOptions& options) {
                                      "--user-data-dir=" + options.profile.string(), "--no-first-run",
                                      "--no-default-browser-check"};
   if (options.headless) {
-    arguments.insert(arguments.end(), {"--headless", "--disable-gpu", "--disable-background-networking"});
+    // Pages of other sites in frames run in processes of their own, as on a desktop.
+    arguments.insert(arguments.end(),
+                     {"--headless", "--disable-gpu", "--disable-background-networking", "--site-per-process"});
   }
   // Chromium's sandbox refuses to run for the superuser.
   if (geteuid() == 0) arguments.push_back("--no-sandbox");

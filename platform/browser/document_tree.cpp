@@ -98,6 +98,13 @@ void AssociateForms(const DocumentTree& tree, std::vector<std::pair<std::size_t,
   }
 }
 
+// A control's "form" attribute overrides where the parser put it.
+void ApplyFormAttributes(DocumentTree& tree) {
+  for (Node* node : tree.elements()) {
+    if (FindAttribute(*node, u"form")) ResetFormOwner(tree, *node);
+  }
+}
+
 }  // namespace
 
 Node* DocumentTree::NewNode() {
@@ -188,6 +195,7 @@ std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u1
   }
   tree->Finish();
   AssociateForms(*tree, forms, controls, FormEndTags(parsed.text, std::move(covered)));
+  ApplyFormAttributes(*tree);
   return tree;
 }
 

@@ -147,8 +147,9 @@ void* HtmlElement::QueryOther(REFIID iid) {
 
 HRESULT HtmlElement::setAttribute(BSTR name, VARIANT value, LONG) {
   if (SysStringLen(name) == 0) return E_INVALIDARG;
-  return ChangeNode([&](DocumentTree&, Node& node) {
+  return ChangeNode([&](DocumentTree& tree, Node& node) {
     WriteAttribute(node, ToText(name), value);
+    if (IsFormAttribute(ToText(name))) ResetFormOwner(tree, node);
     return S_OK;
   });
 }
@@ -163,7 +164,11 @@ HRESULT HtmlElement::getAttribute(BSTR name, LONG, VARIANT* value) {
 }
 
 HRESULT HtmlElement::removeAttribute(BSTR name, LONG, VARIANT_BOOL* removed) {
-  return ChangeNode([&](DocumentTree&, Node& node) { return ReturnBool(RemoveAttribute(node, ToText(name)), removed); });
+  return ChangeNode([&](DocumentTree& tree, Node& node) {
+    HRESULT hr = ReturnBool(RemoveAttribute(node, ToText(name)), removed);
+    if (IsFormAttribute(ToText(name))) ResetFormOwner(tree, node);
+    return hr;
+  });
 }
 
 HRESULT HtmlElement::get_id(BSTR* id) {

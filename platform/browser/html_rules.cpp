@@ -233,6 +233,22 @@ Node* FormAround(const Node& node) {
 
 Node* FormOf(const Node& node) { return IsFormControl(node) ? node.form : FormAround(node); }
 
+bool IsFormAttribute(std::u16string_view name) { return SameNameIgnoringCase(name, u"form"); }
+
+void ResetFormOwner(DocumentTree& tree, Node& control) {
+  if (!IsFormControl(control)) return;
+  const Attribute* named = FindAttribute(control, u"form");
+  if (!named) {
+    control.form = FormAround(control);
+  } else {
+    const std::u16string id = named->value.AsText();
+    auto first = std::find_if(tree.elements().begin(), tree.elements().end(),
+                              [&id](const Node* each) { return AttributeText(*each, u"id") == id; });
+    control.form = first != tree.elements().end() && (*first)->kind == ElementKind::Form ? *first : nullptr;
+  }
+  tree.FormsChanged();
+}
+
 std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form) { return tree.ControlsOf(form); }
 
 std::vector<Node*> ElementsOf(const DocumentTree& tree, const Node& node) {

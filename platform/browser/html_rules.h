@@ -37,7 +37,11 @@
 // tag with no "</form" end tag between them. That holds where the tree builder leaves
 // the form empty (a form written between a table and its rows is moved out of them,
 // but its controls are still its own). A control outside any such form belongs to the
-// nearest form around it. A control's form is its owner; a form's length and item are
+// nearest form around it. A control with a "form" attribute belongs instead to the
+// form that the attribute names (the first element with that id, when it is a form),
+// and to no form when it names none; setting or removing the attribute (by the
+// program, or on Chromium by a page's script) moves the control at once, a removed
+// one to the nearest form around it. A control's form is its owner; a form's length and item are
 // its controls; its all collection holds the elements inside it and the controls it
 // owns outside it, in document order. getElementsByTagName stays with the
 // elements inside. Any other element's form is the nearest form around it.
@@ -64,8 +68,12 @@
 // cancel that frame), NavigateComplete2 and DocumentComplete for the frame, naming
 // the frame object; then DocumentComplete for the page, naming the window's browser.
 // (Chromium loads the frames side by side: a frame's BeforeNavigate2 may come before
-// an earlier frame's other events.) A frame's own frames are not loaded, and the
-// page's collections do not reach into its frames.
+// an earlier frame's other events; it announces only the frames it requests over the
+// network, so a frame of an about: or data: address has no frame object there.) A
+// frame of another site is read and written as one of the page's own site. A frame's
+// own frames are not loaded, and the page's collections do not reach into its frames.
+// Navigate2 announces every address with BeforeNavigate2 before it loads, also one
+// that loads nothing over the network (about:, data:).
 //
 // Context menu. A right click fires the element's context-menu event; the sinks'
 // answers only decide whether the browser's own menu would open.
@@ -113,6 +121,11 @@ bool IsFormControl(const Node& node);
 Node* FormAround(const Node& node);
 // The form a control belongs to (its owner), else the nearest form around the element.
 Node* FormOf(const Node& node);
+// Whether the name is the attribute that gives a control its form.
+bool IsFormAttribute(std::u16string_view name);
+// A control's owner as its "form" attribute gives it (the form it names, else none),
+// or the nearest form around it without the attribute; the tree's forms changed.
+void ResetFormOwner(DocumentTree& tree, Node& control);
 // The controls Form owns, in document order.
 std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form);
 // What a form's all collection holds: the elements inside it and the controls it owns

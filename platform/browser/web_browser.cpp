@@ -108,8 +108,20 @@ void FrameBrowser::Loaded(ComPtr<HtmlDocument> document) {
   document_ = std::move(document);
 }
 
-HRESULT FrameBrowser::get_Document(IDispatch** document) {
+void FrameBrowser::SetSource(std::function<ComPtr<HtmlDocument>()> source) {
   std::lock_guard guard(lock_);
+  source_ = std::move(source);
+}
+
+HRESULT FrameBrowser::get_Document(IDispatch** document) {
+  std::function<ComPtr<HtmlDocument>()> source;
+  {
+    std::lock_guard guard(lock_);
+    source = source_;
+  }
+  ComPtr<HtmlDocument> current = source ? source() : ComPtr<HtmlDocument>();
+  std::lock_guard guard(lock_);
+  if (current) document_ = std::move(current);
   return platform::com::ReturnInterface(ComPtr<IDispatch>(static_cast<IHTMLDocument2*>(document_.get())), document);
 }
 

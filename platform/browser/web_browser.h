@@ -50,6 +50,9 @@ class FrameBrowser : public ModelObject<IWebBrowser2> {
  public:
   explicit FrameBrowser(std::u16string url);
   void Loaded(platform::com::ComPtr<HtmlDocument> document);
+  // A frame that another browser shows: its document brought up to date when asked
+  // (null: keep the last one).
+  void SetSource(std::function<platform::com::ComPtr<HtmlDocument>()> source);
   HRESULT get_Document(IDispatch** document) override;
   HRESULT get_LocationURL(BSTR* url) override;
   HRESULT get_LocationName(BSTR* name) override;
@@ -69,6 +72,7 @@ class FrameBrowser : public ModelObject<IWebBrowser2> {
   std::mutex lock_;
   std::u16string url_;
   platform::com::ComPtr<HtmlDocument> document_;
+  std::function<platform::com::ComPtr<HtmlDocument>()> source_;
 };
 
 class WebBrowser;

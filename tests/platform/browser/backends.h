@@ -77,6 +77,8 @@ class DocumentConformance : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // The window the pages load in.
+  IWebBrowser2* window() const { return window_.get(); }
 
  private:
   std::shared_ptr<TestPages> pages_;

@@ -3,6 +3,8 @@
 // redirects. Each case runs against the in-process browser and against Chromium.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "backends.h"
@@ -30,6 +32,25 @@ class BrowserConformance : public ::testing::TestWithParam<Backend> {
     driver_->CloseAll();
     InProcessBrowser::Instance().CloseAll();
     CoUninitialize();
+  }
+  // Loads a page; the frame objects of its frames as they completed, by address.
+  std::map<std::u16string, ComPtr<IWebBrowser2>> LoadWithFrames(IWebBrowser2* browser, const std::u16string& path) {
+    struct Seen {
+      std::mutex lock;
+      std::map<std::u16string, ComPtr<IWebBrowser2>> frames;
+    };
+    auto seen = std::make_shared<Seen>();
+    Recorder recorder;
+    auto sink = recorder.Sink(DIID_DWebBrowserEvents2, {DISPID_DOCUMENTCOMPLETE}, [seen, browser](DISPID, DISPPARAMS* params, VARIANT*) {
+      auto source = ComPtr<IDispatch>(platform::com::Argument(params, 0)->pdispVal).As<IWebBrowser2>();
+      if (platform::com::IsSameObject(source.get(), browser)) return;
+      std::lock_guard guard(seen->lock);
+      seen->frames[Location(source.get())] = source;
+    });
+    Advise(browser, DIID_DWebBrowserEvents2, sink.get());
+    EXPECT_EQ(driver_->NavigateAndWait(browser, kSite + path), S_OK);
+    std::lock_guard guard(seen->lock);
+    return seen->frames;
   }
   ComPtr<IWebBrowser2> Open(const std::u16string& path = u"") {
     ComPtr<IWebBrowser2> browser = driver_->Open();
@@ -109,21 +130,48 @@ TEST_P(BrowserConformance, NavigationEventsComeInOrderOnTheBrowsersThread) {
   EXPECT_EQ(title.Text(), u"Sign in");
 }
 
+// Every address is announced before it loads, also those that load nothing over the
+// network, and a sink that cancels keeps the page.
 TEST_P(BrowserConformance, CancelledNavigationKeepsThePage) {
   ComPtr<IWebBrowser2> browser = Open(u"/index.html");
   ASSERT_TRUE(browser);
+  bool cancel = true;
   Recorder recorder;
-  auto sink = recorder.Sink(DIID_DWebBrowserEvents2, {DISPID_BEFORENAVIGATE2, DISPID_DOCUMENTCOMPLETE},
-                            [](DISPID id, DISPPARAMS* params, VARIANT*) {
-                              if (id == DISPID_BEFORENAVIGATE2) *platform::com::Argument(params, 6)->pboolVal = VARIANT_TRUE;
+  auto sink = recorder.Sink(DIID_DWebBrowserEvents2,
+                            {DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_DOCUMENTCOMPLETE},
+                            [&cancel](DISPID id, DISPPARAMS* params, VARIANT*) {
+                              if (id == DISPID_BEFORENAVIGATE2 && cancel) {
+                                *platform::com::Argument(params, 6)->pboolVal = VARIANT_TRUE;
+                              }
                             });
   Advise(browser.get(), DIID_DWebBrowserEvents2, sink.get());
-  ASSERT_EQ(driver_->NavigateAndWait(browser.get(), std::u16string(kSite) + u"/login.html"), S_OK);
-  EXPECT_EQ(recorder.Ids(), std::vector<DISPID>{DISPID_BEFORENAVIGATE2});
-  EXPECT_EQ(Location(browser.get()), u"http://site.test/index.html");
-  VARIANT_BOOL busy = VARIANT_TRUE;
-  ASSERT_EQ(browser->get_Busy(&busy), S_OK);
-  EXPECT_EQ(busy, VARIANT_FALSE);
+  const std::u16string addresses[] = {std::u16string(kSite) + u"/login.html", u"about:blank",
+                                      u"data:text/html,<title>Data</title><form id=f></form>"};
+  for (const std::u16string& address : addresses) {
+    SCOPED_TRACE(Narrow(address));
+    const std::size_t before = recorder.Seen().size();
+    ASSERT_EQ(driver_->NavigateAndWait(browser.get(), address), S_OK);
+    std::vector<Recorded> seen = recorder.Seen();
+    ASSERT_EQ(seen.size(), before + 1);
+    EXPECT_EQ(seen.back().id, DISPID_BEFORENAVIGATE2);
+    EXPECT_EQ(seen.back().text, address);
+    EXPECT_EQ(Location(browser.get()), u"http://site.test/index.html");
+    VARIANT_BOOL busy = VARIANT_TRUE;
+    ASSERT_EQ(browser->get_Busy(&busy), S_OK);
+    EXPECT_EQ(busy, VARIANT_FALSE);
+  }
+  // Let through, they load with their events.
+  cancel = false;
+  for (const std::u16string& address : {addresses[2], addresses[1]}) {
+    SCOPED_TRACE(Narrow(address));
+    const std::size_t before = recorder.Seen().size();
+    ASSERT_EQ(driver_->NavigateAndWait(browser.get(), address), S_OK);
+    std::vector<Recorded> seen = recorder.Seen();
+    ASSERT_EQ(seen.size(), before + 3);
+    EXPECT_EQ(seen[before + 1].id, DISPID_NAVIGATECOMPLETE2);
+    EXPECT_EQ(seen[before + 2].id, DISPID_DOCUMENTCOMPLETE);
+    EXPECT_EQ(Location(browser.get()), address);
+  }
 }
 
 TEST_P(BrowserConformance, PagesComeFromTheFolderOnly) {
@@ -183,6 +231,49 @@ TEST_P(BrowserConformance, MinimisingAndRestoringShowOnTheFrameWindowAndTellTheW
   EXPECT_EQ(seen[0].text, u"0");
   EXPECT_EQ(seen[1].text, u"3");
   for (const Recorded& each : seen) EXPECT_NE(each.thread, std::this_thread::get_id());
+}
+
+// A form in a frame, of the page's own site or of another (which Chromium runs in a
+// process of its own), is read and filled in the frame's document.
+TEST_P(BrowserConformance, AFormInAFrameIsReadAndFilledInItsOwnDocument) {
+  const std::string frame = "<title>Framed form</title><form id=login><input id=user><input id=seen value=shown></form>";
+  for (const std::u16string site : {u"http://site.test", u"http://other.test"}) {
+    SCOPED_TRACE(Narrow(site));
+    const std::u16string frameUrl = site + u"/frame.html";
+    pages_->texts().Add(frameUrl, frame);
+    pages_->texts().Add(u"http://site.test/holder.html",
+                        "<form id=outer><input id=q></form><iframe src='" + Narrow(frameUrl) + "'></iframe>");
+    ComPtr<IWebBrowser2> browser = Open();
+    ASSERT_TRUE(browser);
+    ComPtr<IWebBrowser2> login = LoadWithFrames(browser.get(), u"/holder.html")[frameUrl];
+    ASSERT_TRUE(login);
+    ComPtr<IHTMLElement> user = ById(Document(login.get()).get(), u"user");
+    ASSERT_TRUE(user);
+    ComPtr<IHTMLFormElement> form;
+    ASSERT_EQ(user.As<IHTMLInputElement>()->get_form(form.Put()), S_OK);
+    EXPECT_EQ(Id(form.As<IHTMLElement>().get()), u"login");
+    EXPECT_EQ(Value(ById(Document(login.get()).get(), u"seen").get()), u"shown");
+
+    PutValue(user.get(), u"ann \u00e9");
+    SetAttribute(user.get(), u"data-filled", Variant::Text(u"1"));
+    // Read again (from the page itself, on Chromium), the frame's document holds what
+    // the program wrote; the page's own document is untouched.
+    ComPtr<IHTMLElement> again = ById(Document(login.get()).get(), u"user");
+    EXPECT_EQ(Value(again.get()), u"ann \u00e9");
+    EXPECT_EQ(Attribute(again.get(), u"data-filled").AsText(), u"1");
+    EXPECT_FALSE(ById(Document(browser.get()).get(), u"user"));
+    BString title;
+    ASSERT_EQ(login->get_LocationName(title.Put()), S_OK);
+    EXPECT_EQ(title.Text(), u"Framed form");
+    if (GetParam() == Backend::kChromium && site == kSite) {
+      const std::string field = "document.querySelector('iframe').contentDocument.getElementById('user')";
+      EXPECT_EQ(ChromiumPageScript(browser.get(), field + ".value"), platform::browser::Json("ann \u00e9"));
+      // What the user types in the frame is read there.
+      ASSERT_TRUE(ChromiumPageScript(browser.get(), "(" + field + ".value = 'typed', true)"));
+      EXPECT_EQ(Value(ById(Document(login.get()).get(), u"user").get()), u"typed");
+    }
+    ASSERT_EQ(browser->Quit(), S_OK);
+  }
 }
 
 TEST_P(BrowserConformance, PropertyStoreKeepsTypesAndExactNames) {

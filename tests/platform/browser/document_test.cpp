@@ -89,6 +89,11 @@ TEST_P(Document, FormsOwnTheControlsTheParserGaveThem) {
       {"plain forms", "<form id=f><input id=a><button id=go>Go</button></form><form id=g><input id=b></form>",
        {u"a", u"go"},
        {}},
+      {"a form attribute names the form wherever the control stands",
+       "<form id=g><input id=a form=f><input id=b></form><input id=c form=none><div id=none></div>"
+       "<form id=f><input id=d><select id=s form=g></select></form><input id=e form=f>",
+       {u"a", u"d", u"e"},
+       {u"c"}},
   };
   for (const Case& each : cases) {
     SCOPED_TRACE(each.what);
@@ -139,6 +144,49 @@ TEST_P(Document, FormsOwnTheControlsTheParserGaveThem) {
                                                                                  inside.Put()),
             S_OK);
   EXPECT_EQ(Length(inside.get()), 0);
+}
+
+// A control whose form attribute changes (the program's setAttribute, or on Chromium a
+// page's script) is read with its new form, and a removed attribute gives it back to
+// the form around it.
+TEST_P(Document, AControlMovedByItsFormAttributeIsReadWithItsNewForm) {
+  auto document = Load("<form id=f><input id=a><input id=b></form><form id=g><input id=c></form>");
+  auto controls = [&](const std::u16string& form) {
+    std::vector<std::u16string> ids;
+    auto asForm = ById(document.get(), form).As<IHTMLFormElement>();
+    LONG length = 0;
+    EXPECT_EQ(asForm->get_length(&length), S_OK);
+    for (LONG i = 0; i < length; ++i) {
+      ComPtr<IDispatch> item;
+      EXPECT_EQ(asForm->item(Variant::Int(i).raw(), Variant::Int(i).raw(), item.Put()), S_OK);
+      ids.push_back(Id(item.As<IHTMLElement>().get()));
+    }
+    return ids;
+  };
+  auto ownerOf = [&](const std::u16string& id) {
+    ComPtr<IHTMLFormElement> owner;
+    EXPECT_EQ(ById(document.get(), id).As<IHTMLInputElement>()->get_form(owner.Put()), S_OK);
+    return Id(owner.As<IHTMLElement>().get());
+  };
+  SetAttribute(ById(document.get(), u"a").get(), u"Form", Variant::Text(u"g"));
+  EXPECT_EQ(ownerOf(u"a"), u"g");
+  EXPECT_EQ(controls(u"f"), std::vector<std::u16string>{u"b"});
+  EXPECT_EQ(controls(u"g"), (std::vector<std::u16string>{u"a", u"c"}));
+  VARIANT_BOOL removed = VARIANT_FALSE;
+  ASSERT_EQ(ById(document.get(), u"a")->removeAttribute(BString(u"form").get(), 0, &removed), S_OK);
+  EXPECT_EQ(removed, VARIANT_TRUE);
+  EXPECT_EQ(ownerOf(u"a"), u"f");
+  EXPECT_EQ(controls(u"f"), (std::vector<std::u16string>{u"a", u"b"}));
+  if (GetParam() == Backend::kChromium) {
+    // The page's own script moves a control to the later form: the next read has it.
+    ComPtr<IDispatch> read;
+    ComPtr<IHTMLElement> b = ById(document.get(), u"b");
+    ASSERT_TRUE(ChromiumPageScript(window(), "(document.getElementById('b').setAttribute('form', 'g'), true)"));
+    ASSERT_EQ(window()->get_Document(read.Put()), S_OK);
+    EXPECT_EQ(ownerOf(u"b"), u"g");
+    EXPECT_EQ(controls(u"g"), (std::vector<std::u16string>{u"b", u"c"}));
+    EXPECT_TRUE(platform::com::IsSameObject(ById(document.get(), u"b").get(), b.get())) << "the same element";
+  }
 }
 
 TEST_P(Document, KindInterfacesFollowTheTag) {
