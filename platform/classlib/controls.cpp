@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 
 #include "platform/classlib/forms.h"
 #include "platform/classlib/hint_window.h"
+#include "platform/classlib/std_ctrls.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/atoms.h"
 #include "platform/win/common_controls.h"
@@ -151,6 +153,9 @@ void TControl::Dispatch(TMessage& message) {
     case CM_TEXTCHANGED:
     case CM_ENABLEDCHANGED:
       Invalidate();
+      return;
+    case CM_DRAG:
+      if (message.LParam != 0) DragMessage(message);
       return;
     default:
       DefaultHandler(message);
@@ -655,6 +660,13 @@ void TWinControl::Dispatch(TMessage& message) {
     case CM_VISIBLECHANGED:
     case CM_ENABLEDCHANGED:
       return;
+    case WM_KILLFOCUS: {
+      // The focus moving to another control of the same form is the control's exit.
+      DefaultHandler(message);
+      TWinControl* next = FindControl(static_cast<HWND>(message.WParam));
+      if (next != nullptr && GetParentForm(next) == GetParentForm(this)) Perform(CM_EXIT, 0, 0);
+      return;
+    }
     case WM_COMMAND:
       // A control's notification goes back to the control itself.
       if (auto* control = FindControl(static_cast<HWND>(message.LParam)); control != nullptr && control != this) {
@@ -804,6 +816,218 @@ HWND AllocateHWnd(TWndMethod method, const char* className, DWORD style) {
 void DeallocateHWnd(HWND window) {
   ::DestroyWindow(window);
   UtilWindows().erase(window);
+}
+
+// --- the class library's drag ---
+
+namespace {
+
+constexpr int kDragThreshold = 5;
+
+POINT ClientPointOf(TControl* control, POINT screen);
+
+}  // namespace
+
+// Follows the mouse for the one drag that can run at a time: a hidden window holds
+// the capture and hears the moves, the release and the loss of the capture.
+class TDragTracker {
+ public:
+  static TDragTracker& Instance() {
+    static TDragTracker tracker;
+    return tracker;
+  }
+  bool Running() const { return object_ != nullptr; }
+  TControl* Source() const { return source_; }
+  TDragObject* Object() const { return object_; }
+  void Start(TControl* source, TDragObject* object, bool owned, bool immediate, int threshold);
+  void Done(bool drop);
+
+ private:
+  void Method(TMessage& message);
+  void Move(POINT screen);
+  LRESULT Send(TControl* target, TDragMessage kind, POINT screen);
+  HWND window_ = 0;
+  TControl* source_ = nullptr;
+  TDragObject* object_ = nullptr;
+  bool owned_ = false;
+  bool active_ = false;
+  bool accepted_ = false;
+  bool ending_ = false;
+  int threshold_ = kDragThreshold;
+  POINT start_{};
+};
+
+namespace {
+
+POINT ClientPointOf(TControl* control, POINT screen) {
+  const POINT origin = ClientOrigin(control);
+  return POINT{screen.x - origin.x, screen.y - origin.y};
+}
+
+}  // namespace
+
+void TDragTracker::Start(TControl* source, TDragObject* object, bool owned, bool immediate, int threshold) {
+  if (window_ == 0) window_ = AllocateHWnd([this](TMessage& m) { Method(m); }, "TPDragWindow");
+  source_ = source;
+  object_ = object;
+  owned_ = owned;
+  active_ = false;
+  accepted_ = false;
+  ending_ = false;
+  threshold_ = threshold < 0 ? kDragThreshold : threshold;
+  GetCursorPos(&start_);
+  SetCapture(window_);
+  if (immediate) Move(start_);
+}
+
+void TDragTracker::Method(TMessage& message) {
+  switch (message.Msg) {
+    case WM_MOUSEMOVE: {
+      POINT p;
+      GetCursorPos(&p);
+      Move(p);
+      return;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      Done(true);
+      return;
+    case WM_CAPTURECHANGED:
+      if (Running() && !ending_) Done(false);
+      return;
+    default:
+      message.Result = DefWindowProcA(window_, message.Msg, message.WParam, message.LParam);
+  }
+}
+
+LRESULT TDragTracker::Send(TControl* target, TDragMessage kind, POINT screen) {
+  TDragRec rec{screen, object_, target, false};
+  return target->Perform(CM_DRAG, kind, reinterpret_cast<LPARAM>(&rec));
+}
+
+void TDragTracker::Move(POINT screen) {
+  if (!active_) {
+    if (std::abs(screen.x - start_.x) < threshold_ && std::abs(screen.y - start_.y) < threshold_) return;
+    active_ = true;
+  }
+  TControl* under = FindDragTarget(screen);
+  TControl* target = under != nullptr ? reinterpret_cast<TControl*>(Send(under, dmFindTarget, screen)) : nullptr;
+  object_->dragPos_ = screen;
+  if (target != object_->dragTarget_) {
+    if (object_->dragTarget_ != nullptr) Send(object_->dragTarget_, dmDragLeave, screen);
+    object_->dragTarget_ = target;
+    accepted_ = target != nullptr && Send(target, dmDragEnter, screen) != 0;
+  }
+  if (target != nullptr) accepted_ = Send(target, dmDragMove, screen) != 0;
+}
+
+void TDragTracker::Done(bool drop) {
+  if (!Running() || ending_) return;
+  ending_ = true;
+  if (GetCapture() == window_) ReleaseCapture();
+  TDragObject* object = object_;
+  TControl* target = object->dragTarget_;
+  const POINT screen = object->dragPos_;
+  const bool accepted = active_ && drop && accepted_ && target != nullptr;
+  if (target != nullptr) Send(target, accepted ? dmDragDrop : dmDragLeave, screen);
+  object->dropped_ = accepted;
+  object->cancelling_ = !drop;
+  if (!drop) Send(source_, dmDragCancel, screen);
+  const bool owned = owned_;
+  source_ = nullptr;
+  object_ = nullptr;
+  const POINT at = target != nullptr ? ClientPointOf(target, screen) : POINT{0, 0};
+  object->Finished(accepted ? target : nullptr, at.x, at.y, accepted);
+  if (owned) delete object;
+}
+
+int MouseDragThreshold() { return kDragThreshold; }
+
+POINT ClientOrigin(TControl* control) {
+  POINT offset{0, 0};
+  for (TControl* c = control; c != nullptr; c = c->Parent()) {
+    auto* win = dynamic_cast<TWinControl*>(c);
+    if (win != nullptr && win->HandleAllocated()) {
+      ClientToScreen(win->Handle(), &offset);
+      break;
+    }
+    offset.x += c->Left();
+    offset.y += c->Top();
+  }
+  return offset;
+}
+
+TDragObject* CurrentDragObject() { return TDragTracker::Instance().Object(); }
+
+bool CancelDrag() {
+  if (!TDragTracker::Instance().Running()) return false;
+  TDragTracker::Instance().Done(false);
+  return true;
+}
+
+void TDragObject::Finished(TObject*, int, int, bool) {}
+
+TObject* TDragControlObject::SourceObject() { return Control(); }
+
+void TBaseDragControlObject::Finished(TObject* target, int x, int y, bool) { control_->DoEndDrag(target, x, y); }
+
+void TControl::BeginDrag(bool immediate, int threshold) {
+  TDragTracker& tracker = TDragTracker::Instance();
+  if (tracker.Running()) return;
+  TDragObject* object = nullptr;
+  DoStartDrag(object);
+  const bool owned = object == nullptr;
+  if (owned) object = new TDragControlObject(this);
+  tracker.Start(this, object, owned, immediate, threshold);
+}
+
+void TControl::EndDrag(bool drop) {
+  if (Dragging()) TDragTracker::Instance().Done(drop);
+}
+
+bool TControl::Dragging() const { return TDragTracker::Instance().Source() == this; }
+
+void TControl::DoStartDrag(TDragObject*& dragObject) {
+  if (OnStartDrag) OnStartDrag(this, dragObject);
+}
+
+void TControl::DoEndDrag(TObject* target, int x, int y) {
+  if (OnEndDrag) OnEndDrag(this, target, x, y);
+}
+
+void TControl::DragOver(TObject* source, int x, int y, TDragState state, bool& accept) {
+  accept = false;
+  if (!OnDragOver) return;
+  accept = true;
+  OnDragOver(this, source, x, y, state, accept);
+}
+
+void TControl::DragDrop(TObject* source, int x, int y) {
+  if (OnDragDrop) OnDragDrop(this, source, x, y);
+}
+
+void TControl::DragMessage(TMessage& message) {
+  auto& rec = *reinterpret_cast<TDragRec*>(message.LParam);
+  const auto kind = static_cast<TDragMessage>(message.WParam);
+  if (kind == dmFindTarget) {
+    message.Result = reinterpret_cast<LRESULT>(this);
+    return;
+  }
+  if (kind == dmDragCancel) {
+    DragCanceled();
+    return;
+  }
+  const POINT p = ClientPointOf(this, rec.Pos);
+  TObject* source = rec.Source->SourceObject();
+  if (kind == dmDragDrop) {
+    DragDrop(source, p.x, p.y);
+    return;
+  }
+  const TDragState state = kind == dmDragEnter ? dsDragEnter : kind == dmDragLeave ? dsDragLeave : dsDragMove;
+  bool accept = false;
+  DragOver(source, p.x, p.y, state, accept);
+  message.Result = accept ? 1 : 0;
 }
 
 // --- TCustomControl --------------------------------------------------------------------

@@ -101,7 +101,80 @@ struct TCreateParams {
 };
 
 class TWinControl;
+class TControl;
 class TControlActionLink;
+
+// --- the class library's drag ---
+
+// CM_DRAG: wParam is a TDragMessage, lParam a TDragRec. dmFindTarget answers the
+// control that takes the drag at the point; the others answer whether it is accepted.
+inline constexpr UINT CM_DRAG = CM_BASE + 47;
+enum TDragMessage : int { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel, dmFindTarget };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+
+class TDragObject;
+class TDragTracker;
+
+struct TDragRec {
+  POINT Pos;  // screen
+  TDragObject* Source;
+  TControl* Target;
+  bool Docking;
+};
+
+// What is being dragged. The drag that made it frees it when it ends, unless the
+// control that started the drag supplied it (then that control frees it).
+class TDragObject : public TObject {
+ public:
+  ~TDragObject() override = default;
+  TControl* DragTarget() const { return dragTarget_; }
+  POINT DragPos() const { return dragPos_; }
+  bool Dropped() const { return dropped_; }
+  bool Cancelling() const { return cancelling_; }
+  // The drag ended on Target (nil: nowhere) at the client point; Accepted when dropped.
+  virtual void Finished(TObject* target, int x, int y, bool accepted);
+  // What the controls under the drag are told the source is.
+  virtual TObject* SourceObject() { return this; }
+
+ private:
+  friend class TDragTracker;
+  TControl* dragTarget_ = nullptr;
+  POINT dragPos_{};
+  bool dropped_ = false;
+  bool cancelling_ = false;
+};
+
+// A drag of a control: the controls under it see the control as the source, and the
+// control hears the end.
+class TBaseDragControlObject : public TDragObject {
+ public:
+  explicit TBaseDragControlObject(TControl* control) : control_(control) {}
+  TControl* Control() const { return control_; }
+  void Finished(TObject* target, int x, int y, bool accepted) override;
+
+ private:
+  TControl* control_;
+};
+
+class TDragControlObject : public TBaseDragControlObject {
+ public:
+  using TBaseDragControlObject::TBaseDragControlObject;
+  TObject* SourceObject() override;
+};
+
+using TStartDragEvent = std::function<void(TObject* sender, TDragObject*& dragObject)>;
+using TEndDragEvent = std::function<void(TObject* sender, TObject* target, int x, int y)>;
+using TDragOverEvent =
+    std::function<void(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept)>;
+using TDragDropEvent = std::function<void(TObject* sender, TObject* source, int x, int y)>;
+
+// How far the mouse must move with a button down before a drag starts (pixels).
+int MouseDragThreshold();
+// The running (or pending) class-library drag; nil when none.
+TDragObject* CurrentDragObject();
+// Ends the running drag without a drop (Escape); false when none runs.
+bool CancelDrag();
+
 
 class TControl : public TComponent {
  public:
@@ -171,7 +244,27 @@ class TControl : public TComponent {
   unsigned ControlStyle = 0;
   unsigned ControlState = 0;
 
+  // The class library's drag: it starts at once (Immediate) or once the mouse moved
+  // Threshold pixels (-1: MouseDragThreshold) with the button held, follows the mouse
+  // over the controls, which hear it through CM_DRAG, and ends where a button is
+  // released (a drop where the control under it accepted) or by Escape.
+  void BeginDrag(bool immediate, int threshold = -1);
+  void EndDrag(bool drop);
+  // The control started the running drag.
+  bool Dragging() const;
+  virtual void DragDrop(TObject* source, int x, int y);
+  virtual void DoEndDrag(TObject* target, int x, int y);
+  TStartDragEvent OnStartDrag;
+  TEndDragEvent OnEndDrag;
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+
  protected:
+  virtual void DoStartDrag(TDragObject*& dragObject);
+  virtual void DragCanceled() {}
+  virtual void DragOver(TObject* source, int x, int y, TDragState state, bool& accept);
+  // CM_DRAG for the control under a drag (or, cancelled, the one that started it).
+  void DragMessage(TMessage& message);
   virtual void ActionChange(TObject* sender, bool checkDefaults);
   virtual std::unique_ptr<TControlActionLink> CreateActionLink();
   void Notification(TComponent* component, TOperation operation) override;
@@ -313,6 +406,9 @@ class TWinControl : public TControl {
   std::unique_ptr<platform::win::WindowProcStub> objectInstance_;
   std::uint32_t id_ = 0;  // what the window's control property holds
 };
+
+// Where a control's client area starts on the screen; (0, 0) for nil.
+POINT ClientOrigin(TControl* control);
 
 // A control can take the focus when it and every parent are visible and enabled.
 bool CanFocus(TWinControl* control);

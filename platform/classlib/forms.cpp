@@ -8,6 +8,7 @@
 #include "platform/base/errors.h"
 #include "platform/win/display.h"
 #include "platform/win/input.h"
+#include "platform/win/keyboard.h"
 #include "platform/win/scroll.h"
 #include "platform/win/std_controls.h"
 
@@ -402,16 +403,7 @@ std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find
 
 // A control's client area in screen coordinates.
 RECT ScreenRectOf(TControl* control, const RECT& local) {
-  POINT offset{0, 0};
-  for (TControl* c = control; c != nullptr; c = c->Parent()) {
-    auto* win = dynamic_cast<TWinControl*>(c);
-    if (win != nullptr && win->HandleAllocated()) {
-      ClientToScreen(win->Handle(), &offset);
-      break;
-    }
-    offset.x += c->Left();
-    offset.y += c->Top();
-  }
+  const POINT offset = ClientOrigin(control);
   return RECT{local.left + offset.x, local.top + offset.y, local.right + offset.x, local.bottom + offset.y};
 }
 
@@ -531,6 +523,8 @@ bool TApplication::ProcessMessage(MSG& msg) {
     terminated_ = true;
     return true;
   }
+  // Escape ends a drag wherever the focus is.
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && CancelDrag()) return true;
   if (msg.message == WM_MOUSEMOVE) {
     POINT cursor;
     GetCursorPos(&cursor);

@@ -72,9 +72,18 @@ COLORREF TextColor(const StdControlView& view, int enabledColor) {
 void PaintEdit(HDC dc, RECT client, const StdControlView& view) {
   bool readOnly = view.style & ES_READONLY;
   Fill(dc, client, Sys(view.enabled && !readOnly ? COLOR_WINDOW : COLOR_BTNFACE));
-  SunkenEdge(dc, client);
+  // A plain border is one line; otherwise the edit draws its sunken edge itself.
+  if (view.style & WS_BORDER) {
+    Edge(dc, client, Sys(COLOR_WINDOWFRAME), Sys(COLOR_WINDOWFRAME));
+  } else {
+    SunkenEdge(dc, client);
+  }
   constexpr int margin = platform::win::kEditTextMargin;
+  const RECT& format = view.formatRect;
+  const bool formatted = format.right > format.left;
+  const int left = formatted ? format.left : margin, top = formatted ? format.top : margin;
   IntersectClipRect(dc, 2, 2, client.right - 2, client.bottom - 2);
+  if (formatted) IntersectClipRect(dc, format.left, format.top, format.right, format.bottom);
   int height = LineHeight(dc);
   bool showSelection = (view.focused || (view.style & ES_NOHIDESEL)) && view.selStart != view.selEnd;
   int lineStart = 0, row = 0;
@@ -83,20 +92,20 @@ void PaintEdit(HDC dc, RECT client, const StdControlView& view) {
     std::size_t breakAt = text.find(u"\r\n", static_cast<std::size_t>(lineStart));
     int lineEnd = breakAt == std::u16string::npos ? static_cast<int>(text.size()) : static_cast<int>(breakAt);
     std::u16string_view line = std::u16string_view(text).substr(lineStart, lineEnd - lineStart);
-    int y = margin + row * height;
+    int y = top + row * height;
     SetTextColor(dc, TextColor(view, COLOR_WINDOWTEXT));
-    TextOutW(dc, margin, y, line.data(), static_cast<int>(line.size()));
+    TextOutW(dc, left, y, line.data(), static_cast<int>(line.size()));
     int from = std::clamp(view.selStart, lineStart, lineEnd), to = std::clamp(view.selEnd, lineStart, lineEnd);
     if (showSelection && from < to) {
-      int left = margin + Width(dc, line.substr(0, from - lineStart));
-      int right = margin + Width(dc, line.substr(0, to - lineStart));
-      Fill(dc, RECT{left, y, right, y + height}, Sys(COLOR_HIGHLIGHT));
+      int selLeft = left + Width(dc, line.substr(0, from - lineStart));
+      int selRight = left + Width(dc, line.substr(0, to - lineStart));
+      Fill(dc, RECT{selLeft, y, selRight, y + height}, Sys(COLOR_HIGHLIGHT));
       SetTextColor(dc, Sys(COLOR_HIGHLIGHTTEXT));
       std::u16string_view part = line.substr(from - lineStart, to - from);
-      TextOutW(dc, left, y, part.data(), static_cast<int>(part.size()));
+      TextOutW(dc, selLeft, y, part.data(), static_cast<int>(part.size()));
     }
     if (view.focused && view.caret >= lineStart && view.caret <= lineEnd) {
-      int x = margin + Width(dc, line.substr(0, view.caret - lineStart));
+      int x = left + Width(dc, line.substr(0, view.caret - lineStart));
       Fill(dc, RECT{x, y, x + 1, y + height}, Sys(COLOR_WINDOWTEXT));
     }
     if (breakAt == std::u16string::npos || !(view.style & ES_MULTILINE)) break;

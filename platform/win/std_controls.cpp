@@ -48,6 +48,7 @@ struct Control {
   std::u16string undo;
   bool canUndo = false;
   bool selecting = false;
+  RECT formatRect{};  // empty: the default margins
   // Buttons.
   WPARAM check = BST_UNCHECKED;
   bool pushed = false;
@@ -442,6 +443,7 @@ StdControlView EditView(HWND window, const Control& c) {
   view.text = Shown(c, view.style);
   std::tie(view.selStart, view.selEnd) = Selection(c);
   view.caret = c.caret;
+  view.formatRect = c.formatRect;
   return view;
 }
 
@@ -653,6 +655,22 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case EM_LINELENGTH:
     case EM_GETLINE:
       return EditLineMessage(window, *c, message, wParam, lParam);
+    case EM_SETRECT:
+    case EM_SETRECTNP:
+      c->formatRect = lParam != 0 ? *reinterpret_cast<const RECT*>(lParam) : RECT{};
+      if (message == EM_SETRECT) Invalidate(window);
+      return 0;
+    case EM_GETRECT: {
+      if (lParam == 0) return 0;
+      RECT& out = *reinterpret_cast<RECT*>(lParam);
+      out = c->formatRect;
+      if (out.right <= out.left) {
+        GetClientRect(window, &out);
+        const int m = platform::win::kEditTextMargin;
+        out = RECT{out.left + m, out.top + m, out.right - m, out.bottom - m};
+      }
+      return 0;
+    }
     case EM_SCROLLCARET:
     case EM_SETMARGINS:
       return 0;

@@ -49,6 +49,10 @@ inline constexpr DWORD ES_NUMBER = 0x2000;
 
 inline constexpr UINT EM_GETSEL = 0x00B0;
 inline constexpr UINT EM_SETSEL = 0x00B1;
+// The formatting rectangle: where an edit lays out its text (client coordinates).
+inline constexpr UINT EM_GETRECT = 0x00B2;
+inline constexpr UINT EM_SETRECT = 0x00B3;
+inline constexpr UINT EM_SETRECTNP = 0x00B4;
 inline constexpr UINT EM_SCROLLCARET = 0x00B7;
 inline constexpr UINT EM_GETMODIFY = 0x00B8;
 inline constexpr UINT EM_SETMODIFY = 0x00B9;
@@ -197,6 +201,8 @@ struct StdControlView {
   // Buttons and statics: the caption. Combo boxes: the shown text.
   std::u16string text;
   int selStart = 0, selEnd = 0, caret = 0;
+  // Edits: where the text is laid out; empty for the default margins.
+  RECT formatRect{};
   // Buttons: BST_* check state and whether it is pushed in.
   WPARAM check = 0;
   bool pushed = false;

@@ -55,6 +55,7 @@ class TestStringTree : public TViewStringTree {
   std::vector<std::u16string> newTexts;
   int getTextCalls = 0;
 
+  IVTEditLinkPtr MakeEditor(PViewNode node, TColumnIndex column) { return DoCreateEditor(node, column); }
   using TViewStringTree::DoGetCellIsEmpty;
   using TViewStringTree::DoGetNodeWidth;
   using TViewStringTree::DoIncrementalSearch;
