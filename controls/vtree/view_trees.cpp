@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "controls/vtree/vt_edit.h"
 #include "controls/vtree/vt_worker.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/scroll.h"
@@ -446,6 +447,11 @@ int TCustomViewStringTree::DoGetNodeWidth(PViewNode node, TColumnIndex column, T
 bool TCustomViewStringTree::DoGetCellIsEmpty(PViewNode node, TColumnIndex column) {
   if (!GetCellText(node, column).empty()) return false;
   return TBaseViewTree::DoGetCellIsEmpty(node, column);
+}
+
+IVTEditLinkPtr TCustomViewStringTree::DoCreateEditor(PViewNode node, TColumnIndex column) {
+  if (OnCreateEditor) return TBaseViewTree::DoCreateEditor(node, column);
+  return platform::com::MakeComObject<TStringEditLink>();
 }
 
 int TCustomViewStringTree::DoIncrementalSearch(PViewNode node, const std::u16string& text) {

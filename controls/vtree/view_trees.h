@@ -149,6 +149,8 @@ class TCustomViewStringTree : public TBaseViewTree {
   void DoPaintNode(TVTPaintInfo& info) override;
   int DoGetNodeWidth(PViewNode node, TColumnIndex column, TCanvas* canvas) override;
   bool DoGetCellIsEmpty(PViewNode node, TColumnIndex column) override;
+  // Without OnCreateEditor the string tree edits with its own TStringEditLink.
+  IVTEditLinkPtr DoCreateEditor(PViewNode node, TColumnIndex column) override;
   int DoIncrementalSearch(PViewNode node, const std::u16string& text) override;
   TColumnIndex FitCellPaintRect(TVTPaintInfo& info) override;
   void MainColumnChanged() override;
