@@ -440,21 +440,45 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
 
   void SubmitForm(const Node& form, const std::u16string&) override {
     if (WebBrowser* window = CurrentWindow()) window->RemoteStarted();
+    Flush();
     std::lock_guard guard(lock_);
     if (!IsCurrent(form)) return;
     SendIn(WorldOf(target_), "return globalThis.__pellix.send(g, i, s);",
            {mirrors_[target_].generation, static_cast<std::int64_t>(form.order), nullptr});
   }
 
-  // A change to the page's document or to a frame's goes to that document's page.
+  // A change to the page's document or to a frame's goes to that document's page,
+  // with the changes that come with it in one call (sent from the window's thread, or
+  // before anything else is asked of the page).
   void Changed(const DocumentTree& tree, const Node& node) override {
-    std::lock_guard guard(lock_);
-    auto shown = std::find_if(mirrors_.begin(), mirrors_.end(), [&tree](const auto& each) {
-      return each.second.document && each.second.document->tree().get() == &tree;
-    });
-    if (shown == mirrors_.end()) return;
-    SendIn(WorldOf(shown->first), "return globalThis.__pellix.apply(g, i, s);",
-           {shown->second.generation, static_cast<std::int64_t>(node.order), StateOf(tree, node)});
+    {
+      std::lock_guard guard(lock_);
+      auto shown = std::find_if(mirrors_.begin(), mirrors_.end(), [&tree](const auto& each) {
+        return each.second.document && each.second.document->tree().get() == &tree;
+      });
+      if (shown == mirrors_.end()) return;
+      Json& changes = unsent_[shown->first];
+      if (changes.is_null()) changes = Json::array();
+      changes.push_back({shown->second.generation, static_cast<std::int64_t>(node.order), StateOf(tree, node)});
+      if (std::exchange(flush_posted_, true)) return;
+    }
+    Post([self = shared_from_this()](WebBrowser&) { self->Flush(); });
+  }
+
+  // Sends the changes not sent yet; what is asked of the page after comes after them.
+  void Flush() {
+    std::lock_guard sending(flush_lock_);
+    std::vector<std::pair<World, Json>> batches;
+    {
+      std::lock_guard guard(lock_);
+      for (auto& [frame, changes] : unsent_) batches.emplace_back(WorldOf(frame), std::move(changes));
+      unsent_.clear();
+      flush_posted_ = false;
+    }
+    for (auto& [world, changes] : batches) {
+      SendIn(world, "for (const c of g) globalThis.__pellix.apply(...c); return true;",
+             {std::move(changes), nullptr, nullptr});
+    }
   }
 
   bool Alive() const { return pipe_->Alive(); }
@@ -472,6 +496,7 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
     });
   }
   std::optional<Json> Command(const std::string& method, const Json& params) {
+    Flush();
     return pipe_->Call(method, params, session_);
   }
 
@@ -518,6 +543,7 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   // when there is none.
   ComPtr<HtmlDocument> Refresh(const std::string& frame, const std::optional<Json>& given = std::nullopt) {
     std::lock_guard refreshing(refresh_lock_);
+    Flush();
     World world;
     Mirror current;
     {
@@ -797,6 +823,7 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   const std::string token_;
 
   std::mutex refresh_lock_;  // one refresh at a time; taken before lock_ and the tree's lock
+  std::mutex flush_lock_;    // one sender of changes at a time; taken before lock_
   std::mutex lock_;
   std::condition_variable loaded_;
   WebBrowser* window_ = nullptr;
@@ -805,6 +832,8 @@ class ChromiumPage : public RemotePage, public PageHost, public std::enable_shar
   std::map<std::string, ComPtr<FrameBrowser>> frames_;
   std::set<std::string> cancelled_;
   std::map<std::string, std::u16string> redirects_;  // by frame: the address a redirect goes to
+  std::map<std::string, Json> unsent_;  // the changes not sent yet, by frame id
+  bool flush_posted_ = false;
   std::map<std::string, Mirror> mirrors_;  // the copies of the page's and its frames' documents, by frame id
   int loads_ = 0;
   int reports_ = 0;

@@ -66,7 +66,8 @@ class ChromiumBrowser {
   bool Running();
 
   // As the user: sends a command to the window's page (input events, scripts in the
-  // page's own world) and answers its result.
+  // page's own world), after the program's changes sent so far, and answers its
+  // result.
   std::optional<Json> Command(IWebBrowser2* browser, const std::string& method, const Json& params);
   // What a window has handled so far: pages loaded (DocumentComplete delivered), or
   // reports of the page script (submits, context menus) handled. WaitFor waits until

@@ -196,6 +196,8 @@ const bool kRoadRole = pellix_test::RegisterChildRole("main-road", [](const std:
   ComPtr<IWebBrowser2> opened;
   if (!PumpUntil([&] { return bool(opened = OtherWindow(browser.get())); })) return 25;
   if (!PumpUntil([&] { return Location(opened.get()).rfind(std::u16string(kSite) + u"/done", 0) == 0; })) return 26;
+  // Chromium sends the fields the program filled, all of them before the form.
+  if (chromium && Location(opened.get()) != std::u16string(kSite) + u"/done?user=ann&pw=secret") return 27;
 
   // Exit from the tray menu (its entry clicked); the close dialog is answered "Close".
   TMenuItem* exit = TrayEntry(form, {u"Exit"});
