@@ -157,6 +157,18 @@ TEST_F(HintDecision, HeaderColumnsShowTheirHints) {
   EXPECT_FALSE(Decide(POINT{20, -5}));  // a column without a hint
 }
 
+TEST_F(HintDecision, TooltipsTakeNoPauseAndOtherHintsTheApplicationsOne) {
+  auto pauseFor = [&](TVTHintMode mode) {
+    tree_->SetHintMode(mode);
+    int pause = 500;
+    tree_->Perform(CM_HINTSHOWPAUSE, 0, reinterpret_cast<LPARAM>(&pause));
+    return pause;
+  };
+  EXPECT_EQ(pauseFor(hmTooltip), 0);
+  EXPECT_EQ(pauseFor(hmHint), 500);
+  EXPECT_EQ(pauseFor(hmDefault), 500);
+}
+
 TEST_F(HintDecision, TheHintWindowMeasuresTooltipsOnlyWhenSomethingIsCutOff) {
   tree_->SetHintMode(hmTooltip);
   THintInfo info;
