@@ -159,6 +159,17 @@ void TViewTreeMessages::WndProc(TMessage& message) {
       if (Header().ParentFont()) Header().SetParentFont(true);
       Header().InvalidateHeader();
       return;
+    case WM_PRINT:
+      if ((message.LParam & PRF_CHECKVISIBLE) == 0 || IsWindowVisible(Handle())) {
+        Header().Columns().PaintHeader(static_cast<HDC>(message.WParam), HeaderRect(), -EffectiveOffsetX());
+      }
+      TViewTreeMouse::WndProc(message);
+      return;
+    case WM_PRINTCLIENT:
+      if ((message.LParam & PRF_CHECKVISIBLE) == 0 || IsWindowVisible(Handle())) {
+        PrintClient(static_cast<HDC>(message.WParam));
+      }
+      return;
     case TVM_GETITEMRECT:
     case TVM_GETNEXTITEM:
     case TVM_GETITEMA:
@@ -320,6 +331,19 @@ void TViewTreeMessages::DoPopupMenu(PViewNode node, TColumnIndex column, POINT p
   menu->PopupComponent = this;
   ClientToScreen(Handle(), &position);
   menu->Popup(position.x, position.y);
+}
+
+void TViewTreeMessages::PrintClient(HDC dc) {
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  RECT window = TreeClientRect();
+  const POINT target{window.left, window.top};
+  window.left += effectiveOffsetX_;
+  window.right += effectiveOffsetX_;
+  window.top -= offsetY_;
+  window.bottom -= offsetY_;
+  PaintTree(canvas, window, target, poBackground | poDrawFocusRect | poDrawSelection | poDrawDropMark | poGridLines);
+  canvas.SetHandle(0);
 }
 
 // --- the keyboard ---

@@ -38,6 +38,8 @@ class TViewTreeMessages : public TViewTreeMouse {
   // Stops the mouse modes a lost focus or a cancelled mode ends.
   void StopModes(TViewTreeStates leave);
   LRESULT TreeViewQuery(const TMessage& message);
+  // Paints the client area as it stands into another device context.
+  void PrintClient(HDC dc);
   // Whether the pointer names a node of this tree (it is only compared, never read).
   bool OwnsNode(const void* item);
   THitInfo HitAt(LPARAM position);

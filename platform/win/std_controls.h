@@ -18,6 +18,13 @@
 inline constexpr UINT WM_CUT = 0x0300;
 inline constexpr UINT WM_COPY = 0x0301;
 inline constexpr UINT WM_PASTE = 0x0302;
+// A window draws itself (WM_PRINT) or its client area (WM_PRINTCLIENT) into the DC
+// in wParam; lParam holds the PRF_ flags.
+inline constexpr UINT WM_PRINT = 0x0317;
+inline constexpr UINT WM_PRINTCLIENT = 0x0318;
+inline constexpr LPARAM PRF_CHECKVISIBLE = 0x0001;
+inline constexpr LPARAM PRF_NONCLIENT = 0x0002;
+inline constexpr LPARAM PRF_CLIENT = 0x0004;
 inline constexpr UINT WM_CLEAR = 0x0303;
 
 // WM_GETDLGCODE answers.

@@ -10,7 +10,9 @@
 
 #include "common/test_env.h"
 #include "platform/base/clock.h"
+#include "platform/gdi/device_context.h"
 #include "platform/win/common_controls.h"
+#include "platform/win/std_controls.h"
 #include "platform/win/input.h"
 #include "platform/win/input_driver.h"
 #include "platform/win/keyboard.h"
@@ -815,6 +817,42 @@ TEST(TreeViewQueries, HandlesAreCheckedAndBuffersKeptWithinTheirSize) {
   void* strangerHandle = &stranger;
   std::memcpy(&r, &strangerHandle, sizeof(void*));
   EXPECT_EQ(SendMessageW(window, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)), FALSE);
+}
+
+TEST_F(TreeInput, PrintingTheClientAreaGivesWhatTheWindowShows) {
+  auto n = Build(tree(), {"A", "B", "C"});
+  tree().SetFocusedNode(n.at("B"));
+  tree().SetSelected(n.at("B"), true);
+  drive::RunPending();
+  const auto shown = platform::gdi::WindowPicture(tree().Handle());
+  HDC screen = GetDC(0);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, shown->width(), shown->height());
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageW(tree().Handle(), WM_PRINTCLIENT, static_cast<WPARAM>(dc), PRF_CLIENT);
+  int differing = 0;
+  for (int y = 0; y < shown->height(); ++y) {
+    const std::uint8_t* row = shown->Row(y);
+    for (int x = 0; x < shown->width(); ++x) {
+      const COLORREF printed = GetPixel(dc, x, y);
+      if (RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]) != printed) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(0, screen);
+  // An invisible window asked to check prints nothing.
+  ShowWindow(tree().Handle(), SW_HIDE);
+  HDC probe = CreateCompatibleDC(0);
+  HBITMAP small = CreateCompatibleBitmap(probe, 4, 4);
+  SelectObject(probe, small);
+  PatBlt(probe, 0, 0, 4, 4, WHITENESS);
+  SendMessageW(tree().Handle(), WM_PRINTCLIENT, static_cast<WPARAM>(probe), PRF_CLIENT | PRF_CHECKVISIBLE);
+  EXPECT_EQ(GetPixel(probe, 1, 1), RGB(255, 255, 255));
+  DeleteDC(probe);
+  DeleteObject(small);
 }
 
 TEST(TreeMessages, DialogCodesAndBackground) {
