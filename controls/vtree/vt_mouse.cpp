@@ -8,7 +8,6 @@
 #include "platform/classlib/forms.h"
 #include "platform/win/input.h"
 #include "platform/win/message_box.h"
-#include "platform/win/metrics.h"
 
 namespace {
 
@@ -194,11 +193,11 @@ bool TViewTreeMouse::BeyondDragThreshold(POINT from, int x, int y) const {
 void TViewTreeMouse::BeginDrag(bool immediate, int threshold) {
   if (DragType() == dtVCL) {
     DoStateChange(tsVCLDragPending);
-    BeginClassLibraryDrag(immediate, threshold);
+    TViewTreeHints::BeginDrag(immediate, threshold);
     return;
   }
   if (InState(tsOLEDragPending | tsOLEDragging)) return;
-  dragThreshold_ = threshold >= 0 ? threshold : GetSystemMetrics(SM_CXDRAG);
+  dragThreshold_ = threshold >= 0 ? threshold : MouseDragThreshold();
   if (immediate) {
     DoDragging(lastClickPos_);
   } else {
@@ -206,14 +205,17 @@ void TViewTreeMouse::BeginDrag(bool immediate, int threshold) {
   }
 }
 
+void TViewTreeMouse::DoEndDrag(TObject* target, int x, int y) {
+  DoStateChange(0, tsVCLDragPending | tsVCLDragging | tsUserDragObject | tsLeftButtonDown | tsRightButtonDown |
+                       tsMiddleButtonDown);
+  StopTimer(ScrollTimer);
+  DoStateChange(0, tsScrolling | tsScrollPending);
+  TViewTreeHints::DoEndDrag(target, x, y);
+}
+
 void TViewTreeMouse::DoDragging(POINT) {
   DoStateChange(0, tsOLEDragPending);
   ShowError(u"Drag and drop is not available.", 0);
-}
-
-void TViewTreeMouse::BeginClassLibraryDrag(bool, int) {
-  DoStateChange(0, tsVCLDragPending);
-  ShowError(u"The class library's drag is not available.", 0);
 }
 
 bool TViewTreeMouse::CanFocus() {

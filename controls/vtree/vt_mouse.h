@@ -49,9 +49,13 @@ class TViewTreeMouse : public TViewTreeHints {
   // Prepares a drag: the class library's for dtVCL, the tree's own for dtOLE (once, at
   // Threshold pixels of movement, or the system's drag distance when below 0).
   void BeginDrag(bool immediate, int threshold = -1);
-  bool Dragging() const { return InState(tsOLEDragging | tsOLEDragPending); }
+  // The tree's own drag is pending or running, or the class library's.
+  bool Dragging() const { return InState(tsOLEDragging | tsOLEDragPending) || TViewTreeHints::Dragging(); }
   // The control can take the focus and so can its form.
   bool CanFocus();
+  // The class library's drag ended: its states go, and so does the press that began it
+  // (the release went to the drag).
+  void DoEndDrag(TObject* target, int x, int y) override;
   TAlignment GetControlsAlignment() const { return Alignment(); }
   // Where a cell's text stands, in which font; the base tree has no text.
   virtual void GetTextInfo(PViewNode node, TColumnIndex column, TFont& font, RECT& r, std::u16string& text);
@@ -98,12 +102,10 @@ class TViewTreeMouse : public TViewTreeHints {
   virtual void DoColumnClick(TColumnIndex column, TShiftState shift);
   virtual void DoColumnDblClick(TColumnIndex column, TShiftState shift);
 
-  // Where the drag machinery meets the mouse: the tree is the drop target of a running
-  // drag, and the start of the tree's own drag once the mouse moved far enough.
+  // Where the tree's own drag and drop meets the mouse: the tree is the drop target of
+  // a running drag, and the start of the drag once the mouse moved far enough.
   virtual bool IsCurrentDropTarget() { return false; }
   virtual void DoDragging(POINT p);
-  // The class library's drag of this control.
-  virtual void BeginClassLibraryDrag(bool immediate, int threshold);
 
   // Shows a check box held down (key or mouse, by the pending state given) when the
   // node may change; the change itself comes when it is let go.

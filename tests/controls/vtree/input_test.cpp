@@ -484,6 +484,29 @@ TEST_F(TreeInput, TheMiddleButtonPansUntilTheNextPress) {
   EXPECT_EQ(tree().OffsetY(), -2 * (110 - 60 - 8));
 }
 
+TEST_F(TreeInput, AClassLibraryDragOfTheTreeFollowsTheMouseAndEnds) {
+  auto n = Build(tree(), {"A", "B"});
+  tree().SetDragType(dtVCL);
+  tree().OnDragAllowed = [](TViewTreeObject*, PViewNode, TColumnIndex, bool& allowed) { allowed = true; };
+  std::vector<std::string> ends;
+  tree().OnEndDrag = [&](TObject*, TObject* target, int, int) { ends.push_back(target != nullptr ? "tree" : "none"); };
+  drive::MoveTo(Label(n.at("A")));
+  drive::Press(VK_LBUTTON);
+  drive::RunPending();
+  EXPECT_TRUE(tree().InState(tsVCLDragPending));
+  EXPECT_TRUE(tree().Dragging());
+  drive::MoveTo(Label(n.at("B")));
+  drive::RunPending();
+  EXPECT_TRUE(tree().InState(tsVCLDragging));
+  EXPECT_FALSE(tree().InState(tsVCLDragPending));
+  drive::Release(VK_LBUTTON);
+  drive::RunPending();
+  EXPECT_FALSE(tree().InState(tsVCLDragging | tsVCLDragPending | tsLeftButtonDown));
+  EXPECT_EQ(ends, std::vector<std::string>{"none"});
+  EXPECT_FALSE(tree().Dragging());
+  tree().OnEndDrag = nullptr;
+}
+
 TEST_F(TreeInput, TheNodeUnderTheMouseIsTracked) {
   auto n = Build(tree(), {"A", "B"});
   std::vector<std::string> changes;
