@@ -1,6 +1,7 @@
 #include "platform/browser/web_browser.h"
 
 #include "platform/browser/html_rules.h"
+#include "platform/win/display.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
@@ -214,6 +215,9 @@ void WebBrowser::ThreadMain(std::promise<bool>* started) {
   tls_window = this;
   thread_id_ = std::this_thread::get_id();
   frame_ = CreateWindowExW(0, kFrameClass, u"", 0, 0, 0, 800, 600, 0, 0, 0, nullptr);
+  // Chromium shows its pages in windows of its own, and the in-process browser draws
+  // none: the frame is never a window of the desktop.
+  if (frame_ != 0) platform::win::KeepOffDisplay(frame_);
   if (frame_ != 0) tab_ = CreateWindowExW(0, kTabClass, u"", WS_CHILD | WS_VISIBLE, 0, 0, 800, 600, frame_, 0, 0, nullptr);
   if (frame_ != 0 && options_.visible) ShowWindow(frame_, SW_SHOW);
   bool ok = frame_ != 0 && tab_ != 0;

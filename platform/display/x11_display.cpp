@@ -17,11 +17,13 @@
 #include <functional>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/base/text.h"
+#include "platform/display/x11_clipboard.h"
 #include "platform/display/x11_keys.h"
 #include "platform/display/x11_tray.h"
 #include "platform/gdi/window_picture.h"
@@ -50,11 +52,13 @@ enum Atom {
   kTypeDialog,
   kTypeUtility,
   kTypeTooltip,
+  kTypePopupMenu,
   kNetWmState,
   kStateAbove,
   kStateSkipTaskbar,
   kStateSkipPager,
   kMotifWmHints,
+  kCompositor,
   kStop,
   kAtomCount
 };
@@ -64,8 +68,10 @@ constexpr std::array<const char*, kAtomCount> kAtomNames{
     "WM_NORMAL_HINTS",      "_NET_WM_NAME",               "UTF8_STRING",
     "_NET_WM_PID",          "_NET_WM_WINDOW_TYPE",        "_NET_WM_WINDOW_TYPE_NORMAL",
     "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_WINDOW_TYPE_UTILITY", "_NET_WM_WINDOW_TYPE_TOOLTIP",
+    "_NET_WM_WINDOW_TYPE_POPUP_MENU",
     "_NET_WM_STATE",        "_NET_WM_STATE_ABOVE",        "_NET_WM_STATE_SKIP_TASKBAR",
-    "_NET_WM_STATE_SKIP_PAGER", "_MOTIF_WM_HINTS",        "_PELLIX_STOP"};
+    "_NET_WM_STATE_SKIP_PAGER", "_MOTIF_WM_HINTS",        "_NET_WM_CM_S0",
+    "_PELLIX_STOP"};
 
 // What decides how the window manager treats a window.
 struct Hints {
@@ -85,7 +91,10 @@ struct XWindow {
   std::deque<RECT> asked;  // places asked of the server that it has not reported yet
   bool mapped = false;
   bool overrideRedirect = false;
+  bool menu = false;  // an open popup menu: it takes the mouse and keyboard while shown
+  bool argb = false;  // a layered window with an alpha channel, for a compositor to blend
   Hints hints;
+  std::vector<xcb_atom_t> state;  // the _NET_WM_STATE asked for, as last told
   std::u16string title;
 };
 
@@ -130,12 +139,15 @@ class X11Backend final : public platform::win::DisplayBackend {
 
   xcb_window_t WindowOf(HWND window);
   std::shared_ptr<Bitmap> ClientPicture(HWND window);
+  void WaitForServer() { std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
   platform::display::X11Tray& Tray() { return *tray_; }
+  platform::display::X11Clipboard& Clipboard() { return *clipboard_; }
 
  private:
   X11Backend(xcb_connection_t* connection, xcb_screen_t* screen);
 
   void InternAtoms();
+  bool CompositorRunning();
   void SetUpKeyboard();
   void LoadKeymap();
 
@@ -145,7 +157,9 @@ class X11Backend final : public platform::win::DisplayBackend {
   void Destroy(XWindow& x);
   void PlaceAndName(HWND root, XWindow& x);
   void SetHints(HWND root, XWindow& x, const Hints& hints, const RECT& rect);
+  void AskState(const XWindow& x, const std::vector<xcb_atom_t>& state);
   void ShowOrHide(XWindow& x, bool visible);
+  void GrabForMenus();
   void Paint(HWND root, XWindow& x);
 
   // Event work, on the event thread.
@@ -164,9 +178,12 @@ class X11Backend final : public platform::win::DisplayBackend {
   xcb_connection_t* connection_;
   xcb_screen_t* screen_;
   xcb_visualtype_t* visual_ = nullptr;
+  xcb_visualtype_t* argbVisual_ = nullptr;  // depth 32, when the server has one
+  xcb_colormap_t argbColormap_ = 0;
   std::array<xcb_atom_t, kAtomCount> atoms_{};
   xcb_window_t helper_ = 0;  // receives the event thread's stop
   std::unique_ptr<platform::display::X11Tray> tray_;
+  std::unique_ptr<platform::display::X11Clipboard> clipboard_;
   // Cairo's state for the connection, finished before the connection goes: cairo finds
   // it by the connection's address, which a later connection may have again.
   cairo_device_t* cairoDevice_ = nullptr;
@@ -196,12 +213,26 @@ X11Backend::X11Backend(xcb_connection_t* connection, xcb_screen_t* screen)
       }
     }
   }
+  for (auto depths = xcb_screen_allowed_depths_iterator(screen_); depths.rem && !argbVisual_; xcb_depth_next(&depths)) {
+    if (depths.data->depth != 32) continue;
+    for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem; xcb_visualtype_next(&visuals)) {
+      if (visuals.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR) {
+        argbVisual_ = visuals.data;
+        break;
+      }
+    }
+  }
+  if (argbVisual_ != nullptr) {
+    argbColormap_ = xcb_generate_id(connection_);
+    xcb_create_colormap(connection_, XCB_COLORMAP_ALLOC_NONE, argbColormap_, screen_->root, argbVisual_->visual_id);
+  }
   cairo_surface_t* probe = cairo_xcb_surface_create(connection_, screen_->root, visual_, 1, 1);
   cairoDevice_ = cairo_device_reference(cairo_surface_get_device(probe));
   cairo_surface_destroy(probe);
   InternAtoms();
   SetUpKeyboard();
   tray_ = std::make_unique<platform::display::X11Tray>(connection_, screen_, visual_);
+  clipboard_ = std::make_unique<platform::display::X11Clipboard>(connection_, screen_);
   helper_ = xcb_generate_id(connection_);
   xcb_create_window(connection_, 0, helper_, screen_->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                     XCB_COPY_FROM_PARENT, 0, nullptr);
@@ -220,10 +251,12 @@ X11Backend::~X11Backend() {
     events_.join();
   }
   tray_.reset();
+  clipboard_.reset();
   for (auto& [handle, x] : windows_) Destroy(x);
   xkb_state_unref(keyState_);
   xkb_keymap_unref(keymap_);
   xkb_context_unref(xkbContext_);
+  if (argbColormap_ != 0) xcb_free_colormap(connection_, argbColormap_);
   cairo_device_finish(cairoDevice_);
   cairo_device_destroy(cairoDevice_);
   xcb_disconnect(connection_);
@@ -254,6 +287,14 @@ void X11Backend::InternAtoms() {
       std::free(reply);
     }
   }
+}
+
+bool X11Backend::CompositorRunning() {
+  auto* reply = xcb_get_selection_owner_reply(connection_, xcb_get_selection_owner(connection_, atoms_[kCompositor]),
+                                              nullptr);
+  bool running = reply != nullptr && reply->owner != XCB_NONE;
+  std::free(reply);
+  return running;
 }
 
 void X11Backend::SetUpKeyboard() {
@@ -314,6 +355,7 @@ void X11Backend::WindowGone(HWND window) {
     windows_.erase(found);
   }
   Destroy(gone);
+  if (gone.menu) GrabForMenus();
   xcb_flush(connection_);
 }
 
@@ -356,7 +398,7 @@ void X11Backend::Sync(HWND root) {
   }
   if (x == nullptr) {
     auto top = platform::win::detail::TopLevelWindows();
-    if (!visible || std::find(top.begin(), top.end(), root) == top.end()) return;
+    if (!visible || std::find(top.begin(), top.end(), root) == top.end() || platform::win::KeptOffDisplay(root)) return;
     x = Create(root);
   }
   PlaceAndName(root, *x);
@@ -372,20 +414,33 @@ XWindow* X11Backend::Create(HWND root) {
   auto style = static_cast<DWORD>(GetWindowLongW(root, GWL_STYLE));
   auto exStyle = static_cast<DWORD>(GetWindowLongW(root, GWL_EXSTYLE));
   x.overrideRedirect = OverrideRedirect(style, exStyle);
-  const std::uint32_t values[] = {
-      x.overrideRedirect ? 1u : 0u,
+  // A layered window keeps its translucency where a compositor blends windows;
+  // elsewhere it is flattened over the desktop colour.
+  x.argb = (exStyle & WS_EX_LAYERED) && argbVisual_ != nullptr && CompositorRunning();
+  constexpr std::uint32_t kEvents =
       XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_KEY_PRESS |
-          XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-          XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_FOCUS_CHANGE};
+      XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+      XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_FOCUS_CHANGE;
   int width = std::max<int>(x.rect.right - x.rect.left, 1), height = std::max<int>(x.rect.bottom - x.rect.top, 1);
-  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, x.id, screen_->root, static_cast<std::int16_t>(x.rect.left),
-                    static_cast<std::int16_t>(x.rect.top), static_cast<std::uint16_t>(width),
-                    static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
-                    XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-  x.surface = cairo_xcb_surface_create(connection_, x.id, visual_, width, height);
+  xcb_visualtype_t* visual = x.argb ? argbVisual_ : visual_;
+  std::vector<std::uint32_t> values;
+  std::uint32_t mask = XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
+  if (x.argb) {
+    // Another depth than the root's needs its own colormap and border.
+    mask |= XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP;
+    values = {0, 0, x.overrideRedirect ? 1u : 0u, kEvents, argbColormap_};
+  } else {
+    values = {x.overrideRedirect ? 1u : 0u, kEvents};
+  }
+  xcb_create_window(connection_, x.argb ? 32 : XCB_COPY_FROM_PARENT, x.id, screen_->root,
+                    static_cast<std::int16_t>(x.rect.left), static_cast<std::int16_t>(x.rect.top),
+                    static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, visual->visual_id, mask, values.data());
+  x.surface = cairo_xcb_surface_create(connection_, x.id, visual, width, height);
 
   char16_t className[256] = {};
   GetClassNameW(root, className, 256);
+  x.menu = std::u16string_view(className) == u"#32768";
   std::string wmClass = "pellix";
   wmClass += '\0';
   wmClass += platform::WideToUtf8(className);
@@ -473,7 +528,9 @@ void X11Backend::SetHints(HWND root, XWindow& x, const Hints& hints, const RECT&
     xcb_delete_property(connection_, x.id, atoms_[kWmTransientFor]);
   }
   xcb_atom_t type = atoms_[kTypeNormal];
-  if (x.overrideRedirect) {
+  if (x.menu) {
+    type = atoms_[kTypePopupMenu];
+  } else if (x.overrideRedirect) {
     type = atoms_[kTypeTooltip];
   } else if (hints.exStyle & WS_EX_TOOLWINDOW) {
     type = atoms_[kTypeUtility];
@@ -487,11 +544,47 @@ void X11Backend::SetHints(HWND root, XWindow& x, const Hints& hints, const RECT&
     state.push_back(atoms_[kStateSkipTaskbar]);
     state.push_back(atoms_[kStateSkipPager]);
   }
-  Property(x.id, kNetWmState, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(state.size()), state.data());
+  AskState(x, state);
+  x.state = state;
   // Flags (decorations given), functions, decorations (1: all), input mode, status.
   bool framed = (hints.style & WS_CAPTION) == WS_CAPTION;
   std::array<std::uint32_t, 5> motif{2, 0, framed ? 1u : 0u, 0, 0};
   Property(x.id, kMotifWmHints, atoms_[kMotifWmHints], 32, motif.size(), motif.data());
+}
+
+// Before the window is mapped its property says it; afterwards the window manager
+// owns the property and is asked for each change.
+void X11Backend::AskState(const XWindow& x, const std::vector<xcb_atom_t>& state) {
+  bool mapped;
+  {
+    std::lock_guard guard(lock_);
+    mapped = x.mapped;
+  }
+  if (!mapped || x.overrideRedirect) {
+    Property(x.id, kNetWmState, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(state.size()), state.data());
+    return;
+  }
+  constexpr std::uint32_t kRemove = 0, kAdd = 1, kFromApplication = 1;
+  auto ask = [&](xcb_atom_t atom, std::uint32_t action) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = x.id;
+    message.type = atoms_[kNetWmState];
+    message.data.data32[0] = action;
+    message.data.data32[1] = atom;
+    message.data.data32[3] = kFromApplication;
+    xcb_send_event(connection_, 0, screen_->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+  };
+  auto has = [](const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
+    return std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
+  };
+  for (xcb_atom_t atom : x.state)
+    if (!has(state, atom)) ask(atom, kRemove);
+  for (xcb_atom_t atom : state)
+    if (!has(x.state, atom)) ask(atom, kAdd);
 }
 
 void X11Backend::ShowOrHide(XWindow& x, bool visible) {
@@ -502,20 +595,51 @@ void X11Backend::ShowOrHide(XWindow& x, bool visible) {
   }
   if (!visible) {
     xcb_unmap_window(connection_, x.id);
-    return;
+  } else {
+    xcb_map_window(connection_, x.id);
+    if (x.overrideRedirect) {
+      const std::uint32_t above[] = {XCB_STACK_MODE_ABOVE};
+      xcb_configure_window(connection_, x.id, XCB_CONFIG_WINDOW_STACK_MODE, above);
+    }
   }
-  xcb_map_window(connection_, x.id);
-  if (x.overrideRedirect) {
-    const std::uint32_t above[] = {XCB_STACK_MODE_ABOVE};
-    xcb_configure_window(connection_, x.id, XCB_CONFIG_WINDOW_STACK_MODE, above);
+  if (x.menu) GrabForMenus();
+}
+
+// While a popup menu is shown, the mouse and keyboard anywhere on the screen come to
+// the program (a click elsewhere closes the menu, keys work it), as the newest menu
+// window's grab; the server ends a grab by itself when its window goes.
+void X11Backend::GrabForMenus() {
+  xcb_window_t newest = 0;
+  {
+    std::lock_guard guard(lock_);
+    for (const auto& [handle, x] : windows_) {
+      if (x.menu && x.mapped) newest = std::max(newest, x.id);
+    }
   }
+  if (newest == 0) return;
+  constexpr std::uint16_t kPointer = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                     XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW;
+  // The answers are not needed: a menu that cannot grab still works in the program's
+  // own windows.
+  xcb_discard_reply(connection_, xcb_grab_pointer(connection_, 1, newest, kPointer, XCB_GRAB_MODE_ASYNC,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME)
+                                     .sequence);
+  xcb_discard_reply(connection_, xcb_grab_keyboard(connection_, 1, newest, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                                   XCB_GRAB_MODE_ASYNC)
+                                     .sequence);
 }
 
 void X11Backend::Paint(HWND root, XWindow& x) {
   auto picture = platform::gdi::WholeWindowPicture(root);
   if (!picture) return;
   cairo_t* cr = cairo_create(x.surface);
-  FlattenedOver(cr, *picture, 0, 0);
+  if (x.argb) {
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, picture->Surface(), 0, 0);
+    cairo_paint(cr);
+  } else {
+    FlattenedOver(cr, *picture, 0, 0);
+  }
   cairo_destroy(cr);
   cairo_surface_flush(x.surface);
 }
@@ -528,6 +652,12 @@ xcb_window_t X11Backend::WindowOf(HWND window) {
 
 std::shared_ptr<Bitmap> X11Backend::ClientPicture(HWND window) {
   xcb_window_t id = WindowOf(window);
+  bool argb;
+  {
+    std::lock_guard guard(lock_);
+    auto found = windows_.find(window);
+    argb = found != windows_.end() && found->second.argb;
+  }
   RECT client, rect;
   if (id == 0 || !GetClientRect(window, &client) || !GetWindowRect(window, &rect)) return nullptr;
   POINT origin{0, 0};
@@ -542,13 +672,14 @@ std::shared_ptr<Bitmap> X11Backend::ClientPicture(HWND window) {
   if (reply == nullptr) return nullptr;
   auto picture = platform::gdi::NewBitmap(client.right, client.bottom);
   const std::uint8_t* data = xcb_get_image_data(reply);
-  // Depth 24 in 32-bit pixels: blue, green, red, unused; the picture is opaque.
+  // 32-bit pixels: blue, green, red, then premultiplied alpha at depth 32, unused (the
+  // picture is opaque) at depth 24.
   std::size_t stride = static_cast<std::size_t>(xcb_get_image_data_length(reply)) / std::max<LONG>(client.bottom, 1);
   for (int y = 0; y < client.bottom; ++y) {
     std::uint8_t* row = picture->Row(y);
     for (int i = 0; i < client.right; ++i) {
-      std::memcpy(row + i * 4, data + y * stride + i * 4, 3);
-      row[i * 4 + 3] = 0xFF;
+      std::memcpy(row + i * 4, data + y * stride + i * 4, 4);
+      if (!argb) row[i * 4 + 3] = 0xFF;
     }
   }
   picture->Surface();
@@ -590,7 +721,7 @@ bool X11Backend::HandleEvent(const xcb_generic_event_t* event) {
     if (kind == XCB_XKB_NEW_KEYBOARD_NOTIFY || kind == XCB_XKB_MAP_NOTIFY) LoadKeymap();
     return false;
   }
-  if (tray_->Handle(event)) return false;
+  if (tray_->Handle(event) || clipboard_->Handle(event)) return false;
   switch (type) {
     case XCB_EXPOSE: {
       auto* expose = reinterpret_cast<const xcb_expose_event_t*>(event);
@@ -753,6 +884,7 @@ bool platform::display::StartX11(const std::string& displayName) {
   gRunning = std::move(backend);
   platform::win::SetDisplayBackend(gRunning.get());
   platform::notify_icon::SetHost(&gRunning->Tray());
+  platform::win::SetDesktopClipboard(&gRunning->Clipboard());
   for (const auto& icon : platform::notify_icon::Shown()) gRunning->Tray().Show(icon);
   // Windows shown before the start reach the display at their threads' next look.
   for (HWND window : platform::win::detail::TopLevelWindows()) gRunning->WindowChanged(window);
@@ -764,6 +896,7 @@ void platform::display::StopX11() {
   if (!gRunning) return;
   platform::win::SetDisplayBackend(nullptr);
   platform::notify_icon::SetHost(nullptr);
+  platform::win::SetDesktopClipboard(nullptr);
   gRunning.reset();
 }
 
@@ -788,6 +921,11 @@ std::uint32_t platform::display::X11WindowOf(HWND window) {
 std::shared_ptr<Bitmap> platform::display::X11ClientPicture(HWND window) {
   std::lock_guard guard(gRunningLock);
   return gRunning ? gRunning->ClientPicture(window) : nullptr;
+}
+
+void platform::display::X11WaitForServer() {
+  std::lock_guard guard(gRunningLock);
+  if (gRunning) gRunning->WaitForServer();
 }
 
 std::uint32_t platform::display::X11TrayIconWindow(HWND window, UINT id) {

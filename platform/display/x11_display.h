@@ -3,10 +3,15 @@
 // and owned windows stay off the taskbar, top-most windows ask to stay above, windows
 // without a caption ask for no frame, and popups without a caption that are tool or
 // top-most windows (hints, the floating button) are override-redirect windows, placed
-// by the program alone. A window's picture, composed exactly as on the headless
-// screen, is painted into its X window through a cairo xcb surface; a layered window
-// is flattened over the desktop colour. The client window keeps the position the
-// program gives it (static gravity): the window manager's frame goes round it.
+// by the program alone; an open popup menu also takes the mouse and keyboard (grabs
+// them) while it is shown. Top-most and taskbar changes after a window is shown are
+// asked of the window manager. A window's picture, composed exactly as on the
+// headless screen, is painted into its X window through a cairo xcb surface; a
+// layered window keeps its translucency in a 32-bit visual where a compositor runs
+// (when the window is first shown), and is flattened over the desktop colour
+// elsewhere. A window kept off the display (KeepOffDisplay) gets no X window. The
+// client window keeps the position the program gives it (static gravity): the
+// window manager's frame goes round it.
 //
 // A thread reads the X server's events: mouse and keys go into the system input
 // queue (keys through xkbcommon, with the server's layout, see x11_keys.h); exposure
@@ -43,6 +48,10 @@ std::uint32_t X11WindowOf(HWND window);
 // The picture of a top-level window's client area as the X server holds it; nullptr
 // when the window has no X window. For screenshots and tests.
 std::shared_ptr<platform::gdi::Bitmap> X11ClientPicture(HWND window);
+
+// Waits until the X server has carried out everything asked of it so far (one round
+// trip); nothing happens when X11 is not in use. For timing and screenshots.
+void X11WaitForServer();
 
 // The X window of a notification-area icon docked in the desktop's tray (see
 // x11_tray.h); 0 when it has none.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/base/text.h"
+#include "platform/display/x11_atom.h"
 #include "platform/gdi/icons.h"
 #include "platform/kernel/debug_output.h"
 #include "platform/win/input.h"
@@ -38,13 +39,7 @@ X11Tray::~X11Tray() {
   xcb_flush(connection_);
 }
 
-xcb_atom_t X11Tray::Intern(const char* name) {
-  auto* reply = xcb_intern_atom_reply(
-      connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-  xcb_atom_t atom = reply ? reply->atom : 0;
-  std::free(reply);
-  return atom;
-}
+xcb_atom_t X11Tray::Intern(const char* name) { return InternAtom(connection_, name); }
 
 xcb_window_t X11Tray::TrayOwner() {
   auto* reply = xcb_get_selection_owner_reply(connection_, xcb_get_selection_owner(connection_, selection_), nullptr);

@@ -6,6 +6,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/gdi/frame_drawing.h"
+#include "platform/gdi/menu_paint.h"
 #include "platform/gdi/std_control_paint.h"
 #include "platform/gdi/system_metrics.h"
 #include "platform/win/display.h"
@@ -127,6 +128,7 @@ void Install() {
     platform::win::detail::SetEraseBackgroundHandler(EraseWithClassBrush);
     platform::win::detail::SetScrollPixelsHandler(ScrollPixels);
     platform::gdi::InstallStdControlDrawing();
+    platform::gdi::InstallMenuDrawing();
     return true;
   }();
   (void)installed;

@@ -4,6 +4,8 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
@@ -22,6 +24,10 @@ struct Store {
     bool converted = false;
   };
   std::map<UINT, Entry> data;
+  bool emptied = false;  // since it was opened: the contents are new
+  // Blocks read from the desktop's clipboard, valid until the clipboard is closed.
+  std::vector<HGLOBAL> fetched;
+  platform::win::DesktopClipboard* desktop = nullptr;
 };
 
 Store& S() {
@@ -100,10 +106,17 @@ BOOL OpenClipboard(HWND owner) {
 
 BOOL CloseClipboard() {
   Store& store = S();
-  std::lock_guard guard(store.lock);
-  if (!OpenedHere(store)) return FALSE;
-  store.openThread = 0;
-  store.openWindow = 0;
+  platform::win::DesktopClipboard* tell = nullptr;
+  {
+    std::lock_guard guard(store.lock);
+    if (!OpenedHere(store)) return FALSE;
+    store.openThread = 0;
+    store.openWindow = 0;
+    for (HGLOBAL memory : store.fetched) GlobalFree(memory);
+    store.fetched.clear();
+    if (std::exchange(store.emptied, false)) tell = store.desktop;
+  }
+  if (tell != nullptr) tell->Take();
   return TRUE;
 }
 
@@ -113,8 +126,45 @@ BOOL EmptyClipboard() {
   if (!OpenedHere(store)) return FALSE;
   FreeAll(store);
   store.owner = store.openWindow;
+  store.emptied = true;
   return TRUE;
 }
+
+void platform::win::SetDesktopClipboard(DesktopClipboard* desktop) {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  store.desktop = desktop;
+}
+
+std::map<UINT, std::string> platform::win::ClipboardContents() {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  for (UINT text : {CF_TEXT, CF_UNICODETEXT}) {
+    if (!store.data.count(text)) Converted(store, text);
+  }
+  std::map<UINT, std::string> contents;
+  for (const auto& [format, entry] : store.data) {
+    const auto* bytes = static_cast<const char*>(GlobalLock(entry.memory));
+    if (bytes == nullptr) continue;
+    contents[format].assign(bytes, GlobalSize(entry.memory));
+    GlobalUnlock(entry.memory);
+  }
+  return contents;
+}
+
+namespace {
+
+// The desktop's clipboard while another program holds it; nullptr otherwise.
+platform::win::DesktopClipboard* HeldElsewhere(Store& store) {
+  platform::win::DesktopClipboard* desktop;
+  {
+    std::lock_guard guard(store.lock);
+    desktop = store.desktop;
+  }
+  return desktop != nullptr && desktop->HeldElsewhere() ? desktop : nullptr;
+}
+
+}  // namespace
 
 HGLOBAL SetClipboardData(UINT format, HGLOBAL memory) {
   Store& store = S();
@@ -140,8 +190,21 @@ HGLOBAL SetClipboardData(UINT format, HGLOBAL memory) {
 
 HGLOBAL GetClipboardData(UINT format) {
   Store& store = S();
+  {
+    std::lock_guard guard(store.lock);
+    if (!OpenedHere(store)) return nullptr;
+  }
+  if (auto* desktop = HeldElsewhere(store)) {
+    HGLOBAL memory = desktop->Fetch(format);
+    std::lock_guard guard(store.lock);
+    if (memory == nullptr) {
+      SetLastError(ERROR_SUCCESS);
+      return nullptr;
+    }
+    store.fetched.push_back(memory);
+    return memory;
+  }
   std::lock_guard guard(store.lock);
-  if (!OpenedHere(store)) return nullptr;
   if (auto it = store.data.find(format); it != store.data.end()) return it->second.memory;
   if (IsText(format)) {
     if (HGLOBAL memory = Converted(store, format)) return memory;
@@ -152,6 +215,7 @@ HGLOBAL GetClipboardData(UINT format) {
 
 BOOL IsClipboardFormatAvailable(UINT format) {
   Store& store = S();
+  if (auto* desktop = HeldElsewhere(store)) return desktop->Offers(format) ? TRUE : FALSE;
   std::lock_guard guard(store.lock);
   if (store.data.count(format)) return TRUE;
   return IsText(format) && (store.data.count(CF_TEXT) || store.data.count(CF_UNICODETEXT)) ? TRUE : FALSE;

@@ -2,9 +2,12 @@
 // global memory block per format. Text set in one of CF_TEXT (8-bit code page) and
 // CF_UNICODETEXT is handed out in the other as well, converted. This store is the one
 // clipboard of the window system; a desktop clipboard, when there is one, sits behind
-// these same calls.
+// these same calls: what the program puts on the clipboard is offered to the desktop
+// when the clipboard is closed, and while another program holds the desktop's
+// clipboard, its data is what the program reads.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -32,6 +35,26 @@ BOOL IsClipboardFormatAvailable(UINT format);
 HWND GetClipboardOwner();
 
 namespace platform::win {
+
+// A desktop's clipboard (the display backend installs it). Called without the store's
+// lock held, from the thread that has the clipboard open.
+class DesktopClipboard {
+ public:
+  virtual ~DesktopClipboard() = default;
+  // True while another program holds the desktop's clipboard.
+  virtual bool HeldElsewhere() = 0;
+  // Whether that program offers a format, and its data in a new block (null: none).
+  virtual bool Offers(UINT format) = 0;
+  virtual HGLOBAL Fetch(UINT format) = 0;
+  // The program's clipboard has new contents: the desktop's clipboard is the program's.
+  virtual void Take() = 0;
+};
+// nullptr: the store alone.
+void SetDesktopClipboard(DesktopClipboard* desktop);
+// Every format the store holds, each as its bytes, both text formats included (as
+// GetClipboardData would convert them): what the desktop hands other programs. Needs
+// no open clipboard.
+std::map<UINT, std::string> ClipboardContents();
 
 // Text in a new global block with its terminating zero (null when none can be had),
 // and the text of a block up to its terminating zero or its end.

@@ -1,10 +1,15 @@
 #include "platform/win/display.h"
 
 #include <atomic>
+#include <mutex>
+#include <set>
 
 namespace {
 
 std::atomic<platform::win::DisplayBackend*> gBackend{nullptr};
+
+std::mutex gOffLock;
+std::set<HWND> gOff;
 
 }  // namespace
 
@@ -16,7 +21,21 @@ void platform::win::detail::NotifyDisplayChanged(HWND window) {
   if (auto* backend = gBackend.load()) backend->WindowChanged(window);
 }
 
+void platform::win::KeepOffDisplay(HWND window) {
+  std::lock_guard guard(gOffLock);
+  gOff.insert(window);
+}
+
+bool platform::win::KeptOffDisplay(HWND window) {
+  std::lock_guard guard(gOffLock);
+  return gOff.count(window) != 0;
+}
+
 void platform::win::detail::NotifyDisplayGone(HWND window) {
+  {
+    std::lock_guard guard(gOffLock);
+    gOff.erase(window);
+  }
   if (auto* backend = gBackend.load()) backend->WindowGone(window);
 }
 

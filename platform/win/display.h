@@ -25,6 +25,12 @@ class DisplayBackend {
   virtual void Bell() {}
 };
 
+// A top-level window that stands for a window the display shows by other means (or
+// not at all) is kept off the display: a browser's frame, for instance, whose pages
+// another program shows in a window of its own.
+void KeepOffDisplay(HWND window);
+bool KeptOffDisplay(HWND window);
+
 // Installs the backend (nullptr: headless again). The backend outlives its use.
 void SetDisplayBackend(DisplayBackend* backend);
 DisplayBackend* CurrentDisplayBackend();

@@ -7,6 +7,12 @@
 #include <string>
 
 #include "platform/base/errors.h"
+#include "platform/base/text.h"
+#include "platform/win/display.h"
+#include "platform/win/input.h"
+#include "platform/win/keyboard.h"
+#include "platform/win/metrics.h"
+#include "platform/win/std_controls.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
@@ -340,13 +346,21 @@ BOOL DrawMenuBar(HWND window) {
 namespace {
 
 struct Step {
-  enum Kind { kSelect, kPick, kCancel, kCall } kind;
+  enum Kind { kSelect, kPick, kCancel, kCall, kByUser } kind;
   std::vector<int> path;
   std::function<void()> call;
 };
 
 thread_local std::deque<Step> tSteps;
 thread_local bool tTracking = false;
+
+platform::win::MenuDrawing gDrawing;
+std::mutex gDrawingLock;
+
+platform::win::MenuDrawing Drawing() {
+  std::lock_guard guard(gDrawingLock);
+  return gDrawing;
+}
 
 // A snapshot of an item taken under the lock, so that messages go out without it.
 struct Snapshot {
@@ -375,93 +389,494 @@ Snapshot Resolve(HMENU popup, const std::vector<int>& path) {
   return result;
 }
 
-// The owner measures every owner-drawn item of a popup as it opens.
-void OpenPopup(HWND owner, HMENU popup, int position) {
-  SendMessageW(owner, WM_INITMENUPOPUP, popup, MAKELONG(static_cast<WORD>(position), 0));
-  std::vector<Item> items;
-  {
-    std::lock_guard guard(TheStore().lock);
-    if (Menu* found = FindMenuLocked(popup)) items = found->items;
-  }
-  for (const Item& item : items) {
-    if (!(item.type & MFT_OWNERDRAW)) continue;
-    MEASUREITEMSTRUCT measure{ODT_MENU, 0, item.id, 0, 0, item.data};
-    SendMessageW(owner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
-  }
-}
-
-// Opens the popups along the path that are not open yet.
-void OpenAlong(HWND owner, HMENU popup, const std::vector<int>& path, std::vector<int>& open) {
-  for (std::size_t level = 0; level + 1 < path.size(); ++level) {
-    std::vector<int> prefix(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(level) + 1);
-    if (open.size() > level && open[level] == path[level]) continue;
-    open.resize(level);
-    Snapshot sub = Resolve(popup, prefix);
-    if (!sub.found || sub.item.subMenu == 0) return;
-    OpenPopup(owner, sub.item.subMenu, path[level]);
-    open.push_back(path[level]);
-  }
-}
-
-WPARAM SelectParam(const Snapshot& target) {
-  UINT flags = target.item.type | target.item.state | MF_HILITE;
-  if (target.item.subMenu != 0) return MAKELONG(static_cast<WORD>(target.position), static_cast<WORD>(flags | MF_POPUP));
-  return MAKELONG(static_cast<WORD>(target.item.id), static_cast<WORD>(flags));
+WPARAM SelectParam(const Item& item, int position) {
+  UINT flags = item.type | item.state | MF_HILITE;
+  if (item.subMenu != 0) return MAKELONG(static_cast<WORD>(position), static_cast<WORD>(flags | MF_POPUP));
+  return MAKELONG(static_cast<WORD>(item.id), static_cast<WORD>(flags));
 }
 
 bool Choosable(const Item& item) {
   return item.subMenu == 0 && !(item.type & MFT_SEPARATOR) && !(item.state & (MF_GRAYED | MF_DISABLED));
 }
 
+bool Opens(const Item& item) { return item.subMenu != 0 && !(item.state & (MF_GRAYED | MF_DISABLED)); }
+
+// One open popup: its window and its items as laid out when it opened.
+struct Level {
+  HMENU menu = 0;
+  HWND window = 0;
+  int position = 0;  // of the item in the level above that opened it
+  std::vector<Item> items;
+  std::vector<RECT> rects;  // client coordinates
+  int hot = -1;
+};
+
+// The popup being tracked on this thread.
+struct Tracking {
+  HWND owner = 0;
+  bool notify = true;
+  UINT flags = 0;
+  std::vector<Level> levels;
+  UINT chosen = 0;
+  bool closed = false;
+};
+thread_local Tracking* tTrack = nullptr;
+
+constexpr char16_t kMenuClass[] = u"#32768";
+
+bool Inside(const RECT& rect, POINT point) {
+  return point.x >= rect.left && point.x < rect.right && point.y >= rect.top && point.y < rect.bottom;
+}
+
+Level* LevelOf(HWND window) {
+  if (tTrack == nullptr) return nullptr;
+  for (Level& level : tTrack->levels)
+    if (level.window == window) return &level;
+  return nullptr;
+}
+
+platform::win::MenuView ViewOf(const Level& level) {
+  platform::win::MenuView view{tTrack->owner, level.menu, {}};
+  for (std::size_t i = 0; i < level.items.size(); ++i) {
+    const Item& item = level.items[i];
+    view.items.push_back({item.text, item.type, item.state, item.id, item.data, item.subMenu != 0,
+                          static_cast<int>(i) == level.hot, level.rects[i]});
+  }
+  return view;
+}
+
+LRESULT MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      Level* level = LevelOf(window);
+      auto drawing = Drawing();
+      if (level != nullptr && drawing.paint != nullptr) {
+        drawing.paint(window, ViewOf(*level));
+      } else {
+        ValidateRect(window, nullptr);
+      }
+      return 0;
+    }
+    case WM_ERASEBKGND: return 1;  // the painter covers the whole window
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+void RegisterMenuClass() {
+  static const bool registered = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = MenuWindowProc;
+    wc.lpszClassName = kMenuClass;
+    return platform::win::detail::RegisterSystemClass(&wc) != 0;
+  }();
+  (void)registered;
+}
+
+// The owner measures every owner-drawn item of a popup as it opens; the other items
+// take the size of their text.
+std::vector<SIZE> Measure(HWND owner, bool notify, const std::vector<Item>& items) {
+  auto drawing = Drawing();
+  std::vector<SIZE> sizes;
+  for (const Item& item : items) {
+    SIZE size{0, platform::win::kMenuSeparatorHeight};
+    if (item.type & MFT_OWNERDRAW) {
+      MEASUREITEMSTRUCT measure{ODT_MENU, 0, item.id, 0, 0, item.data};
+      if (notify) SendMessageW(owner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
+      size = SIZE{static_cast<LONG>(measure.itemWidth), static_cast<LONG>(measure.itemHeight)};
+    } else if (!(item.type & MFT_SEPARATOR)) {
+      std::u16string_view text = item.text;
+      std::size_t tab = text.find(u'\t');
+      SIZE label = drawing.measure ? drawing.measure(text.substr(0, tab)) : SIZE{};
+      SIZE shortcut = tab == std::u16string_view::npos || !drawing.measure ? SIZE{} : drawing.measure(text.substr(tab + 1));
+      size.cx = platform::win::kMenuTextLeft + label.cx + (shortcut.cx > 0 ? platform::win::kMenuShortcutGap + shortcut.cx : 0) +
+                platform::win::kMenuArrowWidth;
+      size.cy = std::max(label.cy, shortcut.cy) + platform::win::kMenuItemPadding;
+    }
+    sizes.push_back(size);
+  }
+  return sizes;
+}
+
+// Lays the items out one below the other, as wide as the widest; answers the client size.
+SIZE LayOut(Level& level, const std::vector<SIZE>& sizes) {
+  LONG width = 0;
+  for (const SIZE& size : sizes) width = std::max(width, size.cx);
+  int top = platform::win::kMenuBorder;
+  level.rects.clear();
+  for (const SIZE& size : sizes) {
+    level.rects.push_back(RECT{platform::win::kMenuBorder, top, platform::win::kMenuBorder + width, top + size.cy});
+    top += size.cy;
+  }
+  return SIZE{width + 2 * platform::win::kMenuBorder, top + platform::win::kMenuBorder};
+}
+
+// Keeps a popup of `size` on the screen: one that does not fit after `at` goes before
+// `before` instead, and it never starts off the screen.
+int OnScreen(int at, int before, int size, int screen) {
+  if (at + size > screen) at = before - size;
+  return std::max(0, std::min(at, screen - size));
+}
+
+// Opens a popup window for `menu`; `beside` is the parent item on the screen for a
+// sub-menu (it opens to the right of it), else the popup's corner follows the flags.
+void OpenLevel(HMENU menu, int position, POINT at, const RECT* beside) {
+  Tracking& track = *tTrack;
+  if (track.notify) SendMessageW(track.owner, WM_INITMENUPOPUP, menu, MAKELONG(static_cast<WORD>(position), 0));
+  Level level;
+  level.menu = menu;
+  level.position = position;
+  {
+    std::lock_guard guard(TheStore().lock);
+    if (Menu* found = FindMenuLocked(menu)) level.items = found->items;
+  }
+  SIZE size = LayOut(level, Measure(track.owner, track.notify, level.items));
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  int left, top;
+  if (beside != nullptr) {
+    left = OnScreen(beside->right, beside->left, size.cx, screenWidth);
+    top = OnScreen(beside->top - platform::win::kMenuBorder, beside->bottom + platform::win::kMenuBorder, size.cy,
+                   screenHeight);
+  } else {
+    int x = at.x;
+    if (track.flags & TPM_RIGHTALIGN) {
+      x -= size.cx;
+    } else if (track.flags & TPM_CENTERALIGN) {
+      x -= size.cx / 2;
+    }
+    left = OnScreen(x, at.x, size.cx, screenWidth);
+    top = OnScreen(at.y, at.y, size.cy, screenHeight);
+  }
+  RegisterMenuClass();
+  level.window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kMenuClass, u"", WS_POPUP, left, top,
+                                 size.cx, size.cy, 0, 0, 0, nullptr);
+  HWND window = level.window;
+  track.levels.push_back(std::move(level));
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void CloseFrom(std::size_t depth) {
+  auto& levels = tTrack->levels;
+  while (levels.size() > depth) {
+    HWND window = levels.back().window;
+    levels.pop_back();
+    DestroyWindow(window);
+  }
+}
+
+RECT ItemOnScreen(const Level& level, int index) {
+  RECT rect = level.rects[static_cast<std::size_t>(index)];
+  POINT corner{0, 0};
+  ClientToScreen(level.window, &corner);
+  return RECT{rect.left + corner.x, rect.top + corner.y, rect.right + corner.x, rect.bottom + corner.y};
+}
+
+// Highlights an item (-1: none) of an open level, telling the owner unless `quietly`.
+void SetHot(std::size_t depth, int index, bool quietly = false) {
+  Level& level = tTrack->levels[depth];
+  if (level.hot == index) return;
+  level.hot = index;
+  InvalidateRect(level.window, nullptr, TRUE);
+  if (index >= 0 && tTrack->notify && !quietly) {
+    const Item& item = level.items[static_cast<std::size_t>(index)];
+    SendMessageW(tTrack->owner, WM_MENUSELECT, SelectParam(item, index), level.menu);
+  }
+}
+
+// Opens the sub-menu of the hot item of a level, closing what was open below it.
+void OpenSubMenu(std::size_t depth) {
+  Level& level = tTrack->levels[depth];
+  if (level.hot < 0) return;
+  const Item& item = level.items[static_cast<std::size_t>(level.hot)];
+  auto& levels = tTrack->levels;
+  if (levels.size() > depth + 1 && levels[depth + 1].position == level.hot) return;
+  CloseFrom(depth + 1);
+  if (!Opens(item)) return;
+  RECT beside = ItemOnScreen(level, level.hot);
+  OpenLevel(item.subMenu, level.hot, POINT{}, &beside);
+}
+
+void Choose(const Item& item) {
+  if (!Choosable(item)) return;
+  tTrack->chosen = item.id;
+  tTrack->closed = true;
+}
+
+// --- the queued steps ---------------------------------------------------------------
+
+void TakeStep(const Step& step) {
+  Tracking& track = *tTrack;
+  // Opens the popups along the path that are not open yet; the owner hears of the
+  // item at the end of the path only.
+  for (std::size_t depth = 0; depth + 1 < step.path.size() && depth < track.levels.size(); ++depth) {
+    Level& level = track.levels[depth];
+    int position = step.path[depth];
+    if (position < 0 || static_cast<std::size_t>(position) >= level.items.size()) return;
+    SetHot(depth, position, true);
+    OpenSubMenu(depth);
+  }
+  Snapshot target = Resolve(track.levels.front().menu, step.path);
+  if (!target.found) return;
+  std::size_t depth = step.path.size() - 1;
+  if (depth < track.levels.size() && track.levels[depth].menu == target.menu) {
+    track.levels[depth].hot = -1;  // said again, as the pointer rests on it
+    SetHot(depth, target.position);
+  } else if (track.notify) {
+    SendMessageW(track.owner, WM_MENUSELECT, SelectParam(target.item, target.position), target.menu);
+  }
+  if (step.kind == Step::kPick) Choose(target.item);
+}
+
+// --- the user -----------------------------------------------------------------------
+
+// The deepest open level under a screen point, and the item there (-1: none).
+struct Spot {
+  int depth = -1;
+  int index = -1;
+};
+
+Spot SpotAt(POINT point) {
+  auto& levels = tTrack->levels;
+  for (int depth = static_cast<int>(levels.size()) - 1; depth >= 0; --depth) {
+    Level& level = levels[static_cast<std::size_t>(depth)];
+    RECT window;
+    if (!GetWindowRect(level.window, &window) || !Inside(window, point)) continue;
+    for (std::size_t i = 0; i < level.rects.size(); ++i) {
+      if (Inside(level.rects[i], POINT{point.x - window.left, point.y - window.top}) &&
+          !(level.items[i].type & MFT_SEPARATOR)) {
+        return Spot{depth, static_cast<int>(i)};
+      }
+    }
+    return Spot{depth, -1};
+  }
+  return Spot{};
+}
+
+void Point(POINT point) {
+  Spot spot = SpotAt(point);
+  if (spot.depth < 0) return;
+  auto depth = static_cast<std::size_t>(spot.depth);
+  auto& levels = tTrack->levels;
+  // Resting on the item whose sub-menu is open keeps it open.
+  if (levels.size() > depth + 1 && levels[depth + 1].position == spot.index) return;
+  CloseFrom(depth + 1);
+  SetHot(depth, spot.index);
+  OpenSubMenu(depth);
+}
+
+void Release(POINT point, bool rightButton) {
+  if (rightButton && !(tTrack->flags & TPM_RIGHTBUTTON)) return;
+  Spot spot = SpotAt(point);
+  if (spot.depth < 0 || spot.index < 0) return;
+  Choose(tTrack->levels[static_cast<std::size_t>(spot.depth)].items[static_cast<std::size_t>(spot.index)]);
+}
+
+// Moves the highlight of the deepest level to the next item that is no separator.
+void MoveHot(int by) {
+  std::size_t depth = tTrack->levels.size() - 1;
+  Level& level = tTrack->levels[depth];
+  int count = static_cast<int>(level.items.size());
+  int index = level.hot;
+  for (int tries = 0; tries < count; ++tries) {
+    index = index < 0 ? (by > 0 ? 0 : count - 1) : (index + by + count) % count;
+    if (!(level.items[static_cast<std::size_t>(index)].type & MFT_SEPARATOR)) {
+      SetHot(depth, index);
+      return;
+    }
+  }
+}
+
+// Enter, or a mnemonic: a sub-menu opens with its first item highlighted.
+void Activate(std::size_t depth, int index) {
+  Level& level = tTrack->levels[depth];
+  SetHot(depth, index);
+  const Item& item = level.items[static_cast<std::size_t>(index)];
+  if (!Opens(item)) {
+    Choose(item);
+    return;
+  }
+  OpenSubMenu(depth);
+  if (tTrack->levels.size() > depth + 1) MoveHot(1);
+}
+
+void Key(WPARAM key) {
+  auto& levels = tTrack->levels;
+  std::size_t depth = levels.size() - 1;
+  switch (key) {
+    case VK_UP: MoveHot(-1); break;
+    case VK_DOWN: MoveHot(1); break;
+    case VK_RIGHT:
+      if (levels[depth].hot >= 0 && Opens(levels[depth].items[static_cast<std::size_t>(levels[depth].hot)]))
+        Activate(depth, levels[depth].hot);
+      break;
+    case VK_LEFT:
+      if (depth > 0) CloseFrom(depth);
+      break;
+    case VK_ESCAPE:
+      if (depth > 0) {
+        CloseFrom(depth);
+      } else {
+        tTrack->closed = true;
+      }
+      break;
+    case VK_RETURN:
+      if (levels[depth].hot >= 0) Activate(depth, levels[depth].hot);
+      break;
+    default: break;
+  }
+}
+
+// The item of the deepest level whose label marks `letter` with an ampersand.
+void Mnemonic(char16_t letter) {
+  std::size_t depth = tTrack->levels.size() - 1;
+  const Level& level = tTrack->levels[depth];
+  char16_t wanted[] = {letter};
+  CharUpperBuffW(wanted, 1);
+  for (std::size_t i = 0; i < level.items.size(); ++i) {
+    const std::u16string& text = level.items[i].text;
+    for (std::size_t at = text.find(u'&'); at != std::u16string::npos && at + 1 < text.size();
+         at = text.find(u'&', at + 2)) {
+      char16_t marked[] = {text[at + 1]};
+      CharUpperBuffW(marked, 1);
+      if (marked[0] == u'&') continue;
+      if (marked[0] == wanted[0]) {
+        Activate(depth, static_cast<int>(i));
+        return;
+      }
+      break;
+    }
+  }
+}
+
+// One message while the user works the menu; keys typed also give their characters,
+// for the mnemonics.
+void Handle(const MSG& msg) {
+  switch (msg.message) {
+    case WM_MOUSEMOVE: Point(msg.pt); break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+      if (SpotAt(msg.pt).depth < 0) {
+        tTrack->closed = true;
+      } else {
+        Point(msg.pt);
+      }
+      break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP: Release(msg.pt, msg.message == WM_RBUTTONUP); break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      Key(msg.wParam);
+      TranslateMessage(&msg);
+      break;
+    case WM_CHAR:
+    case WM_SYSCHAR: Mnemonic(static_cast<char16_t>(msg.wParam)); break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    case WM_MBUTTONUP:
+    case WM_MOUSEWHEEL: break;
+    default:
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      break;
+  }
+}
+
+// Reads the mouse and keyboard until the menu closes. On a display the loop waits for
+// the person; headless it ends when nothing waits. The first popup holds the capture,
+// so the mouse anywhere reaches the loop.
+void ByUserLoop() {
+  Tracking& track = *tTrack;
+  HWND first = track.levels.front().window;
+  // Keys go to the foreground window's thread: the menu's thread is made that.
+  if (platform::win::detail::WindowThread(GetForegroundWindow()) != platform::win::ThisThreadId())
+    SetForegroundWindow(track.owner);
+  SetCapture(first);
+  bool waits = platform::win::CurrentDisplayBackend() != nullptr;
+  while (!track.closed && IsWindow(track.owner) && GetCapture() == first) {
+    MSG msg;
+    if (waits) {
+      BOOL got = GetMessageW(&msg, 0, 0, 0);
+      if (got <= 0) {
+        if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+    } else if (!PeekMessageW(&msg, 0, 0, 0, PM_REMOVE)) {
+      break;
+    } else if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    Handle(msg);
+  }
+  if (GetCapture() == first) ReleaseCapture();
+}
+
 }  // namespace
 
-BOOL TrackPopupMenu(HMENU popup, UINT flags, int, int, int, HWND owner, const RECT*) {
+void platform::win::SetMenuDrawing(const MenuDrawing& drawing) {
+  std::lock_guard guard(gDrawingLock);
+  gDrawing = drawing;
+}
+
+BOOL GetMenuItemRect(HWND, HMENU menu, UINT position, RECT* rect) {
+  if (rect == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  if (tTrack != nullptr) {
+    for (const Level& level : tTrack->levels) {
+      if (level.menu != menu || position >= level.rects.size()) continue;
+      *rect = ItemOnScreen(level, static_cast<int>(position));
+      return TRUE;
+    }
+  }
+  return Fail(ERROR_MENU_ITEM_NOT_FOUND);
+}
+
+BOOL TrackPopupMenu(HMENU popup, UINT flags, int x, int y, int, HWND owner, const RECT*) {
   if (!IsMenu(popup)) return Fail(ERROR_INVALID_MENU_HANDLE);
   if (!IsWindow(owner)) return Fail(ERROR_INVALID_WINDOW_HANDLE);
   if (GetWindowThreadProcessId(owner, nullptr) != platform::win::ThisThreadId())
     return Fail(ERROR_WINDOW_OF_OTHER_THREAD);
   if (tTracking) return Fail(ERROR_POPUP_ALREADY_ACTIVE);
   tTracking = true;
-  bool notify = !(flags & TPM_NONOTIFY);
-  if (notify) {
+  Tracking track;
+  track.owner = owner;
+  track.notify = !(flags & TPM_NONOTIFY);
+  track.flags = flags;
+  tTrack = &track;
+  if (track.notify) {
     SendMessageW(owner, WM_ENTERMENULOOP, TRUE, 0);
     SendMessageW(owner, WM_INITMENU, popup, 0);
-    OpenPopup(owner, popup, 0);
   }
-  UINT chosen = 0;
-  std::vector<int> open;
-  bool closed = false;
-  while (!closed && !tSteps.empty()) {
+  OpenLevel(popup, 0, POINT{x, y}, nullptr);
+  // With steps run out, a person at a display carries on; headless no one does.
+  bool byUser = platform::win::CurrentDisplayBackend() != nullptr;
+  while (!track.closed && !tSteps.empty()) {
     Step step = std::move(tSteps.front());
     tSteps.pop_front();
     switch (step.kind) {
-      case Step::kCall:
-        step.call();
-        break;
-      case Step::kCancel:
-        closed = true;
+      case Step::kCall: step.call(); break;
+      case Step::kCancel: track.closed = true; break;
+      case Step::kByUser:
+        byUser = true;
+        tSteps.clear();
         break;
       case Step::kSelect:
-      case Step::kPick: {
-        if (notify) OpenAlong(owner, popup, step.path, open);
-        Snapshot target = Resolve(popup, step.path);
-        if (!target.found) break;
-        if (notify) SendMessageW(owner, WM_MENUSELECT, SelectParam(target), target.menu);
-        if (step.kind == Step::kPick && Choosable(target.item)) {
-          chosen = target.item.id;
-          closed = true;
-        }
-        break;
-      }
+      case Step::kPick: TakeStep(step); break;
     }
   }
-  if (notify) {
+  if (!track.closed && byUser && IsWindow(owner)) ByUserLoop();
+  CloseFrom(0);
+  if (track.notify) {
     SendMessageW(owner, WM_MENUSELECT, MAKELONG(0, 0xFFFF), 0);
     SendMessageW(owner, WM_EXITMENULOOP, TRUE, 0);
   }
+  tTrack = nullptr;
   tTracking = false;
+  UINT chosen = track.chosen;
   if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
-  if (chosen != 0 && notify) PostMessageW(owner, WM_COMMAND, chosen, 0);
+  if (chosen != 0 && track.notify) PostMessageW(owner, WM_COMMAND, chosen, 0);
   return chosen != 0;
 }
 
@@ -471,6 +886,7 @@ void Select(std::vector<int> path) { tSteps.push_back({Step::kSelect, std::move(
 void Pick(std::vector<int> path) { tSteps.push_back({Step::kPick, std::move(path), {}}); }
 void Cancel() { tSteps.push_back({Step::kCancel, {}, {}}); }
 void Call(std::function<void()> step) { tSteps.push_back({Step::kCall, {}, std::move(step)}); }
+void ByUser() { tSteps.push_back({Step::kByUser, {}, {}}); }
 void Clear() { tSteps.clear(); }
 bool Tracking() { return tTracking; }
 

@@ -1,11 +1,19 @@
 // Native menus: menu handles hold items (text, state, command or sub-menu, bitmap,
 // owner-draw data) as plain data guarded by one lock, so they can be built on any
-// thread. A popup is tracked by a modal loop on the owner's thread; headless, the
-// loop carries out the steps a test (or the display backend, for a user) queued for
-// the thread beforehand, and a loop that runs out of steps closes as cancelled.
+// thread. A popup is tracked by a modal loop on the owner's thread, each open level
+// shown as a popup window of its own (class "#32768", a top-most tool window without
+// a caption, so that a display shows it on its own above everything). The loop first
+// carries out the steps a test queued for the thread beforehand; then the person at
+// the display works the menu with the mouse and keyboard (pointing highlights an item
+// and opens its sub-menu, a click or Enter chooses, a click elsewhere or Escape
+// closes, the arrow keys move, a mnemonic letter chooses). Headless, a loop that runs
+// out of steps closes as cancelled, and one handed to the user closes as cancelled
+// once no input waits.
 #pragma once
 
 #include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/base/types.h"
@@ -139,7 +147,47 @@ BOOL DrawMenuBar(HWND window);
 // WM_INITMENU, WM_INITMENUPOPUP and WM_MEASUREITEM for owner-drawn items, then the
 // queued steps, then WM_MENUSELECT (0xFFFF, 0) and WM_EXITMENULOOP. A picked
 // item is returned with TPM_RETURNCMD, else posted as WM_COMMAND to the owner.
+// The popup's corner is at (x, y) as the alignment flags say, moved to stay on the
+// screen; owner-drawn items are drawn by the owner (WM_DRAWITEM).
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect);
+// Where an item of an open popup is on the screen; FALSE when the menu is not open.
+BOOL GetMenuItemRect(HWND window, HMENU menu, UINT position, RECT* rect);
+
+namespace platform::win {
+
+// What an open popup window shows: its items placed in its client area.
+struct MenuItemView {
+  std::u16string text;  // the label, a tab, then the shortcut
+  UINT type = 0;
+  UINT state = 0;
+  UINT id = 0;
+  ULONG_PTR data = 0;
+  bool subMenu = false;
+  bool hot = false;
+  RECT rect{};
+};
+struct MenuView {
+  HWND owner = 0;  // draws the owner-drawn items
+  HMENU menu = 0;
+  std::vector<MenuItemView> items;
+};
+// The drawing layer paints the popup windows (at their WM_PAINT) and measures a text
+// item's label and shortcut in the menu font.
+struct MenuDrawing {
+  void (*paint)(HWND window, const MenuView& view) = nullptr;
+  SIZE (*measure)(std::u16string_view text) = nullptr;
+};
+void SetMenuDrawing(const MenuDrawing& drawing);
+
+// Fixed parts of a popup's layout.
+inline constexpr int kMenuBorder = 3;
+inline constexpr int kMenuTextLeft = 20;   // the check-mark column before the label
+inline constexpr int kMenuArrowWidth = 16;  // the sub-menu arrow column after it
+inline constexpr int kMenuShortcutGap = 16;
+inline constexpr int kMenuSeparatorHeight = 9;
+inline constexpr int kMenuItemPadding = 6;
+
+}  // namespace platform::win
 
 namespace platform::menu_driver {
 
@@ -149,6 +197,9 @@ void Select(std::vector<int> path);  // the pointer rests on the item (WM_MENUSE
 void Pick(std::vector<int> path);    // the item is chosen and the menu closes
 void Cancel();                       // the menu closes without a choice
 void Call(std::function<void()> step);  // runs while the menu is open
+// The person at the display works the menu from here (the mouse and keyboard, as
+// the system input queue brings them) until it closes.
+void ByUser();
 void Clear();
 // True while a popup is being tracked on this thread.
 bool Tracking();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string_view>
 #include <unistd.h>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "picture_compare.h"
 #include "platform/base/text.h"
+#include "platform/display/x11_atom.h"
 #include "platform/display/xserver.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/icons.h"
@@ -21,7 +23,11 @@
 #include "platform/shell/notify_icon.h"
 #include "platform/gdi/window_picture.h"
 #include "platform/win/input.h"
+#include "platform/win/clipboard.h"
+#include "platform/win/display.h"
+#include "platform/win/atoms.h"
 #include "platform/win/input_driver.h"
+#include "platform/win/menus.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
@@ -368,6 +374,205 @@ TEST_F(X11Display, WithoutATrayTheIconsStayInTheRecordAndTheLogSaysSoOnce) {
   platform::SetDebugOutputSink({});
   EXPECT_EQ(lines, std::vector<std::string>{"Tray: the display has no system tray; the tray icon is not shown"});
   DestroyIcon(icon);
+}
+
+// Opens a popup of three items at (200, 150) for `owner`; `work` runs once the popup
+// is shown on the server, with its window and the screen point in the middle of the
+// second item.
+UINT TrackOnServer(XUser& user, HWND owner, const std::function<void(HWND menu, POINT second)>& work) {
+  HMENU popup = CreatePopupMenu();
+  for (UINT id : {1u, 2u, 3u}) AppendMenuW(popup, MF_STRING, id, id == 2 ? u"Zwei – größer" : u"Eins");
+  platform::menu_driver::Call([&] {
+    HWND menu = FindWindowW(u"#32768", nullptr);
+    ASSERT_TRUE(Eventually([&] {
+      xcb_window_t id = platform::display::X11WindowOf(menu);
+      return id != 0 && user.Viewable(id);
+    }));
+    RECT item{};
+    ASSERT_TRUE(GetMenuItemRect(menu, popup, 1, &item));
+    work(menu, POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+  });
+  auto chosen = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD, 200, 150, 0, owner, nullptr));
+  DestroyMenu(popup);
+  return chosen;
+}
+
+TEST_F(X11Display, APopupMenuIsShownAboveEverythingAndWorkedWithTheMouseAndKeys) {
+  HWND owner = Show(WS_OVERLAPPEDWINDOW, 0, RECT{100, 100, 400, 300});
+  UINT chosen = TrackOnServer(*user_, owner, [&](HWND menu, POINT second) {
+    EXPECT_TRUE(user_->OverrideRedirect(XOf(menu)));
+    ExpectSamePicture(menu, "popup-menu.png");
+    user_->Click(second.x, second.y, 1);
+  });
+  EXPECT_EQ(chosen, 2u);
+  EXPECT_EQ(FindWindowW(u"#32768", nullptr), 0);
+  constexpr std::uint32_t kDown = 0xFF54, kReturn = 0xFF0D;
+  // The pointer away from the menu, which it would otherwise point into.
+  user_->MoveTo(1000, 900);
+  EXPECT_EQ(TrackOnServer(*user_, owner, [&](HWND, POINT) {
+              for (std::uint32_t key : {kDown, kDown, kDown, kReturn}) user_->Type(key);
+            }),
+            3u);
+  // A click outside the program's windows reaches the menu, through its grab, and closes it.
+  EXPECT_EQ(TrackOnServer(*user_, owner, [&](HWND, POINT) { user_->Click(1000, 900, 1); }), 0u);
+}
+
+
+// What clients ask of the window manager for a window's state, as a client watching
+// the root window sees it: (action, state) pairs, action 1 to add and 0 to remove.
+class StateRequests {
+ public:
+  explicit StateRequests(const XServer& server) : connection_(xcb_connect(server.Name().c_str(), nullptr)) {
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    const std::uint32_t events[] = {XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY};
+    xcb_change_window_attributes(connection_, screen->root, XCB_CW_EVENT_MASK, events);
+    type_ = platform::display::InternAtom(connection_, "_NET_WM_STATE");
+  }
+  ~StateRequests() { xcb_disconnect(connection_); }
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> Of(xcb_window_t window) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+      auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+      if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE && message->type == type_) {
+        seen_.push_back({message->window, {message->data.data32[0], message->data.data32[1]}});
+      }
+      std::free(event);
+    }
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> result;
+    for (const auto& [id, request] : seen_)
+      if (id == window) result.push_back(request);
+    return result;
+  }
+
+ private:
+  xcb_connection_t* connection_;
+  xcb_atom_t type_ = 0;
+  std::vector<std::pair<xcb_window_t, std::pair<std::uint32_t, std::uint32_t>>> seen_;
+};
+
+TEST_F(X11Display, TopMostAndTaskbarChangesAfterShowAreAskedOfTheWindowManager) {
+  StateRequests requests(*server_);
+  HWND window = Show(WS_OVERLAPPEDWINDOW, 0, RECT{100, 100, 400, 300});
+  const std::uint32_t above = platform::display::InternAtom(user_->Connection(), "_NET_WM_STATE_ABOVE");
+  const std::uint32_t skip = platform::display::InternAtom(user_->Connection(), "_NET_WM_STATE_SKIP_TASKBAR");
+  const std::uint32_t pager = platform::display::InternAtom(user_->Connection(), "_NET_WM_STATE_SKIP_PAGER");
+  using Asked = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+  auto askedBecomes = [&](const Asked& expected) {
+    Asked seen;
+    EXPECT_TRUE(Eventually([&] { return (seen = requests.Of(XOf(window))) == expected; })) << seen.size();
+  };
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  askedBecomes({{1, above}});
+  SetWindowLongW(window, GWL_EXSTYLE, GetWindowLongW(window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+  askedBecomes({{1, above}, {1, skip}, {1, pager}});
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  askedBecomes({{1, above}, {1, skip}, {1, pager}, {0, above}});
+}
+
+TEST_F(X11Display, AWindowKeptOffTheDisplayIsNotShownThere) {
+  HWND kept = CreateWindowExW(0, u"PellixDisplayTest", u"", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, 0, 0, 0, nullptr);
+  windows_.push_back(kept);
+  platform::win::KeepOffDisplay(kept);
+  ShowWindow(kept, SW_SHOW);
+  HWND shown = Show(WS_OVERLAPPEDWINDOW, 0, RECT{100, 100, 400, 300});
+  EXPECT_NE(XOf(shown), 0u);
+  EXPECT_EQ(XOf(kept), 0u);
+}
+
+TEST_F(X11Display, ALayeredWindowKeepsItsAlphaWhereACompositorRunsAndIsFlattenedElsewhere) {
+  auto picture = platform::gdi::NewBitmap(60, 40);
+  cairo_t* cr = cairo_create(picture->surface);
+  cairo_set_source_rgba(cr, 0.8, 0.1, 0.1, 0.5);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  HBITMAP bitmap = platform::gdi::AddBitmap(picture);
+  HDC source = CreateCompatibleDC(0);
+  SelectObject(source, bitmap);
+  xcb_connection_t* c = user_->Connection();
+  xcb_window_t compositor = xcb_generate_id(c);
+  xcb_create_window(c, 0, compositor, user_->Root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                    0, nullptr);
+  for (bool composited : {false, true}) {
+    if (composited) {
+      // A compositor owns the manager selection of the screen.
+      xcb_set_selection_owner(c, compositor, platform::display::InternAtom(c, "_NET_WM_CM_S0"), XCB_CURRENT_TIME);
+      ASSERT_TRUE(Eventually([&] { return user_->SelectionOwner("_NET_WM_CM_S0") == compositor; }));
+    }
+    HWND window = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, u"PellixDisplayTest", u"", WS_POPUP, 300, 200, 60,
+                                  40, 0, 0, 0, nullptr);
+    windows_.push_back(window);
+    POINT from{0, 0};
+    SIZE size{60, 40};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(UpdateLayeredWindow(window, 0, nullptr, &size, source, &from, 0, &blend, ULW_ALPHA));
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    ASSERT_TRUE(Eventually([&] { return XOf(window) != 0 && user_->Viewable(XOf(window)); }));
+    auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, XOf(window)), nullptr);
+    EXPECT_EQ(geometry->depth, composited ? 32 : 24);
+    std::free(geometry);
+    auto own = platform::gdi::WindowPicture(window);
+    std::string difference = "no picture";
+    EXPECT_TRUE(Eventually([&] {
+      auto shown = platform::display::X11ClientPicture(window);
+      if (!shown) return false;
+      difference = pellix_test::ComparePictures(*shown, composited ? *own : *Flattened(*own), kPictureTolerance);
+      return difference.empty();
+    })) << difference << (composited ? " (composited)" : "");
+  }
+  xcb_destroy_window(c, compositor);
+  xcb_flush(c);
+  DeleteDC(source);
+  DeleteObject(bitmap);
+}
+
+// A registered format's bytes, zeros inside, as the tree control puts them there.
+const std::string kTreeBytes("\x01\x00\x02\xFFtree", 8);
+
+void PutOnClipboard(const std::u16string& text) {
+  ASSERT_TRUE(OpenClipboard(0));
+  EmptyClipboard();
+  SetClipboardData(CF_UNICODETEXT, platform::win::NewTextBlock(text));
+  HGLOBAL tree = GlobalAlloc(GMEM_MOVEABLE, kTreeBytes.size());
+  std::memcpy(GlobalLock(tree), kTreeBytes.data(), kTreeBytes.size());
+  GlobalUnlock(tree);
+  SetClipboardData(RegisterClipboardFormatA("View Tree Data"), tree);
+  CloseClipboard();
+}
+
+TEST_F(X11Display, TextAndRegisteredFormatsTheProgramCopiesReachOtherPrograms) {
+  pellix_test::XClipboardPeer peer(*server_);
+  PutOnClipboard(u"Grüße – ж €");
+  EXPECT_FALSE(peer.Owns());
+  auto targets = peer.Ask("TARGETS");
+  ASSERT_TRUE(targets);
+  auto names = peer.Names(*targets);
+  for (const char* name : {"TARGETS", "UTF8_STRING", "TEXT", "STRING", "View Tree Data"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+  }
+  EXPECT_EQ(peer.Ask("UTF8_STRING"), "Grüße – ж €");
+  EXPECT_EQ(peer.Ask("STRING"), "Gr\xFC\xDF" "e ? ? ?");
+  EXPECT_EQ(peer.Ask("View Tree Data"), kTreeBytes);
+  EXPECT_EQ(peer.Ask("image/png"), std::nullopt);
+}
+
+TEST_F(X11Display, WhatAnotherProgramCopiesIsWhatTheProgramPastes) {
+  pellix_test::XClipboardPeer peer(*server_);
+  PutOnClipboard(u"mine");
+  peer.Offer({{"UTF8_STRING", "Pässwort € ж"}, {"View Tree Data", kTreeBytes}});
+  ASSERT_TRUE(peer.Owns());
+  ASSERT_TRUE(OpenClipboard(0));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+  EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("View Tree Reference")));
+  EXPECT_EQ(platform::win::WideTextOfBlock(GetClipboardData(CF_UNICODETEXT)), u"Pässwort € ж");
+  EXPECT_EQ(platform::win::AnsiTextOfBlock(GetClipboardData(CF_TEXT)), "P\xE4sswort \x80 ?");
+  HGLOBAL tree = GetClipboardData(RegisterClipboardFormatA("View Tree Data"));
+  ASSERT_NE(tree, nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(GlobalLock(tree)), GlobalSize(tree)), kTreeBytes);
+  GlobalUnlock(tree);
+  CloseClipboard();
+  // Copying again takes the clipboard back.
+  PutOnClipboard(u"again");
+  EXPECT_FALSE(peer.Owns());
+  EXPECT_EQ(peer.Ask("UTF8_STRING"), "again");
 }
 
 }  // namespace

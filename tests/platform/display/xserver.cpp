@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xtest.h>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/display/x11_atom.h"
 #include "platform/win/input_driver.h"
 
 namespace {
@@ -166,13 +168,7 @@ void XUser::AskToClose(xcb_window_t window) {
   xcb_flush(connection_);
 }
 
-xcb_atom_t XUser::AtomOf(const std::string& name) {
-  auto* reply = xcb_intern_atom_reply(
-      connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
-  xcb_atom_t atom = reply ? reply->atom : 0;
-  std::free(reply);
-  return atom;
-}
+xcb_atom_t XUser::AtomOf(const std::string& name) { return platform::display::InternAtom(connection_, name); }
 
 std::string XUser::TextProperty(xcb_window_t window, const std::string& name) {
   auto* reply = xcb_get_property_reply(
@@ -262,6 +258,116 @@ bool Eventually(const std::function<bool()>& done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
+}
+
+XClipboardPeer::XClipboardPeer(const XServer& server) {
+  connection_ = xcb_connect(server.Name().c_str(), nullptr);
+  xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+  window_ = xcb_generate_id(connection_);
+  xcb_create_window(connection_, 0, window_, screen->root, -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                    XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_flush(connection_);
+  reader_ = std::thread([this] { Read(); });
+}
+
+XClipboardPeer::~XClipboardPeer() {
+  // The reader ends when the connection is shut.
+  xcb_destroy_window(connection_, window_);
+  xcb_flush(connection_);
+  shutdown(xcb_get_file_descriptor(connection_), SHUT_RDWR);
+  reader_.join();
+  xcb_disconnect(connection_);
+}
+
+xcb_atom_t XClipboardPeer::AtomOf(const std::string& name) { return platform::display::InternAtom(connection_, name); }
+
+void XClipboardPeer::Read() {
+  while (xcb_generic_event_t* event = xcb_wait_for_event(connection_)) {
+    std::uint8_t type = event->response_type & 0x7F;
+    if (type == XCB_SELECTION_NOTIFY) {
+      std::lock_guard guard(lock_);
+      answer_ = reinterpret_cast<xcb_selection_notify_event_t*>(event)->property;
+      answered_.notify_all();
+    } else if (type == XCB_SELECTION_REQUEST) {
+      auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
+      xcb_selection_notify_event_t notify{};
+      notify.response_type = XCB_SELECTION_NOTIFY;
+      notify.requestor = request->requestor;
+      notify.selection = request->selection;
+      notify.target = request->target;
+      notify.time = request->time;
+      std::lock_guard guard(lock_);
+      if (auto found = offered_.find(request->target); found != offered_.end()) {
+        bool atoms = request->target == AtomOf("TARGETS");
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                            atoms ? xcb_atom_t{XCB_ATOM_ATOM} : request->target, atoms ? 32 : 8,
+                            static_cast<std::uint32_t>(found->second.size() / (atoms ? 4 : 1)), found->second.data());
+        notify.property = request->property;
+      }
+      xcb_send_event(connection_, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
+      xcb_flush(connection_);
+    }
+    std::free(event);
+  }
+}
+
+std::optional<std::string> XClipboardPeer::Ask(const std::string& target) {
+  {
+    std::lock_guard guard(lock_);
+    answer_.reset();
+  }
+  xcb_atom_t property = AtomOf("PEER_TRANSFER");
+  xcb_convert_selection(connection_, window_, AtomOf("CLIPBOARD"), AtomOf(target), property, XCB_CURRENT_TIME);
+  xcb_flush(connection_);
+  std::unique_lock guard(lock_);
+  if (!answered_.wait_for(guard, std::chrono::seconds(5), [&] { return answer_.has_value(); }) || *answer_ == XCB_NONE)
+    return std::nullopt;
+  guard.unlock();
+  auto* reply = xcb_get_property_reply(
+      connection_, xcb_get_property(connection_, 1, window_, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 20), nullptr);
+  if (reply == nullptr) return std::nullopt;
+  std::string bytes(static_cast<const char*>(xcb_get_property_value(reply)),
+                    static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+  std::free(reply);
+  return bytes;
+}
+
+std::vector<std::string> XClipboardPeer::Names(const std::string& atomList) {
+  std::vector<std::string> names;
+  for (std::size_t at = 0; at + 4 <= atomList.size(); at += 4) {
+    xcb_atom_t atom;
+    std::memcpy(&atom, atomList.data() + at, 4);
+    auto* reply = xcb_get_atom_name_reply(connection_, xcb_get_atom_name(connection_, atom), nullptr);
+    if (reply == nullptr) continue;
+    names.emplace_back(xcb_get_atom_name_name(reply), static_cast<std::size_t>(xcb_get_atom_name_name_length(reply)));
+    std::free(reply);
+  }
+  return names;
+}
+
+void XClipboardPeer::Offer(const std::map<std::string, std::string>& targets) {
+  {
+    std::lock_guard guard(lock_);
+    offered_.clear();
+    std::vector<xcb_atom_t> list;
+    for (const auto& [name, bytes] : targets) {
+      offered_[AtomOf(name)] = bytes;
+      list.push_back(AtomOf(name));
+    }
+    std::string atoms(list.size() * 4, '\0');
+    std::memcpy(atoms.data(), list.data(), atoms.size());
+    offered_[AtomOf("TARGETS")] = atoms;
+  }
+  xcb_set_selection_owner(connection_, window_, AtomOf("CLIPBOARD"), XCB_CURRENT_TIME);
+  xcb_flush(connection_);
+}
+
+bool XClipboardPeer::Owns() {
+  auto* reply =
+      xcb_get_selection_owner_reply(connection_, xcb_get_selection_owner(connection_, AtomOf("CLIPBOARD")), nullptr);
+  bool owns = reply != nullptr && reply->owner == window_;
+  std::free(reply);
+  return owns;
 }
 
 }  // namespace pellix_test

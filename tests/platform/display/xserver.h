@@ -7,8 +7,13 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <condition_variable>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/base/types.h"
@@ -79,6 +84,38 @@ class XUser {
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = 0;
+};
+
+// Another program on the display using the clipboard (the CLIPBOARD selection), on a
+// connection of its own whose events a thread of its own reads.
+class XClipboardPeer {
+ public:
+  explicit XClipboardPeer(const XServer& server);
+  ~XClipboardPeer();
+  XClipboardPeer(const XClipboardPeer&) = delete;
+  XClipboardPeer& operator=(const XClipboardPeer&) = delete;
+
+  // What the owner hands over for a target (the property's bytes); nothing when it
+  // refuses or does not answer within five seconds.
+  std::optional<std::string> Ask(const std::string& target);
+  // Owns the clipboard, handing out each target's bytes (of the type the target names;
+  // TARGETS lists them) until another program takes it.
+  void Offer(const std::map<std::string, std::string>& targets);
+  // The atoms a TARGETS answer lists, by name.
+  std::vector<std::string> Names(const std::string& atomList);
+  bool Owns();
+
+ private:
+  xcb_atom_t AtomOf(const std::string& name);
+  void Read();
+
+  xcb_connection_t* connection_ = nullptr;
+  xcb_window_t window_ = 0;
+  std::thread reader_;
+  std::mutex lock_;
+  std::condition_variable answered_;
+  std::optional<xcb_atom_t> answer_;
+  std::map<xcb_atom_t, std::string> offered_;
 };
 
 // Runs the calling thread's messages until `done` holds or five seconds pass.
