@@ -276,6 +276,7 @@ BOOL UpdateLayeredWindow(HWND window, HDC, const POINT* destPoint, const SIZE* s
   double alpha = (blend && (flags & ULW_ALPHA)) ? blend->SourceConstantAlpha / 255.0 : 1.0;
   cairo_paint_with_alpha(cr, alpha);
   cairo_destroy(cr);
+  platform::win::detail::KeepGivenPicture(window);
   platform::win::detail::NotifyDisplayChanged(window);
   return TRUE;
 }

@@ -64,6 +64,7 @@ struct Window {
   bool hasUpdate = false;
   bool erase = false;
   bool frameDirty = false;  // the non-client area waits for WM_NCPAINT
+  bool givenPicture = false;  // a layered window's picture, given, not painted
   RECT update{};
 };
 
@@ -1002,7 +1003,10 @@ HWND platform::win::detail::NextWindowToPaint(DWORD threadId, HWND filter) {
   Lock guard(S().lock);
   HWND best = 0;
   for (auto& [handle, window] : S().windows) {
-    if (window->thread != threadId || !(window->hasUpdate || window->frameDirty) || window->destroying) continue;
+    if (window->thread != threadId || !(window->hasUpdate || window->frameDirty) || window->destroying ||
+        window->givenPicture) {
+      continue;
+    }
     if (!VisibleLocked(*window)) continue;
     if (filter != 0 && !IsDescendantLocked(filter, handle)) continue;
     // The oldest handle first keeps the order stable between runs.
@@ -1025,6 +1029,15 @@ void platform::win::detail::AddWindowGoneListener(void (*listener)(HWND)) {
   Lock guard(S().lock);
   auto& listeners = S().goneListeners;
   if (std::find(listeners.begin(), listeners.end(), listener) == listeners.end()) listeners.push_back(listener);
+}
+
+void platform::win::detail::KeepGivenPicture(HWND handle) {
+  Lock guard(S().lock);
+  auto window = FindLocked(handle);
+  if (!window) return;
+  window->givenPicture = true;
+  window->hasUpdate = false;
+  window->frameDirty = false;
 }
 
 bool platform::win::detail::TakeFrameDirty(HWND handle) {

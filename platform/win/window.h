@@ -460,6 +460,10 @@ HWND NextWindowToPaint(DWORD threadId, HWND filter);
 // Whether a window is the filter window or one of its descendants.
 bool MatchesFilter(HWND window, HWND filter);
 
+// A layered window given its picture (UpdateLayeredWindow) shows that picture and is
+// not asked to paint any more; what waited for painting is dropped.
+void KeepGivenPicture(HWND window);
+
 // Takes the pending non-client paint of a window: true when its frame was waiting for
 // WM_NCPAINT (which the caller then sends).
 bool TakeFrameDirty(HWND window);

@@ -1,7 +1,8 @@
 // The program itself on a desktop: a private Xvfb with a window manager (openbox) and a
 // system tray (trayer), worked as a person would through XTest. The first start shows
 // the first-run wizard, which takes typed passwords and an identity name in letters
-// beyond Latin-1; once it is finished, a click on the tray icon opens the tray menu.
+// beyond Latin-1; once it is finished, a click on the tray icon opens the tray menu,
+// and the floating button follows the Chromium window the program started when it moves.
 // What the screen showed is kept where $PELLIX_SCREENSHOTS names a folder.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -22,8 +23,9 @@ namespace {
 using program_run::Eventually;
 using program_run::ProgramTest;
 
-// The top-level window of the program whose class is `className` and that the server
-// shows; 0 when there is none. A window manager's frame is looked through.
+// The top-level window whose class is `className` (the program's, or Chromium's) and
+// that the server shows; 0 when there is none. A window manager's frame is looked
+// through.
 xcb_window_t ShownWindowOfClass(pellix_test::XUser& user, xcb_window_t parent, const std::string& className) {
   xcb_connection_t* c = user.Connection();
   auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr);
@@ -32,7 +34,8 @@ xcb_window_t ShownWindowOfClass(pellix_test::XUser& user, xcb_window_t parent, c
   std::free(tree);
   for (xcb_window_t child : children) {
     std::string wmClass = user.TextProperty(child, "WM_CLASS");
-    if (wmClass == std::string("pellix\0", 7) + className + '\0' && user.Viewable(child)) return child;
+    std::string classPart = wmClass.substr(wmClass.find('\0') + 1);
+    if (classPart == className + '\0' && user.Viewable(child)) return child;
     if (parent == user.Root()) {
       if (xcb_window_t inner = ShownWindowOfClass(user, child, className)) return inner;
     }
@@ -46,6 +49,15 @@ POINT ClientOrigin(pellix_test::XUser& user, xcb_window_t window) {
   POINT origin{where ? where->dst_x : 0, where ? where->dst_y : 0};
   std::free(where);
   return origin;
+}
+
+RECT ScreenRect(pellix_test::XUser& user, xcb_window_t window) {
+  xcb_connection_t* c = user.Connection();
+  POINT corner = ClientOrigin(user, window);
+  auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+  RECT rect{corner.x, corner.y, corner.x + (geometry ? geometry->width : 0), corner.y + (geometry ? geometry->height : 0)};
+  std::free(geometry);
+  return rect;
 }
 
 void Screenshot(pellix_test::XUser& user, const std::string& name) {
@@ -74,7 +86,7 @@ void TypeText(pellix_test::XUser& user, const std::vector<std::uint32_t>& keysym
   }
 }
 
-TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextAndTheTrayIconOpensTheMenu) {
+TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextTheTrayIconOpensTheMenuAndTheButtonFollowsChromium) {
   if (!pellix_test::XServer::Installed() || access("/usr/bin/trayer", X_OK) != 0 ||
       access("/usr/bin/openbox", X_OK) != 0) {
     GTEST_SKIP() << "Xvfb, trayer or openbox is not installed: the program is not tried on a desktop";
@@ -85,9 +97,13 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextAndTheTrayIconOpensTheMenu)
   pellix_test::XClient windowManager(server, "/usr/bin/openbox");
   pellix_test::XClient tray(server, "/usr/bin/trayer", "--edge top --align right --widthtype request --height 24");
   ASSERT_TRUE(Eventually([&] { return user.SelectionOwner("_NET_SYSTEM_TRAY_S0") != 0; }));
+  // The program starts its Chromium on the desktop.
+  const std::string browser = std::getenv("PELLIX_BROWSER") ? std::getenv("PELLIX_BROWSER") : "";
   setenv("DISPLAY", server.Name().c_str(), 1);
+  unsetenv("PELLIX_BROWSER");
   const int pid = program_run::StartProgram();
   unsetenv("DISPLAY");
+  setenv("PELLIX_BROWSER", browser.c_str(), 1);
 
   xcb_window_t wizard = 0;
   ASSERT_TRUE(Eventually([&] { return (wizard = ShownWindowOfClass(user, user.Root(), "TAfterInst")) != 0; }));
@@ -139,6 +155,31 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextAndTheTrayIconOpensTheMenu)
   user.Click(kScreenWidth - 12, 12, 3);
   EXPECT_TRUE(Eventually([&] { return ShownWindowOfClass(user, user.Root(), "#32768") != 0; }));
   Screenshot(user, "program-tray-menu.png");
+  constexpr std::uint32_t kEscape = 0xFF1B;
+  user.Type(kEscape);
+  EXPECT_TRUE(Eventually([&] { return ShownWindowOfClass(user, user.Root(), "#32768") == 0; }));
+
+  // The floating button sits over Chromium's window, at the same distance from its
+  // edges wherever the window goes.
+  xcb_window_t window = 0, button = 0;
+  ASSERT_TRUE(Eventually([&] {
+    window = ShownWindowOfClass(user, user.Root(), "Chromium");
+    button = ShownWindowOfClass(user, user.Root(), "TFloatForm");
+    return window != 0 && button != 0;
+  }));
+  const RECT before = ScreenRect(user, window), buttonBefore = ScreenRect(user, button);
+  user.Configure(window, 200, 150, 700, 500);
+  auto keptItsPlace = [&] {
+    RECT now = ScreenRect(user, window), buttonNow = ScreenRect(user, button);
+    bool moved = now.left != before.left || now.top != before.top || now.right != before.right;
+    bool across = buttonNow.left - now.left == buttonBefore.left - before.left ||
+                  buttonNow.right - now.right == buttonBefore.right - before.right;
+    bool down = buttonNow.top - now.top == buttonBefore.top - before.top ||
+                buttonNow.bottom - now.bottom == buttonBefore.bottom - before.bottom;
+    return moved && across && down;
+  };
+  EXPECT_TRUE(Eventually(keptItsPlace));
+  Screenshot(user, "program-floating-button.png");
   kill(pid, SIGTERM);
   EXPECT_EQ(program_run::WaitEnd(pid), 0);
 }

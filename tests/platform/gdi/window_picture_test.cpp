@@ -110,6 +110,9 @@ TEST_F(WindowPictureTest, LayeredWindowKeepsItsAlphaPictureOnTheScreen) {
   GetWindowRect(window, &rect);
   EXPECT_EQ(rect.left, 100);
   EXPECT_EQ(rect.right, 102);
+  // The picture given is the window's: it is not asked to paint over it.
+  InvalidateRect(window, nullptr, TRUE);
+  Pump();
   auto screen = platform::gdi::ScreenPicture();
   COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
   EXPECT_EQ(pellix_test::PixelOf(*screen, 100, 200), (pellix_test::Bgra{255, 255, 255, 255}));
