@@ -6,12 +6,14 @@
 // What the screen showed is kept where $PELLIX_SCREENSHOTS names a folder.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "program_run.h"
@@ -79,6 +81,16 @@ void Screenshot(pellix_test::XUser& user, const std::string& name) {
   platform::gdi::WritePng(*picture, std::string(folder) + "/" + name);
 }
 
+// The program, ended when the test ends early (a failed assertion) as well.
+struct Running {
+  int pid;
+  ~Running() {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+};
+
 void TypeText(pellix_test::XUser& user, const std::vector<std::uint32_t>& keysyms) {
   for (std::uint32_t keysym : keysyms) {
     bool upper = keysym >= 'A' && keysym <= 'Z';
@@ -101,7 +113,7 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextTheTrayIconOpensTheMenuAndT
   const std::string browser = std::getenv("PELLIX_BROWSER") ? std::getenv("PELLIX_BROWSER") : "";
   setenv("DISPLAY", server.Name().c_str(), 1);
   unsetenv("PELLIX_BROWSER");
-  const int pid = program_run::StartProgram();
+  Running program{program_run::StartProgram()};
   unsetenv("DISPLAY");
   setenv("PELLIX_BROWSER", browser.c_str(), 1);
 
@@ -180,8 +192,8 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextTheTrayIconOpensTheMenuAndT
   };
   EXPECT_TRUE(Eventually(keptItsPlace));
   Screenshot(user, "program-floating-button.png");
-  kill(pid, SIGTERM);
-  EXPECT_EQ(program_run::WaitEnd(pid), 0);
+  kill(program.pid, SIGTERM);
+  EXPECT_EQ(program_run::WaitEnd(std::exchange(program.pid, 0)), 0);
 }
 
 }  // namespace
