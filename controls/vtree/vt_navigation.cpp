@@ -386,8 +386,11 @@ PViewNode TViewTreeNavigation::FindInPositionCache(PViewNode node, std::uint32_t
 PViewNode TViewTreeNavigation::FindInPositionCache(std::uint32_t position, std::uint32_t& top) {
   top = 0;
   if (!InState(tsUseCache)) return nullptr;
-  return LastCachedBefore(
-      positionCache_, [&](const TCacheEntry& entry) { return entry.AbsoluteTop <= position; }, top);
+  const auto after = std::upper_bound(rowAnchorTops_.begin(), rowAnchorTops_.end(), position);
+  if (after == rowAnchorTops_.begin()) return nullptr;
+  const auto anchor = static_cast<std::size_t>(after - rowAnchorTops_.begin() - 1);
+  top = rowAnchorTops_[anchor];
+  return rowAnchorNodes_[anchor];
 }
 
 void TViewTreeNavigation::InvalidateNode(PViewNode node) {

@@ -468,6 +468,12 @@ class TViewTreeObject : public TCustomControl {
   int offsetX_ = 0;
   int offsetY_ = 0;
   std::vector<TCacheEntry> positionCache_;
+  // Every RowAnchorStep-th row of the same walk, so that finding the row at a height
+  // walks a few rows from an anchor instead of up to 2000. The tops stand apart from
+  // the nodes, so that the search touches as little memory as it can.
+  std::vector<std::uint32_t> rowAnchorTops_;
+  std::vector<PViewNode> rowAnchorNodes_;
+  static constexpr std::uint32_t RowAnchorStep = 8;
   // Where an interrupted build resumes.
   std::size_t cacheStartIndex_ = 0;
   // Set when the tree was handed to the worker and not yet found let go.

@@ -169,7 +169,11 @@ void TViewTreePositions::ValidateCache() {
 
 bool TViewTreePositions::DoValidateCache() {
   if (ValidationStopped()) return false;
-  if (cacheStartIndex_ == 0) positionCache_.clear();
+  if (cacheStartIndex_ == 0) {
+    positionCache_.clear();
+    rowAnchorTops_.clear();
+    rowAnchorNodes_.clear();
+  }
   if (visibleCount_ <= kCacheStep) return true;
   const std::size_t length = CacheEntryCount(visibleCount_);
   positionCache_.resize(length);
@@ -182,18 +186,29 @@ bool TViewTreePositions::DoValidateCache() {
     node = positionCache_[entry].Node;
     top = positionCache_[entry].AbsoluteTop;
   } else {
+    entry = 0;
     node = GetFirstVisibleNoInit();
   }
+  // The row anchors resume where the cache entry does.
+  static_assert(kCacheStep % RowAnchorStep == 0);
+  const std::size_t anchors = std::min<std::size_t>(rowAnchorTops_.size(), entry * (kCacheStep / RowAnchorStep));
+  rowAnchorTops_.resize(anchors);
+  rowAnchorNodes_.resize(anchors);
   std::uint32_t count = 0;
   bool walked = false;
   PViewNode last = node;
   std::uint32_t lastTop = top;
-  while (node != nullptr && entry < length) {
+  // The anchors cover every row; the cache's entries end when the array is full.
+  while (node != nullptr) {
     if (ValidationStopped()) {
-      cacheStartIndex_ = entry;
+      cacheStartIndex_ = std::min(entry, length);
       return false;
     }
-    if (count % kCacheStep == 0) positionCache_[entry++] = TCacheEntry{node, top};
+    if (count % RowAnchorStep == 0) {
+      rowAnchorTops_.push_back(top);
+      rowAnchorNodes_.push_back(node);
+    }
+    if (count % kCacheStep == 0 && entry < length) positionCache_[entry++] = TCacheEntry{node, top};
     walked = true;
     last = node;
     lastTop = top;

@@ -86,6 +86,45 @@ TEST(TreePositions, TheCacheHoldsEvery2000thRowAndAnswersAsTheWalkDoes) {
   EXPECT_TRUE(tree.PositionCache().empty());
 }
 
+// Rows of many heights at three levels, some hidden, some collapsed: the row found
+// with the cache is the row a walk from the first node finds, at every height.
+TEST(TreePositions, TheCachedLookupFindsWhatTheWalkFinds) {
+  TestTree tree;
+  std::mt19937 random(11);
+  tree.BeginUpdate();
+  for (int p = 0; p < 60; ++p) {
+    PViewNode parent = tree.AppendChildNode(nullptr);
+    for (int c = 0; c < 50; ++c) {
+      PViewNode child = tree.AppendChildNode(parent);
+      if (c % 7 == 0) tree.SetChildCount(child, 3);
+    }
+  }
+  tree.EndUpdate();
+  tree.FullExpand();
+  for (PViewNode node = tree.GetFirst(); node != nullptr; node = tree.GetNext(node)) {
+    tree.SetNodeHeight(node, 1 + random() % 40);
+    if (random() % 50 == 0) tree.SetVisible(node, false);
+    if (random() % 40 == 0) tree.SetExpanded(node, false);
+  }
+  tree.ValidateCache();
+  ASSERT_GT(tree.VisibleCount(), 2000u);
+  ASSERT_TRUE(tree.CacheIsValid());
+  const int content = static_cast<int>(tree.RootNode()->TotalHeight - tree.RootNode()->NodeHeight);
+  std::vector<std::pair<PViewNode, int>> cached;
+  for (int y = 0; y <= content; y += 3) {
+    int top = -1;
+    PViewNode node = tree.GetNodeAt(0, y, false, top);
+    cached.emplace_back(node, top);
+  }
+  tree.InvalidateCache();
+  ASSERT_FALSE(tree.CacheIsValid());
+  for (int y = 0, i = 0; y <= content; y += 3, ++i) {
+    int top = -1;
+    PViewNode node = tree.GetNodeAt(0, y, false, top);
+    ASSERT_EQ(cached[static_cast<std::size_t>(i)], std::make_pair(node, top)) << "at " << y;
+  }
+}
+
 TEST(TreePositions, DisplayRectangles) {
   TestTree tree;
   UseFixedText(tree);
