@@ -304,7 +304,7 @@ void TViewTreeColumn::ComputeHeaderLayout(HDC dc, const RECT& client, bool useHe
   const int w = client.right - client.left, h = client.bottom - client.top;
   SIZE g{0, 0}, s{0, 0}, t{0, 0};
   if (useHeaderGlyph && header.Images() != nullptr) g = SIZE{header.Images()->Width(), header.Images()->Height()};
-  if (useSortGlyph) s = SIZE{UtilityGlyphSize, UtilityGlyphSize};
+  if (useSortGlyph) s = SIZE{UtilityImageSize, UtilityImageSize};
   if (!text_.empty()) {
     GetTextExtentPoint32W(dc, text_.data(), static_cast<int>(text_.size()), &t);
     t.cx += 2;

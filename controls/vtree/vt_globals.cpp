@@ -168,3 +168,62 @@ std::u16string ShortenString(HDC dc, const std::u16string& s, int width, int ell
   }
   return s.substr(0, low) + u"...";
 }
+
+namespace {
+
+// The bitmap behind a memory DC and the pixel rectangle that R in its logical
+// coordinates covers, cut to the bitmap; nullptr for anything else.
+std::shared_ptr<platform::gdi::Bitmap> PixelsOf(HDC dc, RECT& r) {
+  if (dc == 0 || platform::gdi::WindowOfDC(dc) != 0) return nullptr;
+  auto bitmap = platform::gdi::TargetOf(dc);
+  if (!bitmap) return nullptr;
+  POINT origin{};
+  GetViewportOrgEx(dc, &origin);
+  r = RECT{std::max<LONG>(r.left + origin.x, 0), std::max<LONG>(r.top + origin.y, 0),
+           std::min<LONG>(r.right + origin.x, bitmap->width()), std::min<LONG>(r.bottom + origin.y, bitmap->height())};
+  return bitmap;
+}
+
+std::uint8_t Mixed(int d, int s, int alpha, int bias) {
+  // Shifts floor as the packed arithmetic does.
+  return static_cast<std::uint8_t>(std::clamp(d + (((s - d) * alpha) >> 8) + bias, 0, 255));
+}
+
+}  // namespace
+
+void AlphaBlend(HDC source, HDC destination, const RECT& r, POINT target, TBlendMode mode, int alpha, int bias) {
+  RECT to{r.left + target.x, r.top + target.y, r.right + target.x, r.bottom + target.y};
+  auto into = PixelsOf(destination, to);
+  if (!into) return;
+  RECT from = r;
+  std::shared_ptr<platform::gdi::Bitmap> out;
+  if (mode != bmConstantAlphaAndColor) {
+    out = PixelsOf(source, from);
+    if (!out) return;
+    // Both cuts hold: the source's moves the destination's and the other way round.
+    POINT sourceOrigin{}, destinationOrigin{};
+    GetViewportOrgEx(source, &sourceOrigin);
+    GetViewportOrgEx(destination, &destinationOrigin);
+    const int dx = (target.x + destinationOrigin.x) - sourceOrigin.x, dy = (target.y + destinationOrigin.y) - sourceOrigin.y;
+    to = RECT{std::max<LONG>(to.left, from.left + dx), std::max<LONG>(to.top, from.top + dy),
+              std::min<LONG>(to.right, from.right + dx), std::min<LONG>(to.bottom, from.bottom + dy)};
+    from = RECT{to.left - dx, to.top - dy, to.right - dx, to.bottom - dy};
+  }
+  if (to.right <= to.left || to.bottom <= to.top) return;
+  const int color[3] = {GetBValue(static_cast<COLORREF>(bias)), GetGValue(static_cast<COLORREF>(bias)),
+                        GetRValue(static_cast<COLORREF>(bias))};
+  for (int y = to.top; y < to.bottom; ++y) {
+    std::uint8_t* d = into->Row(y) + to.left * 4;
+    const std::uint8_t* s = out ? out->Row(from.top + (y - to.top)) + from.left * 4 : nullptr;
+    for (int x = to.left; x < to.right; ++x, d += 4) {
+      if (mode == bmConstantAlphaAndColor) {
+        for (int byte = 0; byte < 3; ++byte) d[byte] = static_cast<std::uint8_t>((d[byte] * (256 - alpha) + color[byte] * alpha) >> 8);
+        continue;
+      }
+      const int a = mode == bmConstantAlpha ? alpha : mode == bmPerPixelAlpha ? s[3] : (s[3] * alpha) >> 8;
+      for (int byte = 0; byte < 3; ++byte) d[byte] = Mixed(d[byte], s[byte], a, bias);
+      s += 4;
+    }
+  }
+  into->Surface();
+}

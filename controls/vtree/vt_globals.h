@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/gdi/gdi_objects.h"
 #include "platform/com/format_etc.h"
 #include "support/locks.h"
 
@@ -86,6 +87,22 @@ void InitializeTreeGlobals();
 
 // Serialises the loading of check-image bitmaps; any thread may take it.
 support::TCriticalSection& TreeUnitLock();
+
+// How AlphaBlend mixes a source pixel S into a destination pixel D, byte by byte.
+enum TBlendMode {
+  bmConstantAlpha,          // D + (S - D) * Alpha / 256 + Bias
+  bmPerPixelAlpha,          // the same with the source pixel's alpha
+  bmMasterAlpha,            // the same with source alpha * Alpha / 256
+  bmConstantAlphaAndColor,  // (D * (256 - Alpha) + C * Alpha) / 256, C the colour Bias holds
+};
+
+// Blends the rectangle R of the source's bitmap onto the destination's bitmap at R
+// moved by Target (both in the DCs' logical coordinates); bmConstantAlphaAndColor
+// reads no source (Source may be 0) and takes the colour from Bias as a COLORREF.
+// Works on memory DCs with a bitmap selected, clipped to both bitmaps; anything else
+// is left as it is. Blue, green and red are mixed and clamped to 0..255; the
+// destination's alpha byte stays, since it holds the pixel's opacity here.
+void AlphaBlend(HDC source, HDC destination, const RECT& r, POINT target, TBlendMode mode, int alpha, int bias);
 
 // S cut to the longest prefix that fits Width with the ellipsis behind it. Empty for
 // an empty S, a Width <= 0 or a Width not above EllipsisWidth (0: the width of "..."

@@ -1,14 +1,18 @@
 #include "controls/vtree/vt_header.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 
 #include "controls/vtree/vt_globals.h"
 #include "controls/vtree/vt_object.h"
 #include "platform/classlib/exceptions.h"
+#include "platform/classlib/forms.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/frame_drawing.h"
 #include "platform/gdi/window_picture.h"
+#include "platform/kernel/mul_div.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/metrics.h"
@@ -18,6 +22,10 @@ namespace {
 RECT Moved(RECT r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
 
 bool Inside(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+void CancelApplicationHint() {
+  if (Application != nullptr) Application->CancelHint();
+}
 
 // The header stream's fields before they are applied, so that a damaged stream
 // changes nothing it has not fully read.
@@ -32,25 +40,69 @@ constexpr std::int32_t kLongestFontName = 255;
 
 }  // namespace
 
-void DrawUtilityGlyph(HDC dc, TUtilityGlyph glyph, int x, int y, COLORREF color) {
-  // Small triangles centred in the 16-pixel square: the sort arrows point up for an
-  // ascending sort and down for a descending one; the drop marks point at the edge the
-  // dragged column would land on.
-  POINT points[3];
-  switch (glyph) {
-    case ugSortAscending: points[0] = {x + 4, y + 10}, points[1] = {x + 11, y + 10}, points[2] = {x + 7, y + 6}; break;
-    case ugSortDescending: points[0] = {x + 4, y + 6}, points[1] = {x + 11, y + 6}, points[2] = {x + 7, y + 10}; break;
-    case ugDropMarkLeft: points[0] = {x + 6, y + 4}, points[1] = {x + 6, y + 11}, points[2] = {x + 2, y + 7}; break;
-    case ugDropMarkRight: points[0] = {x + 9, y + 4}, points[1] = {x + 9, y + 11}, points[2] = {x + 13, y + 7}; break;
-  }
+namespace {
+
+// One utility image: a shape in a colour on the mask colour.
+void AddUtilityImage(TImageList& list, const std::function<void(HDC)>& draw) {
+  constexpr COLORREF mask = RGB(255, 0, 255);
+  TBitmap image;
+  image.SetSize(UtilityImageSize, UtilityImageSize);
+  HDC dc = image.Canvas().Handle();
+  const RECT all{0, 0, UtilityImageSize, UtilityImageSize};
+  HBRUSH back = CreateSolidBrush(mask);
+  FillRect(dc, &all, back);
+  DeleteObject(back);
+  draw(dc);
+  list.AddMasked(image, static_cast<TColor>(mask));
+}
+
+void Triangle(HDC dc, std::array<POINT, 3> points, COLORREF color) {
   HBRUSH brush = CreateSolidBrush(color);
   HPEN pen = CreatePen(PS_SOLID, 1, color);
   HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
-  Polygon(dc, points, 3);
+  Polygon(dc, points.data(), 3);
   SelectObject(dc, oldBrush);
   SelectObject(dc, oldPen);
   DeleteObject(brush);
   DeleteObject(pen);
+}
+
+void Band(HDC dc, int left, int right, COLORREF color) {
+  const RECT bar{left, UtilityImageSize - 3, right, UtilityImageSize};
+  HBRUSH brush = CreateSolidBrush(color);
+  FillRect(dc, &bar, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+TImageList& UtilityImages() {
+  // Made once and kept for the life of the process, as the tree unit's other sets.
+  static TImageList* const list = [] {
+    auto* images = new TImageList(nullptr, UtilityImageSize, UtilityImageSize);
+    const COLORREF glyph = RGB(128, 128, 128), themed = RGB(96, 96, 96), hot = RGB(248, 169, 0);
+    const std::array<POINT, 3> down{{{4, 6}, {11, 6}, {7, 10}}}, up{{{4, 10}, {11, 10}, {7, 6}}};
+    AddUtilityImage(*images, [&](HDC dc) { Triangle(dc, {{{6, 4}, {6, 11}, {2, 7}}}, glyph); });
+    AddUtilityImage(*images, [&](HDC dc) { Triangle(dc, {{{9, 4}, {9, 11}, {13, 7}}}, glyph); });
+    AddUtilityImage(*images, [&](HDC dc) { Triangle(dc, down, glyph); });
+    AddUtilityImage(*images, [&](HDC dc) { Triangle(dc, up, glyph); });
+    AddUtilityImage(*images, [&](HDC dc) { Triangle(dc, down, themed); });
+    AddUtilityImage(*images, [&](HDC dc) { Triangle(dc, up, themed); });
+    // The hot bar: rounded off at its ends.
+    AddUtilityImage(*images, [&](HDC dc) { Band(dc, 1, UtilityImageSize, hot); });
+    AddUtilityImage(*images, [&](HDC dc) { Band(dc, 0, UtilityImageSize, hot); });
+    AddUtilityImage(*images, [&](HDC dc) { Band(dc, 0, UtilityImageSize - 1, hot); });
+    return images;
+  }();
+  return *list;
+}
+
+HCURSOR HeaderCursorHandle(TCursor cursor) {
+  switch (cursor) {
+    case crHeaderSplit: return LoadCursorW(0, IDC_SIZEWE);
+    case crHandPoint: return LoadCursorW(0, IDC_HAND);
+    default: return LoadCursorW(0, IDC_ARROW);
+  }
 }
 
 TVTHeader::TVTHeader(TViewTreeObject& owner) : owner_(owner), columns_(std::make_unique<TViewTreeColumns>(*this)) {}
@@ -111,6 +163,24 @@ void TVTHeader::SetMainColumn(TColumnIndex value) {
   owner_.MainColumnChanged();
   if ((owner_.TreeOptions().SelectionOptions() & toExtendedFocus) == 0) owner_.focusedColumn_ = MainColumn();
   owner_.InvalidateTree();
+}
+
+void TVTHeader::ScaleHeader(int m, int d) { font_.SetSize(MulDiv(font_.Size(), m, d)); }
+
+HCURSOR TVTHeader::CursorAt(POINT p) {
+  HCURSOR cursor = HeaderCursorHandle(FindSplitter(p) ? crHeaderSplit : owner_.Cursor);
+  if (owner_.OnGetHeaderCursor) owner_.OnGetHeaderCursor(this, cursor);
+  return cursor;
+}
+
+bool TVTHeader::ColumnHint(POINT p, RECT& cellRect, std::u16string& hint) const {
+  if (!UseColumns() || !PointInHeader(p)) return false;
+  int left = 0, right = 0;
+  const TColumnIndex column = columns_->ColumnAtX(POINT{p.x, p.y + static_cast<LONG>(height_)}, true, left, right);
+  if (column < 0 || (owner_.ComponentState() & csDesigning) != 0) return false;
+  hint = columns_->Items(column).Hint;
+  cellRect = RECT{left, -static_cast<LONG>(height_), right, 0};
+  return !hint.empty();
 }
 
 void TVTHeader::SetAutoSizeIndex(TColumnIndex value) {
@@ -325,6 +395,7 @@ void TVTHeader::EndTracking() {
 }
 
 bool TVTHeader::ButtonUp(TMessage& message, bool nonClient) {
+  CancelApplicationHint();
   const POINT p = MessagePoint(message);
   const bool tracking = (states_ & ~hstLoading) != 0;
   if (tracking) {
@@ -445,6 +516,7 @@ bool TVTHeader::HandleHeaderMessage(TMessage& message) {
       }
       return false;
     case WM_NCLBUTTONDOWN: {
+      CancelApplicationHint();
       owner_.StopTimer(ScrollTimer);
       owner_.StopTimer(EditTimer);
       owner_.DoStateChange(0, tsScrolling | tsScrollPending | tsEditPending);
@@ -491,6 +563,7 @@ bool TVTHeader::HandleHeaderMessage(TMessage& message) {
     case WM_NCRBUTTONUP:
     case WM_NCMBUTTONUP: {
       const TMouseButton button = message.Msg == WM_NCRBUTTONUP ? TMouseButton::mbRight : TMouseButton::mbMiddle;
+      if (button == TMouseButton::mbRight) CancelApplicationHint();
       if (PointInHeader(p)) {
         columns_->HandleHeaderClick(p, button, false, true);
         if (owner_.OnHeaderMouseUp) owner_.OnHeaderMouseUp(this, button, KeyboardShiftState(), p.x, y);
@@ -510,9 +583,13 @@ bool TVTHeader::HandleHeaderMessage(TMessage& message) {
     }
     case WM_NCMOUSEMOVE:
       if (owner_.OnHeaderMouseMove) owner_.OnHeaderMouseMove(this, KeyboardShiftState(), p.x, y);
-      if (PointInHeader(p) &&
-          (columns_->UpdateHoverColumn(p) || (columns_->DownIndex >= 0 && columns_->DownIndex != columns_->HoverIndex))) {
+      if (!PointInHeader(p)) return false;
+      if (columns_->UpdateHoverColumn(p) || (columns_->DownIndex >= 0 && columns_->DownIndex != columns_->HoverIndex)) {
         SetTimer(owner_.Handle(), HeaderTimer, 50, nullptr);
+      }
+      // The application's hints see only client moves: the header's come from here.
+      if ((options_ & hoShowHint) != 0 && Application != nullptr) {
+        Application->HintMouseMessage(&owner_, POINT{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)});
       }
       return false;
     case WM_TIMER: {
@@ -527,11 +604,22 @@ bool TVTHeader::HandleHeaderMessage(TMessage& message) {
       return true;
     }
     case WM_MOUSEMOVE: return TrackHeaderMouse(p);
-    case WM_SETCURSOR:
+    case WM_SETCURSOR: {
       // While a column is tracked or dragged the header keeps the cursor.
-      if ((states_ & ~hstLoading) == 0) return false;
+      if ((states_ & ~hstLoading) != 0) {
+        message.Result = 1;
+        return true;
+      }
+      POINT cursor{};
+      GetCursorPos(&cursor);
+      ScreenToClient(owner_.Handle(), &cursor);
+      if (!PointInHeader(cursor) || (options_ & hoColumnResize) == 0) return false;
+      const HCURSOR shape = CursorAt(cursor);
+      if (shape == LoadCursorW(0, IDC_ARROW)) return false;
+      SetCursor(shape);
       message.Result = 1;
       return true;
+    }
     case WM_KEYDOWN:
       if (message.WParam != VK_ESCAPE) return false;
       [[fallthrough]];
@@ -680,6 +768,27 @@ void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
   DeleteObject(pen);
 }
 
+// The orange bar under a hot XP-style cell, from the utility images' bar pieces: its
+// images are 16 pixels high with the bar in their bottom three rows.
+void DrawHotBar(HDC dc, const RECT& r) {
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  TImageList& images = UtilityImages();
+  const int y = r.bottom - UtilityImageSize;
+  if (r.right - r.left > 32) {
+    images.Draw(canvas, r.left, y, 6);
+    for (int x = r.left + 16; x + 16 < r.right - 16; x += 16) images.Draw(canvas, x, y, 7);
+    images.Draw(canvas, r.right - 16, y, 8);
+  } else {
+    images.Draw(canvas, r.right - 16, y, 8);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, r.left, r.top, r.left + (r.right - r.left) / 2, r.bottom);
+    images.Draw(canvas, r.left, y, 6);
+    RestoreDC(dc, saved);
+  }
+  canvas.SetHandle(0);
+}
+
 void DrawXPStyleButton(HDC dc, const RECT& r, bool pressed, bool hot, bool rightBorder) {
   FillSolid(dc, r, pressed ? RGB(222, 223, 216) : hot ? RGB(250, 248, 243) : RGB(235, 234, 219));
   if (pressed) {
@@ -694,7 +803,7 @@ void DrawXPStyleButton(HDC dc, const RECT& r, bool pressed, bool hot, bool right
     Line(dc, r.left + 2, r.bottom - 2, r.left + 2, r.top + 1, RGB(208, 209, 201));
     Line(dc, r.left + 2, r.top + 1, r.right - 1, r.top + 1, RGB(208, 209, 201));
   } else if (hot) {
-    FillSolid(dc, RECT{r.left, r.bottom - 3, r.right, r.bottom}, RGB(248, 169, 0));
+    DrawHotBar(dc, r);
   } else {
     if (rightBorder) {
       Line(dc, r.right - 2, r.top + 3, r.right - 2, r.bottom - 5, RGB(199, 197, 178));
@@ -703,6 +812,22 @@ void DrawXPStyleButton(HDC dc, const RECT& r, bool pressed, bool hot, bool right
     Line(dc, r.left, r.bottom - 3, r.right, r.bottom - 3, RGB(224, 222, 207));
     Line(dc, r.left, r.bottom - 2, r.right, r.bottom - 2, RGB(213, 210, 195));
     Line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, RGB(203, 199, 184));
+  }
+}
+
+// The face of a cell: the classic edges of the header's style (no theme engine here),
+// or the XP look drawn by hand.
+void PaintHeaderCellFace(HDC dc, const THeaderPaintInfo& info, const HeaderEdges& edges) {
+  RECT face = info.PaintRectangle;
+  const TVTHeaderStyle style = info.Column->Owner().Header().Style();
+  if (style == hsXPStyle) {
+    DrawXPStyleButton(dc, face, info.IsDownIndex, info.IsHoverIndex, info.ShowRightBorder);
+  } else if (info.IsDownIndex) {
+    DrawEdge(dc, &face, edges.pressed.edge, edges.pressed.flags);
+  } else if (info.IsHoverIndex && style == hsPlates && info.Column->Has(coAllowClick)) {
+    DrawEdge(dc, &face, edges.hot.edge, edges.hot.flags);
+  } else {
+    DrawEdge(dc, &face, edges.normal.edge, edges.normal.flags | (info.ShowRightBorder ? BF_RIGHT : 0u));
   }
 }
 
@@ -737,16 +862,38 @@ void TViewTreeColumns::PaintHeader(HDC dc, const RECT& r, int hOffset) {
   HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
   HGDIOBJ oldBitmap = SelectObject(surface, bitmap);
   HGDIOBJ oldFont = SelectObject(surface, header_.Font().Handle());
-  const bool ownerDraw = (header_.Options() & hoOwnerDraw) != 0 && tree.OnHeaderDraw;
+  const bool designing = (tree.ComponentState() & csDesigning) != 0;
+  const bool ownerDrawOption = (header_.Options() & hoOwnerDraw) != 0 && !designing;
+  const bool advanced = ownerDrawOption && tree.OnHeaderDrawQueryElements && tree.OnAdvancedHeaderDraw;
+  const bool ownerDraw = ownerDrawOption && tree.OnHeaderDraw && !advanced;
   const HeaderEdges edges = EdgesOf(header_.Style());
+  TCanvas canvas;
+  canvas.SetHandle(surface);
+  // What an advanced owner claims is painted by it, in a device context it may change.
+  auto claim = [&](THeaderPaintInfo& info) {
+    THeaderPaintElements elements = 0;
+    if (advanced) tree.OnHeaderDrawQueryElements(&header_, info, elements);
+    return elements;
+  };
+  auto ownerPaints = [&](THeaderPaintInfo& info, THeaderPaintElements elements) {
+    if (elements == 0) return;
+    const int saved = SaveDC(surface);
+    tree.OnAdvancedHeaderDraw(&header_, info, elements);
+    RestoreDC(surface, saved);
+  };
+  if (tree.UseRightToLeftReading()) hOffset += GetSystemMetrics(SM_CXVSCROLL);
   const RECT whole{0, 0, width, height};
-  if (header_.Style() == hsXPStyle) {
+  THeaderPaintInfo backgroundInfo;
+  backgroundInfo.TargetCanvas = &canvas;
+  backgroundInfo.PaintRectangle = whole;
+  const THeaderPaintElements backgroundClaimed = claim(backgroundInfo) & hpeBackground;
+  if (backgroundClaimed != 0) {
+    ownerPaints(backgroundInfo, hpeBackground);
+  } else if (header_.Style() == hsXPStyle) {
     DrawXPStyleButton(surface, whole, false, false, false);
   } else {
     FillSolid(surface, whole, ColorToRGB(header_.Background()));
   }
-  TCanvas canvas;
-  canvas.SetHandle(surface);
   const int lastPosition = Count() - 1;
   int left = 0;
   bool scrolled = false;
@@ -761,65 +908,59 @@ void TViewTreeColumns::PaintHeader(HDC dc, const RECT& r, int hOffset) {
     left = cell.right;
     if (cell.left >= r.right) break;
     if (cell.right <= r.left) continue;
-    SaveDC(surface);
+    const int saved = SaveDC(surface);
     IntersectClipRect(surface, cell.left, cell.top, cell.right, cell.bottom);
-    const bool enabled = column.Has(coEnabled) && tree.Enabled();
-    const bool hot = index == HoverIndex && (header_.Options() & hoHotTrack) != 0 && column.Has(coEnabled);
-    const bool pressed = index == DownIndex;
-    const int dropMark = column.Has(coShowDropMark) && index == DropTarget && index != DragIndex ? (DropBefore ? 1 : 2) : 0;
-    const bool headerGlyph = (header_.Options() & hoShowImages) != 0 && header_.Images() != nullptr && column.ImageIndex() >= 0;
-    const bool sortGlyph = index == header_.SortColumn() && (header_.Options() & hoShowSortGlyphs) != 0;
+    THeaderPaintInfo info;
+    info.TargetCanvas = &canvas;
+    info.Column = &column;
+    info.PaintRectangle = cell;
+    info.IsEnabled = column.Has(coEnabled) && tree.Enabled();
+    info.IsHoverIndex = index == HoverIndex && (header_.Options() & hoHotTrack) != 0 && column.Has(coEnabled);
+    info.IsDownIndex = index == DownIndex;
+    if (column.Has(coShowDropMark) && index == DropTarget && index != DragIndex) info.DropMark = DropBefore ? dmmLeft : dmmRight;
+    info.ShowHeaderGlyph =
+        (header_.Options() & hoShowImages) != 0 && header_.Images() != nullptr && column.ImageIndex() >= 0;
+    info.ShowSortGlyph = index == header_.SortColumn() && (header_.Options() & hoShowSortGlyphs) != 0;
+    info.ShowRightBorder = header_.Style() == hsThickButtons || (header_.Options() & hoAutoResize) == 0 ||
+                           static_cast<int>(column.Position()) != lastPosition;
     if (column.Style() == vsOwnerDraw && ownerDraw) {
-      tree.OnHeaderDraw(&header_, canvas, &column, cell, hot, pressed, dropMark);
-      RestoreDC(surface, -1);
+      tree.OnHeaderDraw(&header_, canvas, &column, cell, info.IsHoverIndex, info.IsDownIndex, info.DropMark);
+      RestoreDC(surface, saved);
       continue;
     }
-    const bool rightBorder = header_.Style() == hsThickButtons || (header_.Options() & hoAutoResize) == 0 ||
-                             static_cast<int>(column.Position()) != lastPosition;
-    RECT face = cell;
-    if (header_.Style() == hsXPStyle) {
-      DrawXPStyleButton(surface, face, pressed, hot, rightBorder);
-    } else if (pressed) {
-      DrawEdge(surface, &face, edges.pressed.edge, edges.pressed.flags);
-    } else if (hot && header_.Style() == hsPlates && column.Has(coAllowClick)) {
-      DrawEdge(surface, &face, edges.hot.edge, edges.hot.flags);
-    } else {
-      DrawEdge(surface, &face, edges.normal.edge, edges.normal.flags | (rightBorder ? BF_RIGHT : 0u));
-    }
+    const THeaderPaintElements claimed = claim(info);
+    if ((claimed & hpeBackground) == 0) PaintHeaderCellFace(surface, info, edges);
     RECT content{cell.left + 2, cell.top + 2, cell.right - 2, cell.bottom - 2};
     UINT format = DT_LEFT | DT_TOP | DT_NOPREFIX;
     if (column.ReadsRightToLeft()) format |= DT_RTLREADING;
-    POINT glyphPos{}, sortPos{};
-    RECT textBounds{};
-    column.ComputeHeaderLayout(surface, content, headerGlyph, sortGlyph, glyphPos, sortPos, textBounds);
-    if (pressed) {
-      glyphPos = POINT{glyphPos.x + 1, glyphPos.y + 1};
-      sortPos = POINT{sortPos.x + 1, sortPos.y + 1};
-      textBounds = Moved(textBounds, 1, 1);
+    column.ComputeHeaderLayout(surface, content, info.ShowHeaderGlyph, info.ShowSortGlyph, info.GlyphPos,
+                               info.SortGlyphPos, info.TextRectangle);
+    if (info.IsDownIndex) {
+      info.GlyphPos = POINT{info.GlyphPos.x + 1, info.GlyphPos.y + 1};
+      info.SortGlyphPos = POINT{info.SortGlyphPos.x + 1, info.SortGlyphPos.y + 1};
+      info.TextRectangle = Moved(info.TextRectangle, 1, 1);
     }
-    if (headerGlyph && !(sortGlyph && !column.ReadsRightToLeft() &&
-                         glyphPos.x + header_.Images()->Width() > sortPos.x)) {
-      TCanvas glyphCanvas;
-      glyphCanvas.SetHandle(surface);
-      header_.Images()->Draw(glyphCanvas, glyphPos.x, glyphPos.y, column.ImageIndex(), enabled);
-      glyphCanvas.SetHandle(0);
+    if ((claimed & hpeHeaderGlyph) == 0 && info.ShowHeaderGlyph &&
+        !(info.ShowSortGlyph && !column.ReadsRightToLeft() &&
+          info.GlyphPos.x + header_.Images()->Width() > info.SortGlyphPos.x)) {
+      header_.Images()->Draw(canvas, info.GlyphPos.x, info.GlyphPos.y, column.ImageIndex(), info.IsEnabled);
     }
-    if (!column.Text().empty()) {
-      const COLORREF color = hot && (header_.Options() & hoHotTrack) != 0
-                                 ? ColorToRGB(tree.Colors().Color(TVTColors::HeaderHotColor))
-                                 : ColorToRGB(header_.Font().Color());
-      DrawCaptionText(surface, column.Text(), textBounds, enabled, color, format);
+    if ((claimed & hpeText) == 0 && !column.Text().empty()) {
+      const COLORREF color = info.IsHoverIndex ? ColorToRGB(tree.Colors().Color(TVTColors::HeaderHotColor))
+                                               : ColorToRGB(header_.Font().Color());
+      DrawCaptionText(surface, column.Text(), info.TextRectangle, info.IsEnabled, color, format);
     }
-    const COLORREF glyphColor = GetSysColor(COLOR_BTNSHADOW);
-    if (sortGlyph) {
-      DrawUtilityGlyph(surface, header_.SortDirection() == sdAscending ? ugSortAscending : ugSortDescending, sortPos.x,
-                       sortPos.y, glyphColor);
+    if ((claimed & hpeSortGlyph) == 0 && info.ShowSortGlyph) {
+      UtilityImages().Draw(canvas, info.SortGlyphPos.x, info.SortGlyphPos.y,
+                           header_.SortDirection() == sdAscending ? 3 : 2);
     }
-    if (dropMark == 1) DrawUtilityGlyph(surface, ugDropMarkLeft, cell.left, (height - UtilityGlyphSize) / 2, glyphColor);
-    if (dropMark == 2) {
-      DrawUtilityGlyph(surface, ugDropMarkRight, cell.right - UtilityGlyphSize, (height - UtilityGlyphSize) / 2, glyphColor);
+    if ((claimed & hpeDropMark) == 0 && info.DropMark != dmmNone) {
+      const int y = (height - UtilityImageSize) / 2;
+      if (info.DropMark == dmmLeft) UtilityImages().Draw(canvas, cell.left, y, 0);
+      if (info.DropMark == dmmRight) UtilityImages().Draw(canvas, cell.right - UtilityImageSize, y, 1);
     }
-    RestoreDC(surface, -1);
+    ownerPaints(info, claimed);
+    RestoreDC(surface, saved);
   }
   canvas.SetHandle(0);
   BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, surface, r.left, 0, SRCCOPY);

@@ -16,6 +16,7 @@
 #include "platform/classlib/menu_items.h"
 #include "platform/classlib/menus.h"
 #include "platform/classlib/persistent.h"
+#include "platform/win/cursors.h"
 
 using TVTHeaderOptions = std::uint16_t;
 inline constexpr TVTHeaderOptions hoAutoResize = 1u << 0;
@@ -45,14 +46,48 @@ inline constexpr THeaderStates hstLoading = 1u << 2;
 inline constexpr THeaderStates hstWidthTracking = 1u << 3;
 inline constexpr THeaderStates hstWidthTrackPending = 1u << 4;
 
+// The tree unit's utility images, 16 pixels square, made on first use and shared by
+// every header of the process (main thread only): 0 and 1 the drop marks at a cell's
+// left and right edge, 2 and 3 the sort glyphs (descending, ascending), 4 and 5 the
+// sort glyphs of themed headers, 6 to 8 the left end, middle and right end of the hot
+// bar of XP-style headers.
+TImageList& UtilityImages();
+inline constexpr int UtilityImageSize = 16;
 
-// The tree unit's small glyphs of the header, 16 pixels square.
-enum TUtilityGlyph { ugDropMarkLeft, ugDropMarkRight, ugSortDescending, ugSortAscending };
-inline constexpr int UtilityGlyphSize = 16;
-void DrawUtilityGlyph(HDC dc, TUtilityGlyph glyph, int x, int y, COLORREF color);
+// The mouse cursor over a splitter, and the cursor a class-library cursor number
+// stands for.
+inline constexpr TCursor crHeaderSplit = 63;
+HCURSOR HeaderCursorHandle(TCursor cursor);
 
-// The mouse cursor over a splitter.
-inline constexpr int crHeaderSplit = 63;
+// What an owner may paint of a header cell (or of the header's background) itself.
+using THeaderPaintElements = std::uint8_t;
+inline constexpr THeaderPaintElements hpeBackground = 1u << 0;
+inline constexpr THeaderPaintElements hpeDropMark = 1u << 1;
+inline constexpr THeaderPaintElements hpeHeaderGlyph = 1u << 2;
+inline constexpr THeaderPaintElements hpeSortGlyph = 1u << 3;
+inline constexpr THeaderPaintElements hpeText = 1u << 4;
+
+enum TVTDropMarkMode { dmmNone, dmmLeft, dmmRight };
+
+class TViewTreeColumn;
+
+// One cell as the header paints it, handed to the advanced owner-draw events; the
+// column is nil for the header's background.
+struct THeaderPaintInfo {
+  TCanvas* TargetCanvas = nullptr;
+  TViewTreeColumn* Column = nullptr;
+  RECT PaintRectangle{};
+  RECT TextRectangle{};
+  bool IsHoverIndex = false;
+  bool IsDownIndex = false;
+  bool IsEnabled = true;
+  bool ShowHeaderGlyph = false;
+  bool ShowSortGlyph = false;
+  bool ShowRightBorder = false;
+  TVTDropMarkMode DropMark = dmmNone;
+  POINT GlyphPos{};
+  POINT SortGlyphPos{};
+};
 
 class TViewTreeObject;
 
@@ -124,6 +159,14 @@ class TVTHeader : public TPersistent {
   bool FindSplitter(POINT p);
   // The header's share of the tree's messages; true when it consumed the message.
   bool HandleHeaderMessage(TMessage& message);
+  // The font grows or shrinks by M/D (a form scaled from one resolution to another).
+  virtual void ScaleHeader(int m, int d);
+  // The cursor over a client point in the header: the tree's own, the split cursor
+  // over a splitter, or what OnGetHeaderCursor makes of it.
+  HCURSOR CursorAt(POINT p);
+  // The hint of the column under a client point in the header, with the cell in
+  // client coordinates; False when no column is there or its hint is empty.
+  bool ColumnHint(POINT p, RECT& cellRect, std::u16string& hint) const;
 
   // The header stream. A short or damaged stream raises EReadError and leaves the
   // header with its defaults.

@@ -421,6 +421,11 @@ void TViewTreeObject::SetBottomSpace(std::uint32_t value) {
   RepaintWhenLive();
 }
 
+void TViewTreeObject::SetBackground(TPicture& value) {
+  background_.Bitmap().Assign(&value.Bitmap());
+  InvalidateTree();
+}
+
 void TViewTreeObject::SetBackgroundOffsetX(int value) {
   if (backgroundOffsetX_ == value) return;
   backgroundOffsetX_ = value;

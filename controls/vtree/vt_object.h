@@ -25,6 +25,7 @@
 #include "controls/vtree/vt_options.h"
 #include "platform/classlib/controls.h"
 #include "platform/classlib/graphics.h"
+#include "platform/classlib/image_control.h"
 #include "platform/classlib/menu_items.h"
 #include "platform/classlib/std_ctrls.h"
 
@@ -172,6 +173,11 @@ using TVTHeaderDraggedOutEvent =
     std::function<void(TVTHeader* sender, TColumnIndex column, const POINT& dropPosition)>;
 using TVTHeaderPaintEvent = std::function<void(TVTHeader* sender, TCanvas& canvas, TViewTreeColumn* column,
                                                const RECT& r, bool hover, bool pressed, int dropMark)>;
+using TVTHeaderPaintQueryElementsEvent =
+    std::function<void(TVTHeader* sender, THeaderPaintInfo& paintInfo, THeaderPaintElements& elements)>;
+using TVTAdvancedHeaderPaintEvent =
+    std::function<void(TVTHeader* sender, THeaderPaintInfo& paintInfo, THeaderPaintElements elements)>;
+using TVTGetHeaderCursorEvent = std::function<void(TVTHeader* sender, HCURSOR& cursor)>;
 
 class TViewTreeObject : public TCustomControl {
  public:
@@ -221,6 +227,9 @@ class TViewTreeObject : public TCustomControl {
   void SetAutoScrollInterval(std::uint32_t value);
   std::uint32_t BottomSpace() const { return bottomSpace_; }
   void SetBottomSpace(std::uint32_t value);
+  // The picture behind the rows with toShowBackground (empty: none).
+  TPicture& Background() { return background_; }
+  void SetBackground(TPicture& value);
   int BackgroundOffsetX() const { return backgroundOffsetX_; }
   void SetBackgroundOffsetX(int value);
   int BackgroundOffsetY() const { return backgroundOffsetY_; }
@@ -417,6 +426,9 @@ class TViewTreeObject : public TCustomControl {
   TVTHeaderDraggedEvent OnHeaderDragged;
   TVTHeaderDraggedOutEvent OnHeaderDraggedOut;
   TVTHeaderPaintEvent OnHeaderDraw;
+  TVTHeaderPaintQueryElementsEvent OnHeaderDrawQueryElements;
+  TVTAdvancedHeaderPaintEvent OnAdvancedHeaderDraw;
+  TVTGetHeaderCursorEvent OnGetHeaderCursor;
 
  protected:
   friend class TCustomViewTreeOptions;
@@ -507,6 +519,7 @@ class TViewTreeObject : public TCustomControl {
   std::uint32_t autoScrollDelay_ = 1000;
   std::uint32_t autoScrollInterval_ = 1;
   std::uint32_t bottomSpace_ = 0;
+  TPicture background_;
   int backgroundOffsetX_ = 0;
   int backgroundOffsetY_ = 0;
   int dragWidth_ = 200;

@@ -1,9 +1,11 @@
 #include "controls/vtree/vt_paint.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/frame_drawing.h"
+#include "platform/kernel/mul_div.h"
 
 namespace {
 
@@ -43,12 +45,7 @@ void Fill(HDC dc, const RECT& r, TColor color) {
 
 bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
-// a * b / c rounded half away from zero, as the platform's MulDiv.
-int MulDiv(int a, int b, int c) {
-  const long long product = static_cast<long long>(a) * b;
-  const long long half = c / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
-}
+RECT Moved(const RECT& r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
 
 // The row bitmap of one cycle: as wide as the painted window, as high as the tallest
 // row so far.
@@ -283,6 +280,31 @@ void TViewTreePainting::DoPaintDropMark(TCanvas& canvas, PViewNode, const RECT& 
   Polygon(dc, LastDropMode == dmAbove ? above : below, 6);
 }
 
+void TViewTreePainting::PaintSelectionRectangle(TCanvas& target, int windowOrgX, const RECT& selectionRect,
+                                                const RECT& targetRect) {
+  HDC dc = target.Handle();
+  const RECT band{selectionRect.left - windowOrgX, selectionRect.top, selectionRect.right - windowOrgX,
+                  selectionRect.bottom};
+  const RECT part{std::max(band.left, targetRect.left), std::max(band.top, targetRect.top),
+                  std::min(band.right, targetRect.right), std::min(band.bottom, targetRect.bottom)};
+  if (Empty(part)) return;
+  // The band's own edges only: it is drawn a row at a time, clipped to each row.
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, targetRect.left, targetRect.top, targetRect.right, targetRect.bottom);
+  if (DrawSelectionMode() == smBlendedRectangle && TreeGlobals().MMXAvailable) {
+    AlphaBlend(0, dc, part, POINT{0, 0}, bmConstantAlphaAndColor, SelectionBlendFactor(),
+               static_cast<int>(ColorToRGB(Colors().Color(TVTColors::SelectionRectangleBlendColor))));
+    SolidBrush border(Colors().Color(TVTColors::SelectionRectangleBorderColor));
+    FrameRect(dc, &band, border.get());
+  } else {
+    const COLORREF text = SetTextColor(dc, RGB(255, 255, 255)), back = SetBkColor(dc, RGB(0, 0, 0));
+    DrawFocusRect(dc, &band);
+    SetTextColor(dc, text);
+    SetBkColor(dc, back);
+  }
+  RestoreDC(dc, saved);
+}
+
 TColumnIndex TViewTreePainting::FitCellPaintRect(TVTPaintInfo& info) {
   return Header().UseColumns() ? Header().Columns().NextVisibleColumn(info.Column) : InvalidColumn;
 }
@@ -291,7 +313,37 @@ bool TViewTreePainting::HasFocusedLook() {
   return (HandleAllocated() && GetFocus() == Handle()) || (TreeOptions().PaintOptions() & toPopupMode) != 0;
 }
 
-void TViewTreePainting::PaintRowBackground(TVTPaintInfo& info, const RECT& row) {
+bool TViewTreePainting::UsesBackgroundPicture(TVTPaintOptions8 options) {
+  return (TreeOptions().PaintOptions() & toShowBackground) != 0 && !Background().Bitmap().Empty() &&
+         (options & poBackground) != 0;
+}
+
+bool TViewTreePainting::BlendsSelection() const {
+  return TreeGlobals().MMXAvailable && (TreeOptions().PaintOptions() & toUseBlendedSelection) != 0;
+}
+
+void TViewTreePainting::DrawBackgroundPicture(HDC dc, const RECT& area, int contentTop) {
+  TBitmap& picture = Background().Bitmap();
+  const int w = picture.Width(), h = picture.Height();
+  HDC source = picture.Canvas().Handle();
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+  const int x0 = BackgroundOffsetX(), y0 = BackgroundOffsetY() - contentTop;
+  if ((TreeOptions().PaintOptions() & toStaticBackground) != 0) {
+    Fill(dc, area, Color());
+    BitBlt(dc, x0, y0, w, h, source, 0, 0, SRCCOPY);
+  } else {
+    // Tiles in picture-sized steps from the offsets, the first one at or before the
+    // area's corner.
+    auto first = [](int from, int origin, int step) { return origin + static_cast<int>(std::floor(static_cast<double>(from - origin) / step)) * step; };
+    for (int y = first(area.top, y0, h); y < area.bottom; y += h) {
+      for (int x = first(area.left, x0, w); x < area.right; x += w) BitBlt(dc, x, y, w, h, source, 0, 0, SRCCOPY);
+    }
+  }
+  RestoreDC(dc, saved);
+}
+
+void TViewTreePainting::PaintRowBackground(TVTPaintInfo& info, const RECT& row, int rowTop) {
   TColor color = Color();
   TItemEraseAction action = eaDefault;
   TCanvas& canvas = *info.Canvas;
@@ -299,6 +351,8 @@ void TViewTreePainting::PaintRowBackground(TVTPaintInfo& info, const RECT& row) 
   HDC dc = canvas.Handle();
   if (action == eaColor) {
     Fill(dc, row, color);
+  } else if (action == eaDefault && UsesBackgroundPicture(info.PaintOptions)) {
+    DrawBackgroundPicture(dc, row, rowTop);
   } else if (action == eaDefault) {
     const bool block = (info.PaintOptions & poDrawSelection) != 0 &&
                        (TreeOptions().SelectionOptions() & toFullRowSelect) != 0 && info.Node->Has(vsSelected) &&
@@ -354,7 +408,10 @@ void TViewTreePainting::PaintSelectionAndFocus(TVTPaintInfo& info) {
     }
     // A full-row block is the row's background already.
     const bool block = fullRow && (TreeOptions().PaintOptions() & toUseBlendedSelection) == 0;
-    if (fill != TVTColors::Count && !block) {
+    if (fill != TVTColors::Count && !block && BlendsSelection()) {
+      AlphaBlend(0, dc, selection, POINT{0, 0}, bmConstantAlphaAndColor, SelectionBlendFactor(),
+                 static_cast<int>(ColorToRGB(Colors().Color(fill))));
+    } else if (fill != TVTColors::Count && !block) {
       Selected brush(dc, CreateSolidBrush(ColorToRGB(Colors().Color(fill))));
       Selected pen(dc, CreatePen(PS_SOLID, 1, ColorToRGB(Colors().Color(border))));
       const int radius = static_cast<int>(SelectionCurveRadius());
@@ -490,16 +547,18 @@ void TViewTreePainting::PaintRowCells(TVTPaintInfo& info, const RECT& window, in
   }
 }
 
-void TViewTreePainting::PaintBelowLastRow(TCanvas& canvas, const RECT& area, bool columns, TVTPaintOptions8 options) {
+void TViewTreePainting::PaintBelowLastRow(TCanvas& canvas, const RECT& area, int contentTop, bool columns,
+                                          TVTPaintOptions8 options) {
   bool handled = false;
   if (OnPaintBackground) OnPaintBackground(this, canvas, area, handled);
   if (handled) return;
   HDC dc = canvas.Handle();
-  if (!columns) {
-    Fill(dc, area, Color());
+  if (UsesBackgroundPicture(options)) {
+    DrawBackgroundPicture(dc, area, contentTop);
     return;
   }
   Fill(dc, area, Color());
+  if (!columns) return;
   TViewTreeColumns& headerColumns = Header().Columns();
   const bool fullGrid = (options & poGridLines) != 0 && (TreeOptions().PaintOptions() & toShowVertGridLines) != 0 &&
                         (TreeOptions().PaintOptions() & toFullVertGridLines) != 0;
@@ -525,6 +584,10 @@ void TViewTreePainting::PaintTree(TCanvas& targetCanvas, const RECT& window, POI
       paintOptions &= static_cast<TVTPaintOptions8>(~poDrawSelection);
     }
     if ((visual & toHideFocusRect) != 0) paintOptions &= static_cast<TVTPaintOptions8>(~poDrawFocusRect);
+    // The rubber band, normalised, while one is drawn.
+    RECT band{std::min(SelectionRect.left, SelectionRect.right), std::min(SelectionRect.top, SelectionRect.bottom),
+              std::max(SelectionRect.left, SelectionRect.right), std::max(SelectionRect.top, SelectionRect.bottom)};
+    if (!InState(tsDrawSelPending | tsDrawSelecting)) band = RECT{};
     int rowTop = 0;
     PViewNode node = GetNodeAt(0, window.top, false, rowTop);
     TLineImage lineImage;
@@ -565,11 +628,12 @@ void TViewTreePainting::PaintTree(TCanvas& targetCanvas, const RECT& window, POI
         bool customDraw = false;
         if (OnBeforeItemPaint) OnBeforeItemPaint(this, buffer.canvas, node, row, customDraw);
         if (!customDraw) {
-          PaintRowBackground(info, row);
+          PaintRowBackground(info, row, rowTop);
           PaintRowCells(info, window, vAlign, lineImage, columns, editColumn_);
           if (OnAfterItemPaint) OnAfterItemPaint(this, buffer.canvas, node, row);
           if ((paintOptions & poDrawDropMark) != 0 && node == dropTargetNode_) DoPaintDropMark(buffer.canvas, node, row);
         }
+        if (!Empty(band)) PaintSelectionRectangle(buffer.canvas, 0, Moved(band, 0, -rowTop), row);
         if (visibleHeight > 0) {
           BitBlt(targetDc, target.x, target.y + drawn, width, visibleHeight, dc, window.left, skip, SRCCOPY);
         }
@@ -590,7 +654,9 @@ void TViewTreePainting::PaintTree(TCanvas& targetCanvas, const RECT& window, POI
       const int height = window.bottom - top;
       HDC dc = buffer.Row(height, window.left);
       buffer.canvas.SetHandle(dc);
-      PaintBelowLastRow(buffer.canvas, RECT{window.left, 0, window.right, height}, columns, paintOptions);
+      const RECT area{window.left, 0, window.right, height};
+      PaintBelowLastRow(buffer.canvas, area, top, columns, paintOptions);
+      if (!Empty(band)) PaintSelectionRectangle(buffer.canvas, 0, Moved(band, 0, -top), area);
       BitBlt(targetDc, target.x, target.y + drawn, width, height, dc, window.left, 0, SRCCOPY);
       buffer.canvas.SetHandle(0);
     }

@@ -86,6 +86,11 @@ class TViewTreePainting : public TViewTreePositions {
 
   // The node that is the current drop target and where a drop would land.
   TVTDropMode LastDropMode = dmNowhere;
+  // The rubber band in content coordinates: from the corner where the press was to
+  // the mouse (not normalised), and where it was before the last move. Painted while
+  // tsDrawSelPending or tsDrawSelecting is set.
+  RECT SelectionRect{};
+  RECT LastSelectionRect{};
 
   TVTPaintEvent OnBeforePaint;
   TVTPaintEvent OnAfterPaint;
@@ -109,12 +114,16 @@ class TViewTreePainting : public TViewTreePositions {
   // The node's own content (the string tree's text); the base tree draws none.
   virtual void DoPaintNode(TVTPaintInfo& info);
   virtual void DoPaintDropMark(TCanvas& canvas, PViewNode node, const RECT& r);
+  // The rubber band's part within TargetRect: SelectionRect (normalised, content
+  // coordinates) lies WindowOrgX further right on the target.
+  virtual void PaintSelectionRectangle(TCanvas& target, int windowOrgX, const RECT& selectionRect,
+                                       const RECT& targetRect);
   virtual void DrawDottedHLine(const TVTPaintInfo& info, int left, int right, int top);
   virtual void DrawDottedVLine(const TVTPaintInfo& info, int top, int bottom, int left);
   // May widen the cell; answers the column painting goes on with.
   virtual TColumnIndex FitCellPaintRect(TVTPaintInfo& info);
   // Clears the row: a colour, the full-row selection block or nothing.
-  virtual void PaintRowBackground(TVTPaintInfo& info, const RECT& row);
+  virtual void PaintRowBackground(TVTPaintInfo& info, const RECT& row, int rowTop);
   // The cell's background colour, selection rectangle and focus rectangle.
   virtual void PaintSelectionAndFocus(TVTPaintInfo& info);
   void MeasureItemHeight(TCanvas& canvas, PViewNode node);
@@ -122,7 +131,12 @@ class TViewTreePainting : public TViewTreePositions {
  private:
   void PaintRowCells(TVTPaintInfo& info, const RECT& window, int vAlign, const TLineImage& lineImage,
                      bool columns, TColumnIndex editColumn);
-  void PaintBelowLastRow(TCanvas& canvas, const RECT& area, bool columns, TVTPaintOptions8 options);
+  void PaintBelowLastRow(TCanvas& canvas, const RECT& area, int contentTop, bool columns, TVTPaintOptions8 options);
+  // The background picture over Area, whose logical (x, 0) is content (x, ContentTop).
+  void DrawBackgroundPicture(HDC dc, const RECT& area, int contentTop);
+  bool UsesBackgroundPicture(TVTPaintOptions8 options);
+  // The selection colour blended over a rectangle instead of drawn solid.
+  bool BlendsSelection() const;
   void DrawLinePiece(const TVTPaintInfo& info, TVTLineType type, int x, int vAlign, int indent, bool reverse);
   void SetDottedBrush(TCanvas& canvas, TColor color);
   bool HasFocusedLook();

@@ -9,6 +9,7 @@
 
 #include "platform/base/clock.h"
 #include "platform/base/errors.h"
+#include "platform/win/cursors.h"
 #include "platform/win/keyboard.h"
 #include "platform/win/scroll.h"
 
@@ -498,9 +499,15 @@ bool platform::win::detail::DefInputProc(HWND window, UINT message, WPARAM wPara
       if (HWND parent = ParentOfChild(window)) result = SendMessageW(parent, message, wParam, lParam);
       if (result == 0) result = MA_ACTIVATE;
       return true;
-    case WM_SETCURSOR:
+    case WM_SETCURSOR: {
       if (HWND parent = ParentOfChild(window)) result = SendMessageW(parent, message, wParam, lParam) ? TRUE : FALSE;
+      if (result != FALSE) return true;
+      // Nobody chose: the class's cursor over the client area, the arrow elsewhere.
+      const auto classCursor = static_cast<HCURSOR>(GetClassLongPtrW(window, GCLP_HCURSOR));
+      const bool client = static_cast<LRESULT>(LOWORD(static_cast<DWORD>(lParam))) == HTCLIENT;
+      SetCursor(client && classCursor != 0 ? classCursor : LoadCursorW(0, IDC_ARROW));
       return true;
+    }
     case WM_MOUSEWHEEL:
     case WM_CONTEXTMENU:
       if (HWND parent = ParentOfChild(window)) result = SendMessageW(parent, message, wParam, lParam);

@@ -7,6 +7,7 @@
 #include "controls/vtree/vt_globals.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/streams.h"
+#include "platform/win/cursors.h"
 #include "platform/win/input.h"
 #include "platform/win/input_driver.h"
 #include "tree_test_support.h"
@@ -453,6 +454,120 @@ TEST_F(HeaderMouse, AShortDragIsAClick) {
   EXPECT_EQ(Positions(*tree_), (std::vector<TColumnIndex>{0, 1, 2}));
   ASSERT_EQ(clicks_.size(), 1u);
   EXPECT_EQ(clicks_[0].first, 0);
+}
+
+// The pointer's shape as the window system asks the header for it on each move.
+TEST_F(HeaderMouse, TheCursorSplitsOverASplitterOnly) {
+  namespace input = platform::input_driver;
+  const HCURSOR arrow = LoadCursorW(0, IDC_ARROW), split = LoadCursorW(0, IDC_SIZEWE), hand = LoadCursorW(0, IDC_HAND);
+  struct Case {
+    const char* what;
+    POINT at;
+    TVTHeaderOptions options;
+    bool handOverCells;
+    HCURSOR expected;
+  };
+  const TVTHeaderOptions usual = tree_->Header().Options();
+  const Case cases[] = {
+      {"on the first splitter", InHeader(102, 10), usual, false, split},
+      {"on the last splitter", InHeader(238, 10), usual, false, split},
+      {"in a cell", InHeader(50, 10), usual, false, arrow},
+      {"right of the columns", InHeader(280, 10), usual, false, arrow},
+      {"in the client area", POINT{InHeader(102, 40)}, usual, false, arrow},
+      {"without column resizing", InHeader(102, 10), static_cast<TVTHeaderOptions>(usual & ~hoColumnResize), false, arrow},
+      {"a handler's choice in a cell", InHeader(50, 10), usual, true, hand},
+      {"a handler's choice on a splitter", InHeader(102, 10), usual, true, hand},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    tree_->Header().SetOptions(c.options);
+    tree_->OnGetHeaderCursor = nullptr;
+    if (c.handOverCells) tree_->OnGetHeaderCursor = [&](TVTHeader*, HCURSOR& cursor) { cursor = hand; };
+    SetCursor(0);
+    input::MoveTo(c.at);
+    input::RunPending();
+    EXPECT_EQ(GetCursor(), c.expected);
+  }
+  // While a splitter is dragged the shape stays, wherever the mouse goes.
+  tree_->OnGetHeaderCursor = nullptr;
+  tree_->Header().SetOptions(usual);
+  input::MoveTo(InHeader(100, 10));
+  input::RunPending();
+  input::Press(VK_LBUTTON);
+  input::RunPending();
+  input::MoveTo(InHeader(60, 10));
+  input::RunPending();
+  EXPECT_EQ(GetCursor(), split);
+  input::Release(VK_LBUTTON);
+  input::RunPending();
+}
+
+TEST_F(HeaderMouse, AColumnsHintCoversItsCell) {
+  tree_->Header().Columns()[1].Hint = u"Date of the visit";
+  struct Case {
+    POINT at;
+    bool shown;
+    RECT cell;
+  };
+  const Case cases[] = {
+      {POINT{120, -10}, true, RECT{100, -20, 180, 0}},
+      {POINT{50, -10}, false, RECT{}},   // column 0 has no hint
+      {POINT{280, -10}, false, RECT{}},  // no column there
+      {POINT{120, 10}, false, RECT{}},   // the client area
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.at.x * 1000 + c.at.y);
+    RECT cell{};
+    std::u16string hint;
+    EXPECT_EQ(tree_->Header().ColumnHint(c.at, cell, hint), c.shown);
+    if (!c.shown) continue;
+    EXPECT_EQ(hint, u"Date of the visit");
+    EXPECT_EQ(cell.left, c.cell.left);
+    EXPECT_EQ(cell.right, c.cell.right);
+    EXPECT_EQ(cell.top, c.cell.top);
+    EXPECT_EQ(cell.bottom, c.cell.bottom);
+  }
+}
+
+TEST(TreeHeader, ScalingChangesTheFontSizeByTheFraction) {
+  struct Case {
+    int size, m, d, scaled;
+  };
+  const Case cases[] = {{8, 120, 96, 10}, {9, 3, 2, 14}, {10, 1, 3, 3}, {8, 96, 96, 8}, {11, 2, 4, 6}};
+  for (const Case& c : cases) {
+    TestTree tree;
+    tree.Header().Font().SetSize(c.size);
+    tree.Header().ScaleHeader(c.m, c.d);
+    EXPECT_EQ(tree.Header().Font().Size(), c.scaled) << c.size << " * " << c.m << " / " << c.d;
+  }
+}
+
+TEST_F(HeaderMouse, AnAdvancedOwnerPaintsWhatItClaims) {
+  std::vector<std::string> asked, painted;
+  tree_->OnHeaderDrawQueryElements = [&](TVTHeader*, THeaderPaintInfo& info, THeaderPaintElements& elements) {
+    const int column = info.Column == nullptr ? -1 : info.Column->Index();
+    asked.push_back(std::to_string(column));
+    if (column == -1) elements = hpeBackground;
+    if (column == 1) elements = hpeText | hpeSortGlyph;
+  };
+  tree_->OnAdvancedHeaderDraw = [&](TVTHeader*, THeaderPaintInfo& info, THeaderPaintElements elements) {
+    const int column = info.Column == nullptr ? -1 : info.Column->Index();
+    painted.push_back(std::to_string(column) + ":" + std::to_string(elements) + " " +
+                      std::to_string(info.PaintRectangle.left) + ".." + std::to_string(info.PaintRectangle.right) +
+                      (info.ShowSortGlyph ? " sorted" : ""));
+  };
+  tree_->Header().SetSortColumn(1);
+  // Owner drawing needs its option; without it nobody is asked.
+  tree_->Header().InvalidateHeader();
+  platform::input_driver::RunPending();
+  EXPECT_TRUE(asked.empty());
+  tree_->Header().SetOptions(tree_->Header().Options() | hoOwnerDraw);
+  asked.clear();
+  painted.clear();
+  tree_->Header().InvalidateHeader();
+  platform::input_driver::RunPending();
+  EXPECT_EQ(asked, (std::vector<std::string>{"-1", "0", "1", "2"}));
+  EXPECT_EQ(painted, (std::vector<std::string>{"-1:1 0..300", "1:24 100..180 sorted"}));
 }
 
 }  // namespace

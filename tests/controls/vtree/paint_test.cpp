@@ -294,4 +294,113 @@ TEST_F(TreePicture, SelectionFocusGridAndPlates) {
   EXPECT_EQ(pellix_test::CompareWithExpected(*Picture(), "../controls/vtree_selection_grid.png", 0), "");
 }
 
+// A 12 x 10 picture of four coloured quarters, so that where each tile starts shows.
+void QuarterPicture(TPicture& picture) {
+  TBitmap& bitmap = picture.Bitmap();
+  bitmap.SetSize(12, 10);
+  const COLORREF quarters[] = {RGB(250, 200, 120), RGB(120, 200, 250), RGB(200, 250, 120), RGB(250, 250, 250)};
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 12; ++x) bitmap.Canvas().SetPixel(x, y, static_cast<TColor>(quarters[(y < 5 ? 0 : 2) + (x < 6 ? 0 : 1)]));
+  }
+}
+
+TEST_F(TreePicture, TheBackgroundPictureTilesFromItsOffsetsOrStandsOnce) {
+  TPicture picture;
+  QuarterPicture(picture);
+  tree_->SetBackground(picture);
+  tree_->SetBackgroundOffsetX(5);
+  tree_->SetBackgroundOffsetY(3);
+  tree_->TreeOptions().SetPaintOptions(tree_->TreeOptions().PaintOptions() | toShowBackground);
+  auto tiled = Picture();
+  EXPECT_EQ(pellix_test::CompareWithExpected(*tiled, "../controls/vtree_background_tiled.png", 0), "");
+  // Tiles start at content x 5 + 12k and y 3 + 10k; column 1 is empty right of its text.
+  RECT window{};
+  GetWindowRect(tree_->Handle(), &window);
+  POINT corner{0, 0};
+  ClientToScreen(tree_->Handle(), &corner);
+  auto at = [&](int x, int y) { return pellix_test::PixelOf(*tiled, x + corner.x - window.left, y + corner.y - window.top); };
+  EXPECT_EQ(at(126, 4), (pellix_test::Bgra{120, 200, 250, 255}));   // a tile's top left quarter
+  EXPECT_EQ(at(132, 9), (pellix_test::Bgra{250, 250, 250, 255}));   // its bottom right quarter
+  EXPECT_EQ(at(126, 1), (pellix_test::Bgra{120, 250, 200, 255}));   // the tile above the offset
+  EXPECT_EQ(at(126, 24), (pellix_test::Bgra{120, 200, 250, 255}));  // the second row goes on
+  // Once only, where the offsets put it in the content, scrolled with the rows.
+  tree_->TreeOptions().SetPaintOptions(tree_->TreeOptions().PaintOptions() | toStaticBackground);
+  tree_->SetBackgroundOffsetX(120);
+  tree_->SetBackgroundOffsetY(30);
+  tree_->SetOffsetY(-10);
+  auto once = Picture();
+  EXPECT_EQ(pellix_test::CompareWithExpected(*once, "../controls/vtree_background_static.png", 0), "");
+  auto shown = [&](int x, int y) { return pellix_test::PixelOf(*once, x + corner.x - window.left, y - 10 + corner.y - window.top); };
+  EXPECT_EQ(shown(121, 31), (pellix_test::Bgra{120, 200, 250, 255}));
+  EXPECT_EQ(shown(131, 39), (pellix_test::Bgra{250, 250, 250, 255}));
+  EXPECT_EQ(shown(121, 45), (pellix_test::Bgra{255, 255, 255, 255}));  // the tree's colour around it
+  EXPECT_EQ(shown(110, 31).g, 255);
+}
+
+TEST_F(TreePicture, BlendedSelectionMixesTheSelectionColourIntoTheCell) {
+  tree_->TreeOptions().SetPaintOptions(tree_->TreeOptions().PaintOptions() | toUseBlendedSelection | toPopupMode);
+  tree_->SetFocusedColumn(0);
+  tree_->SetSelected(nodes_.at("News"), true);
+  tree_->SetSelectionBlendFactor(64);
+  auto picture = Picture();
+  EXPECT_EQ(pellix_test::CompareWithExpected(*picture, "../controls/vtree_blended_selection.png", 0), "");
+}
+
+TEST_F(TreePicture, TheRubberBandIsBlendedOrDotted) {
+  const auto before = Picture();
+  // From inside the first row across the rows below it, corners given the other way round.
+  tree_->SelectionRect = RECT{150, 4, 30, 100};
+  tree_->DoStateChange(tsDrawSelecting);
+  tree_->SetDrawSelectionMode(smBlendedRectangle);
+  tree_->Invalidate();
+  EXPECT_EQ(pellix_test::CompareWithExpected(*Picture(), "../controls/vtree_rubber_band_blended.png", 0), "");
+  tree_->SetDrawSelectionMode(smDottedRectangle);
+  tree_->Invalidate();
+  EXPECT_EQ(pellix_test::CompareWithExpected(*Picture(), "../controls/vtree_rubber_band_dotted.png", 0), "");
+  // Once the band ends nothing of it stays.
+  tree_->DoStateChange(0, tsDrawSelecting);
+  tree_->Invalidate();
+  EXPECT_EQ(pellix_test::ComparePictures(*Picture(), *before, 0), "");
+}
+
+// The tree unit's blending, byte by byte, on pixels of memory bitmaps.
+TEST(TreeAlphaBlend, EveryModeMixesAsItSays) {
+  struct Case {
+    const char* what;
+    TBlendMode mode;
+    int alpha, bias;
+    std::uint8_t sourceAlpha;
+    int expectedBlue;  // destination blue 200, source blue 40
+  };
+  const Case cases[] = {
+      {"constant", bmConstantAlpha, 128, 0, 255, 200 + ((40 - 200) * 128 >> 8)},
+      {"constant with bias", bmConstantAlpha, 128, -50, 255, 200 + ((40 - 200) * 128 >> 8) - 50},
+      {"clamped", bmConstantAlpha, 0, 100, 255, 255},
+      {"per pixel", bmPerPixelAlpha, 0, 0, 64, 200 + ((40 - 200) * 64 >> 8)},
+      {"master", bmMasterAlpha, 128, 0, 64, 200 + ((40 - 200) * 32 >> 8)},
+      {"colour", bmConstantAlphaAndColor, 64, static_cast<int>(RGB(0, 0, 100)), 255, (200 * 192 + 100 * 64) >> 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TBitmap source, destination;
+    source.SetSize(4, 4);
+    destination.SetSize(4, 4);
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        std::uint8_t* s = source.ScanLine(y) + x * 4;
+        s[0] = 40, s[1] = 40, s[2] = 40, s[3] = c.sourceAlpha;
+        std::uint8_t* d = destination.ScanLine(y) + x * 4;
+        d[0] = 200, d[1] = 200, d[2] = 200, d[3] = 255;
+      }
+    }
+    // The source's (0, 0)..(2, 2) onto the destination from (1, 1): cut at its edge.
+    AlphaBlend(source.Canvas().Handle(), destination.Canvas().Handle(), RECT{0, 0, 4, 4}, POINT{1, 1}, c.mode, c.alpha,
+               c.bias);
+    EXPECT_EQ(destination.ScanLine(0)[0], 200);           // outside: untouched
+    EXPECT_EQ(destination.ScanLine(1)[4 + 0], c.expectedBlue);
+    EXPECT_EQ(destination.ScanLine(3)[12 + 0], c.expectedBlue);
+    EXPECT_EQ(destination.ScanLine(2)[8 + 3], 255);       // opacity stays
+  }
+}
+
 }  // namespace

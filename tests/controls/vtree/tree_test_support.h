@@ -71,6 +71,9 @@ class TestTree : public TBaseViewTree {
     OnHeaderDragged = nullptr;
     OnHeaderDraggedOut = nullptr;
     OnHeaderDraw = nullptr;
+    OnHeaderDrawQueryElements = nullptr;
+    OnAdvancedHeaderDraw = nullptr;
+    OnGetHeaderCursor = nullptr;
     OnBeforePaint = nullptr;
     OnAfterPaint = nullptr;
     OnBeforeItemErase = nullptr;
