@@ -8,6 +8,7 @@
 #include "controls/vtree/vt_object.h"
 #include "platform/classlib/exceptions.h"
 #include "platform/gdi/device_context.h"
+#include "platform/gdi/window_picture.h"
 
 // --- stream helpers ---
 
@@ -749,23 +750,43 @@ void TViewTreeColumns::ResizeAnimated(TColumnIndex column, int newWidth) {
   TViewTreeColumn& c = Items(column);
   newWidth = std::clamp(newWidth, c.minWidth_, c.maxWidth_);
   if (newWidth == c.width_) return;
-  // 32 steps of about a millisecond each; each step shows the growing or shrinking
-  // column, the last one is the width setter itself.
-  const int step = (newWidth - c.width_) / 32;
   TViewTreeObject& tree = header_.Treeview();
-  const int start = c.width_;
-  for (int i = 1; i < 32 && step != 0; ++i) {
-    c.width_ = std::clamp(start + step * i, c.minWidth_, c.maxWidth_);
-    RecalculateLefts(false);
-    if (tree.HandleAllocated()) {
-      header_.InvalidateHeader();
-      tree.InvalidateTree();
-      tree.Update();
+  // 32 steps of about a millisecond, each moving what lies right of the column's edge
+  // by a 32nd of the change; the width setter then paints the result exactly.
+  const int step = (newWidth - c.width_) / 32;
+  if (tree.HandleAllocated() && step != 0) {
+    HDC dc = GetWindowDC(tree.Handle());
+    // Window coordinates: the header rows lie above the client area.
+    RECT window{};
+    GetWindowRect(tree.Handle(), &window);
+    POINT client{0, 0};
+    ClientToScreen(tree.Handle(), &client);
+    const int dx = client.x - window.left, dy = client.y - window.top;
+    const RECT clientArea = tree.TreeClientRect();
+    const RECT header = tree.HeaderRect();
+    int edge = dx + c.StoredLeft() + c.width_ - (c.Has(coFixed) ? 0 : tree.EffectiveOffsetX());
+    const int right = dx + clientArea.right;
+    HBRUSH treeBrush = CreateSolidBrush(ColorToRGB(tree.Color()));
+    HBRUSH headerBrush = CreateSolidBrush(ColorToRGB(header_.Background()));
+    for (int i = 0; i < 32; ++i) {
+      const RECT headerRows{edge, header.top, right, header.bottom};
+      const RECT clientRows{edge, dy, right, dy + clientArea.bottom};
+      ScrollDC(dc, step, 0, &headerRows, &headerRows, 0, nullptr);
+      ScrollDC(dc, step, 0, &clientRows, &clientRows, 0, nullptr);
+      if (step > 0) {
+        // The strip the move uncovered belongs to the growing column.
+        const RECT headerStrip{edge, headerRows.top, edge + step, headerRows.bottom};
+        const RECT clientStrip{edge, clientRows.top, edge + step, clientRows.bottom};
+        FillRect(dc, &headerStrip, headerBrush);
+        FillRect(dc, &clientStrip, treeBrush);
+      }
+      edge += step;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    DeleteObject(treeBrush);
+    DeleteObject(headerBrush);
+    ReleaseDC(tree.Handle(), dc);
   }
-  c.width_ = start;
-  RecalculateLefts(false);
   c.SetWidth(newWidth);
 }
 

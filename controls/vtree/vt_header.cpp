@@ -173,16 +173,6 @@ HCURSOR TVTHeader::CursorAt(POINT p) {
   return cursor;
 }
 
-bool TVTHeader::ColumnHint(POINT p, RECT& cellRect, std::u16string& hint) const {
-  if (!UseColumns() || !PointInHeader(p)) return false;
-  int left = 0, right = 0;
-  const TColumnIndex column = columns_->ColumnAtX(POINT{p.x, p.y + static_cast<LONG>(height_)}, true, left, right);
-  if (column < 0 || (owner_.ComponentState() & csDesigning) != 0) return false;
-  hint = columns_->Items(column).Hint;
-  cellRect = RECT{left, -static_cast<LONG>(height_), right, 0};
-  return !hint.empty();
-}
-
 void TVTHeader::SetAutoSizeIndex(TColumnIndex value) {
   autoSizeIndex_ = value;
   if ((options_ & hoAutoResize) != 0) columns_->ResizeAutoSizeColumn(false);

@@ -164,9 +164,6 @@ class TVTHeader : public TPersistent {
   // The cursor over a client point in the header: the tree's own, the split cursor
   // over a splitter, or what OnGetHeaderCursor makes of it.
   HCURSOR CursorAt(POINT p);
-  // The hint of the column under a client point in the header, with the cell in
-  // client coordinates; False when no column is there or its hint is empty.
-  bool ColumnHint(POINT p, RECT& cellRect, std::u16string& hint) const;
 
   // The header stream. A short or damaged stream raises EReadError and leaves the
   // header with its defaults.

@@ -76,7 +76,7 @@ class TViewTreeMouse : public TViewTreeHints {
   virtual void HandleIncrementalSearch(WORD charCode);
 
   // The rubber band in content coordinates: where it started and where it is now.
-  const RECT& SelectionRect() const { return newSelRect_; }
+  RECT SelectionRect() const override { return newSelRect_; }
   TScrollDirections ScrollDirections() const { return scrollDirections_; }
 
   // The menu a right click opens when no handler answers one for the node.

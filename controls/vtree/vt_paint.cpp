@@ -585,8 +585,9 @@ void TViewTreePainting::PaintTree(TCanvas& targetCanvas, const RECT& window, POI
     }
     if ((visual & toHideFocusRect) != 0) paintOptions &= static_cast<TVTPaintOptions8>(~poDrawFocusRect);
     // The rubber band, normalised, while one is drawn.
-    RECT band{std::min(SelectionRect.left, SelectionRect.right), std::min(SelectionRect.top, SelectionRect.bottom),
-              std::max(SelectionRect.left, SelectionRect.right), std::max(SelectionRect.top, SelectionRect.bottom)};
+    const RECT corners = SelectionRect();
+    RECT band{std::min(corners.left, corners.right), std::min(corners.top, corners.bottom),
+              std::max(corners.left, corners.right), std::max(corners.top, corners.bottom)};
     if (!InState(tsDrawSelPending | tsDrawSelecting)) band = RECT{};
     int rowTop = 0;
     PViewNode node = GetNodeAt(0, window.top, false, rowTop);
@@ -666,6 +667,22 @@ void TViewTreePainting::PaintTree(TCanvas& targetCanvas, const RECT& window, POI
   }
   if (OnAfterPaint) OnAfterPaint(this, targetCanvas);
   DoStateChange(0, tsPainting);
+}
+
+void TViewTreePainting::PrintClient(HDC dc, LPARAM flags) {
+  if ((flags & PRF_CHECKVISIBLE) != 0 && !IsWindowVisible(Handle())) return;
+  const RECT client = TreeClientRect();
+  const RECT window{client.left + effectiveOffsetX_, client.top - offsetY_, client.right + effectiveOffsetX_,
+                    client.bottom - offsetY_};
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  try {
+    PaintTree(canvas, window, POINT{0, 0}, PrintClientPaintOptions);
+  } catch (...) {
+    canvas.SetHandle(0);
+    throw;
+  }
+  canvas.SetHandle(0);
 }
 
 void TViewTreePainting::Paint() {

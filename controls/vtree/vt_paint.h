@@ -23,6 +23,8 @@ inline constexpr TVTPaintOptions8 poMainOnly = 1u << 6;
 inline constexpr TVTPaintOptions8 poSelectedOnly = 1u << 7;
 // What the control's own painting asks for.
 inline constexpr TVTPaintOptions8 DefaultPaintCycleOptions = 63;
+// What printing the client area asks for: the same without column colours.
+inline constexpr TVTPaintOptions8 PrintClientPaintOptions = 61;
 
 enum TVTLineType { ltNone, ltBottomRight, ltTopDown, ltTopDownRight, ltRight, ltTopRight, ltLeft, ltLeftBottom };
 using TLineImage = std::vector<TVTLineType>;
@@ -80,17 +82,19 @@ class TViewTreePainting : public TViewTreePositions {
   // Draws the content rectangle Window (content coordinates) onto the canvas with its
   // corner at Target.
   virtual void PaintTree(TCanvas& targetCanvas, const RECT& window, POINT target, TVTPaintOptions8 paintOptions);
+  // WM_PRINTCLIENT: the client area as it shows, drawn into the DC (nothing for an
+  // invisible window when Flags hold PRF_CHECKVISIBLE).
+  void PrintClient(HDC dc, LPARAM flags);
   // The line kinds of a node, one per indentation level; answers the number of
   // selected ancestors (the root not counted).
   int DetermineLineImage(PViewNode node, TLineImage& lineImage);
 
   // The node that is the current drop target and where a drop would land.
   TVTDropMode LastDropMode = dmNowhere;
-  // The rubber band in content coordinates: from the corner where the press was to
-  // the mouse (not normalised), and where it was before the last move. Painted while
+  // The rubber band in content coordinates, from the corner where the press was to
+  // the mouse (not normalised); the mouse handling keeps it. Painted while
   // tsDrawSelPending or tsDrawSelecting is set.
-  RECT SelectionRect{};
-  RECT LastSelectionRect{};
+  virtual RECT SelectionRect() const { return RECT{}; }
 
   TVTPaintEvent OnBeforePaint;
   TVTPaintEvent OnAfterPaint;
@@ -140,4 +144,5 @@ class TViewTreePainting : public TViewTreePositions {
   void DrawLinePiece(const TVTPaintInfo& info, TVTLineType type, int x, int vAlign, int indent, bool reverse);
   void SetDottedBrush(TCanvas& canvas, TColor color);
   bool HasFocusedLook();
+
 };

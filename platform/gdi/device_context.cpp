@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -1246,4 +1247,73 @@ BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int s
   Compose(to->state, x, y, width, height, from->state, sourceX, sourceY, sourceWidth, sourceHeight,
           CAIRO_OPERATOR_OVER, blend.SourceConstantAlpha / 255.0, !(blend.AlphaFormat & AC_SRC_ALPHA));
   return TRUE;
+}
+
+namespace {
+
+std::mutex scrollObserverLock;
+std::function<void(HDC, int, int, const RECT&)> scrollObserver;
+
+RECT Cut(const RECT& a, const RECT& b) {
+  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  return Empty(r) ? RECT{} : r;
+}
+
+RECT Shifted(const RECT& r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+}  // namespace
+
+BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN updateRegion, RECT* update) {
+  auto context = Dc(dc);
+  auto target = context ? platform::gdi::TargetOf(dc) : nullptr;
+  if (!target) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  const DcState& state = context->state;
+  // Device pixels from here on: where pixels may change, and what moves.
+  Region within = state.clip;
+  within.Intersect(Bounds(*target));
+  if (clip != nullptr) within.Intersect(Device(state, *clip));
+  const RECT area = Cut(scroll != nullptr ? Device(state, *scroll) : state.base, Bounds(*target));
+  const RECT from = Cut(area, within.Box());
+  // The moved pixels are read before any is written, so overlapping moves are safe.
+  const int width = from.right - from.left;
+  std::vector<std::uint8_t> copy(static_cast<std::size_t>(std::max(width, 0)) * 4 *
+                                 static_cast<std::size_t>(std::max<LONG>(from.bottom - from.top, 0)));
+  for (int y = from.top; y < from.bottom; ++y) {
+    std::memcpy(&copy[static_cast<std::size_t>(y - from.top) * width * 4], target->Row(y) + from.left * 4,
+                static_cast<std::size_t>(width) * 4);
+  }
+  Region landed;
+  for (const RECT& part : within.Rects()) {
+    const RECT to = Cut(Shifted(from, dx, dy), part);
+    if (Empty(to)) continue;
+    landed.Unite(Region(to));
+    for (int y = to.top; y < to.bottom; ++y) {
+      const std::uint8_t* source = &copy[(static_cast<std::size_t>(y - dy - from.top) * width + (to.left - dx - from.left)) * 4];
+      std::memcpy(target->Row(y) + to.left * 4, source, static_cast<std::size_t>(to.right - to.left) * 4);
+    }
+  }
+  target->Surface();
+  Region uncovered(area);
+  uncovered.Intersect(within);
+  uncovered.Subtract(landed);
+  uncovered.Offset(-state.origin.x, -state.origin.y);
+  if (updateRegion != 0) {
+    if (auto region = platform::gdi::RegionOf(updateRegion)) *region = uncovered;
+  }
+  if (update != nullptr) *update = uncovered.Empty() ? RECT{} : uncovered.Box();
+  std::function<void(HDC, int, int, const RECT&)> observer;
+  {
+    std::lock_guard<std::mutex> guard(scrollObserverLock);
+    observer = scrollObserver;
+  }
+  if (observer) observer(dc, dx, dy, Shifted(area, -state.origin.x, -state.origin.y));
+  return TRUE;
+}
+
+void platform::gdi::SetScrollDCObserver(std::function<void(HDC dc, int dx, int dy, const RECT& scroll)> observer) {
+  std::lock_guard<std::mutex> guard(scrollObserverLock);
+  scrollObserver = std::move(observer);
 }

@@ -4,6 +4,7 @@
 // alpha blending. A window's DC draws into the window's picture (window_picture.h).
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/base/types.h"
@@ -170,6 +171,11 @@ int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
 BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
                 int sourceY, int sourceWidth, int sourceHeight, BLENDFUNCTION blend);
+// Moves the DC's pixels in Scroll (the whole DC when nil) by (dx, dy); only pixels
+// inside Clip (and the DC's clip region) change. What the move left uncovered there
+// goes into UpdateRegion and Update (its bounds), in logical coordinates; either may
+// be nil. FALSE with ERROR_INVALID_HANDLE for a DC without pixels.
+BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN updateRegion, RECT* update);
 
 namespace platform::gdi {
 
@@ -184,5 +190,10 @@ HWND WindowOfDC(HDC dc);
 
 // Frees a DC made by NewDC.
 void FreeDC(HDC dc);
+
+// Told of every ScrollDC after it moved pixels: the DC, the move and the scrolled
+// rectangle in logical coordinates (the whole DC's when none was given). For tests
+// that follow animations; an empty function stops it.
+void SetScrollDCObserver(std::function<void(HDC dc, int dx, int dy, const RECT& scroll)> observer);
 
 }  // namespace platform::gdi

@@ -7,6 +7,9 @@
 #include "controls/vtree/vt_globals.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/streams.h"
+#include "platform/gdi/device_context.h"
+#include "platform/gdi/picture_compare.h"
+#include "platform/gdi/window_picture.h"
 #include "platform/win/cursors.h"
 #include "platform/win/input.h"
 #include "platform/win/input_driver.h"
@@ -502,33 +505,6 @@ TEST_F(HeaderMouse, TheCursorSplitsOverASplitterOnly) {
   input::RunPending();
 }
 
-TEST_F(HeaderMouse, AColumnsHintCoversItsCell) {
-  tree_->Header().Columns()[1].Hint = u"Date of the visit";
-  struct Case {
-    POINT at;
-    bool shown;
-    RECT cell;
-  };
-  const Case cases[] = {
-      {POINT{120, -10}, true, RECT{100, -20, 180, 0}},
-      {POINT{50, -10}, false, RECT{}},   // column 0 has no hint
-      {POINT{280, -10}, false, RECT{}},  // no column there
-      {POINT{120, 10}, false, RECT{}},   // the client area
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.at.x * 1000 + c.at.y);
-    RECT cell{};
-    std::u16string hint;
-    EXPECT_EQ(tree_->Header().ColumnHint(c.at, cell, hint), c.shown);
-    if (!c.shown) continue;
-    EXPECT_EQ(hint, u"Date of the visit");
-    EXPECT_EQ(cell.left, c.cell.left);
-    EXPECT_EQ(cell.right, c.cell.right);
-    EXPECT_EQ(cell.top, c.cell.top);
-    EXPECT_EQ(cell.bottom, c.cell.bottom);
-  }
-}
-
 TEST(TreeHeader, ScalingChangesTheFontSizeByTheFraction) {
   struct Case {
     int size, m, d, scaled;
@@ -568,6 +544,58 @@ TEST_F(HeaderMouse, AnAdvancedOwnerPaintsWhatItClaims) {
   platform::input_driver::RunPending();
   EXPECT_EQ(asked, (std::vector<std::string>{"-1", "0", "1", "2"}));
   EXPECT_EQ(painted, (std::vector<std::string>{"-1:1 0..300", "1:24 100..180 sorted"}));
+}
+
+// The animation as the scroll operations it makes, and the pixels the first one moved.
+TEST_F(HeaderMouse, AnAnimatedResizeScrollsWhatLiesRightOfTheEdgeInSteps) {
+  tree_->Header().Columns()[1].SetText(u"Date");
+  platform::input_driver::RunPending();
+  struct Call {
+    int dx;
+    RECT scroll;
+  };
+  std::vector<Call> calls;
+  const auto before = platform::gdi::WholeWindowPicture(tree_->Handle());
+  std::shared_ptr<platform::gdi::Bitmap> afterFirstStep;
+  platform::gdi::SetScrollDCObserver([&](HDC, int dx, int, const RECT& scroll) {
+    calls.push_back({dx, scroll});
+    if (calls.size() == 2 && !afterFirstStep) afterFirstStep = platform::gdi::WholeWindowPicture(tree_->Handle());
+  });
+  struct Case {
+    int to, step, calls;
+  };
+  const Case cases[] = {{164, 2, 64}, {36, -4, 64}, {50, 0, 0}};
+  int from = 100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.to);
+    calls.clear();
+    RECT client{};
+    GetClientRect(tree_->Handle(), &client);
+    tree_->Header().Columns().ResizeAnimated(0, c.to);
+    EXPECT_EQ(tree_->Header().Columns()[0].Width(), c.to);
+    ASSERT_EQ(calls.size(), static_cast<std::size_t>(c.calls));
+    for (int i = 0; i < c.calls; ++i) {
+      const Call& call = calls[static_cast<std::size_t>(i)];
+      EXPECT_EQ(call.dx, c.step);
+      EXPECT_EQ(call.scroll.left, from + i / 2 * c.step);
+      EXPECT_EQ(call.scroll.right, client.right);
+      // The header rows, then the client rows (above the bar once it is there).
+      EXPECT_EQ(call.scroll.top, i % 2 == 0 ? 0 : 20);
+      EXPECT_EQ(call.scroll.bottom, i % 2 == 0 ? 20 : 20 + client.bottom);
+    }
+    from = c.to;
+  }
+  platform::gdi::SetScrollDCObserver({});
+  // The second column's caption moved 2 pixels right in the first step.
+  ASSERT_NE(afterFirstStep, nullptr);
+  int moved = 0;
+  for (int x = 100; x < 296; ++x) {
+    for (int y = 2; y < 18; ++y) {
+      EXPECT_EQ(pellix_test::PixelOf(*afterFirstStep, x + 2, y), pellix_test::PixelOf(*before, x, y)) << x << "," << y;
+      if (pellix_test::PixelOf(*before, x, y) != pellix_test::PixelOf(*before, x + 2, y)) ++moved;
+    }
+  }
+  EXPECT_GT(moved, 0);
 }
 
 }  // namespace

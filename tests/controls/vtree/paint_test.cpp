@@ -349,7 +349,7 @@ TEST_F(TreePicture, BlendedSelectionMixesTheSelectionColourIntoTheCell) {
 TEST_F(TreePicture, TheRubberBandIsBlendedOrDotted) {
   const auto before = Picture();
   // From inside the first row across the rows below it, corners given the other way round.
-  tree_->SelectionRect = RECT{150, 4, 30, 100};
+  tree_->SelectionRectRef() = RECT{150, 4, 30, 100};
   tree_->DoStateChange(tsDrawSelecting);
   tree_->SetDrawSelectionMode(smBlendedRectangle);
   tree_->Invalidate();
@@ -401,6 +401,25 @@ TEST(TreeAlphaBlend, EveryModeMixesAsItSays) {
     EXPECT_EQ(destination.ScanLine(3)[12 + 0], c.expectedBlue);
     EXPECT_EQ(destination.ScanLine(2)[8 + 3], 255);       // opacity stays
   }
+}
+
+TEST_F(TreePicture, PrintingTheClientAreaDrawsWhatTheWindowShows) {
+  tree_->SetSelected(nodes_.at("Sent"), true);
+  platform::input_driver::RunPending();
+  const auto shown = platform::gdi::WindowPicture(tree_->Handle());
+  RECT client{};
+  GetClientRect(tree_->Handle(), &client);
+  TBitmap printed;
+  printed.SetSize(client.right, client.bottom);
+  SendMessageW(tree_->Handle(), WM_PRINTCLIENT, printed.Canvas().Handle(), PRF_CLIENT);
+  EXPECT_EQ(pellix_test::ComparePictures(*platform::gdi::TargetOf(printed.Canvas().Handle()), *shown, 0), "");
+  // A hidden window prints nothing when asked to check.
+  ShowWindow(tree_->Handle(), SW_HIDE);
+  TBitmap untouched;
+  untouched.SetSize(4, 4);
+  untouched.Canvas().SetPixel(1, 1, clRed);
+  SendMessageW(tree_->Handle(), WM_PRINTCLIENT, untouched.Canvas().Handle(), PRF_CLIENT | PRF_CHECKVISIBLE);
+  EXPECT_EQ(untouched.Canvas().Pixel(1, 1), clRed);
 }
 
 }  // namespace

@@ -122,6 +122,7 @@ class TestTree : public TBaseViewTree {
   PViewNode& LastChangedRef() { return lastChangedNode_; }
   PViewNode& StructureChangeRef() { return lastStructureChangeNode_; }
   TNodeArray& DragSelectionRef() { return dragSelection_; }
+  RECT& SelectionRectRef() { return newSelRect_; }
   // Text for the cells, so that widths, hits and pictures have content: the name
   // in column 0 (and without columns), "d" + name in column 1, "w" + name beyond.
   std::u16string CellText(PViewNode node, TColumnIndex column) const {

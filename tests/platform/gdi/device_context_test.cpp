@@ -481,3 +481,66 @@ TEST(DeviceContext, RealFontsDrawAndMeasureInsideTheirBox) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DeviceContext, ScrollDCMovesPixelsWithinTheClipAndReportsWhatItUncovered) {
+  struct Case {
+    const char* name;
+    int dx, dy;
+    bool withClip;
+    const char* expected;
+    RECT update;  // logical
+  };
+  // A black column at device x 2 in rows 1..3; the scrolled area is device x 1..6,
+  // y 1..4. Uncovered pixels keep what they showed, as the platform leaves them.
+  const Case cases[] = {
+      {"right", 2, 0, false,
+       "......\n"
+       "..#.#.\n"
+       "..#.#.\n"
+       "..#.#.\n"
+       "......\n",
+       RECT{0, 1, 2, 4}},
+      {"left, within a clip the column lies outside of", -1, 0, true,
+       "......\n"
+       "..#...\n"
+       "..#...\n"
+       "..#...\n"
+       "......\n",
+       RECT{4, 1, 5, 4}},
+      {"down", 0, 1, false,
+       "......\n"
+       "..#...\n"
+       "..#...\n"
+       "..#...\n"
+       "..#...\n",
+       RECT{0, 1, 5, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sheet sheet(6, 5);
+    const RECT line{2, 1, 3, 4};
+    FillRect(sheet.dc(), &line, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    // Logical coordinates one pixel left of the device's, so that both are counted.
+    SetViewportOrgEx(sheet.dc(), 1, 0, nullptr);
+    const RECT scroll{0, 1, 5, 4};
+    const RECT clip{2, 0, 5, 5};
+    RECT update{-1, -1, -1, -1};
+    std::vector<RECT> seen;
+    platform::gdi::SetScrollDCObserver([&](HDC, int, int, const RECT& r) { seen.push_back(r); });
+    ASSERT_TRUE(ScrollDC(sheet.dc(), c.dx, c.dy, &scroll, c.withClip ? &clip : nullptr, 0, &update));
+    platform::gdi::SetScrollDCObserver({});
+    EXPECT_EQ(sheet.Picture(), c.expected);
+    EXPECT_EQ(update.left, c.update.left);
+    EXPECT_EQ(update.top, c.update.top);
+    EXPECT_EQ(update.right, c.update.right);
+    EXPECT_EQ(update.bottom, c.update.bottom);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].left, 0);
+    EXPECT_EQ(seen[0].right, 5);
+  }
+  EXPECT_FALSE(ScrollDC(0, 1, 0, nullptr, nullptr, 0, nullptr));
+}
+
+}  // namespace
