@@ -139,6 +139,33 @@ void TBaseViewTree::SetTopNode(PViewNode node) {
   SetOffsetY(-static_cast<int>(GetDisplayTop(node)));
 }
 
+void TBaseViewTree::PrepareDragImage(POINT hotSpot) {
+  if (!CanShowDragImage()) return;
+  const int width = DragWidth(), height = DragHeight();
+  // The area around the hot spot in content coordinates; what lies before the
+  // content's start is cut off and the painting moves by as much.
+  const POINT content{hotSpot.x + EffectiveOffsetX(), hotSpot.y - OffsetY()};
+  RECT area{content.x - width / 2, content.y - height / 2, content.x - width / 2 + width, content.y - height / 2 + height};
+  POINT corner{area.left - EffectiveOffsetX(), area.top + OffsetY()};
+  const POINT target{std::max<LONG>(-area.left, 0), std::max<LONG>(-area.top, 0)};
+  area.left += target.x;
+  area.top += target.y;
+  TBitmap image;
+  image.SetPixelFormat(TPixelFormat::pf32bit);
+  image.SetSize(width, height);
+  HBRUSH back = CreateSolidBrush(ColorToRGB(Color()));
+  const RECT all{0, 0, width, height};
+  FillRect(image.Canvas().Handle(), &all, back);
+  DeleteObject(back);
+  TVTPaintOptions8 options = poDrawSelection | poSelectedOnly;
+  if (DragImageKind() == diMainColumnOnly) options |= poMainOnly;
+  PaintTree(image.Canvas(), area, target, options);
+  ClientToScreen(Handle(), &corner);
+  ClientToScreen(Handle(), &hotSpot);
+  dragImage_.SetColorKey(Color());
+  dragImage_.PrepareDrag(image, corner, hotSpot);
+}
+
 void TBaseViewTree::FixupTotals(PViewNode node) {
   if (node == nullptr) node = root_;
   std::uint32_t count = 1, height = node->NodeHeight;
@@ -189,7 +216,11 @@ void TBaseViewTree::CreateWnd() {
 void TBaseViewTree::PaintHeaderFrame() {
   if ((Header().Options() & hoVisible) == 0) return;
   HDC dc = GetWindowDC(Handle());
-  Header().Columns().PaintHeader(dc, HeaderRect(), -EffectiveOffsetX());
+  // The header paints in its own coordinates, from its corner in the frame.
+  const RECT header = HeaderRect();
+  SetViewportOrgEx(dc, header.left, header.top, nullptr);
+  Header().Columns().PaintHeader(dc, RECT{0, 0, header.right - header.left, header.bottom - header.top},
+                                 -EffectiveOffsetX());
   ReleaseDC(Handle(), dc);
 }
 
@@ -237,7 +268,14 @@ void TBaseViewTree::WndProc(TMessage& message) {
       TViewTreeMessages::WndProc(message);
       // The header takes its height from the top of the client area.
       auto* rect = reinterpret_cast<RECT*>(message.LParam);
-      if (rect != nullptr && (Header().Options() & hoVisible) != 0) {
+      if (rect == nullptr) return;
+      // The bevels and the border band, then the header, take their room first.
+      const RECT insets = FrameInsets();
+      rect->left = std::min(rect->left + insets.left, rect->right);
+      rect->right = std::max(rect->right - insets.right, rect->left);
+      rect->top = std::min(rect->top + insets.top, rect->bottom);
+      rect->bottom = std::max(rect->bottom - insets.bottom, rect->top);
+      if ((Header().Options() & hoVisible) != 0) {
         rect->top = std::min<LONG>(rect->top + static_cast<LONG>(Header().Height()), rect->bottom);
       }
       return;
@@ -245,6 +283,7 @@ void TBaseViewTree::WndProc(TMessage& message) {
     case WM_NCPAINT:
       TViewTreeMessages::WndProc(message);
       PaintHeaderFrame();
+      PaintBorder();
       return;
     case WM_ERASEBKGND:
       message.Result = 1;

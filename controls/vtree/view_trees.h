@@ -43,6 +43,14 @@ class TBaseViewTree : public TViewTreeMessages {
   PViewNode GetTopNode();
   void SetTopNode(PViewNode node);
 
+  // Shows the picture of the selected nodes (the main column only with
+  // diMainColumnOnly) that follows the mouse in a drag: DragWidth x DragHeight pixels
+  // around the hot spot (a client point), the tree's colour left transparent.
+  void PrepareDragImage(POINT hotSpot);
+  // Whether a drag shows a picture at all.
+  virtual bool CanShowDragImage() { return DragImageKind() != diNoImage; }
+  TVTDragImage& DragImage() { return dragImage_; }
+
   // Recomputes a node's counts and heights from its children, recursively.
   void FixupTotals(PViewNode node);
   // Drops entries marked for removal (bit 0 set); the new count.
@@ -58,6 +66,8 @@ class TBaseViewTree : public TViewTreeMessages {
   void HandleScroll(int bar, int code);
   void PaintHeaderFrame();
   void MeasureNodeHeight(PViewNode node);
+
+  TVTDragImage dragImage_;
 };
 
 // Which of a cell's two texts is meant: the normal one, or the static one drawn after

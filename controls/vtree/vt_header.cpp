@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "controls/vtree/vt_globals.h"
+#include "controls/vtree/vt_hint.h"
 #include "controls/vtree/vt_object.h"
 #include "platform/classlib/exceptions.h"
 #include "platform/classlib/forms.h"
@@ -105,7 +106,13 @@ HCURSOR HeaderCursorHandle(TCursor cursor) {
   }
 }
 
-TVTHeader::TVTHeader(TViewTreeObject& owner) : owner_(owner), columns_(std::make_unique<TViewTreeColumns>(*this)) {}
+TVTHeader::TVTHeader(TViewTreeObject& owner)
+    : owner_(owner), columns_(std::make_unique<TViewTreeColumns>(*this)), dragImage_(std::make_unique<TVTDragImage>()) {
+  dragImage_->SetTransparency(140);
+  dragImage_->SetPreBlendBias(-50);
+  dragImage_->SetPostBlendBias(0);
+  dragImage_->SetFade(false);
+}
 
 TVTHeader::~TVTHeader() { columns_->Clear(); }
 
@@ -256,8 +263,14 @@ void TVTHeader::RefreshHeaderFrame() {
                    SWP_NOSENDCHANGING);
 }
 
+RECT TVTHeader::WindowToClient(const RECT& r) const {
+  // The client area starts right below the header, at the header's left edge.
+  const RECT header = owner_.HeaderRect();
+  return Moved(r, -header.left, -(header.top + static_cast<int>(height_)));
+}
+
 bool TVTHeader::PointInHeader(POINT p) const {
-  return (options_ & hoVisible) != 0 && Inside(Moved(owner_.HeaderRect(), 0, -static_cast<int>(height_)), p);
+  return (options_ & hoVisible) != 0 && Inside(WindowToClient(owner_.HeaderRect()), p);
 }
 
 void TVTHeader::InvalidateHeader(TColumnIndex column, bool expandToBorder) {
@@ -277,8 +290,7 @@ void TVTHeader::InvalidateHeader(TColumnIndex column, bool expandToBorder) {
   } else if (column >= 0) {
     return;
   }
-  // Window coordinates to client ones: the header lies above the client area.
-  r = Moved(r, 0, -static_cast<int>(height_));
+  r = WindowToClient(r);
   RedrawWindow(owner_.Handle(), &r, 0,
                RDW_FRAME | RDW_INVALIDATE | RDW_VALIDATE | RDW_NOINTERNALPAINT | RDW_NOERASE | RDW_NOCHILDREN);
 }
@@ -452,7 +464,22 @@ void TVTHeader::StartColumnDrag() {
   columns_->DropTarget = NoColumn;
   POINT start = DragStart;
   ScreenToClient(owner_.Handle(), &start);
-  columns_->DragIndex = columns_->ColumnAtPoint(POINT{start.x, start.y + static_cast<LONG>(height_)}, true);
+  int left = 0, right = 0;
+  columns_->DragIndex = columns_->ColumnAtX(POINT{start.x, start.y + static_cast<LONG>(height_)}, true, left, right);
+  if (columns_->DragIndex < 0) return;
+  // The whole header once, at the scroll position it shows, and the dragged cell cut
+  // out of it.
+  const int width = std::max(columns_->TotalWidth(), right);
+  TBitmap whole;
+  whole.SetSize(std::max(width, 1), static_cast<int>(height_));
+  columns_->PaintHeader(whole.Canvas().Handle(), RECT{0, 0, whole.Width(), whole.Height()}, -owner_.EffectiveOffsetX());
+  TBitmap cell;
+  cell.SetSize(right - left, static_cast<int>(height_));
+  BitBlt(cell.Canvas().Handle(), 0, 0, right - left, static_cast<int>(height_), whole.Canvas().Handle(), left, 0, SRCCOPY);
+  POINT place{left, -static_cast<LONG>(height_)};
+  ClientToScreen(owner_.Handle(), &place);
+  dragImage_->SetMoveRestriction((options_ & hoRestrictDrag) != 0 ? dmrHorizontalOnly : dmrNone);
+  dragImage_->PrepareDrag(cell, place, DragStart);
 }
 
 void TVTHeader::DragColumnTo(POINT screenPoint) {
@@ -472,9 +499,11 @@ void TVTHeader::DragColumnTo(POINT screenPoint) {
     columns_->DropTarget = column;
     columns_->InvalidateCell(column);
   }
+  dragImage_->DragTo(screenPoint);
 }
 
 void TVTHeader::FinishColumnDrag(POINT screenPoint) {
+  dragImage_->EndDrag();
   RECT window{};
   GetWindowRect(owner_.Handle(), &window);
   const TColumnIndex target = columns_->DropTarget, dragged = columns_->DragIndex;
@@ -616,6 +645,7 @@ bool TVTHeader::HandleHeaderMessage(TMessage& message) {
     case WM_KILLFOCUS:
       if ((states_ & hstDragging) != 0) {
         ReleaseCapture();
+        dragImage_->EndDrag();
         states_ &= static_cast<THeaderStates>(~hstDragging);
         columns_->DropTarget = NoColumn;
         InvalidateHeader();

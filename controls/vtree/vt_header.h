@@ -90,6 +90,7 @@ struct THeaderPaintInfo {
 };
 
 class TViewTreeObject;
+class TVTDragImage;
 
 // Owned by its tree.
 class TVTHeader : public TPersistent {
@@ -142,6 +143,8 @@ class TVTHeader : public TPersistent {
   int TrackStart() const { return trackStart_; }
   POINT DragStart{};
   int LastWidth = 0;
+  // The picture of a dragged column.
+  TVTDragImage& DragImage() { return *dragImage_; }
 
   void Assign(const TPersistent* source) override;
 
@@ -181,6 +184,8 @@ class TVTHeader : public TPersistent {
   void ResetToDefaults();
   // The client point of a message, and whether it lies in the header.
   POINT MessagePoint(const TMessage& message) const;
+  // A rectangle in window coordinates moved into client ones.
+  RECT WindowToClient(const RECT& r) const;
   bool TrackHeaderMouse(POINT p);
   void StartColumnDrag();
   void DragColumnTo(POINT screenPoint);
@@ -190,6 +195,7 @@ class TVTHeader : public TPersistent {
 
   TViewTreeObject& owner_;
   std::unique_ptr<TViewTreeColumns> columns_;
+  std::unique_ptr<TVTDragImage> dragImage_;
   TVTHeaderOptions options_ = DefaultHeaderOptions;
   std::uint32_t height_ = 17;
   TFont font_;

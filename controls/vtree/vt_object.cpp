@@ -242,8 +242,15 @@ void TViewTreeObject::SetUpdateState(bool updating) {
   if (Visible() && HandleAllocated()) SendMessageA(Handle(), WM_SETREDRAW, updating ? 0 : 1, 0);
 }
 
+RECT TViewTreeObject::FrameInsets() const {
+  const int bevel = bevelKind_ == bkNone ? 0 : (bevelInner_ != bvNone ? bevelWidth_ : 0) + (bevelOuter_ != bvNone ? bevelWidth_ : 0);
+  auto side = [&](TBevelEdges edge) { return borderWidth_ + ((bevelEdges_ & edge) != 0 ? bevel : 0); };
+  return RECT{side(beLeft), side(beTop), side(beRight), side(beBottom)};
+}
+
 void TViewTreeObject::UpdateHeaderRect() {
-  headerRect_ = RECT{0, 0, Width(), Height()};
+  const RECT insets = FrameInsets();
+  headerRect_ = RECT{insets.left, insets.top, Width() - insets.right, Height() - insets.bottom};
   if ((header_->Options() & hoVisible) == 0) {
     headerRect_.bottom = headerRect_.top;
   } else if (headerRect_.left > headerRect_.right) {

@@ -24,12 +24,22 @@
 #include "controls/vtree/vt_nodes.h"
 #include "controls/vtree/vt_options.h"
 #include "platform/classlib/controls.h"
+#include "platform/classlib/ext_ctrls.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/image_control.h"
 #include "platform/classlib/menu_items.h"
 #include "platform/classlib/std_ctrls.h"
 
 enum TVTNodeAlignment { naFromBottom, naFromTop, naProportional };
+
+// Bevels and a band of BorderColor drawn in the window's frame, inside what the
+// window system draws; the client area and the header lie within them.
+enum TBevelKind { bkNone, bkTile, bkSoft, bkFlat };
+using TBevelEdges = std::uint8_t;
+inline constexpr TBevelEdges beLeft = 1u << 0;
+inline constexpr TBevelEdges beTop = 1u << 1;
+inline constexpr TBevelEdges beRight = 1u << 2;
+inline constexpr TBevelEdges beBottom = 1u << 3;
 enum TVTLineMode { lmNormal, lmBands };
 enum TVTLineStyle { lsCustomStyle, lsDotted, lsSolid };
 enum TVTButtonStyle { bsRectangle, bsTriangle };
@@ -240,6 +250,20 @@ class TViewTreeObject : public TCustomControl {
   void SetDragHeight(int value) { dragHeight_ = value; }
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment value);
+  TBevelKind BevelKind() const { return bevelKind_; }
+  void SetBevelKind(TBevelKind value) { SetFrameValue(bevelKind_, value); }
+  TBevelCut BevelInner() const { return bevelInner_; }
+  void SetBevelInner(TBevelCut value) { SetFrameValue(bevelInner_, value); }
+  TBevelCut BevelOuter() const { return bevelOuter_; }
+  void SetBevelOuter(TBevelCut value) { SetFrameValue(bevelOuter_, value); }
+  TBevelEdges BevelEdges() const { return bevelEdges_; }
+  void SetBevelEdges(TBevelEdges value) { SetFrameValue(bevelEdges_, value); }
+  int BevelWidth() const { return bevelWidth_; }
+  void SetBevelWidth(int value) { SetFrameValue(bevelWidth_, std::max(value, 1)); }
+  int BorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(int value) { SetFrameValue(borderWidth_, std::max(value, 0)); }
+  // How far the bevels and the border band reach in from each side of the window.
+  RECT FrameInsets() const;
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle value);
   TVTNodeAlignment NodeAlignment() const { return nodeAlignment_; }
@@ -431,6 +455,13 @@ class TViewTreeObject : public TCustomControl {
   TVTGetHeaderCursorEvent OnGetHeaderCursor;
 
  protected:
+  // A frame setting changed: the window's frame is worked out and painted again.
+  template <typename T>
+  void SetFrameValue(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    header_->RefreshHeaderFrame();
+  }
   friend class TCustomViewTreeOptions;
   friend class TVTColors;
   friend class TVTHeader;
@@ -526,6 +557,12 @@ class TViewTreeObject : public TCustomControl {
   int dragHeight_ = 350;
   TAlignment alignment_ = taLeftJustify;
   TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
+  TBevelKind bevelKind_ = bkNone;
+  TBevelCut bevelInner_ = bvRaised;
+  TBevelCut bevelOuter_ = bvLowered;
+  TBevelEdges bevelEdges_ = beLeft | beTop | beRight | beBottom;
+  int bevelWidth_ = 1;
+  int borderWidth_ = 0;
   TVTNodeAlignment nodeAlignment_ = naProportional;
   TVTLineMode lineMode_ = lmNormal;
   TVTLineStyle lineStyle_ = lsDotted;

@@ -5,6 +5,7 @@
 
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/frame_drawing.h"
+#include "platform/gdi/window_picture.h"
 #include "platform/kernel/mul_div.h"
 
 namespace {
@@ -667,6 +668,39 @@ void TViewTreePainting::PaintTree(TCanvas& targetCanvas, const RECT& window, POI
   }
   if (OnAfterPaint) OnAfterPaint(this, targetCanvas);
   DoStateChange(0, tsPainting);
+}
+
+void TViewTreePainting::PaintBorder() {
+  if ((BevelKind() == bkNone && BorderWidth() == 0) || !HandleAllocated()) return;
+  HDC dc = GetWindowDC(Handle());
+  // The window system draws no frame here: the bevels start at the window's edge.
+  RECT r{0, 0, Width(), Height()};
+  UINT sides = 0;
+  if ((BevelEdges() & beLeft) != 0) sides |= BF_LEFT;
+  if ((BevelEdges() & beTop) != 0) sides |= BF_TOP;
+  if ((BevelEdges() & beRight) != 0) sides |= BF_RIGHT;
+  if ((BevelEdges() & beBottom) != 0) sides |= BF_BOTTOM;
+  const UINT look = BevelKind() == bkFlat ? BF_FLAT : BevelKind() == bkSoft ? BF_SOFT : 0;
+  auto bevel = [&](TBevelCut cut, UINT raised, UINT sunken) {
+    if (BevelKind() == bkNone || cut == bvNone) return;
+    if (cut != bvSpace) {
+      RECT edge = r;
+      DrawEdge(dc, &edge, cut == bvRaised ? raised : sunken, sides | look);
+    }
+    const int w = BevelWidth();
+    r = RECT{r.left + ((sides & BF_LEFT) != 0 ? w : 0), r.top + ((sides & BF_TOP) != 0 ? w : 0),
+             r.right - ((sides & BF_RIGHT) != 0 ? w : 0), r.bottom - ((sides & BF_BOTTOM) != 0 ? w : 0)};
+  };
+  bevel(BevelOuter(), BDR_RAISEDOUTER, BDR_SUNKENOUTER);
+  bevel(BevelInner(), BDR_RAISEDINNER, BDR_SUNKENINNER);
+  if (BorderWidth() > 0) {
+    const int saved = SaveDC(dc);
+    const int b = BorderWidth();
+    ExcludeClipRect(dc, r.left + b, r.top + b, r.right - b, r.bottom - b);
+    Fill(dc, r, Colors().Color(TVTColors::BorderColor));
+    RestoreDC(dc, saved);
+  }
+  ReleaseDC(Handle(), dc);
 }
 
 void TViewTreePainting::PrintClient(HDC dc, LPARAM flags) {

@@ -82,6 +82,8 @@ class TViewTreePainting : public TViewTreePositions {
   // Draws the content rectangle Window (content coordinates) onto the canvas with its
   // corner at Target.
   virtual void PaintTree(TCanvas& targetCanvas, const RECT& window, POINT target, TVTPaintOptions8 paintOptions);
+  // The bevels and the border band in the window's frame, when there are any.
+  virtual void PaintBorder();
   // WM_PRINTCLIENT: the client area as it shows, drawn into the DC (nothing for an
   // invisible window when Flags hold PRF_CHECKVISIBLE).
   void PrintClient(HDC dc, LPARAM flags);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/vtree/vt_globals.h"
+#include "controls/vtree/vt_hint.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/streams.h"
 #include "platform/gdi/device_context.h"
@@ -596,6 +597,31 @@ TEST_F(HeaderMouse, AnAnimatedResizeScrollsWhatLiesRightOfTheEdgeInSteps) {
     }
   }
   EXPECT_GT(moved, 0);
+}
+
+// The dragged column's picture follows the mouse and goes when the drag ends.
+TEST_F(HeaderMouse, ADraggedColumnsPictureFollowsTheMouse) {
+  namespace input = platform::input_driver;
+  TVTDragImage& image = tree_->Header().DragImage();
+  input::MoveTo(InHeader(130, 10));
+  input::Press(VK_LBUTTON);
+  input::RunPending();
+  input::MoveTo(InHeader(160, 10));
+  input::RunPending();
+  ASSERT_TRUE(image.Visible());
+  const RECT first = image.GetDragImageRect();
+  EXPECT_EQ(first.right - first.left, 80);  // column 1
+  EXPECT_EQ(first.bottom - first.top, 20);
+  // It starts at the cell's place and keeps the press point's distance to the mouse.
+  POINT cell{100, 0};
+  ClientToScreen(tree_->Handle(), &cell);
+  EXPECT_EQ(first.left, cell.x);
+  input::MoveTo(InHeader(200, 10));
+  input::RunPending();
+  EXPECT_EQ(image.GetDragImageRect().left, cell.x + 200 - 130);
+  input::Release(VK_LBUTTON);
+  input::RunPending();
+  EXPECT_FALSE(image.Visible());
 }
 
 }  // namespace

@@ -422,4 +422,65 @@ TEST_F(TreePicture, PrintingTheClientAreaDrawsWhatTheWindowShows) {
   EXPECT_EQ(untouched.Canvas().Pixel(1, 1), clRed);
 }
 
+TEST_F(TreePicture, BevelsAndABorderBandFrameTheHeaderAndTheRows) {
+  tree_->SetBevelKind(bkTile);
+  tree_->SetBorderWidth(3);
+  tree_->Colors().SetColor(TVTColors::BorderColor, clRed);
+  const auto picture = Picture();
+  EXPECT_EQ(pellix_test::CompareWithExpected(*picture, "../controls/vtree_bevel_border.png", 0), "");
+  // Two one-pixel bevels and the band lie round the header and the client area.
+  RECT window{};
+  GetWindowRect(tree_->Handle(), &window);
+  POINT corner{0, 0};
+  ClientToScreen(tree_->Handle(), &corner);
+  EXPECT_EQ(corner.x - window.left, 5);
+  EXPECT_EQ(corner.y - window.top, 5 + 17);
+  for (int x : {2, 3, 4}) EXPECT_EQ(pellix_test::PixelOf(*picture, x, 40), (pellix_test::Bgra{0, 0, 255, 255})) << x;
+  EXPECT_EQ(pellix_test::PixelOf(*picture, 40, 3), (pellix_test::Bgra{0, 0, 255, 255}));
+  EXPECT_NE(pellix_test::PixelOf(*picture, 1, 40), (pellix_test::Bgra{0, 0, 255, 255}));
+  // The header still finds its cells where they are drawn.
+  EXPECT_TRUE(tree_->Header().PointInHeader(POINT{0, -1}));
+  EXPECT_FALSE(tree_->Header().PointInHeader(POINT{0, -18}));
+  EXPECT_TRUE(tree_->Header().FindSplitter(POINT{90, -5}));
+}
+
+TEST_F(TreePicture, TheDragPictureShowsTheSelectedRowsAroundTheHotSpot) {
+  tree_->TreeOptions().SetSelectionOptions(tree_->TreeOptions().SelectionOptions() | toMultiSelect);
+  tree_->SetSelected(nodes_.at("Inbox"), true);
+  tree_->SetSelected(nodes_.at("News"), true);
+  tree_->SetDragWidth(120);
+  tree_->SetDragHeight(60);
+  tree_->SetFocusedColumn(0);
+  // Rows: Mail 0..18, Inbox 18..36, Sent 36..54, News 54..72.
+  const POINT hotSpot{50, 40};
+  tree_->PrepareDragImage(hotSpot);
+  TVTDragImage& image = tree_->DragImage();
+  ASSERT_TRUE(image.Visible());
+  POINT corner{-10, 10};
+  ClientToScreen(tree_->Handle(), &corner);
+  const RECT placed = image.GetDragImageRect();
+  EXPECT_EQ(placed.left, corner.x);
+  EXPECT_EQ(placed.top, corner.y);
+  EXPECT_EQ(placed.right - placed.left, 120);
+  EXPECT_EQ(placed.bottom - placed.top, 60);
+  // Only the selected rows show: Sent (picture rows 26..44) is left transparent.
+  const TBitmap& alpha = image.AlphaImage();
+  auto opaqueIn = [&](int top, int bottom) {
+    int count = 0;
+    for (int y = top; y < bottom; ++y) {
+      const std::uint8_t* row = const_cast<TBitmap&>(alpha).ScanLine(y);
+      for (int x = 0; x < alpha.Width(); ++x) count += row[4 * x + 3] != 0 ? 1 : 0;
+    }
+    return count;
+  };
+  EXPECT_GT(opaqueIn(8, 26), 0);
+  EXPECT_EQ(opaqueIn(26, 44), 0);
+  EXPECT_GT(opaqueIn(44, 60), 0);
+  image.EndDrag();
+  EXPECT_FALSE(image.Visible());
+  tree_->SetDragImageKind(diNoImage);
+  tree_->PrepareDragImage(hotSpot);
+  EXPECT_FALSE(image.Visible());
+}
+
 }  // namespace
