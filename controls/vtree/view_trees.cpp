@@ -288,9 +288,6 @@ void TBaseViewTree::WndProc(TMessage& message) {
     case WM_ERASEBKGND:
       message.Result = 1;
       return;
-    case WM_PRINTCLIENT:
-      PrintClient(static_cast<HDC>(message.WParam), message.LParam);
-      return;
     case WM_SIZE:
       TViewTreeMessages::WndProc(message);
       if (HandleAllocated() && !InState(tsWindowCreating) && TreeClientRect().bottom > 0) {

@@ -703,22 +703,6 @@ void TViewTreePainting::PaintBorder() {
   ReleaseDC(Handle(), dc);
 }
 
-void TViewTreePainting::PrintClient(HDC dc, LPARAM flags) {
-  if ((flags & PRF_CHECKVISIBLE) != 0 && !IsWindowVisible(Handle())) return;
-  const RECT client = TreeClientRect();
-  const RECT window{client.left + effectiveOffsetX_, client.top - offsetY_, client.right + effectiveOffsetX_,
-                    client.bottom - offsetY_};
-  TCanvas canvas;
-  canvas.SetHandle(dc);
-  try {
-    PaintTree(canvas, window, POINT{0, 0}, PrintClientPaintOptions);
-  } catch (...) {
-    canvas.SetHandle(0);
-    throw;
-  }
-  canvas.SetHandle(0);
-}
-
 void TViewTreePainting::Paint() {
   TCanvas& canvas = Canvas();
   RECT update{};

@@ -23,8 +23,6 @@ inline constexpr TVTPaintOptions8 poMainOnly = 1u << 6;
 inline constexpr TVTPaintOptions8 poSelectedOnly = 1u << 7;
 // What the control's own painting asks for.
 inline constexpr TVTPaintOptions8 DefaultPaintCycleOptions = 63;
-// What printing the client area asks for: the same without column colours.
-inline constexpr TVTPaintOptions8 PrintClientPaintOptions = 61;
 
 enum TVTLineType { ltNone, ltBottomRight, ltTopDown, ltTopDownRight, ltRight, ltTopRight, ltLeft, ltLeftBottom };
 using TLineImage = std::vector<TVTLineType>;
@@ -84,9 +82,6 @@ class TViewTreePainting : public TViewTreePositions {
   virtual void PaintTree(TCanvas& targetCanvas, const RECT& window, POINT target, TVTPaintOptions8 paintOptions);
   // The bevels and the border band in the window's frame, when there are any.
   virtual void PaintBorder();
-  // WM_PRINTCLIENT: the client area as it shows, drawn into the DC (nothing for an
-  // invisible window when Flags hold PRF_CHECKVISIBLE).
-  void PrintClient(HDC dc, LPARAM flags);
   // The line kinds of a node, one per indentation level; answers the number of
   // selected ancestors (the root not counted).
   int DetermineLineImage(PViewNode node, TLineImage& lineImage);

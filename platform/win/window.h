@@ -106,15 +106,6 @@ inline constexpr UINT WM_EXITMENULOOP = 0x0212;
 inline constexpr UINT WM_CAPTURECHANGED = 0x0215;
 inline constexpr UINT WM_MOUSEHOVER = 0x02A1;
 inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
-inline constexpr UINT WM_PRINT = 0x0317;
-inline constexpr UINT WM_PRINTCLIENT = 0x0318;
-// What WM_PRINT and WM_PRINTCLIENT draw (their lParam).
-inline constexpr LPARAM PRF_CHECKVISIBLE = 0x0001;
-inline constexpr LPARAM PRF_NONCLIENT = 0x0002;
-inline constexpr LPARAM PRF_CLIENT = 0x0004;
-inline constexpr LPARAM PRF_ERASEBKGND = 0x0008;
-inline constexpr LPARAM PRF_CHILDREN = 0x0010;
-inline constexpr LPARAM PRF_OWNED = 0x0020;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;
 

@@ -403,25 +403,6 @@ TEST(TreeAlphaBlend, EveryModeMixesAsItSays) {
   }
 }
 
-TEST_F(TreePicture, PrintingTheClientAreaDrawsWhatTheWindowShows) {
-  tree_->SetSelected(nodes_.at("Sent"), true);
-  platform::input_driver::RunPending();
-  const auto shown = platform::gdi::WindowPicture(tree_->Handle());
-  RECT client{};
-  GetClientRect(tree_->Handle(), &client);
-  TBitmap printed;
-  printed.SetSize(client.right, client.bottom);
-  SendMessageW(tree_->Handle(), WM_PRINTCLIENT, printed.Canvas().Handle(), PRF_CLIENT);
-  EXPECT_EQ(pellix_test::ComparePictures(*platform::gdi::TargetOf(printed.Canvas().Handle()), *shown, 0), "");
-  // A hidden window prints nothing when asked to check.
-  ShowWindow(tree_->Handle(), SW_HIDE);
-  TBitmap untouched;
-  untouched.SetSize(4, 4);
-  untouched.Canvas().SetPixel(1, 1, clRed);
-  SendMessageW(tree_->Handle(), WM_PRINTCLIENT, untouched.Canvas().Handle(), PRF_CLIENT | PRF_CHECKVISIBLE);
-  EXPECT_EQ(untouched.Canvas().Pixel(1, 1), clRed);
-}
-
 TEST_F(TreePicture, BevelsAndABorderBandFrameTheHeaderAndTheRows) {
   tree_->SetBevelKind(bkTile);
   tree_->SetBorderWidth(3);
