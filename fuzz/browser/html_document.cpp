@@ -68,8 +68,13 @@ void WalkForm(IHTMLElement* form) {
     Check(!typed.empty());
     Text(input->get_value(value.Put()), value);
     Check(SUCCEEDED(input->put_value(BString(u"filled").get())));
+    // A control inside the form is its own unless its form attribute names another
+    // form, or none.
     ComPtr<IHTMLFormElement> owner;
-    Check(SUCCEEDED(input->get_form(owner.Put())) && owner);
+    Check(SUCCEEDED(input->get_form(owner.Put())));
+    Variant named;
+    Check(SUCCEEDED(each->getAttribute(BString(u"form").get(), 0, named.Put())));
+    Check(owner || (named.raw().vt != VT_EMPTY && named.raw().vt != VT_NULL));
     ComPtr<IHTMLStyle> style;
     Check(SUCCEEDED(each->get_style(style.Put())));
     Check(SUCCEEDED(style->setAttribute(BString(u"background").get(), Variant::Text(u"#CEFF84").raw(), 0)));
