@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/base/types.h"
+#include "platform/win/clipboard.h"
 
 struct DVTARGETDEVICE;
 
@@ -16,7 +17,3 @@ struct FORMATETC {
 
 inline constexpr DWORD DVASPECT_CONTENT = 1;
 inline constexpr DWORD TYMED_HGLOBAL = 1;
-
-// Standard clipboard formats the program names.
-inline constexpr WORD CF_TEXT = 1;
-inline constexpr WORD CF_UNICODETEXT = 13;

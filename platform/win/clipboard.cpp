@@ -1,5 +1,6 @@
 #include "platform/win/clipboard.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -28,6 +29,7 @@ struct Store {
   // Blocks read from the desktop's clipboard, valid until the clipboard is closed.
   std::vector<HGLOBAL> fetched;
   platform::win::DesktopClipboard* desktop = nullptr;
+  platform::win::ClipboardRenderer renderer;
 };
 
 Store& S() {
@@ -122,12 +124,34 @@ BOOL CloseClipboard() {
 
 BOOL EmptyClipboard() {
   Store& store = S();
+  platform::win::ClipboardRenderer previous;
+  {
+    std::lock_guard guard(store.lock);
+    if (!OpenedHere(store)) return FALSE;
+    FreeAll(store);
+    store.owner = store.openWindow;
+    store.emptied = true;
+    previous = std::exchange(store.renderer, {});
+  }
+  if (previous.released) previous.released();
+  return TRUE;
+}
+
+// The replaced offer is dropped after the lock is let go: dropping it may release
+// objects that use the clipboard themselves.
+BOOL platform::win::OfferClipboardFormats(ClipboardRenderer renderer) {
+  Store& store = S();
   std::lock_guard guard(store.lock);
   if (!OpenedHere(store)) return FALSE;
-  FreeAll(store);
-  store.owner = store.openWindow;
-  store.emptied = true;
+  std::swap(store.renderer, renderer);
   return TRUE;
+}
+
+void platform::win::WithdrawClipboardFormats() {
+  Store& store = S();
+  platform::win::ClipboardRenderer previous;
+  std::lock_guard guard(store.lock);
+  std::swap(store.renderer, previous);
 }
 
 void platform::win::SetDesktopClipboard(DesktopClipboard* desktop) {
@@ -188,6 +212,37 @@ HGLOBAL SetClipboardData(UINT format, HGLOBAL memory) {
   return memory;
 }
 
+namespace {
+
+bool Offered(const Store& store, UINT format) {
+  return std::find(store.renderer.formats.begin(), store.renderer.formats.end(), format) !=
+         store.renderer.formats.end();
+}
+
+// Asks the renderer for an offered format that has no block yet, without holding the
+// lock (rendering may read the clipboard itself), and keeps what it made. True when
+// the format has a block afterwards.
+bool RenderOffered(Store& store, UINT format) {
+  std::function<HGLOBAL(UINT)> render;
+  {
+    std::lock_guard guard(store.lock);
+    if (store.data.count(format)) return true;
+    if (!Offered(store, format)) return false;
+    render = store.renderer.render;
+  }
+  HGLOBAL memory = render ? render(format) : nullptr;
+  if (memory == nullptr) return false;
+  std::lock_guard guard(store.lock);
+  if (store.data.count(format) || !Offered(store, format)) {
+    GlobalFree(memory);
+    return store.data.count(format) != 0;
+  }
+  store.data[format] = Store::Entry{memory, false};
+  return true;
+}
+
+}  // namespace
+
 HGLOBAL GetClipboardData(UINT format) {
   Store& store = S();
   {
@@ -204,6 +259,7 @@ HGLOBAL GetClipboardData(UINT format) {
     store.fetched.push_back(memory);
     return memory;
   }
+  if (!RenderOffered(store, format) && IsText(format)) RenderOffered(store, format == CF_TEXT ? CF_UNICODETEXT : CF_TEXT);
   std::lock_guard guard(store.lock);
   if (auto it = store.data.find(format); it != store.data.end()) return it->second.memory;
   if (IsText(format)) {
@@ -217,7 +273,7 @@ BOOL IsClipboardFormatAvailable(UINT format) {
   Store& store = S();
   if (auto* desktop = HeldElsewhere(store)) return desktop->Offers(format) ? TRUE : FALSE;
   std::lock_guard guard(store.lock);
-  if (store.data.count(format)) return TRUE;
+  if (store.data.count(format) || Offered(store, format)) return TRUE;
   return IsText(format) && (store.data.count(CF_TEXT) || store.data.count(CF_UNICODETEXT)) ? TRUE : FALSE;
 }
 
@@ -225,4 +281,17 @@ HWND GetClipboardOwner() {
   Store& store = S();
   std::lock_guard guard(store.lock);
   return store.owner;
+}
+
+UINT EnumClipboardFormats(UINT format) {
+  Store& store = S();
+  std::lock_guard guard(store.lock);
+  if (!OpenedHere(store)) return 0;
+  std::vector<UINT> formats = store.renderer.formats;
+  for (const auto& [stored, entry] : store.data) formats.push_back(stored);
+  std::sort(formats.begin(), formats.end());
+  formats.erase(std::unique(formats.begin(), formats.end()), formats.end());
+  auto next = format == 0 ? formats.begin() : std::upper_bound(formats.begin(), formats.end(), format);
+  SetLastError(ERROR_SUCCESS);
+  return next == formats.end() ? 0 : *next;
 }

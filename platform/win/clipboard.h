@@ -7,9 +7,11 @@
 // clipboard, its data is what the program reads.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/base/types.h"
 #include "platform/kernel/memory.h"
@@ -33,8 +35,25 @@ HGLOBAL GetClipboardData(UINT format);
 // Needs no open clipboard.
 BOOL IsClipboardFormatAvailable(UINT format);
 HWND GetClipboardOwner();
+// The formats on the clipboard in turn: the one after `format` (0: the first), 0 at
+// the end. Needs the clipboard open.
+UINT EnumClipboardFormats(UINT format);
 
 namespace platform::win {
+
+// Formats rendered on request: right after EmptyClipboard the opener may offer formats
+// whose data it makes only when someone asks for them (GetClipboardData renders and
+// keeps the block). The offer ends at the next EmptyClipboard, which tells the owner
+// through `released` (not while the clipboard lock is held), or when withdrawn.
+struct ClipboardRenderer {
+  std::vector<UINT> formats;
+  std::function<HGLOBAL(UINT format)> render;
+  std::function<void()> released;
+};
+// FALSE with ERROR_CLIPBOARD_NOT_OPEN unless this thread has the clipboard open.
+BOOL OfferClipboardFormats(ClipboardRenderer renderer);
+// Ends the offer without telling its owner; blocks already rendered stay.
+void WithdrawClipboardFormats();
 
 // A desktop's clipboard (the display backend installs it). Called without the store's
 // lock held, from the thread that has the clipboard open.
