@@ -17,6 +17,7 @@ TBaseViewTree::TBaseViewTree(TComponent* owner, const TTreeClass& treeClass, TOp
 }
 
 TBaseViewTree::~TBaseViewTree() {
+  FlushClipboard();
   Destroying();
   ReleaseValidationWorker(*this);
   TreeOptions().SetMiscOptions(TreeOptions().MiscOptions() & ~toReadOnly);
@@ -164,18 +165,6 @@ void TBaseViewTree::PrepareDragImage(POINT hotSpot) {
   ClientToScreen(Handle(), &hotSpot);
   dragImage_.SetColorKey(Color());
   dragImage_.PrepareDrag(image, corner, hotSpot);
-}
-
-void TBaseViewTree::FixupTotals(PViewNode node) {
-  if (node == nullptr) node = root_;
-  std::uint32_t count = 1, height = node->NodeHeight;
-  for (PViewNode child = node->FirstChild; child != nullptr; child = child->NextSibling) {
-    FixupTotals(child);
-    count += child->TotalCount;
-    if (node->Has(vsExpanded) && child->Has(vsVisible)) height += child->TotalHeight;
-  }
-  node->TotalCount = count;
-  node->TotalHeight = height;
 }
 
 std::size_t TBaseViewTree::PackArray(TNodeArray& nodes) {

@@ -51,8 +51,6 @@ class TBaseViewTree : public TViewTreeMessages {
   virtual bool CanShowDragImage() { return DragImageKind() != diNoImage; }
   TVTDragImage& DragImage() { return dragImage_; }
 
-  // Recomputes a node's counts and heights from its children, recursively.
-  void FixupTotals(PViewNode node);
   // Drops entries marked for removal (bit 0 set); the new count.
   static std::size_t PackArray(TNodeArray& nodes);
 

@@ -184,6 +184,8 @@ void TViewTreeObject::ForgetNode(PViewNode node) {
   if (node == lastStructureChangeNode_) lastStructureChangeNode_ = nullptr;
   if (node == currentHotNode_) currentHotNode_ = nullptr;
   if (node == dropTargetNode_) dropTargetNode_ = nullptr;
+  // A drag's nodes that are freed meanwhile are none of the drag's business after.
+  if (!dragSelection_.empty()) std::erase(dragSelection_, node);
   if (node == lastSearchNode_) lastSearchNode_ = nullptr;
   if (node == checkNode_) {
     checkNode_ = nullptr;

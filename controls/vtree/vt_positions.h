@@ -6,7 +6,7 @@
 // and hit testing alike, so that what is drawn is what is hit.
 #pragma once
 
-#include "controls/vtree/vt_checks.h"
+#include "controls/vtree/vt_streams.h"
 #include "platform/classlib/icons.h"
 
 using THitPositions = std::uint16_t;
@@ -59,9 +59,9 @@ struct TVTCellLayout {
   RECT Content{};  // what remains for the node's content
 };
 
-class TViewTreePositions : public TViewTreeChecks {
+class TViewTreePositions : public TViewTreeStreams {
  public:
-  using TViewTreeChecks::TViewTreeChecks;
+  using TViewTreeStreams::TViewTreeStreams;
 
   TImageList* Images = nullptr;
   TImageList* StateImages = nullptr;

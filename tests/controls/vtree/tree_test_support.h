@@ -83,6 +83,11 @@ class TestTree : public TBaseViewTree {
     OnBeforeCellPaint = nullptr;
     OnAfterCellPaint = nullptr;
     OnPaintBackground = nullptr;
+    OnSaveNode = nullptr;
+    OnLoadNode = nullptr;
+    OnGetUserClipboardFormats = nullptr;
+    OnRenderOLEData = nullptr;
+    OnCreateDataObject = nullptr;
   }
 
   PViewNode Add(PViewNode parent, const char* name) {
