@@ -372,7 +372,35 @@ TCustomViewStringTree::TCustomViewStringTree(TComponent* owner, const TTreeClass
   RefreshFontMetrics();
 }
 
-TCustomViewStringTree::~TCustomViewStringTree() = default;
+// Whatever the tree has on the clipboard is rendered while its texts can still be had.
+TCustomViewStringTree::~TCustomViewStringTree() { FlushClipboard(); }
+
+TVTContentExporter TCustomViewStringTree::ContentExporter() {
+  return TVTContentExporter(*this, [this](PViewNode node, TColumnIndex column) { return GetCellText(node, column); });
+}
+
+HRESULT TCustomViewStringTree::RenderOLEData(const FORMATETC& formatEtcIn, STGMEDIUM& medium, bool forClipboard) {
+  const HRESULT result = TBaseViewTree::RenderOLEData(formatEtcIn, medium, forClipboard);
+  if (SUCCEEDED(result)) return result;
+  HGLOBAL text = ContentExporter().ContentToClipboard(formatEtcIn.cfFormat, forClipboard ? tstCutCopySet : tstSelected);
+  if (text == nullptr) return result;
+  medium = STGMEDIUM{};
+  medium.tymed = TYMED_HGLOBAL;
+  medium.hGlobal = text;
+  return S_OK;
+}
+
+void TCustomViewStringTree::WriteChunks(TStream& stream, PViewNode node) {
+  TBaseViewTree::WriteChunks(stream, node);
+  WriteCaptionChunk(stream, node);
+}
+
+bool TCustomViewStringTree::ReadChunk(TStream& stream, int version, PViewNode node, std::uint32_t chunkType,
+                                      std::uint32_t chunkSize, int depth) {
+  if (chunkType != CaptionChunk) return TBaseViewTree::ReadChunk(stream, version, node, chunkType, chunkSize, depth);
+  ReadCaptionChunk(stream, node, chunkSize);
+  return true;
+}
 
 TCanvas& TCustomViewStringTree::MeasureCanvas() { return measureBitmap_.Canvas(); }
 

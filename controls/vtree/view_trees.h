@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/vtree/vt_export.h"
 #include "controls/vtree/vt_messages.h"
 
 class TBaseViewTree : public TViewTreeMessages {
@@ -140,6 +141,12 @@ class TCustomViewStringTree : public TBaseViewTree {
   void WriteCaptionChunk(TStream& stream, PViewNode node);
   void ReadCaptionChunk(TStream& stream, PViewNode node, std::int64_t chunkSize);
 
+  // The content as text for other programs, from the cells' texts.
+  TVTContentExporter ContentExporter();
+  // The base tree's formats first; the text formats then come from the cut/copy set
+  // (clipboard) or the selection (drag).
+  HRESULT RenderOLEData(const FORMATETC& formatEtcIn, STGMEDIUM& medium, bool forClipboard) override;
+
   // Hints and tooltips: OnGetHint when bound; a tooltip is otherwise the cell's text,
   // drawn in the font OnPaintText gives the cell.
   std::u16string DoGetNodeHint(PViewNode node, TColumnIndex column, TVTTooltipLineBreakStyle& style) override;
@@ -165,6 +172,10 @@ class TCustomViewStringTree : public TBaseViewTree {
   virtual void DoPaintText(TCanvas& canvas, PViewNode node, TColumnIndex column, TVSTTextType textType);
   virtual std::u16string DoShortenString(TCanvas& canvas, PViewNode node, TColumnIndex column,
                                          const std::u16string& s, int width, int ellipsisWidth);
+  // The caption chunk follows the base tree's chunks.
+  void WriteChunks(TStream& stream, PViewNode node) override;
+  bool ReadChunk(TStream& stream, int version, PViewNode node, std::uint32_t chunkType, std::uint32_t chunkSize,
+                 int depth) override;
 
  private:
   static std::unique_ptr<TCustomViewTreeOptions> MakeStringOptions(TViewTreeObject& owner);

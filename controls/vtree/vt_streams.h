@@ -40,7 +40,6 @@ using TVTCreateDataObjectEvent =
 // The stream's chunk types.
 inline constexpr std::uint32_t NodeChunk = 1;
 inline constexpr std::uint32_t BaseChunk = 2;
-inline constexpr std::uint32_t CaptionChunk = 3;
 inline constexpr std::uint32_t UserChunk = 4;
 // The deepest nesting a stream may have; deeper data is refused as damaged.
 inline constexpr int MaxStreamDepth = 2000;

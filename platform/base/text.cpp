@@ -1,6 +1,7 @@
 #include "platform/base/text.h"
 
 #include <unicode/coll.h>
+#include <unicode/dcfmtsym.h>
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/utf16.h>
@@ -453,6 +454,17 @@ std::u16string IsoName(bool country) {
   return std::u16string(part.begin(), part.end());
 }
 
+std::u16string ListSeparator() {
+  const std::u16string language = IsoName(false), country = IsoName(true);
+  UErrorCode status = U_ZERO_ERROR;
+  icu::DecimalFormatSymbols symbols(
+      icu::Locale(std::string(language.begin(), language.end()).c_str(),
+                  std::string(country.begin(), country.end()).c_str()),
+      status);
+  if (U_FAILURE(status)) return u",";
+  return symbols.getSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol) == u"," ? u";" : u",";
+}
+
 }  // namespace
 
 int GetLocaleInfoW(LCID /*locale*/, DWORD type, char16_t* data, int size) {
@@ -462,6 +474,7 @@ int GetLocaleInfoW(LCID /*locale*/, DWORD type, char16_t* data, int size) {
     case LOCALE_IDEFAULTCODEPAGE: value = u"437"; break;
     case LOCALE_SISO639LANGNAME: value = IsoName(false); break;
     case LOCALE_SISO3166CTRYNAME: value = IsoName(true); break;
+    case LOCALE_SLIST: value = ListSeparator(); break;
     default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
   }
   value.push_back(u'\0');

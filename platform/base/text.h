@@ -71,6 +71,8 @@ inline constexpr DWORD LOCALE_IDEFAULTCODEPAGE = 0x000B;
 inline constexpr DWORD LOCALE_IDEFAULTANSICODEPAGE = 0x1004;
 inline constexpr DWORD LOCALE_SISO639LANGNAME = 0x0059;
 inline constexpr DWORD LOCALE_SISO3166CTRYNAME = 0x005A;
+// The list separator: ";" where the decimal separator is a comma, else ",".
+inline constexpr DWORD LOCALE_SLIST = 0x000C;
 int GetLocaleInfoW(LCID locale, DWORD type, char16_t* data, int size);
 int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
 

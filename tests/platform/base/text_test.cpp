@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "platform/base/errors.h"
 
 namespace {
@@ -205,6 +208,28 @@ TEST(LocaleInfo, AnsiCodePageAsText) {
   char16_t buffer[6];
   ASSERT_EQ(GetLocaleInfoW(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, buffer, 6), 5);
   EXPECT_EQ(std::u16string(buffer), u"1252");
+}
+
+// The list separator follows the user's locale: where numbers take a decimal comma,
+// lists are separated by semicolons.
+TEST(LocaleInfo, ListSeparatorFollowsTheDecimalSeparator) {
+  struct Case {
+    const char* locale;
+    const char16_t* separator;
+  };
+  const char* saved = std::getenv("LC_ALL");
+  const std::string kept = saved ? saved : "";
+  for (const Case& c : {Case{"C", u","}, Case{"en_US.UTF-8", u","}, Case{"de_DE.UTF-8", u";"}}) {
+    setenv("LC_ALL", c.locale, 1);
+    char16_t buffer[4] = {};
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, buffer, 4), 2) << c.locale;
+    EXPECT_EQ(std::u16string(buffer), c.separator) << c.locale;
+  }
+  if (saved) {
+    setenv("LC_ALL", kept.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
 }
 
 }  // namespace
