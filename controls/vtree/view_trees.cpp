@@ -12,7 +12,7 @@ std::unique_ptr<TCustomViewTreeOptions> TBaseViewTree::MakeOptions(TViewTreeObje
 }
 
 TBaseViewTree::TBaseViewTree(TComponent* owner, const TTreeClass& treeClass, TOptionsFactory makeOptions)
-    : TViewTreeMessages(owner, treeClass, makeOptions) {
+    : TViewTreeDragDrop(owner, treeClass, makeOptions) {
   AcquireValidationWorker();
 }
 
@@ -175,7 +175,7 @@ std::size_t TBaseViewTree::PackArray(TNodeArray& nodes) {
 // --- the window ---
 
 void TBaseViewTree::CreateParams(TCreateParams& params) {
-  TViewTreeMessages::CreateParams(params);
+  TViewTreeDragDrop::CreateParams(params);
   params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
   const TScrollStyle bars = ScrollBarOptions().ScrollBars();
   if (bars == ssHorizontal || bars == ssBoth) params.Style |= WS_HSCROLL;
@@ -190,7 +190,7 @@ void TBaseViewTree::CreateParams(TCreateParams& params) {
 void TBaseViewTree::CreateWnd() {
   DoStateChange(tsWindowCreating);
   try {
-    TViewTreeMessages::CreateWnd();
+    TViewTreeDragDrop::CreateWnd();
   } catch (...) {
     DoStateChange(0, tsWindowCreating);
     throw;
@@ -254,7 +254,7 @@ void TBaseViewTree::WndProc(TMessage& message) {
   if (HandleAllocated() && Header().HandleHeaderMessage(message)) return;
   switch (message.Msg) {
     case WM_NCCALCSIZE: {
-      TViewTreeMessages::WndProc(message);
+      TViewTreeDragDrop::WndProc(message);
       // The header takes its height from the top of the client area.
       auto* rect = reinterpret_cast<RECT*>(message.LParam);
       if (rect == nullptr) return;
@@ -270,7 +270,7 @@ void TBaseViewTree::WndProc(TMessage& message) {
       return;
     }
     case WM_NCPAINT:
-      TViewTreeMessages::WndProc(message);
+      TViewTreeDragDrop::WndProc(message);
       PaintHeaderFrame();
       PaintBorder();
       return;
@@ -278,7 +278,7 @@ void TBaseViewTree::WndProc(TMessage& message) {
       message.Result = 1;
       return;
     case WM_SIZE:
-      TViewTreeMessages::WndProc(message);
+      TViewTreeDragDrop::WndProc(message);
       if (HandleAllocated() && !InState(tsWindowCreating) && TreeClientRect().bottom > 0) {
         DoStateChange(tsSizing);
         UpdateHeaderRect();
@@ -305,7 +305,7 @@ void TBaseViewTree::WndProc(TMessage& message) {
       return;
     }
     default:
-      TViewTreeMessages::WndProc(message);
+      TViewTreeDragDrop::WndProc(message);
   }
 }
 

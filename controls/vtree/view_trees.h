@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "controls/vtree/vt_export.h"
-#include "controls/vtree/vt_messages.h"
+#include "controls/vtree/vt_dragdrop.h"
 
-class TBaseViewTree : public TViewTreeMessages {
+class TBaseViewTree : public TViewTreeDragDrop {
  public:
   explicit TBaseViewTree(TComponent* owner, const TTreeClass& treeClass = BaseViewTreeClass,
                          TOptionsFactory makeOptions = &MakeOptions);
@@ -32,7 +32,7 @@ class TBaseViewTree : public TViewTreeMessages {
   void SetNodeHeight(PViewNode node, std::uint32_t value);
   bool GetVisible(PViewNode node);
   void SetVisible(PViewNode node, bool value);
-  using TViewTreeMessages::SetVisible;  // the control's own visibility
+  using TViewTreeDragDrop::SetVisible;  // the control's own visibility
   bool GetFullyVisible(PViewNode node) const { return FullyVisible(node); }
 
   // The row's top in content coordinates; nodes that are not shown answer the top of

@@ -106,11 +106,19 @@ bool Passed(const std::vector<HWND>& passed, HWND window) {
 // The deepest visible window under a screen point: the first top-level window that
 // holds it, then down through visible, enabled children (a disabled child leaves the
 // point to its parent, as the platform does). Windows in `passed` are not there.
+// A layered window that is also transparent lets the mouse through to what lies
+// below, as a picture floating over the screen does.
+bool ClickThrough(HWND window) {
+  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+  return (exStyle & WS_EX_LAYERED) != 0 && (exStyle & WS_EX_TRANSPARENT) != 0;
+}
+
 HWND WindowAt(POINT point, const std::vector<HWND>& passed) {
   HWND found = 0;
   for (HWND top = GetWindow(GetDesktopWindow(), GW_CHILD); top != 0; top = GetWindow(top, GW_HWNDNEXT)) {
     RECT rect;
-    if ((Style(top) & WS_VISIBLE) && !Passed(passed, top) && GetWindowRect(top, &rect) && Contains(rect, point)) {
+    if ((Style(top) & WS_VISIBLE) && !ClickThrough(top) && !Passed(passed, top) && GetWindowRect(top, &rect) &&
+        Contains(rect, point)) {
       found = top;
       break;
     }

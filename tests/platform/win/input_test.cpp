@@ -237,6 +237,16 @@ TEST_F(InputTest, WindowFromPointAndChildWindowFromPointPassOverWhatTheyShould) 
   EXPECT_EQ(ChildWindowFromPointEx(top_, POINT{160, 30}, CWP_SKIPINVISIBLE), top_);
   EXPECT_EQ(ChildWindowFromPointEx(top_, POINT{160, 30}, CWP_SKIPDISABLED), right_);
   EXPECT_EQ(ChildWindowFromPoint(top_, POINT{300, 30}), 0u);  // outside the parent
+
+  // A layered, transparent window floating above lets the point through; layered
+  // alone does not.
+  const POINT over = drive::ScreenPoint(top_, 60, 30);
+  HWND floating = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST, u"InputTest", u"",
+                                  WS_POPUP | WS_VISIBLE, over.x - 10, over.y - 10, 40, 40, 0, 0, 0, nullptr);
+  EXPECT_EQ(WindowFromPoint(over), top_);
+  SetWindowLongPtrW(floating, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOPMOST);
+  EXPECT_EQ(WindowFromPoint(over), floating);
+  DestroyWindow(floating);
 }
 
 TEST_F(InputTest, DoubleClicksNeedTheClassStyleAndComeSoonAndNearEnough) {
