@@ -140,33 +140,6 @@ void TBaseViewTree::SetTopNode(PViewNode node) {
   SetOffsetY(-static_cast<int>(GetDisplayTop(node)));
 }
 
-void TBaseViewTree::PrepareDragImage(POINT hotSpot) {
-  if (!CanShowDragImage()) return;
-  const int width = DragWidth(), height = DragHeight();
-  // The area around the hot spot in content coordinates; what lies before the
-  // content's start is cut off and the painting moves by as much.
-  const POINT content{hotSpot.x + EffectiveOffsetX(), hotSpot.y - OffsetY()};
-  RECT area{content.x - width / 2, content.y - height / 2, content.x - width / 2 + width, content.y - height / 2 + height};
-  POINT corner{area.left - EffectiveOffsetX(), area.top + OffsetY()};
-  const POINT target{std::max<LONG>(-area.left, 0), std::max<LONG>(-area.top, 0)};
-  area.left += target.x;
-  area.top += target.y;
-  TBitmap image;
-  image.SetPixelFormat(TPixelFormat::pf32bit);
-  image.SetSize(width, height);
-  HBRUSH back = CreateSolidBrush(ColorToRGB(Color()));
-  const RECT all{0, 0, width, height};
-  FillRect(image.Canvas().Handle(), &all, back);
-  DeleteObject(back);
-  TVTPaintOptions8 options = poDrawSelection | poSelectedOnly;
-  if (DragImageKind() == diMainColumnOnly) options |= poMainOnly;
-  PaintTree(image.Canvas(), area, target, options);
-  ClientToScreen(Handle(), &corner);
-  ClientToScreen(Handle(), &hotSpot);
-  dragImage_.SetColorKey(Color());
-  dragImage_.PrepareDrag(image, corner, hotSpot);
-}
-
 std::size_t TBaseViewTree::PackArray(TNodeArray& nodes) {
   std::erase_if(nodes, [](PViewNode node) { return (reinterpret_cast<std::uintptr_t>(node) & 1) != 0; });
   return nodes.size();

@@ -44,14 +44,6 @@ class TBaseViewTree : public TViewTreeDragDrop {
   PViewNode GetTopNode();
   void SetTopNode(PViewNode node);
 
-  // Shows the picture of the selected nodes (the main column only with
-  // diMainColumnOnly) that follows the mouse in a drag: DragWidth x DragHeight pixels
-  // around the hot spot (a client point), the tree's colour left transparent.
-  void PrepareDragImage(POINT hotSpot);
-  // Whether a drag shows a picture at all.
-  virtual bool CanShowDragImage() { return DragImageKind() != diNoImage; }
-  TVTDragImage& DragImage() { return dragImage_; }
-
   // Drops entries marked for removal (bit 0 set); the new count.
   static std::size_t PackArray(TNodeArray& nodes);
 
@@ -65,8 +57,6 @@ class TBaseViewTree : public TViewTreeDragDrop {
   void HandleScroll(int bar, int code);
   void PaintHeaderFrame();
   void MeasureNodeHeight(PViewNode node);
-
-  TVTDragImage dragImage_;
 };
 
 // Which of a cell's two texts is meant: the normal one, or the static one drawn after

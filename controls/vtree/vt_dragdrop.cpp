@@ -259,25 +259,31 @@ void TViewTreeDragDrop::DoNodeMoved(PViewNode node) {
   TViewTreeMessages::DoNodeMoved(node);
 }
 
-void TViewTreeDragDrop::PrepareDragImage(POINT start) {
-  if (DragImageKind() == diNoImage || !TreeGlobals().MMXAvailable || !HandleAllocated()) return;
-  const RECT client = TreeClientRect();
-  const RECT area{std::max<LONG>(start.x - DragWidth() / 2, client.left),
-                  std::max<LONG>(start.y - DragHeight() / 2, client.top),
-                  std::min<LONG>(start.x + (DragWidth() + 1) / 2, client.right),
-                  std::min<LONG>(start.y + (DragHeight() + 1) / 2, client.bottom)};
-  if (area.right <= area.left || area.bottom <= area.top) return;
-  TBitmap picture;
-  picture.SetSize(area.right - area.left, area.bottom - area.top);
-  TVTPaintOptions8 options = poSelectedOnly | poDrawSelection;
+void TViewTreeDragDrop::PrepareDragImage(POINT hotSpot) {
+  if (!CanShowDragImage()) return;
+  const int width = DragWidth(), height = DragHeight();
+  // The area around the hot spot in content coordinates; what lies before the
+  // content's start is cut off and the painting moves by as much.
+  const POINT content{hotSpot.x + EffectiveOffsetX(), hotSpot.y - OffsetY()};
+  RECT area{content.x - width / 2, content.y - height / 2, content.x - width / 2 + width, content.y - height / 2 + height};
+  POINT corner{area.left - EffectiveOffsetX(), area.top + OffsetY()};
+  const POINT target{std::max<LONG>(-area.left, 0), std::max<LONG>(-area.top, 0)};
+  area.left += target.x;
+  area.top += target.y;
+  TBitmap image;
+  image.SetPixelFormat(TPixelFormat::pf32bit);
+  image.SetSize(width, height);
+  HBRUSH back = CreateSolidBrush(ColorToRGB(Color()));
+  const RECT all{0, 0, width, height};
+  FillRect(image.Canvas().Handle(), &all, back);
+  DeleteObject(back);
+  TVTPaintOptions8 options = poDrawSelection | poSelectedOnly;
   if (DragImageKind() == diMainColumnOnly) options |= poMainOnly;
-  const RECT content{area.left + effectiveOffsetX_, area.top - offsetY_, area.right + effectiveOffsetX_,
-                     area.bottom - offsetY_};
-  PaintTree(picture.Canvas(), content, POINT{0, 0}, options);
-  POINT corner{area.left, area.top}, hotSpot = start;
+  PaintTree(image.Canvas(), area, target, options);
   ClientToScreen(Handle(), &corner);
   ClientToScreen(Handle(), &hotSpot);
-  dragImage_.PrepareDrag(picture, corner, hotSpot);
+  dragImage_.SetColorKey(Color());
+  dragImage_.PrepareDrag(image, corner, hotSpot);
 }
 
 void TViewTreeDragDrop::DoDragging(POINT p) {

@@ -97,6 +97,12 @@ class TViewTreeDragDrop : public TViewTreeMessages {
   void DoDragging(POINT p) override;
   // The drag ended: the drag states go and the mouse handling hears the button go up.
   virtual void DragFinished();
+  // Shows the picture of the selected nodes (the main column only with
+  // diMainColumnOnly) that follows the mouse in a drag: DragWidth x DragHeight pixels
+  // around the hot spot (a client point), the tree's colour left transparent.
+  void PrepareDragImage(POINT hotSpot);
+  // Whether a drag shows a picture at all.
+  virtual bool CanShowDragImage() { return DragImageKind() != diNoImage; }
   // The picture of the dragged nodes that follows the mouse while this tree drags.
   TVTDragImage& DragImage() { return dragImage_; }
 
@@ -126,8 +132,6 @@ class TViewTreeDragDrop : public TViewTreeMessages {
   void ForgetDropTarget();
   // One scroll step towards each edge the point is near; true when the view moved.
   bool ScrollOneStep(POINT client);
-  // The dragged nodes around the start point, painted and shown as the drag image.
-  void PrepareDragImage(POINT start);
 
   platform::com::ComPtr<IVTDragManager> dragManager_;
   TVTDragManager* ownManager_ = nullptr;
