@@ -1,5 +1,6 @@
 // A main for benchmarks that run their baseline in the same process: after the runs it
-// prints each subject's time as a ratio of its baseline's time.
+// prints each subject's time as a ratio of its baseline's time. It fails when a run
+// reported an error, so that a brief run in CI catches a benchmark that no longer works.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -16,6 +17,7 @@ class RecordingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      failed = failed || run.error_occurred;
       if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
         times[run.benchmark_name()] =
             run.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
@@ -25,6 +27,7 @@ class RecordingReporter : public benchmark::ConsoleReporter {
   }
   // Real time of one run, in nanoseconds.
   std::map<std::string, double> times;
+  bool failed = false;
 };
 
 // Pairs of (subject, baseline) benchmark names; itemsPerRun > 1 also prints the time
@@ -47,7 +50,7 @@ inline int RunWithRatios(int argc, char** argv,
     std::printf("\n");
   }
   benchmark::Shutdown();
-  return 0;
+  return reporter.failed ? 1 : 0;
 }
 
 }  // namespace pellix_bench

@@ -2,20 +2,22 @@
 // and dispatching (1,000,000 messages), and sending to a window of another thread that
 // pumps (100,000 round trips). The baseline does the same hand-offs through a plain
 // mutex-and-condition-variable queue calling a function; the ratio is what the window
-// system's bookkeeping costs over the bare hand-off.
-#include <benchmark/benchmark.h>
-
+// system's bookkeeping costs over the bare hand-off. A second baseline for posting adds
+// the work any window system must do beside the hand-off: finding the window's queue
+// from its handle when posting, finding its procedure when dispatching (both in a table
+// shared by all threads, so under a lock) and stamping each message with the time.
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <future>
-#include <map>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_map>
 
+#include "bench/common/ratio_main.h"
 #include "platform/win/message_queue.h"
 
 namespace {
@@ -63,6 +65,7 @@ void PostAndDispatch(benchmark::State& state) {
 struct PlainMessage {
   UINT message;
   WPARAM wParam;
+  DWORD time = 0;
 };
 
 class PlainQueue {
@@ -108,6 +111,57 @@ void PlainPostAndDispatch(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBatch);
 }
 
+// The plain queue behind a handle table shared by threads.
+struct PlainWindow {
+  PlainQueue* queue;
+  std::function<LRESULT(UINT, WPARAM)> handler;
+};
+
+class PlainWindowTable {
+ public:
+  void Add(HWND handle, PlainWindow window) {
+    std::lock_guard guard(lock_);
+    windows_.emplace(handle, std::move(window));
+  }
+  PlainQueue* QueueOf(HWND handle) {
+    std::lock_guard guard(lock_);
+    auto found = windows_.find(handle);
+    return found == windows_.end() ? nullptr : found->second.queue;
+  }
+  std::function<LRESULT(UINT, WPARAM)> HandlerOf(HWND handle) {
+    std::lock_guard guard(lock_);
+    auto found = windows_.find(handle);
+    return found == windows_.end() ? nullptr : found->second.handler;
+  }
+
+ private:
+  std::mutex lock_;
+  std::unordered_map<HWND, PlainWindow> windows_;
+};
+
+DWORD MillisecondsNow() {
+  return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count());
+}
+
+void WindowedPostAndDispatch(benchmark::State& state) {
+  PlainQueue queue;
+  PlainWindowTable table;
+  constexpr HWND kHandle = 0x10014;
+  table.Add(kHandle, PlainWindow{&queue, [](UINT message, WPARAM wParam) { return CountingProc(0, message, wParam, 0); }});
+  for (auto _ : state) {
+    for (int i = 0; i < kBatch; ++i) {
+      table.QueueOf(kHandle)->Push(PlainMessage{kWork, static_cast<WPARAM>(i), MillisecondsNow()});
+    }
+    PlainMessage m;
+    while (queue.TryPop(m)) {
+      if (auto handler = table.HandlerOf(kHandle)) handler(m.message, m.wParam);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+
 void SendAcrossThreads(benchmark::State& state) {
   std::promise<HWND> made;
   std::thread receiver([&made] {
@@ -142,25 +196,9 @@ void PlainSendAcrossThreads(benchmark::State& state) {
 
 BENCHMARK(PostAndDispatch)->Iterations(kPostBatches);
 BENCHMARK(PlainPostAndDispatch)->Iterations(kPostBatches);
+BENCHMARK(WindowedPostAndDispatch)->Iterations(kPostBatches);
 BENCHMARK(SendAcrossThreads)->Iterations(kSends);
 BENCHMARK(PlainSendAcrossThreads)->Iterations(kSends);
-
-// Keeps each benchmark's time per iteration, to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-  }
-  void PrintRatio(const char* what, const std::string& ours, const std::string& baseline, int perIteration) {
-    if (!times_.count(ours) || !times_.count(baseline) || times_[baseline] <= 0) return;
-    std::printf("%s: %.1f ns per message, plain queue %.1f ns, window system / plain = %.2f\n", what,
-                times_[ours] / perIteration, times_[baseline] / perIteration, times_[ours] / times_[baseline]);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
@@ -168,11 +206,12 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/pellix-bench-win-XXXXXX";
   std::filesystem::path home = mkdtemp(pattern);
   setenv("PELLIX_HOME", home.c_str(), 1);
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio("post and dispatch", "PostAndDispatch", "PlainPostAndDispatch", kBatch);
-  reporter.PrintRatio("send across threads", "SendAcrossThreads", "PlainSendAcrossThreads", 1);
+  const std::string post = "PostAndDispatch/iterations:" + std::to_string(kPostBatches);
+  const std::string send = "SendAcrossThreads/iterations:" + std::to_string(kSends);
+  const int failed = pellix_bench::RunWithRatios(argc, argv,
+                                                 {{post, "Plain" + post},
+                                                  {post, "Windowed" + post},
+                                                  {send, "Plain" + send}});
   std::filesystem::remove_all(home);
-  return g_sum == 0;
+  return failed != 0 || g_sum == 0;
 }

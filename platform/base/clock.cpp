@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -17,7 +18,8 @@ constexpr double kUnixEpochDays = 25569.0;
 
 struct FrozenClock {
   std::mutex lock;
-  bool frozen = false;
+  // Read without the lock first: the running clock, asked on every message, needs none.
+  std::atomic<bool> frozen = false;
   ULONGLONG tick = 0;
   double dateTimeAtTick = 0;
 };
@@ -71,7 +73,7 @@ void CivilFromDays(long days, int& year, unsigned& month, unsigned& day) {
 
 ULONGLONG GetTickCount64() {
   FrozenClock& clock = Frozen();
-  {
+  if (clock.frozen) {
     std::lock_guard guard(clock.lock);
     if (clock.frozen) return clock.tick;
   }
@@ -84,7 +86,7 @@ void GetLocalTime(SYSTEMTIME* time) { *time = platform::DecodeDateTime(platform:
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
   FrozenClock& clock = Frozen();
-  {
+  if (clock.frozen) {
     std::lock_guard guard(clock.lock);
     if (clock.frozen) {
       count->QuadPart = static_cast<LONGLONG>(clock.tick) * (kCounterFrequency / 1000);
@@ -113,7 +115,7 @@ namespace platform {
 
 double Now() {
   FrozenClock& clock = Frozen();
-  {
+  if (clock.frozen) {
     std::lock_guard guard(clock.lock);
     if (clock.frozen) return clock.dateTimeAtTick;
   }
@@ -174,11 +176,7 @@ void Release() {
   clock.frozen = false;
 }
 
-bool IsFrozen() {
-  FrozenClock& clock = Frozen();
-  std::lock_guard guard(clock.lock);
-  return clock.frozen;
-}
+bool IsFrozen() { return Frozen().frozen; }
 
 }  // namespace test_clock
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -70,7 +71,18 @@ LSTATUS CodeFromSqlite(int result) {
   }
 }
 
-std::string Fold(std::string_view ansi) { return platform::WideToUtf8(platform::UpperCase(platform::AnsiToWide(ansi))); }
+std::string Fold(std::string_view ansi) {
+  // Plain ASCII, as the program's own key and value names are, folds in place; every
+  // name of every call is folded.
+  if (std::all_of(ansi.begin(), ansi.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    std::string folded(ansi);
+    for (char& c : folded) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return folded;
+  }
+  return platform::WideToUtf8(platform::UpperCase(platform::AnsiToWide(ansi)));
+}
 
 class Database;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -48,6 +49,9 @@ struct ThreadQueue {
   std::condition_variable wake;
   std::deque<MSG> posted;
   std::deque<std::shared_ptr<SentMessage>> sent;
+  // Whether `sent` holds any, set with it under the lock and read without it: the
+  // queue's thread asks on every message, and mostly nothing was sent.
+  std::atomic<bool> anySent = false;
   std::vector<Timer> timers;
   std::uint64_t signals = 0;  // grows with every arrival, so a waiter sees news
   bool quit = false;
@@ -105,6 +109,7 @@ class QueueHolder {
       Lock guard(queue_->lock);
       queue_->dead = true;
       pending.swap(queue_->sent);
+      queue_->anySent = false;
     }
     for (auto& sent : pending) Complete(sent, 0);
     platform::win::detail::ForgetThreadWindows(queue_->thread);
@@ -132,13 +137,13 @@ void Signal(ThreadQueue& queue) {
 
 // Runs the messages other threads have sent to this one.
 void HandleSentMessages(ThreadQueue& queue) {
-  for (;;) {
+  while (queue.anySent) {
     std::shared_ptr<SentMessage> sent;
     {
       Lock guard(queue.lock);
-      if (queue.sent.empty()) return;
       sent = queue.sent.front();
       queue.sent.pop_front();
+      queue.anySent = !queue.sent.empty();
     }
     ++queue.handlingSent;
     LRESULT result = platform::win::detail::CallWindow(sent->hwnd, sent->message, sent->wParam,
@@ -192,6 +197,8 @@ BOOL Broadcast(UINT message, WPARAM wParam, LPARAM lParam, bool unicode, bool se
 BOOL PostToOwnWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
                      const std::function<void()>& queued = {}) {
   DWORD thread = platform::win::detail::WindowThread(hwnd);
+  // The calling thread's own queue is at hand without the registry's lock.
+  if (thread == platform::win::ThisThreadId()) return Post(MyQueue(), hwnd, message, wParam, lParam, unicode, queued);
   auto queue = thread ? QueueOf(thread) : nullptr;
   if (!queue) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -248,15 +255,12 @@ SendOutcome Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool uni
         result);
     return answered ? SendOutcome::kAnswered : SendOutcome::kTimedOut;
   }
-  DWORD thread = platform::win::detail::WindowThread(hwnd);
-  if (thread == 0) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return SendOutcome::kFailed;
-  }
-  if (thread == platform::win::ThisThreadId()) {
-    result = platform::win::detail::CallWindow(hwnd, message, wParam, lParam, unicode);
+  DWORD thread = 0;
+  if (auto own = platform::win::detail::CallOwnWindow(hwnd, message, wParam, lParam, unicode, thread)) {
+    result = *own;
     return SendOutcome::kAnswered;
   }
+  if (thread == 0) return SendOutcome::kFailed;
   auto target = QueueOf(thread);
   if (!target) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -271,6 +275,7 @@ SendOutcome Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool uni
       return SendOutcome::kFailed;
     }
     target->sent.push_back(sent);
+    target->anySent = true;
     ++target->signals;
   }
   target->wake.notify_all();
@@ -312,6 +317,8 @@ struct HookEntry {
 struct HookTable {
   std::mutex lock;
   std::vector<HookEntry> hooks;  // newest first
+  // Read without the lock: every retrieved message asks, and mostly there is none.
+  std::atomic<bool> any = false;
   HHOOK next = 0x10;
 };
 
@@ -322,6 +329,7 @@ HookTable& Hooks() {
 
 // The hook after `after` (or the first when 0) of a kind for a thread.
 std::optional<HookEntry> NextHook(int kind, DWORD thread, HHOOK after) {
+  if (!Hooks().any) return std::nullopt;
   Lock guard(Hooks().lock);
   auto& hooks = Hooks().hooks;
   auto it = hooks.begin();
@@ -372,7 +380,11 @@ std::optional<MSG> Take(ThreadQueue& queue, HWND filter, UINT low, UINT high, bo
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
       if (!InRange(it->message, low, high) || !WindowMatches(it->hwnd, filter)) continue;
       MSG msg = *it;
-      if (remove) queue.posted.erase(it);
+      if (remove && it == queue.posted.begin()) {
+        queue.posted.pop_front();
+      } else if (remove) {
+        queue.posted.erase(it);
+      }
       return msg;
     }
   }
@@ -475,12 +487,10 @@ LRESULT Dispatch(const MSG* msg, bool unicode) {
     return 0;
   }
   if (msg->hwnd == 0) return 0;
-  DWORD thread = platform::win::detail::WindowThread(msg->hwnd);
-  if (thread != platform::win::ThisThreadId()) {
-    SetLastError(thread == 0 ? ERROR_INVALID_WINDOW_HANDLE : ERROR_ACCESS_DENIED);
-    return 0;
-  }
-  return platform::win::detail::CallWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam, unicode);
+  DWORD thread = 0;
+  auto result = platform::win::detail::CallOwnWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam, unicode, thread);
+  if (!result && thread != 0) SetLastError(ERROR_ACCESS_DENIED);
+  return result.value_or(0);
 }
 
 LRESULT SendTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT timeout,
@@ -672,6 +682,7 @@ HHOOK SetWindowsHookExW(int kind, HOOKPROC proc, HINSTANCE, DWORD threadId) {
   Lock guard(Hooks().lock);
   HHOOK handle = Hooks().next++;
   Hooks().hooks.insert(Hooks().hooks.begin(), HookEntry{handle, kind, proc, threadId});
+  Hooks().any = true;
   return handle;
 }
 
@@ -688,6 +699,7 @@ BOOL UnhookWindowsHookEx(HHOOK hook) {
     return FALSE;
   }
   hooks.erase(it);
+  Hooks().any = !hooks.empty();
   return TRUE;
 }
 

@@ -52,6 +52,9 @@ struct Window {
   LONG_PTR userData = 0;
   HINSTANCE instance = 0;
   WNDPROC proc = nullptr;
+  // The callable behind proc when it is a stub's, found when proc is set, so that a
+  // message reaches it without a look in the stub table.
+  std::shared_ptr<platform::win::WindowProcStub::Function> stub;
   bool unicode = true;
   std::u16string text;
   RECT rect{};  // in the parent's client coordinates (screen ones for top-level)
@@ -165,18 +168,24 @@ StubTable& Stubs() {
   return table;
 }
 
-// Calls a procedure value: a stub's callable, or a plain function. `unicode` tells a
-// stub's character set (plain functions take the caller's).
-LRESULT Invoke(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// The callable of a stub's procedure value; none for a plain function.
+std::shared_ptr<platform::win::WindowProcStub::Function> StubOf(WNDPROC proc) {
+  Lock guard(Stubs().lock);
+  auto found = Stubs().stubs.find(proc);
+  return found == Stubs().stubs.end() ? nullptr : found->second;
+}
+
+// Calls a procedure value: the stub's callable when `stub` is set, else the plain function.
+LRESULT Call(WNDPROC proc, const platform::win::WindowProcStub::Function* stub, HWND window, UINT message,
+             WPARAM wParam, LPARAM lParam) {
+  if (stub) return (*stub)(window, message, wParam, lParam);
   if (proc == nullptr) return 0;
-  std::shared_ptr<platform::win::WindowProcStub::Function> function;
-  {
-    Lock guard(Stubs().lock);
-    auto found = Stubs().stubs.find(proc);
-    if (found != Stubs().stubs.end()) function = found->second;
-  }
-  if (function) return (*function)(window, message, wParam, lParam);
   return proc(window, message, wParam, lParam);
+}
+
+LRESULT Invoke(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto stub = proc ? StubOf(proc) : nullptr;
+  return Call(proc, stub.get(), window, message, wParam, lParam);
 }
 
 bool ProcIsUnicode(WNDPROC proc, bool otherwise) {
@@ -186,8 +195,6 @@ bool ProcIsUnicode(WNDPROC proc, bool otherwise) {
 }
 
 // --- text message conversion -----------------------------------------------------
-
-using Callee = std::function<LRESULT(WPARAM, LPARAM)>;
 
 template <typename From, typename To>
 std::basic_string<To> Convert(const From* text) {
@@ -199,7 +206,9 @@ std::basic_string<To> Convert(const From* text) {
   }
 }
 
-template <typename From, typename To, typename CreateFrom, typename CreateTo>
+// Callees are taken as they are (not as std::function): a message converted on every
+// call should not allocate.
+template <typename From, typename To, typename CreateFrom, typename CreateTo, typename Callee>
 LRESULT ConvertCreate(LPARAM lParam, const Callee& call) {
   auto* source = reinterpret_cast<const CreateFrom*>(lParam);
   if (source == nullptr) return call(0, 0);
@@ -244,8 +253,8 @@ LRESULT CopyConverted(const std::vector<To>& temp, std::size_t count, From* buff
 
 // Calls `call` with the message's parameters in the callee's character set;
 // `lengthOf` asks the callee for an item's text length (CB_GETLBTEXTLEN).
-template <typename From, typename To>
-LRESULT ConvertMessage(UINT message, WPARAM wParam, LPARAM lParam, const Callee& call, const Callee& lengthOf) {
+template <typename From, typename To, typename Callee, typename LengthOf>
+LRESULT ConvertMessage(UINT message, WPARAM wParam, LPARAM lParam, const Callee& call, const LengthOf& lengthOf) {
   switch (message) {
     case EM_REPLACESEL:
     case CB_ADDSTRING:
@@ -328,11 +337,11 @@ LRESULT ConvertMessage(UINT message, WPARAM wParam, LPARAM lParam, const Callee&
   }
 }
 
-LRESULT CallConverted(WNDPROC proc, bool procUnicode, bool callerUnicode, HWND window,
-                      UINT message, WPARAM wParam, LPARAM lParam) {
-  Callee call = [&](WPARAM w, LPARAM l) { return Invoke(proc, window, message, w, l); };
-  if (procUnicode == callerUnicode) return call(wParam, lParam);
-  Callee lengthOf = [&](WPARAM w, LPARAM l) { return Invoke(proc, window, CB_GETLBTEXTLEN, w, l); };
+LRESULT CallConverted(WNDPROC proc, const platform::win::WindowProcStub::Function* stub, bool procUnicode,
+                      bool callerUnicode, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (procUnicode == callerUnicode) return Call(proc, stub, window, message, wParam, lParam);
+  auto call = [&](WPARAM w, LPARAM l) { return Call(proc, stub, window, message, w, l); };
+  auto lengthOf = [&](WPARAM w, LPARAM l) { return Call(proc, stub, window, CB_GETLBTEXTLEN, w, l); };
   if (callerUnicode) return ConvertMessage<char16_t, char>(message, wParam, lParam, call, lengthOf);
   return ConvertMessage<char, char16_t>(message, wParam, lParam, call, lengthOf);
 }
@@ -508,6 +517,7 @@ HWND CreateWindowImpl(DWORD exStyle, const Char* className, const Char* windowNa
     window->exStyle = exStyle;
     window->instance = instance;
     window->proc = cls->proc;
+    window->stub = StubOf(cls->proc);
     window->unicode = cls->system ? unicodeCaller : cls->unicode;
     window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
     window->client = RECT{0, 0, std::max(width, 0), std::max(height, 0)};
@@ -682,6 +692,7 @@ LONG_PTR StoreLong(HWND handle, int index, LONG_PTR value, bool unicode, std::si
     case GWL_WNDPROC:
       old = reinterpret_cast<LONG_PTR>(window->proc);
       window->proc = reinterpret_cast<WNDPROC>(value);
+      window->stub = StubOf(window->proc);
       window->unicode = ProcIsUnicode(window->proc, unicode);
       return old;
     case GWL_HINSTANCE:
@@ -970,26 +981,53 @@ DWORD platform::win::ThisThreadId() {
   return id;
 }
 
-LRESULT platform::win::detail::CallWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam,
-                                          bool unicode) {
+namespace {
+
+// A window's record, looked at while the lock is held (no count is taken, as the
+// calls made on every message need none).
+const Window* LookLocked(HWND handle) {
+  auto found = S().windows.find(handle);
+  return found == S().windows.end() ? nullptr : found->second.get();
+}
+
+// Calls the window's procedure; with `ownThread` set, only when the window belongs to
+// the calling thread (the window's thread is told there either way).
+std::optional<LRESULT> CallWindowOf(HWND handle, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
+                                    DWORD* ownThread) {
   WNDPROC proc;
+  std::shared_ptr<platform::win::WindowProcStub::Function> stub;
   bool procUnicode;
   {
     Lock guard(S().lock);
-    auto window = FindLocked(handle);
+    const Window* window = LookLocked(handle);
+    if (ownThread) *ownThread = window ? window->thread : 0;
     if (!window) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return 0;
+      return ownThread ? std::nullopt : std::optional<LRESULT>(0);
     }
+    if (ownThread && window->thread != platform::win::ThisThreadId()) return std::nullopt;
     proc = window->proc;
+    stub = window->stub;
     procUnicode = window->unicode;
   }
-  return CallConverted(proc, procUnicode, unicode, handle, message, wParam, lParam);
+  return CallConverted(proc, stub.get(), procUnicode, unicode, handle, message, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT platform::win::detail::CallWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam,
+                                          bool unicode) {
+  return *CallWindowOf(handle, message, wParam, lParam, unicode, nullptr);
+}
+
+std::optional<LRESULT> platform::win::detail::CallOwnWindow(HWND handle, UINT message, WPARAM wParam,
+                                                            LPARAM lParam, bool unicode, DWORD& thread) {
+  return CallWindowOf(handle, message, wParam, lParam, unicode, &thread);
 }
 
 DWORD platform::win::detail::WindowThread(HWND handle) {
   Lock guard(S().lock);
-  auto window = FindLocked(handle);
+  const Window* window = LookLocked(handle);
   return window ? window->thread : 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -449,6 +450,12 @@ namespace detail {
 // Calls a window's current procedure, converting text messages when the caller's
 // character set differs from the window's. 0 when the window is gone.
 LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool unicode);
+
+// CallWindow when the window belongs to the calling thread, in one look at the window;
+// otherwise none, and `thread` tells the window's thread (0 when the window is gone,
+// with ERROR_INVALID_WINDOW_HANDLE set).
+std::optional<LRESULT> CallOwnWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
+                                     DWORD& thread);
 
 // The thread a window belongs to (0 when the window is gone).
 DWORD WindowThread(HWND window);
