@@ -63,8 +63,7 @@ void TUniListColumn::SetCaption(const std::u16string& value) {
 
 template <typename Change>
 void TWideSubItems::Locked(const Change& change) {
-  auto* view = dynamic_cast<TUniCustomListView*>(owner_->ListView());
-  UpdateLock lock(view != nullptr ? &view->updateLock_ : nullptr);
+  UpdateLock lock(TUniCustomListView::UpdateLockOf(*owner_));
   change();
 }
 
@@ -116,7 +115,7 @@ void TWideSubItems::SetUpdateState(bool updating) {
 
 // --- items -----------------------------------------------------------------------------
 
-TUniListItem::TUniListItem(TListItems* owner) : TListItem(owner), subItems_(std::make_unique<TWideSubItems>(this)) {}
+TUniListItem::TUniListItem(TListItems* owner) : TListItem(owner) {}
 
 TUniListItem::~TUniListItem() = default;
 
@@ -124,23 +123,24 @@ std::u16string TUniListItem::Caption() { return GetSyncedWideString(caption_, TL
 
 void TUniListItem::SetCaption(const std::u16string& value) {
   Caption();
+  UpdateLock lock(TUniCustomListView::UpdateLockOf(*this));
   SetSyncedWideString(value, caption_, TListItem::Caption(),
                       [this](const std::string& text) { TListItem::SetCaption(text); });
 }
 
 void TUniListItem::SyncSubItems() {
   TSubItems& ansi = TListItem::SubItems();
-  subItems_->IgnoreInherited = true;
+  subItems_.IgnoreInherited = true;
   for (int i = 0; i < ansi.Count(); ++i) {
     std::string text = ansi.Strings(i);
-    if (i >= subItems_->Count()) {
-      subItems_->Add(Widen(text));
-    } else if (Narrow(subItems_->Strings(i)) != text) {
-      subItems_->Put(i, Widen(text));
+    if (i >= subItems_.Count()) {
+      subItems_.Add(Widen(text));
+    } else if (Narrow(subItems_.Strings(i)) != text) {
+      subItems_.Put(i, Widen(text));
     }
   }
-  while (subItems_->Count() > ansi.Count()) subItems_->Delete(subItems_->Count() - 1);
-  subItems_->IgnoreInherited = false;
+  while (subItems_.Count() > ansi.Count()) subItems_.Delete(subItems_.Count() - 1);
+  subItems_.IgnoreInherited = false;
 }
 
 void TUniListItem::Assign(const TListItem& source) {
@@ -149,7 +149,7 @@ void TUniListItem::Assign(const TListItem& source) {
   if (wide == nullptr) return;
   auto& from = const_cast<TUniListItem&>(*wide);
   SetCaption(from.Caption());
-  subItems_->Assign(from.SubItems());
+  subItems_.Assign(from.SubItems());
 }
 
 // --- list view -------------------------------------------------------------------------
@@ -171,6 +171,11 @@ int UniListViewSort(LPARAM item1, LPARAM item2, LPARAM listWindow) {
 TUniCustomListView::TUniCustomListView(TComponent* owner) : TUniWideControl<TCustomListView>(owner) {
   SetColumns(std::make_unique<TUniListColumns>(this));
   SetItems(std::make_unique<TUniListItems>(this));
+}
+
+int* TUniCustomListView::UpdateLockOf(TListItem& item) {
+  auto* view = dynamic_cast<TUniCustomListView*>(item.ListView());
+  return view != nullptr ? &view->updateLock_ : nullptr;
 }
 
 TUniCustomListView::~TUniCustomListView() {

@@ -73,7 +73,7 @@ class TUniListItem : public TListItem {
   std::string ClassName() const override { return "TUniListItem"; }
   std::u16string Caption();
   void SetCaption(const std::u16string& value);
-  TWideSubItems& SubItems() { return *subItems_; }
+  TWideSubItems& SubItems() { return subItems_; }
   // From another wide item: wide caption, data, image, indent, state and wide
   // sub-items; from any other item the class library's copy.
   void Assign(const TListItem& source) override;
@@ -83,7 +83,7 @@ class TUniListItem : public TListItem {
   // Brings the wide sub-items in line with the 8-bit ones the class library changed.
   void SyncSubItems();
   std::u16string caption_;
-  std::unique_ptr<TWideSubItems> subItems_;
+  TWideSubItems subItems_{this};
 };
 
 class TUniListItems : public TListItems {
@@ -125,6 +125,9 @@ class TUniCustomListView : public TUniWideControl<TCustomListView> {
 
  private:
   friend class TWideSubItems;
+  friend class TUniListItem;
+  // The update lock of the wide list view that shows `item`; null for another view.
+  static int* UpdateLockOf(TListItem& item);
   void WideNotify(TMessage& message);
   void SetItemTextA(TMessage& message);
   void BeginLabelEdit(TMessage& message);
@@ -132,7 +135,8 @@ class TUniCustomListView : public TUniWideControl<TCustomListView> {
   // The label edit window's keys reach the list view's key events first.
   LRESULT LabelEditProc(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::unique_ptr<platform::win::WindowProcStub> labelEditHook_;
-  // Raised around the wide sub-items' own changes, never below 0.
+  // Raised around the wide side's own changes of captions and sub-items (the 8-bit
+  // side's changes then need not be copied back), never below 0.
   int updateLock_ = 0;
 };
 

@@ -36,7 +36,14 @@ std::vector<TWideControlHelper*>::iterator LowerBound(const void* control) {
                           });
 }
 
-bool RoundTrips(const std::u16string& value) { return platform::AnsiToWide(platform::WideToAnsi(value)) == value; }
+bool IsAscii(std::u16string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+}
+
+// Plain ASCII, as captions mostly are, is its own ANSI form: nothing is converted.
+bool RoundTrips(const std::u16string& value) {
+  return IsAscii(value) || platform::AnsiToWide(platform::WideToAnsi(value)) == value;
+}
 
 std::u16string Widen(const std::string& text) { return platform::AnsiToWide(text); }
 std::string Narrow(const std::u16string& text) { return platform::WideToAnsi(text); }
@@ -296,8 +303,13 @@ TWideControlHelper* TWideControlHelper::For(TControl* control) {
   return helper;
 }
 
-std::u16string GetSyncedWideString(std::u16string& wideCopy, const std::string& ansiValue) {
-  if (Narrow(wideCopy) != ansiValue) wideCopy = Widen(ansiValue);
+bool IsAnsiFormOf(const std::string& ansi, const std::u16string& wide) {
+  if (IsAscii(wide)) return std::equal(wide.begin(), wide.end(), ansi.begin(), ansi.end());
+  return Narrow(wide) == ansi;
+}
+
+const std::u16string& GetSyncedWideString(std::u16string& wideCopy, const std::string& ansiValue) {
+  if (!IsAnsiFormOf(ansiValue, wideCopy)) wideCopy = Widen(ansiValue);
   return wideCopy;
 }
 

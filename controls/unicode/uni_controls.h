@@ -44,9 +44,11 @@ class TWideControlHelper : public TWideComponentHelper {
   using TWideComponentHelper::TWideComponentHelper;
 };
 
+// Whether `ansi` is the ANSI form of `wide`.
+bool IsAnsiFormOf(const std::string& ansi, const std::u16string& wide);
 // Keeps a wide copy in step with its 8-bit original: the copy is replaced by the
 // widened original when the original no longer is its ANSI form.
-std::u16string GetSyncedWideString(std::u16string& wideCopy, const std::string& ansiValue);
+const std::u16string& GetSyncedWideString(std::u16string& wideCopy, const std::string& ansiValue);
 // Sets both; a value that 8 bits cannot hold but whose ANSI form equals the current
 // 8-bit value first sets the 8-bit side empty, so that its owner notices a change.
 void SetSyncedWideString(const std::u16string& value, std::u16string& wideCopy, const std::string& ansiValue,

@@ -87,7 +87,7 @@ TUniMenuItem::TUniMenuItem(TComponent* owner) : TMenuItem(owner) {}
 
 std::u16string TUniMenuItem::Caption() {
   const std::string& ansi = TMenuItem::Caption();
-  if (platform::WideToAnsi(caption_) != ansi) SyncHotKeyPosition(platform::AnsiToWide(ansi), caption_);
+  if (!IsAnsiFormOf(ansi, caption_)) SyncHotKeyPosition(platform::AnsiToWide(ansi), caption_);
   return GetSyncedWideString(caption_, ansi);
 }
 

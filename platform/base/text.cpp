@@ -218,11 +218,12 @@ bool ToWide(UINT codePage, DWORD flags, std::string_view in, std::u16string& out
     return true;
   }
   if (IsBuiltInSingleByte(codePage)) {
-    out.reserve(in.size());
-    for (char c : in) {
-      auto wide = SingleByteToWide(codePage, static_cast<unsigned char>(c));
+    // Written in place: every caption of the 8-bit class library passes here.
+    out.resize(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+      auto wide = SingleByteToWide(codePage, static_cast<unsigned char>(in[i]));
       if (!wide && strict) return (error = ERROR_NO_UNICODE_TRANSLATION), false;
-      out.push_back(wide.value_or(kReplacement));
+      out[i] = wide.value_or(kReplacement);
     }
     return true;
   }
@@ -248,7 +249,9 @@ bool FromWide(UINT codePage, std::u16string_view in, const char* defaultChar, st
   }
   if (IsBuiltInSingleByte(codePage)) {
     const char substitute = defaultChar ? *defaultChar : '?';
-    out.reserve(in.size());
+    // Written in place, as in ToWide; a surrogate pair makes it shorter.
+    out.resize(in.size());
+    std::size_t length = 0;
     for (std::size_t i = 0; i < in.size(); ++i) {
       auto byte = WideToSingleByte(codePage, in[i]);
       if (!byte) {
@@ -256,8 +259,9 @@ bool FromWide(UINT codePage, std::u16string_view in, const char* defaultChar, st
         // A surrogate pair is one character and gets one default character.
         if (U16_IS_LEAD(in[i]) && i + 1 < in.size() && U16_IS_TRAIL(in[i + 1])) ++i;
       }
-      out.push_back(byte ? static_cast<char>(*byte) : substitute);
+      out[length++] = byte ? static_cast<char>(*byte) : substitute;
     }
+    out.resize(length);
     return true;
   }
   if (!EncodeWithConverter(codePage, in, defaultChar, out, usedDefault)) {

@@ -100,9 +100,12 @@ void TSubItems::PutObject(int index, TObject* object) {
 // The window asks again for the texts from sub-item `from` on (they moved or changed).
 void TSubItems::Refresh(int from) const {
   TCustomListView* view = owner_->ListView();
-  if (!view->HandleAllocated() || owner_->Index() < 0) return;
+  if (!view->HandleAllocated()) return;
+  // Setting a text moves no item, so the place is looked up once.
+  int index = owner_->Index();
+  if (index < 0) return;
   HWND window = view->Handle();
-  for (int i = from; i < GetCount(); ++i) SetWindowItemText(window, owner_->Index(), i + 1);
+  for (int i = from; i < GetCount(); ++i) SetWindowItemText(window, index, i + 1);
 }
 
 void TSubItems::Clear() {
@@ -162,7 +165,7 @@ void TListItem::SetCaption(const std::string& value) {
   if (value == caption_) return;
   caption_ = value;
   TCustomListView* view = ListView();
-  if (view->HandleAllocated() && Index() >= 0) SetWindowItemText(view->Handle(), Index(), 0);
+  if (int index = Index(); index >= 0) SetWindowItemText(view->Handle(), index, 0);
   if (view->SortType() == TSortType::stText || view->SortType() == TSortType::stBoth) view->AlphaSort();
 }
 
