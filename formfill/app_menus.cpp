@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "controls/unicode/uni_sysutils.h"
@@ -146,8 +147,14 @@ class TMenuBuilder {
   void Build(TMenuItem& root);
 
  private:
+  // Each entry repeats the same few commands: each is translated once per menu.
+  const std::u16string& Translated(const char* text) {
+    auto found = translated_.find(text);
+    if (found == translated_.end()) found = translated_.emplace(text, Tr(text)).first;
+    return found->second;
+  }
   TMenuItem* Command(TMenuItem& parent, const char* caption, int command, std::int32_t tag = 0) {
-    TMenuItem* item = AddItem(parent, Tr(caption));
+    TMenuItem* item = AddItem(parent, Translated(caption));
     item->OnClick = events_.Handlers[SlotOfCommand(command)];
     item->Tag = tag;
     return item;
@@ -168,6 +175,7 @@ class TMenuBuilder {
 
   const TMenuEvents& events_;
   bool page_;
+  std::unordered_map<const char*, std::u16string> translated_;
 };
 
 void TMenuBuilder::Build(TMenuItem& root) {
@@ -239,7 +247,7 @@ void TMenuBuilder::AddHistoryEntry(TMenuItem& parent, const TDataItem& entry) {
     AddBookmark(parent, entry);
     return;
   }
-  TMenuItem* item = AddItem(parent, CutCaption(entry.Caption()) + u" " + Tr("(Not Saved)"));
+  TMenuItem* item = AddItem(parent, CutCaption(entry.Caption()) + u" " + Translated("(Not Saved)"));
   item->SetDefault(true);
   std::int32_t tag = MenuItemId(&entry);
   Command(*item, "Open without Submit", 1, tag);
