@@ -47,18 +47,6 @@ std::u16string UpperAscii(std::u16string_view name) {
   return result;
 }
 
-std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from,
-                          std::u16string_view to) {
-  std::u16string result;
-  std::size_t start = 0;
-  for (std::size_t hit; (hit = text.find(from, start)) != std::u16string_view::npos;
-       start = hit + from.size()) {
-    result.append(text.substr(start, hit - start)).append(to);
-  }
-  result.append(text.substr(start));
-  return result;
-}
-
 // Decimal digits only: a checksum is never negative.
 bool ParseChecksum(std::u16string_view text, int& value) {
   if (text.empty() || text.size() > 9) return false;
@@ -202,38 +190,39 @@ int TWideCrypt::Checksum(std::u16string_view text) {
   return static_cast<int>(sum);
 }
 
+// Both conversions write in place (little-endian units), as a record's whole text goes
+// through them on every save and load.
 std::string WideToBytes(std::u16string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
+  std::string bytes(text.size() * 2, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
   }
   return bytes;
 }
 
 std::u16string BytesToWide(std::string_view bytes) {
   std::u16string text((bytes.size() + 1) / 2, u'\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    auto byte = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]));
-    text[i / 2] = static_cast<char16_t>(text[i / 2] | (i % 2 ? byte << 8 : byte));
-  }
+  auto byte = [&](std::size_t i) { return static_cast<char16_t>(static_cast<unsigned char>(bytes[i])); };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) text[i / 2] = static_cast<char16_t>(byte(i) | byte(i + 1) << 8);
+  if (bytes.size() % 2) text.back() = byte(bytes.size() - 1);
   return text;
 }
 
 std::string Base64Encode(std::string_view bytes) {
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    std::uint32_t group = 0;
-    for (std::size_t j = 0; j < 3; ++j) {
-      group = (group << 8) | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
-    }
-    for (std::size_t j = 0; j < 4; ++j) {
-      text.push_back(j <= n ? kBase64Alphabet[(group >> (18 - 6 * j)) & 0x3F] : '=');
-    }
-  }
+  // Written in place, whole groups first: appending character by character costs more
+  // than the ciphering.
+  std::string text((bytes.size() + 2) / 3 * 4, '=');
+  char* out = text.data();
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])); };
+  const auto put = [&](std::uint32_t group, std::size_t digits) {
+    for (std::size_t j = 0; j < digits; ++j) out[j] = kBase64Alphabet[(group >> (18 - 6 * j)) & 0x3F];
+    out += 4;
+  };
+  std::size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) put(byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2), 4);
+  if (bytes.size() - i == 1) put(byte(i) << 16, 2);
+  if (bytes.size() - i == 2) put(byte(i) << 16 | byte(i + 1) << 8, 3);
   return text;
 }
 
@@ -241,20 +230,21 @@ std::string Base64Decode(std::string_view text) {
   if (text.empty() || text.size() % 4 != 0) return {};
   std::size_t padding = text.size() - (text.find_last_not_of('=') + 1);
   if (text.find_last_not_of('=') == std::string_view::npos || padding > 2) return {};
-  std::string bytes;
-  bytes.reserve(text.size() / 4 * 3);
+  // Written in place, as Base64Encode.
+  std::string bytes(text.size() / 4 * 3 - padding, '\0');
+  char* out = bytes.data();
   for (std::size_t i = 0; i < text.size(); i += 4) {
     bool last = i + 4 == text.size();
     std::size_t digits = last ? 4 - padding : 4;
     std::uint32_t group = 0;
+    int bad = 0;
     for (std::size_t j = 0; j < 4; ++j) {
       int value = j < digits ? Base64Value(text[i + j]) : 0;
-      if (value < 0) return {};
+      bad |= value;
       group = (group << 6) | static_cast<std::uint32_t>(value);
     }
-    for (std::size_t j = 0; j + 1 < digits; ++j) {
-      bytes.push_back(static_cast<char>((group >> (16 - 8 * j)) & 0xFF));
-    }
+    if (bad < 0) return {};
+    for (std::size_t j = 0; j + 1 < digits; ++j) *out++ = static_cast<char>((group >> (16 - 8 * j)) & 0xFF);
   }
   return bytes;
 }
@@ -292,16 +282,34 @@ bool DecipherWithKey(std::string_view sealed, const TCryptKey& key, std::string&
   return true;
 }
 
+// The three escapes never overlap (each starts with the line feed and none yields one
+// that is read again), so one pass gives what replacing them in turn would.
 std::u16string EscapeValue(std::u16string_view value) {
-  std::u16string text = ReplaceAll(value, u"\n", u"\n1");
-  text = ReplaceAll(text, u"\r", u"\n3");
-  return ReplaceAll(text, u"\t", u"\n2");
+  std::u16string text;
+  text.reserve(value.size());
+  for (char16_t c : value) {
+    if (c == u'\n' || c == u'\r' || c == u'\t') {
+      text.append(1, u'\n').append(1, c == u'\n' ? u'1' : c == u'\r' ? u'3' : u'2');
+    } else {
+      text.push_back(c);
+    }
+  }
+  return text;
 }
 
 std::u16string UnescapeValue(std::u16string_view value) {
-  std::u16string text = ReplaceAll(value, u"\n2", u"\t");
-  text = ReplaceAll(text, u"\n3", u"\r");
-  return ReplaceAll(text, u"\n1", u"\n");
+  std::u16string text;
+  text.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    char16_t next = i + 1 < value.size() ? value[i + 1] : u'\0';
+    if (value[i] == u'\n' && (next == u'1' || next == u'2' || next == u'3')) {
+      text.push_back(next == u'1' ? u'\n' : next == u'2' ? u'\t' : u'\r');
+      ++i;
+    } else {
+      text.push_back(value[i]);
+    }
+  }
+  return text;
 }
 
 std::u16string NextToken(std::u16string_view text, int& pos, char16_t separator) {

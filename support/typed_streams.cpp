@@ -229,6 +229,12 @@ bool TStreamReader::CopyToStream(TStream& target) {
 bool TStreamReader::ReadToStream(TStream& target) {
   std::int64_t remaining = Remaining();
   if (!stream_ || remaining > INT32_MAX) return false;
+  // A memory stream at its end takes the bytes straight in, without a second buffer:
+  // every list file is read whole this way.
+  auto* memory = dynamic_cast<TMemoryStream*>(&target);
+  if (memory != nullptr && memory->Position() == memory->Size()) {
+    return Guarded([&] { return memory->AppendFrom(*stream_, static_cast<std::int32_t>(remaining)); });
+  }
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(remaining));
   if (!ReadBuffer(buffer.data(), static_cast<std::int32_t>(remaining))) return false;
   return Guarded([&] {

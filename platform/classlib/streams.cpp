@@ -167,6 +167,17 @@ void TMemoryStream::Clear() {
   position_ = 0;
 }
 
+bool TMemoryStream::AppendFrom(TStream& source, std::int32_t count) {
+  const std::int64_t oldSize = Size();
+  SetSize(oldSize + std::max(count, 0));
+  if (count > 0 && source.Read(data_.data() + oldSize, count) != count) {
+    SetSize(oldSize);
+    return false;
+  }
+  position_ = Size();
+  return true;
+}
+
 void TMemoryStream::LoadFromStream(TStream& stream) {
   stream.SetPosition(0);
   const std::int64_t count = stream.Size();

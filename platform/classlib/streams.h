@@ -87,6 +87,9 @@ class TMemoryStream : public TStream {
 
   void Clear();
   const std::vector<std::uint8_t>& Memory() const { return data_; }
+  // Appends count bytes read from source's position straight into the memory; false,
+  // with the stream as it was, when fewer come. Raises as SetSize.
+  bool AppendFrom(TStream& source, std::int32_t count);
   // Replace the contents with the whole of a stream or file (from its start).
   void LoadFromStream(TStream& stream);
   void LoadFromFile(const std::string& fileName);
