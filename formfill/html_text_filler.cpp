@@ -1,6 +1,7 @@
 #include "formfill/html_text_filler.h"
 
 #include <algorithm>
+#include <bitset>
 #include <exception>
 
 #include "controls/unicode/uni_classes.h"
@@ -101,6 +102,37 @@ bool HasWholeWords(const std::u16string& text, const std::vector<std::u16string>
   return true;
 }
 
+// Which characters and pairs of neighbouring characters a text holds, hashed into a bit
+// table: a word with a pair (or, alone, a character) that the text lacks is not in it,
+// so most map lines are passed over without searching the label.
+class CharPairs {
+ public:
+  explicit CharPairs(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      bits_.set(Key(text[i], 0));
+      if (i + 1 < text.size()) bits_.set(Key(text[i], text[i + 1]));
+    }
+  }
+  static std::vector<std::uint16_t> KeysOf(const std::vector<std::u16string>& words) {
+    std::vector<std::uint16_t> keys;
+    for (const std::u16string& word : words) {
+      if (word.size() == 1) keys.push_back(Key(word[0], 0));
+      for (std::size_t i = 0; i + 1 < word.size(); ++i) keys.push_back(Key(word[i], word[i + 1]));
+    }
+    return keys;
+  }
+  bool MayHold(const std::vector<std::uint16_t>& keys) const {
+    return std::all_of(keys.begin(), keys.end(), [&](std::uint16_t key) { return bits_.test(key); });
+  }
+
+ private:
+  static std::uint16_t Key(char16_t first, char16_t second) {
+    const std::uint32_t pair = static_cast<std::uint32_t>(first) << 16 | second;
+    return static_cast<std::uint16_t>((pair * 0x9E3779B1u) >> 16);
+  }
+  std::bitset<65536> bits_;
+};
+
 }  // namespace
 
 std::pair<std::size_t, std::size_t> GetTagAttribute(std::u16string_view tag, std::u16string_view attribute) {
@@ -165,6 +197,7 @@ TDynamicVedoZorere::TDynamicVedoZorere() {
     entry.prefix = entry.bare.starts_with(u'$');
     if (entry.prefix) entry.bare.erase(0, 1);
     entry.words = SplitWords(entry.bare);
+    entry.pairs = CharPairs::KeysOf(entry.words);
     // Learnt names keep the case of the page they came from; the form's text is
     // compared lower-cased, so the field names are too.
     if (entry.name.find(u' ') == npos) {
@@ -387,10 +420,11 @@ std::u16string TDynamicVedoZorere::MatchHeaderRows(std::size_t trPos, std::size_
 std::u16string TDynamicVedoZorere::MatchLabelText(std::u16string_view text) const {
   const std::u16string plain = WideTrim(HtmlToPlainText(text));
   if (plain.empty()) return {};
+  const CharPairs pairs(plain);
   for (const MapLine& line : FieldMap) {
     if (line.whole && plain != line.bare) continue;
     if (line.prefix && !plain.starts_with(line.bare)) continue;
-    if (!line.words.empty() && HasWholeWords(plain, line.words)) return line.name;
+    if (!line.words.empty() && pairs.MayHold(line.pairs) && HasWholeWords(plain, line.words)) return line.name;
   }
   return {};
 }

@@ -21,6 +21,7 @@
 // it: a failed step counts as no match, a failed field is left as it was.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -69,6 +70,8 @@ class TDynamicVedoZorere {
     bool whole = false;
     bool prefix = false;
     std::vector<std::u16string> words;
+    // The character pairs of its words, hashed, to pass over labels that lack one.
+    std::vector<std::uint16_t> pairs;
   };
   struct Scanned {
     std::u16string name;  // as the page spells them

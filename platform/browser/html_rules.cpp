@@ -145,8 +145,10 @@ std::u16string UpperCaseAscii(std::u16string_view text) {
   return out;
 }
 
+// Compared in place: every attribute lookup asks, once per attribute of the element.
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() && LowerCaseAscii(a) == LowerCaseAscii(b);
+  const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
 }
 
 const Attribute* FindAttribute(const Node& node, std::u16string_view name) {
