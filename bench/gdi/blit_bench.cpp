@@ -3,7 +3,10 @@
 // through its mask. The baselines move the
 // same bytes with memcpy row by row, and blend the same pixels with a plain loop; the
 // ratio is what the DC's clip, mapping and raster operation cost over the bare copy.
+// The stretched row is also set against cairo scaling the same picture (nearest
+// pixel, as COLORONCOLOR takes), the work a stretch does beyond a copy.
 #include <benchmark/benchmark.h>
+#include <cairo.h>
 
 #include <cstring>
 #include <vector>
@@ -43,6 +46,25 @@ void BM_StretchBltRow(benchmark::State& state) {
   }
 }
 
+void BM_CairoScaleRow(benchmark::State& state) {
+  cairo_surface_t* half = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth / 2, kHeight / 2);
+  cairo_surface_t* window = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight * 4);
+  for (auto _ : state) {
+    cairo_t* cr = cairo_create(window);
+    cairo_rectangle(cr, 0, kHeight, kWidth, kHeight);
+    cairo_clip(cr);
+    cairo_translate(cr, 0, kHeight);
+    cairo_scale(cr, 2, 2);
+    cairo_set_source_surface(cr, half, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+  }
+  cairo_surface_destroy(window);
+  cairo_surface_destroy(half);
+}
+
 void BM_MemcpyRow(benchmark::State& state) {
   std::vector<std::uint8_t> row(kWidth * kHeight * 4, 1), window(kWidth * kHeight * 4 * 4);
   for (auto _ : state) {
@@ -76,11 +98,13 @@ void BM_BlendLoop(benchmark::State& state) {
 BENCHMARK(BM_BitBltRow);
 BENCHMARK(BM_StretchBltRow);
 BENCHMARK(BM_MemcpyRow);
+BENCHMARK(BM_CairoScaleRow);
 BENCHMARK(BM_ImageListDraw);
 BENCHMARK(BM_BlendLoop);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return pellix_bench::RunWithRatios(argc, argv, {{"BM_BitBltRow", "BM_MemcpyRow"}, {"BM_StretchBltRow", "BM_MemcpyRow"}, {"BM_ImageListDraw", "BM_BlendLoop"}});
+  return pellix_bench::RunWithRatios(argc, argv, {{"BM_BitBltRow", "BM_MemcpyRow"}, {"BM_StretchBltRow", "BM_MemcpyRow"},
+                                                  {"BM_StretchBltRow", "BM_CairoScaleRow"}, {"BM_ImageListDraw", "BM_BlendLoop"}});
 }

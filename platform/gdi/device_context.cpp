@@ -1014,6 +1014,23 @@ class Axis {
     int k = mirrored_ ? count_ - 1 - step : step;
     return sourceStart_ + static_cast<int>((2LL * k + 1) * sourceCount_ / (2LL * count_));
   }
+  // Centre of every step, worked out by steps of the same fraction instead of a
+  // division each.
+  std::vector<int> Centres() const {
+    std::vector<int> centres(static_cast<std::size_t>(count_));
+    const long long divisor = 2LL * count_, step = 2LL * sourceCount_;
+    long long quotient = sourceCount_ / divisor, remainder = sourceCount_ % divisor;
+    for (int k = 0; k < count_; ++k) {
+      centres[static_cast<std::size_t>(mirrored_ ? count_ - 1 - k : k)] = sourceStart_ + static_cast<int>(quotient);
+      quotient += step / divisor;
+      remainder += step % divisor;
+      if (remainder >= divisor) {
+        remainder -= divisor;
+        ++quotient;
+      }
+    }
+    return centres;
+  }
 
  private:
   int destStart_, count_, sourceStart_, sourceCount_;
@@ -1106,6 +1123,37 @@ void CopyRows(const DcState& dest, const Axis& columns, const Axis& rows, const 
   }
 }
 
+// Pixels of one source row to a destination row piece, by their source columns (-1
+// leaves the pixel as it was).
+void StretchRowPiece(BYTE* dest, const BYTE* sourceRow, const int* sourceColumns, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (sourceColumns[i] >= 0) std::memcpy(dest + 4 * i, sourceRow + 4 * sourceColumns[i], 4);
+  }
+}
+
+// The nearest-pixel stretch (COLORONCOLOR) between bitmaps of the same kind, as row
+// pieces per clip rectangle: each destination column's source column is worked out
+// once, and pixels whose source lies outside the source bitmap stay as they were.
+void StretchRows(const DcState& dest, const Axis& columns, const Axis& rows, const DcState& source,
+                 const Pixels& to, const Pixels& from, const Region& clip) {
+  const int left = columns.DestStart() + dest.origin.x, top = rows.DestStart() + dest.origin.y;
+  std::vector<int> sourceColumns = columns.Centres();  // -1: outside the source
+  for (int& x : sourceColumns) x = from.Inside(x + source.origin.x, 0) ? x + source.origin.x : -1;
+  const std::vector<int> sourceRows = rows.Centres();
+  const RECT area{left, top, left + columns.Count(), top + rows.Count()};
+  for (const RECT& r : clip.Rects()) {
+    const RECT part{std::max(r.left, area.left), std::max(r.top, area.top), std::min(r.right, area.right),
+                    std::min(r.bottom, area.bottom)};
+    if (Empty(part)) continue;
+    for (int y = part.top; y < part.bottom; ++y) {
+      const int sourceY = sourceRows[static_cast<std::size_t>(y - top)] + source.origin.y;
+      if (!from.Inside(0, sourceY)) continue;
+      StretchRowPiece(to.At(part.left, y), from.At(0, sourceY), sourceColumns.data() + (part.left - left),
+                      part.right - part.left);
+    }
+  }
+}
+
 // Scales and combines pixel by pixel in device coordinates, within the clip.
 void RasterBlit(const DcState& dest, const Axis& columns, const Axis& rows, const DcState* source, DWORD rop) {
   Pixels to(*dest.target);
@@ -1116,6 +1164,11 @@ void RasterBlit(const DcState& dest, const Axis& columns, const Axis& rows, cons
   if (source && rop == SRCCOPY && columns.Plain() && rows.Plain() &&
       source->target->monochrome == dest.target->monochrome) {
     CopyRows(dest, columns, rows, *source, to, *from, clip);
+    return;
+  }
+  if (source && rop == SRCCOPY && dest.stretchMode == COLORONCOLOR &&
+      source->target->monochrome == dest.target->monochrome) {
+    StretchRows(dest, columns, rows, *source, to, *from, clip);
     return;
   }
   BYTE pattern[4] = {0, 0, 0, 255};

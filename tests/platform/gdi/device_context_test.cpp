@@ -372,6 +372,15 @@ TEST(DeviceContext, StretchBltScalesByTheStretchMode) {
     ASSERT_TRUE(StretchBlt(to.dc(), x, 0, c.width, 1, from.dc(), 0, 0, 4, 1, SRCCOPY));
     EXPECT_EQ(to.Picture().substr(0, std::abs(c.width)), c.expected);
   }
+  {
+    SCOPED_TRACE("pixels whose source lies beyond the source bitmap stay as they were");
+    Sheet from(4, 1), to(8, 1);
+    for (int x : {0, 1, 3}) SetPixel(from.dc(), x, 0, 0);
+    PatBlt(to.dc(), 0, 0, 8, 1, BLACKNESS);
+    SetStretchBltMode(to.dc(), COLORONCOLOR);
+    ASSERT_TRUE(StretchBlt(to.dc(), 0, 0, 8, 1, from.dc(), 2, 0, 4, 1, SRCCOPY));
+    EXPECT_EQ(to.Picture().substr(0, 8), "..######");
+  }
   Sheet from(2, 1), to(1, 1);
   SetPixel(from.dc(), 0, 0, RGB(0, 0, 0));
   SetStretchBltMode(to.dc(), HALFTONE);
