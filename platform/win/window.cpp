@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -94,6 +95,9 @@ struct State {
   void (*nonClientPainter)(HWND) = nullptr;
   // The desktop window has no record of its own, but programs keep properties on it.
   std::map<ATOM, HANDLE> desktopProps;
+  // Counts, under the lock, each window that goes and each procedure that changes: a
+  // thread's earlier look at a window holds while the count is unchanged.
+  std::atomic<std::uint64_t> changes{0};
 };
 
 State& S() {
@@ -694,6 +698,7 @@ LONG_PTR StoreLong(HWND handle, int index, LONG_PTR value, bool unicode, std::si
       window->proc = reinterpret_cast<WNDPROC>(value);
       window->stub = StubOf(window->proc);
       window->unicode = ProcIsUnicode(window->proc, unicode);
+      ++S().changes;
       return old;
     case GWL_HINSTANCE:
       old = window->instance;
@@ -983,33 +988,57 @@ DWORD platform::win::ThisThreadId() {
 
 namespace {
 
-// A window's record, looked at while the lock is held (no count is taken, as the
-// calls made on every message need none).
-const Window* LookLocked(HWND handle) {
+// What a message to a window needs of it: its thread and procedure.
+struct CallTarget {
+  HWND handle = 0;
+  std::uint64_t changes = 0;
+  DWORD thread = 0;
+  WNDPROC proc = nullptr;
+  std::shared_ptr<platform::win::WindowProcStub::Function> stub;
+  bool unicode = true;
+};
+
+// The window as the calling thread last looked it up: messages mostly go to the same
+// window many times over, and then the window list's lock is not taken. Once the
+// thread's objects go (its queue's end still reaches windows) looks are not kept.
+thread_local bool tLastTargetGone = false;
+struct LastTarget {
+  CallTarget target;
+  ~LastTarget() { tLastTargetGone = true; }
+};
+thread_local LastTarget tLastTarget;
+
+// The calling thread's look at a window (kept in `scratch` when looks are no longer
+// kept), taken again only when the handle differs or a window went or changed its
+// procedure since; null when the window is gone.
+const CallTarget* LookUp(HWND handle, CallTarget& scratch) {
+  CallTarget& last = tLastTargetGone ? scratch : tLastTarget.target;
+  if (last.handle == handle && handle != 0 && last.changes == S().changes.load(std::memory_order_acquire)) return &last;
+  Lock guard(S().lock);
   auto found = S().windows.find(handle);
-  return found == S().windows.end() ? nullptr : found->second.get();
+  if (found == S().windows.end()) return nullptr;
+  const Window& window = *found->second;
+  last = CallTarget{handle, S().changes.load(std::memory_order_relaxed), window.thread, window.proc, window.stub,
+                    window.unicode};
+  return &last;
 }
 
 // Calls the window's procedure; with `ownThread` set, only when the window belongs to
 // the calling thread (the window's thread is told there either way).
 std::optional<LRESULT> CallWindowOf(HWND handle, UINT message, WPARAM wParam, LPARAM lParam, bool unicode,
                                     DWORD* ownThread) {
-  WNDPROC proc;
-  std::shared_ptr<platform::win::WindowProcStub::Function> stub;
-  bool procUnicode;
-  {
-    Lock guard(S().lock);
-    const Window* window = LookLocked(handle);
-    if (ownThread) *ownThread = window ? window->thread : 0;
-    if (!window) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return ownThread ? std::nullopt : std::optional<LRESULT>(0);
-    }
-    if (ownThread && window->thread != platform::win::ThisThreadId()) return std::nullopt;
-    proc = window->proc;
-    stub = window->stub;
-    procUnicode = window->unicode;
+  CallTarget scratch;
+  const CallTarget* target = LookUp(handle, scratch);
+  if (ownThread) *ownThread = target ? target->thread : 0;
+  if (!target) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return ownThread ? std::nullopt : std::optional<LRESULT>(0);
   }
+  if (ownThread && target->thread != platform::win::ThisThreadId()) return std::nullopt;
+  // Held for the call: the procedure may look up other windows, or free its stub.
+  const WNDPROC proc = target->proc;
+  const auto stub = target->stub;
+  const bool procUnicode = target->unicode;
   return CallConverted(proc, stub.get(), procUnicode, unicode, handle, message, wParam, lParam);
 }
 
@@ -1026,9 +1055,9 @@ std::optional<LRESULT> platform::win::detail::CallOwnWindow(HWND handle, UINT me
 }
 
 DWORD platform::win::detail::WindowThread(HWND handle) {
-  Lock guard(S().lock);
-  const Window* window = LookLocked(handle);
-  return window ? window->thread : 0;
+  CallTarget scratch;
+  const CallTarget* target = LookUp(handle, scratch);
+  return target ? target->thread : 0;
 }
 
 bool platform::win::detail::MatchesFilter(HWND handle, HWND filter) {
@@ -1110,6 +1139,7 @@ void platform::win::detail::ForgetThreadWindows(DWORD threadId) {
       --window->cls->windows;
     }
     for (HWND handle : gone) s.windows.erase(handle);
+    ++s.changes;
     s.input.erase(threadId);
   }
   NotifyGone(gone);
@@ -1277,6 +1307,7 @@ BOOL DestroyWindow(HWND handle) {
       Unlink(SiblingsLocked(*window), h);
       --window->cls->windows;
       S().windows.erase(h);
+      ++S().changes;
     }
   }
   for (HWND h : tree) platform::win::detail::ForgetWindowTimers(h);
