@@ -198,11 +198,23 @@ std::u16string InputType(const Node& node) {
   return known ? written : u"text";
 }
 
+namespace {
+
+// Whether an attribute's value, as text, is the name (letter case aside); a text value
+// is compared where it is, as a lookup by name asks every element of a form.
+bool ValueIsName(const Attribute* attribute, std::u16string_view name) {
+  if (attribute == nullptr) return false;
+  const VARIANT& value = attribute->value.raw();
+  if (value.vt != VT_BSTR) return SameNameIgnoringCase(attribute->value.AsText(), name);
+  return SameNameIgnoringCase(value.bstrVal ? std::u16string_view(value.bstrVal, SysStringLen(value.bstrVal))
+                                            : std::u16string_view(),
+                              name);
+}
+
+}  // namespace
+
 bool NameMatches(const Node& node, std::u16string_view name) {
-  const Attribute* own = FindAttribute(node, u"name");
-  const Attribute* id = FindAttribute(node, u"id");
-  return (own && SameNameIgnoringCase(own->value.AsText(), name)) ||
-         (id && SameNameIgnoringCase(id->value.AsText(), name));
+  return ValueIsName(FindAttribute(node, u"name"), name) || ValueIsName(FindAttribute(node, u"id"), name);
 }
 
 bool TagMatches(const Node& node, std::u16string_view tag) {
@@ -425,8 +437,9 @@ ItemChoice ChooseItem(const std::vector<Node*>& list, const VARIANT& name, const
     return choice;
   }
   std::vector<Node*> matches;
+  const std::u16string wanted = text.StringValue();
   for (Node* each : list) {
-    if (NameMatches(*each, text.StringValue())) matches.push_back(each);
+    if (NameMatches(*each, wanted)) matches.push_back(each);
   }
   if (AsPosition(index, position)) {
     choice.one = At(matches, position);
