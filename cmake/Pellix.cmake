@@ -60,6 +60,13 @@ function(pellix_bench name)
   find_package(benchmark REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  # A brief run as a test, so that no benchmark stops working unnoticed; its figures
+  # mean nothing (an instrumented build, and short runs).
+  if(PELLIX_BENCH_SMOKE AND PELLIX_BUILD_TESTS)
+    add_test(NAME ${name}.smoke COMMAND ${name} --benchmark_min_time=0.01)
+    set_tests_properties(${name}.smoke PROPERTIES LABELS bench
+      ENVIRONMENT_MODIFICATION "LSAN_OPTIONS=set:suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp")
+  endif()
 endfunction()
 
 # pellix_fuzzer(<name> SOURCES <files...> [DEPS <targets...>])
