@@ -1,8 +1,9 @@
 // Registry reads and writes as the program makes them (open or create the key, one
 // value, close), against plain SQLite statements doing the same row work on the same
 // database file. The ratio is what the registry's calls cost over the raw storage.
-// A read is two calls (open, then query), each a transaction of its own that must see
-// the key still there; a second read baseline does the same, in one transaction each.
+// A read or a write is two calls (open or create, then query or set), each a
+// transaction of its own that must see the key still there; second baselines do the
+// same, in one transaction each.
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -79,6 +80,21 @@ class Plain {
     Run(commit_);
   }
 
+  // As the two calls: the key found in one write transaction (creating could be
+  // needed), seen again and written in another.
+  void WriteAsCalls(DWORD value) {
+    Run(beginWrite_);
+    const sqlite3_int64 key = FindKey();
+    Run(commit_);
+    Run(beginWrite_);
+    if (Exists(key)) {
+      sqlite3_bind_int64(write_, 1, key);
+      sqlite3_bind_blob(write_, 2, &value, sizeof value, SQLITE_STATIC);
+      Run(write_);
+    }
+    Run(commit_);
+  }
+
   DWORD Read() {
     Run(beginRead_);
     const DWORD value = ReadValue(FindKey());
@@ -92,10 +108,7 @@ class Plain {
     const sqlite3_int64 key = FindKey();
     Run(commit_);
     Run(beginRead_);
-    sqlite3_bind_int64(exists_, 1, key);
-    const bool there = sqlite3_step(exists_) == SQLITE_ROW;
-    sqlite3_reset(exists_);
-    const DWORD value = there ? ReadValue(key) : 0;
+    const DWORD value = Exists(key) ? ReadValue(key) : 0;
     Run(commit_);
     return value;
   }
@@ -110,6 +123,12 @@ class Plain {
       sqlite3_reset(find_);
     }
     return id;
+  }
+  bool Exists(sqlite3_int64 key) {
+    sqlite3_bind_int64(exists_, 1, key);
+    const bool there = sqlite3_step(exists_) == SQLITE_ROW;
+    sqlite3_reset(exists_);
+    return there;
   }
   DWORD ReadValue(sqlite3_int64 key) {
     sqlite3_bind_int64(read_, 1, key);
@@ -138,6 +157,12 @@ void PlainSqliteWrite(benchmark::State& state) {
   for (auto _ : state) plain.Write(++counter);
 }
 
+void PlainSqliteWriteAsCalls(benchmark::State& state) {
+  Plain plain;
+  DWORD counter = 0;
+  for (auto _ : state) plain.WriteAsCalls(++counter);
+}
+
 void PlainSqliteRead(benchmark::State& state) {
   Plain plain;
   for (auto _ : state) benchmark::DoNotOptimize(plain.Read());
@@ -150,6 +175,7 @@ void PlainSqliteReadAsCalls(benchmark::State& state) {
 
 BENCHMARK(RegistryWrite);
 BENCHMARK(PlainSqliteWrite);
+BENCHMARK(PlainSqliteWriteAsCalls);
 BENCHMARK(RegistryRead);
 BENCHMARK(PlainSqliteRead);
 BENCHMARK(PlainSqliteReadAsCalls);
@@ -164,7 +190,9 @@ int main(int argc, char** argv) {
   RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
   RegCloseKey(key);
   const int failed = pellix_bench::RunWithRatios(
-      argc, argv, {{"RegistryWrite", "PlainSqliteWrite"}, {"RegistryRead", "PlainSqliteRead"},
+      argc, argv, {{"RegistryWrite", "PlainSqliteWrite"},
+                  {"RegistryWrite", "PlainSqliteWriteAsCalls"},
+                  {"RegistryRead", "PlainSqliteRead"},
                   {"RegistryRead", "PlainSqliteReadAsCalls"}});
   platform::registry::CloseDatabase();
   std::filesystem::remove_all(Home());

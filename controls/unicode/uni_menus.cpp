@@ -87,7 +87,8 @@ TUniMenuItem::TUniMenuItem(TComponent* owner) : TMenuItem(owner) {}
 
 std::u16string TUniMenuItem::Caption() {
   const std::string& ansi = TMenuItem::Caption();
-  if (!IsAnsiFormOf(ansi, caption_)) SyncHotKeyPosition(platform::AnsiToWide(ansi), caption_);
+  if (IsAnsiFormOf(ansi, caption_)) return caption_;
+  SyncHotKeyPosition(platform::AnsiToWide(ansi), caption_);
   return GetSyncedWideString(caption_, ansi);
 }
 
