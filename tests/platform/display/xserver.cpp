@@ -89,7 +89,9 @@ XUser::~XUser() { xcb_disconnect(connection_); }
 void XUser::MoveTo(int x, int y) {
   xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_, static_cast<std::int16_t>(x),
                       static_cast<std::int16_t>(y), 0);
-  xcb_flush(connection_);
+  // A round trip, so the pointer stands where it was sent before the program maps
+  // anything under it.
+  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
 void XUser::Click(int x, int y, int button) {
