@@ -26,7 +26,6 @@ constexpr int kLastPage = 4;
 constexpr int kLeft = 24;
 constexpr int kEditLeft = 200;
 constexpr int kEditWidth = 200;
-constexpr char kFaqAddress[] = "https://pellix.invalid/faq";
 
 // The same choice in another combo box with the same items.
 void CopyCombo(TUniComboBox& from, TUniComboBox& to) {

@@ -15,6 +15,9 @@
 #include "app/master_pass_form.h"
 #include "platform/classlib/image_control.h"
 
+// The product's questions-and-answers page, opened when no help address is set.
+inline constexpr char kFaqAddress[] = "https://pellix.invalid/faq";
+
 class TAfterInst : public TOwnedDialog {
  public:
   TAfterInst(TComponent* owner, HWND ownerWindow);

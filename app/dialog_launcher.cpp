@@ -106,13 +106,18 @@ bool TDialogLauncher::AskVaultPassword(HWND owner, bool isMaster, const std::u16
   return NotAvailable("master-password prompt");
 }
 
-bool TDialogLauncher::ShowBookmarkBrowser(HWND) {
-  return FrontIfOpen(TDialogSlot::BookmarkBrowser) || NotAvailable("bookmark browser");
+bool TDialogLauncher::ShowBookmarkBrowser(HWND owner) {
+  if (FrontIfOpen(TDialogSlot::BookmarkBrowser)) return true;
+  OpenBrowser(TBrowserMode::Bookmarks, TDialogSlot::BookmarkBrowser, owner);
+  return true;
 }
 
-bool TDialogLauncher::ShowHistoryBrowser(HWND) {
-  return FrontIfOpen(TDialogSlot::HistoryBrowser) || NotAvailable("history browser");
+bool TDialogLauncher::ShowHistoryBrowser(HWND owner) {
+  if (FrontIfOpen(TDialogSlot::HistoryBrowser)) return true;
+  OpenBrowser(TBrowserMode::History, TDialogSlot::HistoryBrowser, owner);
+  return true;
 }
+
 
 bool TDialogLauncher::ShowIgnoreList(HWND owner) {
   if (FrontIfOpen(TDialogSlot::IgnoreList)) return true;
@@ -151,10 +156,17 @@ bool TDialogLauncher::ShowBookmarkDialog(HWND owner, const TMessageItem& message
 }
 
 bool TDialogLauncher::ShowRecordEditor(HWND owner, TFormItem& item) {
+  bool savedAsBookmark = false;
+  return EditStoredForm(owner, item, false, false, savedAsBookmark);
+}
+
+bool TDialogLauncher::EditStoredForm(HWND owner, TFormItem& item, bool history, bool isNew, bool& savedAsBookmark) {
   TEditItemForm form(Application);
-  form.Execute(item, false, false, false);
+  form.Execute(item, history, false, isNew);
   CenterOnWindow(form, owner);
-  return form.ShowModal() == mrOk;
+  const bool ok = form.ShowModal() == mrOk;
+  savedAsBookmark = ok && form.SavedAsBookmark;
+  return ok;
 }
 
 bool TDialogLauncher::ShowSettings(HWND, int) { return NotAvailable("settings"); }

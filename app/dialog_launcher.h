@@ -20,6 +20,7 @@
 
 class TCustomForm;
 class TFormItem;
+class TMenuDispatcher;
 class TMessageItem;
 namespace formfill {
 class TInputPasswordContext;
@@ -42,6 +43,9 @@ inline constexpr int kDialogSlots = 10;
 
 // What the bookmark form is offered: a submitted form (whose Cancel menu can ignore
 // it), the page open in the browser, or a form of the history.
+// The two modes of the bookmark and history browser.
+enum class TBrowserMode { Bookmarks = 0, History = 1 };
+
 enum class TBookmarkOffer { SubmittedForm, Page, HistoryRecord };
 
 // What the bookmark form answers for a submitted form.
@@ -88,6 +92,9 @@ class TDialogLauncher {
                                   const std::vector<std::u16string>& candidates, TBookmarkChoice& choice);
   // The record editor for a stored form; true when it ended with OK.
   virtual bool ShowRecordEditor(HWND owner, TFormItem& item);
+  // The record editor for a history record (History) or a bookmark (IsNew: one being
+  // made); true when it ended with OK, SavedAsBookmark when "Save as Bookmark" ended it.
+  bool EditStoredForm(HWND owner, TFormItem& item, bool history, bool isNew, bool& savedAsBookmark);
   virtual bool ShowSettings(HWND owner, int page);
   virtual bool ShowSecurityLevelDialog(HWND owner, std::int32_t& level, std::int32_t& expires);
   virtual bool ShowMasterPasswordDialog(HWND owner);
@@ -101,6 +108,9 @@ class TDialogLauncher {
   // Queues a password fill (a context of its own with its new value) to the browser
   // watcher thread; the main window sets it while that thread runs.
   std::function<void(std::shared_ptr<formfill::TInputPasswordContext>)> QueuePasswordFill;
+  // The main window's record operations, for the bookmark and history windows; the
+  // main window sets it while it exists.
+  TMenuDispatcher* MainOperations = nullptr;
 
   // The table.
   HWND Slot(TDialogSlot slot) const;
@@ -123,6 +133,9 @@ class TDialogLauncher {
   void ShowModeless(TDialogSlot slot, TCustomForm& form, HWND owner);
 
  private:
+  // A new bookmark or history browser in its slot (made where the browser is).
+  void OpenBrowser(TBrowserMode mode, TDialogSlot slot, HWND owner);
+
   std::array<HWND, kDialogSlots> table_{};
   int unavailable_ = 0;
 };

@@ -98,7 +98,9 @@ bool LoadPictureIcon(const char* name, bool magentaTransparent, TIcon& icon) {
 
 }  // namespace
 
-TMainForm::TMainForm(TDialogLauncher& launcher) : launcher_(launcher), gate_(launcher), dispatcher_(*this) {}
+TMainForm::TMainForm(TDialogLauncher& launcher) : launcher_(launcher), gate_(launcher), dispatcher_(*this) {
+  launcher_.MainOperations = &dispatcher_;
+}
 
 // Destruction: the refresh threads end, the watcher thread ends, the passes over pages
 // end, the stop-watch thread ends, the floating windows go.
@@ -119,6 +121,7 @@ TMainForm::~TMainForm() {
   TrayIcon.reset();
   if (handle_ != 0) DestroyWindow(handle_);
   TheMainForm = nullptr;
+  launcher_.MainOperations = nullptr;
 }
 
 void TMainForm::FormCreate() {

@@ -97,26 +97,6 @@ std::u16string WithName(const char* text, const char* placeholder, const std::u1
   return result;
 }
 
-// The stored record of a menu item id in List, or null (under DataLock).
-TFormItem* RecordIn(TDataItems* list, std::int32_t id) {
-  auto* item = dynamic_cast<TFormItem*>(FindMenuItem(id));
-  return item != nullptr && list != nullptr && item->Owner == list ? item : nullptr;
-}
-
-// A detached copy of a stored form with its fields, for a request that waits.
-std::shared_ptr<TFormItem> DetachedCopy(TFormItem& item) {
-  auto copy = std::make_shared<TFormItem>(nullptr);
-  copy->SetCaption(item.Caption());
-  copy->SetURL(item.URL());
-  copy->SetFormName(item.FormName());
-  copy->SetFormID(item.FormID());
-  copy->VaultID = item.VaultID;
-  copy->Date = item.Date;
-  if (!item.HasFields()) item.DecodeFields();
-  for (int i = 0; i < item.FieldCount(); ++i) copy->AddField(*item.GetField(i));
-  return copy;
-}
-
 // The browser a command means: by a page-body id, else the host's client id, else the
 // watcher's window id.
 platform::com::ComPtr<IWebBrowser2> FindBrowser(const std::u16string& bodyValue, const std::u16string& clientId,
@@ -179,21 +159,24 @@ void InsertBookmark(const TMessageItem& form, const TBookmarkChoice& choice) {
 
 // Deletes a record of List after the user confirmed Question (the record's caption in
 // place of %BOOKMARKNAME%); the record is looked up again after the question.
-void DeleteConfirmed(HWND owner, TDataItems* list, std::int32_t item, const char* question, const char* title) {
+bool DeleteConfirmed(HWND owner, TDataItems* list, std::int32_t item, const char* question, const char* title) {
   std::u16string caption;
   {
     TListChange change(list);
     TFormItem* record = RecordIn(list, item);
-    if (record == nullptr) return;
+    if (record == nullptr) return false;
     caption = record->Caption();
   }
-  if (!Confirm(owner, WithName(question, "%BOOKMARKNAME%", caption), title)) return;
-  TListChange change(list);
-  TFormItem* record = RecordIn(list, item);
-  if (record == nullptr) return;
-  list->Delete(list->IndexOf(record));
-  if (!list->SaveToFile()) LogError("the list " + list->FileName + " could not be saved");
+  if (!Confirm(owner, WithName(question, "%BOOKMARKNAME%", caption), title)) return false;
+  {
+    TListChange change(list);
+    TFormItem* record = RecordIn(list, item);
+    if (record == nullptr) return false;
+    list->Delete(list->IndexOf(record));
+    if (!list->SaveToFile()) LogError("the list " + list->FileName + " could not be saved");
+  }
   StartToolbarMenuRefresh();
+  return true;
 }
 
 // A request for a stored record (by its menu item id) with a detached copy of it;
@@ -378,8 +361,8 @@ void TMenuDispatcher::OpenInNewWindow(std::int32_t item, int mode) {
   if (main_.Watcher) main_.Watcher->RequestScan();
 }
 
-void TMenuDispatcher::DeleteBookmark(HWND owner, std::int32_t item) {
-  DeleteConfirmed(owner, BookmarkList.get(), item, "Are you sure you want to delete the \"%BOOKMARKNAME%\" bookmark?",
+bool TMenuDispatcher::DeleteBookmark(HWND owner, std::int32_t item) {
+  return DeleteConfirmed(owner, BookmarkList.get(), item, "Are you sure you want to delete the \"%BOOKMARKNAME%\" bookmark?",
                   "Pellix - Delete Bookmark");
 }
 
@@ -396,11 +379,7 @@ void TMenuDispatcher::EditBookmark(HWND owner, std::int32_t item) {
   TListChange change(BookmarkList.get());
   TFormItem* record = RecordIn(BookmarkList.get(), item);
   if (record == nullptr) return;
-  record->SetCaption(copy->Caption());
-  record->SetURL(copy->URL());
-  record->VaultID = copy->VaultID;
-  if (!record->HasFields()) record->DecodeFields();
-  for (int i = 0; i < copy->FieldCount(); ++i) record->MergeFields({*copy->GetField(i)});
+  ApplyEditedCopy(*record, *copy);
   if (!BookmarkList->SaveToFile()) LogError("the bookmarks could not be saved");
   StartToolbarMenuRefresh();
 }
@@ -426,13 +405,13 @@ void TMenuDispatcher::CreateBookmark(HWND owner, platform::ObjectId watcher, con
 }
 
 // A form of the history saved as a bookmark through the bookmark form.
-void TMenuDispatcher::HistoryToBookmark(HWND owner, std::int32_t item) {
-  if (!BookmarkList || !Unlocked(owner)) return;
+bool TMenuDispatcher::HistoryToBookmark(HWND owner, std::int32_t item) {
+  if (!BookmarkList || !Unlocked(owner)) return false;
   TMessageItem form;
   {
     TListChange change(HistoryList.get());
     TFormItem* record = RecordIn(HistoryList.get(), item);
-    if (record == nullptr) return;
+    if (record == nullptr) return false;
     if (!record->HasFields()) record->DecodeFields();
     form.Caption = record->Caption();
     form.URL = record->URL();
@@ -441,20 +420,22 @@ void TMenuDispatcher::HistoryToBookmark(HWND owner, std::int32_t item) {
     for (int i = 0; i < record->FieldCount(); ++i) form.Fields.push_back(*record->GetField(i));
   }
   TBookmarkChoice choice;
-  if (main_.Launcher().ShowBookmarkDialog(owner, form, TBookmarkOffer::HistoryRecord, true, {}, choice)) InsertBookmark(form, choice);
+  if (!main_.Launcher().ShowBookmarkDialog(owner, form, TBookmarkOffer::HistoryRecord, true, {}, choice)) return false;
+  InsertBookmark(form, choice);
+  return true;
 }
 
-void TMenuDispatcher::DeleteHistoryRecord(HWND owner, std::int32_t item) {
-  DeleteConfirmed(owner, HistoryList.get(), item,
+bool TMenuDispatcher::DeleteHistoryRecord(HWND owner, std::int32_t item) {
+  return DeleteConfirmed(owner, HistoryList.get(), item,
                   "Are you sure you want to delete the form \"%BOOKMARKNAME%\" from the Form History?",
                   "Pellix - Delete History");
 }
 
-void TMenuDispatcher::ClearHistory(HWND owner) {
-  if (!HistoryList) return;
+bool TMenuDispatcher::ClearHistory(HWND owner) {
+  if (!HistoryList) return false;
   const std::u16string text = Translate("All records from the Form History list will be deleted.") + u"\r\n" +
                               Translate("Do you really want to delete all records from the Form History?");
-  if (!Confirm(owner, text, "Pellix - Delete History")) return;
+  if (!Confirm(owner, text, "Pellix - Delete History")) return false;
   {
     TListChange change(HistoryList.get());
     while (HistoryList->Count() > 0) HistoryList->Delete(HistoryList->Count() - 1);
@@ -463,6 +444,7 @@ void TMenuDispatcher::ClearHistory(HWND owner) {
   MenuSettings.ClearHistory = platform::Now();
   if (Config) Config->WriteFloat(u"CLEAR_HIST", MenuSettings.ClearHistory);
   StartToolbarMenuRefresh();
+  return true;
 }
 
 void TMenuDispatcher::ClearPasswordHistory(HWND owner) {

@@ -54,17 +54,19 @@ class TMenuDispatcher {
   // fill and submit, 3 open without filling): waits up to 10 s for the window to be
   // made, then has the watcher thread look for it.
   void OpenInNewWindow(std::int32_t item, int mode);
+  // The record operations of the bookmark and history windows, on a record by its
+  // menu item id: each asks first and answers true when it deleted, saved or cleared.
+  bool DeleteBookmark(HWND owner, std::int32_t item);
+  bool DeleteHistoryRecord(HWND owner, std::int32_t item);
+  bool HistoryToBookmark(HWND owner, std::int32_t item);
+  bool ClearHistory(HWND owner);
 
  private:
   void Run(const TMenuRequest& r);
   bool Unlocked(HWND owner);
-  void DeleteBookmark(HWND owner, std::int32_t item);
   void EditBookmark(HWND owner, std::int32_t item);
   void CreateBookmark(HWND owner, platform::ObjectId watcher, const std::u16string& address,
                       const std::u16string& caption);
-  void HistoryToBookmark(HWND owner, std::int32_t item);
-  void DeleteHistoryRecord(HWND owner, std::int32_t item);
-  void ClearHistory(HWND owner);
   void ClearPasswordHistory(HWND owner);
   void ShowPasswordItem(HWND owner, std::int32_t item);
   void FillWithIdentity(HWND owner, std::int32_t index, const std::u16string& clientId, platform::ObjectId watcher);

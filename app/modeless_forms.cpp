@@ -37,11 +37,21 @@ TListWatchForm::TListWatchForm(TDialogLauncher& launcher, TDialogSlot slot, HWND
 }
 
 void TListWatchForm::Timer1Timer() {
-  if (!activated_) return;
+  // One check at a time in the program: the notice's own loop runs the timers too.
+  static bool checking = false;
+  if (checking || !activated_) return;
   activated_ = false;
-  if (ListStamp() == SeenStamp) return;
-  MessageBoxW(Handle(), Translate(changedText_).c_str(), Translate(title_).c_str(), MB_ICONERROR);
+  if (!ListChanged()) return;
+  checking = true;
+  struct Done {
+    ~Done() { checking = false; }
+  } done;
+  ShowReloadNotice();
   LoadList();
+}
+
+void TListWatchForm::ShowReloadNotice() {
+  MessageBoxW(Handle(), Translate(changedText_).c_str(), Translate(title_).c_str(), MB_ICONERROR);
 }
 
 void TListWatchForm::Dispatch(TMessage& message) {

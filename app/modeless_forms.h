@@ -48,6 +48,10 @@ class TListWatchForm : public TModelessForm {
  protected:
   // The list's change stamp now.
   virtual DWORD ListStamp() = 0;
+  // Whether the list changed since the window showed or saved it.
+  virtual bool ListChanged() { return ListStamp() != SeenStamp; }
+  // Tells the user that the window reloads.
+  virtual void ShowReloadNotice();
   void Dispatch(TMessage& message) override;
   DWORD SeenStamp = 0;
 
