@@ -23,6 +23,8 @@ namespace {
 
 constexpr int kWidth = 560;
 constexpr int kHeight = 430;
+constexpr int kMinWidth = 450;
+constexpr int kMinHeight = 300;
 constexpr int kBottomPanel = 39;
 constexpr int kToolBarHeight = 62;
 constexpr std::size_t kClipboardTextLimit = 512;
@@ -584,6 +586,14 @@ void TBrowserForm::BindHistoryTree() {
   };
 }
 
+void TBrowserForm::SetBounds(int left, int top, int width, int height) {
+  if (width < kMinWidth || height < kMinHeight) {
+    width = Width();
+    height = Height();
+  }
+  TListWatchForm::SetBounds(left, top, width, height);
+}
+
 TBrowserNodeData* TBrowserForm::Data(PViewNode node) const {
   if (node == nullptr) return nullptr;
   TBaseViewTree& tree = mode_ == TBrowserMode::Bookmarks ? *TreeViewBookmark : *TreeViewHistory;
@@ -701,7 +711,9 @@ void TBrowserForm::ShowReloadNotice() {
 void TBrowserForm::Dispatch(TMessage& message) {
   TListWatchForm::Dispatch(message);
   if (message.Msg == WM_SIZE && closeButton != nullptr) {
-    closeButton->SetBounds(Panel1->Width() - 20 - closeButton->Width(), closeButton->Top(), closeButton->Width(),
+    // The bottom panel spans the new client width.
+    const int width = LOWORD(static_cast<DWORD>(message.LParam));
+    closeButton->SetBounds(width - 20 - closeButton->Width(), closeButton->Top(), closeButton->Width(),
                            closeButton->Height());
   } else if (message.Msg == WM_COMMAND && message.LParam == 0) {
     // A click in the window's menu bar.

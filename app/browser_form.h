@@ -72,6 +72,8 @@ class TBrowserForm : public TListWatchForm {
   void LoadHistory();
   TBrowserMode Mode() const { return mode_; }
   TBrowserNodeData* Data(PViewNode node) const;
+  // A size below 450 x 300 is refused (the window keeps its size, and moves).
+  void SetBounds(int left, int top, int width, int height) override;
 
   void UpdateBookmarkControls(PViewNode node);
   void UpdateHistoryControls(PViewNode node);

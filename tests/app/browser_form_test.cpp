@@ -14,6 +14,7 @@
 #include "platform/browser/in_process_browser.h"
 #include "platform/com/bstr.h"
 #include "platform/com/variant.h"
+#include "platform/win/menus.h"
 
 namespace {
 
@@ -138,6 +139,13 @@ TEST_F(BrowserFormTest, FoldersComeFirstAndNamesOrderWithoutAsciiCase) {
   EXPECT_EQ(GetWideControlText(form), u"Pellix - Bookmark Browser");
   EXPECT_EQ(form->TreeViewBookmark->FocusedNode(), Find(*form, u"Banks")) << "the first node is selected";
   EXPECT_TRUE(form->TreeViewBookmark->GetExpanded(Find(*form, u"work")));
+  form->SetBounds(10, 20, 449, 500);
+  EXPECT_EQ(form->Width(), 560) << "narrower than 450 is refused";
+  EXPECT_EQ(form->Left(), 10);
+  form->SetBounds(10, 20, 450, 300);
+  EXPECT_EQ(form->Height(), 300);
+  input::RunPending();
+  EXPECT_EQ(form->closeButton->Left() + form->closeButton->Width(), form->Panel1->Width() - 20);
   const int forms = Screen().FormCount();
   BookmarkList->Strings.Add(u"later");
   EXPECT_TRUE(launcher_.ShowBookmarkBrowser(0));
@@ -229,6 +237,50 @@ TEST_F(BrowserFormTest, HeaderClicksSortTheHistoryByEachColumn) {
     input::RunPending();
     EXPECT_EQ(Shown(*form), c.order) << "header clicked at " << c.x;
   }
+}
+
+// "Remove" drops its menu down: a history record is removed from the history after a
+// question, a bookmark from the bookmarks; "Clear Form History" empties the history
+// and, with nothing left to show, turns itself off.
+TEST_F(BrowserFormTest, HistoryRecordsAndBookmarksAreRemovedAndTheHistoryCleared) {
+  AddRecord(u"news", 46001.5, u"http://news.test/");
+  AddRecord(u"shop", 46002.5, u"http://shop.test/");
+  AddBookmark(u"mail", -1, 46003.5);
+  TBrowserForm* form = Open(TBrowserMode::History);
+  ClickRow(*form, u"news");
+  EXPECT_TRUE(form->remHist->Enabled());
+  EXPECT_FALSE(form->remBook->Enabled());
+  EXPECT_FALSE(form->remBookVault->Enabled());
+  boxes::Answer(IDYES);
+  platform::menu_driver::Pick({0});
+  ClickToolButton(*form->histRemButt);
+  ASSERT_EQ(boxes::Shown().size(), 1u);
+  EXPECT_EQ(boxes::Shown()[0].Text, u"Are you sure you want to delete the form \"news\" from the Form History?");
+  EXPECT_EQ(Shown(*form), (std::vector<std::u16string>{u"mail", u"shop"}));
+  EXPECT_EQ(HistoryList->Count(), 1);
+
+  ClickRow(*form, u"mail");
+  EXPECT_FALSE(form->remHist->Enabled());
+  EXPECT_TRUE(form->remBook->Enabled());
+  EXPECT_FALSE(form->histSaveButt->Enabled()) << "a bookmark is saved already";
+  boxes::Answer(IDYES);
+  platform::menu_driver::Pick({1});
+  ClickToolButton(*form->histRemButt);
+  EXPECT_EQ(Shown(*form), (std::vector<std::u16string>{u"shop"}));
+  EXPECT_EQ(BookmarkList->Count(), 0);
+
+  boxes::Answer(IDYES);
+  Click(*form->clearHistButton);
+  ASSERT_EQ(boxes::Shown().size(), 3u);
+  EXPECT_EQ(HistoryList->Count(), 0);
+  EXPECT_TRUE(Shown(*form).empty());
+  EXPECT_FALSE(form->clearHistButton->Enabled());
+  EXPECT_FALSE(form->histOpenButt->Enabled());
+  // Its own changes are no change made elsewhere.
+  Click(*form->TreeViewHistory, 100, kBelowRows);
+  platform::test_clock::Advance(2000);
+  Application->ProcessMessages();
+  EXPECT_EQ(boxes::Shown().size(), 3u);
 }
 
 // --- renaming -----------------------------------------------------------------------
