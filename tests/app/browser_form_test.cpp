@@ -443,6 +443,42 @@ TEST_F(BrowserFormTest, ANewBookmarkTakesAnAddressFromTheClipboard) {
   EXPECT_EQ(BookmarkList->Count(), added);
 }
 
+// --- editing ------------------------------------------------------------------------
+
+// A double click on a bookmark, or Enter on a history record, opens the record editor;
+// what it saves goes to the list, the file and the row.
+TEST_F(BrowserFormTest, TheRecordEditorChangesTheRecordAndItsRow) {
+  AddBookmark(u"bank", -1);
+  AddRecord(u"shop", 46001.5, u"http://shop.test/");
+  auto saveAs = [](const std::u16string& caption) {
+    platform::modal_driver::Answer([caption](TCustomForm& editor) {
+      SetWideControlText(dynamic_cast<TUniEdit*>(editor.FindComponent("recEdit")), caption);
+      dynamic_cast<TUniButton*>(editor.FindComponent("butSave"))->Click();
+    });
+  };
+  TBrowserForm* bookmarks = Open(TBrowserMode::Bookmarks);
+  const POINT row = RowPoint(*bookmarks, Find(*bookmarks, u"bank"));
+  saveAs(u"Bank \u00fc");
+  platform::test_clock::Advance(GetDoubleClickTime() + 1);
+  input::DoubleClick(input::ScreenPoint(bookmarks->TreeViewBookmark->Handle(), row.x, row.y), VK_LBUTTON);
+  input::RunPending();
+  EXPECT_EQ(BookmarkList->Item(0)->Caption(), u"Bank \u00fc");
+  EXPECT_NE(Find(*bookmarks, u"Bank \u00fc"), nullptr);
+  EXPECT_EQ(Saved()->Item(0)->Caption(), u"Bank \u00fc");
+
+  TBrowserForm* history = Open(TBrowserMode::History);
+  ClickRow(*history, u"shop");
+  saveAs(u"Shop \u00e4");
+  input::Key(VK_RETURN);
+  input::RunPending();
+  EXPECT_EQ(HistoryList->Item(0)->Caption(), u"Shop \u00e4");
+  EXPECT_NE(Find(*history, u"Shop \u00e4"), nullptr);
+  THistoryItems saved;
+  ASSERT_TRUE(saved.LoadFromFile());
+  ASSERT_EQ(saved.Count(), 1);
+  EXPECT_EQ(saved.Item(0)->Caption(), u"Shop \u00e4");
+}
+
 // --- opening ------------------------------------------------------------------------
 
 // "Open with Submit" opens the focused bookmark in a new window of the program's
