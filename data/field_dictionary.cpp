@@ -1,5 +1,7 @@
 #include "data/field_dictionary.h"
 
+#include <unordered_set>
+
 #include "data/address_helpers.h"
 #include "platform/base/text.h"
 
@@ -15,6 +17,10 @@ TUniStringList Titles;
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// The ignored names once more, for the look-up every scanned field makes; filled and
+// emptied with IgnoredFieldNames.
+std::unordered_set<std::u16string> IgnoredNames;
 
 void LoadList(const TResourceReader& read, const char* name, TUniStringList& list, bool utf8) {
   list.Clear();
@@ -32,6 +38,8 @@ void LoadDataResourceLists(const TResourceReader& read) {
   LoadList(read, "FF_REQUIRED", RequiredPairs, false);
   IgnoredFieldNames.Clear();
   SplitToList(FieldDictionary.Values(u"IGNORE"), u';', IgnoredFieldNames);
+  IgnoredNames.clear();
+  for (int i = 0; i < IgnoredFieldNames.Count(); ++i) IgnoredNames.insert(IgnoredFieldNames.Strings(i));
   LoadList(read, "FF_CCARD", CardTypes, false);
   LoadList(read, "FF_COUNTRIES", Countries, true);
   LoadList(read, "FF_STATES", States, false);
@@ -44,14 +52,9 @@ void ClearDataResourceLists() {
        {&FieldDictionary, &RequiredPairs, &IgnoredFieldNames, &CardTypes, &Countries, &States, &Sexes, &Titles}) {
     list->Clear();
   }
+  IgnoredNames.clear();
 }
 
 bool IsBuiltInIgnored(std::u16string_view text1, std::u16string_view text2) {
-  const std::u16string first = platform::LowerCase(text1);
-  const std::u16string second = platform::LowerCase(text2);
-  for (int i = 0; i < IgnoredFieldNames.Count(); ++i) {
-    const std::u16string name = IgnoredFieldNames.Strings(i);
-    if (name == first || name == second) return true;
-  }
-  return false;
+  return IgnoredNames.contains(platform::LowerCase(text1)) || IgnoredNames.contains(platform::LowerCase(text2));
 }

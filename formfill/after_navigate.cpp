@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <exception>
 #include <mutex>
@@ -136,7 +137,7 @@ struct FormPlan {
   WORD vaultId = 0;
   bool vaultOpen = false;
   // The HTML-text filler for a form that no stored form claims, made with the field
-  // map of the moment.
+  // map of the moment (one map for all the page's forms).
   std::unique_ptr<TDynamicVedoZorere> filler;
 };
 
@@ -181,12 +182,16 @@ std::vector<FormPlan> ReadPlans(const std::u16string& url, const std::vector<Pag
   if (Stopping()) return {};
   requestStands = requested != nullptr && StillSaved(*requested);
   if (!requestStands) identity = CopyActiveIdentity();
+  std::shared_ptr<const TFieldMatchMap> fieldMap;
   for (std::size_t i = 0; i < forms.size(); ++i) {
     const PageForm& page = forms[i];
     FormPlan& plan = plans[i];
     if (IgnoreList) plan.ignore = IgnoreList->Find(url, page.name, page.id);
     if (plan.ignore == 0 && InternalIgnoreList && InternalIgnoreList->Contains(url)) plan.ignore = kIgnoreSite;
-    if (!requestStands && plan.ignore == 0) plan.filler = std::make_unique<TDynamicVedoZorere>();
+    if (!requestStands && plan.ignore == 0) {
+      if (!fieldMap) fieldMap = std::make_shared<const TFieldMatchMap>();
+      plan.filler = std::make_unique<TDynamicVedoZorere>(fieldMap);
+    }
     const TFormItem* record = nullptr;
     if (requestStands && requested->FormName() == page.name && requested->FormID() == page.id) {
       record = requested;

@@ -1,5 +1,7 @@
 #include "formfill/form_filling.h"
 
+#include <algorithm>
+
 #include "controls/unicode/uni_classes.h"
 #include "controls/unicode/uni_sysutils.h"
 #include "data/address_helpers.h"
@@ -246,12 +248,13 @@ ComPtr<IHTMLOptionElement> FindMatchingOption(IHTMLSelectElement* select, std::u
   SplitToList(value, u'\t', candidates);
   std::vector<std::u16string> wanted;
   for (int i = 0; i < candidates.GetCount(); ++i) wanted.push_back(UpperCaseWide(candidates.Get(i)));
+  // Upper-casing keeps the length: a text of another length than every wanted one is
+  // passed over without it.
   auto matches = [&](const std::u16string& text) {
-    std::u16string upper = UpperCaseWide(text);
-    for (const std::u16string& each : wanted) {
-      if (each == upper) return true;
-    }
-    return false;
+    const auto sameLength = [&](const std::u16string& each) { return each.size() == text.size(); };
+    if (std::none_of(wanted.begin(), wanted.end(), sameLength)) return false;
+    const std::u16string upper = UpperCaseWide(text);
+    return std::find(wanted.begin(), wanted.end(), upper) != wanted.end();
   };
   LONG length = 0;
   if (FAILED(select->get_length(&length))) return {};

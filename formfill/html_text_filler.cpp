@@ -36,13 +36,6 @@ bool IsWordChar(char16_t c) {
   return c >= 0x80 && UpperCaseWide(std::u16string_view(&c, 1))[0] != c;
 }
 
-// Every position of What in Text, in order.
-std::vector<std::size_t> Occurrences(std::u16string_view text, std::u16string_view what) {
-  std::vector<std::size_t> positions;
-  for (std::size_t at = text.find(what); at != npos; at = text.find(what, at + 1)) positions.push_back(at);
-  return positions;
-}
-
 // The last of the positions at or before From.
 std::size_t FindBack(const std::vector<std::size_t>& positions, std::size_t from) {
   if (from == npos) return npos;
@@ -113,25 +106,41 @@ class CharPairs {
       if (i + 1 < text.size()) bits_.set(Key(text[i], text[i + 1]));
     }
   }
-  static std::vector<std::uint16_t> KeysOf(const std::vector<std::u16string>& words) {
-    std::vector<std::uint16_t> keys;
+  static void AddKeysOf(const std::vector<std::u16string>& words, std::vector<std::uint16_t>& keys) {
     for (const std::u16string& word : words) {
       if (word.size() == 1) keys.push_back(Key(word[0], 0));
       for (std::size_t i = 0; i + 1 < word.size(); ++i) keys.push_back(Key(word[i], word[i + 1]));
     }
-    return keys;
   }
-  bool MayHold(const std::vector<std::uint16_t>& keys) const {
-    return std::all_of(keys.begin(), keys.end(), [&](std::uint16_t key) { return bits_.test(key); });
+  bool MayHold(std::span<const std::uint16_t> keys) const {
+    return std::all_of(keys.begin(), keys.end(), [&](std::uint16_t key) { return bits_[key]; });
   }
 
  private:
   static std::uint16_t Key(char16_t first, char16_t second) {
     const std::uint32_t pair = static_cast<std::uint32_t>(first) << 16 | second;
-    return static_cast<std::uint16_t>((pair * 0x9E3779B1u) >> 16);
+    return static_cast<std::uint16_t>((pair * 0x9E3779B1u) >> (32 - kKeyBits));
   }
-  std::bitset<65536> bits_;
+  // Small enough to clear and test within the first-level cache for every label.
+  static constexpr int kKeyBits = 12;
+  std::bitset<1u << kKeyBits> bits_;
 };
+
+// The earliest map name that Text is after one of the prefixes "txt", "txt_", "i" and
+// "cmb", or that stands in Text right after a dot; npos for none.
+std::size_t EarliestNameInside(const TFieldMatchMap& map, std::u16string_view text) {
+  std::size_t first = npos;
+  for (std::u16string_view prefix : {u"txt", u"txt_", u"i", u"cmb"}) {
+    if (text.starts_with(prefix)) first = std::min(first, map.FirstNamed(text.substr(prefix.size())));
+  }
+  for (std::size_t dot = text.find(u'.'); dot != npos; dot = text.find(u'.', dot + 1)) {
+    const std::u16string_view rest = text.substr(dot + 1);
+    for (std::size_t length = 1; length <= std::min(rest.size(), map.LongestName()); ++length) {
+      first = std::min(first, map.FirstNamed(rest.substr(0, length)));
+    }
+  }
+  return first;
+}
 
 }  // namespace
 
@@ -174,10 +183,11 @@ std::u16string HtmlToPlainText(std::u16string_view text) {
   }
   plain += u' ';
   plain.append(text.substr(rest));
+  if (plain.find(u"&nbsp;") == npos) return plain;
   return WideStringReplace(plain, u"&nbsp;", u" ", false, rfReplaceAll);
 }
 
-TDynamicVedoZorere::TDynamicVedoZorere() {
+TFieldMatchMap::TFieldMatchMap() {
   if (!Experience) return;
   TUniStringList map;
   Experience->FillFieldMap(&map);
@@ -187,7 +197,7 @@ TDynamicVedoZorere::TDynamicVedoZorere() {
     if (eq == npos) continue;
     // The dictionary's IGNORE line names fields that are never handled: no key.
     if (UpperCaseWide(line.substr(eq + 1)) == kIgnoreKey) continue;
-    MapLine entry;
+    Line entry;
     entry.name = line.substr(0, eq);
     entry.lower = LowerCaseWide(entry.name);
     entry.key = line.substr(eq + 1);
@@ -197,17 +207,37 @@ TDynamicVedoZorere::TDynamicVedoZorere() {
     entry.prefix = entry.bare.starts_with(u'$');
     if (entry.prefix) entry.bare.erase(0, 1);
     entry.words = SplitWords(entry.bare);
-    entry.pairs = CharPairs::KeysOf(entry.words);
+    CharPairs::AddKeysOf(entry.words, Pairs);
+    PairsEnd.push_back(static_cast<std::uint32_t>(Pairs.size()));
     // Learnt names keep the case of the page they came from; the form's text is
     // compared lower-cased, so the field names are too.
     if (entry.name.find(u' ') == npos) {
       std::u16string stripped = WideTrim(entry.lower);
       if (!stripped.empty() && (stripped[0] == u'!' || stripped[0] == u'$')) stripped.erase(0, 1);
-      FieldNames.emplace_back(std::move(stripped), entry.key);
+      Names.emplace_back(std::move(stripped), entry.key);
     }
-    FieldMap.push_back(std::move(entry));
+    Lines.push_back(std::move(entry));
+  }
+  for (std::size_t i = 0; i < Names.size(); ++i) {
+    firstNamed_.try_emplace(Names[i].first, i);
+    longestName_ = std::max(longestName_, Names[i].first.size());
   }
 }
+
+std::span<const std::uint16_t> TFieldMatchMap::PairsOf(std::size_t line) const {
+  const std::uint32_t begin = line == 0 ? 0 : PairsEnd[line - 1];
+  return std::span(Pairs).subspan(begin, PairsEnd[line] - begin);
+}
+
+std::size_t TFieldMatchMap::FirstNamed(std::u16string_view name) const {
+  const auto found = name.empty() ? firstNamed_.end() : firstNamed_.find(name);
+  return found == firstNamed_.end() ? npos : found->second;
+}
+
+TDynamicVedoZorere::TDynamicVedoZorere() : TDynamicVedoZorere(std::make_shared<const TFieldMatchMap>()) {}
+
+TDynamicVedoZorere::TDynamicVedoZorere(std::shared_ptr<const TFieldMatchMap> fieldMap)
+    : FieldMap(std::move(fieldMap)) {}
 
 void TDynamicVedoZorere::Fill(IHTMLElement* form, std::u16string_view formHtml,
                               std::u16string_view windowId, bool apply, bool fillEmpty, bool overwrite) {
@@ -221,13 +251,26 @@ void TDynamicVedoZorere::Fill(IHTMLElement* form, std::u16string_view formHtml,
   Overwrite = overwrite;
   HasLabels = false;
   try {
-    Tags = {Occurrences(Text, u"<form"), Occurrences(Text, u"<td"), Occurrences(Text, u"</table"),
-            Occurrences(Text, u"<tr"), Occurrences(Text, u"<table")};
+    Tags = FindTags(Text);
     CollectLabels();
     ScanFields();
   } catch (const std::exception&) {
     // The scan ends with what was done so far.
   }
+}
+
+TDynamicVedoZorere::TagPositions TDynamicVedoZorere::FindTags(std::u16string_view text) {
+  TagPositions tags;
+  const std::pair<std::u16string_view, std::vector<std::size_t>*> wanted[] = {
+      {u"<form", &tags.form}, {u"<td", &tags.td}, {u"</table", &tags.tableEnd}, {u"<tr", &tags.tr},
+      {u"<table", &tags.table}};
+  // Every tag starts at a "<": one pass over those finds them all.
+  for (std::size_t at = text.find(u'<'); at != npos; at = text.find(u'<', at + 1)) {
+    for (const auto& [tag, positions] : wanted) {
+      if (text.substr(at).starts_with(tag)) positions->push_back(at);
+    }
+  }
+  return tags;
 }
 
 void TDynamicVedoZorere::CollectLabels() {
@@ -304,26 +347,9 @@ void TDynamicVedoZorere::HandleField(const Scanned& field, Kind kind) {
 }
 
 std::u16string TDynamicVedoZorere::ResolveIdentityKey(const std::u16string& name, const std::u16string& id) const {
-  for (const auto& [n, key] : FieldNames) {
-    if (!name.empty() && name == n) return n;
-    if (!id.empty() && id == n) return n;
-  }
-  auto matches = [](std::u16string_view text, std::u16string_view n) {
-    if (text.ends_with(n)) {
-      const std::u16string_view prefix = text.substr(0, text.size() - n.size());
-      if (prefix == u"txt" || prefix == u"txt_" || prefix == u"i" || prefix == u"cmb") return true;
-    }
-    for (std::size_t at = text.find(n, 1); at != npos; at = text.find(n, at + 1)) {
-      if (text[at - 1] == u'.') return true;
-    }
-    return false;
-  };
-  for (const auto& [n, key] : FieldNames) {
-    if (n.empty()) continue;
-    if (!name.empty() && matches(name, n)) return n;
-    if (!id.empty() && matches(id, n)) return n;
-  }
-  return {};
+  std::size_t first = std::min(FieldMap->FirstNamed(name), FieldMap->FirstNamed(id));
+  if (first == npos) first = std::min(EarliestNameInside(*FieldMap, name), EarliestNameInside(*FieldMap, id));
+  return first == npos ? std::u16string() : FieldMap->Names[first].first;
 }
 
 std::u16string TDynamicVedoZorere::MatchFieldLabel(const std::u16string& id, const std::u16string& name) const {
@@ -421,10 +447,13 @@ std::u16string TDynamicVedoZorere::MatchLabelText(std::u16string_view text) cons
   const std::u16string plain = WideTrim(HtmlToPlainText(text));
   if (plain.empty()) return {};
   const CharPairs pairs(plain);
-  for (const MapLine& line : FieldMap) {
+  for (std::size_t i = 0; i < FieldMap->Lines.size(); ++i) {
+    if (!pairs.MayHold(FieldMap->PairsOf(i))) continue;
+    const TFieldMatchMap::Line& line = FieldMap->Lines[i];
+    if (line.words.empty()) continue;
     if (line.whole && plain != line.bare) continue;
     if (line.prefix && !plain.starts_with(line.bare)) continue;
-    if (!line.words.empty() && pairs.MayHold(line.pairs) && HasWholeWords(plain, line.words)) return line.name;
+    if (HasWholeWords(plain, line.words)) return line.name;
   }
   return {};
 }
@@ -432,14 +461,14 @@ std::u16string TDynamicVedoZorere::MatchLabelText(std::u16string_view text) cons
 std::pair<std::u16string, std::u16string> TDynamicVedoZorere::GetFieldValue(const std::u16string& mapName) const {
   std::u16string key;
   const std::u16string lower = LowerCaseWide(mapName);
-  for (const MapLine& line : FieldMap) {
+  for (const TFieldMatchMap::Line& line : FieldMap->Lines) {
     if (line.lower == lower) {
       key = line.key;
       break;
     }
   }
   if (key.empty()) {
-    for (const auto& [name, nameKey] : FieldNames) {
+    for (const auto& [name, nameKey] : FieldMap->Names) {
       if (name == lower) {
         key = nameKey;
         break;

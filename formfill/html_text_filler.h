@@ -22,8 +22,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -32,10 +35,52 @@
 
 namespace formfill {
 
+// The field map as the filler matches with it, worked out from the experience object
+// (empty without one). Working it out costs more than filling a small form, so the
+// fillers of one page share one map, made under the same hold of the data lock.
+class TFieldMatchMap {
+ public:
+  TFieldMatchMap();
+
+  struct Line {
+    std::u16string name;   // as in the map, markers kept
+    std::u16string lower;  // lower-cased, for lookups by name
+    std::u16string key;
+    // For label matching: the lower-cased name without its markers, whether a label
+    // must equal it ("!") or begin with it ("$"), and its words.
+    std::u16string bare;
+    bool whole = false;
+    bool prefix = false;
+    std::vector<std::u16string> words;
+  };
+  std::vector<Line> Lines;
+  // The character pairs of each line's words, hashed, to pass over the lines whose
+  // pairs a label lacks; the lines' pairs stand one after the other, in one block that
+  // the pass reads straight through.
+  std::vector<std::uint16_t> Pairs;
+  std::vector<std::uint32_t> PairsEnd;  // per line
+  std::span<const std::uint16_t> PairsOf(std::size_t line) const;
+  std::vector<std::pair<std::u16string, std::u16string>> Names;  // stripped lower name, key
+
+  // The index of the first of Names that is Name; npos for none and for an empty Name.
+  std::size_t FirstNamed(std::u16string_view name) const;
+  std::size_t LongestName() const { return longestName_; }
+
+ private:
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::u16string_view name) const { return std::hash<std::u16string_view>{}(name); }
+  };
+  std::unordered_map<std::u16string, std::size_t, NameHash, std::equal_to<>> firstNamed_;
+  std::size_t longestName_ = 0;
+};
+
 class TDynamicVedoZorere {
  public:
-  // Copies the field map of the experience object (an empty map without one).
+  // Works out the field map of the experience object of the moment.
   TDynamicVedoZorere();
+  // Uses a field map worked out before.
+  explicit TDynamicVedoZorere(std::shared_ptr<const TFieldMatchMap> fieldMap);
   TDynamicVedoZorere(const TDynamicVedoZorere&) = delete;
   TDynamicVedoZorere& operator=(const TDynamicVedoZorere&) = delete;
 
@@ -60,19 +105,6 @@ class TDynamicVedoZorere {
 
  private:
   enum class Kind { TextInput, Select };
-  struct MapLine {
-    std::u16string name;   // as in the map, markers kept
-    std::u16string lower;  // lower-cased, for lookups by name
-    std::u16string key;
-    // For label matching, worked out once: the lower-cased name without its markers,
-    // whether a label must equal it ("!") or begin with it ("$"), and its words.
-    std::u16string bare;
-    bool whole = false;
-    bool prefix = false;
-    std::vector<std::u16string> words;
-    // The character pairs of its words, hashed, to pass over labels that lack one.
-    std::vector<std::uint16_t> pairs;
-  };
   struct Scanned {
     std::u16string name;  // as the page spells them
     std::u16string id;
@@ -98,8 +130,7 @@ class TDynamicVedoZorere {
   std::u16string Tag;     // the current field's tag, "<" to ">"
   std::size_t TagStart = 0;
   std::size_t LastPos = 0;
-  std::vector<MapLine> FieldMap;
-  std::vector<std::pair<std::u16string, std::u16string>> FieldNames;  // stripped lower name, key
+  std::shared_ptr<const TFieldMatchMap> FieldMap;
   std::vector<std::pair<std::u16string, std::u16string>> Labels;      // for= value, plain text
   std::vector<Scanned> Fields;  // every input and select met so far, in order: the
                                 // n-th element of a name in the form is the n-th here
@@ -115,6 +146,8 @@ class TDynamicVedoZorere {
     std::vector<std::size_t> form, td, tableEnd, tr, table;
   };
   TagPositions Tags;
+  // Every position of each of those tags in Text.
+  static TagPositions FindTags(std::u16string_view text);
 };
 
 // Text without its tags (each piece followed by a blank) and with every "&nbsp;" made

@@ -268,10 +268,14 @@ std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form) { re
 std::vector<Node*> ElementsOf(const DocumentTree& tree, const Node& node) {
   std::vector<Node*> inside = tree.Descendants(node);
   if (node.kind != ElementKind::Form) return inside;
+  const std::size_t descendants = inside.size();
   for (Node* each : FormControls(tree, node)) {
     if (each->order < node.order || each->order >= node.end) inside.push_back(each);
   }
-  std::sort(inside.begin(), inside.end(), [](const Node* a, const Node* b) { return a->order < b->order; });
+  // The descendants come in document order; only controls from outside need placing.
+  if (inside.size() > descendants) {
+    std::sort(inside.begin(), inside.end(), [](const Node* a, const Node* b) { return a->order < b->order; });
+  }
   return inside;
 }
 

@@ -91,6 +91,10 @@ TEST_F(HtmlTextFillerTest, FieldsMatchTheirKeys) {
        R"(<form><input name="fname"><input name="txt_city"><input name="billing.zip"><input name="txtlname">
           <input name="iphone"><select name="cmbcountry"></select><input id="email"></form>)",
        "FIRSTNAME CITY ZIP LASTNAME PHONE COUNTRY EMAIL", nullptr},
+      {"the map's earliest name wins: exact name or id, then after a prefix or any dot",
+       R"(<form><input name="zip" id="city"><input name="x.zip.city"><input name="txtzip" id="a.city">
+          <input name="i.zip"><input name="zip."><input name="txtx.zipcode"></form>)",
+       "CITY CITY CITY ZIP - ZIP", nullptr},
       {"an id= inside another attribute's name does not count",
        R"(<form><input userid="3" id="email"></form>)", "-", nullptr},
       {"a skipped checkbox leaves the caption text before it in place",

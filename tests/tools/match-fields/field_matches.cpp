@@ -1,5 +1,7 @@
 #include "tools/match-fields/field_matches.h"
 
+#include <memory>
+
 #include "data/data_startup.h"
 #include "data/field_dictionary.h"
 #include "data/identities.h"
@@ -64,6 +66,8 @@ std::vector<FieldMatch> MatchFields(std::string_view html, const std::vector<std
     return matches;
   }
   int index = 0;
+  // One field map for the page's forms, as the program fills a page.
+  const auto fieldMap = std::make_shared<const formfill::TFieldMatchMap>();
   formfill::ForEachItem(forms.get(), [&](IDispatch* item) {
     ComPtr<IHTMLElement> form = ComPtr<IDispatch>(item).As<IHTMLElement>();
     if (!form) return true;
@@ -73,7 +77,7 @@ std::vector<FieldMatch> MatchFields(std::string_view html, const std::vector<std
     } else {
       formfill::ReadFormHtml(form.get(), text);
     }
-    formfill::TDynamicVedoZorere filler;
+    formfill::TDynamicVedoZorere filler(fieldMap);
     filler.Fill(form.get(), text, kWindowId, true, true, false);
     for (const ComPtr<IHTMLElement>& field : Fields(form.get())) {
       std::u16string key = formfill::ReadTextMark(field.get(), u"Pellix_Key");
