@@ -643,6 +643,8 @@ bool TBrowserForm::LoadBookmarks() {
   TBrowserTree& tree = *TreeViewBookmark;
   tree.Clear();
   if (!BookmarkList) return false;
+  // One update for the whole filling: the view is worked out once, at the end.
+  tree.BeginUpdate();
   std::vector<PViewNode> folders;
   {
     TListChange change(BookmarkList.get());
@@ -662,12 +664,15 @@ bool TBrowserForm::LoadBookmarks() {
   }
   for (PViewNode folder : folders) tree.SetExpanded(folder, true);
   tree.SortTree(0, sdAscending, true);
+  tree.EndUpdate();
   return true;
 }
 
 void TBrowserForm::LoadHistory() {
   TBrowserTree& tree = *TreeViewHistory;
   tree.Clear();
+  // The tree sorts once, after the filling, in its header's order.
+  tree.BeginUpdate();
   if (HistoryList) {
     TListChange change(HistoryList.get());
     for (int i = 0; i < HistoryList->Count(); ++i) {
@@ -690,6 +695,8 @@ void TBrowserForm::LoadHistory() {
     }
     bookmarkStamp_ = BookmarkList->LastAccess;
   }
+  tree.EndUpdate();
+  tree.SortTree(tree.Header().SortColumn(), tree.Header().SortDirection());
 }
 
 DWORD TBrowserForm::ListStamp() { return BookmarkList ? BookmarkList->LastAccess : 0; }

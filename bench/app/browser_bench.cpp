@@ -1,6 +1,7 @@
 // Opening the bookmark browser on 20,000 bookmarks in 500 folders (the window, its
 // tree filled, expanded and sorted, the first node selected) against reading the
-// bookmark list from its file alone.
+// bookmark list from its file alone; and the history browser on 20,000 history
+// records (and those bookmarks) against reading the history list alone.
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -19,8 +20,9 @@ namespace {
 constexpr int kBookmarks = 20000;
 constexpr int kFolders = 500;
 
-// A data folder of its own with the bookmark list saved there; true when saved.
-bool MakeBookmarks() {
+// A data folder of its own with the bookmark and history lists saved there; true when
+// both were saved.
+bool MakeLists() {
   static const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("pellix-browser-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
@@ -35,21 +37,36 @@ bool MakeBookmarks() {
     item->Date = 46000.5 + i / 100.0;
     item->IntValue = i % (kFolders + 1) - 1;
   }
-  return BookmarkList->SaveToFile();
+  HistoryList = std::make_unique<THistoryItems>();
+  for (int i = 0; i < kBookmarks; ++i) {
+    auto* item = static_cast<TFormItem*>(HistoryList->Add(std::make_unique<TFormItem>(HistoryList.get())));
+    item->SetCaption(u"Shop account " + pellix_bench::Number(kBookmarks - i));
+    item->SetURL(u"https://shop" + pellix_bench::Number(i) + u".example.com/account/login.php");
+    item->Date = 46000.5 + i / 100.0;
+  }
+  return BookmarkList->SaveToFile() && HistoryList->SaveToFile();
 }
 
 bool& Ready() {
-  static bool ready = MakeBookmarks();
+  static bool ready = MakeLists();
   return ready;
 }
 
-void BM_OpenBookmarkBrowser(benchmark::State& state) {
-  if (!Ready()) state.SkipWithError("no bookmark list");
+// Opens the browser of the mode through the launcher, then closes it untimed.
+void OpenBrowser(benchmark::State& state, TBrowserMode mode, std::uint32_t nodes) {
+  if (!Ready()) state.SkipWithError("no lists");
   TDialogLauncher launcher;
+  const bool bookmarks = mode == TBrowserMode::Bookmarks;
   for (auto _ : state) {
-    launcher.ShowBookmarkBrowser(0);
-    auto* form = dynamic_cast<TBrowserForm*>(TWinControl::FindControl(launcher.Slot(TDialogSlot::BookmarkBrowser)));
-    if (form == nullptr || form->TreeViewBookmark->TotalCount() < kBookmarks + kFolders) {
+    if (bookmarks) {
+      launcher.ShowBookmarkBrowser(0);
+    } else {
+      launcher.ShowHistoryBrowser(0);
+    }
+    const HWND window = launcher.Slot(bookmarks ? TDialogSlot::BookmarkBrowser : TDialogSlot::HistoryBrowser);
+    auto* form = dynamic_cast<TBrowserForm*>(TWinControl::FindControl(window));
+    TBaseViewTree* tree = form == nullptr ? nullptr : bookmarks ? form->TreeViewBookmark : form->TreeViewHistory;
+    if (tree == nullptr || tree->TotalCount() < nodes) {
       state.SkipWithError("the browser was not filled");
       break;
     }
@@ -60,16 +77,31 @@ void BM_OpenBookmarkBrowser(benchmark::State& state) {
   }
 }
 
-void BM_LoadBookmarkListAlone(benchmark::State& state) {
-  if (!Ready()) state.SkipWithError("no bookmark list");
+void BM_OpenBookmarkBrowser(benchmark::State& state) {
+  OpenBrowser(state, TBrowserMode::Bookmarks, kBookmarks + kFolders);
+}
+
+void BM_OpenHistoryBrowser(benchmark::State& state) {
+  OpenBrowser(state, TBrowserMode::History, 2 * kBookmarks);
+}
+
+// Reads a list of the kind from its file.
+template <typename List>
+void LoadListAlone(benchmark::State& state) {
+  if (!Ready()) state.SkipWithError("no lists");
   for (auto _ : state) {
-    TBookmarkItems list;
+    List list;
     if (!list.LoadFromFile() || list.Count() != kBookmarks) state.SkipWithError("the list was not read");
   }
 }
 
+void BM_LoadBookmarkListAlone(benchmark::State& state) { LoadListAlone<TBookmarkItems>(state); }
+void BM_LoadHistoryListAlone(benchmark::State& state) { LoadListAlone<THistoryItems>(state); }
+
 BENCHMARK(BM_OpenBookmarkBrowser)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadBookmarkListAlone)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenHistoryBrowser)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadHistoryListAlone)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -77,8 +109,10 @@ int main(int argc, char** argv) {
   TApplication application(nullptr);
   Ready();
   const int result =
-      pellix_bench::RunWithRatios(argc, argv, {{"BM_OpenBookmarkBrowser", "BM_LoadBookmarkListAlone"}});
+      pellix_bench::RunWithRatios(argc, argv, {{"BM_OpenBookmarkBrowser", "BM_LoadBookmarkListAlone"},
+                                               {"BM_OpenHistoryBrowser", "BM_LoadHistoryListAlone"}});
   BookmarkList.reset();
+  HistoryList.reset();
   std::filesystem::remove_all(std::filesystem::path(DataFolder));
   return result;
 }
