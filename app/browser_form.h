@@ -159,6 +159,8 @@ class TBrowserForm : public TListWatchForm {
   DWORD ListStamp() override;
   bool ListChanged() override;
   void ShowReloadNotice() override;
+  // Only an activation still in force when the timer ticks asks for the check.
+  void ActivationEnded() override { ForgetActivation(); }
   void Dispatch(TMessage& message) override;
 
  private:

@@ -61,6 +61,8 @@ void TListWatchForm::Dispatch(TMessage& message) {
       activated_ = true;
       // The application's own window never shows beside the list window.
       if (Application != nullptr && Application->Handle() != 0) ShowWindow(Application->Handle(), SW_HIDE);
+    } else {
+      ActivationEnded();
     }
   }
   TModelessForm::Dispatch(message);

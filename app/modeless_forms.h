@@ -53,6 +53,10 @@ class TListWatchForm : public TModelessForm {
   // Tells the user that the window reloads.
   virtual void ShowReloadNotice();
   void Dispatch(TMessage& message) override;
+  // Any other activation message than an activation; a window that reloads only on
+  // an activation still in force drops it here (ForgetActivation).
+  virtual void ActivationEnded() {}
+  void ForgetActivation() { activated_ = false; }
   DWORD SeenStamp = 0;
 
  private:

@@ -532,6 +532,12 @@ TEST_F(BrowserFormTest, AChangeMadeElsewhereReloadsOnTheNextActivation) {
   Application->ProcessMessages();
   EXPECT_TRUE(boxes::Shown().empty()) << "not activated since";
   Click(*form->TreeViewBookmark, 100, kBelowRows);
+  SetForegroundWindow(other.Handle());
+  input::RunPending();
+  platform::test_clock::Advance(1000);
+  Application->ProcessMessages();
+  EXPECT_TRUE(boxes::Shown().empty()) << "deactivated again before the check";
+  Click(*form->TreeViewBookmark, 100, kBelowRows);
   platform::test_clock::Advance(1000);
   Application->ProcessMessages();
   ASSERT_EQ(boxes::Shown().size(), 1u);
