@@ -596,8 +596,12 @@ void TBrowserForm::SetBounds(int left, int top, int width, int height) {
 
 TBrowserNodeData* TBrowserForm::Data(PViewNode node) const {
   if (node == nullptr) return nullptr;
-  TBaseViewTree& tree = mode_ == TBrowserMode::Bookmarks ? *TreeViewBookmark : *TreeViewHistory;
+  const TBaseViewTree& tree = ModeTree();
   return *tree.GetNodeData<TBrowserNodeData*>(node);
+}
+
+TBrowserTree& TBrowserForm::ModeTree() const {
+  return mode_ == TBrowserMode::Bookmarks ? *TreeViewBookmark : *TreeViewHistory;
 }
 
 PViewNode TBrowserForm::AddNode(TBaseViewTree& tree, PViewNode parent, const TBrowserNodeData& data) {
@@ -730,7 +734,7 @@ void TBrowserForm::Dispatch(TMessage& message) {
 }
 
 void TBrowserForm::SelectFirst() {
-  TBaseViewTree& tree = mode_ == TBrowserMode::Bookmarks ? *TreeViewBookmark : *static_cast<TBaseViewTree*>(TreeViewHistory);
+  TBaseViewTree& tree = ModeTree();
   FocusAndSelect(tree, tree.GetFirst());
 }
 
@@ -870,7 +874,7 @@ bool TBrowserForm::EditRecordOf(PViewNode node, bool history, bool& savedAsBookm
   TFormItem* record = RecordIn(list, id);
   if (record == nullptr) return false;
   ApplyEditedCopy(*record, *copy);
-  TBaseViewTree& tree = mode_ == TBrowserMode::Bookmarks ? *TreeViewBookmark : *static_cast<TBaseViewTree*>(TreeViewHistory);
+  TBaseViewTree& tree = ModeTree();
   CopyRecordToNode(tree, node, *record);
   return true;
 }
@@ -1018,7 +1022,7 @@ void TBrowserForm::MoveBookmarkNode(PViewNode target, PViewNode node) {
 }
 
 void TBrowserForm::OpenFocused(int mode) {
-  TBaseViewTree& tree = mode_ == TBrowserMode::Bookmarks ? *TreeViewBookmark : *static_cast<TBaseViewTree*>(TreeViewHistory);
+  TBaseViewTree& tree = ModeTree();
   const PViewNode node = Focused(tree);
   TMenuDispatcher* main = MainWindow();
   if (node == nullptr || Data(node)->Folder || main == nullptr) return;

@@ -173,6 +173,8 @@ class TBrowserForm : public TListWatchForm {
   TUniToolButton* ToolButton(TUniToolBar& bar, const char* name, const std::u16string& caption, int tag, int image);
   PViewNode AddNode(TBaseViewTree& tree, PViewNode parent, const TBrowserNodeData& data);
   PViewNode Focused(TBaseViewTree& tree) const;
+  // The tree of the window's mode.
+  TBrowserTree& ModeTree() const;
   bool IsBookmark(PViewNode node) const;
   void SelectFirst();
   void SortBookmarks(PViewNode parent);

@@ -479,6 +479,26 @@ TEST_F(BrowserFormTest, TheRecordEditorChangesTheRecordAndItsRow) {
   EXPECT_EQ(saved.Item(0)->Caption(), u"Shop \u00e4");
 }
 
+// "Save" keeps a history record as a bookmark under the name given in the bookmark
+// form; the history shows it as a bookmark then.
+TEST_F(BrowserFormTest, SaveKeepsAHistoryRecordAsABookmark) {
+  AddRecord(u"shop", 46001.5, u"http://shop.test/");
+  TBrowserForm* form = Open(TBrowserMode::History);
+  ClickRow(*form, u"shop");
+  EXPECT_TRUE(form->histSaveButt->Enabled());
+  platform::modal_driver::Answer([](TCustomForm& bookmarkForm) {
+    SetWideControlText(dynamic_cast<TUniEdit*>(bookmarkForm.FindComponent("txtCaption")), u"Shop \u00f6");
+    dynamic_cast<TUniButton*>(bookmarkForm.FindComponent("butSave"))->Click();
+  });
+  ClickToolButton(*form->histSaveButt);
+  ASSERT_EQ(BookmarkList->Count(), 1);
+  EXPECT_EQ(BookmarkList->Item(0)->Caption(), u"Shop \u00f6");
+  const PViewNode saved = Find(*form, u"Shop \u00f6");
+  ASSERT_NE(saved, nullptr);
+  EXPECT_TRUE(form->Data(saved)->Bookmark);
+  EXPECT_EQ(Saved()->Count(), 1);
+}
+
 // --- opening ------------------------------------------------------------------------
 
 // "Open with Submit" opens the focused bookmark in a new window of the program's
