@@ -1,7 +1,10 @@
 #include "support/typed_streams.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <exception>
+#include <type_traits>
 #include <vector>
 
 #include "platform/base/clock.h"
@@ -25,17 +28,92 @@ bool Guarded(Operation operation) {
   }
 }
 
+// On a little-endian machine the bytes are the value's own: one copy, no byte loop.
 template <typename T>
 void PutLittleEndian(T value, std::uint8_t* bytes) {
-  for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(bytes, &value, sizeof(T));
+  } else {
+    for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
 }
 
 template <typename T>
 T GetLittleEndian(const std::uint8_t* bytes) {
   T value = 0;
-  for (std::size_t i = 0; i < sizeof(T); ++i) value = static_cast<T>(value | T(bytes[i]) << (8 * i));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&value, bytes, sizeof(T));
+  } else {
+    for (std::size_t i = 0; i < sizeof(T); ++i) value = static_cast<T>(value | T(bytes[i]) << (8 * i));
+  }
   return value;
 }
+
+// The reads behind the typed reads, over a Source: a reader's own slots (SlotBytes),
+// or a memory reader's memory stream read directly (MemoryBytes).
+
+// A little-endian value; zero after a short read.
+template <typename T, typename Source>
+bool ReadValue(Source& source, T& value) {
+  std::uint8_t bytes[sizeof(T)];
+  const bool ok = source.ReadBuffer(bytes, static_cast<std::int32_t>(sizeof(T)));
+  value = ok ? static_cast<T>(GetLittleEndian<std::make_unsigned_t<T>>(bytes)) : 0;
+  return ok;
+}
+
+template <typename Source>
+bool ReadDoubleFrom(Source& source, double& d) {
+  std::uint64_t bits = 0;
+  const bool ok = ReadValue(source, bits);
+  std::memcpy(&d, &bits, sizeof d);
+  return ok;
+}
+
+template <typename Source>
+bool ReadStringFrom(Source& source, std::string& s) {
+  s.clear();
+  std::int32_t length = 0;
+  if (!source.ReadInteger(length) || length <= 0 || length > source.Remaining()) return false;
+  if (source.ReadText(s, length)) return true;
+  s.clear();
+  return false;
+}
+
+class SlotBytes {
+ public:
+  explicit SlotBytes(TStreamReader& reader) : reader_(reader) {}
+  bool ReadBuffer(void* buffer, std::int32_t count) { return reader_.ReadBuffer(buffer, count); }
+  bool ReadInteger(std::int32_t& i) { return reader_.ReadInteger(i); }
+  std::int64_t Remaining() { return reader_.Remaining(); }
+  // Count (> 0) bytes into Text.
+  bool ReadText(std::string& text, std::int32_t count) {
+    text.assign(static_cast<std::size_t>(count), '\0');
+    return ReadBuffer(text.data(), count);
+  }
+
+ private:
+  TStreamReader& reader_;
+};
+
+// Skips the slot calls a list file would make per field. A read of it raises nothing.
+class MemoryBytes {
+ public:
+  explicit MemoryBytes(TMemoryStream& memory) : memory_(memory) {}
+  bool ReadBuffer(void* buffer, std::int32_t count) { return count >= 0 && memory_.Read(buffer, count) == count; }
+  bool ReadInteger(std::int32_t& i) { return ReadValue(*this, i); }
+  std::int64_t Remaining() { return std::max<std::int64_t>(memory_.Size() - memory_.Position(), 0); }
+  // As SlotBytes, copied once: straight from the memory.
+  bool ReadText(std::string& text, std::int32_t count) {
+    if (count > Remaining()) return false;
+    text.assign(reinterpret_cast<const char*>(memory_.Memory().data() + memory_.Position()),
+                static_cast<std::size_t>(count));
+    memory_.Seek(count, soCurrent);
+    return true;
+  }
+
+ private:
+  TMemoryStream& memory_;
+};
 
 bool IsLockedError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
@@ -177,20 +255,13 @@ bool TStreamReader::ReadLine(std::string& s) {
 }
 
 bool TStreamReader::ReadString(std::string& s) {
-  s.clear();
-  std::int32_t length = 0;
-  if (!ReadInteger(length) || length <= 0 || length > Remaining()) return false;
-  s.assign(static_cast<std::size_t>(length), '\0');
-  if (ReadBuffer(s.data(), length)) return true;
-  s.clear();
-  return false;
+  SlotBytes slots(*this);
+  return ReadStringFrom(slots, s);
 }
 
 bool TStreamReader::ReadInteger(std::int32_t& i) {
-  std::uint8_t bytes[4];
-  bool ok = ReadBuffer(bytes, 4);
-  i = ok ? static_cast<std::int32_t>(GetLittleEndian<std::uint32_t>(bytes)) : 0;
-  return ok;
+  SlotBytes slots(*this);
+  return ReadValue(slots, i);
 }
 
 bool TStreamReader::ReadBoolean(bool& b) {
@@ -201,24 +272,18 @@ bool TStreamReader::ReadBoolean(bool& b) {
 }
 
 bool TStreamReader::ReadDouble(double& d) {
-  std::uint8_t bytes[8];
-  bool ok = ReadBuffer(bytes, 8);
-  std::uint64_t bits = ok ? GetLittleEndian<std::uint64_t>(bytes) : 0;
-  std::memcpy(&d, &bits, sizeof d);
-  return ok;
+  SlotBytes slots(*this);
+  return ReadDoubleFrom(slots, d);
 }
 
 bool TStreamReader::ReadByte(std::uint8_t& b) {
-  bool ok = ReadBuffer(&b, 1);
-  if (!ok) b = 0;
-  return ok;
+  SlotBytes slots(*this);
+  return ReadValue(slots, b);
 }
 
 bool TStreamReader::ReadWord(std::uint16_t& w) {
-  std::uint8_t bytes[2];
-  bool ok = ReadBuffer(bytes, 2);
-  w = ok ? GetLittleEndian<std::uint16_t>(bytes) : 0;
-  return ok;
+  SlotBytes slots(*this);
+  return ReadValue(slots, w);
 }
 
 bool TStreamReader::CopyToStream(TStream& target) {
@@ -251,9 +316,30 @@ bool TMemoryStreamWriter::WriteBuffer(const void* buffer, std::int32_t count) {
   return count >= 0 && Guarded([&] { return memory_.Write(buffer, count) == count; });
 }
 
-// A read of its own memory stream raises nothing.
 bool TMemoryStreamReader::ReadBuffer(void* buffer, std::int32_t count) {
-  return count >= 0 && memory_.Read(buffer, count) == count;
+  return MemoryBytes(memory_).ReadBuffer(buffer, count);
+}
+
+bool TMemoryStreamReader::ReadString(std::string& s) {
+  MemoryBytes bytes(memory_);
+  return ReadStringFrom(bytes, s);
+}
+
+bool TMemoryStreamReader::ReadInteger(std::int32_t& i) { return MemoryBytes(memory_).ReadInteger(i); }
+
+bool TMemoryStreamReader::ReadDouble(double& d) {
+  MemoryBytes bytes(memory_);
+  return ReadDoubleFrom(bytes, d);
+}
+
+bool TMemoryStreamReader::ReadByte(std::uint8_t& b) {
+  MemoryBytes bytes(memory_);
+  return ReadValue(bytes, b);
+}
+
+bool TMemoryStreamReader::ReadWord(std::uint16_t& w) {
+  MemoryBytes bytes(memory_);
+  return ReadValue(bytes, w);
 }
 
 TFileWriter::~TFileWriter() { Close(); }

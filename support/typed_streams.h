@@ -79,8 +79,8 @@ class TStreamReader : public TStreamBase {
 };
 
 // Each owns its own memory stream, reached through Stream().
-// Their buffer calls reach the memory stream directly: a list file is written and
-// read field by field.
+// Their buffer calls reach the memory stream directly, and the reader's typed reads
+// too: a list file is written and read field by field.
 class TMemoryStreamWriter : public TStreamWriter {
  public:
   TMemoryStreamWriter();
@@ -95,6 +95,11 @@ class TMemoryStreamReader : public TStreamReader {
  public:
   TMemoryStreamReader();
   TMemoryStream& Memory() { return memory_; }
+  bool ReadString(std::string& s) override;
+  bool ReadInteger(std::int32_t& i) override;
+  bool ReadDouble(double& d) override;
+  bool ReadByte(std::uint8_t& b) override;
+  bool ReadWord(std::uint16_t& w) override;
   bool ReadBuffer(void* buffer, std::int32_t count) override;
 
  private:

@@ -123,41 +123,35 @@ TFileStream::~TFileStream() {
 
 // ---- TMemoryStream ----
 
-std::int32_t TMemoryStream::Read(void* buffer, std::int32_t count) {
-  const auto size = static_cast<std::int64_t>(data_.size());
-  if (position_ < 0 || count <= 0 || position_ >= size) return 0;
-  const auto done = static_cast<std::int32_t>(std::min<std::int64_t>(count, size - position_));
-  std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(done));
-  position_ += done;
-  return done;
-}
-
-std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
-  std::int64_t end = 0;
-  if (position_ < 0 || count <= 0 || __builtin_add_overflow(position_, count, &end)) return 0;
-  if (end > Size()) SetSize(end);
-  std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));
-  position_ = end;
-  return count;
-}
-
-std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  const std::int64_t base = origin == soCurrent ? position_ : origin == soEnd ? Size() : 0;
-  std::int64_t target = 0;
-  if (__builtin_add_overflow(base, offset, &target)) return -1;
-  position_ = target;
-  return position_;
-}
-
-void TMemoryStream::SetSize(std::int64_t newSize) {
-  const std::int64_t oldPosition = position_;
+template <typename Change>
+void TMemoryStream::Resize(Change change) {
   try {
-    data_.resize(static_cast<std::size_t>(std::max<std::int64_t>(newSize, 0)));
+    change();
   } catch (const std::bad_alloc&) {
     throw EStreamError(std::string(SMemoryStreamError));
   } catch (const std::length_error&) {
     throw EStreamError(std::string(SMemoryStreamError));
   }
+}
+
+std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
+  std::int64_t end = 0;
+  if (position_ < 0 || count <= 0 || __builtin_add_overflow(position_, count, &end)) return 0;
+  const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+  if (position_ == Size()) {
+    // Appending, as a writer does: the bytes go in without zero-filling their place first.
+    Resize([&] { data_.insert(data_.end(), bytes, bytes + count); });
+  } else {
+    if (end > Size()) SetSize(end);
+    std::memcpy(data_.data() + position_, bytes, static_cast<std::size_t>(count));
+  }
+  position_ = end;
+  return count;
+}
+
+void TMemoryStream::SetSize(std::int64_t newSize) {
+  const std::int64_t oldPosition = position_;
+  Resize([&] { data_.resize(static_cast<std::size_t>(std::max<std::int64_t>(newSize, 0))); });
   if (oldPosition > newSize) Seek(0, soEnd);
 }
 

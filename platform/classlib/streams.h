@@ -3,7 +3,9 @@
 // The stream errors come with it (exceptions.h).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -78,9 +80,23 @@ class TFileStream : public THandleStream {
 // gap with zero bytes.
 class TMemoryStream : public TStream {
  public:
-  std::int32_t Read(void* buffer, std::int32_t count) override;
+  // Read and Seek inline: a typed reader of a list file reads a few bytes per call.
+  std::int32_t Read(void* buffer, std::int32_t count) override {
+    const auto size = static_cast<std::int64_t>(data_.size());
+    if (position_ < 0 || count <= 0 || position_ >= size) return 0;
+    const auto done = static_cast<std::int32_t>(std::min<std::int64_t>(count, size - position_));
+    std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(done));
+    position_ += done;
+    return done;
+  }
   std::int32_t Write(const void* buffer, std::int32_t count) override;
-  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
+    const std::int64_t base = origin == soCurrent ? position_ : origin == soEnd ? Size() : 0;
+    std::int64_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target)) return -1;
+    position_ = target;
+    return position_;
+  }
   std::int64_t Size() override { return static_cast<std::int64_t>(data_.size()); }
   // Raises EStreamError "Out of memory while expanding memory stream".
   void SetSize(std::int64_t newSize) override;
@@ -97,6 +113,10 @@ class TMemoryStream : public TStream {
   void SaveToFile(const std::string& fileName);
 
  private:
+  // Runs a change of the memory's size, raising as SetSize when memory runs out.
+  template <typename Change>
+  void Resize(Change change);
+
   std::vector<std::uint8_t> data_;
   std::int64_t position_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
 #include "common/test_env.h"
 #include "platform/base/clock.h"
@@ -85,6 +86,44 @@ TEST(TypedStreamsTest, ShortReadsAnswerFalseWithZeroedTargets) {
   for (const Case& c : cases) {
     reader.Memory().SetPosition(0);
     EXPECT_TRUE(c.readIsZeroAndFalse(reader)) << c.what;
+  }
+}
+
+// A memory reader reads its own memory stream directly; a plain reader over a memory
+// stream goes through its buffer slot. Cut anywhere, the same bytes give both the same
+// answers, values and positions.
+TEST(TypedStreamsTest, MemoryAndPlainReadersAgreeAtEveryCut) {
+  TMemoryStreamWriter writer;
+  ASSERT_TRUE(writer.WriteWord(0xBEEF) && writer.WriteDouble(-2.25) && writer.WriteInteger(-7) &&
+              writer.WriteString("text") && writer.WriteByte(0x80) && writer.WriteBoolean(true) &&
+              writer.WriteInteger(0x7FFFFFFF));
+  const std::string whole = Bytes(writer.Memory());
+  const auto readAll = [](TStreamReader& r) {
+    std::uint16_t w = 1;
+    double d = 1;
+    std::int32_t i = 1, j = 1;
+    std::string s = "x";
+    std::uint8_t b = 1;
+    bool flag = false;
+    std::ostringstream out;
+    out << r.ReadWord(w) << ' ' << w << ' ' << r.ReadDouble(d) << ' ' << d << ' ' << r.ReadInteger(i) << ' ' << i
+        << ' ' << r.ReadString(s) << ' ' << s << ' ' << r.ReadByte(b) << ' ' << int{b} << ' ' << r.ReadBoolean(flag)
+        << ' ' << flag << ' ' << r.ReadInteger(j) << ' ' << j << " at " << r.Stream()->Position();
+    return out.str();
+  };
+  for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+    TMemoryStreamReader memory;
+    memory.Memory().Write(whole.data(), static_cast<std::int32_t>(cut));
+    memory.Memory().SetPosition(0);
+    TMemoryStream stream;
+    stream.Write(whole.data(), static_cast<std::int32_t>(cut));
+    stream.SetPosition(0);
+    TStreamReader plain(&stream);
+    const std::string answers = readAll(memory);
+    EXPECT_EQ(answers, readAll(plain)) << cut;
+    if (cut == whole.size()) {
+      EXPECT_EQ(answers, "1 48879 1 -2.25 1 -7 1 text 1 128 1 1 1 2147483647 at 28");
+    }
   }
 }
 

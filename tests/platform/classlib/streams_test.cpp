@@ -45,6 +45,23 @@ TEST(MemoryStream, GrowsOnWriteAndStopsReadingAtTheEnd) {
   EXPECT_EQ(stream.Size(), 2);
 }
 
+// A write at the end appends, one inside overwrites in place, and one that starts
+// inside and runs past the end does both.
+TEST(MemoryStream, WritesOverwriteInPlaceAndAppendAtTheEnd) {
+  TMemoryStream stream;
+  const auto text = [&] { return std::string(stream.Memory().begin(), stream.Memory().end()); };
+  EXPECT_EQ(stream.Write("abcd", 4), 4);
+  stream.SetPosition(1);
+  EXPECT_EQ(stream.Write("XY", 2), 2);
+  EXPECT_EQ(text(), "aXYd");
+  EXPECT_EQ(stream.Position(), 3);
+  EXPECT_EQ(stream.Write("123", 3), 3);
+  EXPECT_EQ(text(), "aXY123");
+  EXPECT_EQ(stream.Write("!", 1), 1);
+  EXPECT_EQ(text(), "aXY123!");
+  EXPECT_EQ(stream.Position(), 7);
+}
+
 TEST(MemoryStream, CheckedReadsRaiseTheLibraryText) {
   TMemoryStream stream;
   stream.WriteBuffer("ab", 2);
