@@ -39,12 +39,21 @@ CipherKey DeriveCipherKey(const TCryptKey& key) {
   return k;
 }
 
+char16_t UpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
 std::u16string UpperAscii(std::u16string_view name) {
   std::u16string result(name);
-  for (char16_t& c : result) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
+  for (char16_t& c : result) c = UpperAscii(c);
   return result;
+}
+
+// The sum Checksum makes, continued over more text.
+std::uint32_t AddToChecksum(std::uint32_t sum, std::u16string_view text) {
+  for (char16_t c : text) {
+    sum += c;
+    if (sum > 65535) sum %= 65535;
+  }
+  return sum;
 }
 
 // Decimal digits only: a checksum is never negative.
@@ -94,9 +103,12 @@ void TWideCrypt::SetKey(std::u16string_view keyText) {
 }
 
 int TWideCrypt::IndexOfName(std::u16string_view name) const {
-  std::u16string upper = UpperAscii(name);
+  // The names are kept upper-case: compared as such, without an upper-case copy.
+  const auto sameUpper = [](char16_t kept, char16_t wanted) { return kept == UpperAscii(wanted); };
   for (std::size_t i = 0; i < params_.size(); ++i) {
-    if (params_[i].first == upper) return static_cast<int>(i);
+    if (std::equal(params_[i].first.begin(), params_[i].first.end(), name.begin(), name.end(), sameUpper)) {
+      return static_cast<int>(i);
+    }
   }
   return -1;
 }
@@ -156,13 +168,13 @@ bool TWideCrypt::Decode(std::string_view text) {
   SplitNameValue(NextToken(plain, pos, kPairSeparator), kNameSeparator, name, value);
   int expected = 0;
   if (name != kChecksumName || !ParseChecksum(value, expected)) return false;
-  std::u16string rest = pos < 0 ? std::u16string() : plain.substr(pos - 1);
-  int actual = rest.empty() ? Checksum(u"") : Checksum(kPairSeparator + rest);
+  const std::u16string_view rest = pos < 0 ? std::u16string_view() : std::u16string_view(plain).substr(pos - 1);
+  const auto actual = static_cast<int>(rest.empty() ? 0 : AddToChecksum(kPairSeparator, rest));
   if (actual != expected) return false;
 
   for (int at = rest.empty() ? -1 : 1; at > 0;) {
     SplitNameValue(NextToken(rest, at, kPairSeparator), kNameSeparator, name, value);
-    SetValue(UpperAscii(name), UnescapeValue(value));
+    SetValue(name, UnescapeValue(value));
   }
   valid_ = true;
   return true;
@@ -181,14 +193,7 @@ std::u16string TWideCrypt::DecryptString(std::string_view text) const {
   return BytesToWide(plain);
 }
 
-int TWideCrypt::Checksum(std::u16string_view text) {
-  std::uint32_t sum = 0;
-  for (char16_t c : text) {
-    sum += c;
-    if (sum > 65535) sum %= 65535;
-  }
-  return static_cast<int>(sum);
-}
+int TWideCrypt::Checksum(std::u16string_view text) { return static_cast<int>(AddToChecksum(0, text)); }
 
 // Both conversions write in place (little-endian units), as a record's whole text goes
 // through them on every save and load.
@@ -284,32 +289,32 @@ bool DecipherWithKey(std::string_view sealed, const TCryptKey& key, std::string&
 
 // The three escapes never overlap (each starts with the line feed and none yields one
 // that is read again), so one pass gives what replacing them in turn would.
+// Both copy the runs between escapes whole.
 std::u16string EscapeValue(std::u16string_view value) {
   std::u16string text;
   text.reserve(value.size());
-  for (char16_t c : value) {
-    if (c == u'\n' || c == u'\r' || c == u'\t') {
-      text.append(1, u'\n').append(1, c == u'\n' ? u'1' : c == u'\r' ? u'3' : u'2');
-    } else {
-      text.push_back(c);
-    }
+  std::size_t done = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char16_t c = value[i];
+    if (c != u'\n' && c != u'\r' && c != u'\t') continue;
+    text.append(value.substr(done, i - done)).append(1, u'\n').append(1, c == u'\n' ? u'1' : c == u'\r' ? u'3' : u'2');
+    done = i + 1;
   }
-  return text;
+  return text.append(value.substr(done));
 }
 
 std::u16string UnescapeValue(std::u16string_view value) {
   std::u16string text;
   text.reserve(value.size());
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    char16_t next = i + 1 < value.size() ? value[i + 1] : u'\0';
-    if (value[i] == u'\n' && (next == u'1' || next == u'2' || next == u'3')) {
-      text.push_back(next == u'1' ? u'\n' : next == u'2' ? u'\t' : u'\r');
-      ++i;
-    } else {
-      text.push_back(value[i]);
-    }
+  std::size_t done = 0;
+  for (std::size_t i = 0; i + 1 < value.size(); ++i) {
+    const char16_t next = value[i + 1];
+    if (value[i] != u'\n' || (next != u'1' && next != u'2' && next != u'3')) continue;
+    text.append(value.substr(done, i - done)).append(1, next == u'1' ? u'\n' : next == u'2' ? u'\t' : u'\r');
+    done = i + 2;
+    ++i;
   }
-  return text;
+  return text.append(value.substr(done));
 }
 
 std::u16string NextToken(std::u16string_view text, int& pos, char16_t separator) {

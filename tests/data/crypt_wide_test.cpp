@@ -252,6 +252,19 @@ TEST(WideCryptTest, EscapesAreExactAndUndone) {
   }
 }
 
+// Text that no escaping made (a damaged or foreign record) is undone where it holds an
+// escape and kept as it stands elsewhere, up to its last character.
+TEST(WideCryptTest, UnescapingKeepsWhatIsNoEscape) {
+  struct Case {
+    std::u16string text, value;
+  };
+  const Case cases[] = {
+      {u"", u""},           {u"\n", u"\n"},         {u"a\n", u"a\n"},       {u"\n\n1", u"\n\n"},
+      {u"\n4x", u"\n4x"},   {u"\n1\n", u"\n\n"},    {u"x\n3\n2y\n", u"x\r\ty\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UnescapeValue(c.text), c.value);
+}
+
 TEST(WideCryptTest, Base64FollowsTheStandardAlphabetAndPadding) {
   struct Case {
     std::string bytes, text;
