@@ -169,16 +169,18 @@ std::pair<std::size_t, std::size_t> GetTagAttribute(std::u16string_view tag, std
 std::u16string HtmlToPlainText(std::u16string_view text) {
   std::u16string plain;
   std::size_t rest = 0;
-  for (;;) {
-    const std::size_t lt = text.find(u'<', rest);
-    const std::size_t gt = text.find(u'>', rest);
-    if (lt == npos && gt == npos) break;
+  // The next "<" and ">" from rest on; each is looked for again only once passed.
+  std::size_t lt = text.find(u'<');
+  std::size_t gt = text.find(u'>');
+  while (lt != npos || gt != npos) {
     if (lt < gt) {
       plain.append(text.substr(rest, lt - rest));
       plain += u' ';
       rest = lt + 1;
+      lt = text.find(u'<', rest);
     } else {
       rest = gt + 1;
+      gt = text.find(u'>', rest);
     }
   }
   plain += u' ';

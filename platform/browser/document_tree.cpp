@@ -199,8 +199,8 @@ std::shared_ptr<DocumentTree> DocumentTree::Parse(std::string_view html, std::u1
   return tree;
 }
 
-std::vector<Node*> DocumentTree::Descendants(const Node& node) const {
-  return std::vector<Node*>(elements_.begin() + node.order + 1, elements_.begin() + node.end);
+std::span<Node* const> DocumentTree::Descendants(const Node& node) const {
+  return std::span<Node* const>(elements_).subspan(node.order + 1, node.end - node.order - 1);
 }
 
 std::vector<Node*> DocumentTree::ControlsOf(const Node& form) const {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -88,8 +89,8 @@ class DocumentTree {
   const std::u16string& url() const { return url_; }
   // Every element in document order; the first is the root element.
   const std::vector<Node*>& elements() const { return elements_; }
-  // The elements inside Node, in document order.
-  std::vector<Node*> Descendants(const Node& node) const;
+  // The elements inside Node, in document order (a view of elements()).
+  std::span<Node* const> Descendants(const Node& node) const;
   Node* Root() const { return elements_.empty() ? nullptr : elements_.front(); }
   // The first element with the tag (lower-case), or null.
   Node* FirstWithTag(std::u16string_view tag) const;

@@ -467,7 +467,7 @@ void CreateElementObjects(const std::shared_ptr<DocumentTree>& tree) {
   }
 }
 
-ComPtr<HtmlCollection> CollectElements(const std::shared_ptr<DocumentTree>& tree, const std::vector<Node*>& from,
+ComPtr<HtmlCollection> CollectElements(const std::shared_ptr<DocumentTree>& tree, std::span<Node* const> from,
                                        const std::function<bool(const Node&)>& filter) {
   std::vector<Node*> chosen;
   for (Node* each : from) {

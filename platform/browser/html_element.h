@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "platform/browser/document_tree.h"
@@ -145,7 +146,7 @@ void CreateElementObjects(const std::shared_ptr<DocumentTree>& tree);
 
 // A collection of the elements of Tree that pass Filter (called under the tree's lock).
 platform::com::ComPtr<HtmlCollection> CollectElements(const std::shared_ptr<DocumentTree>& tree,
-                                                      const std::vector<Node*>& from,
+                                                      std::span<Node* const> from,
                                                       const std::function<bool(const Node&)>& filter);
 
 }  // namespace platform::browser

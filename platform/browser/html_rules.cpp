@@ -266,14 +266,14 @@ void ResetFormOwner(DocumentTree& tree, Node& control) {
 std::vector<Node*> FormControls(const DocumentTree& tree, const Node& form) { return tree.ControlsOf(form); }
 
 std::vector<Node*> ElementsOf(const DocumentTree& tree, const Node& node) {
-  std::vector<Node*> inside = tree.Descendants(node);
+  const std::span<Node* const> descendants = tree.Descendants(node);
+  std::vector<Node*> inside(descendants.begin(), descendants.end());
   if (node.kind != ElementKind::Form) return inside;
-  const std::size_t descendants = inside.size();
   for (Node* each : FormControls(tree, node)) {
     if (each->order < node.order || each->order >= node.end) inside.push_back(each);
   }
   // The descendants come in document order; only controls from outside need placing.
-  if (inside.size() > descendants) {
+  if (inside.size() > descendants.size()) {
     std::sort(inside.begin(), inside.end(), [](const Node* a, const Node* b) { return a->order < b->order; });
   }
   return inside;

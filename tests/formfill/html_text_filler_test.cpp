@@ -5,6 +5,8 @@
 #include "common/test_env.h"
 
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/identities.h"
@@ -361,6 +363,18 @@ TEST(HtmlToPlainTextTest, DropsTagsAndBlankEntities) {
     }
     while (!collapsed.empty() && collapsed.back() == u' ') collapsed.pop_back();
     EXPECT_EQ(collapsed, c.plain) << Narrow(c.html);
+  }
+}
+
+// Exactly: the text before each "<" and a blank; from each ">" on, the next text; a
+// blank and the text after the last of both.
+TEST(HtmlToPlainTextTest, StrayBracketsGiveTheExactText) {
+  const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+      {u"a>b<c>d<<e>f", u"b d   f"}, {u"<x<y>z>w", u" x  w"}, {u"p>>q<r", u"q  r"}, {u"a<b", u"a  b"},
+      {u">", u" "},
+  };
+  for (const auto& [html, plain] : cases) {
+    EXPECT_EQ(formfill::HtmlToPlainText(html), plain) << Narrow(std::u16string(html));
   }
 }
 
