@@ -543,15 +543,16 @@ void TBrowserForm::BindBookmarkTree() {
   tree.OnDragAllowed = [this](TViewTreeObject*, PViewNode node, TColumnIndex, bool& allowed) {
     allowed = node != nullptr && !Data(node)->Folder;
   };
+  // The tree's own drag events and, for the class library's drag of the tree until
+  // that reaches them, the control's.
   tree.OnDragOver = [this](TViewTreeDragDrop*, TObject*, TShiftState, TDragState, const POINT&, TVTDropMode,
-                           DWORD&, bool& accept) {
-    ClearCutMark();
-    accept = true;
-  };
+                           DWORD&, bool& accept) { accept = DragOverBookmarks(); };
   tree.OnDragDrop = [this](TViewTreeDragDrop*, TObject*, IDataObject*, const std::vector<WORD>&, TShiftState,
-                           const POINT& pt, DWORD&, TVTDropMode) {
-    MoveBookmarkNode(TreeViewBookmark->NodeAtPoint(pt.x, pt.y), Focused(*TreeViewBookmark));
+                           const POINT& pt, DWORD&, TVTDropMode) { DropOnBookmarks(pt.x, pt.y); };
+  static_cast<TControl&>(tree).OnDragOver = [this](TObject*, TObject*, int, int, TDragState, bool& accept) {
+    accept = DragOverBookmarks();
   };
+  static_cast<TControl&>(tree).OnDragDrop = [this](TObject*, TObject*, int x, int y) { DropOnBookmarks(x, y); };
 }
 
 void TBrowserForm::BindHistoryTree() {
@@ -1019,6 +1020,15 @@ void TBrowserForm::MoveBookmarkNode(PViewNode target, PViewNode node) {
   if (target != nullptr) TreeViewBookmark->SetExpanded(target, true);
   TreeViewBookmark->Sort(destination, 0, sdAscending);
   SaveBookmarks();
+}
+
+bool TBrowserForm::DragOverBookmarks() {
+  ClearCutMark();
+  return true;
+}
+
+void TBrowserForm::DropOnBookmarks(int x, int y) {
+  MoveBookmarkNode(TreeViewBookmark->NodeAtPoint(x, y), Focused(*TreeViewBookmark));
 }
 
 void TBrowserForm::OpenFocused(int mode) {

@@ -86,6 +86,10 @@ class TBrowserForm : public TListWatchForm {
   // Moves the cut node into Target (the top level when null).
   void PasteNode(PViewNode target);
   void MoveBookmarkNode(PViewNode target, PViewNode node);
+  // A drag over the bookmark tree clears the cut mark and is accepted; a drop at a
+  // client point moves the dragged (focused) bookmark to the node there.
+  bool DragOverBookmarks();
+  void DropOnBookmarks(int x, int y);
   // Opens the focused record in a new browser window: mode 1, 2 or 3.
   void OpenFocused(int mode);
   // The history commands: Tag 0 rename, 1 edit; remove: 0 history record, 1 bookmark.

@@ -85,6 +85,11 @@ class BrowserFormTest : public ShellWindowsTest {
     TBrowserTree& tree = TreeOf(form);
     return POINT{100, static_cast<int>(tree.GetDisplayTop(node)) + static_cast<int>(tree.DefaultNodeHeight()) / 2};
   }
+  // A point on the node's text, where a press starts a drag.
+  static POINT LabelPoint(TBrowserForm& form, PViewNode node) {
+    const RECT r = TreeOf(form).GetDisplayRect(node, 0, true);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  }
   static void ClickRow(TBrowserForm& form, const std::u16string& name) {
     const POINT p = RowPoint(form, Find(form, name));
     Click(TreeOf(form), p.x, p.y);
@@ -320,6 +325,64 @@ TEST_F(BrowserFormTest, RenamingInPlaceSavesTheNewName) {
 }
 
 // --- moving -------------------------------------------------------------------------
+
+// A bookmark dragged with the mouse onto a folder goes into it; onto a bookmark of the
+// same folder nothing changes; onto a bookmark of another folder it moves there. A
+// folder cannot be dragged.
+TEST_F(BrowserFormTest, DraggingABookmarkMovesItIntoTheFolderUnderTheDrop) {
+  Folders({u"Banks", u"Shops"});
+  AddBookmark(u"bank one", 0);
+  AddBookmark(u"shop one", 1);
+  AddBookmark(u"loose", -1);
+  AddBookmark(u"stray", -1);
+  TBrowserForm* form = Open(TBrowserMode::Bookmarks);
+  TBrowserTree& tree = *form->TreeViewBookmark;
+  auto drag = [&](const std::u16string& from, const std::u16string& to) {
+    ClickRow(*form, from);
+    const HWND window = tree.Handle();
+    const POINT a = LabelPoint(*form, Find(*form, from));
+    const POINT b = LabelPoint(*form, Find(*form, to));
+    // A while after the click, so that the press is no double click.
+    platform::test_clock::Advance(GetDoubleClickTime() + 1);
+    // The pointer moves in steps that the program takes one by one, as a hand moves it.
+    input::MoveTo(input::ScreenPoint(window, a.x, a.y));
+    input::Press(VK_LBUTTON);
+    input::RunPending();
+    for (int step = 1; step <= 3; ++step) {
+      input::MoveTo(input::ScreenPoint(window, a.x + (b.x - a.x) * step / 3, a.y + (b.y - a.y) * step / 3));
+      input::RunPending();
+    }
+    input::Release(VK_LBUTTON);
+    input::RunPending();
+  };
+  auto folderOf = [](const std::u16string& caption) {
+    for (int i = 0; i < BookmarkList->Count(); ++i) {
+      if (BookmarkList->Item(i)->Caption() == caption) return BookmarkList->Item(i)->IntValue;
+    }
+    return -99;
+  };
+  drag(u"loose", u"stray");
+  EXPECT_EQ(folderOf(u"loose"), -1) << "same folder: nothing changes";
+  drag(u"loose", u"Shops");
+  EXPECT_EQ(folderOf(u"loose"), 1);
+  EXPECT_EQ(Shown(*form), (std::vector<std::u16string>{u"Banks", u"  bank one", u"Shops", u"  loose",
+                                                       u"  shop one", u"stray"}));
+  ClickRow(*form, u"stray");
+  input::Chord({VK_CONTROL, 'X'});
+  input::RunPending();
+  ASSERT_TRUE(form->Data(Find(*form, u"stray"))->Cut);
+  drag(u"stray", u"bank one");
+  EXPECT_EQ(folderOf(u"stray"), 0) << "onto a bookmark of another folder";
+  EXPECT_FALSE(form->Data(Find(*form, u"stray"))->Cut) << "a drag over the tree clears the cut mark";
+  drag(u"Banks", u"Shops");
+  EXPECT_EQ(Find(*form, u"Banks")->Parent, tree.RootNode()) << "a folder is not dragged";
+  auto saved = Saved();
+  for (int i = 0; i < saved->Count(); ++i) {
+    if (saved->Item(i)->Caption() == u"stray") {
+      EXPECT_EQ(saved->Item(i)->IntValue, 0);
+    }
+  }
+}
 
 // Ctrl+X marks a bookmark, Ctrl+V on a folder moves it there and clears the mark; a
 // folder cannot be cut and Ctrl+V with nothing cut does nothing; "Paste" over no node
