@@ -535,8 +535,9 @@ void TBrowserForm::BindBookmarkTree() {
     if ((shift & ssCtrl) != 0 && key == 'V') PasteNode(Focused(*TreeViewBookmark));
     if (key == VK_DELETE) bookEditButtClick(2);
   };
+  // The controls follow the focused node, whichever folder opened or closed.
   auto folderChanged = [this](TViewTreeObject*, PViewNode node) {
-    if (Data(node)->Folder) UpdateBookmarkControls(node);
+    if (Data(node)->Folder) UpdateBookmarkControls(Focused(*TreeViewBookmark));
   };
   tree.OnExpanded = folderChanged;
   tree.OnCollapsed = folderChanged;

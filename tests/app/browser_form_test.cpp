@@ -376,6 +376,13 @@ TEST_F(BrowserFormTest, DraggingABookmarkMovesItIntoTheFolderUnderTheDrop) {
   EXPECT_FALSE(form->Data(Find(*form, u"stray"))->Cut) << "a drag over the tree clears the cut mark";
   drag(u"Banks", u"Shops");
   EXPECT_EQ(Find(*form, u"Banks")->Parent, tree.RootNode()) << "a folder is not dragged";
+  // Into a closed folder, which opens: the controls stay with the moved bookmark.
+  tree.SetExpanded(Find(*form, u"Banks"), false);
+  drag(u"loose", u"Banks");
+  EXPECT_EQ(folderOf(u"loose"), 0);
+  EXPECT_TRUE(tree.GetExpanded(Find(*form, u"Banks")));
+  EXPECT_EQ(tree.FocusedNode(), Find(*form, u"loose"));
+  EXPECT_TRUE(form->bookEditButt->Enabled());
   auto saved = Saved();
   for (int i = 0; i < saved->Count(); ++i) {
     if (saved->Item(i)->Caption() == u"stray") {
