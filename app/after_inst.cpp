@@ -19,6 +19,8 @@
 
 namespace {
 
+constexpr char kFaqAddress[] = "https://pellix.invalid/faq";
+
 constexpr long kHelpTopicMaster = 2612;
 constexpr long kHelpTopicPassword = 2613;
 constexpr int kMinimumLength = 6;
@@ -216,11 +218,7 @@ void TAfterInst::BuildPage4(TUniPanel& page) {
     PlaceWrappedLabel(*this, page, "lblFinish" + std::to_string(number++), text, left, top, width, 42);
     top += 44;
   }
-  UniLabel18 = PlaceLink(*this, page, "UniLabel18", u"Pellix Help", left, top + 4, [](TObject*) {
-    std::u16string address;
-    if (Config) Config->ReadString(u"HELP_URL", address);
-    ShellOpen(address.empty() ? kFaqAddress : platform::WideToAnsi(address));
-  });
+  UniLabel18 = PlaceLink(*this, page, "UniLabel18", u"Pellix Help", left, top + 4, [](TObject*) { OpenHelpPage(); });
 }
 
 void TAfterInst::ShowPage(int page) {
@@ -371,4 +369,10 @@ bool TAfterInst::Commit() {
 bool RunAfterInstallWizard(TDialogLauncher& launcher, HWND owner) {
   auto wizard = std::make_unique<TAfterInst>(Application, owner);
   return launcher.RunModalSlot(TDialogSlot::AfterInstall, *wizard, owner) == mrOk;
+}
+
+void OpenHelpPage() {
+  std::u16string address;
+  if (Config) Config->ReadString(u"HELP_URL", address);
+  ShellOpen(address.empty() ? kFaqAddress : platform::WideToAnsi(address));
 }

@@ -15,8 +15,9 @@
 #include "app/master_pass_form.h"
 #include "platform/classlib/image_control.h"
 
-// The product's questions-and-answers page, opened when no help address is set.
-inline constexpr char kFaqAddress[] = "https://pellix.invalid/faq";
+// Opens the help address (setting HELP_URL) in the web browser, or the product's
+// questions-and-answers page when none is set.
+void OpenHelpPage();
 
 class TAfterInst : public TOwnedDialog {
  public:

@@ -16,7 +16,6 @@
 #include "platform/win/message_box.h"
 #include "platform/win/message_queue.h"
 #include "support/debug_log.h"
-#include "support/shell.h"
 #include "support/translator.h"
 
 namespace {
@@ -332,7 +331,7 @@ void TBrowserForm::BuildMenus() {
   SubItem(*this, *bookMainMenu->Items(), "bookSettings", u"&Settings", 0, [this](TObject*) {
     if (TMenuDispatcher* main = MainWindow()) main->ShowSettings(Handle(), 0);
   });
-  SubItem(*this, *bookMainMenu->Items(), "bookHelp", u"&Help", 0, [this](TObject*) { ShowHelp(); });
+  SubItem(*this, *bookMainMenu->Items(), "bookHelp", u"&Help", 0, [](TObject*) { OpenHelpPage(); });
 
   // The history browser's main menu.
   histMainMenu = new TMainMenu(this);
@@ -360,7 +359,7 @@ void TBrowserForm::BuildMenus() {
   SubItem(*this, *histMainMenu->Items(), "histSettings", u"&Settings", 0, [this](TObject*) {
     if (TMenuDispatcher* main = MainWindow()) main->ShowSettings(Handle(), 0);
   });
-  SubItem(*this, *histMainMenu->Items(), "histHelp", u"&Help", 0, [this](TObject*) { ShowHelp(); });
+  SubItem(*this, *histMainMenu->Items(), "histHelp", u"&Help", 0, [](TObject*) { OpenHelpPage(); });
 
   // The bookmark tree's menus.
   PopupMenuBookmark = PopupMenu(*this, "PopupMenuBookmark");
@@ -768,12 +767,6 @@ void TBrowserForm::RememberStamps() {
 TDataItems* TBrowserForm::ListOf(PViewNode node) const {
   const bool bookmark = mode_ == TBrowserMode::Bookmarks || Data(node)->Bookmark;
   return bookmark ? static_cast<TDataItems*>(BookmarkList.get()) : HistoryList.get();
-}
-
-void TBrowserForm::ShowHelp() {
-  std::u16string address;
-  if (Config) Config->ReadString(u"HELP_URL", address);
-  ShellOpen("iexplore.exe", address.empty() ? kFaqAddress : platform::WideToAnsi(address), Handle());
 }
 
 // --- controls -----------------------------------------------------------------------

@@ -197,7 +197,6 @@ class TBrowserForm : public TListWatchForm {
   void CopyRecordToNode(TBaseViewTree& tree, PViewNode node, const TFormItem& record);
   TDataItems* ListOf(PViewNode node) const;
   TMenuDispatcher* MainWindow();
-  void ShowHelp();
 
   TBrowserMode mode_;
   DWORD bookmarkStamp_ = 0;
