@@ -32,7 +32,7 @@ void SetUpOnce() {
     PasswordList = std::make_unique<TPasswordItems>();
     Identities = std::make_unique<TIdentities>();
     Identities->Lines.Add(u"Home=1");
-    ActiveIdentityNo = u"1";
+    ActiveIdentityNo.assign(1, u'1');  // g++ 12 misjudges a literal copy here (-Wrestrict)
     return true;
   }();
   (void)done;

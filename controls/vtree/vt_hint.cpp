@@ -83,7 +83,7 @@ bool TViewTreeHints::DecideHint(THintInfo& info) {
   bool show = false;
   RECT hintRect{};
   if (!blocked) {
-    info.HintStr = " ";
+    info.HintStr.assign(1, ' ');  // a space: g++ 12 misjudges a literal copy here (-Wrestrict)
     hintData_ = TVTHintData{};
     hintData_.Tree = this;
     hintData_.BiDiMode = BiDiMode();

@@ -213,11 +213,6 @@ void TViewTreeMouse::DoEndDrag(TObject* target, int x, int y) {
   TViewTreeHints::DoEndDrag(target, x, y);
 }
 
-void TViewTreeMouse::DoDragging(POINT) {
-  DoStateChange(0, tsOLEDragPending);
-  ShowError(u"Drag and drop is not available.", 0);
-}
-
 bool TViewTreeMouse::CanFocus() {
   if (!::CanFocus(this)) return false;
   if ((ComponentState() & csDesigning) != 0) return true;

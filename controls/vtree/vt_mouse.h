@@ -105,7 +105,8 @@ class TViewTreeMouse : public TViewTreeHints {
   // Where the tree's own drag and drop meets the mouse: the tree is the drop target of
   // a running drag, and the start of the drag once the mouse moved far enough.
   virtual bool IsCurrentDropTarget() { return false; }
-  virtual void DoDragging(POINT p);
+  // The drag layer runs the system drag from P (client) once the mouse moved far enough.
+  virtual void DoDragging(POINT p) = 0;
 
   // Shows a check box held down (key or mouse, by the pending state given) when the
   // node may change; the change itself comes when it is let go.
