@@ -135,7 +135,13 @@ std::shared_ptr<ProcessObject> ProcessOf(HANDLE handle) {
 
 std::string ReadProcFile(DWORD pid, const char* name) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    // The process ended between the open and the read (ESRCH), which the stream
+    // library throws: it reads as a process that is gone.
+    return {};
+  }
 }
 
 std::vector<std::string> SplitAtZeros(const std::string& text) {
