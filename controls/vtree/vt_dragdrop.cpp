@@ -68,10 +68,22 @@ ComPtr<IVTDragManager> TViewTreeDragDrop::DragManager() {
   return dragManager_;
 }
 
+void TViewTreeDragDrop::RegisterAsDropTarget() {
+  if (auto target = DragManager().As<IDropTarget>()) RegisterDragDrop(Handle(), target.get());
+}
+
 void TViewTreeDragDrop::CreateWnd() {
   TViewTreeMessages::CreateWnd();
-  if ((TreeOptions().MiscOptions() & toAcceptOLEDrop) == 0) return;
-  if (auto target = DragManager().As<IDropTarget>()) RegisterDragDrop(Handle(), target.get());
+  if ((TreeOptions().MiscOptions() & toAcceptOLEDrop) != 0) RegisterAsDropTarget();
+}
+
+void TViewTreeDragDrop::AcceptOLEDropChanged() {
+  if (!HandleAllocated()) return;
+  if ((TreeOptions().MiscOptions() & toAcceptOLEDrop) != 0) {
+    RegisterAsDropTarget();
+  } else {
+    RevokeDragDrop(Handle());
+  }
 }
 
 void TViewTreeDragDrop::DestroyWnd() {
@@ -84,7 +96,67 @@ void TViewTreeDragDrop::WndProc(TMessage& message) {
     DoDragExpand();
     return;
   }
+  if (message.Msg == CM_DRAG && message.LParam != 0) {
+    ClassLibraryDrag(message);
+    return;
+  }
   TViewTreeMessages::WndProc(message);
+}
+
+void TViewTreeDragDrop::ClassLibraryDrag(TMessage& message) {
+  const auto& rec = *reinterpret_cast<const TDragRec*>(message.LParam);
+  const auto kind = static_cast<TDragMessage>(message.WParam);
+  switch (kind) {
+    case dmFindTarget:
+      if (InState(tsVCLDragPending)) DoStateChange(tsVCLDragging, tsClearPending | tsEditPending | tsVCLDragPending);
+      [[fallthrough]];
+    case dmDragCancel:
+      // The class library answers the target and tells the source of a cancel.
+      TViewTreeMessages::WndProc(message);
+      return;
+    case dmDragEnter:
+      DoStateChange(tsVCLDragging);
+      break;
+    case dmDragMove: {
+      const POINT client = ToClient(rec.Pos);
+      DoAutoScroll(client.x, client.y);
+      break;
+    }
+    default:
+      break;
+  }
+  DWORD keyState = 0;
+  if (GetKeyState(VK_SHIFT) < 0) keyState |= MK_SHIFT;
+  if (GetKeyState(VK_CONTROL) < 0) keyState |= MK_CONTROL;
+  // The owner's own drag object stands for itself; otherwise the dragged control does.
+  TObject* source = InState(tsUserDragObject) ? rec.Source : rec.Source->SourceObject();
+  if (kind == dmDragDrop) {
+    ClassLibraryDrop(source, keyState, rec.Pos);
+  } else {
+    const TDragState state = kind == dmDragEnter ? dsDragEnter : kind == dmDragLeave ? dsDragLeave : dsDragMove;
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    DragOver(source, keyState, state, rec.Pos, effect);
+    classLibraryDropTarget_ = dropTargetNode_;
+    classLibraryEffect_ = effect & ~DROPEFFECT_SCROLL;
+    message.Result = classLibraryEffect_ != DROPEFFECT_NONE ? 1 : 0;
+    if (kind == dmDragLeave) ForgetDropTarget();
+  }
+  if (kind == dmDragLeave || kind == dmDragDrop) {
+    StopTimer(ExpandTimer);
+    StopTimer(ScrollTimer);
+    DoStateChange(0, tsVCLDragging | tsScrolling | tsScrollPending);
+    classLibraryDropTarget_ = nullptr;
+  }
+}
+
+void TViewTreeDragDrop::ClassLibraryDrop(TObject* source, DWORD keyState, POINT screen) {
+  if (dropTargetNode_ != classLibraryDropTarget_) {
+    ForgetDropTarget();
+    dropTargetNode_ = classLibraryDropTarget_;
+  }
+  DWORD effect = classLibraryEffect_;
+  DoDragDrop(source, nullptr, {}, ShiftOf(keyState), ToClient(screen), effect, LastDropMode);
+  ForgetDropTarget();
 }
 
 TShiftState TViewTreeDragDrop::ShiftOf(DWORD keyState) const {
@@ -297,7 +369,8 @@ void TViewTreeDragDrop::DoDragging(POINT p) {
     InvalidateNode(focusedNode_);
   }
   if (HandleAllocated()) UpdateWindow(Handle());
-  dragSelection_ = GetSortedSelection(false);
+  // A selected descendant travels with its selected ancestor, not on its own.
+  dragSelection_ = GetSortedSelection(true);
   DoStateChange(tsOLEDragging, tsClearPending | tsOLEDragPending);
   TDragObject* noDragObject = nullptr;
   DoStartDrag(noDragObject);
@@ -319,7 +392,6 @@ void TViewTreeDragDrop::DoDragging(POINT p) {
   GetCursorPos(&cursor);
   cursor = ToClient(cursor);
   DoEndDrag(this, cursor.x, cursor.y);
-  DragFinished();
   dragImage_.EndDrag();
   if (effect == DROPEFFECT_MOVE && (TreeOptions().AutoOptions() & toAutoDeleteMovedNodes) != 0) {
     BeginUpdate();
@@ -338,6 +410,23 @@ void TViewTreeDragDrop::DoDragging(POINT p) {
   }
   DoStateChange(0, tsOLEDragging);
   dragSelection_.clear();
+}
+
+void TViewTreeDragDrop::DoStartDrag(TDragObject*& dragObject) {
+  TViewTreeMessages::DoStartDrag(dragObject);
+  if (dragObject != nullptr) DoStateChange(tsUserDragObject);
+}
+
+void TViewTreeDragDrop::DoEndDrag(TObject* target, int x, int y) {
+  // A cancel has finished the drag already; the end that follows it has nothing left.
+  const bool unfinished = InState(tsOLEDragging | tsVCLDragging | tsVCLDragPending | tsUserDragObject);
+  TViewTreeMessages::DoEndDrag(target, x, y);
+  if (unfinished) DragFinished();
+}
+
+void TViewTreeDragDrop::DragCanceled() {
+  TViewTreeMessages::DragCanceled();
+  DragFinished();
 }
 
 void TViewTreeDragDrop::DragFinished() {

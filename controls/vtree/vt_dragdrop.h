@@ -82,8 +82,8 @@ class TViewTreeDragDrop : public TViewTreeMessages {
   // Created on demand: OnCreateDragManager's, else the tree's own.
   platform::com::ComPtr<IVTDragManager> DragManager();
 
-  // The drop-target side; points are screen points. (The class library's drag
-  // reaches the control's own DragOver and DragDrop.)
+  // The drop-target side; points are screen points. The class library's drag arrives
+  // as CM_DRAG and runs the same steps.
   using TViewTreeMessages::DragDrop;
   virtual HRESULT DragEnter(DWORD keyState, POINT pt, DWORD& effect);
   virtual HRESULT DragOver(TObject* source, DWORD keyState, TDragState dragState, POINT pt, DWORD& effect);
@@ -118,6 +118,12 @@ class TViewTreeDragDrop : public TViewTreeMessages {
   virtual void DoDragDrop(TObject* source, IDataObject* dataObject, const std::vector<WORD>& formats,
                           TShiftState shift, POINT pt, DWORD& effect, TVTDropMode mode);
   void DoNodeMoved(PViewNode node) override;
+  // The class library's drag: a drag object supplied by the owner is marked, and the
+  // end or a cancel finishes the drag for the mouse handling.
+  void DoStartDrag(TDragObject*& dragObject) override;
+  void DoEndDrag(TObject* target, int x, int y) override;
+  void DragCanceled() override;
+  void AcceptOLEDropChanged() override;
   bool IsCurrentDropTarget() override { return dragManager_ && dragManager_->IsDropTarget(); }
   // With toAcceptOLEDrop the window is a drop target while it exists.
   void CreateWnd() override;
@@ -132,8 +138,15 @@ class TViewTreeDragDrop : public TViewTreeMessages {
   void ForgetDropTarget();
   // One scroll step towards each edge the point is near; true when the view moved.
   bool ScrollOneStep(POINT client);
+  void RegisterAsDropTarget();
+  // CM_DRAG: the class library's drag over the tree (enter, move, leave, drop) with
+  // the keys as they are pressed now.
+  void ClassLibraryDrag(TMessage& message);
+  void ClassLibraryDrop(TObject* source, DWORD keyState, POINT screen);
 
   platform::com::ComPtr<IVTDragManager> dragManager_;
   TVTDragManager* ownManager_ = nullptr;
+  // The effect the last move of a class-library drag found, for its drop.
+  DWORD classLibraryEffect_ = DROPEFFECT_NONE;
   TVTDragImage dragImage_;
 };

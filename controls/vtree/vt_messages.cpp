@@ -159,9 +159,6 @@ void TViewTreeMessages::WndProc(TMessage& message) {
       if (Header().ParentFont()) Header().SetParentFont(true);
       Header().InvalidateHeader();
       return;
-    case CM_DRAG:
-      ClassLibraryDrag(message);
-      return;
     case WM_PRINT:
       if ((message.LParam & PRF_CHECKVISIBLE) == 0 || IsWindowVisible(Handle())) {
         Header().Columns().PaintHeader(static_cast<HDC>(message.WParam), HeaderRect(), -EffectiveOffsetX());
@@ -334,34 +331,6 @@ void TViewTreeMessages::DoPopupMenu(PViewNode node, TColumnIndex column, POINT p
   menu->PopupComponent = this;
   ClientToScreen(Handle(), &position);
   menu->Popup(position.x, position.y);
-}
-
-void TViewTreeMessages::ClassLibraryDrag(TMessage& message) {
-  const auto& rec = *reinterpret_cast<const TDragRec*>(message.LParam);
-  switch (static_cast<TDragMessage>(message.WParam)) {
-    case dmFindTarget:
-      if (InState(tsVCLDragPending)) DoStateChange(tsVCLDragging, tsClearPending | tsEditPending | tsVCLDragPending);
-      break;
-    case dmDragEnter:
-      DoStateChange(tsVCLDragging);
-      break;
-    case dmDragMove: {
-      POINT p = rec.Pos;
-      ScreenToClient(Handle(), &p);
-      DoAutoScroll(p.x, p.y);
-      break;
-    }
-    default:
-      break;
-  }
-  // Whether the drag is accepted and what a drop does: the class library's events.
-  TViewTreeMouse::WndProc(message);
-  const auto kind = static_cast<TDragMessage>(message.WParam);
-  if (kind == dmDragLeave || kind == dmDragDrop) {
-    DoStateChange(0, tsVCLDragging);
-    StopTimer(ScrollTimer);
-    DoStateChange(0, tsScrolling | tsScrollPending);
-  }
 }
 
 void TViewTreeMessages::PrintClient(HDC dc) {

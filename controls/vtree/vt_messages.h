@@ -38,8 +38,6 @@ class TViewTreeMessages : public TViewTreeMouse {
   // Stops the mouse modes a lost focus or a cancelled mode ends.
   void StopModes(TViewTreeStates leave);
   LRESULT TreeViewQuery(const TMessage& message);
-  // CM_DRAG: a class-library drag over the tree, which scrolls by itself near the edges.
-  void ClassLibraryDrag(TMessage& message);
   // Paints the client area as it stands into another device context.
   void PrintClient(HDC dc);
   // Whether the pointer names a node of this tree (it is only compared, never read).

@@ -361,6 +361,9 @@ class TViewTreeObject : public TCustomControl {
   virtual void SortTree(TColumnIndex column, TSortDirection direction, bool doInit = true) = 0;
   // Ends a running edit without accepting it; True when none runs afterwards.
   virtual bool CancelEditNode() = 0;
+  // toAcceptOLEDrop changed while the window exists: the window becomes a drop target
+  // of the system's drag and drop, or stops being one.
+  virtual void AcceptOLEDropChanged() = 0;
   // Hands over an in-place editor for the node; the editing work starts edits so.
   void SetEditLink(IVTEditLinkPtr link, PViewNode node, TColumnIndex column);
 
@@ -499,6 +502,8 @@ class TViewTreeObject : public TCustomControl {
   TChangeReason lastStructureChangeReason_ = crIgnore;
   PViewNode currentHotNode_ = nullptr;
   PViewNode dropTargetNode_ = nullptr;
+  // Where the last move of a class-library drag pointed, for its drop.
+  PViewNode classLibraryDropTarget_ = nullptr;
   PViewNode checkNode_ = nullptr;
   TCheckState pendingCheckState_ = csUncheckedNormal;
   int checkPropagationCount_ = 0;

@@ -68,9 +68,10 @@ void TCustomViewTreeOptions::SetMiscOptions(TVTMiscOptions value) {
   misc_ = value;
   if (!owner_.IsLive()) return;
   if ((changed & toCheckSupport) != 0) owner_.InvalidateTree();
-  // The window's class style depends on full repaints; drop registration belongs to
-  // the drag manager, which registers when the window is made.
-  if ((changed & toFullRepaintOnResize) != 0 && (owner_.ComponentState() & csDesigning) == 0) owner_.RecreateWnd();
+  if ((owner_.ComponentState() & csDesigning) != 0) return;
+  // The window's class style depends on full repaints.
+  if ((changed & toFullRepaintOnResize) != 0) owner_.RecreateWnd();
+  if ((changed & toAcceptOLEDrop) != 0) owner_.AcceptOLEDropChanged();
 }
 
 void TCustomViewTreeOptions::SetPaintOptions(TVTPaintOptions value) {

@@ -8,6 +8,7 @@
 
 #include "controls/vtree/vt_data_object.h"
 #include "platform/com/ole_clipboard.h"
+#include "platform/com/stream_object.h"
 #include "platform/kernel/process.h"
 
 using platform::com::ComPtr;
@@ -141,6 +142,42 @@ bool StreamBytesOfBlock(HGLOBAL block, std::vector<std::uint8_t>& bytes) {
   bytes.erase(bytes.begin(), bytes.begin() + 4);
   bytes.resize(length);
   return true;
+}
+
+// The bytes of a stream object, read from where it stands to its end.
+bool StreamBytesOfStream(IUnknown* object, std::vector<std::uint8_t>& bytes) {
+  ComPtr<IStream> stream = ComPtr<IUnknown>(object).As<IStream>();
+  if (!stream) return false;
+  std::uint8_t chunk[65536];
+  for (;;) {
+    ULONG read = 0;
+    if (FAILED(stream->Read(chunk, sizeof chunk, &read))) return false;
+    bytes.insert(bytes.end(), chunk, chunk + read);
+    if (read < sizeof chunk) return true;
+  }
+}
+
+// A stream object holding the bytes, at its start, as the medium.
+HRESULT StreamMedium(const std::vector<std::uint8_t>& bytes, STGMEDIUM& medium) {
+  IStream* stream = nullptr;
+  HRESULT result = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+  if (FAILED(result)) return result;
+  result = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+  if (SUCCEEDED(result)) result = stream->Seek(LARGE_INTEGER{0}, STREAM_SEEK_SET, nullptr);
+  if (FAILED(result)) {
+    stream->Release();
+    return result;
+  }
+  medium.tymed = TYMED_ISTREAM;
+  medium.pUnk = stream;
+  return S_OK;
+}
+
+// The tree stream a medium carries: a stream object's bytes, or a global block's.
+bool StreamBytesOfMedium(const STGMEDIUM& medium, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  if (medium.tymed == TYMED_ISTREAM) return StreamBytesOfStream(medium.pUnk, bytes);
+  return medium.tymed == TYMED_HGLOBAL && StreamBytesOfBlock(medium.hGlobal, bytes);
 }
 
 }  // namespace
@@ -501,20 +538,23 @@ std::vector<FORMATETC> TViewTreeStreams::OwnClipboardFormats() {
 }
 
 TNodeArray TViewTreeStreams::TransferNodes(bool forClipboard) {
-  return forClipboard ? GetSortedCutCopySet(false) : GetSortedSelection(false);
+  // A node's stream holds its subtree: a marked descendant is not written again.
+  return forClipboard ? GetSortedCutCopySet(true) : GetSortedSelection(true);
 }
 
 HRESULT TViewTreeStreams::RenderOLEData(const FORMATETC& formatEtcIn, STGMEDIUM& medium, bool forClipboard) {
   medium = STGMEDIUM{};
   if (formatEtcIn.cfFormat == TreeGlobals().CF_VIRTUALTREE) {
-    if ((formatEtcIn.tymed & TYMED_HGLOBAL) == 0) return DV_E_TYMED;
+    if ((formatEtcIn.tymed & (TYMED_ISTREAM | TYMED_HGLOBAL)) == 0) return DV_E_TYMED;
     TMemoryStream stream;
     for (PViewNode node : TransferNodes(forClipboard)) WriteNode(stream, node);
     if (stream.Size() == 0) return E_FAIL;
-    std::vector<std::uint8_t> block(4 + stream.Memory().size());
-    const auto length = static_cast<std::uint32_t>(stream.Memory().size());
+    const std::vector<std::uint8_t>& bytes = stream.Memory();
+    if (formatEtcIn.tymed & TYMED_ISTREAM) return StreamMedium(bytes, medium);
+    std::vector<std::uint8_t> block(4 + bytes.size());
+    const auto length = static_cast<std::uint32_t>(bytes.size());
     std::memcpy(block.data(), &length, 4);
-    std::memcpy(block.data() + 4, stream.Memory().data(), length);
+    std::memcpy(block.data() + 4, bytes.data(), length);
     medium.hGlobal = platform::com::NewBlock(block.data(), block.size());
     if (medium.hGlobal == nullptr) return E_OUTOFMEMORY;
     medium.tymed = TYMED_HGLOBAL;
@@ -599,10 +639,11 @@ void TViewTreeStreams::MoveOLENodes(TViewTreeStreams* source, PViewNode targetNo
 bool TViewTreeStreams::ReadOLENodes(TViewTreeStreams* source, IDataObject* dataObject, PViewNode targetNode,
                                     TVTNodeAttachMode mode) {
   FORMATETC format = TreeFormat(TreeGlobals().CF_VIRTUALTREE);
+  format.tymed = TYMED_ISTREAM | TYMED_HGLOBAL;
   STGMEDIUM medium;
   if (dataObject->GetData(&format, &medium) != S_OK) return false;
   std::vector<std::uint8_t> bytes;
-  const bool readable = medium.tymed == TYMED_HGLOBAL && StreamBytesOfBlock(medium.hGlobal, bytes);
+  const bool readable = StreamBytesOfMedium(medium, bytes);
   ReleaseStgMedium(&medium);
   if (!readable) return false;
   TBytesStream stream(std::move(bytes));

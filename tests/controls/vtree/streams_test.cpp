@@ -12,6 +12,7 @@
 #include "common/test_env.h"
 #include "controls/vtree/vt_data_object.h"
 #include "platform/com/ole_clipboard.h"
+#include "platform/com/stream_object.h"
 #include "platform/kernel/process.h"
 #include "tree_test_support.h"
 
@@ -272,6 +273,20 @@ TEST_F(NodeClipboardTest, CopyPasteIntoAnotherTree) {
   EXPECT_EQ(CheckedShape(tree_), "a(b c(e)) d -");
 }
 
+// A selected node inside a selected node travels inside it, once.
+TEST_F(NodeClipboardTest, ASelectedChildTravelsOnlyWithItsSelectedParent) {
+  tree_.TreeOptions().SetSelectionOptions(tree_.TreeOptions().SelectionOptions() | toMultiSelect);
+  tree_.SetSelected(nodes_["a"], true);
+  tree_.SetSelected(nodes_["c"], true);
+  ASSERT_TRUE(tree_.CopyToClipboard());
+  EXPECT_TRUE(other_.PasteFromClipboard());
+  EXPECT_EQ(CheckedShape(other_), "a(b c(e))");
+  ASSERT_TRUE(tree_.CutToClipboard());
+  tree_.SetFocusedNode(nodes_["d"]);
+  EXPECT_TRUE(tree_.PasteFromClipboard());
+  EXPECT_EQ(CheckedShape(tree_), "d(a(b c(e))) -");
+}
+
 TEST_F(NodeClipboardTest, CutPasteWithinOneTreeMovesTheNodes) {
   tree_.SetSelected(nodes_["c"], true);
   ASSERT_TRUE(tree_.CutToClipboard());
@@ -328,6 +343,73 @@ TEST_F(NodeClipboardTest, NothingSelectedCopiesNothing) {
   tree_.SetSelected(nodes_["b"], true);
   EXPECT_FALSE(tree_.CutToClipboard());
   EXPECT_FALSE(tree_.PasteFromClipboard());
+}
+
+// The tree's data in a stream object, when the caller allows one: the same bytes as
+// the global block holds after its length, and a tree reads them back from either.
+TEST_F(TreeStreamTest, TheDataComesAsAStreamObjectWhenOneIsAllowed) {
+  tree_.SetSelected(nodes_["c"], true);
+  auto object = platform::com::MakeComObject<TVTDataObject>(tree_, false);
+  FORMATETC format{TreeGlobals().CF_VIRTUALTREE, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM block;
+  ASSERT_EQ(object->GetData(&format, &block), S_OK);
+  ASSERT_EQ(block.tymed, TYMED_HGLOBAL);
+  const std::vector<std::uint8_t> blockBytes = platform::com::BytesOfBlock(block.hGlobal);
+  ReleaseStgMedium(&block);
+
+  format.tymed = TYMED_HGLOBAL | TYMED_ISTREAM;
+  STGMEDIUM medium;
+  ASSERT_EQ(object->GetData(&format, &medium), S_OK);
+  ASSERT_EQ(medium.tymed, TYMED_ISTREAM);
+  auto stream = ComPtr<IUnknown>(medium.pUnk).As<IStream>();
+  ASSERT_TRUE(stream);
+  std::vector<std::uint8_t> streamBytes(blockBytes.size());
+  ULONG read = 0;
+  EXPECT_EQ(stream->Read(streamBytes.data(), static_cast<ULONG>(streamBytes.size()), &read), S_FALSE);
+  streamBytes.resize(read);
+  EXPECT_EQ(std::vector<std::uint8_t>(blockBytes.begin() + 4, blockBytes.end()), streamBytes);
+  stream.Reset();
+  ReleaseStgMedium(&medium);
+
+  EXPECT_TRUE(other_.ProcessOLEData(nullptr, object.get(), nullptr, amAddChildLast, false));
+  EXPECT_EQ(CheckedShape(other_), "c(e)");
+}
+
+// A stream object that carries a cut-off tree stream: what it holds whole is read,
+// the counts stay right and nothing is read past its end.
+TEST_F(TreeStreamTest, ACutOffStreamObjectKeepsTheTreeConsistent) {
+  tree_.SetSelected(nodes_["a"], true);
+  tree_.SetSelected(nodes_["d"], true);
+  TMemoryStream whole;
+  tree_.WriteNode(whole, nodes_["a"]);
+  const std::size_t first = whole.Memory().size();
+  tree_.WriteNode(whole, nodes_["d"]);
+  for (std::size_t length : {first, first + 20, whole.Memory().size() - 1}) {
+    SCOPED_TRACE(length);
+    TestTree target;
+    KeepNames(target);
+    IStream* raw = nullptr;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &raw), S_OK);
+    ComPtr<IStream> stream(raw);
+    raw->Release();
+    stream->Write(whole.Memory().data(), static_cast<ULONG>(length), nullptr);
+    stream->Seek(LARGE_INTEGER{0}, STREAM_SEEK_SET, nullptr);
+    auto object = platform::com::MakeComObject<TVTDataObject>(tree_, false);
+    FORMATETC format{TreeGlobals().CF_VIRTUALTREE, nullptr, DVASPECT_CONTENT, -1, TYMED_ISTREAM};
+    STGMEDIUM medium;
+    medium.tymed = TYMED_ISTREAM;
+    medium.pUnk = stream.get();
+    ASSERT_EQ(object->SetData(&format, &medium, FALSE), S_OK);
+    bool failed = false;
+    try {
+      target.ProcessOLEData(nullptr, object.get(), nullptr, amAddChildLast, false);
+    } catch (const Exception&) {
+      failed = true;
+    }
+    EXPECT_EQ(failed, length != first);
+    EXPECT_EQ(CheckedShape(target).rfind("a(b c(e))", 0), 0u) << CheckedShape(target);
+    EXPECT_EQ(CheckedShape(target).find("FAULTS"), std::string::npos) << CheckedShape(target);
+  }
 }
 
 // --- the data object ---
