@@ -377,7 +377,11 @@ void TMenu::ItemsChanged(TMenuItem* item) {
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) { TheClassLibraryPopupList().Add(this); }
 
-TPopupMenu::~TPopupMenu() { TheClassLibraryPopupList().Remove(this); }
+TPopupMenu::~TPopupMenu() {
+  // A menu that outlives the list (a static one, freed after it at process end) has
+  // nothing to leave.
+  if (PopupList != nullptr) PopupList->Remove(this);
+}
 
 void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);

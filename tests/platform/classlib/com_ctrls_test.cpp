@@ -301,4 +301,16 @@ TEST_F(ComCtrlsTest, UpDownKeepsItsAssociatedTextInRange) {
   EXPECT_EQ(SendMessageA(upDown->Handle(), UDM_GETBUDDY, 0, 0), 0);
 }
 
+// A popup menu freed after the class library's list of them, as a static one is at
+// process end, leaves the program without touching the freed list.
+TEST(PopupMenuLifetime, AMenuFreedAfterTheListAtExitEndsCleanly) {
+  EXPECT_EXIT(
+      {
+        static std::unique_ptr<TPopupMenu> late;
+        late = std::make_unique<TPopupMenu>(nullptr);
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
