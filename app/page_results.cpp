@@ -21,6 +21,7 @@
 #include "formfill/password_generator.h"
 #include "formfill/toolbar_menu.h"
 #include "platform/base/clock.h"
+#include "platform/win/clipboard.h"
 #include "platform/win/message_box.h"
 #include "platform/win/window.h"
 #include "support/debug_log.h"
@@ -259,7 +260,12 @@ void RunPasswordEntry(TMainForm& main, platform::ObjectId watcherId, TPasswordEn
     case peFill: queue(context->Value()); break;
     case peShow: main.Launcher().ShowPasswordWindow(owner, context, context->Value()); break;
     case peEdit: main.Launcher().ShowPasswordGeneratorWindow(owner, context, context->Value()); break;
-    case pePaste: LogMessage("paste into a password field: no clipboard text on this screen"); break;
+    case pePaste: {
+      // Pasting nothing leaves the field as it is.
+      std::u16string text = platform::win::ClipboardText(owner);
+      if (!text.empty()) queue(std::move(text));
+      break;
+    }
     case peHistory: main.Launcher().ShowPasswordHistoryWindow(owner); break;
   }
 }

@@ -91,6 +91,13 @@ HGLOBAL BlockOf(std::basic_string_view<Char> text) {
 HGLOBAL platform::win::NewTextBlock(std::u16string_view text) { return BlockOf(text); }
 HGLOBAL platform::win::NewTextBlock(std::string_view text) { return BlockOf(text); }
 std::u16string platform::win::WideTextOfBlock(HGLOBAL memory) { return TextOf<char16_t>(memory); }
+
+std::u16string platform::win::ClipboardText(HWND owner) {
+  if (!OpenClipboard(owner)) return {};
+  std::u16string text = WideTextOfBlock(GetClipboardData(CF_UNICODETEXT));
+  CloseClipboard();
+  return text;
+}
 std::string platform::win::AnsiTextOfBlock(HGLOBAL memory) { return TextOf<char>(memory); }
 
 BOOL OpenClipboard(HWND owner) {

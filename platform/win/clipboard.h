@@ -81,5 +81,7 @@ HGLOBAL NewTextBlock(std::u16string_view text);
 HGLOBAL NewTextBlock(std::string_view text);
 std::u16string WideTextOfBlock(HGLOBAL memory);
 std::string AnsiTextOfBlock(HGLOBAL memory);
+// The clipboard's text, empty when it holds none or another thread has it open.
+std::u16string ClipboardText(HWND owner);
 
 }  // namespace platform::win

@@ -93,6 +93,23 @@ TEST_F(ClipboardTest, OpeningRulesAndBadBlocks) {
   EXPECT_EQ(WideClipboardText(), u"kept");
 }
 
+// The text a paste takes: either text format, and nothing (never an error) when the
+// clipboard holds no text or another thread has it open.
+TEST_F(ClipboardTest, ClipboardTextForAPaste) {
+  using platform::win::ClipboardText;
+  PutText(CF_UNICODETEXT, kGreek);
+  EXPECT_EQ(ClipboardText(0), kGreek);
+  PutText(CF_TEXT, std::string("plain"));
+  EXPECT_EQ(ClipboardText(0), u"plain");
+  ASSERT_TRUE(OpenClipboard(0));
+  std::u16string whileOpenElsewhere = u"x";
+  std::thread([&] { whileOpenElsewhere = ClipboardText(0); }).join();
+  EmptyClipboard();
+  CloseClipboard();
+  EXPECT_EQ(whileOpenElsewhere, u"");
+  EXPECT_EQ(ClipboardText(0), u"");
+}
+
 class ClipboardEditTest : public ClipboardTest {
  protected:
   void SetUp() override {
