@@ -418,10 +418,8 @@ void TViewTreeDragDrop::DoStartDrag(TDragObject*& dragObject) {
 }
 
 void TViewTreeDragDrop::DoEndDrag(TObject* target, int x, int y) {
-  // A cancel has finished the drag already; the end that follows it has nothing left.
-  const bool unfinished = InState(tsOLEDragging | tsVCLDragging | tsVCLDragPending | tsUserDragObject);
   TViewTreeMessages::DoEndDrag(target, x, y);
-  if (unfinished) DragFinished();
+  DragFinished();
 }
 
 void TViewTreeDragDrop::DragCanceled() {
