@@ -53,6 +53,16 @@ POINT ClientOrigin(pellix_test::XUser& user, xcb_window_t window) {
   return origin;
 }
 
+// The window that has the keyboard (a top-level client window, as the window manager
+// hands it out), 0 when none.
+xcb_window_t KeyboardFocus(pellix_test::XUser& user) {
+  xcb_connection_t* c = user.Connection();
+  auto* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+  const xcb_window_t focus = reply != nullptr ? reply->focus : 0;
+  std::free(reply);
+  return focus;
+}
+
 RECT ScreenRect(pellix_test::XUser& user, xcb_window_t window) {
   xcb_connection_t* c = user.Connection();
   POINT corner = ClientOrigin(user, window);
@@ -106,6 +116,11 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextTheTrayIconOpensTheMenuAndT
   pellix_test::XServer server;
   ASSERT_TRUE(server.Running());
   pellix_test::XUser user(server);
+  const std::vector<std::uint32_t> password{'P', 0xE4, 's', 's', 'w', 0xF6, 'r', 't', '1'};
+  constexpr std::uint32_t kGreekOmega = 0x7D9, kCyrillicZhe = 0x6D6;
+  // The letters outside the server's layout get their keys before the program starts,
+  // so the keyboard does not change under it while it is being typed on.
+  user.PrepareKeys({0xE4, 0xF6, kGreekOmega, kCyrillicZhe});
   pellix_test::XClient windowManager(server, "/usr/bin/openbox");
   pellix_test::XClient tray(server, "/usr/bin/trayer", "--edge top --align right --widthtype request --height 24");
   ASSERT_TRUE(Eventually([&] { return user.SelectionOwner("_NET_SYSTEM_TRAY_S0") != 0; }));
@@ -119,6 +134,12 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextTheTrayIconOpensTheMenuAndT
 
   xcb_window_t wizard = 0;
   ASSERT_TRUE(Eventually([&] { return (wizard = ShownWindowOfClass(user, user.Root(), "TAfterInst")) != 0; }));
+  // The program's Chromium takes the keyboard when its window shows: the wizard is used
+  // after that, as a person would click into it again.
+  ASSERT_TRUE(Eventually([&] {
+    const xcb_window_t chromium = ShownWindowOfClass(user, user.Root(), "Chromium");
+    return chromium != 0 && KeyboardFocus(user) == chromium;
+  }));
   // Where the wizard's controls are, from its client area's corner (which the window
   // manager moves when it frames the window).
   auto at = [&](POINT point) {
@@ -133,7 +154,6 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextTheTrayIconOpensTheMenuAndT
     sleep(1);
   };
   constexpr POINT kNext{416, 391}, kPassword{299, 206}, kRetyped{299, 236}, kIdentityName{275, 144};
-  const std::vector<std::uint32_t> password{'P', 0xE4, 's', 's', 'w', 0xF6, 'r', 't', '1'};
   // The second page shows once the program takes clicks: its password edit is white.
   // Clicks are tried again until the program shows that it takes them: it may still be
   // starting when its first window shows.
@@ -146,16 +166,27 @@ TEST_F(ProgramTest, OnADesktopTheWizardTakesTypedTextTheTrayIconOpensTheMenuAndT
     }
   }
   ASSERT_TRUE(shown);
-  click(kPassword.x, kPassword.y);
+  // Keys go where the keyboard is: a click into an edit is repeated until the wizard
+  // has it (Chromium may still ask for it once its page is ready).
+  auto clickToType = [&](POINT point) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      click(point.x, point.y);
+      if (KeyboardFocus(user) == wizard) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(clickToType(kPassword));
   TypeText(user, password);
-  click(kRetyped.x, kRetyped.y);
+  ASSERT_TRUE(clickToType(kRetyped));
   TypeText(user, password);
   click(kNext.x, kNext.y);
+  // With the master password set the program takes up Chromium's window and puts its
+  // floating button over it; the wizard is used again after that has settled.
+  ASSERT_TRUE(Eventually([&] { return ShownWindowOfClass(user, user.Root(), "TFloatForm") != 0; }));
+  sleep(1);
   // Next takes the identity name only when it is not empty, so letters that did not
-  // arrive would keep the wizard open. A click puts the focus there first: Chromium's
-  // window, which the program starts meanwhile, takes the focus when it shows.
-  click(kIdentityName.x, kIdentityName.y);
-  constexpr std::uint32_t kGreekOmega = 0x7D9, kCyrillicZhe = 0x6D6;
+  // arrive would keep the wizard open.
+  ASSERT_TRUE(clickToType(kIdentityName));
   TypeText(user, {kGreekOmega, kCyrillicZhe});
   sleep(1);
   Screenshot(user, "program-wizard-typed.png");

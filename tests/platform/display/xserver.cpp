@@ -134,6 +134,10 @@ std::uint8_t XUser::KeycodeOf(std::uint32_t keysym) {
   return spare;
 }
 
+void XUser::PrepareKeys(const std::vector<std::uint32_t>& keysyms) {
+  for (std::uint32_t keysym : keysyms) KeycodeOf(keysym);
+}
+
 void XUser::Type(std::uint32_t keysym, bool shift) {
   std::uint8_t keycode = KeycodeOf(keysym);
   constexpr std::uint32_t kShiftL = 0xFFE1;

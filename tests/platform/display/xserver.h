@@ -60,6 +60,8 @@ class XUser {
   // Presses and releases the key that types `keysym`; a symbol no key has is first
   // given to a spare key, as a user's layout would have it.
   void Type(std::uint32_t keysym, bool shift = false);
+  // Gives every symbol a key before anything is typed, as a user's layout has them all.
+  void PrepareKeys(const std::vector<std::uint32_t>& keysyms);
   void Configure(xcb_window_t window, int x, int y, int width, int height);
   void Focus(xcb_window_t window);
   void AskToClose(xcb_window_t window);
