@@ -549,10 +549,6 @@ void TBrowserForm::BindBookmarkTree() {
                            DWORD&, bool& accept) { accept = DragOverBookmarks(); };
   tree.OnDragDrop = [this](TViewTreeDragDrop*, TObject*, IDataObject*, const std::vector<WORD>&, TShiftState,
                            const POINT& pt, DWORD&, TVTDropMode) { DropOnBookmarks(pt.x, pt.y); };
-  static_cast<TControl&>(tree).OnDragOver = [this](TObject*, TObject*, int, int, TDragState, bool& accept) {
-    accept = DragOverBookmarks();
-  };
-  static_cast<TControl&>(tree).OnDragDrop = [this](TObject*, TObject*, int x, int y) { DropOnBookmarks(x, y); };
 }
 
 void TBrowserForm::BindHistoryTree() {
