@@ -48,6 +48,14 @@ struct ThreadQueue {
   std::mutex lock;
   std::condition_variable wake;
   std::deque<MSG> posted;
+  // Whether `posted` holds any, set with it under the lock and read without it by the
+  // queue's own thread, which asks on every post to itself.
+  std::atomic<bool> anyPosted = false;
+  // What the queue's own thread posted to itself while `posted` was empty, so all of it
+  // comes before anything in `posted`. Only that thread touches it, without the lock;
+  // `ownPosts` counts its arrivals as `signals` counts the others.
+  std::deque<MSG> ownPosted;
+  std::uint64_t ownPosts = 0;
   std::deque<std::shared_ptr<SentMessage>> sent;
   // Whether `sent` holds any, set with it under the lock and read without it: the
   // queue's thread asks on every message, and mostly nothing was sent.
@@ -168,13 +176,27 @@ bool IsCharMessage(UINT message) { return message == WM_CHAR || message == WM_SY
 bool Post(const std::shared_ptr<ThreadQueue>& queue, HWND hwnd, UINT message, WPARAM wParam,
           LPARAM lParam, bool unicode, const std::function<void()>& queued = {}) {
   if (!unicode && IsCharMessage(message)) wParam = WideChar(wParam);
+  const MSG msg{hwnd, message, wParam, lParam, GetTickCount(), POINT{}};
+  // Only the queue's own thread ends it or waits on it, so a post to itself that
+  // nothing from other threads precedes needs neither the lock nor a wake.
+  if (queue->thread == platform::win::ThisThreadId() && !queue->anyPosted.load(std::memory_order_acquire)) {
+    if (queue->dead) {
+      SetLastError(ERROR_INVALID_THREAD_ID);
+      return false;
+    }
+    queue->ownPosted.push_back(msg);
+    ++queue->ownPosts;
+    if (queued) queued();
+    return true;
+  }
   {
     Lock guard(queue->lock);
     if (queue->dead) {
       SetLastError(ERROR_INVALID_THREAD_ID);
       return false;
     }
-    queue->posted.push_back(MSG{hwnd, message, wParam, lParam, GetTickCount(), POINT{}});
+    queue->posted.push_back(msg);
+    queue->anyPosted.store(true, std::memory_order_release);
     ++queue->signals;
     if (queued) queued();
   }
@@ -371,22 +393,34 @@ void TrackKeys(ThreadQueue& queue, const MSG& msg) {
   }
 }
 
+// The first message of `posted` that passes the filter, taken from it when `remove`.
+std::optional<MSG> TakePosted(std::deque<MSG>& posted, HWND filter, UINT low, UINT high, bool remove) {
+  for (auto it = posted.begin(); it != posted.end(); ++it) {
+    if (!InRange(it->message, low, high) || !WindowMatches(it->hwnd, filter)) continue;
+    MSG msg = *it;
+    if (remove && it == posted.begin()) {
+      posted.pop_front();
+    } else if (remove) {
+      posted.erase(it);
+    }
+    return msg;
+  }
+  return std::nullopt;
+}
+
+// What tells a waiting thread of news since it last looked (read under the lock).
+std::uint64_t Arrivals(const ThreadQueue& queue) { return queue.signals + queue.ownPosts; }
+
 // The message that would be retrieved now, in the platform's order, or none.
 std::optional<MSG> Take(ThreadQueue& queue, HWND filter, UINT low, UINT high, bool remove,
                         std::uint64_t& seen) {
+  if (auto own = TakePosted(queue.ownPosted, filter, low, high, remove)) return own;
   {
     Lock guard(queue.lock);
-    seen = queue.signals;
-    for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
-      if (!InRange(it->message, low, high) || !WindowMatches(it->hwnd, filter)) continue;
-      MSG msg = *it;
-      if (remove && it == queue.posted.begin()) {
-        queue.posted.pop_front();
-      } else if (remove) {
-        queue.posted.erase(it);
-      }
-      return msg;
-    }
+    seen = Arrivals(queue);
+    auto msg = TakePosted(queue.posted, filter, low, high, remove);
+    queue.anyPosted.store(!queue.posted.empty(), std::memory_order_release);
+    if (msg) return msg;
   }
   auto accepts = [&](const MSG& msg) { return InRange(msg.message, low, high) && WindowMatches(msg.hwnd, filter); };
   if (auto input = platform::win::detail::TakeInputMessage(queue.thread, accepts, remove)) return input;
@@ -433,7 +467,7 @@ std::optional<MSG> Take(ThreadQueue& queue, HWND filter, UINT low, UINT high, bo
 // Waits for news: a post, a send, a wake, or the time of the next timer.
 void WaitForNews(ThreadQueue& queue, std::uint64_t seen) {
   std::unique_lock guard(queue.lock);
-  auto news = [&] { return queue.signals != seen || !queue.sent.empty(); };
+  auto news = [&] { return Arrivals(queue) != seen || !queue.sent.empty(); };
   if (news()) return;
   std::optional<ULONGLONG> next;
   for (const auto& timer : queue.timers) next = std::min(next.value_or(timer.due), timer.due);

@@ -139,6 +139,54 @@ TEST_F(QueueTest, FiltersAndNoRemoveLeaveOtherMessages) {
   DestroyWindow(b);
 }
 
+// A thread's posts to itself and other threads' posts to it come out in the order
+// they were made, also after a filter took one from between them.
+TEST_F(QueueTest, PostsOfTheThreadAndOfOthersKeepTheirOrder) {
+  HWND a = Make();
+  HWND b = Make();
+  auto postFromOther = [](HWND window, WPARAM n) { std::thread([=] { PostMessageW(window, WM_USER, n, 0); }).join(); };
+  MSG msg;
+  auto takeAll = [&] {
+    std::vector<WPARAM> order;
+    while (PeekMessageW(&msg, 0, 0, 0, PM_REMOVE)) order.push_back(msg.wParam);
+    return order;
+  };
+  PostMessageW(a, WM_USER, 1, 0);
+  postFromOther(b, 2);
+  PostMessageW(a, WM_USER, 3, 0);
+  postFromOther(a, 4);
+  ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 2u);
+  PostMessageW(a, WM_USER, 5, 0);
+  EXPECT_EQ(takeAll(), (std::vector<WPARAM>{1, 3, 4, 5}));
+
+  PostMessageW(a, WM_USER, 1, 0);
+  postFromOther(b, 2);
+  ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
+  PostMessageW(a, WM_USER, 3, 0);
+  postFromOther(a, 4);
+  PostMessageW(a, WM_USER, 5, 0);
+  EXPECT_EQ(takeAll(), (std::vector<WPARAM>{1, 3, 4, 5}));
+  DestroyWindow(a);
+  DestroyWindow(b);
+}
+
+// A wait for one window's messages is not ended by the thread's own post to another.
+TEST_F(QueueTest, GetMessageForAWindowWaitsPastTheThreadsOwnPostToAnother) {
+  HWND a = Make();
+  HWND b = Make();
+  PostMessageW(a, WM_USER, 1, 0);
+  std::thread poster([b] { PostMessageW(b, WM_USER, 2, 0); });
+  MSG msg;
+  ASSERT_GT(GetMessageW(&msg, b, 0, 0), 0);
+  EXPECT_EQ(msg.wParam, 2u);
+  poster.join();
+  ASSERT_TRUE(PeekMessageW(&msg, 0, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.hwnd, a);
+  DestroyWindow(a);
+  DestroyWindow(b);
+}
+
 TEST_F(QueueTest, SendAcrossThreadsRunsOnTheReceiverAndBlocksTheSender) {
   PumpThread other;
   EXPECT_EQ(SendMessageW(other.window(), kAsk, 21, 0), 42);
