@@ -317,7 +317,8 @@ void SetSyncedWideString(const std::u16string& value, std::u16string& wideCopy, 
                          const std::function<void(const std::string&)>& ansiSetter) {
   if (value == GetSyncedWideString(wideCopy, ansiValue)) return;
   std::string ansi = Narrow(value);
-  if (!RoundTrips(value) && ansi == ansiValue) ansiSetter("");
+  // The round trip costs two conversions: asked only when the 8-bit text stays.
+  if (ansi == ansiValue && !RoundTrips(value)) ansiSetter("");
   wideCopy = value;
   ansiSetter(ansi);
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -165,6 +166,7 @@ struct StubTable {
   std::mutex lock;
   std::unordered_map<WNDPROC, std::shared_ptr<platform::win::WindowProcStub::Function>> stubs;
   std::unordered_map<WNDPROC, bool> unicode;
+  std::atomic<std::uint64_t> changes{0};  // grows with every stub made or freed
 };
 
 StubTable& Stubs() {
@@ -172,11 +174,40 @@ StubTable& Stubs() {
   return table;
 }
 
+// The procedure values the calling thread asked about last, and their stubs: a
+// message passes through the same few procedures again and again, and then the
+// table's lock is not taken. The stubs are not kept alive by these looks. Once the
+// thread's objects go (its queue's end still passes messages on) looks are not kept.
+thread_local bool tStubLooksGone = false;
+struct StubLook {
+  WNDPROC proc = nullptr;
+  std::uint64_t changes = 0;
+  std::weak_ptr<platform::win::WindowProcStub::Function> stub;
+};
+struct StubLooks {
+  std::array<StubLook, 4> looks;
+  std::size_t next = 0;  // the look replaced next
+  ~StubLooks() { tStubLooksGone = true; }
+};
+thread_local StubLooks tStubLooks;
+
 // The callable of a stub's procedure value; none for a plain function.
 std::shared_ptr<platform::win::WindowProcStub::Function> StubOf(WNDPROC proc) {
+  const std::uint64_t changes = Stubs().changes.load(std::memory_order_acquire);
+  if (!tStubLooksGone) {
+    for (const StubLook& look : tStubLooks.looks) {
+      if (look.proc == proc && look.changes == changes) return look.stub.lock();
+    }
+  }
   Lock guard(Stubs().lock);
   auto found = Stubs().stubs.find(proc);
-  return found == Stubs().stubs.end() ? nullptr : found->second;
+  auto stub = found == Stubs().stubs.end() ? nullptr : found->second;
+  if (!tStubLooksGone) {
+    StubLook& look = tStubLooks.looks[tStubLooks.next];
+    tStubLooks.next = (tStubLooks.next + 1) % tStubLooks.looks.size();
+    look = StubLook{proc, Stubs().changes.load(std::memory_order_relaxed), stub};
+  }
+  return stub;
 }
 
 // Calls a procedure value: the stub's callable when `stub` is set, else the plain function.
@@ -967,12 +998,14 @@ platform::win::WindowProcStub::WindowProcStub(Function function, bool unicode)
   Lock guard(Stubs().lock);
   Stubs().stubs.emplace(Proc(), std::shared_ptr<Function>(entry_, &entry_->function));
   Stubs().unicode.emplace(Proc(), unicode);
+  ++Stubs().changes;
 }
 
 platform::win::WindowProcStub::~WindowProcStub() {
   Lock guard(Stubs().lock);
   Stubs().stubs.erase(Proc());
   Stubs().unicode.erase(Proc());
+  ++Stubs().changes;
 }
 
 WNDPROC platform::win::WindowProcStub::Proc() const {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,25 @@ TEST_F(WindowTest, SubclassChainsInstallAndRemoveInAnyOrder) {
     }
     DestroyWindow(w);
   }
+}
+
+// A procedure value always reaches the stub it names now, also when stubs were freed
+// and made since it was last called (a new stub may take a freed one's place), and
+// more procedures are called in turn than a thread keeps looks of.
+TEST_F(WindowTest, ProcedureValuesReachTheirCurrentStubs) {
+  for (LRESULT round = 1; round <= 3; ++round) {
+    std::vector<std::unique_ptr<platform::win::WindowProcStub>> stubs;
+    for (LRESULT i = 0; i < 6; ++i) {
+      stubs.push_back(std::make_unique<platform::win::WindowProcStub>(
+          [round, i](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return round * 10 + i; }));
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+      for (LRESULT i = 0; i < 6; ++i) {
+        EXPECT_EQ(CallWindowProcW(stubs[static_cast<std::size_t>(i)]->Proc(), 0, WM_USER, 0, 0), round * 10 + i);
+      }
+    }
+  }
+  EXPECT_EQ(CallWindowProcW(nullptr, 0, WM_USER, 0, 0), 0);
 }
 
 TEST_F(WindowTest, PropertiesByNameAndAtomAreTheSame) {
