@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 
 #include "platform/base/errors.h"
 #include "platform/base/text.h"
@@ -105,9 +106,10 @@ void TMenuItem::Insert(int index, TMenuItem* item) {
 }
 
 void TMenuItem::Remove(TMenuItem* item) {
-  auto found = std::find(items_.begin(), items_.end(), item);
-  if (found == items_.end()) throw EMenuError("Sub-menu is not in menu");
-  items_.erase(found);
+  // Looked for from the end: a menu freeing its items frees the last first.
+  auto found = std::find(items_.rbegin(), items_.rend(), item);
+  if (found == items_.rend()) throw EMenuError("Sub-menu is not in menu");
+  items_.erase(std::next(found).base());
   item->parent_ = nullptr;
   if (!(ComponentState() & csDestroying)) MenuChanged(true);
 }
