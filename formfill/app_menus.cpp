@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <typeinfo>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -97,7 +98,7 @@ void PruneMenuItemIds() {
 // A wide item that frees its sub-items itself: a tree of thousands of items would
 // otherwise be owned through component lists, whose every insert and removal tells
 // each sibling.
-class TAppMenuItem : public TUniMenuItem {
+class TAppMenuItem final : public TUniMenuItem {
  public:
   using TUniMenuItem::TUniMenuItem;
   ~TAppMenuItem() override {
@@ -106,11 +107,18 @@ class TAppMenuItem : public TUniMenuItem {
   }
 };
 
+// The wide item an item is, if any. Menus hold mostly items of ours, which are told by
+// their exact type: a cast through the class tree for each of thousands costs.
+TUniMenuItem* WideItem(TMenuItem* item) {
+  if (typeid(*item) == typeid(TAppMenuItem)) return static_cast<TAppMenuItem*>(item);
+  return dynamic_cast<TUniMenuItem*>(item);
+}
+
 // A new wide item at the end of Parent, which frees it (an item of ours directly, any
 // other root as its owner). Items being built ignore their changes; FinishBuilding
 // updates the menu once at the end.
 TMenuItem* AddItem(TMenuItem& parent, const std::u16string& caption) {
-  auto* item = new TAppMenuItem(dynamic_cast<TAppMenuItem*>(&parent) != nullptr ? nullptr : &parent);
+  auto* item = new TAppMenuItem(typeid(parent) == typeid(TAppMenuItem) ? nullptr : &parent);
   item->IgnoreMenuChanged = true;
   item->SetCaption(caption);
   parent.Add(item);
@@ -119,7 +127,7 @@ TMenuItem* AddItem(TMenuItem& parent, const std::u16string& caption) {
 
 // Frees Root's items; answers whether Root ignored its changes before.
 bool StartBuilding(TMenuItem& root) {
-  auto* wide = dynamic_cast<TUniMenuItem*>(&root);
+  auto* wide = WideItem(&root);
   const bool ignored = wide != nullptr && wide->IgnoreMenuChanged;
   if (wide != nullptr) wide->IgnoreMenuChanged = true;
   while (root.Count() > 0) delete root.Items(root.Count() - 1);
@@ -128,7 +136,7 @@ bool StartBuilding(TMenuItem& root) {
 
 void StopIgnoring(TMenuItem& parent) {
   for (int i = 0; i < parent.Count(); ++i) {
-    if (auto* wide = dynamic_cast<TUniMenuItem*>(parent.Items(i))) wide->IgnoreMenuChanged = false;
+    if (auto* wide = WideItem(parent.Items(i))) wide->IgnoreMenuChanged = false;
     StopIgnoring(*parent.Items(i));
   }
 }
@@ -136,7 +144,7 @@ void StopIgnoring(TMenuItem& parent) {
 // One update of the native menu for the whole tree, instead of one per item.
 void FinishBuilding(TMenuItem& root, bool ignored) {
   StopIgnoring(root);
-  if (auto* wide = dynamic_cast<TUniMenuItem*>(&root)) wide->IgnoreMenuChanged = ignored;
+  if (auto* wide = WideItem(&root)) wide->IgnoreMenuChanged = ignored;
   if (TMenu* menu = root.GetParentMenu()) menu->ItemsChanged(nullptr);
 }
 
@@ -448,7 +456,7 @@ void BuildPasswordFieldMenu(const TContextMenuEvents& events, TPopupMenu& menu, 
 }
 
 std::u16string MenuItemCaption(TMenuItem* item) {
-  if (auto* wide = dynamic_cast<TUniMenuItem*>(item)) return wide->Caption();
+  if (auto* wide = WideItem(item)) return wide->Caption();
   return platform::AnsiToWide(item->Caption());
 }
 

@@ -1,6 +1,7 @@
 #include "formfill/toolbar_menu.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <mutex>
 
 #include "data/app_services.h"
@@ -38,23 +39,30 @@ void CacheIfCurrent(const std::u16string& text, bool unlocked, std::uint64_t gen
 // The menu, or the login line while locked.
 std::u16string MenuOrLogin(bool unlocked) { return unlocked ? SerializeMenu() : LoginMenuText(); }
 
+// One line of the menu text: its parts go straight into the text, which has tens of
+// thousands of lines.
+void WriteLine(std::u16string& text, std::initializer_list<std::u16string_view> parts) {
+  for (std::u16string_view part : parts) text += part;
+  text += u"\r\n";
+}
+
 void WriteItems(TMenuItem& parent, TToolbarMenuEvents& events, std::u16string& text) {
   for (int i = 0; i < parent.Count(); ++i) {
     TMenuItem* item = parent.Items(i);
     const std::u16string caption = MenuItemCaption(item);
     if (caption == u"-") {
-      text += u"-\r\n";
+      WriteLine(text, {u"-"});
     } else if (item->Count() > 0) {
-      text += u"+" + EscapeMenuCaption(caption) + u"\r\n";
+      WriteLine(text, {u"+", EscapeMenuCaption(caption)});
       WriteItems(*item, events, text);
-      text += u"<\r\n";
+      WriteLine(text, {u"<"});
     } else if (item->Enabled()) {
       events.Command = u"null";
       if (item->OnClick) item->OnClick(item);
-      text += EscapeMenuCaption(caption) + u"=" + events.Command + u"\r\n";
+      WriteLine(text, {EscapeMenuCaption(caption), u"=", events.Command});
       events.Command.clear();
     } else {
-      text += u"{" + EscapeMenuCaption(caption) + u"=null\r\n";
+      WriteLine(text, {u"{", EscapeMenuCaption(caption), u"=null"});
     }
   }
 }
