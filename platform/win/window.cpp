@@ -1031,29 +1031,38 @@ struct CallTarget {
   bool unicode = true;
 };
 
-// The window as the calling thread last looked it up: messages mostly go to the same
-// window many times over, and then the window list's lock is not taken. Once the
-// thread's objects go (its queue's end still reaches windows) looks are not kept.
-thread_local bool tLastTargetGone = false;
-struct LastTarget {
-  CallTarget target;
-  ~LastTarget() { tLastTargetGone = true; }
+// The windows the calling thread looked up last: messages mostly go to the same few
+// windows (a control, and the parent it tells of changes) many times over, and then
+// the window list's lock is not taken. Once the thread's objects go (its queue's end
+// still reaches windows) looks are not kept.
+thread_local bool tTargetLooksGone = false;
+struct TargetLooks {
+  std::array<CallTarget, 4> targets;
+  std::size_t next = 0;  // the look replaced next
+  ~TargetLooks() { tTargetLooksGone = true; }
 };
-thread_local LastTarget tLastTarget;
+thread_local TargetLooks tTargetLooks;
 
 // The calling thread's look at a window (kept in `scratch` when looks are no longer
-// kept), taken again only when the handle differs or a window went or changed its
-// procedure since; null when the window is gone.
+// kept), taken again only when the thread has no look at the handle or a window went
+// or changed its procedure since; null when the window is gone. The look is good until
+// the thread's next one.
 const CallTarget* LookUp(HWND handle, CallTarget& scratch) {
-  CallTarget& last = tLastTargetGone ? scratch : tLastTarget.target;
-  if (last.handle == handle && handle != 0 && last.changes == S().changes.load(std::memory_order_acquire)) return &last;
+  const std::uint64_t changes = S().changes.load(std::memory_order_acquire);
+  if (!tTargetLooksGone && handle != 0) {
+    for (const CallTarget& look : tTargetLooks.targets) {
+      if (look.handle == handle && look.changes == changes) return &look;
+    }
+  }
   Lock guard(S().lock);
   auto found = S().windows.find(handle);
   if (found == S().windows.end()) return nullptr;
   const Window& window = *found->second;
-  last = CallTarget{handle, S().changes.load(std::memory_order_relaxed), window.thread, window.proc, window.stub,
+  CallTarget& look = tTargetLooksGone ? scratch : tTargetLooks.targets[tTargetLooks.next];
+  if (!tTargetLooksGone) tTargetLooks.next = (tTargetLooks.next + 1) % tTargetLooks.targets.size();
+  look = CallTarget{handle, S().changes.load(std::memory_order_relaxed), window.thread, window.proc, window.stub,
                     window.unicode};
-  return &last;
+  return &look;
 }
 
 // Calls the window's procedure; with `ownThread` set, only when the window belongs to

@@ -215,6 +215,25 @@ TEST_F(WindowTest, ProcedureValuesReachTheirCurrentStubs) {
   EXPECT_EQ(CallWindowProcW(nullptr, 0, WM_USER, 0, 0), 0);
 }
 
+// Messages sent to more windows in turn than a thread keeps looks of reach each
+// window's current procedure, also after one changed its procedure and one went.
+TEST_F(WindowTest, MessagesToManyWindowsInTurnReachTheirCurrentProcedures) {
+  std::vector<HWND> windows;
+  for (const char16_t* text : {u"w0", u"w1", u"w2", u"w3", u"w4", u"w5"}) windows.push_back(Make(text));
+  auto textLength = [](HWND w) { return SendMessageW(w, WM_GETTEXTLENGTH, 0, 0); };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (HWND w : windows) EXPECT_EQ(textLength(w), 2);
+  }
+  platform::win::WindowProcStub answer(
+      [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT { return message == WM_GETTEXTLENGTH ? 7 : 0; });
+  SetWindowLongPtrW(windows[2], GWL_WNDPROC, reinterpret_cast<LONG_PTR>(answer.Proc()));
+  DestroyWindow(windows[3]);
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    EXPECT_EQ(textLength(windows[i]), i == 2 ? 7 : i == 3 ? 0 : 2) << i;
+  }
+  DestroyWindow(windows[2]);  // before its procedure goes
+}
+
 TEST_F(WindowTest, PropertiesByNameAndAtomAreTheSame) {
   HWND w = Make(u"props");
   ATOM atom = GlobalAddAtomA("ControlOfs0000000100001234");
