@@ -245,7 +245,8 @@ TListItem* TListItems::InsertAt(int index) {
   std::unique_ptr<TListItem> item = owner_->CreateListItem(this);
   item->id_ = nextId_++;
   TListItem* raw = item.get();
-  items_[raw->id_] = std::move(item);
+  // Ids only grow, so the new item belongs at the end of the map.
+  items_.insert_or_assign(items_.end(), raw->id_, std::move(item));
   LVITEMA record{};
   record.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
   record.iItem = index;
