@@ -233,7 +233,7 @@ void TBrowserForm::BuildBookmarkPanel() {
   bookOpenButt->SetStyle(TToolButtonStyle::tbsDropDown);
   bookOpenButt->DropdownMenu = UniPopupMenu1;
   bookOpenButt->OnClick = [this](TObject*) {
-    const PViewNode node = Focused(*TreeViewBookmark);
+    const PViewNode node = TreeViewBookmark->FocusedNode();
     if (node != nullptr && Data(node)->Folder) {
       ToggleFolder(node);
     } else {
@@ -374,14 +374,14 @@ void TBrowserForm::BuildMenus() {
   Separator(*this, bookmarkItems);
   Cut1 = SubItem(*this, bookmarkItems, "Cut1", u"Cut", 0, [this](TObject*) { CutNode(); });
   Paste2 = SubItem(*this, bookmarkItems, "Paste2", u"Paste", 0,
-                   [this](TObject*) { PasteNode(Focused(*TreeViewBookmark)); });
+                   [this](TObject*) { PasteNode(TreeViewBookmark->FocusedNode()); });
   Separator(*this, bookmarkItems);
   SubItem(*this, bookmarkItems, "MovetoVault1", u"Move to Vault / Remove from Vault")->SetEnabled(false);
   PopupMenuFolder = PopupMenu(*this, "PopupMenuFolder");
   TMenuItem& folderItems = *PopupMenuFolder->Items();
   Open1 = SubItem(*this, folderItems, "Open1", u"Open", 1, [this](TObject*) { DeleteFolder1Click(1); });
   Paste3 = SubItem(*this, folderItems, "Paste3", u"Paste", 0,
-                   [this](TObject*) { PasteNode(Focused(*TreeViewBookmark)); });
+                   [this](TObject*) { PasteNode(TreeViewBookmark->FocusedNode()); });
   Separator(*this, folderItems);
   RenameFolder1 = SubItem(*this, folderItems, "RenameFolder1", u"Rename Folder", 2,
                           [this](TObject*) { DeleteFolder1Click(2); });
@@ -403,7 +403,7 @@ void TBrowserForm::BuildMenus() {
     };
   }
   PopupMenuFolder->OnPopup = [this](TObject*) {
-    const PViewNode node = Focused(*TreeViewBookmark);
+    const PViewNode node = TreeViewBookmark->FocusedNode();
     const bool children = node != nullptr && node->ChildCount > 0;
     Open1->SetEnabled(children);
     Open1->SetCaption(Translate(children && TreeViewBookmark->GetExpanded(node) ? "Close" : "Open"));
@@ -511,7 +511,7 @@ void TBrowserForm::BindBookmarkTree() {
     FocusAndSelect(*TreeViewBookmark, node);
   };
   tree.OnDblClick = [this](TObject*) {
-    const PViewNode node = Focused(*TreeViewBookmark);
+    const PViewNode node = TreeViewBookmark->FocusedNode();
     if (node == nullptr) return;
     if (Data(node)->Folder) {
       UpdateBookmarkControls(node);
@@ -521,7 +521,7 @@ void TBrowserForm::BindBookmarkTree() {
   };
   tree.OnKeyPress = [this](TObject*, char& key) {
     if (key != '\r') return;
-    const PViewNode node = Focused(*TreeViewBookmark);
+    const PViewNode node = TreeViewBookmark->FocusedNode();
     if (node == nullptr) return;
     if (Data(node)->Folder) {
       ToggleFolder(node);
@@ -531,12 +531,12 @@ void TBrowserForm::BindBookmarkTree() {
   };
   tree.OnKeyUp = [this](TObject*, WORD& key, TShiftState shift) {
     if ((shift & ssCtrl) != 0 && key == 'X') CutNode();
-    if ((shift & ssCtrl) != 0 && key == 'V') PasteNode(Focused(*TreeViewBookmark));
+    if ((shift & ssCtrl) != 0 && key == 'V') PasteNode(TreeViewBookmark->FocusedNode());
     if (key == VK_DELETE) bookEditButtClick(2);
   };
   // The controls follow the focused node, whichever folder opened or closed.
   auto folderChanged = [this](TViewTreeObject*, PViewNode node) {
-    if (Data(node)->Folder) UpdateBookmarkControls(Focused(*TreeViewBookmark));
+    if (Data(node)->Folder) UpdateBookmarkControls(TreeViewBookmark->FocusedNode());
   };
   tree.OnExpanded = folderChanged;
   tree.OnCollapsed = folderChanged;
@@ -605,8 +605,6 @@ PViewNode TBrowserForm::AddNode(TBaseViewTree& tree, PViewNode parent, const TBr
   return tree.AppendChildNode(parent, reinterpret_cast<std::uintptr_t>(new TBrowserNodeData(data)));
 }
 
-PViewNode TBrowserForm::Focused(TBaseViewTree& tree) const { return tree.FocusedNode(); }
-
 bool TBrowserForm::IsBookmark(PViewNode node) const { return node != nullptr && !Data(node)->Folder; }
 
 TMenuDispatcher* TBrowserForm::MainWindow() { return Launcher().MainOperations; }
@@ -617,16 +615,13 @@ void TBrowserForm::ShowMode() {
   if (mode_ == TBrowserMode::Bookmarks) {
     bookMainMenu->SetWindowHandle(Handle());
     LoadBookmarks();
-    for (PViewNode node = TreeViewBookmark->GetFirstChild(nullptr); node != nullptr; node = node->NextSibling) {
-      TreeViewBookmark->SetExpanded(node, true);
-    }
     SelectFirst();
-    UpdateBookmarkControls(Focused(*TreeViewBookmark));
+    UpdateBookmarkControls(TreeViewBookmark->FocusedNode());
   } else {
     histMainMenu->SetWindowHandle(Handle());
     LoadHistory();
     SelectFirst();
-    UpdateHistoryControls(Focused(*TreeViewHistory));
+    UpdateHistoryControls(TreeViewHistory->FocusedNode());
   }
   Timer1->SetEnabled(true);
   Show();
@@ -810,7 +805,7 @@ void TBrowserForm::UpdateHistoryControls(PViewNode node) {
 // --- bookmark operations ------------------------------------------------------------
 
 void TBrowserForm::bookEditButtClick(int tag) {
-  const PViewNode node = Focused(*TreeViewBookmark);
+  const PViewNode node = TreeViewBookmark->FocusedNode();
   switch (tag) {
     case 1:
       if (IsBookmark(node)) EditBookmark(node);
@@ -882,7 +877,7 @@ void TBrowserForm::RemoveBookmark(PViewNode node) {
   TreeViewBookmark->DeleteNode(node);
   RememberStamps();
   SelectFirst();
-  UpdateBookmarkControls(Focused(*TreeViewBookmark));
+  UpdateBookmarkControls(TreeViewBookmark->FocusedNode());
 }
 
 void TBrowserForm::CreateNewBookmark() {
@@ -904,7 +899,7 @@ void TBrowserForm::CreateNewBookmark() {
 }
 
 void TBrowserForm::DeleteFolder1Click(int tag) {
-  const PViewNode node = Focused(*TreeViewBookmark);
+  const PViewNode node = TreeViewBookmark->FocusedNode();
   if (node == nullptr || !Data(node)->Folder) return;
   if (tag == 1) return ToggleFolder(node);
   if (tag == 2) return StartRename(*TreeViewBookmark);
@@ -933,7 +928,7 @@ void TBrowserForm::DeleteFolder1Click(int tag) {
   }
   SaveBookmarks();
   SelectFirst();
-  UpdateBookmarkControls(Focused(*TreeViewBookmark));
+  UpdateBookmarkControls(TreeViewBookmark->FocusedNode());
 }
 
 void TBrowserForm::ToggleFolder(PViewNode node) {
@@ -942,7 +937,7 @@ void TBrowserForm::ToggleFolder(PViewNode node) {
 }
 
 void TBrowserForm::StartRename(TBaseViewTree& tree) {
-  if (const PViewNode node = Focused(tree)) tree.EditNode(node, 0);
+  if (const PViewNode node = tree.FocusedNode()) tree.EditNode(node, 0);
 }
 
 void TBrowserForm::RenameNode(TBaseViewTree& tree, PViewNode node, const std::u16string& text) {
@@ -970,7 +965,7 @@ void TBrowserForm::RenameNode(TBaseViewTree& tree, PViewNode node, const std::u1
 }
 
 void TBrowserForm::CutNode() {
-  const PViewNode node = Focused(*TreeViewBookmark);
+  const PViewNode node = TreeViewBookmark->FocusedNode();
   if (!IsBookmark(node)) return;
   ClearCutMark();
   cutNode_ = node;
@@ -1018,12 +1013,12 @@ bool TBrowserForm::DragOverBookmarks() {
 }
 
 void TBrowserForm::DropOnBookmarks(int x, int y) {
-  MoveBookmarkNode(TreeViewBookmark->NodeAtPoint(x, y), Focused(*TreeViewBookmark));
+  MoveBookmarkNode(TreeViewBookmark->NodeAtPoint(x, y), TreeViewBookmark->FocusedNode());
 }
 
 void TBrowserForm::OpenFocused(int mode) {
   TBaseViewTree& tree = ModeTree();
-  const PViewNode node = Focused(tree);
+  const PViewNode node = tree.FocusedNode();
   TMenuDispatcher* main = MainWindow();
   if (node == nullptr || Data(node)->Folder || main == nullptr) return;
   main->OpenInNewWindow(Data(node)->Record, mode);
@@ -1032,17 +1027,17 @@ void TBrowserForm::OpenFocused(int mode) {
 // --- history operations -------------------------------------------------------------
 
 void TBrowserForm::SaveAsBookmark() {
-  const PViewNode node = Focused(*TreeViewHistory);
+  const PViewNode node = TreeViewHistory->FocusedNode();
   TMenuDispatcher* main = MainWindow();
   if (node == nullptr || Data(node)->Bookmark || main == nullptr) return;
   if (!main->HistoryToBookmark(Handle(), Data(node)->Record)) return;
   LoadHistory();
   RememberStamps();
-  UpdateHistoryControls(Focused(*TreeViewHistory));
+  UpdateHistoryControls(TreeViewHistory->FocusedNode());
 }
 
 void TBrowserForm::histEditRecordClick(int tag) {
-  const PViewNode node = Focused(*TreeViewHistory);
+  const PViewNode node = TreeViewHistory->FocusedNode();
   if (node == nullptr) return;
   if (tag == 0) return StartRename(*TreeViewHistory);
   bool savedAsBookmark = false;
@@ -1054,7 +1049,7 @@ void TBrowserForm::histEditRecordClick(int tag) {
 }
 
 void TBrowserForm::remBookVaultClick(int tag) {
-  const PViewNode node = Focused(*TreeViewHistory);
+  const PViewNode node = TreeViewHistory->FocusedNode();
   TMenuDispatcher* main = MainWindow();
   if (node == nullptr || main == nullptr || tag > 1) return;
   const std::int32_t id = Data(node)->Record;
@@ -1070,7 +1065,7 @@ void TBrowserForm::ClearHistoryClick() {
   if (main == nullptr || !main->ClearHistory(Handle())) return;
   LoadHistory();
   SelectFirst();
-  UpdateHistoryControls(Focused(*TreeViewHistory));
+  UpdateHistoryControls(TreeViewHistory->FocusedNode());
 }
 
 void TBrowserForm::SortHistoryBy(TColumnIndex column) {

@@ -176,7 +176,6 @@ class TBrowserForm : public TListWatchForm {
   void BindHistoryTree();
   TUniToolButton* ToolButton(TUniToolBar& bar, const char* name, const std::u16string& caption, int tag, int image);
   PViewNode AddNode(TBaseViewTree& tree, PViewNode parent, const TBrowserNodeData& data);
-  PViewNode Focused(TBaseViewTree& tree) const;
   // The tree of the window's mode.
   TBrowserTree& ModeTree() const;
   bool IsBookmark(PViewNode node) const;
