@@ -24,7 +24,6 @@ HRESULT TVTDragManager::GiveFeedback(DROPEFFECT) { return DRAGDROP_S_USEDEFAULTC
 HRESULT TVTDragManager::DragEnter(IDataObject* data, DWORD keyState, POINT point, DROPEFFECT* effect) {
   if (owner_ == nullptr || effect == nullptr) return E_UNEXPECTED;
   dataObject_ = ComPtr<IDataObject>(data);
-  isDropTarget_ = true;
   dragSource_ = dynamic_cast<TViewTreeDragDrop*>(TViewTreeStreams::GetTreeFromDataObject(data));
   return owner_->DragEnter(keyState, point, *effect);
 }
@@ -37,7 +36,6 @@ HRESULT TVTDragManager::DragOver(DWORD keyState, POINT point, DROPEFFECT* effect
 HRESULT TVTDragManager::DragLeave() {
   if (owner_ != nullptr) owner_->DragLeave();
   dragSource_ = nullptr;
-  isDropTarget_ = false;
   dataObject_.Reset();
   return S_OK;
 }
@@ -46,7 +44,6 @@ HRESULT TVTDragManager::Drop(IDataObject* data, DWORD keyState, POINT point, DRO
   HRESULT result = E_UNEXPECTED;
   if (owner_ != nullptr && effect != nullptr) result = owner_->DragDrop(data, keyState, point, *effect);
   dragSource_ = nullptr;
-  isDropTarget_ = false;
   dataObject_.Reset();
   return result;
 }

@@ -56,7 +56,8 @@ class TVTDragManager : public platform::com::ComObject<IVTDragManager, IDropSour
   TViewTreeDragDrop* DragSource() override { return dragSource_; }
   // The shell's drag-image helper does not exist here; the tree shows its own image.
   bool DropTargetHelperSupported() override { return false; }
-  bool IsDropTarget() override { return isDropTarget_; }
+  // A drag is over the tree while the manager holds its data object.
+  bool IsDropTarget() override { return static_cast<bool>(dataObject_); }
   void ForceDragLeave() override {}
 
   HRESULT QueryContinueDrag(BOOL escapePressed, DWORD keyState) override;
@@ -70,7 +71,6 @@ class TVTDragManager : public platform::com::ComObject<IVTDragManager, IDropSour
  private:
   TViewTreeDragDrop* owner_;
   TViewTreeDragDrop* dragSource_ = nullptr;
-  bool isDropTarget_ = false;
   platform::com::ComPtr<IDataObject> dataObject_;
 };
 

@@ -20,14 +20,18 @@ Targets& T() {
   return targets;
 }
 
-void ForgetWindow(HWND window) {
-  ComPtr<IDropTarget> gone;
+// Takes the window's target out of the list. The caller releases it after the list's
+// lock, since the release may run the target's own code.
+ComPtr<IDropTarget> TakeTarget(HWND window) {
   std::lock_guard guard(T().lock);
-  if (auto it = T().byWindow.find(window); it != T().byWindow.end()) {
-    gone = std::move(it->second);
-    T().byWindow.erase(it);
-  }
+  auto it = T().byWindow.find(window);
+  if (it == T().byWindow.end()) return nullptr;
+  ComPtr<IDropTarget> taken = std::move(it->second);
+  T().byWindow.erase(it);
+  return taken;
 }
+
+void ForgetWindow(HWND window) { TakeTarget(window); }
 
 // The registered target of the window under the point or of its nearest ancestor.
 ComPtr<IDropTarget> TargetAt(POINT point, HWND& window) {
@@ -179,13 +183,8 @@ HRESULT RegisterDragDrop(HWND window, IDropTarget* target) {
 }
 
 HRESULT RevokeDragDrop(HWND window) {
-  ComPtr<IDropTarget> gone;
-  std::lock_guard guard(T().lock);
-  auto it = T().byWindow.find(window);
-  if (it == T().byWindow.end()) return IsWindow(window) ? DRAGDROP_E_NOTREGISTERED : DRAGDROP_E_INVALIDHWND;
-  gone = std::move(it->second);
-  T().byWindow.erase(it);
-  return S_OK;
+  if (TakeTarget(window)) return S_OK;
+  return IsWindow(window) ? DRAGDROP_E_NOTREGISTERED : DRAGDROP_E_INVALIDHWND;
 }
 
 HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DROPEFFECT allowedEffects, DROPEFFECT* effect) {
