@@ -47,6 +47,7 @@ TEST(InstallActions, RunEntryIsWrittenAndDeleted) {
 }
 
 TEST(InstallActions, UninstallRemovesTheProgramsKeysAndStartEntry) {
+  const program_run::ProgramFolderLock folder;
   SetRunEntry(true);
   RegWriteString(HKEY_CURRENT_USER, kPluginKey, "SHOW_TRAY", "1");
   RegWriteString(HKEY_LOCAL_MACHINE, kPluginKey, "ADD_TRAY", "1");
@@ -88,6 +89,9 @@ class InstallerChoicesTest : public ::testing::Test {
   static std::string UserValue(const char* name) {
     return RegReadStringDef(HKEY_CURRENT_USER, kPluginKey, name, "(none)");
   }
+
+ private:
+  const program_run::ProgramFolderLock folder_;
 };
 
 TEST_F(InstallerChoicesTest, NoValuesMakeOnlyTheStartMenuGroup) {
@@ -183,6 +187,7 @@ TEST_F(ProgramTest, UninstallRemovesTheDataWhereItIs) {
 
 // A step that fails is logged and reported; the steps after it still run.
 TEST_F(ProgramTest, AFailingUninstallStepIsLoggedAndTheOthersRun) {
+  const program_run::ProgramFolderLock folder;
   RegWriteString(HKEY_CURRENT_USER, "SOFTWARE\\RD", "VERSION", "1");
   RegWriteString(HKEY_CURRENT_USER, kPluginKey, "SHOW_TRAY", "1");
   pellix_test::WriteBytes(home() / ConfigFileName, "[Settings]\r\n");

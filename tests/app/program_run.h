@@ -18,7 +18,9 @@
 #include <vector>
 
 #include "common/test_env.h"
+#include "platform/base/file_lock.h"
 #include "platform/kernel/fresh_home.h"
+#include "support/program_paths.h"
 
 namespace program_run {
 
@@ -80,5 +82,20 @@ inline int RunProgram(const std::vector<std::string>& args) { return RunProgram(
 
 // A fresh state root for each test, given back afterwards.
 using ProgramTest = FreshHome;
+
+// Installing and uninstalling write and delete a file beside the program (the browser
+// button's icon), and every test process of one test program shares that folder: a
+// test that does either holds this lock for its whole run, so that another's uninstall
+// cannot delete what it has just written.
+class ProgramFolderLock {
+ public:
+  ProgramFolderLock() : lock_(std::filesystem::path(ProgramFolder()) / "install-tests.lock") { lock_.lock(); }
+  ~ProgramFolderLock() { lock_.unlock(); }
+  ProgramFolderLock(const ProgramFolderLock&) = delete;
+  ProgramFolderLock& operator=(const ProgramFolderLock&) = delete;
+
+ private:
+  platform::FileLock lock_;
+};
 
 }  // namespace program_run

@@ -140,6 +140,7 @@ TEST(StartUp, AStateRootWithLettersBeyondAsciiKeepsEveryFileInside) {
 }
 
 TEST(StartUp, JobSwitchesNeverStartAnInstance) {
+  const program_run::ProgramFolderLock folder;
   for (const char* job : {"install", "showurl", "help", "afterinstall", "uninstall"}) {
     EXPECT_EQ(pellix_test::RunChild("pellix", {job}), 0) << job;
     EXPECT_EQ(FindWindowA(kMainFormClass, nullptr), 0u) << job;
