@@ -388,6 +388,9 @@ UINT TrackOnServer(XUser& user, HWND owner, const std::function<void(HWND menu, 
       xcb_window_t id = platform::display::X11WindowOf(menu);
       return id != 0 && user.Viewable(id);
     }));
+    // The menu's pointer and keyboard grabs follow its mapping: once the server has
+    // carried out all the program asked, keys typed now reach the menu.
+    platform::display::X11WaitForServer();
     RECT item{};
     ASSERT_TRUE(GetMenuItemRect(menu, popup, 1, &item));
     work(menu, POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
