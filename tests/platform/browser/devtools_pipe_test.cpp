@@ -87,14 +87,19 @@ class DevToolsPipeTest : public ::testing::Test {
     std::lock_guard guard(lock_);
     return std::find(events_.begin(), events_.end(), method) != events_.end();
   }
-  // A page target with a session attached to it.
+  // A page target with a session attached to it. A short call timeout bounds these
+  // calls too, and a browser just started on a loaded machine can answer them late:
+  // they are tried again (a target made late is only one more blank page).
   static std::string PageSession(DevToolsPipe& pipe) {
-    std::optional<Json> target = pipe.Call("Target.createTarget", {{"url", "about:blank"}});
-    EXPECT_TRUE(target);
-    std::optional<Json> attached =
-        pipe.Call("Target.attachToTarget", {{"targetId", (*target)["targetId"]}, {"flatten", true}});
-    EXPECT_TRUE(attached);
-    return attached ? (*attached)["sessionId"].get<std::string>() : std::string();
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      std::optional<Json> target = pipe.Call("Target.createTarget", {{"url", "about:blank"}});
+      if (!target) continue;
+      std::optional<Json> attached =
+          pipe.Call("Target.attachToTarget", {{"targetId", (*target)["targetId"]}, {"flatten", true}});
+      if (attached) return (*attached)["sessionId"].get<std::string>();
+    }
+    ADD_FAILURE() << "the browser made no page session";
+    return {};
   }
 
   std::mutex lock_;
