@@ -106,7 +106,10 @@ bool TDataItems::ResolvePath() {
 bool TDataItems::LoadFromFile() {
   std::scoped_lock hold(lock_);
   if (!ResolvePath()) return false;
-  const TDataFileLoad load = LoadDataFile(FilePath, [this](TMemoryStreamReader& memory) { return ReadList(memory); });
+  const TDataFileLoad load = LoadDataFile(FilePath, [this](TMemoryStreamReader& memory) {
+    fileSize_ = memory.Memory().Size();
+    return ReadList(memory);
+  });
   loadFailed_ = load == TDataFileLoad::Failed;
   if (loadFailed_) ReportUnreadableList(FilePath);
   LastAccess = GetTickCount();
@@ -160,7 +163,9 @@ bool TDataItems::SaveToFile() {
   std::scoped_lock hold(lock_);
   if (loadFailed_ || !ResolvePath()) return false;
   TMemoryStreamWriter memory;
+  memory.Reserve(fileSize_ + fileSize_ / 8);
   if (!WriteList(memory) || !WriteDataFile(FilePath, memory.Memory())) return false;
+  fileSize_ = memory.Memory().Size();
   LastAccess = GetTickCount();
   return true;
 }

@@ -137,6 +137,10 @@ class TDataItems {
   support::TCriticalSection lock_;
   std::vector<std::unique_ptr<TDataItem>> items_;
   bool loadFailed_ = false;
+  // The size of the list's file as last read or written: a save makes room for it at
+  // once, since a buffer that grows as it goes copies itself and takes fresh memory at
+  // every step.
+  std::int64_t fileSize_ = 0;
 };
 
 // A length-prefixed string where a zero length is an empty value, not a failure;

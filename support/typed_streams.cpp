@@ -312,6 +312,10 @@ TMemoryStreamWriter::TMemoryStreamWriter() : TStreamWriter(&memory_) {}
 
 TMemoryStreamReader::TMemoryStreamReader() : TStreamReader(&memory_) {}
 
+bool TMemoryStreamWriter::Reserve(std::int64_t bytes) {
+  return Guarded([&] { return memory_.SetCapacity(bytes), true; });
+}
+
 bool TMemoryStreamWriter::WriteBuffer(const void* buffer, std::int32_t count) {
   return count >= 0 && Guarded([&] { return memory_.Write(buffer, count) == count; });
 }

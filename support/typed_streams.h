@@ -85,6 +85,9 @@ class TMemoryStreamWriter : public TStreamWriter {
  public:
   TMemoryStreamWriter();
   TMemoryStream& Memory() { return memory_; }
+  // Room for Bytes at once; false when there is not that much memory, and the stream
+  // then grows as it is written.
+  bool Reserve(std::int64_t bytes);
   bool WriteBuffer(const void* buffer, std::int32_t count) override;
 
  private:

@@ -155,6 +155,10 @@ void TMemoryStream::SetSize(std::int64_t newSize) {
   if (oldPosition > newSize) Seek(0, soEnd);
 }
 
+void TMemoryStream::SetCapacity(std::int64_t capacity) {
+  Resize([&] { data_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(capacity, 0))); });
+}
+
 void TMemoryStream::Clear() {
   data_.clear();
   data_.shrink_to_fit();

@@ -102,6 +102,9 @@ class TMemoryStream : public TStream {
   void SetSize(std::int64_t newSize) override;
 
   void Clear();
+  // Makes room for Capacity bytes at once, so that writing up to there neither copies
+  // nor asks for memory again. Raises as SetSize.
+  void SetCapacity(std::int64_t capacity);
   const std::vector<std::uint8_t>& Memory() const { return data_; }
   // Appends count bytes read from source's position straight into the memory; false,
   // with the stream as it was, when fewer come. Raises as SetSize.

@@ -186,6 +186,16 @@ TEST(TypedStreamsTest, StreamsMoveWholeAndRemainders) {
   EXPECT_EQ(Bytes(whole), "0123456");
 }
 
+// Room asked for ahead is only room: what is written lands at the start, not after it.
+TEST(TypedStreamsTest, RoomReservedAheadLeavesTheStreamEmpty) {
+  TMemoryStreamWriter writer;
+  EXPECT_TRUE(writer.Reserve(1 << 20));
+  EXPECT_EQ(writer.Memory().Size(), 0);
+  EXPECT_GE(writer.Memory().Memory().capacity(), std::size_t{1} << 20);
+  EXPECT_TRUE(writer.WriteRawString("list"));
+  EXPECT_EQ(Bytes(writer.Memory()), "list");
+}
+
 TEST(TypedStreamsTest, FileWriterCreatesFoldersAppendsAndFileReaderReadsBack) {
   pellix_test::TempDir dir;
   const std::string path = (dir / "a/b/list.pxd").string();
