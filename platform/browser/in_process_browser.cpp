@@ -16,7 +16,7 @@ class ShellWindows : public ModelObject<IShellWindows, IConnectionPointContainer
  public:
   HRESULT get_Count(LONG* count) override {
     if (count == nullptr) return E_POINTER;
-    *count = static_cast<LONG>(InProcessBrowser::Instance().Windows().size());
+    *count = static_cast<LONG>(InProcessBrowser::Instance().WindowCount());
     return S_OK;
   }
   HRESULT Item(VARIANT index, IDispatch** folder) override {
@@ -24,10 +24,10 @@ class ShellWindows : public ModelObject<IShellWindows, IConnectionPointContainer
     *folder = nullptr;
     platform::com::Variant position;
     if (FAILED(VariantChangeType(position.get(), &index, 0, VT_I4))) return E_INVALIDARG;
-    std::vector<ComPtr<WebBrowser>> windows = InProcessBrowser::Instance().Windows();
-    LONG at = position.raw().lVal;
-    if (at < 0 || static_cast<std::size_t>(at) >= windows.size()) return S_FALSE;
-    *folder = static_cast<IWebBrowser2*>(windows[at].get());
+    const LONG at = position.raw().lVal;
+    ComPtr<WebBrowser> window = at < 0 ? nullptr : InProcessBrowser::Instance().WindowAt(static_cast<std::size_t>(at));
+    if (!window) return S_FALSE;
+    *folder = static_cast<IWebBrowser2*>(window.get());
     (*folder)->AddRef();
     return S_OK;
   }
@@ -136,6 +136,16 @@ std::vector<ComPtr<WebBrowser>> InProcessBrowser::Windows() {
   std::vector<ComPtr<WebBrowser>> open;
   for (const auto& entry : windows_) open.push_back(entry.second);
   return open;
+}
+
+std::size_t InProcessBrowser::WindowCount() {
+  std::lock_guard guard(lock_);
+  return windows_.size();
+}
+
+ComPtr<WebBrowser> InProcessBrowser::WindowAt(std::size_t index) {
+  std::lock_guard guard(lock_);
+  return index < windows_.size() ? windows_[index].second : nullptr;
 }
 
 ComPtr<WebBrowser> InProcessBrowser::Find(IWebBrowser2* browser) {

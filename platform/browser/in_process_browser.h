@@ -33,6 +33,10 @@ class InProcessBrowser {
   void CloseWindow(IWebBrowser2* browser);
   void CloseAll();
   std::vector<platform::com::ComPtr<WebBrowser>> Windows();
+  // The number of open windows, and the one at a place in the list (null past the
+  // end): the shell's window collection asks one at a time.
+  std::size_t WindowCount();
+  platform::com::ComPtr<WebBrowser> WindowAt(std::size_t index);
   platform::com::ComPtr<platform::com::ConnectionPoint> ShellEvents() const { return shell_events_; }
   // The listed window that is Browser, or null.
   platform::com::ComPtr<WebBrowser> Find(IWebBrowser2* browser);
