@@ -202,6 +202,7 @@ void ShowFillNotice(HWND, int code) {
   SetWideControlText(form->MainLabel, Translate(notice.Title));
   SetWideControlText(form->MessLabel, Translate(notice.Text));
   form->FitTo(*form->PanelDef);
+  CenterOnWindow(*form, 0);
   form->ShowModal();
   WriteSetting(notice.Setting, !form->NoticeOff->Checked());
 }
@@ -218,6 +219,7 @@ int AskAddToIdentity(HWND, const std::u16string& identityName) {
   if (const auto at = info.find(u"%s"); at != std::u16string::npos) info.replace(at, 2, identityName);
   SetWideControlText(form->InfoLabel, info);
   form->FitTo(*form->Panel);
+  CenterOnWindow(*form, 0);
   const TModalResult result = form->ShowModal();
   if (form->QuestionOff->Checked()) WriteSetting(u"AUTO_ADD_IDENT", false);
   // Escape, and a question no one could answer, count as "No".
@@ -238,6 +240,7 @@ void ShowAutoFillForm(HWND) {
   WriteSetting(u"AUTOFILLMESS", true);
   auto form = std::make_unique<TAutoFillForm>(Application);
   TranslateForm(*form);
+  CenterOnWindow(*form, 0);
   form->ShowModal();
   formfill::TPageFillSettings fill = formfill::PageFillSettings();
   fill.AutoFill = form->KeepEnabled->Checked();

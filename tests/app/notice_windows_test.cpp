@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/recording_launcher.h"
 #include "app/user_lists.h"
 #include "platform/base/clock.h"
@@ -66,6 +68,29 @@ TEST_F(NoticeWindowsTest, TheCloseDialogAsksUnlessSwitchedOff) {
   EXPECT_EQ(modal::Shown().size(), 2u);
   EXPECT_TRUE(AskClose(launcher)) << "\"Don't show this message again\" was ticked";
   EXPECT_EQ(modal::Shown().size(), 2u);
+}
+
+// The notices and questions open in the middle of the screen, not at its corner.
+TEST_F(NoticeWindowsTest, NoticesAndQuestionsAreCentredOnTheScreen) {
+  const struct {
+    const char* what;
+    std::function<void()> show;
+  } cases[] = {
+      {"fill notice", [] { ShowFillNotice(0, kNoticeNoForms); }},
+      {"identity question", [] { AskAddToIdentity(0, u"Home"); }},
+      {"autofill notice", [] { ShowAutoFillForm(0); }},
+  };
+  for (const auto& c : cases) {
+    RECT shown{};
+    modal::Answer([&](TCustomForm& form) {
+      shown = {form.Left(), form.Top(), form.Left() + form.Width(), form.Top() + form.Height()};
+      form.ModalResult = mrOk;
+    });
+    c.show();
+    ASSERT_GT(shown.right, shown.left) << c.what;
+    EXPECT_NEAR((shown.left + shown.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1) << c.what;
+    EXPECT_NEAR((shown.top + shown.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1) << c.what;
+  }
 }
 
 TEST_F(NoticeWindowsTest, TheSplashClosesItselfAfterThreeSeconds) {
