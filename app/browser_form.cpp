@@ -27,8 +27,8 @@ constexpr int kMinHeight = 300;
 constexpr int kBottomPanel = 39;
 constexpr int kToolBarHeight = 62;
 constexpr std::size_t kClipboardTextLimit = 512;
+// Image 1, the grey glyph, is kept unused so that the bookmark's index stays 2.
 constexpr int kImageFolder = 0;
-constexpr int kImageSpare = 1;
 constexpr int kImageBookmark = 2;
 // The drop-down open entries' Tags and the open modes they ask for.
 constexpr int kOpenModes[] = {2, 1, 3};
@@ -79,9 +79,7 @@ bool StartsWithAddress(const std::u16string& text) {
 
 // Up to 512 characters of the clipboard's text.
 std::u16string ClipboardText() {
-  if (!OpenClipboard(0)) return {};
-  std::u16string text = platform::win::WideTextOfBlock(GetClipboardData(CF_UNICODETEXT));
-  CloseClipboard();
+  std::u16string text = platform::win::ClipboardText(0);
   if (text.size() > kClipboardTextLimit) text.resize(kClipboardTextLimit);
   return text;
 }
@@ -137,10 +135,7 @@ void TBrowserTree::WndProc(TMessage& message) {
   TViewStringTree::WndProc(message);
   if (message.Msg == WM_KEYUP && OnKeyUp) {
     WORD key = static_cast<WORD>(message.WParam);
-    TShiftState shift = 0;
-    if (GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
-    if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
-    OnKeyUp(this, key, shift);
+    OnKeyUp(this, key, KeyboardShiftState());
   } else if (message.Msg == WM_LBUTTONDBLCLK && OnDblClick) {
     OnDblClick(this);
   }
@@ -219,16 +214,27 @@ TUniToolButton* TBrowserForm::ToolButton(TUniToolBar& bar, const char* name, con
   return button;
 }
 
+// The panel of one mode, filling the window above the bottom panel.
+TUniPanel* TBrowserForm::ModePanel(const char* name) {
+  auto* panel = Place<TUniPanel>(*this, *this, name, u"", {0, 0, kWidth, kHeight - kBottomPanel});
+  panel->SetBevelOuter(bvNone);
+  return panel;
+}
+
+TUniToolBar* TBrowserForm::ModeToolBar(TUniPanel& panel, const char* name, int buttonWidth) {
+  auto* bar = Place<TUniToolBar>(*this, panel, name, u"", {0, 0, kWidth, kToolBarHeight});
+  bar->SetAlign(alTop);
+  bar->SetButtonWidth(buttonWidth);
+  bar->SetButtonHeight(60);
+  bar->SetShowCaptions(true);
+  bar->SetImages(normImages);
+  bar->SetDisabledImages(disImages);
+  return bar;
+}
+
 void TBrowserForm::BuildBookmarkPanel() {
-  bookmarkPanel = Place<TUniPanel>(*this, *this, "bookmarkPanel", u"", {0, 0, kWidth, kHeight - kBottomPanel});
-  bookmarkPanel->SetBevelOuter(bvNone);
-  bookToolBar = Place<TUniToolBar>(*this, *bookmarkPanel, "bookToolBar", u"", {0, 0, kWidth, kToolBarHeight});
-  bookToolBar->SetAlign(alTop);
-  bookToolBar->SetButtonWidth(79);
-  bookToolBar->SetButtonHeight(60);
-  bookToolBar->SetShowCaptions(true);
-  bookToolBar->SetImages(normImages);
-  bookToolBar->SetDisabledImages(disImages);
+  bookmarkPanel = ModePanel("bookmarkPanel");
+  bookToolBar = ModeToolBar(*bookmarkPanel, "bookToolBar", 79);
   bookOpenButt = ToolButton(*bookToolBar, "bookOpenButt", u"Open", 0, 0);
   bookOpenButt->SetStyle(TToolButtonStyle::tbsDropDown);
   bookOpenButt->DropdownMenu = UniPopupMenu1;
@@ -249,24 +255,13 @@ void TBrowserForm::BuildBookmarkPanel() {
   bookMoveButt->SetEnabled(false);
   bookFoldButt = ToolButton(*bookToolBar, "bookFoldButt", u"New Folder", 4, 4);
   bookFoldButt->OnClick = [this](TObject*) { bookEditButtClick(4); };
-  TreeViewBookmark = new TBrowserTree(this);
-  TreeViewBookmark->SetName("TreeViewBookmark");
-  TreeViewBookmark->SetParent(bookmarkPanel);
-  TreeViewBookmark->SetAlign(alClient);
-  BuildTree(*TreeViewBookmark);
+  TreeViewBookmark = NewTree("TreeViewBookmark", *bookmarkPanel);
   BindBookmarkTree();
 }
 
 void TBrowserForm::BuildHistoryPanel() {
-  HistoryPanel = Place<TUniPanel>(*this, *this, "HistoryPanel", u"", {0, 0, kWidth, kHeight - kBottomPanel});
-  HistoryPanel->SetBevelOuter(bvNone);
-  histToolBar = Place<TUniToolBar>(*this, *HistoryPanel, "histToolBar", u"", {0, 0, kWidth, kToolBarHeight});
-  histToolBar->SetAlign(alTop);
-  histToolBar->SetButtonWidth(52);
-  histToolBar->SetButtonHeight(60);
-  histToolBar->SetShowCaptions(true);
-  histToolBar->SetImages(normImages);
-  histToolBar->SetDisabledImages(disImages);
+  HistoryPanel = ModePanel("HistoryPanel");
+  histToolBar = ModeToolBar(*HistoryPanel, "histToolBar", 52);
   histSaveButt = ToolButton(*histToolBar, "histSaveButt", u"Save", 0, 1);
   histSaveButt->OnClick = [this](TObject*) { SaveAsBookmark(); };
   histOpenButt = ToolButton(*histToolBar, "histOpenButt", u"Open", 0, 0);
@@ -277,11 +272,7 @@ void TBrowserForm::BuildHistoryPanel() {
   histRemButt->SetStyle(TToolButtonStyle::tbsDropDown);
   histRemButt->DropdownMenu = UniPopupMenu2;
   histRemButt->OnClick = [this](TObject*) { histRemButt->CheckMenuDropdown(); };
-  TreeViewHistory = new TBrowserTree(this);
-  TreeViewHistory->SetName("TreeViewHistory");
-  TreeViewHistory->SetParent(HistoryPanel);
-  TreeViewHistory->SetAlign(alClient);
-  BuildTree(*TreeViewHistory);
+  TreeViewHistory = NewTree("TreeViewHistory", *HistoryPanel);
   BindHistoryTree();
 }
 
@@ -436,7 +427,12 @@ void TBrowserForm::BuildMenus() {
   }
 }
 
-void TBrowserForm::BuildTree(TBrowserTree& tree) {
+TBrowserTree* TBrowserForm::NewTree(const char* name, TUniPanel& panel) {
+  auto* made = new TBrowserTree(this);
+  made->SetName(name);
+  made->SetParent(&panel);
+  made->SetAlign(alClient);
+  TBrowserTree& tree = *made;
   TVTHeader& header = tree.Header();
   const std::pair<const char16_t*, int> columns[] = {{u"Name", 190}, {u"Date", 160}, {u"Website", 300}};
   for (const auto& [caption, width] : columns) {
@@ -484,6 +480,7 @@ void TBrowserForm::BuildTree(TBrowserTree& tree) {
     if (sender == TreeViewHistory && !data->Bookmark) style |= fsBold;
     canvas.Font().SetStyle(style);
   };
+  return made;
 }
 
 void TBrowserForm::BindBookmarkTree() {
@@ -494,7 +491,7 @@ void TBrowserForm::BindBookmarkTree() {
                                 int& index) {
     if (column > 0) return;
     const TBrowserNodeData* data = Data(node);
-    index = data->Folder ? kImageFolder : data->Spare ? kImageSpare : kImageBookmark;
+    index = data->Folder ? kImageFolder : kImageBookmark;
   };
   tree.OnCompareNodes = [this](TViewTreeObject*, PViewNode first, PViewNode second, TColumnIndex, int& result) {
     const TBrowserNodeData* a = Data(first);
@@ -562,7 +559,7 @@ void TBrowserForm::BindHistoryTree() {
   tree.OnGetImageIndex = [this](TViewTreeObject*, PViewNode node, TVTImageKind, TColumnIndex column, bool&,
                                 int& index) {
     const TBrowserNodeData* data = Data(node);
-    if (column <= 0 && data->Bookmark) index = data->Spare ? kImageSpare : kImageBookmark;
+    if (column <= 0 && data->Bookmark) index = kImageBookmark;
   };
   tree.OnCompareNodes = [this](TViewTreeObject*, PViewNode first, PViewNode second, TColumnIndex column,
                                int& result) {
@@ -635,10 +632,10 @@ void TBrowserForm::LoadList() {
   }
 }
 
-bool TBrowserForm::LoadBookmarks() {
+void TBrowserForm::LoadBookmarks() {
   TBrowserTree& tree = *TreeViewBookmark;
   tree.Clear();
-  if (!BookmarkList) return false;
+  if (!BookmarkList) return;
   // One update for the whole filling: the view is worked out once, at the end.
   tree.BeginUpdate();
   std::vector<PViewNode> folders;
@@ -653,15 +650,13 @@ bool TBrowserForm::LoadBookmarks() {
       if (bookmark.SiteDefault) continue;
       const int folder = bookmark.IntValue;
       const PViewNode parent = folder >= 0 && folder < static_cast<int>(folders.size()) ? folders[folder] : nullptr;
-      AddNode(tree, parent,
-              RecordData(bookmark, false));
+      AddNode(tree, parent, RecordData(bookmark, false));
     }
-    bookmarkStamp_ = BookmarkList->LastAccess;
+    SeenStamp = BookmarkList->LastAccess;
   }
   for (PViewNode folder : folders) tree.SetExpanded(folder, true);
   tree.SortTree(0, sdAscending, true);
   tree.EndUpdate();
-  return true;
 }
 
 void TBrowserForm::LoadHistory() {
@@ -674,8 +669,7 @@ void TBrowserForm::LoadHistory() {
     for (int i = 0; i < HistoryList->Count(); ++i) {
       const TFormItem& record = *HistoryList->Form(i);
       if (record.SiteDefault) continue;
-      AddNode(tree, nullptr,
-              RecordData(record, false));
+      AddNode(tree, nullptr, RecordData(record, false));
     }
     historyStamp_ = HistoryList->LastAccess;
   }
@@ -686,10 +680,9 @@ void TBrowserForm::LoadHistory() {
     for (int i = 0; i < BookmarkList->Count(); ++i) {
       const TFormItem& bookmark = *BookmarkList->Form(i);
       if (bookmark.SiteDefault || bookmark.Date < cleared) continue;
-      AddNode(tree, nullptr,
-              RecordData(bookmark, true));
+      AddNode(tree, nullptr, RecordData(bookmark, true));
     }
-    bookmarkStamp_ = BookmarkList->LastAccess;
+    SeenStamp = BookmarkList->LastAccess;
   }
   tree.EndUpdate();
   tree.SortTree(tree.Header().SortColumn(), tree.Header().SortDirection());
@@ -698,7 +691,7 @@ void TBrowserForm::LoadHistory() {
 DWORD TBrowserForm::ListStamp() { return BookmarkList ? BookmarkList->LastAccess : 0; }
 
 bool TBrowserForm::ListChanged() {
-  if (ListStamp() != bookmarkStamp_) return true;
+  if (TListWatchForm::ListChanged()) return true;
   return mode_ == TBrowserMode::History && HistoryList && HistoryList->LastAccess != historyStamp_;
 }
 
@@ -751,7 +744,7 @@ void TBrowserForm::SaveLists() {
 }
 
 void TBrowserForm::RememberStamps() {
-  if (BookmarkList) bookmarkStamp_ = BookmarkList->LastAccess;
+  if (BookmarkList) SeenStamp = BookmarkList->LastAccess;
   if (mode_ == TBrowserMode::History && HistoryList) historyStamp_ = HistoryList->LastAccess;
 }
 
@@ -765,13 +758,13 @@ TDataItems* TBrowserForm::ListOf(PViewNode node) const {
 void TBrowserForm::UpdateBookmarkControls(PViewNode node) {
   const bool folder = node != nullptr && Data(node)->Folder;
   const bool bookmark = node != nullptr && !folder;
-  bookOpenButt->SetCaption(Translate("Open"));
   if (folder) {
     bookOpenButt->SetStyle(TToolButtonStyle::tbsButton);
     bookOpenButt->DropdownMenu = nullptr;
     bookOpenButt->SetCaption(Translate(TreeViewBookmark->GetExpanded(node) ? "Close" : "Open"));
     bookOpenButt->SetEnabled(node->ChildCount > 0);
   } else {
+    bookOpenButt->SetCaption(Translate("Open"));
     bookOpenButt->SetStyle(TToolButtonStyle::tbsDropDown);
     bookOpenButt->DropdownMenu = UniPopupMenu1;
     bookOpenButt->SetEnabled(node != nullptr);
@@ -891,8 +884,7 @@ void TBrowserForm::CreateNewBookmark() {
   {
     TListChange change(BookmarkList.get());
     const TFormItem* added = static_cast<TFormItem*>(BookmarkList->Add(std::move(bookmark)));
-    AddNode(*TreeViewBookmark, nullptr,
-            RecordData(*added, false));
+    AddNode(*TreeViewBookmark, nullptr, RecordData(*added, false));
   }
   TreeViewBookmark->SortTree(0, sdAscending);
   SaveBookmarks();

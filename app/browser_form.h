@@ -33,8 +33,6 @@ struct TBrowserNodeData {
   double Date = 0;
   std::u16string Website;
   bool Folder = false;
-  // Never set; a bookmark with it would show image 1.
-  bool Spare = false;
   // A folder's index in the bookmark list's folder names.
   int FolderIndex = -1;
   // A record's menu item id (0 for a folder).
@@ -68,7 +66,7 @@ class TBrowserForm : public TListWatchForm {
   void ShowMode();
   void LoadList() override;
   // False when the bookmark list is missing.
-  bool LoadBookmarks();
+  void LoadBookmarks();
   void LoadHistory();
   TBrowserMode Mode() const { return mode_; }
   TBrowserNodeData* Data(PViewNode node) const;
@@ -171,7 +169,10 @@ class TBrowserForm : public TListWatchForm {
   void BuildBookmarkPanel();
   void BuildHistoryPanel();
   void BuildMenus();
-  void BuildTree(TBrowserTree& tree);
+  // A mode's panel and tool bar, and a tree in a panel with its columns and events.
+  TUniPanel* ModePanel(const char* name);
+  TUniToolBar* ModeToolBar(TUniPanel& panel, const char* name, int buttonWidth);
+  TBrowserTree* NewTree(const char* name, TUniPanel& panel);
   void BindBookmarkTree();
   void BindHistoryTree();
   TUniToolButton* ToolButton(TUniToolBar& bar, const char* name, const std::u16string& caption, int tag, int image);
@@ -198,7 +199,6 @@ class TBrowserForm : public TListWatchForm {
   TMenuDispatcher* MainWindow();
 
   TBrowserMode mode_;
-  DWORD bookmarkStamp_ = 0;
   DWORD historyStamp_ = 0;
   PViewNode cutNode_ = nullptr;
 };

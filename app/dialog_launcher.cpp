@@ -118,7 +118,6 @@ bool TDialogLauncher::ShowHistoryBrowser(HWND owner) {
   return true;
 }
 
-
 bool TDialogLauncher::ShowIgnoreList(HWND owner) {
   if (FrontIfOpen(TDialogSlot::IgnoreList)) return true;
   auto* form = new TIgnoreListForm(*this, owner);

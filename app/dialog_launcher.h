@@ -41,11 +41,11 @@ enum class TDialogSlot : int {
 };
 inline constexpr int kDialogSlots = 10;
 
-// What the bookmark form is offered: a submitted form (whose Cancel menu can ignore
-// it), the page open in the browser, or a form of the history.
 // The two modes of the bookmark and history browser.
 enum class TBrowserMode { Bookmarks = 0, History = 1 };
 
+// What the bookmark form is offered: a submitted form (whose Cancel menu can ignore
+// it), the page open in the browser, or a form of the history.
 enum class TBookmarkOffer { SubmittedForm, Page, HistoryRecord };
 
 // What the bookmark form answers for a submitted form.
