@@ -470,12 +470,7 @@ std::pair<std::u16string, std::u16string> TDynamicVedoZorere::GetFieldValue(cons
     }
   }
   if (key.empty()) {
-    for (const auto& [name, nameKey] : FieldMap->Names) {
-      if (name == lower) {
-        key = nameKey;
-        break;
-      }
-    }
+    if (const std::size_t first = FieldMap->FirstNamed(lower); first != npos) key = FieldMap->Names[first].second;
   }
   std::u16string value;
   TIdentity* identity = Identity != nullptr ? Identity : ActiveIdentity.get();

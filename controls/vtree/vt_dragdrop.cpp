@@ -122,38 +122,26 @@ void TViewTreeDragDrop::ClassLibraryDrag(TMessage& message) {
     default:
       break;
   }
-  DWORD keyState = 0;
-  if (GetKeyState(VK_SHIFT) < 0) keyState |= MK_SHIFT;
-  if (GetKeyState(VK_CONTROL) < 0) keyState |= MK_CONTROL;
+  // The modifier keys only: the tree's own state tells the buttons.
+  const DWORD keyState = platform::com::CurrentKeyState() & (MK_SHIFT | MK_CONTROL);
   // The owner's own drag object stands for itself; otherwise the dragged control does.
   TObject* source = InState(tsUserDragObject) ? rec.Source : rec.Source->SourceObject();
   if (kind == dmDragDrop) {
-    ClassLibraryDrop(source, keyState, rec.Pos);
+    DWORD effect = classLibraryEffect_;
+    DoDragDrop(source, nullptr, {}, ShiftOf(keyState), ToClient(rec.Pos), effect, LastDropMode);
   } else {
     const TDragState state = kind == dmDragEnter ? dsDragEnter : kind == dmDragLeave ? dsDragLeave : dsDragMove;
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     DragOver(source, keyState, state, rec.Pos, effect);
-    classLibraryDropTarget_ = dropTargetNode_;
     classLibraryEffect_ = effect & ~DROPEFFECT_SCROLL;
     message.Result = classLibraryEffect_ != DROPEFFECT_NONE ? 1 : 0;
-    if (kind == dmDragLeave) ForgetDropTarget();
   }
   if (kind == dmDragLeave || kind == dmDragDrop) {
+    ForgetDropTarget();
     StopTimer(ExpandTimer);
     StopTimer(ScrollTimer);
     DoStateChange(0, tsVCLDragging | tsScrolling | tsScrollPending);
-    classLibraryDropTarget_ = nullptr;
   }
-}
-
-void TViewTreeDragDrop::ClassLibraryDrop(TObject* source, DWORD keyState, POINT screen) {
-  if (dropTargetNode_ != classLibraryDropTarget_) {
-    ForgetDropTarget();
-    dropTargetNode_ = classLibraryDropTarget_;
-  }
-  DWORD effect = classLibraryEffect_;
-  DoDragDrop(source, nullptr, {}, ShiftOf(keyState), ToClient(screen), effect, LastDropMode);
-  ForgetDropTarget();
 }
 
 TShiftState TViewTreeDragDrop::ShiftOf(DWORD keyState) const {
@@ -393,7 +381,7 @@ void TViewTreeDragDrop::DoDragging(POINT p) {
   if (effect == DROPEFFECT_MOVE && (TreeOptions().AutoOptions() & toAutoDeleteMovedNodes) != 0) {
     BeginUpdate();
     try {
-      // Deleting a node takes its dragged descendants out of the list as well.
+      // A dragged node that the drop moved away or freed has left the list already.
       while (!dragSelection_.empty()) {
         PViewNode node = dragSelection_.back();
         dragSelection_.pop_back();

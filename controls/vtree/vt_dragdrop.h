@@ -142,7 +142,6 @@ class TViewTreeDragDrop : public TViewTreeMessages {
   // CM_DRAG: the class library's drag over the tree (enter, move, leave, drop) with
   // the keys as they are pressed now.
   void ClassLibraryDrag(TMessage& message);
-  void ClassLibraryDrop(TObject* source, DWORD keyState, POINT screen);
 
   platform::com::ComPtr<IVTDragManager> dragManager_;
   TVTDragManager* ownManager_ = nullptr;

@@ -184,7 +184,6 @@ void TViewTreeObject::ForgetNode(PViewNode node) {
   if (node == lastStructureChangeNode_) lastStructureChangeNode_ = nullptr;
   if (node == currentHotNode_) currentHotNode_ = nullptr;
   if (node == dropTargetNode_) dropTargetNode_ = nullptr;
-  if (node == classLibraryDropTarget_) classLibraryDropTarget_ = nullptr;
   // A drag's nodes that are freed meanwhile are none of the drag's business after.
   if (!dragSelection_.empty()) std::erase(dragSelection_, node);
   if (node == lastSearchNode_) lastSearchNode_ = nullptr;

@@ -502,8 +502,6 @@ class TViewTreeObject : public TCustomControl {
   TChangeReason lastStructureChangeReason_ = crIgnore;
   PViewNode currentHotNode_ = nullptr;
   PViewNode dropTargetNode_ = nullptr;
-  // Where the last move of a class-library drag pointed, for its drop.
-  PViewNode classLibraryDropTarget_ = nullptr;
   PViewNode checkNode_ = nullptr;
   TCheckState pendingCheckState_ = csUncheckedNormal;
   int checkPropagationCount_ = 0;

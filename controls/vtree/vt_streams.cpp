@@ -159,17 +159,13 @@ bool StreamBytesOfStream(IUnknown* object, std::vector<std::uint8_t>& bytes) {
 
 // A stream object holding the bytes, at its start, as the medium.
 HRESULT StreamMedium(const std::vector<std::uint8_t>& bytes, STGMEDIUM& medium) {
-  IStream* stream = nullptr;
-  HRESULT result = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-  if (FAILED(result)) return result;
-  result = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+  ComPtr<IStream> stream;
+  HRESULT result = CreateStreamOnHGlobal(nullptr, TRUE, stream.Put());
+  if (SUCCEEDED(result)) result = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
   if (SUCCEEDED(result)) result = stream->Seek(LARGE_INTEGER{0}, STREAM_SEEK_SET, nullptr);
-  if (FAILED(result)) {
-    stream->Release();
-    return result;
-  }
+  if (FAILED(result)) return result;
   medium.tymed = TYMED_ISTREAM;
-  medium.pUnk = stream;
+  medium.pUnk = stream.Detach();
   return S_OK;
 }
 

@@ -393,7 +393,6 @@ void TViewTreeStructure::Clear() {
   rangeAnchor_ = nullptr;
   currentHotNode_ = nullptr;
   dropTargetNode_ = nullptr;
-  classLibraryDropTarget_ = nullptr;
   checkNode_ = nullptr;
   lastSearchNode_ = nullptr;
   dragSelection_.clear();

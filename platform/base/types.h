@@ -91,6 +91,10 @@ struct LARGE_INTEGER {
   LONGLONG QuadPart;
 };
 
+struct ULARGE_INTEGER {
+  ULONGLONG QuadPart;
+};
+
 struct SYSTEMTIME {
   WORD wYear;
   WORD wMonth;

@@ -28,9 +28,11 @@ struct SharedBlock {
     const std::size_t grown = std::max(needed, capacity * 2);
     HGLOBAL larger = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, grown);
     if (larger == nullptr) return false;
-    if (size > 0) std::memcpy(GlobalLock(larger), GlobalLock(block), size);
-    GlobalUnlock(larger);
-    GlobalUnlock(block);
+    if (size > 0) {
+      std::memcpy(GlobalLock(larger), GlobalLock(block), size);
+      GlobalUnlock(larger);
+      GlobalUnlock(block);
+    }
     GlobalFree(block);
     block = larger;
     return true;
@@ -46,8 +48,7 @@ class GlobalStream : public ComObject<IStream> {
 
   HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
     if (buffer == nullptr && count > 0) return STG_E_INVALIDPOINTER;
-    const std::size_t left = position_ < shared_->size ? shared_->size - position_ : 0;
-    const auto taken = static_cast<ULONG>(std::min<std::size_t>(count, left));
+    const auto taken = static_cast<ULONG>(std::min<std::size_t>(count, Remaining()));
     if (taken > 0) {
       std::memcpy(buffer, shared_->Bytes() + position_, taken);
       shared_->Done();
@@ -99,8 +100,7 @@ class GlobalStream : public ComObject<IStream> {
 
   HRESULT CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override {
     if (target == nullptr) return STG_E_INVALIDPOINTER;
-    const std::size_t left = position_ < shared_->size ? shared_->size - position_ : 0;
-    const auto taken = static_cast<ULONG>(std::min<ULONGLONG>({count.QuadPart, left, 0xFFFFFFFFu}));
+    const auto taken = static_cast<ULONG>(std::min<ULONGLONG>({count.QuadPart, Remaining(), 0xFFFFFFFFu}));
     std::vector<std::uint8_t> bytes(taken);
     ULONG got = 0, put = 0;
     Read(bytes.data(), taken, &got);
@@ -131,6 +131,9 @@ class GlobalStream : public ComObject<IStream> {
   }
 
  private:
+  // The bytes from the position to the end.
+  std::size_t Remaining() const { return position_ < shared_->size ? shared_->size - position_ : 0; }
+
   std::shared_ptr<SharedBlock> shared_;
   std::size_t position_;
 };

@@ -7,10 +7,6 @@
 #include "platform/com/unknown.h"
 #include "platform/kernel/memory.h"
 
-struct ULARGE_INTEGER {
-  ULONGLONG QuadPart;
-};
-
 inline constexpr DWORD STREAM_SEEK_SET = 0;
 inline constexpr DWORD STREAM_SEEK_CUR = 1;
 inline constexpr DWORD STREAM_SEEK_END = 2;

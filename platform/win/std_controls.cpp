@@ -358,10 +358,8 @@ bool CopySelection(HWND window, const Control& c) {
 }
 
 void Paste(HWND window, Control& c) {
-  if ((Style(window) & ES_READONLY) || !OpenClipboard(window)) return;
-  std::u16string text;
-  if (HGLOBAL memory = GetClipboardData(CF_UNICODETEXT)) text = platform::win::WideTextOfBlock(memory);
-  CloseClipboard();
+  if (Style(window) & ES_READONLY) return;
+  const std::u16string text = platform::win::ClipboardText(window);
   if (!text.empty()) ReplaceSelection(window, c, text, true);
 }
 
