@@ -397,6 +397,8 @@ void TViewTreeStreams::ReadNode(TStream& stream, int version, PViewNode node, st
       const TChunkHeader chunk = ReadChunkHeader(stream, end, chunkEnd);
       const bool chunkCut = chunkEnd - stream.Position() < chunk.size;
       if (chunkCut && chunk.type != BaseChunk) RefuseCutChunk();
+      // A second base chunk would lay new children over those of the first.
+      if (chunk.type == BaseChunk && baseRead) RefuseStream("a node with two base chunks");
       ReadChunk(stream, version, node, chunk.type, static_cast<std::uint32_t>(chunkEnd - stream.Position()), depth);
       if (chunk.type == BaseChunk) {
         baseRead = true;

@@ -145,6 +145,16 @@ TEST_F(TreeStreamTest, DamagedStreams) {
     return damaged;
   };
   auto u32 = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  // The first node's base chunk (at 24, its size at 28) once more right after it, and
+  // the node chunk's size (at 20) grown to hold it.
+  auto twoBaseChunks = [&] {
+    std::uint32_t nodeSize = 0, baseSize = 0;
+    std::memcpy(&nodeSize, good.data() + 20, 4);
+    std::memcpy(&baseSize, good.data() + 28, 4);
+    std::string bytes = good;
+    bytes.insert(24 + 8 + baseSize, good.substr(24, 8 + baseSize));
+    return bytes.replace(20, 4, u32(nodeSize + 8 + baseSize));
+  };
   // Offsets in the golden stream: the first node chunk at 16, its base chunk at 24,
   // the base body at 32 (child count first), b's node chunk at 49.
   struct Case {
@@ -169,6 +179,7 @@ TEST_F(TreeStreamTest, DamagedStreams) {
       {"last node cut off", good.substr(0, good.size() - 3), 0, "a(b c(e)) d"},
       {"last node's user chunk cut off", good.substr(0, 0xE1), 0, "a(b c(e)) "},
       {"child chunk beyond its parent", with(53, u32(5000)), 0, "(b)"},
+      {"a node with two base chunks", twoBaseChunks(), 0, "(b c(e))"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
